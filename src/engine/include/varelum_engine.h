@@ -1,0 +1,644 @@
+/*
+ * varelum_engine.h: the C interface of the Varelum store engine (libvarelum-engine.so).
+ *
+ * The engine keeps tables in files on the local machine and lets several handles, threads and
+ * processes share them. Everything it offers is a plain exported function named Ads...; this
+ * header is its reference manual. It is valid C and C++.
+ *
+ * Conventions that hold for every function below:
+ *  - Every function returns an UNSIGNED32 result code: VE_SUCCESS (0) or an error code from the
+ *    table at the end of this header. A failing call also records the code and an English text
+ *    as the calling thread's last error (AdsGetLastError); a successful call clears it. The
+ *    error functions themselves leave the last error alone. No call ever throws or aborts.
+ *  - Handles (ADSHANDLE) are opaque 32-bit values for connections, tables, indexes, SQL
+ *    statements and SQL cursors. A handle that was never issued answers VE_INVALID_HANDLE, one
+ *    that was closed VE_CLOSED_HANDLE, one of another kind VE_WRONG_HANDLE_KIND.
+ *  - "8-bit text" is Windows-1252, zero-terminated, unless a length is passed with it. Functions
+ *    ending in W take and give UTF-16 (WCHAR). Names (fields, paths) compare case-insensitively.
+ *  - Output buffers come with an in/out length: capacity in, length written out (without the
+ *    terminating zero). Text is always zero-terminated, so a text of n characters needs a
+ *    capacity of n + 1. When the value does not fit, as much as fits is written (terminated),
+ *    the length is set to the length the whole value needs, and the call answers
+ *    VE_BUFFER_TOO_SMALL (5005). Buffers always belong to the caller; the engine keeps no
+ *    pointer to any of them after the call returns.
+ *  - Yes/no answers are UNSIGNED16: 1 yes, 0 no.
+ *  - A field argument (pucFldName) is either an 8-bit field name or a 1-based field number
+ *    passed as a pointer value below 65536; ADSFIELD(n) builds one.
+ *  - A table handle sits on one record, or on one of two cracks: before the first record (BOF)
+ *    or after the last (EOF). On an empty table both flags are set. Reading a value while on a
+ *    crack answers VE_NO_CURRENT_RECORD (5068).
+ *  - Field changes collect in the handle's record buffer until AdsWriteRecord; moving the
+ *    handle, unlocking the record or closing the table writes them first. Every write is one
+ *    atomic, durable transaction of the table file.
+ *  - Dates: a Julian day number (day number + 1721425, where day 1 is 0001-01-01; 2415019 is
+ *    1899-12-30); times: milliseconds since midnight. Dates in text form follow the engine's
+ *    date format (AdsSetDateFormat; per connection AdsSetDateFormat60), "MM/DD/CCYY" at start.
+ */
+#ifndef VARELUM_ENGINE_H
+#define VARELUM_ENGINE_H
+
+#include <stdint.h>
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* ---- Integer types of the interface ----------------------------------------------------- */
+
+typedef uint8_t UNSIGNED8;
+typedef uint16_t UNSIGNED16;
+typedef uint32_t UNSIGNED32;
+typedef uint64_t UNSIGNED64;
+typedef int8_t SIGNED8;
+typedef int16_t SIGNED16;
+typedef int32_t SIGNED32;
+typedef int64_t SIGNED64;
+typedef UNSIGNED32 ADSHANDLE;
+#ifdef __cplusplus
+typedef char16_t WCHAR;
+#else
+typedef uint16_t WCHAR;
+#endif
+
+#if defined(VARELUM_ENGINE_BUILD)
+#define VE_API __attribute__((visibility("default")))
+#else
+#define VE_API
+#endif
+
+/* A field argument by number: ADSFIELD(3) is the third field. */
+#define ADSFIELD(n) ((const UNSIGNED8*)(uintptr_t)(n))
+/* Field arguments below this pointer value are field numbers. */
+#define VE_MAX_FIELD_NUMBER 65535u
+
+/* ---- Option values -------------------------------------------------------------------- */
+
+/* Table types. Only ADT tables (and 0, "the default", which means ADT) are served. */
+#define VE_TABLE_TYPE_DEFAULT 0
+#define VE_TABLE_TYPE_NTX 1
+#define VE_TABLE_TYPE_CDX 2
+#define VE_TABLE_TYPE_ADT 3
+#define VE_TABLE_TYPE_VFP 4
+
+/* Character types: 1 ANSI (Windows-1252 record text), 2 OEM (code page 850 record text);
+ * 3 to 118 name collations, whose tables keep ANSI text. */
+#define VE_CHARTYPE_ANSI 1
+#define VE_CHARTYPE_OEM 2
+#define VE_CHARTYPE_LAST 118
+
+/* Lock types (accepted and remembered; locking works the same either way). */
+#define VE_LOCK_COMPATIBLE 0
+#define VE_LOCK_PROPRIETARY 1
+
+/* Rights checking (accepted; free tables have no rights to check). */
+#define VE_RIGHTS_CHECK 1
+#define VE_RIGHTS_IGNORE 2
+
+/* Table open options (bits), as passed to AdsOpenTable90 and answered by
+ * AdsGetTableOpenOptions. */
+#define VE_OPEN_EXCLUSIVE 0x00000001u
+#define VE_OPEN_READONLY 0x00000002u
+#define VE_OPEN_REINDEX_ON_COLLATION_MISMATCH 0x00000100u
+#define VE_OPEN_IGNORE_COLLATION_MISMATCH 0x00000200u
+#define VE_OPEN_CACHE_READS 0x20000000u
+#define VE_OPEN_CACHE_WRITES 0x40000000u
+/* Rights that AdsGetTableOpenOptions adds to the open options: a handle not opened read-only
+ * may update and insert records. */
+#define VE_TABLE_RIGHT_UPDATE 0x00000020u
+#define VE_TABLE_RIGHT_INSERT 0x00000040u
+
+/* Column permissions (AdsGetColumnPermissions, bits). */
+#define VE_COLUMN_READ 1
+#define VE_COLUMN_UPDATE 2
+#define VE_COLUMN_INSERT 4
+
+/* Filter options of record counts and record numbers. VE_REFRESH_COUNT may be added. */
+#define VE_RESPECT_FILTERS 1
+#define VE_IGNORE_FILTERS 2
+#define VE_RESPECT_SCOPES 3
+#define VE_REFRESH_COUNT 4
+
+/* Trim options of the text getters and of AdsGetDataLength. */
+#define VE_TRIM_NONE 0
+#define VE_TRIM_LEFT 1
+#define VE_TRIM_RIGHT 2
+#define VE_TRIM_BOTH 3
+
+/* File name options of AdsGetTableFilename. */
+#define VE_NAME_BASE 1
+#define VE_NAME_BASE_AND_EXTENSION 2
+#define VE_NAME_FULL_PATH 3
+
+/* Server types (mask bits) and connection types. This engine is the local server. */
+#define VE_SERVER_LOCAL 1
+#define VE_SERVER_REMOTE 2
+#define VE_SERVER_INTERNET 4
+
+/* Handle types answered by AdsGetHandleType. */
+#define VE_HANDLE_CONNECTION 1
+#define VE_HANDLE_TABLE 2
+#define VE_HANDLE_INDEX 3
+#define VE_HANDLE_STATEMENT 4
+#define VE_HANDLE_CURSOR 5
+
+/* Binary types of AdsSetBinary, and memo data types of AdsGetMemoDataType. */
+#define VE_MEMO_TEXT 5
+#define VE_BINARY_BINARY 6
+#define VE_BINARY_IMAGE 7
+
+/* Field types (AdsGetFieldType). Never renumbered: they are stored in table files. */
+#define VE_FIELD_LOGICAL 1
+#define VE_FIELD_NUMERIC 2
+#define VE_FIELD_DATE 3
+#define VE_FIELD_STRING 4
+#define VE_FIELD_MEMO 5
+#define VE_FIELD_BINARY 6
+#define VE_FIELD_IMAGE 7
+#define VE_FIELD_VARCHAR 8
+#define VE_FIELD_COMPACTDATE 9
+#define VE_FIELD_DOUBLE 10
+#define VE_FIELD_INTEGER 11
+#define VE_FIELD_SHORTINT 12
+#define VE_FIELD_TIME 13
+#define VE_FIELD_TIMESTAMP 14
+#define VE_FIELD_AUTOINC 15
+#define VE_FIELD_RAW 16
+#define VE_FIELD_CURDOUBLE 17
+#define VE_FIELD_MONEY 18
+#define VE_FIELD_CISTRING 20
+#define VE_FIELD_ROWVERSION 21
+#define VE_FIELD_MODTIME 22
+#define VE_FIELD_VARCHAR_FOX 23
+#define VE_FIELD_VARBINARY_FOX 24
+#define VE_FIELD_NCHAR 26
+#define VE_FIELD_NVARCHAR 27
+#define VE_FIELD_NMEMO 28
+
+/* Options of AdsCheckTable. */
+#define VE_CHECK_STRUCTURE 0 /* header, fields, counters and every record image */
+#define VE_CHECK_MEMOS 1     /* also every memo and blob value */
+
+/* ---- Result codes ----------------------------------------------------------------------- */
+/* Codes below 6000 keep the meaning the data-access components give them; codes from 6000 on
+ * are this engine's own. AdsGetErrorString gives the text of each. */
+
+#define VE_SUCCESS 0
+#define VE_BUFFER_TOO_SMALL 5005   /* the value did not fit; the length tells what it needs */
+#define VE_INDEX_NOT_OPEN 5016     /* the named index is not open */
+#define VE_RECORD_NOT_FOUND 5022   /* no record with that number or bookmark; now at EOF */
+#define VE_NO_CONNECTION 5023      /* the object has no connection */
+#define VE_NO_COLLATION 5025       /* the table has no collation of its own */
+#define VE_LOCK_REFUSED 5035       /* the record or table is locked by another user */
+#define VE_NO_FILTER 5037          /* there is no filter */
+#define VE_NO_SCOPE 5038           /* there is no scope */
+#define VE_NO_KEY_POSITION 5041    /* a relative key position is not available */
+#define VE_PERMISSION_DENIED 5054  /* the right to do this is not granted */
+#define VE_NO_MORE_TABLES 5059     /* end of a table enumeration */
+#define VE_RECORD_NOT_LOCKED 5062  /* unlocking a record this connection does not lock */
+#define VE_STATIC_VIEW 5064        /* the cursor is a static view and cannot be updated */
+#define VE_INDEX_ALREADY_OPEN 5065 /* the index is open already */
+#define VE_NO_CURRENT_RECORD 5068  /* the handle is on BOF or EOF */
+#define VE_NOTHING_TO_CANCEL 5085  /* no pending change or append to discard */
+#define VE_TABLE_NOT_LOCKED 5087   /* unlocking a table this connection does not lock */
+#define VE_STATEMENT_GONE 5106     /* the SQL statement handle is gone */
+#define VE_NO_ROW_COUNT 5117       /* the statement produced no rows-affected count */
+#define VE_COMPONENT_ERROR 5121    /* reserved for the components' own errors */
+#define VE_DICTIONARY_ONLY 5132    /* the operation needs a data dictionary connection */
+#define VE_RECORD_CHANGED 5186     /* reserved: the record was changed by another user */
+#define VE_SQL_ERROR 7200          /* an SQL error; the text carries "NativeError = n;" */
+
+#define VE_NOT_IMPLEMENTED 6000          /* this engine does not implement the function yet */
+#define VE_INVALID_HANDLE 6001           /* the handle was never issued by this engine */
+#define VE_CLOSED_HANDLE 6002            /* the handle was closed */
+#define VE_WRONG_HANDLE_KIND 6003        /* the handle is of another kind than the call needs */
+#define VE_INVALID_ARGUMENT 6004         /* a missing pointer or an option value out of range */
+#define VE_INTERNAL_ERROR 6005           /* an unexpected failure inside the engine */
+#define VE_OUT_OF_MEMORY 6006            /* memory ran out */
+#define VE_PATH_NOT_FOUND 6010           /* the connection's directory does not exist */
+#define VE_SERVER_NOT_AVAILABLE 6011     /* the server-type mask excludes the local server */
+#define VE_NOT_SUPPORTED 6012            /* dictionaries, encryption, DBF table types, ... */
+#define VE_INVALID_CONNECT_STRING 6013   /* the connection string has no usable Data Source */
+#define VE_INVALID_DATE_FORMAT 6014      /* the date format lacks day, month or year */
+#define VE_TABLE_NOT_FOUND 6020          /* no table file at that path */
+#define VE_TABLE_IN_USE 6021             /* opened exclusively elsewhere, or needed exclusively */
+#define VE_TABLE_CORRUPT 6022            /* the file is not a readable table (garbage, truncated) */
+#define VE_TABLE_VERSION 6023            /* the table was written by a newer engine */
+#define VE_FILE_ERROR 6024               /* the operating system refused a file operation */
+#define VE_READ_ONLY 6025                /* the handle was opened read-only */
+#define VE_TABLE_FULL 6026               /* the table file or its record numbers are exhausted */
+#define VE_INVALID_FIELD_DEFINITION 6030 /* the field text of a new table is malformed */
+#define VE_FIELD_NOT_FOUND 6031          /* no field with that name or number */
+#define VE_FIELD_TYPE_MISMATCH 6032      /* the call does not apply to this field's type */
+#define VE_VALUE_NOT_CONVERTIBLE 6033    /* the value is no number, date or time of this field */
+#define VE_VALUE_OUT_OF_RANGE 6034       /* the value does not fit the field */
+#define VE_FIELD_READ_ONLY 6035          /* the engine maintains this field (AutoInc, RowVersion) */
+#define VE_NOT_EXCLUSIVE 6040     /* the operation needs the table used by this handle only */
+#define VE_NO_PENDING_APPEND 6041 /* reserved */
+
+/* ---- Errors ------------------------------------------------------------------------------ */
+
+/* The calling thread's last error: *pulErrCode gets its code (0 when the last call succeeded);
+ * pucBuf (capacity *pusBufLen) its text. A NULL buffer or a capacity of 0 asks for the code
+ * only. Answers 0, or 5005 when the text was cut. */
+VE_API UNSIGNED32 AdsGetLastError(UNSIGNED32* pulErrCode, UNSIGNED8* pucBuf, UNSIGNED16* pusBufLen);
+/* The engine's English text for any code, into pucBuf (capacity *pusBufLen). */
+VE_API UNSIGNED32 AdsGetErrorString(UNSIGNED32 ulErrCode, UNSIGNED8* pucBuf, UNSIGNED16* pusBufLen);
+/* Makes (code, text) the calling thread's last error and answers the code itself, so that a
+ * caller can route its own errors through the same path; code 0 clears the last error. */
+VE_API UNSIGNED32 AdsSetLastError(UNSIGNED32 ulErrCode, const UNSIGNED8* pucDetails);
+/* Writes "caption: code text" of the last error (or "caption" alone when there is none) to
+ * standard error. */
+VE_API UNSIGNED32 AdsShowError(const UNSIGNED8* pucTitle);
+/* Frees the calling thread's error record; for threads that end. */
+VE_API UNSIGNED32 AdsThreadExit(void);
+
+/* ---- Connections and engine settings -------------------------------------------------- */
+
+/* Connects to a directory of tables (8-bit path, "\" or "/" as separators, relative to the
+ * working directory unless absolute). Fails with VE_PATH_NOT_FOUND for a missing directory,
+ * VE_NOT_SUPPORTED for a data dictionary (.add), VE_SERVER_NOT_AVAILABLE when the engine's
+ * server-type mask lacks VE_SERVER_LOCAL. */
+VE_API UNSIGNED32 AdsConnect(const UNSIGNED8* pucServerName, ADSHANDLE* phConnect);
+/* Connects with a connection string "Data Source=path;key=value;...". Keys (case-insensitive):
+ * Data Source (required), ServerType (LOCAL|REMOTE|INTERNET, overrides the engine's mask for
+ * this connection), DateFormat (this connection's date format), TableType (ADT, CDX, NTX,
+ * VFP: the default for opens with table type 0). Unknown keys are ignored. pOptions must be
+ * NULL (there are no connection options). */
+VE_API UNSIGNED32 AdsConnect101(const UNSIGNED8* pucConnectString, const ADSHANDLE* phOptions,
+                                ADSHANDLE* phConnect);
+/* Closes every table of the connection (writing their pending changes and releasing their
+ * locks), then the connection; the handle becomes invalid. */
+VE_API UNSIGNED32 AdsDisconnect(ADSHANDLE hConnect);
+/* Answers VE_SERVER_LOCAL for every connection. */
+VE_API UNSIGNED32 AdsGetConnectionType(ADSHANDLE hConnect, UNSIGNED16* pusConnectType);
+/* The connection's directory: absolute, "/" as separator, no trailing separator. */
+VE_API UNSIGNED32 AdsGetConnectionPath(ADSHANDLE hConnect, UNSIGNED8* pucPath, UNSIGNED16* pusLen);
+/* 1 while the connection's directory still exists. */
+VE_API UNSIGNED32 AdsIsConnectionAlive(ADSHANDLE hConnect, UNSIGNED16* pbAlive);
+/* The name of the machine that serves the connection (this host's name). */
+VE_API UNSIGNED32 AdsGetServerName(ADSHANDLE hConnect, UNSIGNED8* pucName, UNSIGNED16* pusLen);
+/* The local date (in the connection's date format), the milliseconds since midnight and the
+ * time as "HH:MM:SS". */
+VE_API UNSIGNED32 AdsGetServerTime(ADSHANDLE hConnect, UNSIGNED8* pucDate, UNSIGNED16* pusDateLen,
+                                   SIGNED32* plTime, UNSIGNED8* pucTime, UNSIGNED16* pusTimeLen);
+/* Whether a table file of that name (relative to the connection's directory unless absolute;
+ * hConnect may be 0 for an absolute name) exists. */
+VE_API UNSIGNED32 AdsCheckExistence(ADSHANDLE hConnect, const UNSIGNED8* pucFileName,
+                                    UNSIGNED16* pbExists);
+/* The kind of a handle (VE_HANDLE_...). */
+VE_API UNSIGNED32 AdsGetHandleType(ADSHANDLE hObj, UNSIGNED16* pusType);
+
+/* Process-wide: the server types later connections may use (mask of VE_SERVER_...; 0 or
+ * unknown bits: VE_INVALID_ARGUMENT). Any non-empty mask is accepted; connecting needs the
+ * local bit. */
+VE_API UNSIGNED32 AdsSetServerType(UNSIGNED16 usServerOptions);
+/* Process-wide date format for dates in text form: D, M, Y and C letters (any case; CC is the
+ * century, so "CCYY" and "YYYY" both give four digits) and separators, at most 11 characters.
+ * A format without day, month and year answers VE_INVALID_DATE_FORMAT and changes nothing. */
+VE_API UNSIGNED32 AdsSetDateFormat(const UNSIGNED8* pucFormat);
+/* The process-wide date format as last set (upper case). */
+VE_API UNSIGNED32 AdsGetDateFormat(UNSIGNED8* pucFormat, UNSIGNED16* pusLen);
+/* The date format of one connection and of the tables opened through it. */
+VE_API UNSIGNED32 AdsSetDateFormat60(ADSHANDLE hConnect, const UNSIGNED8* pucFormat);
+/* Process-wide: whether navigation shows records marked deleted (1) or skips them (0, default:
+ * shown, as freshly loaded). */
+VE_API UNSIGNED32 AdsShowDeleted(UNSIGNED16 bShowDeleted);
+VE_API UNSIGNED32 AdsGetDeleted(UNSIGNED16* pbShowDeleted);
+/* Process-wide number of decimals used when doubles become text (default 2). */
+VE_API UNSIGNED32 AdsSetDecimals(UNSIGNED16 usDecimals);
+VE_API UNSIGNED32 AdsGetDecimals(UNSIGNED16* pusDecimals);
+/* Process-wide: how many closed tables and cursors the engine may keep open for reuse.
+ * Remembered; closing and reopening a table is cheap in this engine either way. */
+VE_API UNSIGNED32 AdsCacheOpenTables(UNSIGNED16 usOpen);
+VE_API UNSIGNED32 AdsCacheOpenCursors(UNSIGNED16 usOpen);
+/* How many records a table handle may read ahead. Remembered; reads come from the mapped
+ * file and are always current. */
+VE_API UNSIGNED32 AdsCacheRecords(ADSHANDLE hTable, UNSIGNED16 usNumRecords);
+/* Number of table handles open in this process. */
+VE_API UNSIGNED32 AdsGetNumOpenTables(UNSIGNED16* pusNum);
+/* The engine's version: major, minor, a letter (blank when none) and a description. Any of
+ * the pointers may be NULL. */
+VE_API UNSIGNED32 AdsGetVersion(UNSIGNED32* pulMajor, UNSIGNED32* pulMinor, UNSIGNED8* pucLetter,
+                                UNSIGNED8* pucDesc, UNSIGNED16* pusDescLen);
+
+/* ---- Tables ------------------------------------------------------------------------------ */
+
+/* Creates a table file and opens it (exclusively when ulOptions has VE_OPEN_EXCLUSIVE).
+ * pucName: relative to the connection's directory unless absolute; ".adt" is added when the
+ * name has no extension. hConnect 0: the name must be absolute and the table gets a
+ * connection of its own to its directory, closed with it. pucDBObjName must be NULL or empty.
+ * pucFields: "name,type[,length[,decimals]];..." with the types Logical, Numeric (Num),
+ * Date, Char (Character, String), CIChar, Memo, Binary (Blob), Image, VarChar, Double,
+ * Integer, ShortInt, Time, TimeStamp, AutoInc, Raw, CurDouble, Money, RowVersion, ModTime,
+ * VarCharFox, VarBinaryFox, NChar, NVarChar, NMemo (any case). An existing table of that name
+ * is replaced unless someone has it open (VE_TABLE_IN_USE). Errors: VE_INVALID_FIELD_DEFINITION
+ * with the offending piece in the text, VE_NOT_SUPPORTED for table types other than ADT. */
+VE_API UNSIGNED32 AdsCreateTable90(ADSHANDLE hConnect, const UNSIGNED8* pucName,
+                                   const UNSIGNED8* pucDBObjName, UNSIGNED16 usTableType,
+                                   UNSIGNED16 usCharType, UNSIGNED16 usLockType,
+                                   UNSIGNED16 usCheckRights, UNSIGNED16 usMemoSize,
+                                   const UNSIGNED8* pucFields, UNSIGNED32 ulOptions,
+                                   const UNSIGNED8* pucCollation, ADSHANDLE* phTable);
+/* Opens a table file (name as for AdsCreateTable90; without an extension ".adt" is tried;
+ * a name that differs from the file's only in case is found too). pucAlias is ignored.
+ * ulOptions: VE_OPEN_... bits. An exclusive open fails with VE_TABLE_IN_USE while any other
+ * handle, connection or process has the table open, and makes later opens fail alike.
+ * Errors: VE_TABLE_NOT_FOUND, VE_TABLE_CORRUPT, VE_TABLE_VERSION, VE_NOT_SUPPORTED. The new
+ * handle sits on the first record. */
+VE_API UNSIGNED32 AdsOpenTable90(ADSHANDLE hConnect, const UNSIGNED8* pucName,
+                                 const UNSIGNED8* pucAlias, UNSIGNED16 usTableType,
+                                 UNSIGNED16 usCharType, UNSIGNED16 usLockType,
+                                 UNSIGNED16 usCheckRights, UNSIGNED32 ulOptions,
+                                 const UNSIGNED8* pucCollation, ADSHANDLE* phTable);
+/* Writes pending changes, releases the handle's locks when it was the connection's last handle
+ * on the file, closes the handle. */
+VE_API UNSIGNED32 AdsCloseTable(ADSHANDLE hTable);
+/* Closes every table handle of the process. */
+VE_API UNSIGNED32 AdsCloseAllTables(void);
+/* Closes the handle and deletes its table file. Needs the table open by this handle alone
+ * (VE_NOT_EXCLUSIVE otherwise; the handle then stays open). */
+VE_API UNSIGNED32 AdsDeleteTable(ADSHANDLE hTable);
+/* Removes every record (and memo) of the table. Needs the table open by this handle alone. */
+VE_API UNSIGNED32 AdsZapTable(ADSHANDLE hTable);
+/* Removes the records marked deleted and numbers the others 1..n in their order. Needs the
+ * table open by this handle alone. The handle goes to the first record. */
+VE_API UNSIGNED32 AdsPackTable(ADSHANDLE hTable);
+/* Table type (always VE_TABLE_TYPE_ADT), character type (1 ANSI, 2 OEM), collation (the one the
+ * handle was opened with, else the table's; 5025 when neither exists). */
+VE_API UNSIGNED32 AdsGetTableType(ADSHANDLE hTable, UNSIGNED16* pusType);
+VE_API UNSIGNED32 AdsGetTableCharType(ADSHANDLE hTable, UNSIGNED16* pusCharType);
+VE_API UNSIGNED32 AdsGetTableCollation(ADSHANDLE hTable, UNSIGNED8* pucCollation,
+                                       UNSIGNED16* pusLen);
+/* The open options of the handle plus VE_TABLE_RIGHT_UPDATE | VE_TABLE_RIGHT_INSERT unless it
+ * is read-only. */
+VE_API UNSIGNED32 AdsGetTableOpenOptions(ADSHANDLE hTable, UNSIGNED32* pulOptions);
+/* The table's file name: base name, with extension, or full path (VE_NAME_...). */
+VE_API UNSIGNED32 AdsGetTableFilename(ADSHANDLE hTable, UNSIGNED16 usOption, UNSIGNED8* pucName,
+                                      UNSIGNED16* pusLen);
+VE_API UNSIGNED32 AdsGetTableConnection(ADSHANDLE hTable, ADSHANDLE* phConnect);
+/* Length of the record image in bytes (AdsGetRecord). */
+VE_API UNSIGNED32 AdsGetRecordLength(ADSHANDLE hTable, UNSIGNED32* pulLength);
+VE_API UNSIGNED32 AdsGetNumFields(ADSHANDLE hTable, UNSIGNED16* pusCount);
+/* Name of field usFld (1-based). */
+VE_API UNSIGNED32 AdsGetFieldName(ADSHANDLE hTable, UNSIGNED16 usFld, UNSIGNED8* pucName,
+                                  UNSIGNED16* pusLen);
+/* 1-based number of the named field; VE_FIELD_NOT_FOUND when there is none. */
+VE_API UNSIGNED32 AdsGetFieldNum(ADSHANDLE hTable, const UNSIGNED8* pucFldName, UNSIGNED16* pusNum);
+VE_API UNSIGNED32 AdsGetFieldType(ADSHANDLE hTable, const UNSIGNED8* pucFldName,
+                                  UNSIGNED16* pusType);
+/* Declared length: bytes, or characters for NChar and NVarChar (which take twice as many
+ * bytes); memo types answer the size of their marker slot. */
+VE_API UNSIGNED32 AdsGetFieldLength(ADSHANDLE hTable, const UNSIGNED8* pucFldName,
+                                    UNSIGNED32* pulLength);
+/* Decimals of Numeric, Double and CurDouble fields; 0 otherwise. */
+VE_API UNSIGNED32 AdsGetFieldDecimals(ADSHANDLE hTable, const UNSIGNED8* pucFldName,
+                                      UNSIGNED16* pusDecimals);
+/* Byte offset of the field in the record image. */
+VE_API UNSIGNED32 AdsGetFieldOffset(ADSHANDLE hTable, const UNSIGNED8* pucFldName,
+                                    UNSIGNED32* pulOffset);
+/* 1 for every field except AutoInc and RowVersion. */
+VE_API UNSIGNED32 AdsIsNullable(ADSHANDLE hTable, const UNSIGNED8* pucFldName,
+                                UNSIGNED16* pbNullable);
+/* VE_COLUMN_... bits: read, plus update and insert unless the handle is read-only or the
+ * engine maintains the field. */
+VE_API UNSIGNED32 AdsGetColumnPermissions(ADSHANDLE hTable, const UNSIGNED8* pucFldName,
+                                          UNSIGNED8* pucPermissions);
+/* The memo block size given at creation (8 when 0 was given); values need no blocks here. */
+VE_API UNSIGNED32 AdsGetTableMemoSize(ADSHANDLE hTable, UNSIGNED16* pusMemoSize);
+/* The AutoInc value of the last record this handle appended; 0 before its first append. */
+VE_API UNSIGNED32 AdsGetLastAutoinc(ADSHANDLE hObj, UNSIGNED32* pulAutoIncVal);
+/* Checks a table's consistency: header, field descriptions, counters, every record image
+ * (length, deleted flag, engine-maintained values) and, with VE_CHECK_MEMOS, every memo value
+ * and marker. Writes a report of one line per problem found ("OK" when there is none) into
+ * pucReport (capacity *pulLen; NULL allowed). Answers 0 when consistent, VE_TABLE_CORRUPT
+ * when a problem was found. */
+VE_API UNSIGNED32 AdsCheckTable(ADSHANDLE hTable, UNSIGNED32 ulOptions, UNSIGNED8* pucReport,
+                                UNSIGNED32* pulLen);
+
+/* ---- Navigation -------------------------------------------------------------------------- */
+/* hObj may be a table handle or, later, an index handle (which moves its table in key order).
+ * Records marked deleted are passed over while AdsShowDeleted is off. */
+
+/* To the first record (the EOF crack, with BOF set too, on an empty table). */
+VE_API UNSIGNED32 AdsGotoTop(ADSHANDLE hObj);
+/* To the last record (the crack with both flags on an empty table). */
+VE_API UNSIGNED32 AdsGotoBottom(ADSHANDLE hObj);
+/* To the BOF crack: AdsSkip(1) then goes to the first record. */
+VE_API UNSIGNED32 AdsGotoBOF(ADSHANDLE hObj);
+/* To the EOF crack: AdsSkip(-1) then goes to the last record. */
+VE_API UNSIGNED32 AdsGotoEOF(ADSHANDLE hObj);
+/* Moves lRecs records forward (negative: backward); running off an end stops on the crack
+ * there. AdsSkip(0) re-reads the current record. */
+VE_API UNSIGNED32 AdsSkip(ADSHANDLE hObj, SIGNED32 lRecs);
+VE_API UNSIGNED32 AdsAtEOF(ADSHANDLE hTable, UNSIGNED16* pbAtEOF);
+VE_API UNSIGNED32 AdsAtBOF(ADSHANDLE hTable, UNSIGNED16* pbAtBOF);
+/* To record number ulRec, also when it is marked deleted. A number with no record answers
+ * VE_RECORD_NOT_FOUND and leaves the handle on EOF; 0 goes to EOF without an error. */
+VE_API UNSIGNED32 AdsGotoRecord(ADSHANDLE hTable, UNSIGNED32 ulRec);
+/* The current record number; 0 on a crack. usFilterOption (VE_RESPECT_FILTERS, ...) is
+ * accepted: a table handle's number is always the physical one. On a pending append the
+ * number the record will get. */
+VE_API UNSIGNED32 AdsGetRecordNum(ADSHANDLE hObj, UNSIGNED16 usFilterOption, UNSIGNED32* pulRec);
+/* Number of records: those not marked deleted while AdsShowDeleted is off, all while it is on.
+ * usFilterOption VE_IGNORE_FILTERS, VE_RESPECT_FILTERS or VE_RESPECT_SCOPES, optionally plus
+ * VE_REFRESH_COUNT; counts are always fresh. */
+VE_API UNSIGNED32 AdsGetRecordCount(ADSHANDLE hObj, UNSIGNED16 usFilterOption,
+                                    UNSIGNED32* pulCount);
+/* The current position as a bookmark value (the record number; 0 on a crack). */
+VE_API UNSIGNED32 AdsGetBookmark(ADSHANDLE hObj, ADSHANDLE* phBookmark);
+/* The current position as bookmark bytes: the first four are the record number
+ * (little-endian). *pulLength: capacity in, length out (AdsGetBookmarkLength). */
+VE_API UNSIGNED32 AdsGetBookmark60(ADSHANDLE hObj, UNSIGNED8* pucBookmark, UNSIGNED32* pulLength);
+/* Length of the handle's bookmarks in bytes (4 for a table in record order). */
+VE_API UNSIGNED32 AdsGetBookmarkLength(ADSHANDLE hObj, UNSIGNED32* pulLength);
+/* To the record of a bookmark value; as AdsGotoRecord. */
+VE_API UNSIGNED32 AdsGotoBookmark(ADSHANDLE hTable, ADSHANDLE hBookmark);
+/* To the record of bookmark bytes; as AdsGotoRecord. */
+VE_API UNSIGNED32 AdsGotoBookmark60(ADSHANDLE hObj, const UNSIGNED8* pucBookmark);
+/* *plResult < 0, 0, > 0 as the first bookmark's record comes before, is, or follows the
+ * second's. */
+VE_API UNSIGNED32 AdsCompareBookmarks(const UNSIGNED8* pucBookmark1, const UNSIGNED8* pucBookmark2,
+                                      SIGNED32* plResult);
+/* Copies the current record image (with the handle's pending changes) into pucRec; VE_BUFFER_
+ * TOO_SMALL when *pulLen is below the record length. Memo fields hold 0xFFFFFFFF when they
+ * have a value, 0 when null. */
+VE_API UNSIGNED32 AdsGetRecord(ADSHANDLE hTable, UNSIGNED8* pucRec, UNSIGNED32* pulLen);
+/* Fills pucBuf (ulLen bytes, at most the record length) with the empty record image: every
+ * field null. */
+VE_API UNSIGNED32 AdsClearRecordBuffer(ADSHANDLE hTable, UNSIGNED8* pucBuf, UNSIGNED32 ulLen);
+/* The empty record image into pucBuf (capacity *pulLen). */
+VE_API UNSIGNED32 AdsGetNullRecord(ADSHANDLE hTable, UNSIGNED8* pucBuf, UNSIGNED32* pulLen);
+/* Discards pending field changes of the current record and reads it again from the file.
+ * VE_NO_CURRENT_RECORD on a crack. */
+VE_API UNSIGNED32 AdsRefreshRecord(ADSHANDLE hTable);
+/* Whether the current record is visible through the handle (not deleted while deleted records
+ * are hidden; later also filters and scopes). VE_NO_CURRENT_RECORD on a crack. */
+VE_API UNSIGNED32 AdsIsRecordVisible(ADSHANDLE hObj, UNSIGNED16* pbVisible);
+/* Whether the current record is marked deleted. */
+VE_API UNSIGNED32 AdsIsRecordDeleted(ADSHANDLE hTable, UNSIGNED16* pbDeleted);
+/* CRC-32 of the current record: ulOptions 0 the record as the file holds it now (memo values
+ * included through their checksums), 1 with the handle's pending changes. */
+VE_API UNSIGNED32 AdsGetRecordCRC(ADSHANDLE hTable, UNSIGNED32* pulCRC, UNSIGNED32 ulOptions);
+
+/* ---- Field values ------------------------------------------------------------------------ */
+/* Getters read the current record with its pending changes; on a crack they answer
+ * VE_NO_CURRENT_RECORD. Text values of Char fields are returned as stored, padded, unless a
+ * trim option is given; a null field reads as empty text, 0, or false. */
+
+/* The value as 8-bit text: text types as stored (OEM tables translated), numbers in decimal,
+ * dates in the date format, times "HH:MM:SS", timestamps date and time, logicals "T"/"F",
+ * memos their text, binary values their bytes. usOption: VE_TRIM_.... */
+VE_API UNSIGNED32 AdsGetField(ADSHANDLE hTable, const UNSIGNED8* pucFldName, UNSIGNED8* pucBuf,
+                              UNSIGNED32* pulLen, UNSIGNED16 usOption);
+/* As AdsGetField, in UTF-16; *pulLen counts characters. */
+VE_API UNSIGNED32 AdsGetFieldW(ADSHANDLE hObj, const UNSIGNED8* pucFldName, WCHAR* pwcBuf,
+                               UNSIGNED32* pulLen, UNSIGNED16 usOption);
+/* Same as AdsGetField and AdsGetFieldW. */
+VE_API UNSIGNED32 AdsGetString(ADSHANDLE hTable, const UNSIGNED8* pucFldName, UNSIGNED8* pucBuf,
+                               UNSIGNED32* pulLen, UNSIGNED16 usOption);
+VE_API UNSIGNED32 AdsGetStringW(ADSHANDLE hTable, const UNSIGNED8* pucFldName, WCHAR* pwcBuf,
+                                UNSIGNED32* pulLen, UNSIGNED16 usOption);
+/* Length the value needs as text (without terminator; characters for the wide types), after
+ * the trim option ulOptions. Memo and binary fields: the value's length. */
+VE_API UNSIGNED32 AdsGetDataLength(ADSHANDLE hTable, const UNSIGNED8* pucFldName,
+                                   UNSIGNED32 ulOptions, UNSIGNED32* pulLength);
+/* Numeric values of numeric fields (and of text holding a number). */
+VE_API UNSIGNED32 AdsGetDouble(ADSHANDLE hTable, const UNSIGNED8* pucFldName, double* pdValue);
+VE_API UNSIGNED32 AdsGetLong(ADSHANDLE hTable, const UNSIGNED8* pucFldName, SIGNED32* plValue);
+VE_API UNSIGNED32 AdsGetShort(ADSHANDLE hTable, const UNSIGNED8* pucFldName, SIGNED16* psValue);
+/* Logical value (1 true). */
+VE_API UNSIGNED32 AdsGetLogical(ADSHANDLE hTable, const UNSIGNED8* pucFldName, UNSIGNED16* pbValue);
+/* Julian day of a Date, TimeStamp or ModTime field (0 when null). */
+VE_API UNSIGNED32 AdsGetJulian(ADSHANDLE hTable, const UNSIGNED8* pucFldName, SIGNED32* plDate);
+/* Milliseconds since midnight of a Time, TimeStamp or ModTime field. */
+VE_API UNSIGNED32 AdsGetMilliseconds(ADSHANDLE hTable, const UNSIGNED8* pucFldName,
+                                     SIGNED32* plTime);
+/* Date in the date format (empty when null). */
+VE_API UNSIGNED32 AdsGetDate(ADSHANDLE hTable, const UNSIGNED8* pucFldName, UNSIGNED8* pucBuf,
+                             UNSIGNED16* pusLen);
+/* Time as "HH:MM:SS" (empty when null). */
+VE_API UNSIGNED32 AdsGetTime(ADSHANDLE hTable, const UNSIGNED8* pucFldName, UNSIGNED8* pucBuf,
+                             UNSIGNED16* pusLen);
+/* Empty: null, or a text, memo or binary value of no characters or only blanks. */
+VE_API UNSIGNED32 AdsIsEmpty(ADSHANDLE hTable, const UNSIGNED8* pucFldName, UNSIGNED16* pbEmpty);
+VE_API UNSIGNED32 AdsIsNull(ADSHANDLE hTable, const UNSIGNED8* pucFldName, UNSIGNED16* pbNull);
+/* Length of a memo or binary value (characters for NMemo); 0 when null. */
+VE_API UNSIGNED32 AdsGetMemoLength(ADSHANDLE hTable, const UNSIGNED8* pucFldName,
+                                   UNSIGNED32* pulLength);
+/* VE_MEMO_TEXT for Memo, VarChar and NMemo, VE_BINARY_BINARY, VE_BINARY_IMAGE. */
+VE_API UNSIGNED32 AdsGetMemoDataType(ADSHANDLE hTable, const UNSIGNED8* pucFldName,
+                                     UNSIGNED16* pusType);
+/* Bytes of a memo or binary value from ulOffset on (capacity *pulLen, length out). A buffer
+ * shorter than the rest of the value is filled and answers 0: read on from a later offset. */
+VE_API UNSIGNED32 AdsGetBinary(ADSHANDLE hTable, const UNSIGNED8* pucFldName, UNSIGNED32 ulOffset,
+                               UNSIGNED8* pucBuf, UNSIGNED32* pulLen);
+VE_API UNSIGNED32 AdsGetBinaryLength(ADSHANDLE hTable, const UNSIGNED8* pucFldName,
+                                     UNSIGNED32* pulLength);
+
+/* Setters change the handle's record buffer (the current record or a pending append). The
+ * first change of an existing record locks it for this connection unless it holds that lock
+ * or the table lock already (VE_LOCK_REFUSED when another user holds it); the write releases
+ * such an implicit lock. A read-only handle answers VE_READ_ONLY. AutoInc and RowVersion fields
+ * answer VE_FIELD_READ_ONLY. Text longer than its field is cut. */
+
+/* The value from 8-bit text (ulLen bytes), converted by the field's type: numbers parsed
+ * ("." as decimal point; VE_VALUE_NOT_CONVERTIBLE when it is no number, VE_VALUE_OUT_OF_RANGE
+ * when it does not fit), dates in the date format, logicals from T/t/Y/y/1 (true) and
+ * F/f/N/n/0 (false), memos and binary values as the bytes. */
+VE_API UNSIGNED32 AdsSetField(ADSHANDLE hObj, const UNSIGNED8* pucFldName, const UNSIGNED8* pucBuf,
+                              UNSIGNED32 ulLen);
+/* As AdsSetField from UTF-16 (ulLen characters). */
+VE_API UNSIGNED32 AdsSetFieldW(ADSHANDLE hObj, const UNSIGNED8* pucFldName, const WCHAR* pwcBuf,
+                               UNSIGNED32 ulLen);
+/* The field's record-image bytes as given (ulLen at most the field length; null markers are
+ * taken as nulls). VarCharFox/VarBinaryFox/NVarChar: ulLen is the used length (0xFFFF null). */
+VE_API UNSIGNED32 AdsSetFieldRaw(ADSHANDLE hObj, const UNSIGNED8* pucFldName,
+                                 const UNSIGNED8* pucBuf, UNSIGNED32 ulLen);
+VE_API UNSIGNED32 AdsSetString(ADSHANDLE hObj, const UNSIGNED8* pucFldName, const UNSIGNED8* pucBuf,
+                               UNSIGNED32 ulLen);
+VE_API UNSIGNED32 AdsSetStringW(ADSHANDLE hObj, const UNSIGNED8* pucFldName, const WCHAR* pwcBuf,
+                                UNSIGNED32 ulLen);
+VE_API UNSIGNED32 AdsSetDouble(ADSHANDLE hObj, const UNSIGNED8* pucFldName, double dValue);
+VE_API UNSIGNED32 AdsSetLong(ADSHANDLE hObj, const UNSIGNED8* pucFldName, SIGNED32 lValue);
+VE_API UNSIGNED32 AdsSetShort(ADSHANDLE hObj, const UNSIGNED8* pucFldName, SIGNED16 sValue);
+VE_API UNSIGNED32 AdsSetLogical(ADSHANDLE hObj, const UNSIGNED8* pucFldName, UNSIGNED16 bValue);
+/* Date (Julian day) of a Date, TimeStamp or ModTime field; the time part is kept. */
+VE_API UNSIGNED32 AdsSetJulian(ADSHANDLE hObj, const UNSIGNED8* pucFldName, SIGNED32 lDate);
+/* Milliseconds of a Time, TimeStamp or ModTime field; the date part is kept. */
+VE_API UNSIGNED32 AdsSetMilliseconds(ADSHANDLE hObj, const UNSIGNED8* pucFldName, SIGNED32 lTime);
+/* Date from text in the date format (usLen bytes); an empty text makes it null. */
+VE_API UNSIGNED32 AdsSetDate(ADSHANDLE hObj, const UNSIGNED8* pucFldName, const UNSIGNED8* pucValue,
+                             UNSIGNED16 usLen);
+/* Time from "HH:MM[:SS[.mmm]]" text (usLen bytes); an empty text makes it null. */
+VE_API UNSIGNED32 AdsSetTime(ADSHANDLE hObj, const UNSIGNED8* pucFldName, const UNSIGNED8* pucValue,
+                             UNSIGNED16 usLen);
+/* A TimeStamp or ModTime from 8 bytes: 32-bit Julian day, then 32-bit milliseconds. */
+VE_API UNSIGNED32 AdsSetTimeStampRaw(ADSHANDLE hObj, const UNSIGNED8* pucFldName,
+                                     const UNSIGNED8* pucBuf, UNSIGNED32 ulLen);
+/* Empty is null in ADT tables. */
+VE_API UNSIGNED32 AdsSetEmpty(ADSHANDLE hObj, const UNSIGNED8* pucFldName);
+VE_API UNSIGNED32 AdsSetNull(ADSHANDLE hObj, const UNSIGNED8* pucFldName);
+/* Part of a memo or binary value: the value becomes ulTotalLength bytes long and pucBuf
+ * (ulLen bytes) is placed at ulOffset; usBinaryType VE_BINARY_BINARY or VE_BINARY_IMAGE (or
+ * VE_MEMO_TEXT on a text memo). Send the parts in any order. */
+VE_API UNSIGNED32 AdsSetBinary(ADSHANDLE hTable, const UNSIGNED8* pucFldName,
+                               UNSIGNED16 usBinaryType, UNSIGNED32 ulTotalLength,
+                               UNSIGNED32 ulOffset, const UNSIGNED8* pucBuf, UNSIGNED32 ulLen);
+
+/* Date conversions. "YYYYMMDD" text to a Julian day (all blanks or zeros: 0); a Julian day to
+ * "YYYYMMDD" (0: eight blanks); text in the connection's date format (hConnect 0: the
+ * process's) to a Julian day. */
+VE_API UNSIGNED32 AdsConvertStringToJulian(const UNSIGNED8* pucJulian, UNSIGNED16 usLen,
+                                           double* pdJulian);
+VE_API UNSIGNED32 AdsConvertJulianToString(double dJulian, UNSIGNED8* pucJulian,
+                                           UNSIGNED16* pusLen);
+VE_API UNSIGNED32 AdsConvertDateToJulian(ADSHANDLE hConnect, const UNSIGNED8* pucDate,
+                                         UNSIGNED16 usLen, double* pdJulian);
+
+/* ---- Editing and locks ------------------------------------------------------------------- */
+
+/* Writes pending changes, then starts a new record in the handle's buffer: every field null,
+ * AutoInc assigned (unique in the table, rising), RowVersion and ModTime set. Nothing reaches
+ * the file until AdsWriteRecord; AdsCancelUpdate discards it. Its record number is fixed the
+ * first time it is asked for, or at the write. */
+VE_API UNSIGNED32 AdsAppendRecord(ADSHANDLE hTable);
+/* Writes the pending append or field changes in one durable transaction (RowVersion and ModTime
+ * renewed) and releases an implicit lock. 0 when nothing is pending. */
+VE_API UNSIGNED32 AdsWriteRecord(ADSHANDLE hTable);
+/* Marks the current record deleted (written at once; the record stays until AdsPackTable). */
+VE_API UNSIGNED32 AdsDeleteRecord(ADSHANDLE hTable);
+/* Clears the deleted mark of the current record. */
+VE_API UNSIGNED32 AdsRecallRecord(ADSHANDLE hTable);
+/* Discards the pending append (back to the record before it) or the pending field changes.
+ * VE_NOTHING_TO_CANCEL when there is neither. */
+VE_API UNSIGNED32 AdsCancelUpdate(ADSHANDLE hTable);
+/* Locks record ulRec (0: the current one) for this connection. VE_LOCK_REFUSED when another
+ * connection or process holds it or the table lock; VE_RECORD_NOT_FOUND for a number with no
+ * record. Locking a record this connection holds already succeeds. Locks end at unlock, at the
+ * connection's last close of the table, at disconnect, and when the process ends. */
+VE_API UNSIGNED32 AdsLockRecord(ADSHANDLE hTable, UNSIGNED32 ulRec);
+/* Writes pending changes of that record, then unlocks it. VE_RECORD_NOT_LOCKED when this
+ * connection does not hold it. */
+VE_API UNSIGNED32 AdsUnlockRecord(ADSHANDLE hTable, UNSIGNED32 ulRec);
+/* Whether this connection holds a lock on record ulRec (0: the current one) or the table. */
+VE_API UNSIGNED32 AdsIsRecordLocked(ADSHANDLE hTable, UNSIGNED32 ulRec, UNSIGNED16* pbLocked);
+/* Number of record locks this connection holds on the table. */
+VE_API UNSIGNED32 AdsGetNumLocks(ADSHANDLE hTable, UNSIGNED16* pusNum);
+/* The locked record numbers, in rising order, into the caller's array (capacity
+ * *pusArrayLen, count out; 5005 when they do not all fit). */
+VE_API UNSIGNED32 AdsGetAllLocks(ADSHANDLE hTable, UNSIGNED32* aulLocks, UNSIGNED16* pusArrayLen);
+/* Locks the whole table for this connection: refused (VE_LOCK_REFUSED) while another
+ * connection holds any record lock or the table lock. */
+VE_API UNSIGNED32 AdsLockTable(ADSHANDLE hTable);
+/* Writes pending changes and releases the table lock (record locks stay).
+ * VE_TABLE_NOT_LOCKED when the connection does not hold it. */
+VE_API UNSIGNED32 AdsUnlockTable(ADSHANDLE hTable);
+VE_API UNSIGNED32 AdsIsTableLocked(ADSHANDLE hTable, UNSIGNED16* pbLocked);
+/* Writes pending changes and flushes the table file to disk (every write is durable already). */
+VE_API UNSIGNED32 AdsFlushFileBuffers(ADSHANDLE hTable);
+
+#ifdef __cplusplus
+} /* extern "C" */
+#endif
+
+#endif /* VARELUM_ENGINE_H */
