@@ -8,6 +8,7 @@
 #include <cmath>
 #include <limits>
 
+#include "rtl/decimal_layout.h"
 #include "rtl/exception.h"
 
 namespace varelum::rtl {
@@ -96,176 +97,6 @@ bool ParseInteger(std::string_view text, Int& value) {
 
 // --- Floating point ---
 
-// A value as its significant digits: value = 0.d1d2d3… × 10^Exponent. Zero has no digits.
-struct DecimalDigits {
-    bool Negative = false;
-    std::string Digits;
-    int Exponent = 0;
-};
-
-// Parses what std::to_chars wrote ("-1.2345e+03" or "-123.45") into DecimalDigits.
-DecimalDigits FromChars(std::string_view text) {
-    DecimalDigits result;
-    std::size_t i = 0;
-    if (i < text.size() && text[i] == '-') {
-        result.Negative = true;
-        ++i;
-    }
-    int integerDigits = 0;
-    bool inFraction = false;
-    for (; i < text.size() && text[i] != 'e'; ++i) {
-        if (text[i] == '.') {
-            inFraction = true;
-            continue;
-        }
-        result.Digits += text[i];
-        if (!inFraction) {
-            ++integerDigits;
-        }
-    }
-    int exponent = 0;
-    if (i < text.size()) {
-        std::from_chars(text.data() + i + 1 + (text[i + 1] == '+' ? 1 : 0),
-                        text.data() + text.size(), exponent);
-    }
-    result.Exponent = integerDigits + exponent;
-    // Leading zeros move the exponent ("0.05" is 0.5 × 10^-1).
-    std::size_t firstNonZero = result.Digits.find_first_not_of('0');
-    if (firstNonZero == std::string::npos) {
-        result.Digits.clear();
-        result.Exponent = 0;
-        result.Negative = false;
-        return result;
-    }
-    result.Digits.erase(0, firstNonZero);
-    result.Exponent -= static_cast<int>(firstNonZero);
-    return result;
-}
-
-// Keeps `keep` significant digits, rounding half away from zero on the decimal digits (as
-// people round, and as the framework always has: 2.5 → 3, 0.125 → 0.13).
-void RoundDigits(DecimalDigits& d, int keep) {
-    if (keep >= static_cast<int>(d.Digits.size())) {
-        return;
-    }
-    if (keep < 0) {
-        d = DecimalDigits();
-        return;
-    }
-    bool up = d.Digits[static_cast<std::size_t>(keep)] >= '5';
-    d.Digits.resize(static_cast<std::size_t>(keep));
-    if (up) {
-        std::size_t i = d.Digits.size();
-        while (i > 0 && d.Digits[i - 1] == '9') {
-            d.Digits[--i] = '0';
-        }
-        if (i == 0) {
-            d.Digits.insert(d.Digits.begin(), '1');
-            ++d.Exponent;
-        } else {
-            ++d.Digits[i - 1];
-        }
-    }
-    std::size_t last = d.Digits.find_last_not_of('0');
-    d.Digits.resize(last == std::string::npos ? 0 : last + 1);
-    if (d.Digits.empty()) {
-        d = DecimalDigits();
-    }
-}
-
-// The 17 significant digits that identify a double; the formats round from these. Rounding
-// the binary value directly would round 2.5 to even and 0.125 (exactly a tie) down.
-DecimalDigits ExactDigits(double value) {
-    char buffer[64];
-    auto written =
-        std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::scientific, 16);
-    return FromChars(std::string_view(buffer, static_cast<std::size_t>(written.ptr - buffer)));
-}
-
-DecimalDigits SignificantDigits(double value, int precision) {
-    DecimalDigits d = ExactDigits(value);
-    RoundDigits(d, precision);
-    return d;
-}
-
-DecimalDigits RoundedToDecimals(double value, int decimals) {
-    DecimalDigits d = ExactDigits(value);
-    RoundDigits(d, d.Exponent + decimals);
-    return d;
-}
-
-std::string ExponentText(int exponent, bool alwaysSign, int minimumDigits) {
-    std::string digits = std::to_string(std::abs(exponent));
-    if (static_cast<int>(digits.size()) < minimumDigits) {
-        digits.insert(0, static_cast<std::size_t>(minimumDigits) - digits.size(), '0');
-    }
-    if (exponent < 0) {
-        return "-" + digits;
-    }
-    return alwaysSign ? "+" + digits : digits;
-}
-
-std::string Scientific(const DecimalDigits& d, char separator, bool alwaysSign,
-                       int exponentDigits) {
-    std::string text = d.Negative ? "-" : "";
-    text += d.Digits.empty() ? '0' : d.Digits[0];
-    if (d.Digits.size() > 1) {
-        text += separator;
-        text.append(d.Digits, 1);
-    }
-    text += 'E';
-    text += ExponentText(d.Digits.empty() ? 0 : d.Exponent - 1, alwaysSign, exponentDigits);
-    return text;
-}
-
-// Lays out digits as fixed point with `decimals` decimals (zeros fill missing ones).
-std::string FixedPoint(const DecimalDigits& d, int decimals, const TFormatSettings& settings,
-                       bool thousands) {
-    std::string integerPart;
-    std::string fraction;
-    if (d.Exponent <= 0) {
-        integerPart = "0";
-        fraction.assign(static_cast<std::size_t>(-d.Exponent), '0');
-        fraction += d.Digits;
-    } else {
-        auto integerDigits = static_cast<std::size_t>(d.Exponent);
-        integerPart = d.Digits.substr(0, std::min(integerDigits, d.Digits.size()));
-        integerPart.resize(integerDigits, '0');
-        if (d.Digits.size() > integerDigits) {
-            fraction = d.Digits.substr(integerDigits);
-        }
-    }
-    fraction.resize(static_cast<std::size_t>(decimals), '0');
-    if (thousands && settings.ThousandSeparator != '\0') {
-        for (auto pos = static_cast<std::ptrdiff_t>(integerPart.size()) - 3; pos > 0; pos -= 3) {
-            integerPart.insert(static_cast<std::size_t>(pos), 1, settings.ThousandSeparator);
-        }
-    }
-    std::string text = d.Negative && !d.Digits.empty() ? "-" : "";
-    text += integerPart;
-    if (decimals > 0) {
-        text += settings.DecimalSeparator;
-        text += fraction;
-    }
-    return text;
-}
-
-std::string General(double value, int precision, int exponentDigits,
-                    const TFormatSettings& settings) {
-    DecimalDigits d = SignificantDigits(value, precision);
-    while (!d.Digits.empty() && d.Digits.back() == '0') {
-        d.Digits.pop_back();
-    }
-    if (d.Digits.empty()) {
-        return "0";
-    }
-    if (d.Exponent > precision || d.Exponent < -3) {
-        return Scientific(d, settings.DecimalSeparator, false, exponentDigits);
-    }
-    int decimals = std::max(0, static_cast<int>(d.Digits.size()) - d.Exponent);
-    return FixedPoint(d, decimals, settings, false);
-}
-
 [[noreturn]] void ThrowInvalidFloat(std::string_view text) {
     throw EConvertError("''" + std::string(text) + "'' is not a valid floating point value");
 }
@@ -327,30 +158,10 @@ std::string FloatToStrF(double value, TFloatFormat format, int precision, int di
     if (std::isinf(value)) {
         return value < 0 ? "-INF" : "INF";
     }
-    precision = std::clamp(precision, 1, 17);
-    switch (format) {
-        case ffGeneral:
-            return General(value, precision, 0, settings);
-        case ffExponent: {
-            DecimalDigits d = SignificantDigits(value, precision);
-            d.Digits.resize(static_cast<std::size_t>(precision), '0');
-            return Scientific(d, settings.DecimalSeparator, true, std::clamp(digits, 0, 4));
-        }
-        case ffFixed:
-        case ffNumber: {
-            digits = std::clamp(digits, 0, 18);
-            DecimalDigits d = SignificantDigits(value, precision);
-            if (d.Exponent > precision) {
-                return General(value, precision, 0, settings);
-            }
-            // When the decimals leave fewer places than the precision allows, round there.
-            if (d.Exponent + digits < precision) {
-                d = RoundedToDecimals(value, digits);
-            }
-            return FixedPoint(d, digits, settings, format == ffNumber);
-        }
-    }
-    return General(value, precision, 0, settings);
+    // 17 significant digits identify a double; more would only show binary noise.
+    return detail::FormatDecimalDigits(detail::DoubleDigits(value), format,
+                                       std::clamp(precision, 1, 17), std::clamp(digits, 0, 18),
+                                       settings);
 }
 
 std::string FloatToStr(double value, const TFormatSettings& settings) {
