@@ -242,7 +242,11 @@ std::string filter_node_text(const FilterNode& node) {
                 if (!out.empty()) {
                     out += node.kind == FilterNode::Kind::And ? " AND " : " OR ";
                 }
-                out += "(" + filter_node_text(child) + ")";
+                // A residual operation prints its own parentheses.
+                const bool bracketed = child.kind == FilterNode::Kind::Residual && !child.negated &&
+                                       (child.residual->kind == NodeKind::Binary ||
+                                        child.residual->kind == NodeKind::Unary);
+                out += bracketed ? filter_node_text(child) : "(" + filter_node_text(child) + ")";
             }
             return out;
         }

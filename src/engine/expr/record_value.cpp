@@ -48,7 +48,8 @@ std::string padded_text(const std::uint8_t* p, std::size_t length, std::size_t u
     return text;
 }
 
-std::string utf16_text(const std::uint8_t* p, std::size_t characters, std::size_t width) {
+// UTF-16LE text of at most `characters` characters, up to the first zero, in Windows-1252.
+std::string utf16_text(const std::uint8_t* p, std::size_t characters) {
     std::u16string units;
     units.reserve(characters);
     for (std::size_t i = 0; i < characters; ++i) {
@@ -58,9 +59,7 @@ std::string utf16_text(const std::uint8_t* p, std::size_t characters, std::size_
         }
         units.push_back(u);
     }
-    std::string text = utf16_to_1252(units);
-    text.resize(width, ' ');
-    return text;
+    return utf16_to_1252(units);
 }
 
 }  // namespace
@@ -256,11 +255,14 @@ Value decode_field_value(const FieldDescriptor& field, std::span<const std::uint
             std::size_t used = std::min<std::size_t>(load_u16(p + field.length), field.length);
             return Value::character(std::string(reinterpret_cast<const char*>(p), used));
         }
-        case FieldType::NChar:
-            return Value::character(utf16_text(p, field.length, field.length));
+        case FieldType::NChar: {
+            std::string text = utf16_text(p, field.length);
+            text.resize(field.length, ' ');
+            return Value::character(std::move(text));
+        }
         case FieldType::NVarChar: {
             std::size_t used = std::min<std::size_t>(load_u16(p + field.length * 2), field.length);
-            return Value::character(utf16_text(p, used, 0));
+            return Value::character(utf16_text(p, used));
         }
         case FieldType::Memo:
         case FieldType::Binary:

@@ -3,7 +3,9 @@
 // RecordAccess the evaluator reads it through.
 #pragma once
 
+#include <algorithm>
 #include <bit>
+#include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <map>
@@ -110,7 +112,7 @@ class TestRecord : public expr::RecordAccess {
                 store16(p, static_cast<std::uint16_t>(static_cast<std::int16_t>(value)));
                 break;
             case FieldType::Money:
-                store64(p, static_cast<std::uint64_t>(static_cast<std::int64_t>(value * 10000)));
+                store64(p, static_cast<std::uint64_t>(std::llround(value * 10000)));
                 break;
             case FieldType::RowVersion:
                 store64(p, static_cast<std::uint64_t>(static_cast<std::int64_t>(value)));
