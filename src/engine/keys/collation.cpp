@@ -79,15 +79,19 @@ std::optional<IcuSpec> parse_named(const std::string& upper) {
     return std::nullopt;
 }
 
-// A bare ICU locale name that ICU has a collation for.
+// A bare ICU locale name ("de", "pt_BR") whose language ICU has a collation for.
 std::optional<IcuSpec> parse_locale(std::string_view name) {
     std::string wanted(name);
     std::replace(wanted.begin(), wanted.end(), '-', '_');
+    icu::Locale locale(wanted.c_str());
+    if (locale.isBogus() || std::string(locale.getLanguage()).empty()) {
+        return std::nullopt;
+    }
     int32_t count = 0;
     const icu::Locale* locales = icu::Collator::getAvailableLocales(count);
     for (int32_t i = 0; i < count; ++i) {
-        if (upper_ascii(locales[i].getName()) == upper_ascii(wanted)) {
-            return IcuSpec{locales[i].getName(), false, false};
+        if (std::string_view(locales[i].getLanguage()) == locale.getLanguage()) {
+            return IcuSpec{locale.getName(), false, false};
         }
     }
     return std::nullopt;
