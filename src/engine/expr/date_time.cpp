@@ -1,7 +1,7 @@
 // Julian days, the engine's date format, DTOS texts and times of day.
 #include "engine/expr/date_time.h"
+#include "engine/expr/ascii.h"
 
-#include <cctype>
 #include <chrono>
 #include <ctime>
 #include <vector>
@@ -37,14 +37,14 @@ struct PatternPart {
 std::vector<PatternPart> split_pattern(std::string_view pattern) {
     std::vector<PatternPart> parts;
     for (std::size_t i = 0; i < pattern.size();) {
-        char c = static_cast<char>(std::toupper(static_cast<unsigned char>(pattern[i])));
+        char c = ascii::to_upper(pattern[i]);
         if (c == 'C') {
             c = 'Y';
         }
         if (c == 'D' || c == 'M' || c == 'Y') {
             std::size_t j = i;
             while (j < pattern.size()) {
-                char n = static_cast<char>(std::toupper(static_cast<unsigned char>(pattern[j])));
+                char n = ascii::to_upper(pattern[j]);
                 if (n == 'C') {
                     n = 'Y';
                 }
@@ -158,7 +158,7 @@ std::optional<std::int32_t> parse_date(std::string_view text, std::string_view p
             continue;
         }
         // Between two numbers any run of non-digits separates them.
-        while (pos < text.size() && !std::isdigit(static_cast<unsigned char>(text[pos]))) {
+        while (pos < text.size() && !ascii::is_digit(text[pos])) {
             ++pos;
         }
         const bool adjacent = p + 1 < parts.size() && parts[p + 1].is_run;
@@ -168,8 +168,7 @@ std::optional<std::int32_t> parse_date(std::string_view text, std::string_view p
         }
         std::size_t start = pos;
         int number = 0;
-        while (pos < text.size() && pos - start < max_digits &&
-               std::isdigit(static_cast<unsigned char>(text[pos]))) {
+        while (pos < text.size() && pos - start < max_digits && ascii::is_digit(text[pos])) {
             number = number * 10 + (text[pos] - '0');
             ++pos;
         }
@@ -224,7 +223,7 @@ std::optional<std::int32_t> parse_dtos(std::string_view text) {
         return 0;
     }
     for (char c : text) {
-        if (!std::isdigit(static_cast<unsigned char>(c))) {
+        if (!ascii::is_digit(c)) {
             return std::nullopt;
         }
     }
@@ -247,8 +246,7 @@ std::optional<std::int32_t> parse_time(std::string_view text) {
     auto number = [&](std::size_t max_digits, int& out) {
         std::size_t start = pos;
         out = 0;
-        while (pos < text.size() && pos - start < max_digits &&
-               std::isdigit(static_cast<unsigned char>(text[pos]))) {
+        while (pos < text.size() && pos - start < max_digits && ascii::is_digit(text[pos])) {
             out = out * 10 + (text[pos] - '0');
             ++pos;
         }
@@ -284,8 +282,8 @@ std::optional<std::int32_t> parse_time(std::string_view text) {
     }
     skip_blanks();
     if (pos + 2 <= text.size()) {
-        char a = static_cast<char>(std::toupper(static_cast<unsigned char>(text[pos])));
-        char m = static_cast<char>(std::toupper(static_cast<unsigned char>(text[pos + 1])));
+        char a = ascii::to_upper(text[pos]);
+        char m = ascii::to_upper(text[pos + 1]);
         if ((a == 'A' || a == 'P') && m == 'M') {
             if (hours < 1 || hours > 12) {
                 return std::nullopt;

@@ -1,5 +1,6 @@
 // The built-in functions: type rules at compile time, values at evaluation.
 #include "engine/expr/functions.h"
+#include "engine/expr/ascii.h"
 
 #include <algorithm>
 #include <array>
@@ -576,9 +577,8 @@ constexpr std::array kFunctions = {
 const FunctionInfo* find_function(std::string_view name) {
     for (const FunctionInfo& f : kFunctions) {
         if (f.name.size() == name.size() &&
-            std::equal(f.name.begin(), f.name.end(), name.begin(), [](char a, char b) {
-                return a == static_cast<char>(std::toupper(static_cast<unsigned char>(b)));
-            })) {
+            std::equal(f.name.begin(), f.name.end(), name.begin(),
+                       [](char a, char b) { return a == ascii::to_upper(b); })) {
             return &f;
         }
     }

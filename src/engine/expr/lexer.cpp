@@ -1,7 +1,6 @@
 // The expression tokenizer.
 #include "engine/expr/lexer.h"
-
-#include <cctype>
+#include "engine/expr/ascii.h"
 
 #include "engine/expr/expression_error.h"
 
@@ -9,11 +8,11 @@ namespace varelum::engine::expr {
 namespace {
 
 bool is_name_start(char c) {
-    return std::isalpha(static_cast<unsigned char>(c)) != 0 || c == '_';
+    return ascii::is_alpha(c) || c == '_';
 }
 
 bool is_name_char(char c) {
-    return std::isalnum(static_cast<unsigned char>(c)) != 0 || c == '_';
+    return ascii::is_alnum(c) || c == '_';
 }
 
 bool is_digit(char c) {
@@ -23,7 +22,7 @@ bool is_digit(char c) {
 std::string upper_ascii(std::string_view s) {
     std::string out(s);
     for (char& c : out) {
-        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+        c = ascii::to_upper(c);
     }
     return out;
 }
@@ -57,7 +56,7 @@ std::vector<Token> tokenize(std::string_view text) {
             }
             // "1.AND." is the number 1 followed by .AND., not the number "1.".
             if (i < text.size() && text[i] == '.' &&
-                !(i + 1 < text.size() && std::isalpha(static_cast<unsigned char>(text[i + 1])))) {
+                !(i + 1 < text.size() && ascii::is_alpha(text[i + 1]))) {
                 ++i;
                 while (i < text.size() && is_digit(text[i])) {
                     ++i;
@@ -74,7 +73,7 @@ std::vector<Token> tokenize(std::string_view text) {
         if (c == '.') {
             // .T. .F. .AND. .OR. .NOT. and friends.
             std::size_t j = i + 1;
-            while (j < text.size() && std::isalpha(static_cast<unsigned char>(text[j]))) {
+            while (j < text.size() && ascii::is_alpha(text[j])) {
                 ++j;
             }
             if (j > i + 1 && j < text.size() && text[j] == '.') {
@@ -206,9 +205,11 @@ std::vector<Token> tokenize(std::string_view text) {
                 }
                 break;
             default: {
-                std::string shown = std::isprint(static_cast<unsigned char>(c))
+                static constexpr char kHex[] = "0123456789ABCDEF";
+                const auto byte = static_cast<unsigned char>(c);
+                std::string shown = ascii::is_print(c)
                                         ? std::string(1, c)
-                                        : "\\x" + std::to_string(static_cast<unsigned char>(c));
+                                        : std::string("\\x") + kHex[byte >> 4] + kHex[byte & 0x0F];
                 throw ExpressionError(ExpressionErrorCode::UnexpectedCharacter, start,
                                       "unexpected character '" + shown + "'");
             }

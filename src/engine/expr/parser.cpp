@@ -1,8 +1,8 @@
 // Recursive-descent parser with type checking at each node.
 #include "engine/expr/parser.h"
+#include "engine/expr/ascii.h"
 
 #include <algorithm>
-#include <cctype>
 #include <charconv>
 
 #include "engine/expr/date_time.h"
@@ -25,8 +25,7 @@ bool equals_ignore_case(std::string_view a, std::string_view b) {
         return false;
     }
     for (std::size_t i = 0; i < a.size(); ++i) {
-        if (std::toupper(static_cast<unsigned char>(a[i])) !=
-            std::toupper(static_cast<unsigned char>(b[i]))) {
+        if (ascii::to_upper(a[i]) != ascii::to_upper(b[i])) {
             return false;
         }
     }

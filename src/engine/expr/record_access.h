@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <span>
 #include <string>
@@ -44,6 +45,30 @@ class RecordAccess {
     virtual std::optional<std::string> read_blob(const FieldDescriptor& field) const = 0;
 
     virtual const ExpressionSettings& settings() const = 0;
+};
+
+// A RecordAccess over a record image held by the caller, with an optional reader of memo
+// values; for evaluating on a record buffer (a record being appended, a key of a record
+// being written) rather than on a cursor's current record.
+class ImageRecord final : public RecordAccess {
+  public:
+    using BlobReader = std::function<std::optional<std::string>(const FieldDescriptor&)>;
+
+    // `image` and `settings` must outlive the ImageRecord.
+    ImageRecord(std::span<const std::uint8_t> image, const ExpressionSettings& settings,
+                BlobReader blobs = {})
+        : image_(image), settings_(settings), blobs_(std::move(blobs)) {}
+
+    std::span<const std::uint8_t> record_image() const override { return image_; }
+    std::optional<std::string> read_blob(const FieldDescriptor& field) const override {
+        return blobs_ ? blobs_(field) : std::nullopt;
+    }
+    const ExpressionSettings& settings() const override { return settings_; }
+
+  private:
+    std::span<const std::uint8_t> image_;
+    const ExpressionSettings& settings_;
+    BlobReader blobs_;
 };
 
 }  // namespace varelum::engine::expr

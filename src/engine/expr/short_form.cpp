@@ -1,5 +1,6 @@
 // Long/short form conversion over the token stream.
 #include "engine/expr/short_form.h"
+#include "engine/expr/ascii.h"
 
 #include <string>
 
@@ -15,7 +16,7 @@ bool is_operator_word(const Token& t) {
     }
     std::string upper;
     for (char c : t.text) {
-        upper.push_back(static_cast<char>(std::toupper(static_cast<unsigned char>(c))));
+        upper.push_back(ascii::to_upper(c));
     }
     return upper == "AND" || upper == "OR" || upper == "NOT";
 }

@@ -1,5 +1,6 @@
 // Collations: the built-in ANSI weight tables and ICU collators for named collations.
 #include "engine/keys/collation.h"
+#include "engine/expr/ascii.h"
 
 #include <unicode/coll.h>
 #include <unicode/locid.h>
@@ -7,7 +8,6 @@
 
 #include <algorithm>
 #include <array>
-#include <cctype>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -27,7 +27,7 @@ namespace {
 std::string upper_ascii(std::string_view s) {
     std::string out(s);
     for (char& c : out) {
-        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+        c = expr::ascii::to_upper(c);
     }
     return out;
 }
@@ -67,7 +67,7 @@ std::optional<IcuSpec> parse_named(const std::string& upper) {
     if (parts.size() != 5 || (parts[1] != "VFP" && parts[1] != "ADS") ||
         (parts[2] != "CI" && parts[2] != "CS") || (parts[3] != "AS" && parts[3] != "AI") ||
         parts[4].empty() || !std::all_of(parts[4].begin(), parts[4].end(), [](char c) {
-            return std::isdigit(static_cast<unsigned char>(c));
+            return expr::ascii::is_digit(c);
         })) {
         return std::nullopt;
     }

@@ -1,5 +1,6 @@
 // Raw key encoding of values, key buffers, seek texts and index entries.
 #include "engine/keys/key_encoder.h"
+#include "engine/expr/ascii.h"
 
 #include <bit>
 #include <cstring>
@@ -207,7 +208,7 @@ Value value_of_text(std::string_view raw, SegmentType type,
             std::string t;
             for (char c : text) {
                 if (c != '.') {
-                    t.push_back(static_cast<char>(std::toupper(static_cast<unsigned char>(c))));
+                    t.push_back(expr::ascii::to_upper(c));
                 }
             }
             if (t == "T" || t == "TRUE" || t == "Y" || t == "1") {

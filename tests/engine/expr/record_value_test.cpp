@@ -3,6 +3,7 @@
 
 #include "engine/expr/expr_test_support.h"
 #include "engine/expr/record_value.h"
+#include "engine/expr/value_text.h"
 
 namespace varelum::engine::test {
 namespace {
@@ -149,6 +150,41 @@ TEST(RecordValue, RefusesAFieldOutsideTheImage) {
     FieldDescriptor system = r.field("S");
     system.type = FieldType::System;
     EXPECT_THROW(expr::decode_field_value(system, r.record_image()), std::invalid_argument);
+}
+
+}  // namespace
+}  // namespace varelum::engine::test
+
+namespace varelum::engine::test {
+namespace {
+
+TEST(ImageRecordAccess, EvaluatesOnABufferWithItsOwnBlobReader) {
+    TestRecord table = product_record();
+    std::vector<std::uint8_t> buffer(table.record_image().begin(), table.record_image().end());
+    expr::ExpressionSettings settings;
+    settings.exact = true;
+    expr::ImageRecord record(buffer, settings, [](const FieldDescriptor& f) {
+        return std::optional<std::string>(f.name == "Note" ? "from the buffer" : "");
+    });
+    auto e =
+        expr::Expression::compile("Code = 'ABC123' AND Note = 'from the buffer'", table.fields());
+    EXPECT_TRUE(e.evaluate_logical(record));
+    settings.exact = false;  // the record access reads the settings at each evaluation
+    EXPECT_TRUE(expr::Expression::compile("Code = 'AB'", table.fields()).evaluate_logical(record));
+}
+
+TEST(ValueText, EveryTypeAsText) {
+    expr::ExpressionSettings settings;
+    settings.date_format = "dd/MM/yyyy";
+    EXPECT_EQ(expr::value_text(expr::Value::character("ab "), settings), "ab ");
+    EXPECT_EQ(expr::value_text(expr::Value::numeric(-12.5), settings), "-12.5");
+    EXPECT_EQ(expr::value_text(expr::Value::numeric(3), settings), "3");
+    EXPECT_EQ(expr::value_text(expr::Value::date(jd(2020, 12, 31)), settings), "31/12/2020");
+    EXPECT_EQ(expr::value_text(expr::Value::date(0), settings), "  /  /    ");
+    EXPECT_EQ(expr::value_text(expr::Value::boolean(true), settings), "T");
+    EXPECT_EQ(expr::value_text(expr::Value::timestamp(jd(2020, 1, 2), 3723004), settings),
+              "02/01/2020 01:02:03.004");
+    EXPECT_EQ(expr::value_text(expr::Value::timestamp(0, 60000), settings), "00:01:00");
 }
 
 }  // namespace
