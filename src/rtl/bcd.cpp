@@ -10,6 +10,7 @@
 
 #include "rtl/decimal_layout.h"
 #include "rtl/exception.h"
+#include "rtl/text.h"
 
 namespace varelum::rtl {
 
@@ -102,6 +103,21 @@ bool DigitsToInt64(const TDecimalDigits& d, std::int64_t& value) {
     return true;
 }
 
+// Rounded to four decimals; false when out of the currency range.
+bool TryBcdToCurrency(const TBcd& value, Currency& result) {
+    TDecimalDigits d = ToDecimal(value);
+    if (!d.Digits.empty()) {
+        d.Exponent += 4;
+    }
+    detail::RoundDigits(d, d.Exponent);
+    std::int64_t scaled = 0;
+    if (!DigitsToInt64(d, scaled)) {
+        return false;
+    }
+    result = Currency::FromScaled(scaled);
+    return true;
+}
+
 }  // namespace
 
 TBcd::TBcd() noexcept = default;
@@ -171,16 +187,10 @@ std::strong_ordering operator<=>(const TBcd& a, const TBcd& b) noexcept {
 }
 
 bool TryStrToBcd(std::string_view text, TBcd& value, const TFormatSettings& settings) noexcept {
-    std::size_t begin = 0;
-    std::size_t end = text.size();
-    while (begin < end && static_cast<unsigned char>(text[begin]) <= ' ') {
-        ++begin;
-    }
-    while (end > begin && static_cast<unsigned char>(text[end - 1]) <= ' ') {
-        --end;
-    }
+    text = TrimmedView(text);
+    const std::size_t end = text.size();
     TDecimalDigits d;
-    std::size_t i = begin;
+    std::size_t i = 0;
     if (i < end && (text[i] == '-' || text[i] == '+')) {
         d.Negative = text[i] == '-';
         ++i;
@@ -314,16 +324,11 @@ TBcd CurrencyToBcd(Currency value, int precision, int decimals) {
 }
 
 Currency BcdToCurrency(const TBcd& value) {
-    TDecimalDigits d = ToDecimal(value);
-    if (!d.Digits.empty()) {
-        d.Exponent += 4;
-    }
-    detail::RoundDigits(d, d.Exponent);
-    std::int64_t scaled = 0;
-    if (!DigitsToInt64(d, scaled)) {
+    Currency result;
+    if (!TryBcdToCurrency(value, result)) {
         ThrowOverflow();
     }
-    return Currency::FromScaled(scaled);
+    return result;
 }
 
 Currency DoubleToCurrency(double value) {
@@ -340,19 +345,11 @@ std::string CurrToStr(Currency value, const TFormatSettings& settings) {
 
 Currency StrToCurr(std::string_view text, const TFormatSettings& settings) {
     TBcd value;
-    TDecimalDigits d;
-    if (TryStrToBcd(text, value, settings)) {
-        d = ToDecimal(value);
-        if (!d.Digits.empty()) {
-            d.Exponent += 4;
-        }
-        detail::RoundDigits(d, d.Exponent);
-        std::int64_t scaled = 0;
-        if (DigitsToInt64(d, scaled)) {
-            return Currency::FromScaled(scaled);
-        }
+    Currency result;
+    if (!TryStrToBcd(text, value, settings) || !TryBcdToCurrency(value, result)) {
+        throw EConvertError("''" + std::string(text) + "'' is not a valid currency value");
     }
-    throw EConvertError("''" + std::string(text) + "'' is not a valid currency value");
+    return result;
 }
 
 }  // namespace varelum::rtl

@@ -10,6 +10,7 @@
 
 #include "rtl/decimal_layout.h"
 #include "rtl/exception.h"
+#include "rtl/text.h"
 
 namespace varelum::rtl {
 
@@ -169,17 +170,11 @@ std::string FloatToStr(double value, const TFormatSettings& settings) {
 }
 
 bool TryStrToFloat(std::string_view text, double& value, const TFormatSettings& settings) noexcept {
-    std::size_t begin = 0;
-    std::size_t end = text.size();
-    while (begin < end && static_cast<unsigned char>(text[begin]) <= ' ') {
-        ++begin;
-    }
-    while (end > begin && static_cast<unsigned char>(text[end - 1]) <= ' ') {
-        --end;
-    }
+    text = TrimmedView(text);
+    const std::size_t end = text.size();
     // Rebuilt in the one form std::from_chars reads: "." as the point, no "+".
     std::string literal;
-    std::size_t i = begin;
+    std::size_t i = 0;
     if (i < end && (text[i] == '-' || text[i] == '+')) {
         if (text[i] == '-') {
             literal += '-';

@@ -106,8 +106,20 @@ bool AnsiSameText(std::string_view a, std::string_view b) {
     return AnsiCompareText(a, b) == 0;
 }
 
+std::string_view TrimmedView(std::string_view text) noexcept {
+    std::size_t begin = 0;
+    std::size_t end = text.size();
+    while (begin < end && static_cast<unsigned char>(text[begin]) <= ' ') {
+        ++begin;
+    }
+    while (end > begin && static_cast<unsigned char>(text[end - 1]) <= ' ') {
+        --end;
+    }
+    return text.substr(begin, end - begin);
+}
+
 std::string Trim(std::string_view text) {
-    return TrimRight(TrimLeft(text));
+    return std::string(TrimmedView(text));
 }
 
 std::string TrimLeft(std::string_view text) {

@@ -63,6 +63,8 @@ int AnsiCompareText(std::string_view a, std::string_view b);
 // --- Trimming ---------------------------------------------------------------------------------
 
 // Remove leading and/or trailing spaces and control characters (every byte up to ' ').
+// TrimmedView gives the trimmed part of the text itself, without a copy.
+std::string_view TrimmedView(std::string_view text) noexcept;
 std::string Trim(std::string_view text);
 std::string TrimLeft(std::string_view text);
 std::string TrimRight(std::string_view text);
