@@ -23,7 +23,15 @@ class NoRecord final : public RecordAccess {
     const ExpressionSettings& settings_;
 };
 
-Value add(const Node& node, Value a, Value b) {
+const Value& operand(const Node& node, const RecordAccess& record, Value& scratch) {
+    if (node.kind == NodeKind::Literal) {
+        return node.literal;
+    }
+    scratch = evaluate(node, record);
+    return scratch;
+}
+
+Value add(const Node& node, Value a, const Value& b) {
     switch (node.type.type) {
         case ValueType::Numeric:
             return Value::numeric(a.number + b.number);
@@ -46,7 +54,7 @@ Value add(const Node& node, Value a, Value b) {
     }
 }
 
-Value subtract(const Node& node, Value a, Value b) {
+Value subtract(const Node& node, Value a, const Value& b) {
     if (a.type == ValueType::Date && b.type == ValueType::Date) {
         if (a.julian_day == 0 || b.julian_day == 0) {
             return Value::numeric(0);
@@ -92,13 +100,16 @@ Value evaluate_binary(const Node& node, const RecordAccess& record) {
         }
         return Value::boolean(evaluate(right_node, record).logical);
     }
-    Value a = evaluate(left_node, record);
-    Value b = evaluate(right_node, record);
+    // Literals are read in place: a filter compares a field with a constant on every record.
+    Value left_scratch;
+    Value right_scratch;
+    const Value& a = operand(left_node, record, left_scratch);
+    const Value& b = operand(right_node, record, right_scratch);
     switch (node.op) {
         case Operator::Add:
-            return add(node, std::move(a), std::move(b));
+            return add(node, a, b);
         case Operator::Subtract:
-            return subtract(node, std::move(a), std::move(b));
+            return subtract(node, a, b);
         case Operator::Multiply:
             return Value::numeric(a.number * b.number);
         case Operator::Divide:
