@@ -172,8 +172,10 @@ std::optional<std::int32_t> date_of_text(const std::string& text,
     return expr::parse_date(text, settings.date_format, settings.epoch);
 }
 
-Value value_of_text(std::string_view raw, SegmentType type,
-                    const expr::ExpressionSettings& settings) {
+}  // namespace
+
+Value segment_value_of_text(SegmentType type, std::string_view raw,
+                            const expr::ExpressionSettings& settings) {
     std::string text = trimmed(raw);
     switch (type) {
         case SegmentType::Character:
@@ -222,8 +224,6 @@ Value value_of_text(std::string_view raw, SegmentType type,
     }
     bad_text(raw, type);
 }
-
-}  // namespace
 
 std::string encode_key(const KeyLayout& layout, std::span<const Value> values) {
     if (values.size() != layout.segment_count()) {
@@ -321,7 +321,7 @@ std::string key_from_text(const KeyLayout& layout, std::string_view text, bool p
     for (std::size_t i = 0; i < layout.segment_count() && pos < text.size(); ++i) {
         const KeySegment& segment = layout.segment(i);
         if (segment.type != SegmentType::Character) {
-            buffer.set_value(i, value_of_text(text.substr(pos), segment.type, settings));
+            buffer.set_value(i, segment_value_of_text(segment.type, text.substr(pos), settings));
             pos = text.size();
             break;
         }

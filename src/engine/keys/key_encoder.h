@@ -63,6 +63,12 @@ class KeyBuffer {
 std::string key_from_text(const KeyLayout& layout, std::string_view text, bool partial,
                           const expr::ExpressionSettings& settings);
 
+// The value a seek text gives for a segment of `type`, by the rules of key_from_text (a
+// text segment takes the text as it is). For filling a KeyBuffer from text segment by
+// segment. Throws KeyError InvalidKeyText.
+expr::Value segment_value_of_text(SegmentType type, std::string_view text,
+                                  const expr::ExpressionSettings& settings);
+
 // key + the big-endian record number.
 std::string make_index_entry(std::string_view key, std::uint32_t record_number);
 // REQUIRES: entry.size() >= kRecordNumberLength.

@@ -152,6 +152,12 @@ TEST(SeekText, FillsSegmentsInOrder) {
     std::vector<Value> xy_7{Value::character("XY"), Value::numeric(7)};
     EXPECT_EQ(keys::key_from_text(mixed, "XY7", false, settings), keys::encode_key(mixed, xy_7));
 
+    // Segment by segment, as a seek sets the fields of an index from texts.
+    KeyBuffer by_segment(mixed);
+    by_segment.set_value(0, keys::segment_value_of_text(SegmentType::Character, "XY", settings));
+    by_segment.set_value(1, keys::segment_value_of_text(SegmentType::Numeric, "7", settings));
+    EXPECT_EQ(by_segment.whole_key(), keys::encode_key(mixed, xy_7));
+
     EXPECT_EQ(error_of([&] { keys::key_from_text(number, "12a", false, settings); }),
               keys::KeyErrorCode::InvalidKeyText);
     EXPECT_EQ(error_of([&] { keys::key_from_text(date, "31/31/2020", false, settings); }),
