@@ -108,8 +108,11 @@ EADSDatabaseError::EADSDatabaseError(TAdsDatabaseLink* oDataSet, UNSIGNED32 ulEr
 void EADSDatabaseError::GatherDataSetContext(TAdsDatabaseLink* oDataSet,
                                              const std::string& strMsg) {
     if (oDataSet != nullptr) {
-        strDataSetInstanceName = oDataSet->DataSetName();
-        strDataSetInstanceOwner = oDataSet->DataSetOwnerName();
+        const rtl::TComponent& component = oDataSet->DataSetComponent();
+        strDataSetInstanceName = component.Name();
+        if (const rtl::TComponent* owner = component.Owner()) {
+            strDataSetInstanceOwner = owner->Name();
+        }
         strDatabaseName = oDataSet->DatabaseName();
         strDatabasePath = oDataSet->GetDatabasePath();
         strTableName = oDataSet->TableName();

@@ -24,10 +24,10 @@ TAdsConnectionBase* FindNamedConnection(const TConnectionRegistry& registry,
                                         const std::string& Value, const rtl::TComponent* owner) {
     const std::vector<TAdsConnectionBase*>& connections = registry.Items();
     const auto named = [&Value](const TAdsConnectionBase* connection) {
-        return rtl::SameText(connection->ConnectionName(), Value);
+        return rtl::SameText(connection->Name(), Value);
     };
     for (TAdsConnectionBase* connection : connections) {
-        if (named(connection) && connection->ConnectionOwner() == owner &&
+        if (named(connection) && connection->Owner() == owner &&
             connection->CreatedByCallingThread()) {
             return connection;
         }
@@ -38,7 +38,7 @@ TAdsConnectionBase* FindNamedConnection(const TConnectionRegistry& registry,
         }
     }
     for (TAdsConnectionBase* connection : connections) {
-        if (named(connection) && connection->ConnectionOwner() == owner) {
+        if (named(connection) && connection->Owner() == owner) {
             return connection;
         }
     }
@@ -52,7 +52,8 @@ TAdsConnectionBase* FindNamedConnection(const TConnectionRegistry& registry,
 
 }  // namespace
 
-TAdsDatabaseLink::TAdsDatabaseLink() {
+TAdsDatabaseLink::TAdsDatabaseLink(rtl::TComponent& dataSetComponent)
+    : FDataSetComponent(dataSetComponent) {
     CreatedDataSetRegistry().Add(this);
 }
 
@@ -79,7 +80,8 @@ void TAdsDatabaseLink::SetDatabaseName(const std::string& Value) {
     }
     if (TConnectionRegistry* registry = ConnectionRegistry()) {
         const TConnectionRegistry::TLock lock = registry->Lock();
-        if (TAdsConnectionBase* match = FindNamedConnection(*registry, Value, DataSetOwner())) {
+        if (TAdsConnectionBase* match =
+                FindNamedConnection(*registry, Value, FDataSetComponent.Owner())) {
             mstrDatabaseName = Value;
             mstrAliasPath.clear();
             SetAdsConnection(match);

@@ -2,10 +2,11 @@
 // to the engine connection it opens its table or statement on.
 //
 // Every dataset class of the layer derives from it besides its dataset base (TAdsDataSet
-// derives from db::TDataSet and TAdsDatabaseLink) and supplies its identity through the
-// DataSet... operations. The link holds the resolution state (DatabaseName, the alias path
-// found in ads.ini, AdsConnection, TableType, TableName) and implements the DatabaseName and
-// AdsConnection setters, GetDatabasePath and ConnectAndGetHandle:
+// derives from db::TDataSet and TAdsDatabaseLink) and hands it the dataset component itself,
+// whose Name and Owner the link reads, and its open state (IsDataSetOpen). The link holds the
+// resolution state (DatabaseName, the alias path found in ads.ini, AdsConnection, TableType,
+// TableName) and implements the DatabaseName and AdsConnection setters, GetDatabasePath and
+// ConnectAndGetHandle:
 //
 //  - DatabaseName names a connection component (its Name, or its Owner's Name "." its Name,
 //    ignoring case), an alias of ads.ini, or a path;
@@ -20,11 +21,8 @@
 #include <string>
 
 #include "ads/adsdata_names.h"
+#include "rtl/component.h"
 #include "varelum_engine.h"
-
-namespace varelum::rtl {
-class TComponent;
-}
 
 namespace varelum::ads {
 
@@ -32,22 +30,21 @@ class TAdsConnectionBase;
 
 class TAdsDatabaseLink {
   public:
-    // Adds the dataset to DataSetRegistry (creating the registry with its first member).
-    TAdsDatabaseLink();
+    // dataSetComponent is the dataset itself (it must outlive the link, as a base or member of
+    // the same object does). Adds the dataset to DataSetRegistry (creating the registry with
+    // its first member).
+    explicit TAdsDatabaseLink(rtl::TComponent& dataSetComponent);
     // Detaches from the connection component, if any, and leaves DataSetRegistry.
     virtual ~TAdsDatabaseLink();
 
     TAdsDatabaseLink(const TAdsDatabaseLink&) = delete;
     TAdsDatabaseLink& operator=(const TAdsDatabaseLink&) = delete;
 
-    // --- The dataset's identity, supplied by the dataset class ---------------------------------
+    // --- The dataset ---------------------------------------------------------------------------
 
-    // The dataset component's Name.
-    virtual std::string DataSetName() const = 0;
-    // The dataset's Owner (null when none) and the Owner's Name (empty when none).
-    virtual const rtl::TComponent* DataSetOwner() const = 0;
-    virtual std::string DataSetOwnerName() const = 0;
-    // True while the dataset is open (active).
+    // The dataset component: its Name and Owner identify it in errors and in the search.
+    rtl::TComponent& DataSetComponent() const noexcept { return FDataSetComponent; }
+    // True while the dataset is open (active); supplied by the dataset class.
     virtual bool IsDataSetOpen() const = 0;
 
     // --- Resolution ----------------------------------------------------------------------------
@@ -69,6 +66,10 @@ class TAdsDatabaseLink {
     // (null: none) when they differ. Throws EADSDatabaseError (this dataset, code 5121) "Table
     // must not be Active." while the dataset is open.
     virtual void SetAdsConnection(TAdsConnectionBase* Value);
+
+    // Forgets the connection component without detaching from it: for that component's
+    // destruction, which sets each dataset still attached to it to none.
+    void ClearAdsConnection() noexcept { mpoAdsConnection = nullptr; }
 
     // The path in force: the alias path when there is one; the connection's path when the
     // connection is used (DatabaseName empty, or naming the connection set), empty when it is
@@ -118,6 +119,8 @@ class TAdsDatabaseLink {
     bool mbDisplayedPathNoExistsWarning = false;
 
   private:
+    rtl::TComponent& FDataSetComponent;
+
     // True when the connection set (if any) is the one GetDatabasePath uses.
     bool UsesConnection() const;
     void FollowTableType(TAdsTableTypes tableType);

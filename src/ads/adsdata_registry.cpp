@@ -51,7 +51,8 @@ std::once_flag gDisconnectAtExitRegistered;
 
 // --- TAdsConnectionBase ---------------------------------------------------------------------
 
-TAdsConnectionBase::TAdsConnectionBase() : FThreadID(CallingThreadID()) {
+TAdsConnectionBase::TAdsConnectionBase(rtl::TComponent* owner)
+    : rtl::TComponent(owner), FThreadID(CallingThreadID()) {
     CreatedConnectionRegistry().Add(this);
 }
 
@@ -66,12 +67,10 @@ bool TAdsConnectionBase::CreatedByCallingThread() const noexcept {
 }
 
 bool TAdsConnectionBase::IsNamedBy(const std::string& name) const {
-    const std::string ownName = ConnectionName();
-    if (rtl::SameText(name, ownName)) {
+    if (rtl::SameText(name, Name())) {
         return true;
     }
-    return ConnectionOwner() != nullptr &&
-           rtl::SameText(name, ConnectionOwnerName() + "." + ownName);
+    return Owner() != nullptr && rtl::SameText(name, Owner()->Name() + "." + Name());
 }
 
 // --- Registries -------------------------------------------------------------------------------

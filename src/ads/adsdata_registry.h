@@ -3,8 +3,8 @@
 // that datasets open for plain paths and aliases (DynamicConnections).
 //
 // TAdsConnectionBase is what datasets and the registry require of a connection component;
-// TAdsConnection (the connection component) derives from it and from rtl::TComponent. A
-// connection is in ConnectionRegistry from its construction to its destruction.
+// TAdsConnection (the connection component) derives from it. A connection is in
+// ConnectionRegistry from its construction to its destruction.
 //
 // Locks: each list has its own. Where both are needed, the dataset registry's lock is taken
 // first and the connection registry's second (the renaming of a connection holds the first
@@ -18,32 +18,22 @@
 #include <vector>
 
 #include "ads/adsdata_names.h"
+#include "rtl/component.h"
 #include "varelum_engine.h"
-
-namespace varelum::rtl {
-class TComponent;
-}
 
 namespace varelum::ads {
 
 class TAdsDatabaseLink;
 
-// What the data-access layer needs of a connection component.
-class TAdsConnectionBase {
+// What the data-access layer needs of a connection component: a component (Name, Owner)
+// that can connect and tells its handle, path and table type, and keeps its attached datasets.
+class TAdsConnectionBase : public rtl::TComponent {
   public:
     // Adds the connection to ConnectionRegistry (creating the registry with its first member)
     // and records the calling thread as the creating one.
-    TAdsConnectionBase();
+    explicit TAdsConnectionBase(rtl::TComponent* owner = nullptr);
     // Removes the connection from ConnectionRegistry.
-    virtual ~TAdsConnectionBase();
-
-    TAdsConnectionBase(const TAdsConnectionBase&) = delete;
-    TAdsConnectionBase& operator=(const TAdsConnectionBase&) = delete;
-
-    // The component's Name, and its Owner (null when none) with the Owner's Name.
-    virtual std::string ConnectionName() const = 0;
-    virtual const rtl::TComponent* ConnectionOwner() const = 0;
-    virtual std::string ConnectionOwnerName() const = 0;
+    ~TAdsConnectionBase() override;
 
     // The id of the thread that created the component.
     std::int32_t ConnectionThreadID() const noexcept { return FThreadID; }
