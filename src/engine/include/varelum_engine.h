@@ -182,58 +182,58 @@ typedef uint16_t WCHAR;
 /* Codes below 6000 keep the meaning the data-access components give them; codes from 6000 on
  * are this engine's own. AdsGetErrorString gives the text of each. */
 
-#define VE_SUCCESS 0
-#define VE_BUFFER_TOO_SMALL 5005   /* the value did not fit; the length tells what it needs */
-#define VE_INDEX_NOT_OPEN 5016     /* the named index is not open */
-#define VE_RECORD_NOT_FOUND 5022   /* no record with that number or bookmark; now at EOF */
-#define VE_NO_CONNECTION 5023      /* the object has no connection */
-#define VE_NO_COLLATION 5025       /* the table has no collation of its own */
-#define VE_LOCK_REFUSED 5035       /* the record or table is locked by another user */
-#define VE_NO_FILTER 5037          /* there is no filter */
-#define VE_NO_SCOPE 5038           /* there is no scope */
-#define VE_NO_KEY_POSITION 5041    /* a relative key position is not available */
-#define VE_PERMISSION_DENIED 5054  /* the right to do this is not granted */
-#define VE_NO_MORE_TABLES 5059     /* end of a table enumeration */
-#define VE_RECORD_NOT_LOCKED 5062  /* unlocking a record this connection does not lock */
-#define VE_STATIC_VIEW 5064        /* the cursor is a static view and cannot be updated */
-#define VE_INDEX_ALREADY_OPEN 5065 /* the index is open already */
-#define VE_NO_CURRENT_RECORD 5068  /* the handle is on BOF or EOF */
-#define VE_NOTHING_TO_CANCEL 5085  /* no pending change or append to discard */
-#define VE_TABLE_NOT_LOCKED 5087   /* unlocking a table this connection does not lock */
-#define VE_STATEMENT_GONE 5106     /* the SQL statement handle is gone */
-#define VE_NO_ROW_COUNT 5117       /* the statement produced no rows-affected count */
-#define VE_COMPONENT_ERROR 5121    /* reserved for the components' own errors */
-#define VE_DICTIONARY_ONLY 5132    /* the operation needs a data dictionary connection */
-#define VE_RECORD_CHANGED 5186     /* reserved: the record was changed by another user */
-#define VE_SQL_ERROR 7200          /* an SQL error; the text carries "NativeError = n;" */
+#define VE_SUCCESS 0u
+#define VE_BUFFER_TOO_SMALL 5005u   /* the value did not fit; the length tells what it needs */
+#define VE_INDEX_NOT_OPEN 5016u     /* the named index is not open */
+#define VE_RECORD_NOT_FOUND 5022u   /* no record with that number or bookmark; now at EOF */
+#define VE_NO_CONNECTION 5023u      /* the object has no connection */
+#define VE_NO_COLLATION 5025u       /* the table has no collation of its own */
+#define VE_LOCK_REFUSED 5035u       /* the record or table is locked by another user */
+#define VE_NO_FILTER 5037u          /* there is no filter */
+#define VE_NO_SCOPE 5038u           /* there is no scope */
+#define VE_NO_KEY_POSITION 5041u    /* a relative key position is not available */
+#define VE_PERMISSION_DENIED 5054u  /* the right to do this is not granted */
+#define VE_NO_MORE_TABLES 5059u     /* end of a table enumeration */
+#define VE_RECORD_NOT_LOCKED 5062u  /* unlocking a record this connection does not lock */
+#define VE_STATIC_VIEW 5064u        /* the cursor is a static view and cannot be updated */
+#define VE_INDEX_ALREADY_OPEN 5065u /* the index is open already */
+#define VE_NO_CURRENT_RECORD 5068u  /* the handle is on BOF or EOF */
+#define VE_NOTHING_TO_CANCEL 5085u  /* no pending change or append to discard */
+#define VE_TABLE_NOT_LOCKED 5087u   /* unlocking a table this connection does not lock */
+#define VE_STATEMENT_GONE 5106u     /* the SQL statement handle is gone */
+#define VE_NO_ROW_COUNT 5117u       /* the statement produced no rows-affected count */
+#define VE_COMPONENT_ERROR 5121u    /* reserved for the components' own errors */
+#define VE_DICTIONARY_ONLY 5132u    /* the operation needs a data dictionary connection */
+#define VE_RECORD_CHANGED 5186u     /* reserved: the record was changed by another user */
+#define VE_SQL_ERROR 7200u          /* an SQL error; the text carries "NativeError = n;" */
 
-#define VE_NOT_IMPLEMENTED 6000          /* this engine does not implement the function yet */
-#define VE_INVALID_HANDLE 6001           /* the handle was never issued by this engine */
-#define VE_CLOSED_HANDLE 6002            /* the handle was closed */
-#define VE_WRONG_HANDLE_KIND 6003        /* the handle is of another kind than the call needs */
-#define VE_INVALID_ARGUMENT 6004         /* a missing pointer or an option value out of range */
-#define VE_INTERNAL_ERROR 6005           /* an unexpected failure inside the engine */
-#define VE_OUT_OF_MEMORY 6006            /* memory ran out */
-#define VE_PATH_NOT_FOUND 6010           /* the connection's directory does not exist */
-#define VE_SERVER_NOT_AVAILABLE 6011     /* the server-type mask excludes the local server */
-#define VE_NOT_SUPPORTED 6012            /* dictionaries, encryption, DBF table types, ... */
-#define VE_INVALID_CONNECT_STRING 6013   /* the connection string has no usable Data Source */
-#define VE_INVALID_DATE_FORMAT 6014      /* the date format lacks day, month or year */
-#define VE_TABLE_NOT_FOUND 6020          /* no table file at that path */
-#define VE_TABLE_IN_USE 6021             /* opened exclusively elsewhere, or needed exclusively */
-#define VE_TABLE_CORRUPT 6022            /* the file is not a readable table (garbage, truncated) */
-#define VE_TABLE_VERSION 6023            /* the table was written by a newer engine */
-#define VE_FILE_ERROR 6024               /* the operating system refused a file operation */
-#define VE_READ_ONLY 6025                /* the handle was opened read-only */
-#define VE_TABLE_FULL 6026               /* the table file or its record numbers are exhausted */
-#define VE_INVALID_FIELD_DEFINITION 6030 /* the field text of a new table is malformed */
-#define VE_FIELD_NOT_FOUND 6031          /* no field with that name or number */
-#define VE_FIELD_TYPE_MISMATCH 6032      /* the call does not apply to this field's type */
-#define VE_VALUE_NOT_CONVERTIBLE 6033    /* the value is no number, date or time of this field */
-#define VE_VALUE_OUT_OF_RANGE 6034       /* the value does not fit the field */
-#define VE_FIELD_READ_ONLY 6035          /* the engine maintains this field (AutoInc, RowVersion) */
-#define VE_NOT_EXCLUSIVE 6040     /* the operation needs the table used by this handle only */
-#define VE_NO_PENDING_APPEND 6041 /* reserved */
+#define VE_NOT_IMPLEMENTED 6000u        /* this engine does not implement the function yet */
+#define VE_INVALID_HANDLE 6001u         /* the handle was never issued by this engine */
+#define VE_CLOSED_HANDLE 6002u          /* the handle was closed */
+#define VE_WRONG_HANDLE_KIND 6003u      /* the handle is of another kind than the call needs */
+#define VE_INVALID_ARGUMENT 6004u       /* a missing pointer or an option value out of range */
+#define VE_INTERNAL_ERROR 6005u         /* an unexpected failure inside the engine */
+#define VE_OUT_OF_MEMORY 6006u          /* memory ran out */
+#define VE_PATH_NOT_FOUND 6010u         /* the connection's directory does not exist */
+#define VE_SERVER_NOT_AVAILABLE 6011u   /* the server-type mask excludes the local server */
+#define VE_NOT_SUPPORTED 6012u          /* dictionaries, encryption, DBF table types, ... */
+#define VE_INVALID_CONNECT_STRING 6013u /* the connection string has no usable Data Source */
+#define VE_INVALID_DATE_FORMAT 6014u    /* the date format lacks day, month or year */
+#define VE_TABLE_NOT_FOUND 6020u        /* no table file at that path */
+#define VE_TABLE_IN_USE 6021u           /* opened exclusively elsewhere, or needed exclusively */
+#define VE_TABLE_CORRUPT 6022u          /* the file is not a readable table (garbage, truncated) */
+#define VE_TABLE_VERSION 6023u          /* the table was written by a newer engine */
+#define VE_FILE_ERROR 6024u             /* the operating system refused a file operation */
+#define VE_READ_ONLY 6025u              /* the handle was opened read-only */
+#define VE_TABLE_FULL 6026u             /* the table file or its record numbers are exhausted */
+#define VE_INVALID_FIELD_DEFINITION 6030u /* the field text of a new table is malformed */
+#define VE_FIELD_NOT_FOUND 6031u          /* no field with that name or number */
+#define VE_FIELD_TYPE_MISMATCH 6032u      /* the call does not apply to this field's type */
+#define VE_VALUE_NOT_CONVERTIBLE 6033u    /* the value is no number, date or time of this field */
+#define VE_VALUE_OUT_OF_RANGE 6034u       /* the value does not fit the field */
+#define VE_FIELD_READ_ONLY 6035u   /* the engine maintains this field (AutoInc, RowVersion) */
+#define VE_NOT_EXCLUSIVE 6040u     /* the operation needs the table used by this handle only */
+#define VE_NO_PENDING_APPEND 6041u /* reserved */
 
 /* ---- Errors ------------------------------------------------------------------------------ */
 

@@ -1,0 +1,385 @@
+// Exported functions: errors, connections and the engine-wide settings.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <ctime>
+
+#include "engine/api/guard.h"
+#include "engine/core/settings.h"
+#include "engine/core/text.h"
+#include "engine/storage/table_file.h"
+
+using namespace varelum::engine;
+
+namespace {
+
+// Splits "key=value;key=value;" into pairs; values in double quotes may hold ";".
+std::vector<std::pair<std::string, std::string>> parse_connect_string(std::string_view text) {
+    std::vector<std::pair<std::string, std::string>> pairs;
+    std::size_t i = 0;
+    while (i < text.size()) {
+        std::size_t equals = text.find('=', i);
+        std::size_t semicolon = text.find(';', i);
+        if (equals == std::string_view::npos ||
+            (semicolon != std::string_view::npos && semicolon < equals)) {
+            // A piece without "=": skip it.
+            i = semicolon == std::string_view::npos ? text.size() : semicolon + 1;
+            continue;
+        }
+        std::string key = trim_blanks(text.substr(i, equals - i));
+        std::size_t v = equals + 1;
+        while (v < text.size() && text[v] == ' ') {
+            ++v;
+        }
+        std::string value;
+        if (v < text.size() && text[v] == '"') {
+            std::size_t close = text.find('"', v + 1);
+            if (close == std::string_view::npos) {
+                fail(VE_INVALID_CONNECT_STRING, "a quoted value is not closed");
+            }
+            value = std::string(text.substr(v + 1, close - v - 1));
+            semicolon = text.find(';', close);
+        } else {
+            value = trim_blanks(text.substr(
+                v, semicolon == std::string_view::npos ? std::string_view::npos : semicolon - v));
+        }
+        pairs.emplace_back(key, value);
+        i = semicolon == std::string_view::npos ? text.size() : semicolon + 1;
+    }
+    return pairs;
+}
+
+std::uint16_t parse_server_types(const std::string& value) {
+    std::uint16_t mask = 0;
+    std::size_t start = 0;
+    while (start <= value.size()) {
+        std::size_t bar = value.find('|', start);
+        std::string word = to_upper_ascii(trim_blanks(value.substr(start, bar - start)));
+        if (word == "LOCAL" || word == "ADS_LOCAL_SERVER") {
+            mask |= VE_SERVER_LOCAL;
+        } else if (word == "REMOTE" || word == "ADS_REMOTE_SERVER") {
+            mask |= VE_SERVER_REMOTE;
+        } else if (word == "INTERNET" || word == "AIS" || word == "ADS_AIS_SERVER") {
+            mask |= VE_SERVER_INTERNET;
+        } else if (!word.empty() && word.find_first_not_of("0123456789") == std::string::npos) {
+            mask |= static_cast<std::uint16_t>(std::stoi(word) & 7);
+        }
+        if (bar == std::string::npos) {
+            break;
+        }
+        start = bar + 1;
+    }
+    return mask;
+}
+
+ADSHANDLE register_connection(std::shared_ptr<Connection> connection) {
+    return HandleRegistry::instance().add(std::move(connection));
+}
+
+}  // namespace
+
+extern "C" {
+
+VE_API UNSIGNED32 AdsGetLastError(UNSIGNED32* pulErrCode, UNSIGNED8* pucBuf,
+                                  UNSIGNED16* pusBufLen) {
+    // Reports the last error without replacing it.
+    try {
+        const LastError& error = last_error();
+        if (pulErrCode != nullptr) {
+            *pulErrCode = error.code;
+        }
+        if (pucBuf == nullptr || pusBufLen == nullptr || *pusBufLen == 0) {
+            if (pusBufLen != nullptr && pucBuf == nullptr) {
+                *pusBufLen = 0;
+            }
+            return VE_SUCCESS;
+        }
+        std::string text = utf8_to_ansi(error.text);
+        std::size_t capacity = *pusBufLen;
+        std::size_t count = std::min(capacity - 1, text.size());
+        std::memcpy(pucBuf, text.data(), count);
+        pucBuf[count] = 0;
+        *pusBufLen = static_cast<UNSIGNED16>(count);
+        return count < text.size() ? VE_BUFFER_TOO_SMALL : VE_SUCCESS;
+    } catch (...) {
+        return VE_INTERNAL_ERROR;
+    }
+}
+
+VE_API UNSIGNED32 AdsGetErrorString(UNSIGNED32 ulErrCode, UNSIGNED8* pucBuf,
+                                    UNSIGNED16* pusBufLen) {
+    try {
+        if (pucBuf == nullptr || pusBufLen == nullptr || *pusBufLen == 0) {
+            return VE_INVALID_ARGUMENT;
+        }
+        std::string text = error_text(ulErrCode);
+        std::size_t count = std::min<std::size_t>(*pusBufLen - 1, text.size());
+        std::memcpy(pucBuf, text.data(), count);
+        pucBuf[count] = 0;
+        *pusBufLen = static_cast<UNSIGNED16>(count);
+        return count < text.size() ? VE_BUFFER_TOO_SMALL : VE_SUCCESS;
+    } catch (...) {
+        return VE_INTERNAL_ERROR;
+    }
+}
+
+VE_API UNSIGNED32 AdsSetLastError(UNSIGNED32 ulErrCode, const UNSIGNED8* pucDetails) {
+    try {
+        if (ulErrCode == 0) {
+            clear_last_error();
+            return VE_SUCCESS;
+        }
+        std::string text =
+            pucDetails != nullptr ? ansi_to_utf8(c_text(pucDetails)) : error_text(ulErrCode);
+        set_last_error(ulErrCode, std::move(text));
+        return ulErrCode;
+    } catch (...) {
+        return VE_INTERNAL_ERROR;
+    }
+}
+
+VE_API UNSIGNED32 AdsShowError(const UNSIGNED8* pucTitle) {
+    try {
+        const LastError& error = last_error();
+        std::string title(c_text(pucTitle));
+        if (error.code == 0) {
+            std::fprintf(stderr, "%s\n", title.c_str());
+        } else {
+            std::fprintf(stderr, "%s: %u %s\n", title.c_str(), error.code, error.text.c_str());
+        }
+        std::fflush(stderr);
+        return VE_SUCCESS;
+    } catch (...) {
+        return VE_INTERNAL_ERROR;
+    }
+}
+
+VE_API UNSIGNED32 AdsThreadExit(void) {
+    LastError& error = last_error();
+    error.code = 0;
+    std::string().swap(error.text);
+    return VE_SUCCESS;
+}
+
+VE_API UNSIGNED32 AdsConnect(const UNSIGNED8* pucServerName, ADSHANDLE* phConnect) {
+    return guarded([&] {
+        ADSHANDLE& result = out(phConnect);
+        std::string path = ansi_to_utf8(c_text(pucServerName));
+        if (trim_blanks(path).empty()) {
+            fail(VE_PATH_NOT_FOUND, "no path given");
+        }
+        result =
+            register_connection(std::make_shared<Connection>(path, ConnectionOptions{}, false));
+    });
+}
+
+VE_API UNSIGNED32 AdsConnect101(const UNSIGNED8* pucConnectString, const ADSHANDLE* phOptions,
+                                ADSHANDLE* phConnect) {
+    return guarded([&] {
+        ADSHANDLE& result = out(phConnect);
+        if (phOptions != nullptr && *phOptions != 0) {
+            fail(VE_NOT_SUPPORTED, "connection options");
+        }
+        std::string data_source;
+        ConnectionOptions options;
+        for (const auto& [key, value] : parse_connect_string(c_text(pucConnectString))) {
+            if (iequals(key, "Data Source")) {
+                data_source = ansi_to_utf8(value);
+            } else if (iequals(key, "ServerType")) {
+                options.server_types = parse_server_types(value);
+            } else if (iequals(key, "DateFormat") && !value.empty()) {
+                options.date_format = DateFormat(value);
+            } else if (iequals(key, "TableType")) {
+                std::string type = to_upper_ascii(value);
+                options.default_table_type = type == "CDX"   ? VE_TABLE_TYPE_CDX
+                                             : type == "NTX" ? VE_TABLE_TYPE_NTX
+                                             : type == "VFP" ? VE_TABLE_TYPE_VFP
+                                                             : VE_TABLE_TYPE_ADT;
+            }
+            // Every other key (User ID, Password, FIPS, CommType, ...) has no meaning for
+            // local free tables and is ignored.
+        }
+        if (trim_blanks(data_source).empty()) {
+            fail(VE_INVALID_CONNECT_STRING, "it has no Data Source");
+        }
+        result = register_connection(std::make_shared<Connection>(data_source, options, false));
+    });
+}
+
+VE_API UNSIGNED32 AdsDisconnect(ADSHANDLE hConnect) {
+    return guarded([&] {
+        auto connection = connection_of(hConnect);
+        std::exception_ptr first_failure;
+        for (const auto& table : connection->tables()) {
+            try {
+                TableCursor::CallScope scope(*table);
+                table->close();
+            } catch (...) {
+                if (!first_failure) {
+                    first_failure = std::current_exception();
+                }
+            }
+            HandleRegistry::instance().remove(table->handle());
+        }
+        HandleRegistry::instance().remove(hConnect);
+        if (first_failure) {
+            std::rethrow_exception(first_failure);
+        }
+    });
+}
+
+VE_API UNSIGNED32 AdsGetConnectionType(ADSHANDLE hConnect, UNSIGNED16* pusConnectType) {
+    return guarded([&] {
+        connection_of(hConnect);
+        out(pusConnectType) = VE_SERVER_LOCAL;
+    });
+}
+
+VE_API UNSIGNED32 AdsGetConnectionPath(ADSHANDLE hConnect, UNSIGNED8* pucPath, UNSIGNED16* pusLen) {
+    return guarded(
+        [&] { put_text(utf8_to_ansi(connection_of(hConnect)->path()), pucPath, pusLen); });
+}
+
+VE_API UNSIGNED32 AdsIsConnectionAlive(ADSHANDLE hConnect, UNSIGNED16* pbAlive) {
+    return guarded([&] {
+        auto connection = connection_of(hConnect);
+        struct stat info {};
+        out(pbAlive) = ::stat(connection->path().c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+    });
+}
+
+VE_API UNSIGNED32 AdsGetServerName(ADSHANDLE hConnect, UNSIGNED8* pucName, UNSIGNED16* pusLen) {
+    return guarded([&] {
+        connection_of(hConnect);
+        char host[256] = {};
+        if (gethostname(host, sizeof host - 1) != 0) {
+            std::strcpy(host, "localhost");
+        }
+        put_text(host, pucName, pusLen);
+    });
+}
+
+VE_API UNSIGNED32 AdsGetServerTime(ADSHANDLE hConnect, UNSIGNED8* pucDate, UNSIGNED16* pusDateLen,
+                                   SIGNED32* plTime, UNSIGNED8* pucTime, UNSIGNED16* pusTimeLen) {
+    return guarded([&] {
+        auto connection = connection_of(hConnect);
+        std::time_t now = std::time(nullptr);
+        struct tm local {};
+        localtime_r(&now, &local);
+        std::int32_t julian =
+            julian_from_ymd(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday);
+        std::int32_t ms = ((local.tm_hour * 60 + local.tm_min) * 60 + local.tm_sec) * 1000;
+        if (plTime != nullptr) {
+            *plTime = ms;
+        }
+        if (pucTime != nullptr) {
+            put_text(format_time(ms), pucTime, pusTimeLen);
+        }
+        if (pucDate != nullptr) {
+            put_text(connection->date_format().format(julian), pucDate, pusDateLen);
+        }
+    });
+}
+
+VE_API UNSIGNED32 AdsCheckExistence(ADSHANDLE hConnect, const UNSIGNED8* pucFileName,
+                                    UNSIGNED16* pbExists) {
+    return guarded([&] {
+        UNSIGNED16& exists = out(pbExists);
+        std::string name = ansi_to_utf8(c_text(pucFileName));
+        std::string path;
+        if (hConnect == 0) {
+            path = normalize_path(name);
+        } else {
+            path = connection_of(hConnect)->resolve(name);
+        }
+        struct stat info {};
+        exists = ::stat(path.c_str(), &info) == 0;
+    });
+}
+
+VE_API UNSIGNED32 AdsGetHandleType(ADSHANDLE hObj, UNSIGNED16* pusType) {
+    return guarded([&] {
+        out(pusType) = static_cast<UNSIGNED16>(HandleRegistry::instance().find(hObj)->kind());
+    });
+}
+
+VE_API UNSIGNED32 AdsSetServerType(UNSIGNED16 usServerOptions) {
+    return guarded([&] {
+        if (usServerOptions == 0 || (usServerOptions & ~7u) != 0) {
+            fail(VE_INVALID_ARGUMENT, "server type mask " + std::to_string(usServerOptions));
+        }
+        EngineSettings::instance().set_server_types(usServerOptions);
+    });
+}
+
+VE_API UNSIGNED32 AdsSetDateFormat(const UNSIGNED8* pucFormat) {
+    return guarded(
+        [&] { EngineSettings::instance().set_date_format(DateFormat(c_text(pucFormat))); });
+}
+
+VE_API UNSIGNED32 AdsGetDateFormat(UNSIGNED8* pucFormat, UNSIGNED16* pusLen) {
+    return guarded(
+        [&] { put_text(EngineSettings::instance().date_format().pattern(), pucFormat, pusLen); });
+}
+
+VE_API UNSIGNED32 AdsSetDateFormat60(ADSHANDLE hConnect, const UNSIGNED8* pucFormat) {
+    return guarded([&] {
+        auto connection = connection_of(hConnect);
+        connection->set_date_format(DateFormat(c_text(pucFormat)));
+    });
+}
+
+VE_API UNSIGNED32 AdsShowDeleted(UNSIGNED16 bShowDeleted) {
+    return guarded([&] { EngineSettings::instance().set_show_deleted(bShowDeleted != 0); });
+}
+
+VE_API UNSIGNED32 AdsGetDeleted(UNSIGNED16* pbShowDeleted) {
+    return guarded([&] { out(pbShowDeleted) = EngineSettings::instance().show_deleted(); });
+}
+
+VE_API UNSIGNED32 AdsSetDecimals(UNSIGNED16 usDecimals) {
+    return guarded([&] {
+        if (usDecimals > 20) {
+            fail(VE_INVALID_ARGUMENT, "at most 20 decimals");
+        }
+        EngineSettings::instance().set_decimals(usDecimals);
+    });
+}
+
+VE_API UNSIGNED32 AdsGetDecimals(UNSIGNED16* pusDecimals) {
+    return guarded(
+        [&] { out(pusDecimals) = static_cast<UNSIGNED16>(EngineSettings::instance().decimals()); });
+}
+
+VE_API UNSIGNED32 AdsCacheOpenTables(UNSIGNED16 usOpen) {
+    return guarded([&] { EngineSettings::instance().cached_tables = usOpen; });
+}
+
+VE_API UNSIGNED32 AdsCacheOpenCursors(UNSIGNED16 usOpen) {
+    return guarded([&] { EngineSettings::instance().cached_cursors = usOpen; });
+}
+
+VE_API UNSIGNED32 AdsGetNumOpenTables(UNSIGNED16* pusNum) {
+    return guarded([&] {
+        out(pusNum) =
+            static_cast<UNSIGNED16>(HandleRegistry::instance().all(HandleKind::Table).size());
+    });
+}
+
+VE_API UNSIGNED32 AdsGetVersion(UNSIGNED32* pulMajor, UNSIGNED32* pulMinor, UNSIGNED8* pucLetter,
+                                UNSIGNED8* pucDesc, UNSIGNED16* pusDescLen) {
+    return guarded([&] {
+        if (pulMajor != nullptr)
+            *pulMajor = 1;
+        if (pulMinor != nullptr)
+            *pulMinor = 0;
+        if (pucLetter != nullptr)
+            *pucLetter = ' ';
+        if (pucDesc != nullptr) {
+            put_text("Varelum store engine 1.0", pucDesc, pusDescLen);
+        }
+    });
+}
+
+}  // extern "C"

@@ -1,0 +1,437 @@
+// Exported functions: creating, opening and closing tables, and describing them.
+#include <dirent.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "engine/api/guard.h"
+#include "engine/core/settings.h"
+#include "engine/core/text.h"
+#include "engine/storage/table_file.h"
+
+using namespace varelum::engine;
+
+namespace {
+
+bool file_exists(const std::string& path) {
+    struct stat info {};
+    return ::stat(path.c_str(), &info) == 0;
+}
+
+bool has_extension(const std::string& path) {
+    std::size_t slash = path.rfind('/');
+    std::size_t dot = path.rfind('.');
+    return dot != std::string::npos && (slash == std::string::npos || dot > slash + 1);
+}
+
+// A file of that name, or one whose name differs only in ASCII case (names compare
+// case-insensitively for the components; the file system does not).
+std::string find_case_insensitive(const std::string& path) {
+    if (file_exists(path)) {
+        return path;
+    }
+    std::size_t slash = path.rfind('/');
+    std::string directory = path.substr(0, slash == 0 ? 1 : slash);
+    std::string name = path.substr(slash + 1);
+    std::string found;
+    if (DIR* dir = ::opendir(directory.c_str())) {
+        while (dirent* entry = ::readdir(dir)) {
+            if (iequals(entry->d_name, name)) {
+                found = (directory == "/" ? "" : directory) + "/" + entry->d_name;
+                break;
+            }
+        }
+        ::closedir(dir);
+    }
+    return found;
+}
+
+std::string table_path_for_open(const Connection& connection, const UNSIGNED8* name) {
+    std::string spelled = ansi_to_utf8(c_text(name));
+    if (trim_blanks(spelled).empty()) {
+        fail(VE_INVALID_ARGUMENT, "no table name given");
+    }
+    std::string path = connection.resolve(spelled);
+    if (!has_extension(path)) {
+        std::string with_extension = find_case_insensitive(path + ".adt");
+        if (!with_extension.empty()) {
+            return with_extension;
+        }
+    }
+    std::string found = find_case_insensitive(path);
+    if (found.empty()) {
+        fail(VE_TABLE_NOT_FOUND, has_extension(path) ? path : path + ".adt");
+    }
+    return found;
+}
+
+void check_table_type(UNSIGNED16 type, const Connection* connection) {
+    UNSIGNED16 effective = type;
+    if (effective == VE_TABLE_TYPE_DEFAULT) {
+        effective = connection != nullptr ? connection->default_table_type() : VE_TABLE_TYPE_ADT;
+    }
+    if (effective != VE_TABLE_TYPE_ADT) {
+        fail(VE_NOT_SUPPORTED,
+             "table type " + std::to_string(effective) + " (only ADT tables, type 3, are served)");
+    }
+}
+
+void check_char_type(UNSIGNED16 type) {
+    if (type < VE_CHARTYPE_ANSI || type > VE_CHARTYPE_LAST) {
+        fail(VE_INVALID_ARGUMENT, "character type " + std::to_string(type));
+    }
+}
+
+// The connection a table call goes through: the given one, or for 0 a connection of the
+// table's own to its directory, closed with its last table.
+std::shared_ptr<Connection> connection_for(ADSHANDLE handle, const UNSIGNED8* name) {
+    if (handle != 0) {
+        return connection_of(handle);
+    }
+    std::string spelled = ansi_to_utf8(c_text(name));
+    std::string path = normalize_path(spelled);
+    std::size_t slash = path.rfind('/');
+    auto connection = std::make_shared<Connection>(path.substr(0, slash == 0 ? 1 : slash),
+                                                   ConnectionOptions{}, true);
+    HandleRegistry::instance().add(connection);
+    return connection;
+}
+
+void forget_implicit(const std::shared_ptr<Connection>& connection) {
+    if (connection->implicit() && connection->tables().empty()) {
+        HandleRegistry::instance().remove(connection->handle());
+    }
+}
+
+ADSHANDLE open_handle(const std::shared_ptr<Connection>& connection, const std::string& path,
+                      UNSIGNED32 options, UNSIGNED16 lock_type, const UNSIGNED8* collation) {
+    OpenRequest request;
+    request.exclusive = (options & VE_OPEN_EXCLUSIVE) != 0;
+    request.read_only = (options & VE_OPEN_READONLY) != 0;
+    request.options = options;
+    request.lock_type = lock_type;
+    request.collation = std::string(c_text(collation));
+    auto table = TableCursor::open(connection, path, request);
+    return HandleRegistry::instance().add(table);
+}
+
+void close_handle(ADSHANDLE handle) {
+    auto table = table_of(handle);
+    std::exception_ptr failure;
+    {
+        TableCursor::CallScope scope(*table);
+        try {
+            table->close();
+        } catch (...) {
+            failure = std::current_exception();
+        }
+    }
+    HandleRegistry::instance().remove(handle);
+    forget_implicit(table->connection());
+    if (failure) {
+        std::rethrow_exception(failure);
+    }
+}
+
+std::string base_name(const std::string& path, bool with_extension) {
+    std::size_t slash = path.rfind('/');
+    std::string name = path.substr(slash + 1);
+    if (!with_extension) {
+        std::size_t dot = name.rfind('.');
+        if (dot != std::string::npos && dot > 0) {
+            name.erase(dot);
+        }
+    }
+    return name;
+}
+
+}  // namespace
+
+extern "C" {
+
+VE_API UNSIGNED32 AdsCreateTable90(ADSHANDLE hConnect, const UNSIGNED8* pucName,
+                                   const UNSIGNED8* pucDBObjName, UNSIGNED16 usTableType,
+                                   UNSIGNED16 usCharType, UNSIGNED16 usLockType,
+                                   UNSIGNED16 usCheckRights, UNSIGNED16 usMemoSize,
+                                   const UNSIGNED8* pucFields, UNSIGNED32 ulOptions,
+                                   const UNSIGNED8* pucCollation, ADSHANDLE* phTable) {
+    (void)usCheckRights;
+    std::shared_ptr<Connection> implicit;
+    UNSIGNED32 result = guarded([&] {
+        ADSHANDLE& handle = out(phTable);
+        if (!c_text(pucDBObjName).empty()) {
+            fail(VE_NOT_SUPPORTED, "tables of a data dictionary");
+        }
+        if (c_text(pucName).empty()) {
+            fail(VE_INVALID_ARGUMENT, "no table name given");
+        }
+        std::shared_ptr<Connection> connection = connection_for(hConnect, pucName);
+        if (connection->implicit()) {
+            implicit = connection;
+        }
+        check_table_type(usTableType, connection.get());
+        check_char_type(usCharType);
+        TableSchema schema(parse_field_text(c_text(pucFields)));
+        TableOptions options;
+        options.char_type = usCharType == VE_CHARTYPE_OEM ? VE_CHARTYPE_OEM : VE_CHARTYPE_ANSI;
+        options.memo_block_size = usMemoSize == 0 ? 8 : usMemoSize;
+        options.collation = std::string(c_text(pucCollation));
+        std::string path = connection->resolve(ansi_to_utf8(c_text(pucName)));
+        if (!has_extension(path)) {
+            path += ".adt";
+        }
+        TableFile::create(path, schema, options);
+        handle = open_handle(connection, path, ulOptions, usLockType, pucCollation);
+    });
+    if (result != VE_SUCCESS && implicit) {
+        forget_implicit(implicit);
+    }
+    return result;
+}
+
+VE_API UNSIGNED32 AdsOpenTable90(ADSHANDLE hConnect, const UNSIGNED8* pucName,
+                                 const UNSIGNED8* pucAlias, UNSIGNED16 usTableType,
+                                 UNSIGNED16 usCharType, UNSIGNED16 usLockType,
+                                 UNSIGNED16 usCheckRights, UNSIGNED32 ulOptions,
+                                 const UNSIGNED8* pucCollation, ADSHANDLE* phTable) {
+    (void)pucAlias;
+    (void)usCheckRights;
+    std::shared_ptr<Connection> implicit;
+    UNSIGNED32 result = guarded([&] {
+        ADSHANDLE& handle = out(phTable);
+        if (c_text(pucName).empty()) {
+            fail(VE_INVALID_ARGUMENT, "no table name given");
+        }
+        std::shared_ptr<Connection> connection = connection_for(hConnect, pucName);
+        if (connection->implicit()) {
+            implicit = connection;
+        }
+        check_table_type(usTableType, connection.get());
+        check_char_type(usCharType);
+        std::string path = table_path_for_open(*connection, pucName);
+        handle = open_handle(connection, path, ulOptions, usLockType, pucCollation);
+    });
+    if (result != VE_SUCCESS && implicit) {
+        forget_implicit(implicit);
+    }
+    return result;
+}
+
+VE_API UNSIGNED32 AdsCloseTable(ADSHANDLE hTable) {
+    return guarded([&] { close_handle(hTable); });
+}
+
+VE_API UNSIGNED32 AdsCloseAllTables(void) {
+    return guarded([&] {
+        std::exception_ptr failure;
+        for (const auto& object : HandleRegistry::instance().all(HandleKind::Table)) {
+            try {
+                close_handle(object->handle());
+            } catch (...) {
+                if (!failure) {
+                    failure = std::current_exception();
+                }
+            }
+        }
+        if (failure) {
+            std::rethrow_exception(failure);
+        }
+    });
+}
+
+VE_API UNSIGNED32 AdsDeleteTable(ADSHANDLE hTable) {
+    return guarded([&] {
+        auto table = table_of(hTable);
+        std::string path;
+        {
+            TableCursor::CallScope scope(*table);
+            table->require_writable_for_delete();
+            path = table->file().path();
+        }
+        close_handle(hTable);
+        if (::unlink(path.c_str()) != 0 && errno != ENOENT) {
+            fail_errno("delete", path, errno);
+        }
+        ::unlink((path + "-lock").c_str());
+    });
+}
+
+VE_API UNSIGNED32 AdsZapTable(ADSHANDLE hTable) {
+    return with_table(hTable, [&](TableCursor& table) { table.zap(); });
+}
+
+VE_API UNSIGNED32 AdsPackTable(ADSHANDLE hTable) {
+    return with_table(hTable, [&](TableCursor& table) { table.pack(); });
+}
+
+VE_API UNSIGNED32 AdsGetTableType(ADSHANDLE hTable, UNSIGNED16* pusType) {
+    return with_table(hTable, [&](TableCursor&) { out(pusType) = VE_TABLE_TYPE_ADT; });
+}
+
+VE_API UNSIGNED32 AdsGetTableCharType(ADSHANDLE hTable, UNSIGNED16* pusCharType) {
+    return with_table(
+        hTable, [&](TableCursor& table) { out(pusCharType) = table.file().options().char_type; });
+}
+
+VE_API UNSIGNED32 AdsGetTableCollation(ADSHANDLE hTable, UNSIGNED8* pucCollation,
+                                       UNSIGNED16* pusLen) {
+    return with_table(hTable, [&](TableCursor& table) {
+        std::string collation = table.request().collation;
+        if (collation.empty()) {
+            collation = table.file().options().collation;
+        }
+        if (collation.empty()) {
+            out(pusLen);
+            if (pucCollation != nullptr && *pusLen > 0) {
+                pucCollation[0] = 0;
+            }
+            *pusLen = 0;
+            fail(VE_NO_COLLATION);
+        }
+        put_text(collation, pucCollation, pusLen);
+    });
+}
+
+VE_API UNSIGNED32 AdsGetTableOpenOptions(ADSHANDLE hTable, UNSIGNED32* pulOptions) {
+    return with_table(hTable, [&](TableCursor& table) {
+        UNSIGNED32 options = table.request().options;
+        if (!table.request().read_only) {
+            options |= VE_TABLE_RIGHT_UPDATE | VE_TABLE_RIGHT_INSERT;
+        }
+        out(pulOptions) = options;
+    });
+}
+
+VE_API UNSIGNED32 AdsGetTableFilename(ADSHANDLE hTable, UNSIGNED16 usOption, UNSIGNED8* pucName,
+                                      UNSIGNED16* pusLen) {
+    return with_table(hTable, [&](TableCursor& table) {
+        const std::string& path = table.file().path();
+        std::string name;
+        switch (usOption) {
+            case VE_NAME_BASE:
+                name = base_name(path, false);
+                break;
+            case VE_NAME_BASE_AND_EXTENSION:
+                name = base_name(path, true);
+                break;
+            case VE_NAME_FULL_PATH:
+                name = path;
+                break;
+            default:
+                fail(VE_INVALID_ARGUMENT, "file name option " + std::to_string(usOption));
+        }
+        put_text(utf8_to_ansi(name), pucName, pusLen);
+    });
+}
+
+VE_API UNSIGNED32 AdsGetTableConnection(ADSHANDLE hTable, ADSHANDLE* phConnect) {
+    return with_table(hTable,
+                      [&](TableCursor& table) { out(phConnect) = table.connection()->handle(); });
+}
+
+VE_API UNSIGNED32 AdsGetRecordLength(ADSHANDLE hTable, UNSIGNED32* pulLength) {
+    return with_table(hTable,
+                      [&](TableCursor& table) { out(pulLength) = table.schema().record_length(); });
+}
+
+VE_API UNSIGNED32 AdsGetNumFields(ADSHANDLE hTable, UNSIGNED16* pusCount) {
+    return with_table(hTable,
+                      [&](TableCursor& table) { out(pusCount) = table.schema().field_count(); });
+}
+
+VE_API UNSIGNED32 AdsGetFieldName(ADSHANDLE hTable, UNSIGNED16 usFld, UNSIGNED8* pucName,
+                                  UNSIGNED16* pusLen) {
+    return with_table(hTable, [&](TableCursor& table) {
+        const FieldDescriptor* field = table.schema().by_number(usFld);
+        if (field == nullptr) {
+            fail(VE_FIELD_NOT_FOUND, "number " + std::to_string(usFld));
+        }
+        put_text(field->name, pucName, pusLen);
+    });
+}
+
+VE_API UNSIGNED32 AdsGetFieldNum(ADSHANDLE hTable, const UNSIGNED8* pucFldName,
+                                 UNSIGNED16* pusNum) {
+    return with_table(hTable,
+                      [&](TableCursor& table) { out(pusNum) = table.field(pucFldName).number; });
+}
+
+VE_API UNSIGNED32 AdsGetFieldType(ADSHANDLE hTable, const UNSIGNED8* pucFldName,
+                                  UNSIGNED16* pusType) {
+    return with_table(hTable, [&](TableCursor& table) {
+        out(pusType) = static_cast<UNSIGNED16>(table.field(pucFldName).type);
+    });
+}
+
+VE_API UNSIGNED32 AdsGetFieldLength(ADSHANDLE hTable, const UNSIGNED8* pucFldName,
+                                    UNSIGNED32* pulLength) {
+    return with_table(hTable,
+                      [&](TableCursor& table) { out(pulLength) = table.field(pucFldName).length; });
+}
+
+VE_API UNSIGNED32 AdsGetFieldDecimals(ADSHANDLE hTable, const UNSIGNED8* pucFldName,
+                                      UNSIGNED16* pusDecimals) {
+    return with_table(
+        hTable, [&](TableCursor& table) { out(pusDecimals) = table.field(pucFldName).decimals; });
+}
+
+VE_API UNSIGNED32 AdsGetFieldOffset(ADSHANDLE hTable, const UNSIGNED8* pucFldName,
+                                    UNSIGNED32* pulOffset) {
+    return with_table(hTable,
+                      [&](TableCursor& table) { out(pulOffset) = table.field(pucFldName).offset; });
+}
+
+VE_API UNSIGNED32 AdsIsNullable(ADSHANDLE hTable, const UNSIGNED8* pucFldName,
+                                UNSIGNED16* pbNullable) {
+    return with_table(
+        hTable, [&](TableCursor& table) { out(pbNullable) = table.field(pucFldName).nullable; });
+}
+
+VE_API UNSIGNED32 AdsGetColumnPermissions(ADSHANDLE hTable, const UNSIGNED8* pucFldName,
+                                          UNSIGNED8* pucPermissions) {
+    return with_table(hTable, [&](TableCursor& table) {
+        const FieldDescriptor& field = table.field(pucFldName);
+        UNSIGNED8 permissions = VE_COLUMN_READ;
+        bool engine_maintained = field.type == FieldType::AutoInc ||
+                                 field.type == FieldType::RowVersion ||
+                                 field.type == FieldType::ModTime;
+        if (!table.request().read_only && !engine_maintained) {
+            permissions |= VE_COLUMN_UPDATE | VE_COLUMN_INSERT;
+        }
+        out(pucPermissions) = permissions;
+    });
+}
+
+VE_API UNSIGNED32 AdsGetTableMemoSize(ADSHANDLE hTable, UNSIGNED16* pusMemoSize) {
+    return with_table(hTable, [&](TableCursor& table) {
+        out(pusMemoSize) = table.file().options().memo_block_size;
+    });
+}
+
+VE_API UNSIGNED32 AdsGetLastAutoinc(ADSHANDLE hObj, UNSIGNED32* pulAutoIncVal) {
+    return with_table(hObj, [&](TableCursor& table) { out(pulAutoIncVal) = table.last_autoinc(); });
+}
+
+VE_API UNSIGNED32 AdsCacheRecords(ADSHANDLE hTable, UNSIGNED16 usNumRecords) {
+    (void)usNumRecords;
+    return with_table(hTable, [&](TableCursor&) {});
+}
+
+VE_API UNSIGNED32 AdsCheckTable(ADSHANDLE hTable, UNSIGNED32 ulOptions, UNSIGNED8* pucReport,
+                                UNSIGNED32* pulLen) {
+    return with_table(hTable, [&](TableCursor& table) {
+        std::string report;
+        bool consistent = table.file().check((ulOptions & VE_CHECK_MEMOS) != 0, report);
+        if (consistent) {
+            report = "OK\n";
+        }
+        if (pulLen != nullptr) {
+            put_text(utf8_to_ansi(report), pucReport, pulLen);
+        }
+        if (!consistent) {
+            std::string first = report.substr(0, report.find('\n'));
+            fail(VE_TABLE_CORRUPT, table.file().path() + ": " + first);
+        }
+    });
+}
+
+}  // extern "C"

@@ -1,0 +1,123 @@
+// The engine's table of result codes and texts, and the per-thread last error.
+#include "engine/core/error.h"
+
+#include <cstring>
+
+#include "varelum_engine.h"
+
+namespace varelum::engine {
+namespace {
+
+struct CodeText {
+    std::uint32_t code;
+    const char* text;
+};
+
+// One table for every code the engine answers. Codes below 6000 keep the meaning the
+// data-access components give them; the rest are this engine's own.
+constexpr CodeText kCodeTexts[] = {
+    {VE_SUCCESS, "No error."},
+    {VE_BUFFER_TOO_SMALL, "The buffer is too small for the value."},
+    {VE_INDEX_NOT_OPEN, "The index is not open."},
+    {VE_RECORD_NOT_FOUND, "The record was not found."},
+    {VE_NO_CONNECTION, "The object has no connection."},
+    {VE_NO_COLLATION, "The table has no collation."},
+    {VE_LOCK_REFUSED, "The record or table is locked by another user."},
+    {VE_NO_FILTER, "There is no filter."},
+    {VE_NO_SCOPE, "There is no scope."},
+    {VE_NO_KEY_POSITION, "The relative key position is not available."},
+    {VE_PERMISSION_DENIED, "Permission is not granted."},
+    {VE_NO_MORE_TABLES, "There are no more tables."},
+    {VE_RECORD_NOT_LOCKED, "The record is not locked."},
+    {VE_STATIC_VIEW, "The cursor is a static view and cannot be updated."},
+    {VE_INDEX_ALREADY_OPEN, "The index is already open."},
+    {VE_NO_CURRENT_RECORD, "There is no current record."},
+    {VE_NOTHING_TO_CANCEL, "There is no pending update to cancel."},
+    {VE_TABLE_NOT_LOCKED, "The table is not locked."},
+    {VE_STATEMENT_GONE, "The SQL statement handle is no longer valid."},
+    {VE_NO_ROW_COUNT, "The statement produced no count of affected rows."},
+    {VE_COMPONENT_ERROR, "Error in the data-access components."},
+    {VE_DICTIONARY_ONLY, "The operation needs a data dictionary connection."},
+    {VE_RECORD_CHANGED, "Record was changed by another user."},
+    {VE_SQL_ERROR, "SQL error."},
+    {VE_NOT_IMPLEMENTED, "The function is not implemented by this engine yet."},
+    {VE_INVALID_HANDLE, "The handle is not valid."},
+    {VE_CLOSED_HANDLE, "The handle has been closed."},
+    {VE_WRONG_HANDLE_KIND, "The handle is not of the kind this function needs."},
+    {VE_INVALID_ARGUMENT, "An argument is missing or out of range."},
+    {VE_INTERNAL_ERROR, "Internal engine error."},
+    {VE_OUT_OF_MEMORY, "The engine ran out of memory."},
+    {VE_PATH_NOT_FOUND, "The connection path does not exist or is not a directory."},
+    {VE_SERVER_NOT_AVAILABLE, "The server types allowed do not include the local server."},
+    {VE_NOT_SUPPORTED, "The operation is not supported by this engine."},
+    {VE_INVALID_CONNECT_STRING, "The connection string is not valid."},
+    {VE_INVALID_DATE_FORMAT, "The date format is not valid."},
+    {VE_TABLE_NOT_FOUND, "The table file does not exist."},
+    {VE_TABLE_IN_USE, "The table is in use by another user."},
+    {VE_TABLE_CORRUPT, "The table file is damaged or is not a table."},
+    {VE_TABLE_VERSION, "The table file was written by a newer engine."},
+    {VE_FILE_ERROR, "A file operation failed."},
+    {VE_READ_ONLY, "The table was opened read-only."},
+    {VE_TABLE_FULL, "The table is full."},
+    {VE_INVALID_FIELD_DEFINITION, "The field definition is not valid."},
+    {VE_FIELD_NOT_FOUND, "The field was not found."},
+    {VE_FIELD_TYPE_MISMATCH, "The operation does not apply to the field's type."},
+    {VE_VALUE_NOT_CONVERTIBLE, "The value cannot be converted to the field's type."},
+    {VE_VALUE_OUT_OF_RANGE, "The value does not fit the field."},
+    {VE_FIELD_READ_ONLY, "The field is maintained by the engine and cannot be set."},
+    {VE_NOT_EXCLUSIVE, "The table must be open by this handle alone."},
+    {VE_NO_PENDING_APPEND, "There is no pending append."},
+};
+
+}  // namespace
+
+std::string error_text(std::uint32_t code) {
+    for (const auto& entry : kCodeTexts) {
+        if (entry.code == code) {
+            return entry.text;
+        }
+    }
+    return "Unknown error code " + std::to_string(code) + ".";
+}
+
+void fail(std::uint32_t code, std::string_view detail) {
+    std::string text = error_text(code);
+    if (!detail.empty()) {
+        // "The table file does not exist.: x" reads badly; drop the period before a detail.
+        if (!text.empty() && text.back() == '.') {
+            text.pop_back();
+        }
+        text += ": ";
+        text += detail;
+    }
+    throw EngineError(code, std::move(text));
+}
+
+void fail_errno(std::string_view operation, std::string_view path, int error_number) {
+    std::string detail(operation);
+    detail += " ";
+    detail += path;
+    detail += " (";
+    detail += std::strerror(error_number);
+    detail += ")";
+    fail(error_number == ENOSPC ? VE_TABLE_FULL : VE_FILE_ERROR, detail);
+}
+
+LastError& last_error() {
+    thread_local LastError error;
+    return error;
+}
+
+void set_last_error(std::uint32_t code, std::string text) {
+    LastError& error = last_error();
+    error.code = code;
+    error.text = std::move(text);
+}
+
+void clear_last_error() {
+    LastError& error = last_error();
+    error.code = 0;
+    error.text.clear();
+}
+
+}  // namespace varelum::engine

@@ -1,0 +1,38 @@
+// Text at the engine boundary: Windows-1252 and code page 850 to UTF-16 and back (tables
+// built once with ICU), UTF-8 for file names, ASCII case folding, and path spelling.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace varelum::engine {
+
+enum class CodePage { Ansi1252, Oem850 };
+
+// One 8-bit character to UTF-16 and back; characters without a counterpart become '?'.
+char16_t byte_to_utf16(CodePage page, std::uint8_t byte);
+std::uint8_t utf16_to_byte(CodePage page, char16_t unit);
+
+std::u16string bytes_to_utf16(CodePage page, std::string_view bytes);
+std::string utf16_to_bytes(CodePage page, std::u16string_view text);
+// Recodes 8-bit text from one code page to another (OEM tables at the ANSI boundary).
+std::string recode(CodePage from, CodePage to, std::string_view bytes);
+
+std::string utf16_to_utf8(std::u16string_view text);
+std::u16string utf8_to_utf16(std::string_view text);
+// 8-bit text at the boundary (Windows-1252) to UTF-8 for the file system, and back.
+std::string ansi_to_utf8(std::string_view bytes);
+std::string utf8_to_ansi(std::string_view text);
+
+bool iequals(std::string_view a, std::string_view b);
+std::string to_upper_ascii(std::string_view text);
+std::string trim_blanks(std::string_view text);
+
+// A path as the engine keeps it: "\" turned into "/", repeated separators folded, no
+// trailing separator (except the root), made absolute against the working directory.
+std::string normalize_path(std::string_view path);
+// The text of a C string argument (empty for NULL).
+std::string_view c_text(const std::uint8_t* text);
+
+}  // namespace varelum::engine

@@ -1,0 +1,715 @@
+// Field bytes in the record image, by type (see record_image.h for the contract).
+#include "engine/record/record_image.h"
+
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <limits>
+
+#include "engine/core/error.h"
+#include "varelum_engine.h"
+
+namespace varelum::engine {
+namespace {
+
+// Null markers of ADT tables.
+constexpr std::uint32_t kNullInteger = 0x80000000u;
+constexpr std::uint16_t kNullShort = 0x8000u;
+constexpr std::uint32_t kNullTime = 0xFFFFFFFFu;
+constexpr std::uint64_t kNullDouble = 0x8000000000000020ull;  // 0x00000020, then 0x80000000
+constexpr std::int64_t kNullInt64 = std::numeric_limits<std::int64_t>::min();
+constexpr std::uint16_t kNullLength = 0xFFFF;
+
+bool all_zero(const std::uint8_t* bytes, std::size_t length) {
+    for (std::size_t i = 0; i < length; ++i) {
+        if (bytes[i] != 0) {
+            return false;
+        }
+    }
+    return true;
+}
+
+[[noreturn]] void type_mismatch(const FieldDescriptor& field, const char* what) {
+    fail(VE_FIELD_TYPE_MISMATCH,
+         field.name + " is a " + type_name(field.type) + " field, not " + what);
+}
+
+[[noreturn]] void not_convertible(const FieldDescriptor& field, std::string_view text) {
+    fail(VE_VALUE_NOT_CONVERTIBLE,
+         "\"" + std::string(text) + "\" for the " + type_name(field.type) + " field " + field.name);
+}
+
+[[noreturn]] void out_of_range(const FieldDescriptor& field, std::string_view value) {
+    fail(VE_VALUE_OUT_OF_RANGE, std::string(value) + " for the field " + field.name);
+}
+
+std::uint8_t* at(const FieldDescriptor& field, std::uint8_t* image) {
+    return image + field.offset;
+}
+const std::uint8_t* at(const FieldDescriptor& field, const std::uint8_t* image) {
+    return image + field.offset;
+}
+
+std::uint16_t used_length(const FieldDescriptor& field, const std::uint8_t* image) {
+    std::size_t word = field.type == FieldType::NVarChar ? field.length * 2 : field.length;
+    return load_le<std::uint16_t>(at(field, image) + word);
+}
+
+bool is_text_type(FieldType type) {
+    return type == FieldType::String || type == FieldType::CIString ||
+           type == FieldType::VarCharFox || type == FieldType::NChar || type == FieldType::NVarChar;
+}
+
+// A number in text form: blanks around it, an optional sign, digits with one ".".
+bool parse_decimal(std::string_view text, double& value) {
+    std::string trimmed = trim_blanks(text);
+    if (trimmed.empty()) {
+        return false;
+    }
+    for (char c : trimmed) {
+        if (!((c >= '0' && c <= '9') || c == '.' || c == '-' || c == '+' || c == 'e' || c == 'E')) {
+            return false;
+        }
+    }
+    errno = 0;
+    char* end = nullptr;
+    value = std::strtod(trimmed.c_str(), &end);
+    return end == trimmed.c_str() + trimmed.size() && errno == 0 && std::isfinite(value);
+}
+
+std::string format_fixed(double value, int decimals) {
+    char text[400];
+    std::snprintf(text, sizeof text, "%.*f", decimals, value);
+    std::string out(text);
+    if (out == "-0" || out.find_first_not_of("-0.") == std::string::npos) {
+        // No "-0.00": negative zero after rounding prints as zero.
+        if (!out.empty() && out[0] == '-') {
+            out.erase(0, 1);
+        }
+    }
+    return out;
+}
+
+void store_numeric(const FieldDescriptor& field, std::uint8_t* image, double value) {
+    std::string text = format_fixed(value, field.decimals);
+    if (text.size() > field.length) {
+        out_of_range(field, text);
+    }
+    std::uint8_t* bytes = at(field, image);
+    std::memset(bytes, ' ', field.length);
+    std::memcpy(bytes + field.length - text.size(), text.data(), text.size());
+}
+
+std::int64_t checked_integer(const FieldDescriptor& field, double value) {
+    double rounded = std::nearbyint(value);
+    std::int64_t low, high;
+    switch (field.type) {
+        case FieldType::ShortInt:
+            low = -32767;
+            high = 32767;
+            break;
+        case FieldType::Integer:
+            low = -2147483647;
+            high = 2147483647;
+            break;
+        default:
+            low = -922337203685477LL;
+            high = 922337203685477LL;
+            break;
+    }
+    if (!(rounded >= static_cast<double>(low) && rounded <= static_cast<double>(high))) {
+        out_of_range(field, format_fixed(value, 0));
+    }
+    return static_cast<std::int64_t>(rounded);
+}
+
+std::string text_from_bytes(const std::uint8_t* bytes, std::size_t length) {
+    return std::string(reinterpret_cast<const char*>(bytes), length);
+}
+
+}  // namespace
+
+std::vector<std::uint8_t> null_image(const TableSchema& schema) {
+    std::vector<std::uint8_t> image(schema.record_length(), 0);
+    for (const auto& field : schema.fields()) {
+        set_null(field, image.data());
+    }
+    return image;
+}
+
+void set_null(const FieldDescriptor& field, std::uint8_t* image) {
+    std::uint8_t* bytes = at(field, image);
+    switch (field.type) {
+        case FieldType::Logical:
+            bytes[0] = ' ';
+            break;
+        case FieldType::Double:
+        case FieldType::CurDouble:
+            store_le(bytes, kNullDouble);
+            break;
+        case FieldType::Integer:
+            store_le(bytes, kNullInteger);
+            break;
+        case FieldType::ShortInt:
+            store_le(bytes, kNullShort);
+            break;
+        case FieldType::Time:
+        case FieldType::AutoInc:
+            store_le(bytes, kNullTime);
+            break;
+        case FieldType::TimeStamp:
+        case FieldType::ModTime:
+            store_le<std::int32_t>(bytes, 0);
+            store_le(bytes + 4, kNullTime);
+            break;
+        case FieldType::Money:
+        case FieldType::RowVersion:
+            store_le(bytes, kNullInt64);
+            break;
+        case FieldType::VarCharFox:
+        case FieldType::VarBinaryFox:
+        case FieldType::NVarChar: {
+            std::size_t word = image_size(field) - 2;
+            std::memset(bytes, 0, word);
+            store_le(bytes + word, kNullLength);
+            break;
+        }
+        default:
+            std::memset(bytes, 0, image_size(field));
+            break;
+    }
+}
+
+bool is_null(const FieldDescriptor& field, const std::uint8_t* image) {
+    const std::uint8_t* bytes = at(field, image);
+    switch (field.type) {
+        case FieldType::Logical:
+            return bytes[0] == ' ' || bytes[0] == 0;
+        case FieldType::Double:
+        case FieldType::CurDouble:
+            return load_le<std::uint64_t>(bytes) == kNullDouble;
+        case FieldType::Integer:
+            return load_le<std::uint32_t>(bytes) == kNullInteger;
+        case FieldType::ShortInt:
+            return load_le<std::uint16_t>(bytes) == kNullShort;
+        case FieldType::Time:
+        case FieldType::AutoInc:
+            return load_le<std::uint32_t>(bytes) == kNullTime;
+        case FieldType::TimeStamp:
+        case FieldType::ModTime:
+            return load_le<std::int32_t>(bytes) == 0;
+        case FieldType::Money:
+        case FieldType::RowVersion:
+            return load_le<std::int64_t>(bytes) == kNullInt64;
+        case FieldType::VarCharFox:
+        case FieldType::VarBinaryFox:
+        case FieldType::NVarChar:
+            return used_length(field, image) == kNullLength;
+        default:
+            if (is_memo_type(field.type)) {
+                return load_le<std::uint32_t>(bytes) == 0;
+            }
+            return all_zero(bytes, image_size(field));
+    }
+}
+
+bool is_empty(const FieldDescriptor& field, const std::uint8_t* image) {
+    if (is_null(field, image)) {
+        return true;
+    }
+    if (!is_text_type(field.type)) {
+        return false;
+    }
+    std::u16string text = field_text_utf16(field, image, TextContext{});
+    return text.find_first_not_of(u" \0", 0, 2) == std::u16string::npos;
+}
+
+void set_memo_marker(const FieldDescriptor& field, std::uint8_t* image, bool has_value,
+                     std::uint32_t crc) {
+    std::uint8_t* bytes = at(field, image);
+    store_le<std::uint32_t>(bytes, has_value ? 0xFFFFFFFFu : 0u);
+    store_le<std::uint32_t>(bytes + 4, has_value ? crc : 0u);
+}
+
+bool memo_marker(const FieldDescriptor& field, const std::uint8_t* image) {
+    return load_le<std::uint32_t>(at(field, image)) != 0;
+}
+
+std::string field_text(const FieldDescriptor& field, const std::uint8_t* image,
+                       const TextContext& context) {
+    const std::uint8_t* bytes = at(field, image);
+    if (is_null(field, image)) {
+        return {};
+    }
+    switch (field.type) {
+        case FieldType::Logical: {
+            char c = static_cast<char>(bytes[0]);
+            bool truth = c == 'T' || c == 't' || c == 'Y' || c == 'y' || c == '1';
+            return truth ? "T" : "F";
+        }
+        case FieldType::Numeric:
+            return text_from_bytes(bytes, field.length);
+        case FieldType::String:
+        case FieldType::CIString:
+            return recode(context.page, CodePage::Ansi1252, text_from_bytes(bytes, field.length));
+        case FieldType::VarCharFox:
+            return recode(context.page, CodePage::Ansi1252,
+                          text_from_bytes(bytes, std::min<std::size_t>(used_length(field, image),
+                                                                       field.length)));
+        case FieldType::VarBinaryFox:
+            return text_from_bytes(bytes,
+                                   std::min<std::size_t>(used_length(field, image), field.length));
+        case FieldType::Raw:
+            return text_from_bytes(bytes, field.length);
+        case FieldType::NChar:
+        case FieldType::NVarChar:
+            return utf16_to_bytes(CodePage::Ansi1252, field_text_utf16(field, image, context));
+        case FieldType::Date: {
+            DateFormat fallback;
+            const DateFormat& format = context.date_format ? *context.date_format : fallback;
+            return format.format(load_le<std::int32_t>(bytes));
+        }
+        case FieldType::Time:
+            return format_time(load_le<std::int32_t>(bytes));
+        case FieldType::TimeStamp:
+        case FieldType::ModTime: {
+            DateFormat fallback;
+            const DateFormat& format = context.date_format ? *context.date_format : fallback;
+            std::int32_t ms = load_le<std::int32_t>(bytes + 4);
+            std::string text = format.format(load_le<std::int32_t>(bytes));
+            char time[32];
+            std::snprintf(time, sizeof time, " %02d:%02d:%02d.%03d", ms / 3600000, ms / 60000 % 60,
+                          ms / 1000 % 60, ms % 1000);
+            return text + time;
+        }
+        case FieldType::Double:
+        case FieldType::CurDouble:
+            return format_fixed(load_le<double>(bytes),
+                                field.decimals > 0 ? field.decimals : context.decimals);
+        case FieldType::Money:
+            return format_fixed(load_le<std::int64_t>(bytes) / 10000.0, 4);
+        case FieldType::Integer:
+        case FieldType::ShortInt:
+        case FieldType::AutoInc:
+        case FieldType::RowVersion:
+            return std::to_string(field_integer(field, image));
+        default:
+            type_mismatch(field, "a field with a text form");
+    }
+}
+
+std::u16string field_text_utf16(const FieldDescriptor& field, const std::uint8_t* image,
+                                const TextContext& context) {
+    const std::uint8_t* bytes = at(field, image);
+    if (field.type == FieldType::NChar || field.type == FieldType::NVarChar) {
+        if (is_null(field, image)) {
+            return {};
+        }
+        std::size_t count = field.type == FieldType::NChar
+                                ? field.length
+                                : std::min<std::size_t>(used_length(field, image), field.length);
+        std::u16string text(count, u'\0');
+        std::memcpy(text.data(), bytes, count * 2);
+        return text;
+    }
+    if (field.type == FieldType::String || field.type == FieldType::CIString ||
+        field.type == FieldType::VarCharFox) {
+        // Straight from the table's code page, so OEM text loses nothing on the way.
+        std::size_t count = field.type == FieldType::VarCharFox
+                                ? std::min<std::size_t>(used_length(field, image), field.length)
+                                : field.length;
+        if (is_null(field, image)) {
+            return {};
+        }
+        return bytes_to_utf16(context.page, text_from_bytes(bytes, count));
+    }
+    return bytes_to_utf16(CodePage::Ansi1252, field_text(field, image, context));
+}
+
+void set_field_text(const FieldDescriptor& field, std::uint8_t* image, std::string_view text,
+                    const TextContext& context) {
+    std::uint8_t* bytes = at(field, image);
+    switch (field.type) {
+        case FieldType::String:
+        case FieldType::CIString: {
+            std::string stored = recode(CodePage::Ansi1252, context.page, text);
+            std::size_t count = std::min<std::size_t>(stored.size(), field.length);
+            std::memset(bytes, ' ', field.length);
+            std::memcpy(bytes, stored.data(), count);
+            return;
+        }
+        case FieldType::VarCharFox:
+        case FieldType::VarBinaryFox: {
+            std::string stored = field.type == FieldType::VarCharFox
+                                     ? recode(CodePage::Ansi1252, context.page, text)
+                                     : std::string(text);
+            std::size_t count = std::min<std::size_t>(stored.size(), field.length);
+            std::memset(bytes, ' ', field.length);
+            std::memcpy(bytes, stored.data(), count);
+            store_le<std::uint16_t>(bytes + field.length, static_cast<std::uint16_t>(count));
+            return;
+        }
+        case FieldType::Raw: {
+            std::size_t count = std::min<std::size_t>(text.size(), field.length);
+            std::memset(bytes, 0, field.length);
+            std::memcpy(bytes, text.data(), count);
+            return;
+        }
+        case FieldType::NChar:
+        case FieldType::NVarChar:
+            set_field_utf16(field, image, bytes_to_utf16(CodePage::Ansi1252, text), context);
+            return;
+        default:
+            break;
+    }
+    std::string trimmed = trim_blanks(text);
+    if (trimmed.empty()) {
+        set_null(field, image);
+        return;
+    }
+    switch (field.type) {
+        case FieldType::Logical: {
+            char c = trimmed[0];
+            if (c == 'T' || c == 't' || c == 'Y' || c == 'y' || c == '1') {
+                bytes[0] = 'T';
+            } else if (c == 'F' || c == 'f' || c == 'N' || c == 'n' || c == '0') {
+                bytes[0] = 'F';
+            } else {
+                not_convertible(field, text);
+            }
+            return;
+        }
+        case FieldType::Date: {
+            DateFormat fallback;
+            const DateFormat& format = context.date_format ? *context.date_format : fallback;
+            auto julian = format.parse(trimmed);
+            if (!julian) {
+                not_convertible(field, text);
+            }
+            store_le<std::int32_t>(bytes, *julian);
+            return;
+        }
+        case FieldType::Time: {
+            auto ms = parse_time(trimmed);
+            if (!ms) {
+                not_convertible(field, text);
+            }
+            store_le<std::int32_t>(bytes, *ms);
+            return;
+        }
+        case FieldType::TimeStamp:
+        case FieldType::ModTime: {
+            DateFormat fallback;
+            const DateFormat& format = context.date_format ? *context.date_format : fallback;
+            std::size_t space = trimmed.find(' ');
+            auto julian = format.parse(trimmed.substr(0, space));
+            std::optional<std::int32_t> ms = 0;
+            if (space != std::string::npos) {
+                ms = parse_time(trimmed.substr(space + 1));
+            }
+            if (!julian || !ms) {
+                not_convertible(field, text);
+            }
+            store_le<std::int32_t>(bytes, *julian);
+            store_le<std::int32_t>(bytes + 4, *ms);
+            return;
+        }
+        case FieldType::Numeric:
+        case FieldType::Double:
+        case FieldType::CurDouble:
+        case FieldType::Money:
+        case FieldType::Integer:
+        case FieldType::ShortInt:
+        case FieldType::AutoInc:
+        case FieldType::RowVersion: {
+            double value = 0;
+            if (!parse_decimal(trimmed, value)) {
+                not_convertible(field, text);
+            }
+            set_field_double(field, image, value);
+            return;
+        }
+        default:
+            type_mismatch(field, "a field with a text form");
+    }
+}
+
+void set_field_utf16(const FieldDescriptor& field, std::uint8_t* image, std::u16string_view text,
+                     const TextContext& context) {
+    std::uint8_t* bytes = at(field, image);
+    if (field.type == FieldType::NChar || field.type == FieldType::NVarChar) {
+        std::size_t count = std::min<std::size_t>(text.size(), field.length);
+        for (std::size_t i = 0; i < field.length; ++i) {
+            store_le<char16_t>(bytes + 2 * i, u' ');
+        }
+        std::memcpy(bytes, text.data(), count * 2);
+        if (field.type == FieldType::NVarChar) {
+            store_le<std::uint16_t>(bytes + field.length * 2, static_cast<std::uint16_t>(count));
+        }
+        return;
+    }
+    if (field.type == FieldType::String || field.type == FieldType::CIString ||
+        field.type == FieldType::VarCharFox) {
+        // Into the table's code page directly.
+        std::string stored = utf16_to_bytes(context.page, text);
+        TextContext same = context;
+        std::string ansi = recode(context.page, CodePage::Ansi1252, stored);
+        set_field_text(field, image, ansi, same);
+        return;
+    }
+    set_field_text(field, image, utf16_to_bytes(CodePage::Ansi1252, text), context);
+}
+
+void set_field_raw(const FieldDescriptor& field, std::uint8_t* image, const std::uint8_t* bytes,
+                   std::uint32_t length) {
+    std::uint8_t* target = at(field, image);
+    switch (field.type) {
+        case FieldType::VarCharFox:
+        case FieldType::VarBinaryFox:
+        case FieldType::NVarChar: {
+            std::size_t unit = field.type == FieldType::NVarChar ? 2 : 1;
+            if (length == kNullLength) {
+                set_null(field, image);
+                return;
+            }
+            std::size_t count = std::min<std::size_t>(length, field.length);
+            // Padding as the text setters leave it: blanks (UTF-16 blanks for NVarChar).
+            for (std::size_t i = 0; i < field.length; ++i) {
+                if (unit == 2) {
+                    store_le<char16_t>(target + 2 * i, u' ');
+                } else {
+                    target[i] = ' ';
+                }
+            }
+            if (bytes != nullptr) {
+                std::memcpy(target, bytes, count * unit);
+            }
+            store_le<std::uint16_t>(target + field.length * unit,
+                                    static_cast<std::uint16_t>(count));
+            return;
+        }
+        default: {
+            std::size_t size = image_size(field);
+            std::size_t count = std::min<std::size_t>(length, size);
+            if (bytes != nullptr) {
+                std::memcpy(target, bytes, count);
+            }
+            if (count < size) {
+                std::memset(target + count, 0, size - count);
+            }
+            return;
+        }
+    }
+}
+
+double field_double(const FieldDescriptor& field, const std::uint8_t* image) {
+    const std::uint8_t* bytes = at(field, image);
+    if (is_null(field, image)) {
+        if (field.type == FieldType::Logical || is_memo_type(field.type) ||
+            field.type == FieldType::Raw || field.type == FieldType::VarBinaryFox) {
+            type_mismatch(field, "a number");
+        }
+        return 0;
+    }
+    switch (field.type) {
+        case FieldType::Double:
+        case FieldType::CurDouble:
+            return load_le<double>(bytes);
+        case FieldType::Money:
+            return static_cast<double>(load_le<std::int64_t>(bytes)) / 10000.0;
+        case FieldType::Integer:
+        case FieldType::ShortInt:
+        case FieldType::AutoInc:
+        case FieldType::RowVersion:
+            return static_cast<double>(field_integer(field, image));
+        case FieldType::Date:
+            return load_le<std::int32_t>(bytes);
+        case FieldType::Time:
+            return load_le<std::int32_t>(bytes);
+        case FieldType::Numeric:
+        case FieldType::String:
+        case FieldType::CIString:
+        case FieldType::VarCharFox:
+        case FieldType::NChar:
+        case FieldType::NVarChar: {
+            double value = 0;
+            std::string text = field_text(field, image, TextContext{});
+            if (!parse_decimal(text, value)) {
+                if (trim_blanks(text).empty()) {
+                    return 0;
+                }
+                not_convertible(field, text);
+            }
+            return value;
+        }
+        default:
+            type_mismatch(field, "a number");
+    }
+}
+
+std::int64_t field_integer(const FieldDescriptor& field, const std::uint8_t* image) {
+    const std::uint8_t* bytes = at(field, image);
+    switch (field.type) {
+        case FieldType::Integer:
+        case FieldType::AutoInc:
+            return is_null(field, image) ? 0 : load_le<std::int32_t>(bytes);
+        case FieldType::ShortInt:
+            return is_null(field, image) ? 0 : load_le<std::int16_t>(bytes);
+        case FieldType::RowVersion:
+            return is_null(field, image) ? 0 : load_le<std::int64_t>(bytes);
+        case FieldType::Logical:
+            return field_logical(field, image) ? 1 : 0;
+        default: {
+            double value = field_double(field, image);
+            return static_cast<std::int64_t>(std::trunc(value));
+        }
+    }
+}
+
+void set_field_double(const FieldDescriptor& field, std::uint8_t* image, double value) {
+    std::uint8_t* bytes = at(field, image);
+    if (!std::isfinite(value)) {
+        out_of_range(field, "a value that is not a finite number");
+    }
+    switch (field.type) {
+        case FieldType::Double:
+        case FieldType::CurDouble:
+            store_le(bytes, value);
+            return;
+        case FieldType::Numeric:
+            store_numeric(field, image, value);
+            return;
+        case FieldType::Money: {
+            double scaled = std::nearbyint(value * 10000.0);
+            if (!(std::fabs(scaled) < 9.2e18)) {
+                out_of_range(field, format_fixed(value, 4));
+            }
+            store_le<std::int64_t>(bytes, static_cast<std::int64_t>(scaled));
+            return;
+        }
+        case FieldType::Integer:
+        case FieldType::AutoInc:
+            store_le<std::int32_t>(bytes, static_cast<std::int32_t>(checked_integer(field, value)));
+            return;
+        case FieldType::ShortInt:
+            store_le<std::int16_t>(bytes, static_cast<std::int16_t>(checked_integer(field, value)));
+            return;
+        case FieldType::RowVersion:
+            store_le<std::int64_t>(bytes, checked_integer(field, value));
+            return;
+        case FieldType::String:
+        case FieldType::CIString:
+        case FieldType::VarCharFox:
+        case FieldType::NChar:
+        case FieldType::NVarChar:
+            set_field_text(field, image, format_fixed(value, field.decimals), TextContext{});
+            return;
+        default:
+            type_mismatch(field, "a number");
+    }
+}
+
+void set_field_integer(const FieldDescriptor& field, std::uint8_t* image, std::int64_t value) {
+    switch (field.type) {
+        case FieldType::RowVersion:
+            store_le<std::int64_t>(at(field, image), value);
+            return;
+        case FieldType::Money:
+            if (value > 922337203685477LL || value < -922337203685477LL) {
+                out_of_range(field, std::to_string(value));
+            }
+            store_le<std::int64_t>(at(field, image), value * 10000);
+            return;
+        default:
+            set_field_double(field, image, static_cast<double>(value));
+            return;
+    }
+}
+
+bool field_logical(const FieldDescriptor& field, const std::uint8_t* image) {
+    if (field.type != FieldType::Logical) {
+        type_mismatch(field, "a logical");
+    }
+    char c = static_cast<char>(at(field, image)[0]);
+    return c == 'T' || c == 't' || c == 'Y' || c == 'y' || c == '1';
+}
+
+void set_field_logical(const FieldDescriptor& field, std::uint8_t* image, bool value) {
+    if (field.type != FieldType::Logical) {
+        type_mismatch(field, "a logical");
+    }
+    at(field, image)[0] = value ? 'T' : 'F';
+}
+
+std::int32_t field_julian(const FieldDescriptor& field, const std::uint8_t* image) {
+    if (field.type != FieldType::Date && field.type != FieldType::TimeStamp &&
+        field.type != FieldType::ModTime) {
+        type_mismatch(field, "a date");
+    }
+    return is_null(field, image) ? 0 : load_le<std::int32_t>(at(field, image));
+}
+
+std::int32_t field_milliseconds(const FieldDescriptor& field, const std::uint8_t* image) {
+    if (is_null(field, image)) {
+        if (field.type != FieldType::Time && field.type != FieldType::TimeStamp &&
+            field.type != FieldType::ModTime) {
+            type_mismatch(field, "a time");
+        }
+        return 0;
+    }
+    switch (field.type) {
+        case FieldType::Time:
+            return load_le<std::int32_t>(at(field, image));
+        case FieldType::TimeStamp:
+        case FieldType::ModTime:
+            return load_le<std::int32_t>(at(field, image) + 4);
+        default:
+            type_mismatch(field, "a time");
+    }
+}
+
+void set_field_julian(const FieldDescriptor& field, std::uint8_t* image, std::int32_t julian) {
+    std::uint8_t* bytes = at(field, image);
+    switch (field.type) {
+        case FieldType::Date:
+            store_le(bytes, julian);
+            return;
+        case FieldType::TimeStamp:
+        case FieldType::ModTime: {
+            bool was_null = is_null(field, image);
+            store_le(bytes, julian);
+            if (was_null || julian == 0) {
+                store_le<std::int32_t>(bytes + 4, julian == 0 ? -1 : 0);
+            }
+            return;
+        }
+        default:
+            type_mismatch(field, "a date");
+    }
+}
+
+void set_field_milliseconds(const FieldDescriptor& field, std::uint8_t* image, std::int32_t ms) {
+    if (ms < 0 || ms >= 86400000) {
+        out_of_range(field, std::to_string(ms) + " milliseconds");
+    }
+    std::uint8_t* bytes = at(field, image);
+    switch (field.type) {
+        case FieldType::Time:
+            store_le(bytes, ms);
+            return;
+        case FieldType::TimeStamp:
+        case FieldType::ModTime:
+            if (is_null(field, image)) {
+                // A time without a date has no day to belong to.
+                fail(VE_VALUE_NOT_CONVERTIBLE,
+                     "set the date of " + field.name + " before its time of day");
+            }
+            store_le(bytes + 4, ms);
+            return;
+        default:
+            type_mismatch(field, "a time");
+    }
+}
+
+}  // namespace varelum::engine

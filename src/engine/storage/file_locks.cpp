@@ -1,0 +1,178 @@
+// Open-file-description locks (see file_locks.h).
+#include "engine/storage/file_locks.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "engine/core/error.h"
+#include "varelum_engine.h"
+
+namespace varelum::engine {
+
+FileLocks::FileLocks(const std::string& path) : path_(path) {
+    fd_ = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
+    if (fd_ < 0 && (errno == EACCES || errno == EROFS)) {
+        fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    }
+    if (fd_ < 0) {
+        fail_errno("open", path, errno);
+    }
+}
+
+FileLocks::~FileLocks() {
+    if (fd_ >= 0) {
+        ::close(fd_);
+    }
+}
+
+bool FileLocks::set_lock(short type, std::int64_t start, std::int64_t length) {
+    struct flock lock {};
+    lock.l_type = type;
+    lock.l_whence = SEEK_SET;
+    lock.l_start = start;
+    lock.l_len = length;
+    lock.l_pid = 0;  // required for OFD locks
+    while (fcntl(fd_, F_OFD_SETLK, &lock) != 0) {
+        if (errno == EINTR) {
+            continue;
+        }
+        if (errno == EAGAIN || errno == EACCES) {
+            return false;
+        }
+        if (errno == EBADF && type == F_WRLCK) {
+            // A descriptor opened read-only cannot hold write locks.
+            fail(VE_READ_ONLY, "the table file " + path_ + " cannot be written");
+        }
+        fail_errno("lock", path_, errno);
+    }
+    return true;
+}
+
+void FileLocks::apply_open_lock() {
+    short type = exclusive_opens_ > 0 ? F_WRLCK : shared_opens_ > 0 ? F_RDLCK : F_UNLCK;
+    if (!set_lock(type, kOpenLockOffset, 1)) {
+        fail(VE_TABLE_IN_USE, path_);
+    }
+}
+
+void FileLocks::add_open(bool exclusive) {
+    std::lock_guard guard(mutex_);
+    (exclusive ? exclusive_opens_ : shared_opens_) += 1;
+    try {
+        apply_open_lock();
+    } catch (...) {
+        (exclusive ? exclusive_opens_ : shared_opens_) -= 1;
+        throw;
+    }
+}
+
+void FileLocks::remove_open(bool exclusive) {
+    std::lock_guard guard(mutex_);
+    int& count = exclusive ? exclusive_opens_ : shared_opens_;
+    if (count > 0) {
+        --count;
+    }
+    // Going from exclusive to shared cannot conflict with anyone: nobody else could open.
+    try {
+        apply_open_lock();
+    } catch (const EngineError&) {
+        // Only a weaker lock was asked for; keeping the stronger one is harmless.
+    }
+    if (shared_opens_ + exclusive_opens_ == 0) {
+        table_locked_ = false;
+        records_.clear();
+        set_lock(F_UNLCK, kRecordLockBase, kTableLockLength);
+    }
+}
+
+int FileLocks::open_count() const {
+    std::lock_guard guard(mutex_);
+    return shared_opens_ + exclusive_opens_;
+}
+
+bool FileLocks::sole_user() {
+    std::lock_guard guard(mutex_);
+    if (exclusive_opens_ > 0) {
+        return true;
+    }
+    bool alone = set_lock(F_WRLCK, kOpenLockOffset, 1);
+    if (alone) {
+        set_lock(F_RDLCK, kOpenLockOffset, 1);
+    }
+    return alone;
+}
+
+void FileLocks::lock_record(std::uint32_t recno) {
+    if (!try_lock_record(recno)) {
+        fail(VE_LOCK_REFUSED, "record " + std::to_string(recno) + " of " + path_);
+    }
+}
+
+bool FileLocks::try_lock_record(std::uint32_t recno) {
+    std::lock_guard guard(mutex_);
+    if (records_.count(recno) != 0) {
+        return true;
+    }
+    // Under our own table lock the byte is ours already; taking it again would be a no-op.
+    if (!table_locked_ && !set_lock(F_WRLCK, kRecordLockBase + recno, 1)) {
+        return false;
+    }
+    records_.insert(recno);
+    return true;
+}
+
+bool FileLocks::unlock_record(std::uint32_t recno) {
+    std::lock_guard guard(mutex_);
+    if (records_.erase(recno) == 0) {
+        return false;
+    }
+    if (!table_locked_) {
+        set_lock(F_UNLCK, kRecordLockBase + recno, 1);
+    }
+    return true;
+}
+
+bool FileLocks::holds_record(std::uint32_t recno) const {
+    std::lock_guard guard(mutex_);
+    return table_locked_ || records_.count(recno) != 0;
+}
+
+void FileLocks::lock_table() {
+    std::lock_guard guard(mutex_);
+    if (table_locked_) {
+        return;
+    }
+    if (!set_lock(F_WRLCK, kRecordLockBase, kTableLockLength)) {
+        fail(VE_LOCK_REFUSED, "the table " + path_);
+    }
+    table_locked_ = true;
+}
+
+bool FileLocks::unlock_table() {
+    std::lock_guard guard(mutex_);
+    if (!table_locked_) {
+        return false;
+    }
+    set_lock(F_UNLCK, kRecordLockBase, kTableLockLength);
+    table_locked_ = false;
+    // Unlocking the range dropped our record locks inside it too; nobody could take them
+    // meanwhile, so taking them back cannot fail.
+    for (std::uint32_t recno : records_) {
+        set_lock(F_WRLCK, kRecordLockBase + recno, 1);
+    }
+    return true;
+}
+
+bool FileLocks::holds_table() const {
+    std::lock_guard guard(mutex_);
+    return table_locked_;
+}
+
+std::vector<std::uint32_t> FileLocks::records() const {
+    std::lock_guard guard(mutex_);
+    return std::vector<std::uint32_t>(records_.begin(), records_.end());
+}
+
+}  // namespace varelum::engine

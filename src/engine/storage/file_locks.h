@@ -1,0 +1,67 @@
+// Record, table and open locks of one engine connection on one table file, as Linux
+// open-file-description byte-range locks (F_OFD_SETLK) on the table file itself.
+//
+// Each (connection, file) pair opens the file once more, so the kernel tells connections
+// apart even inside one process, and drops every lock of a process that dies. The ranges lie
+// far beyond any file size and never touch LMDB's own lock file, whose POSIX locks closing
+// any descriptor of it would drop.
+//
+//   open byte      kOpenLockOffset                 read lock per open, write lock exclusive
+//   record n       kRecordLockBase + n             write lock
+//   table lock     [kRecordLockBase, +2^32 + 1)    write lock over every record byte
+#pragma once
+
+#include <cstdint>
+#include <mutex>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace varelum::engine {
+
+constexpr std::int64_t kOpenLockOffset = std::int64_t{1} << 61;
+constexpr std::int64_t kRecordLockBase = std::int64_t{1} << 62;
+constexpr std::int64_t kTableLockLength = (std::int64_t{1} << 32) + 1;
+
+class FileLocks {
+  public:
+    explicit FileLocks(const std::string& path);  // opens its own descriptor of the file
+    ~FileLocks();                                 // closing it releases every lock
+    FileLocks(const FileLocks&) = delete;
+    FileLocks& operator=(const FileLocks&) = delete;
+
+    // One more open of the file by this connection; exclusive conflicts with every other
+    // open of any connection. Throws VE_TABLE_IN_USE.
+    void add_open(bool exclusive);
+    void remove_open(bool exclusive);
+    int open_count() const;
+    // Whether this connection's descriptor is the only one with the file open anywhere:
+    // tries the exclusive open lock and gives it back unless the connection opened exclusively.
+    bool sole_user();
+
+    // Throws VE_LOCK_REFUSED when another connection holds the record or the table lock.
+    void lock_record(std::uint32_t recno);
+    // False when this connection does not hold it.
+    bool unlock_record(std::uint32_t recno);
+    bool holds_record(std::uint32_t recno) const;
+    void lock_table();  // VE_LOCK_REFUSED while another connection holds any record lock
+    bool unlock_table();
+    bool holds_table() const;
+    std::vector<std::uint32_t> records() const;
+    // Tries a record lock without failing; false when refused.
+    bool try_lock_record(std::uint32_t recno);
+
+  private:
+    bool set_lock(short type, std::int64_t start, std::int64_t length);
+    void apply_open_lock();
+
+    mutable std::mutex mutex_;
+    int fd_ = -1;
+    std::string path_;
+    int shared_opens_ = 0;
+    int exclusive_opens_ = 0;
+    bool table_locked_ = false;
+    std::set<std::uint32_t> records_;
+};
+
+}  // namespace varelum::engine

@@ -1,0 +1,152 @@
+// LMDB wrappers (see lmdb.h).
+#include "engine/storage/lmdb.h"
+
+#include "engine/core/error.h"
+#include "varelum_engine.h"
+
+namespace varelum::engine {
+
+void check_mdb(int rc, std::string_view operation, std::string_view path) {
+    if (rc == MDB_SUCCESS) {
+        return;
+    }
+    std::string detail(operation);
+    detail += " ";
+    detail += path;
+    detail += " (";
+    detail += mdb_strerror(rc);
+    detail += ")";
+    switch (rc) {
+        case MDB_MAP_FULL:
+        case MDB_TXN_FULL:
+        case ENOSPC:
+            fail(VE_TABLE_FULL, detail);
+        case MDB_CORRUPTED:
+        case MDB_INVALID:
+        case MDB_PAGE_NOTFOUND:
+        case MDB_BAD_TXN:
+        case MDB_INCOMPATIBLE:
+            fail(VE_TABLE_CORRUPT, detail);
+        case MDB_VERSION_MISMATCH:
+            fail(VE_TABLE_VERSION, detail);
+        case ENOMEM:
+            fail(VE_OUT_OF_MEMORY, detail);
+        default:
+            fail(VE_FILE_ERROR, detail);
+    }
+}
+
+WriteTransaction::WriteTransaction(MDB_env* env, std::string_view path) : path_(path) {
+    check_mdb(mdb_txn_begin(env, nullptr, 0, &txn_), "begin writing", path_);
+}
+
+WriteTransaction::~WriteTransaction() {
+    if (txn_ != nullptr) {
+        mdb_txn_abort(txn_);
+    }
+}
+
+void WriteTransaction::commit() {
+    MDB_txn* txn = txn_;
+    txn_ = nullptr;  // a failed commit frees the transaction too
+    check_mdb(mdb_txn_commit(txn), "commit to", path_);
+}
+
+ReadTransaction::~ReadTransaction() {
+    close();
+}
+
+void ReadTransaction::begin(MDB_env* env, std::string_view path) {
+    if (active_) {
+        return;
+    }
+    if (txn_ == nullptr) {
+        check_mdb(mdb_txn_begin(env, nullptr, MDB_RDONLY, &txn_), "begin reading", path);
+    } else {
+        int rc = mdb_txn_renew(txn_);
+        if (rc != MDB_SUCCESS) {
+            mdb_txn_abort(txn_);
+            txn_ = nullptr;
+            check_mdb(mdb_txn_begin(env, nullptr, MDB_RDONLY, &txn_), "begin reading", path);
+        }
+    }
+    active_ = true;
+}
+
+void ReadTransaction::end() {
+    if (active_) {
+        mdb_txn_reset(txn_);
+        active_ = false;
+    }
+}
+
+void ReadTransaction::close() {
+    if (txn_ != nullptr) {
+        mdb_txn_abort(txn_);
+        txn_ = nullptr;
+    }
+    active_ = false;
+}
+
+void ReadTransaction::commit(std::string_view path) {
+    MDB_txn* txn = txn_;
+    txn_ = nullptr;
+    active_ = false;
+    if (txn != nullptr) {
+        check_mdb(mdb_txn_commit(txn), "open", path);
+    }
+}
+
+Cursor::Cursor(MDB_txn* txn, MDB_dbi dbi, std::string_view path) : path_(path) {
+    check_mdb(mdb_cursor_open(txn, dbi, &cursor_), "read", path_);
+}
+
+Cursor::~Cursor() {
+    if (cursor_ != nullptr) {
+        mdb_cursor_close(cursor_);
+    }
+}
+
+bool Cursor::move(MDB_cursor_op op, MDB_val* key, MDB_val* value) {
+    int rc = mdb_cursor_get(cursor_, key, value, op);
+    if (rc == MDB_NOTFOUND) {
+        return false;
+    }
+    check_mdb(rc, "read", path_);
+    return true;
+}
+
+RecordKey::RecordKey(std::uint32_t recno) {
+    bytes[0] = static_cast<std::uint8_t>(recno >> 24);
+    bytes[1] = static_cast<std::uint8_t>(recno >> 16);
+    bytes[2] = static_cast<std::uint8_t>(recno >> 8);
+    bytes[3] = static_cast<std::uint8_t>(recno);
+}
+
+MemoKey::MemoKey(std::uint32_t recno, std::uint16_t field) {
+    RecordKey record(recno);
+    for (int i = 0; i < 4; ++i) {
+        bytes[i] = record.bytes[i];
+    }
+    bytes[4] = static_cast<std::uint8_t>(field >> 8);
+    bytes[5] = static_cast<std::uint8_t>(field);
+}
+
+std::uint32_t decode_record_key(const MDB_val& key) {
+    const auto* b = static_cast<const std::uint8_t*>(key.mv_data);
+    if (key.mv_size < 4) {
+        return 0;
+    }
+    return (std::uint32_t{b[0]} << 24) | (std::uint32_t{b[1]} << 16) | (std::uint32_t{b[2]} << 8) |
+           b[3];
+}
+
+std::uint16_t decode_memo_field(const MDB_val& key) {
+    const auto* b = static_cast<const std::uint8_t*>(key.mv_data);
+    if (key.mv_size < 6) {
+        return 0;
+    }
+    return static_cast<std::uint16_t>((b[4] << 8) | b[5]);
+}
+
+}  // namespace varelum::engine

@@ -1,0 +1,86 @@
+// Engine connections (see connection.h).
+#include "engine/table/connection.h"
+
+#include <sys/stat.h>
+
+#include "engine/core/error.h"
+#include "engine/core/settings.h"
+#include "engine/core/text.h"
+#include "engine/storage/table_file.h"
+#include "varelum_engine.h"
+
+namespace varelum::engine {
+
+Connection::Connection(const std::string& path, ConnectionOptions options, bool implicit)
+    : path_(normalize_path(path)), options_(std::move(options)), implicit_(implicit) {
+    std::uint16_t types = options_.server_types.value_or(EngineSettings::instance().server_types());
+    if ((types & VE_SERVER_LOCAL) == 0) {
+        fail(VE_SERVER_NOT_AVAILABLE, path_);
+    }
+    std::string lower = to_upper_ascii(path_);
+    if (lower.size() > 4 && lower.compare(lower.size() - 4, 4, ".ADD") == 0) {
+        fail(VE_NOT_SUPPORTED, "data dictionaries (" + path_ + ")");
+    }
+    struct stat info {};
+    if (::stat(path_.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) {
+        fail(VE_PATH_NOT_FOUND, path_);
+    }
+}
+
+DateFormat Connection::date_format() const {
+    std::lock_guard guard(mutex_);
+    return options_.date_format.value_or(EngineSettings::instance().date_format());
+}
+
+void Connection::set_date_format(const DateFormat& format) {
+    std::lock_guard guard(mutex_);
+    options_.date_format = format;
+}
+
+std::string Connection::resolve(const std::string& name_utf8) const {
+    std::string spelled;
+    for (char c : name_utf8) {
+        spelled.push_back(c == '\\' ? '/' : c);
+    }
+    if (!spelled.empty() && spelled.front() == '/') {
+        return normalize_path(spelled);
+    }
+    return normalize_path(path_ + "/" + spelled);
+}
+
+std::shared_ptr<FileLocks> Connection::locks_for(const TableFile& file) {
+    std::lock_guard guard(mutex_);
+    auto& slot = locks_[file.path()];
+    if (auto existing = slot.lock()) {
+        return existing;
+    }
+    auto created = std::make_shared<FileLocks>(file.path());
+    slot = created;
+    return created;
+}
+
+void Connection::add_table(const std::shared_ptr<TableCursor>& table) {
+    std::lock_guard guard(mutex_);
+    tables_.push_back(table);
+}
+
+void Connection::remove_table(const TableCursor* table) {
+    std::lock_guard guard(mutex_);
+    std::erase_if(tables_, [table](const std::weak_ptr<TableCursor>& entry) {
+        auto locked = entry.lock();
+        return !locked || locked.get() == table;
+    });
+}
+
+std::vector<std::shared_ptr<TableCursor>> Connection::tables() const {
+    std::lock_guard guard(mutex_);
+    std::vector<std::shared_ptr<TableCursor>> result;
+    for (const auto& entry : tables_) {
+        if (auto table = entry.lock()) {
+            result.push_back(table);
+        }
+    }
+    return result;
+}
+
+}  // namespace varelum::engine

@@ -1,0 +1,59 @@
+// An engine connection: a directory of table files, its own date format and server types,
+// the table handles opened through it, and its locks on each table file (one FileLocks per
+// file, shared by the connection's handles on that file, so that locks belong to the
+// connection as the components expect).
+#pragma once
+
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "engine/core/dates.h"
+#include "engine/core/handles.h"
+#include "engine/storage/file_locks.h"
+
+namespace varelum::engine {
+
+class TableFile;
+class TableCursor;
+
+struct ConnectionOptions {
+    std::optional<std::uint16_t> server_types;  // from the connection string
+    std::optional<DateFormat> date_format;
+    std::uint16_t default_table_type = 3;
+};
+
+class Connection : public HandleObject {
+  public:
+    static constexpr HandleKind kKind = HandleKind::Connection;
+    // Throws VE_PATH_NOT_FOUND, VE_NOT_SUPPORTED (dictionaries), VE_SERVER_NOT_AVAILABLE.
+    Connection(const std::string& path, ConnectionOptions options, bool implicit);
+    HandleKind kind() const override { return kKind; }
+
+    const std::string& path() const { return path_; }  // UTF-8, absolute, "/" separated
+    bool implicit() const { return implicit_; }        // made for a table opened without one
+    DateFormat date_format() const;
+    void set_date_format(const DateFormat& format);
+    std::uint16_t default_table_type() const { return options_.default_table_type; }
+
+    // The path of a table name: relative names are taken from the connection's directory.
+    std::string resolve(const std::string& name_utf8) const;
+
+    std::shared_ptr<FileLocks> locks_for(const TableFile& file);
+    void add_table(const std::shared_ptr<TableCursor>& table);
+    void remove_table(const TableCursor* table);
+    std::vector<std::shared_ptr<TableCursor>> tables() const;
+
+  private:
+    std::string path_;
+    ConnectionOptions options_;
+    bool implicit_;
+    mutable std::mutex mutex_;
+    std::map<std::string, std::weak_ptr<FileLocks>> locks_;
+    std::vector<std::weak_ptr<TableCursor>> tables_;
+};
+
+}  // namespace varelum::engine

@@ -1,0 +1,715 @@
+// Table handles: navigation, the record buffer, editing and record locks (see
+// table_cursor.h).
+#include "engine/table/table_cursor.h"
+
+#include <zlib.h>
+
+#include <ctime>
+
+#include "engine/core/error.h"
+#include "engine/core/settings.h"
+#include "engine/storage/file_locks.h"
+#include "engine/storage/table_file.h"
+#include "engine/table/connection.h"
+#include "varelum_engine.h"
+
+namespace varelum::engine {
+namespace {
+
+std::uint32_t crc_of(const void* bytes, std::size_t length) {
+    return static_cast<std::uint32_t>(
+        crc32(0, static_cast<const Bytef*>(bytes), static_cast<uInt>(length)));
+}
+
+}  // namespace
+
+std::shared_ptr<TableCursor> TableCursor::open(std::shared_ptr<Connection> connection,
+                                               const std::string& path,
+                                               const OpenRequest& request) {
+    auto file = TableFile::open(path);
+    file->add_open_handle(request.exclusive);
+    std::shared_ptr<FileLocks> locks;
+    try {
+        locks = connection->locks_for(*file);
+        locks->add_open(request.exclusive);
+    } catch (...) {
+        file->remove_open_handle(request.exclusive);
+        throw;
+    }
+    std::shared_ptr<TableCursor> table(
+        new TableCursor(connection, std::move(file), std::move(locks), request));
+    connection->add_table(table);
+    CallScope scope(*table);
+    table->goto_top();
+    return table;
+}
+
+TableCursor::TableCursor(std::shared_ptr<Connection> connection, std::shared_ptr<TableFile> file,
+                         std::shared_ptr<FileLocks> locks, OpenRequest request)
+    : connection_(std::move(connection)),
+      file_(std::move(file)),
+      locks_(std::move(locks)),
+      request_(std::move(request)),
+      order_(std::make_unique<NaturalOrder>(*file_)) {}
+
+TableCursor::~TableCursor() {
+    try {
+        close();
+    } catch (const EngineError&) {
+        // A handle dropped without AdsCloseTable has nobody to report to.
+    }
+}
+
+TableCursor::CallScope::CallScope(TableCursor& table) : table_(table), lock_(table.mutex_) {
+    if (table.closed_) {
+        fail(VE_CLOSED_HANDLE, "handle " + std::to_string(table.handle()));
+    }
+}
+
+TableCursor::CallScope::~CallScope() {
+    table_.end_call();
+}
+
+void TableCursor::close() {
+    if (closed_) {
+        return;
+    }
+    std::exception_ptr failure;
+    try {
+        flush_pending();
+    } catch (...) {
+        failure = std::current_exception();
+    }
+    release_implicit_lock();
+    read_.close();
+    order_.reset();
+    locks_->remove_open(request_.exclusive);
+    file_->remove_open_handle(request_.exclusive);
+    connection_->remove_table(this);
+    closed_ = true;
+    if (failure) {
+        std::rethrow_exception(failure);
+    }
+}
+
+const TableSchema& TableCursor::schema() const {
+    return file_->schema();
+}
+
+TextContext TableCursor::text_context() const {
+    static thread_local DateFormat format;
+    format = connection_->date_format();
+    TextContext context;
+    context.page =
+        file_->options().char_type == VE_CHARTYPE_OEM ? CodePage::Oem850 : CodePage::Ansi1252;
+    context.date_format = &format;
+    context.decimals = EngineSettings::instance().decimals();
+    return context;
+}
+
+const FieldDescriptor& TableCursor::field(const std::uint8_t* argument) const {
+    if (argument == nullptr) {
+        fail(VE_INVALID_ARGUMENT, "no field given");
+    }
+    auto value = reinterpret_cast<std::uintptr_t>(argument);
+    const FieldDescriptor* found = nullptr;
+    std::string name;
+    if (value <= VE_MAX_FIELD_NUMBER) {
+        found = schema().by_number(static_cast<std::uint32_t>(value));
+        name = "number " + std::to_string(value);
+    } else {
+        name = std::string(c_text(argument));
+        found = schema().by_name(name);
+    }
+    if (found == nullptr) {
+        fail(VE_FIELD_NOT_FOUND, name);
+    }
+    return *found;
+}
+
+MDB_txn* TableCursor::txn() {
+    read_.begin(file_->env(), file_->path());
+    return read_.get();
+}
+
+void TableCursor::end_call() {
+    read_.end();
+}
+
+bool TableCursor::is_visible(const StoredRecord& record) const {
+    if (record.bytes.size() != schema().record_length() + 1) {
+        fail(VE_TABLE_CORRUPT, "record " + std::to_string(record.recno) + " of " + file_->path() +
+                                   " has the wrong length");
+    }
+    bool deleted = (static_cast<std::uint8_t>(record.bytes[0]) & kRecordDeleted) != 0;
+    return !deleted || EngineSettings::instance().show_deleted();
+}
+
+void TableCursor::land(const StoredRecord& record) {
+    place_ = Place::Record;
+    recno_ = record.recno;
+    at_bof_ = at_eof_ = false;
+    status_ = static_cast<std::uint8_t>(record.bytes[0]);
+    image_.assign(reinterpret_cast<const std::uint8_t*>(record.bytes.data()) + 1,
+                  reinterpret_cast<const std::uint8_t*>(record.bytes.data()) + record.bytes.size());
+    loaded_ = true;
+    loaded_txnid_ = mdb_txn_id(read_.get());
+}
+
+void TableCursor::land_on_crack(bool at_end) {
+    place_ = at_end ? Place::Eof : Place::Bof;
+    recno_ = 0;
+    loaded_ = false;
+    at_eof_ = at_end;
+    at_bof_ = !at_end;
+    // On a table with no visible record both flags are set, whichever end was reached.
+    StoredRecord first = order_->first(txn());
+    while (first.recno != 0 && !is_visible(first)) {
+        first = order_->after(txn(), first.recno,
+                              reinterpret_cast<const std::uint8_t*>(first.bytes.data()) + 1);
+    }
+    if (first.recno == 0) {
+        at_eof_ = at_bof_ = true;
+    }
+}
+
+void TableCursor::goto_top() {
+    flush_pending();
+    StoredRecord record = order_->first(txn());
+    while (record.recno != 0 && !is_visible(record)) {
+        record = order_->after(txn(), record.recno,
+                               reinterpret_cast<const std::uint8_t*>(record.bytes.data()) + 1);
+    }
+    if (record.recno == 0) {
+        land_on_crack(true);
+    } else {
+        land(record);
+    }
+}
+
+void TableCursor::goto_bottom() {
+    flush_pending();
+    StoredRecord record = order_->last(txn());
+    while (record.recno != 0 && !is_visible(record)) {
+        record = order_->before(txn(), record.recno,
+                                reinterpret_cast<const std::uint8_t*>(record.bytes.data()) + 1);
+    }
+    if (record.recno == 0) {
+        land_on_crack(true);
+    } else {
+        land(record);
+    }
+}
+
+void TableCursor::goto_bof() {
+    flush_pending();
+    land_on_crack(false);
+}
+
+void TableCursor::goto_eof() {
+    flush_pending();
+    land_on_crack(true);
+}
+
+void TableCursor::skip(std::int32_t count) {
+    flush_pending();
+    if (count == 0) {
+        if (place_ == Place::Record) {
+            loaded_ = false;
+            load_current();
+        }
+        return;
+    }
+    bool forward = count > 0;
+    std::int64_t steps = forward ? count : -static_cast<std::int64_t>(count);
+    for (std::int64_t i = 0; i < steps; ++i) {
+        if ((forward && place_ == Place::Eof) || (!forward && place_ == Place::Bof)) {
+            return;  // already on the crack at that end
+        }
+        StoredRecord record;
+        if (place_ == Place::Record) {
+            load_current();
+            record = forward ? order_->after(txn(), recno_, image_.data())
+                             : order_->before(txn(), recno_, image_.data());
+        } else {
+            record = forward ? order_->first(txn()) : order_->last(txn());
+        }
+        while (record.recno != 0 && !is_visible(record)) {
+            const auto* image = reinterpret_cast<const std::uint8_t*>(record.bytes.data()) + 1;
+            record = forward ? order_->after(txn(), record.recno, image)
+                             : order_->before(txn(), record.recno, image);
+        }
+        if (record.recno == 0) {
+            land_on_crack(forward);
+            return;
+        }
+        land(record);
+    }
+}
+
+void TableCursor::goto_record(std::uint32_t recno) {
+    flush_pending();
+    if (recno == 0) {
+        land_on_crack(true);
+        return;
+    }
+    RecordKey key(recno);
+    MDB_val k = key.val();
+    MDB_val value;
+    int rc = mdb_get(txn(), file_->records_db(), &k, &value);
+    if (rc == MDB_NOTFOUND) {
+        land_on_crack(true);
+        fail(VE_RECORD_NOT_FOUND, "record " + std::to_string(recno));
+    }
+    check_mdb(rc, "read", file_->path());
+    StoredRecord record{recno,
+                        std::string_view(static_cast<const char*>(value.mv_data), value.mv_size)};
+    is_visible(record);  // checks the length
+    land(record);
+}
+
+std::uint32_t TableCursor::record_number() {
+    if (appending_) {
+        reserve_append();
+        return reserved_recno_;
+    }
+    return place_ == Place::Record ? recno_ : 0;
+}
+
+std::uint32_t TableCursor::record_count() {
+    MDB_stat stat;
+    check_mdb(mdb_stat(txn(), file_->records_db(), &stat), "read", file_->path());
+    auto count = static_cast<std::uint32_t>(stat.ms_entries);
+    if (!EngineSettings::instance().show_deleted()) {
+        TableCounters counters = file_->read_counters(txn());
+        count -= std::min(count, counters.deleted_records);
+    }
+    return count;
+}
+
+void TableCursor::load_current() {
+    if (appending_ || dirty_) {
+        return;  // the buffer holds the caller's version of the record
+    }
+    if (place_ != Place::Record) {
+        fail(VE_NO_CURRENT_RECORD);
+    }
+    if (loaded_ && loaded_txnid_ == file_->last_txnid()) {
+        return;
+    }
+    RecordKey key(recno_);
+    MDB_val k = key.val();
+    MDB_val value;
+    int rc = mdb_get(txn(), file_->records_db(), &k, &value);
+    if (rc == MDB_NOTFOUND) {
+        std::uint32_t lost = recno_;
+        land_on_crack(true);
+        fail(VE_RECORD_NOT_FOUND, "record " + std::to_string(lost) + " is gone");
+    }
+    check_mdb(rc, "read", file_->path());
+    StoredRecord record{recno_,
+                        std::string_view(static_cast<const char*>(value.mv_data), value.mv_size)};
+    is_visible(record);
+    land(record);
+}
+
+const std::vector<std::uint8_t>& TableCursor::image() {
+    if (!on_record()) {
+        fail(VE_NO_CURRENT_RECORD);
+    }
+    load_current();
+    return image_;
+}
+
+bool TableCursor::deleted() {
+    if (appending_) {
+        return false;
+    }
+    image();
+    return (status_ & kRecordDeleted) != 0;
+}
+
+bool TableCursor::visible() {
+    return !deleted() || EngineSettings::instance().show_deleted();
+}
+
+std::optional<std::string> TableCursor::memo(const FieldDescriptor& field) {
+    const auto& current = image();
+    auto pending = pending_memos_.find(field.number);
+    if (pending != pending_memos_.end()) {
+        return pending->second;
+    }
+    if (appending_ || !memo_marker(field, current.data())) {
+        return std::nullopt;
+    }
+    MemoKey key(recno_, field.number);
+    MDB_val k = key.val();
+    MDB_val value;
+    int rc = mdb_get(txn(), file_->memos_db(), &k, &value);
+    if (rc == MDB_NOTFOUND) {
+        return std::string();  // the marker outlived its value; check reports it
+    }
+    check_mdb(rc, "read", file_->path());
+    return std::string(static_cast<const char*>(value.mv_data), value.mv_size);
+}
+
+std::uint32_t TableCursor::memo_length(const FieldDescriptor& field) {
+    const auto& current = image();
+    auto pending = pending_memos_.find(field.number);
+    if (pending != pending_memos_.end()) {
+        return pending->second ? static_cast<std::uint32_t>(pending->second->size()) : 0;
+    }
+    if (appending_ || !memo_marker(field, current.data())) {
+        return 0;
+    }
+    MemoKey key(recno_, field.number);
+    MDB_val k = key.val();
+    MDB_val value;
+    int rc = mdb_get(txn(), file_->memos_db(), &k, &value);
+    if (rc == MDB_NOTFOUND) {
+        return 0;
+    }
+    check_mdb(rc, "read", file_->path());
+    return static_cast<std::uint32_t>(value.mv_size);
+}
+
+std::uint32_t TableCursor::crc(bool with_pending) {
+    const auto& current = image();
+    if (with_pending || appending_) {
+        return crc_of(current.data(), current.size());
+    }
+    RecordKey key(recno_);
+    MDB_val k = key.val();
+    MDB_val value;
+    int rc = mdb_get(txn(), file_->records_db(), &k, &value);
+    if (rc == MDB_NOTFOUND) {
+        fail(VE_RECORD_NOT_FOUND, "record " + std::to_string(recno_));
+    }
+    check_mdb(rc, "read", file_->path());
+    return crc_of(static_cast<const std::uint8_t*>(value.mv_data) + 1, value.mv_size - 1);
+}
+
+void TableCursor::require_writable() const {
+    if (request_.read_only) {
+        fail(VE_READ_ONLY, file_->path());
+    }
+}
+
+std::uint8_t* TableCursor::image_for_change(const FieldDescriptor&) {
+    require_writable();
+    if (!on_record()) {
+        fail(VE_NO_CURRENT_RECORD);
+    }
+    if (!appending_ && !dirty_) {
+        if (!locks_->holds_record(recno_)) {
+            locks_->lock_record(recno_);
+            implicit_lock_ = recno_;
+            // Someone may have written the record between our read and our lock: start the
+            // change from the version the lock now protects.
+            read_.end();
+            loaded_ = false;
+        }
+        load_current();
+    }
+    dirty_ = true;
+    return image_.data();
+}
+
+void TableCursor::set_memo(const FieldDescriptor& field, std::optional<std::string> value) {
+    std::uint8_t* target = image_for_change(field);
+    std::uint32_t checksum = value ? crc_of(value->data(), value->size()) : 0;
+    set_memo_marker(field, target, value.has_value(), checksum);
+    pending_memos_[field.number] = std::move(value);
+}
+
+void TableCursor::append() {
+    require_writable();
+    flush_pending();
+    saved_place_ = place_;
+    saved_recno_ = recno_;
+    appending_ = true;
+    reserved_recno_ = 0;
+    image_ = null_image(schema());
+    status_ = 0;
+    pending_memos_.clear();
+    dirty_ = false;
+    loaded_ = false;
+}
+
+void TableCursor::reserve_append() {
+    if (!appending_ || reserved_recno_ != 0) {
+        return;
+    }
+    WriteContext write(*file_);
+    TableCounters& counters = write.counters();
+    if (counters.next_record >= 0xFFFFFFF0u) {
+        fail(VE_TABLE_FULL, "no record numbers are left in " + file_->path());
+    }
+    std::uint32_t recno = counters.next_record++;
+    std::int32_t autoinc = 0;
+    if (const FieldDescriptor* field = schema().autoinc_field()) {
+        autoinc = static_cast<std::int32_t>(counters.next_autoinc++);
+        store_le(image_.data() + field->offset, autoinc);
+    }
+    write.commit();
+    reserved_recno_ = recno;
+    if (schema().autoinc_field() != nullptr) {
+        last_autoinc_ = static_cast<std::uint32_t>(autoinc);
+    }
+}
+
+void TableCursor::stamp_engine_fields(std::uint8_t* image, WriteContext& write) {
+    for (const auto& field : schema().fields()) {
+        if (field.type == FieldType::RowVersion) {
+            store_le<std::int64_t>(image + field.offset,
+                                   static_cast<std::int64_t>(write.counters().next_rowversion++));
+        } else if (field.type == FieldType::ModTime) {
+            std::time_t now = std::time(nullptr);
+            struct tm local {};
+            localtime_r(&now, &local);
+            std::int32_t julian =
+                julian_from_ymd(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday);
+            struct timespec clock {};
+            clock_gettime(CLOCK_REALTIME, &clock);
+            std::int32_t ms = ((local.tm_hour * 60 + local.tm_min) * 60 + local.tm_sec) * 1000 +
+                              static_cast<std::int32_t>(clock.tv_nsec / 1000000);
+            store_le(image + field.offset, julian);
+            store_le(image + field.offset + 4, ms);
+        }
+    }
+}
+
+void TableCursor::write() {
+    if (appending_) {
+        require_writable();
+        std::vector<std::uint8_t> image = image_;
+        WriteContext write(*file_);
+        TableCounters& counters = write.counters();
+        std::uint32_t recno = reserved_recno_;
+        std::uint32_t autoinc = last_autoinc_;
+        if (recno == 0) {
+            if (counters.next_record >= 0xFFFFFFF0u) {
+                fail(VE_TABLE_FULL, "no record numbers are left in " + file_->path());
+            }
+            recno = counters.next_record++;
+            if (const FieldDescriptor* field = schema().autoinc_field()) {
+                autoinc = counters.next_autoinc++;
+                store_le(image.data() + field->offset, static_cast<std::int32_t>(autoinc));
+            }
+        }
+        stamp_engine_fields(image.data(), write);
+        write.put_record(recno, 0, image.data());
+        for (const auto& [number, value] : pending_memos_) {
+            if (value) {
+                write.put_memo(recno, number, *value);
+            }
+        }
+        write.commit();
+        appending_ = false;
+        dirty_ = false;
+        pending_memos_.clear();
+        image_ = std::move(image);
+        place_ = Place::Record;
+        recno_ = recno;
+        at_bof_ = at_eof_ = false;
+        status_ = 0;
+        loaded_ = false;
+        last_autoinc_ = autoinc;
+        return;
+    }
+    if (!dirty_) {
+        return;
+    }
+    require_writable();
+    std::vector<std::uint8_t> image = image_;
+    WriteContext write(*file_);
+    auto stored = write.record(recno_);
+    if (!stored) {
+        fail(VE_RECORD_NOT_FOUND, "record " + std::to_string(recno_) + " is gone");
+    }
+    auto status = static_cast<std::uint8_t>((*stored)[0]);
+    stamp_engine_fields(image.data(), write);
+    write.put_record(recno_, status, image.data());
+    for (const auto& [number, value] : pending_memos_) {
+        if (value) {
+            write.put_memo(recno_, number, *value);
+        } else {
+            write.remove_memo(recno_, number);
+        }
+    }
+    write.commit();
+    dirty_ = false;
+    pending_memos_.clear();
+    image_ = std::move(image);
+    loaded_ = false;
+    release_implicit_lock();
+}
+
+void TableCursor::flush_pending() {
+    if (pending()) {
+        write();
+    }
+}
+
+void TableCursor::discard_changes() {
+    dirty_ = false;
+    pending_memos_.clear();
+    loaded_ = false;
+    release_implicit_lock();
+}
+
+void TableCursor::release_implicit_lock() {
+    if (implicit_lock_ != 0) {
+        locks_->unlock_record(implicit_lock_);
+        implicit_lock_ = 0;
+    }
+}
+
+void TableCursor::cancel() {
+    if (appending_) {
+        appending_ = false;
+        pending_memos_.clear();
+        dirty_ = false;
+        loaded_ = false;
+        if (saved_place_ == Place::Record) {
+            try {
+                goto_record(saved_recno_);
+            } catch (const EngineError&) {
+                // The record before the append is gone; the handle is left on EOF.
+            }
+        } else {
+            land_on_crack(saved_place_ == Place::Eof);
+        }
+        return;
+    }
+    if (dirty_) {
+        discard_changes();
+        return;
+    }
+    fail(VE_NOTHING_TO_CANCEL);
+}
+
+void TableCursor::refresh() {
+    if (appending_) {
+        return;
+    }
+    if (place_ != Place::Record) {
+        fail(VE_NO_CURRENT_RECORD);
+    }
+    discard_changes();
+    load_current();
+}
+
+void TableCursor::set_deleted(bool deleted) {
+    require_writable();
+    flush_pending();
+    if (place_ != Place::Record) {
+        fail(VE_NO_CURRENT_RECORD);
+    }
+    bool took_lock = false;
+    if (!locks_->holds_record(recno_)) {
+        locks_->lock_record(recno_);
+        took_lock = true;
+    }
+    try {
+        WriteContext write(*file_);
+        auto stored = write.record(recno_);
+        if (!stored) {
+            fail(VE_RECORD_NOT_FOUND, "record " + std::to_string(recno_) + " is gone");
+        }
+        auto status = static_cast<std::uint8_t>((*stored)[0]);
+        bool was_deleted = (status & kRecordDeleted) != 0;
+        if (was_deleted != deleted) {
+            std::string image(stored->substr(1));
+            status = static_cast<std::uint8_t>(deleted ? (status | kRecordDeleted)
+                                                       : (status & ~kRecordDeleted));
+            if (deleted) {
+                write.counters().deleted_records += 1;
+            } else if (write.counters().deleted_records > 0) {
+                write.counters().deleted_records -= 1;
+            }
+            write.put_record(recno_, status, reinterpret_cast<const std::uint8_t*>(image.data()));
+            write.commit();
+        }
+    } catch (...) {
+        if (took_lock) {
+            locks_->unlock_record(recno_);
+        }
+        throw;
+    }
+    if (took_lock) {
+        locks_->unlock_record(recno_);
+    }
+    loaded_ = false;
+}
+
+void TableCursor::lock_record(std::uint32_t recno) {
+    if (recno == 0) {
+        if (appending_) {
+            reserve_append();
+            return;  // a pending append is nobody else's to lock
+        }
+        if (place_ != Place::Record) {
+            fail(VE_NO_CURRENT_RECORD);
+        }
+        recno = recno_;
+    } else if (!(place_ == Place::Record && recno == recno_)) {
+        RecordKey key(recno);
+        MDB_val k = key.val();
+        MDB_val value;
+        int rc = mdb_get(txn(), file_->records_db(), &k, &value);
+        if (rc == MDB_NOTFOUND) {
+            fail(VE_RECORD_NOT_FOUND, "record " + std::to_string(recno));
+        }
+        check_mdb(rc, "read", file_->path());
+    }
+    locks_->lock_record(recno);
+    if (implicit_lock_ == recno) {
+        implicit_lock_ = 0;  // now the caller's lock, kept after the write
+    }
+}
+
+void TableCursor::unlock_record(std::uint32_t recno) {
+    if (recno == 0) {
+        if (place_ != Place::Record) {
+            fail(VE_NO_CURRENT_RECORD);
+        }
+        recno = recno_;
+    }
+    if (dirty_ && place_ == Place::Record && recno == recno_) {
+        write();
+    }
+    if (!locks_->unlock_record(recno)) {
+        fail(VE_RECORD_NOT_LOCKED, "record " + std::to_string(recno));
+    }
+    if (implicit_lock_ == recno) {
+        implicit_lock_ = 0;
+    }
+}
+
+void TableCursor::require_sole_use() {
+    if (file_->open_handles() != 1 || !locks_->sole_user()) {
+        fail(VE_NOT_EXCLUSIVE, file_->path());
+    }
+}
+
+void TableCursor::zap() {
+    require_writable();
+    require_sole_use();
+    appending_ = false;
+    discard_changes();
+    file_->zap();
+    read_.end();
+    goto_top();
+}
+
+void TableCursor::pack() {
+    require_writable();
+    require_sole_use();
+    flush_pending();
+    file_->pack();
+    read_.end();
+    goto_top();
+}
+
+}  // namespace varelum::engine

@@ -1,0 +1,174 @@
+// A table handle: one cursor over one table file, with its position, its record buffer
+// (the current record's image with the caller's pending changes) and its pending append.
+//
+// Reading: every engine call renews the handle's read transaction, so it sees the file as
+// committed by anyone up to then; the image of the current record is kept and reused while
+// no transaction has been committed since it was read. Writing: field changes collect in the
+// buffer and reach the file in one write transaction at AdsWriteRecord (or when the handle
+// moves); changing an existing record needs its lock, taken implicitly when the connection
+// does not hold it. Navigation follows a RecordOrder (record numbers for a table handle;
+// an index handle supplies key order) and passes over records that are not visible.
+//
+// Callers hold the handle's lock (CallScope) for the whole of one engine call.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "engine/core/handles.h"
+#include "engine/record/record_image.h"
+#include "engine/storage/lmdb.h"
+#include "engine/table/record_order.h"
+
+namespace varelum::engine {
+
+class Connection;
+class FileLocks;
+class TableFile;
+
+struct OpenRequest {
+    bool exclusive = false;
+    bool read_only = false;
+    std::uint32_t options = 0;  // as passed, answered by AdsGetTableOpenOptions
+    std::uint16_t lock_type = 1;
+    std::string collation;
+};
+
+class TableCursor : public HandleObject {
+  public:
+    static constexpr HandleKind kKind = HandleKind::Table;
+    // Opens the table file at path through the connection. Throws what TableFile::open
+    // throws, and VE_TABLE_IN_USE for exclusive conflicts.
+    static std::shared_ptr<TableCursor> open(std::shared_ptr<Connection> connection,
+                                             const std::string& path, const OpenRequest& request);
+    ~TableCursor() override;
+    HandleKind kind() const override { return kKind; }
+
+    // Holds the handle for one engine call and ends its read transaction afterwards.
+    class CallScope {
+      public:
+        explicit CallScope(TableCursor& table);
+        ~CallScope();
+        CallScope(const CallScope&) = delete;
+        CallScope& operator=(const CallScope&) = delete;
+
+      private:
+        TableCursor& table_;
+        std::unique_lock<std::mutex> lock_;
+    };
+
+    // Writes pending changes and releases the handle's share of the file. Idempotent.
+    void close();
+    bool closed() const { return closed_; }
+
+    const TableSchema& schema() const;
+    TableFile& file() const { return *file_; }
+    const std::shared_ptr<Connection>& connection() const { return connection_; }
+    const OpenRequest& request() const { return request_; }
+    TextContext text_context() const;
+    // The field a field argument names (a number below 65536 or an 8-bit name).
+    const FieldDescriptor& field(const std::uint8_t* argument) const;
+
+    // Navigation.
+    void goto_top();
+    void goto_bottom();
+    void goto_bof();
+    void goto_eof();
+    void skip(std::int32_t count);
+    void goto_record(std::uint32_t recno);  // VE_RECORD_NOT_FOUND leaves the handle on EOF
+    bool at_bof() const { return at_bof_; }
+    bool at_eof() const { return at_eof_; }
+    std::uint32_t record_number();  // 0 on a crack; fixes a pending append's number
+    std::uint32_t record_count();
+    bool on_record() const { return place_ == Place::Record || appending_; }
+
+    // The current record. Throws VE_NO_CURRENT_RECORD on a crack.
+    const std::vector<std::uint8_t>& image();
+    bool deleted();
+    bool visible();
+    // A memo-type value of the current record (pending value included); nullopt when null.
+    std::optional<std::string> memo(const FieldDescriptor& field);
+    std::uint32_t memo_length(const FieldDescriptor& field);
+    std::uint32_t crc(bool with_pending);
+
+    // Editing. image_for_change takes the implicit lock and marks the buffer changed.
+    std::uint8_t* image_for_change(const FieldDescriptor& field);
+    void set_memo(const FieldDescriptor& field, std::optional<std::string> value);
+    void append();
+    void write();
+    void cancel();
+    void refresh();
+    void set_deleted(bool deleted);
+    bool pending() const { return dirty_ || appending_; }
+    std::uint32_t last_autoinc() const { return last_autoinc_; }
+    // Fixes the number (and AutoInc value) of a pending append in a transaction of its own.
+    void reserve_append();
+
+    // Locks (through the connection's FileLocks of this file).
+    FileLocks& locks() const { return *locks_; }
+    void lock_record(std::uint32_t recno);
+    void unlock_record(std::uint32_t recno);
+
+    // Whole-table operations; each needs the table open by this handle alone.
+    void zap();
+    void pack();
+    void require_sole_use();
+    // For AdsDeleteTable: writable and open by this handle alone.
+    void require_writable_for_delete() {
+        require_writable();
+        require_sole_use();
+    }
+
+  private:
+    enum class Place { Bof, Eof, Record };
+
+    TableCursor(std::shared_ptr<Connection> connection, std::shared_ptr<TableFile> file,
+                std::shared_ptr<FileLocks> locks, OpenRequest request);
+    MDB_txn* txn();
+    void end_call();
+    bool is_visible(const StoredRecord& record) const;
+    void land(const StoredRecord& record);  // makes a stored record the current one
+    void land_on_crack(bool at_end);
+    void load_current();
+    void flush_pending();  // writes pending changes before a move
+    void discard_changes();
+    void release_implicit_lock();
+    void require_writable() const;
+    void stamp_engine_fields(std::uint8_t* image, class WriteContext& write);
+
+    std::shared_ptr<Connection> connection_;
+    std::shared_ptr<TableFile> file_;
+    std::shared_ptr<FileLocks> locks_;
+    OpenRequest request_;
+    std::unique_ptr<RecordOrder> order_;
+    std::mutex mutex_;
+    ReadTransaction read_;
+    bool closed_ = false;
+
+    Place place_ = Place::Bof;
+    std::uint32_t recno_ = 0;
+    bool at_bof_ = true;
+    bool at_eof_ = true;
+
+    std::vector<std::uint8_t> image_;
+    std::uint8_t status_ = 0;
+    bool loaded_ = false;
+    std::uint64_t loaded_txnid_ = 0;
+
+    bool dirty_ = false;
+    std::map<std::uint16_t, std::optional<std::string>> pending_memos_;
+    std::uint32_t implicit_lock_ = 0;
+
+    bool appending_ = false;
+    std::uint32_t reserved_recno_ = 0;
+    Place saved_place_ = Place::Bof;
+    std::uint32_t saved_recno_ = 0;
+    std::uint32_t last_autoinc_ = 0;
+};
+
+}  // namespace varelum::engine

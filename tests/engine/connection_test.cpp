@@ -1,0 +1,123 @@
+// Connections and engine-wide settings.
+#include "engine_test_support.h"
+
+namespace varelum::engine::testing {
+namespace {
+
+class Connections : public EngineTest {};
+
+TEST_F(Connections, AMissingDirectoryFailsWithAClearCode) {
+    ADSHANDLE handle = 0;
+    EXPECT_EQ(VE_PATH_NOT_FOUND, AdsConnect(u8(dir_.file("nowhere")), &handle));
+    EXPECT_NE(std::string::npos, last_error_text().find("nowhere"));
+    EXPECT_EQ(VE_PATH_NOT_FOUND, AdsConnect(u8("BALDERIM"), &handle));
+    EXPECT_EQ(VE_NOT_SUPPORTED, AdsConnect(u8(dir_.file("store.add")), &handle));
+}
+
+TEST_F(Connections, BackslashesAreSeparatorsAndThePathComesBackAbsolute) {
+    std::string spelled = dir_.path() + "\\";
+    ADSHANDLE handle = 0;
+    ASSERT_ADS_OK(AdsConnect(u8(spelled), &handle));
+    UNSIGNED8 path[300];
+    UNSIGNED16 length = sizeof path;
+    EXPECT_ADS_OK(AdsGetConnectionPath(handle, path, &length));
+    EXPECT_EQ(dir_.path(), std::string(reinterpret_cast<char*>(path)));
+    UNSIGNED16 type = 0, alive = 0;
+    EXPECT_ADS_OK(AdsGetConnectionType(handle, &type));
+    EXPECT_EQ(VE_SERVER_LOCAL, type);
+    EXPECT_ADS_OK(AdsIsConnectionAlive(handle, &alive));
+    EXPECT_EQ(1, alive);
+    EXPECT_ADS_OK(AdsDisconnect(handle));
+    EXPECT_EQ(VE_CLOSED_HANDLE, AdsDisconnect(handle));
+}
+
+TEST_F(Connections, AServerTypeMaskWithoutTheLocalServerFailsAtConnect) {
+    EXPECT_ADS_OK(AdsSetServerType(VE_SERVER_REMOTE | VE_SERVER_INTERNET));
+    ADSHANDLE handle = 0;
+    EXPECT_EQ(VE_SERVER_NOT_AVAILABLE, AdsConnect(u8(dir_.path()), &handle));
+    EXPECT_EQ(VE_INVALID_ARGUMENT, AdsSetServerType(0));
+    EXPECT_ADS_OK(AdsSetServerType(VE_SERVER_LOCAL));
+    ASSERT_ADS_OK(AdsConnect(u8(dir_.path()), &handle));
+    AdsDisconnect(handle);
+}
+
+TEST_F(Connections, ConnectionStringsCarryThePathAndIgnoreUnknownKeys) {
+    struct Case {
+        std::string text;
+        UNSIGNED32 expected;
+    };
+    const std::vector<Case> cases = {
+        {"Data Source=" + dir_.path() + ";FIPS=False;ServerType=LOCAL;", VE_SUCCESS},
+        {"Data Source=" + dir_.path() + ";Password=\"a;b\";Colour=blue;", VE_SUCCESS},
+        {"Data Source=" + dir_.path() + ";ServerType=REMOTE|INTERNET;", VE_SERVER_NOT_AVAILABLE},
+        {"Data Source=" + dir_.path() + ";DateFormat=DD.MM.YYYY;", VE_SUCCESS},
+        {"Data Source=" + dir_.path() + ";DateFormat=QQ;", VE_INVALID_DATE_FORMAT},
+        {"FIPS=False;", VE_INVALID_CONNECT_STRING},
+        {"Data Source=" + dir_.file("missing") + ";", VE_PATH_NOT_FOUND},
+    };
+    for (const auto& c : cases) {
+        ADSHANDLE handle = 0;
+        EXPECT_EQ(c.expected, AdsConnect101(u8(c.text), nullptr, &handle)) << c.text;
+        if (c.expected == VE_SUCCESS) {
+            EXPECT_ADS_OK(AdsDisconnect(handle));
+        }
+    }
+}
+
+TEST_F(Connections, DateFormatsAreValidatedAndUsedForDateText) {
+    EXPECT_EQ(VE_INVALID_DATE_FORMAT, AdsSetDateFormat(u8("dd/mm")));
+    EXPECT_EQ(VE_INVALID_DATE_FORMAT, AdsSetDateFormat(u8("")));
+    EXPECT_ADS_OK(AdsSetDateFormat(u8("dd/MM/yyyy")));
+    UNSIGNED8 format[20];
+    UNSIGNED16 length = sizeof format;
+    EXPECT_ADS_OK(AdsGetDateFormat(format, &length));
+    EXPECT_STREQ("DD/MM/YYYY", reinterpret_cast<char*>(format));
+    double julian = 0;
+    EXPECT_ADS_OK(AdsConvertDateToJulian(0, u8("26/03/2018"), 10, &julian));
+    EXPECT_EQ(2458204, julian);
+    EXPECT_EQ(VE_VALUE_NOT_CONVERTIBLE, AdsConvertDateToJulian(0, u8("31/02/2018"), 10, &julian));
+
+    // A connection's own format wins over the process's.
+    EXPECT_ADS_OK(AdsSetDateFormat60(connection_, u8("CCYY-MM-DD")));
+    EXPECT_ADS_OK(AdsConvertDateToJulian(connection_, u8("1899-12-30"), 10, &julian));
+    EXPECT_EQ(2415019, julian);
+}
+
+TEST_F(Connections, JulianDaysConvertToAndFromYyyymmdd) {
+    double julian = 0;
+    EXPECT_ADS_OK(AdsConvertStringToJulian(u8("18991230"), 8, &julian));
+    EXPECT_EQ(2415019, julian);
+    EXPECT_ADS_OK(AdsConvertStringToJulian(u8("        "), 8, &julian));
+    EXPECT_EQ(0, julian);
+    EXPECT_EQ(VE_VALUE_NOT_CONVERTIBLE, AdsConvertStringToJulian(u8("2018AB01"), 8, &julian));
+    UNSIGNED8 text[13];
+    UNSIGNED16 length = sizeof text;
+    EXPECT_ADS_OK(AdsConvertJulianToString(2458204, text, &length));
+    EXPECT_STREQ("20180326", reinterpret_cast<char*>(text));
+}
+
+TEST_F(Connections, SettingsReadBackWhatWasSet) {
+    UNSIGNED16 value = 0;
+    EXPECT_ADS_OK(AdsSetDecimals(4));
+    EXPECT_ADS_OK(AdsGetDecimals(&value));
+    EXPECT_EQ(4, value);
+    EXPECT_ADS_OK(AdsSetDecimals(2));
+    EXPECT_ADS_OK(AdsShowDeleted(0));
+    EXPECT_ADS_OK(AdsGetDeleted(&value));
+    EXPECT_EQ(0, value);
+    EXPECT_ADS_OK(AdsCacheOpenCursors(25));
+    EXPECT_ADS_OK(AdsCacheOpenTables(0));
+    UNSIGNED32 major = 0, minor = 0;
+    UNSIGNED8 letter = 0;
+    EXPECT_ADS_OK(AdsGetVersion(&major, &minor, &letter, nullptr, nullptr));
+    EXPECT_EQ(1u, major);
+    UNSIGNED8 time[20], date[20];
+    UNSIGNED16 time_length = sizeof time, date_length = sizeof date;
+    SIGNED32 ms = -1;
+    EXPECT_ADS_OK(AdsGetServerTime(connection_, date, &date_length, &ms, time, &time_length));
+    EXPECT_GE(ms, 0);
+    EXPECT_EQ(8, time_length);
+}
+
+}  // namespace
+}  // namespace varelum::engine::testing
