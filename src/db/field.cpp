@@ -93,9 +93,32 @@ std::size_t NativeDataSize(TFieldType type, int size) {
 // --- TField
 // ---------------------------------------------------------------------------------------
 
-TField::TField(TFieldType dataType, int size) : FDataType(dataType), FSize(size) {}
+TField::TField(rtl::TComponent* owner, TFieldType dataType, int size)
+    : rtl::TComponent(owner), FDataType(dataType), FSize(size) {}
 
-TField::~TField() = default;
+TField::~TField() {
+    // A field owned elsewhere that goes first leaves its dataset's list.
+    if (FDataSet != nullptr) {
+        FDataSet->Fields().Extract(this);
+    }
+}
+
+void TField::SetDataSet(TDataSet* dataSet) {
+    if (dataSet == FDataSet) {
+        return;
+    }
+    if (FDataSet != nullptr) {
+        FDataSet->CheckInactive();
+    }
+    if (dataSet != nullptr) {
+        dataSet->CheckInactive();
+        dataSet->Fields().Insert(this);
+    }
+    if (FDataSet != nullptr) {
+        FDataSet->Fields().Extract(this);
+    }
+    FDataSet = dataSet;
+}
 
 void TField::SetFieldName(std::string name) {
     if (FDataSet != nullptr) {
@@ -279,37 +302,58 @@ rtl::Variant TField::AsVariant() const {
 // --- TFields
 // -----------------------------------------------------------------------------------------
 
-TFields::~TFields() = default;
+TFields::~TFields() {
+    Clear();
+}
 
-TField& TFields::Add(std::unique_ptr<TField> field) {
+void TFields::Insert(TField* field) {
     if (FDataSet != nullptr) {
         FDataSet->CheckInactive();
     }
     if (!field->FieldName().empty() && FindField(field->FieldName()) != nullptr) {
         DatabaseErrorFmt(msg::SDuplicateFieldName, {field->FieldName()}, FDataSet);
     }
+    FItems.push_back(field);
+}
+
+void TFields::Extract(TField* field) {
+    FItems.erase(std::remove(FItems.begin(), FItems.end(), field), FItems.end());
+    field->FDataSet = nullptr;
+}
+
+TField& TFields::Add(std::unique_ptr<TField> field) {
+    if (field->Owner() != nullptr) {
+        // Its owner destroys it; two owners would destroy it twice.
+        throw rtl::EInvalidOperation("A field with an owner joins a dataset through SetDataSet");
+    }
+    if (field->DataSet() != nullptr) {
+        field->DataSet()->Fields().Extract(field.get());
+    }
+    Insert(field.get());
     field->FDataSet = FDataSet;
-    FItems.push_back(std::move(field));
-    RebuildView();
-    return *FItems.back();
+    FOwned.push_back(std::move(field));
+    return *FOwned.back();
 }
 
 void TFields::Remove(TField& field) {
     if (FDataSet != nullptr) {
         FDataSet->CheckInactive();
     }
-    auto found =
-        std::find_if(FItems.begin(), FItems.end(),
+    Extract(&field);
+    auto owned =
+        std::find_if(FOwned.begin(), FOwned.end(),
                      [&](const std::unique_ptr<TField>& item) { return item.get() == &field; });
-    if (found != FItems.end()) {
-        FItems.erase(found);
-        RebuildView();
+    if (owned != FOwned.end()) {
+        FOwned.erase(owned);
     }
 }
 
 void TFields::Clear() {
+    for (TField* field : FItems) {
+        field->FDataSet = nullptr;
+    }
     FItems.clear();
-    FView.clear();
+    FOwned.clear();
 }
 
 TField& TFields::operator[](int index) const {
@@ -320,28 +364,17 @@ TField& TFields::operator[](int index) const {
 }
 
 int TFields::IndexOf(const TField* field) const {
-    for (std::size_t i = 0; i < FItems.size(); ++i) {
-        if (FItems[i].get() == field) {
-            return static_cast<int>(i);
-        }
-    }
-    return -1;
+    auto found = std::find(FItems.begin(), FItems.end(), field);
+    return found == FItems.end() ? -1 : static_cast<int>(found - FItems.begin());
 }
 
 TField* TFields::FindField(std::string_view fieldName) const {
-    for (const auto& item : FItems) {
+    for (TField* item : FItems) {
         if (rtl::SameText(item->FieldName(), fieldName)) {
-            return item.get();
+            return item;
         }
     }
     return nullptr;
-}
-
-void TFields::RebuildView() {
-    FView.clear();
-    for (const auto& item : FItems) {
-        FView.push_back(item.get());
-    }
 }
 
 }  // namespace varelum::db

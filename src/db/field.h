@@ -29,6 +29,7 @@
 
 #include "db/db_types.h"
 #include "rtl/bcd.h"
+#include "rtl/component.h"
 #include "rtl/variant.h"
 
 namespace varelum::db {
@@ -38,20 +39,18 @@ class TField;
 
 using TFieldNotifyEvent = std::function<void(TField&)>;
 
-class TField {
+class TField : public rtl::TComponent {
   public:
-    virtual ~TField();
-    TField(const TField&) = delete;
-    TField& operator=(const TField&) = delete;
+    ~TField() override;
 
     // --- Identity -------------------------------------------------------------------------------
 
     TDataSet* DataSet() const { return FDataSet; }
+    // Joins the dataset's fields (leaving those of the dataset it was in), not owned by it;
+    // none leaves. Neither dataset may be open.
+    void SetDataSet(TDataSet* dataSet);
     const std::string& FieldName() const { return FFieldName; }
     void SetFieldName(std::string name);
-    // The component name a stored layout gives the field object (may be empty).
-    const std::string& Name() const { return FName; }
-    void SetName(std::string name) { FName = std::move(name); }
     const std::string& DisplayLabel() const { return FDisplayLabel; }
     void SetDisplayLabel(std::string label) { FDisplayLabel = std::move(label); }
     // DisplayLabel when set, else FieldName: the name messages and controls show.
@@ -158,7 +157,7 @@ class TField {
     TFieldNotifyEvent OnChange;
 
   protected:
-    TField(TFieldType dataType, int size = 0);
+    TField(rtl::TComponent* owner, TFieldType dataType, int size = 0);
 
     // "Cannot access field '%s' as type %s".
     [[noreturn]] void AccessError(const char* typeName) const;
@@ -178,7 +177,6 @@ class TField {
     TFieldType FDataType;
     TFieldKind FFieldKind = fkData;
     std::string FFieldName;
-    std::string FName;
     std::string FDisplayLabel;
     std::string FDefaultExpression;
     int FSize;
@@ -198,7 +196,8 @@ class TField {
     const void* FValidating = nullptr;
 };
 
-// The dataset's field objects, in order. The list owns them.
+// The dataset's field objects, in order. It owns the fields handed to it (and those the
+// dataset creates from its definitions); fields with an owner of their own are only listed.
 class TFields {
   public:
     explicit TFields(TDataSet* dataSet) : FDataSet(dataSet) {}
@@ -206,9 +205,9 @@ class TFields {
     TFields(const TFields&) = delete;
     TFields& operator=(const TFields&) = delete;
 
-    // Adds a field object to the dataset ("Duplicate field name '%s'" when a field of that
-    // name exists; "Cannot perform this operation on an open dataset" while open). Returns
-    // the field.
+    // Adds an owner-less field object, which the list then owns ("Duplicate field name '%s'"
+    // when a field of that name exists; "Cannot perform this operation on an open dataset"
+    // while open). Returns the field.
     TField& Add(std::unique_ptr<TField> field);
     // Creates a field of class F, named and sized, and adds it.
     template <class F>
@@ -222,8 +221,9 @@ class TFields {
         Add(std::move(field));
         return added;
     }
-    // Removes and destroys the field object.
+    // Takes the field out of the list; destroys it when the list owns it.
     void Remove(TField& field);
+    // Removes every field (destroying the owned ones).
     void Clear();
 
     int Count() const { return static_cast<int>(FItems.size()); }
@@ -232,16 +232,19 @@ class TFields {
     int IndexOf(const TField* field) const;
     TField* FindField(std::string_view fieldName) const;
 
-    auto begin() const { return FView.begin(); }
-    auto end() const { return FView.end(); }
+    auto begin() const { return FItems.begin(); }
+    auto end() const { return FItems.end(); }
 
   private:
-    friend class TDataSet;
-    void RebuildView();
+    friend class TField;
+    // Lists a field (checks as for Add); owned or not.
+    void Insert(TField* field);
+    // Takes a field out of the list without destroying it.
+    void Extract(TField* field);
 
     TDataSet* FDataSet;
-    std::vector<std::unique_ptr<TField>> FItems;
-    std::vector<TField*> FView;
+    std::vector<TField*> FItems;
+    std::vector<std::unique_ptr<TField>> FOwned;
 };
 
 // A field object of the framework's class for the type.

@@ -16,7 +16,7 @@ namespace varelum::db {
 
 class TStringField : public TField {
   public:
-    TStringField() : TField(ftString, 20) {}
+    explicit TStringField(rtl::TComponent* owner = nullptr) : TField(owner, ftString, 20) {}
     std::string AsString() const override;
     void SetAsString(std::string_view value) override;
     std::int32_t AsInteger() const override;
@@ -34,13 +34,14 @@ class TStringField : public TField {
     rtl::Variant AsVariant() const override;
 
   protected:
-    explicit TStringField(TFieldType type, int size) : TField(type, size) {}
+    TStringField(rtl::TComponent* owner, TFieldType type, int size) : TField(owner, type, size) {}
 };
 
 // UTF-16 text; Size counts UTF-16 code units.
 class TWideStringField : public TStringField {
   public:
-    TWideStringField() : TStringField(ftWideString, 20) {}
+    explicit TWideStringField(rtl::TComponent* owner = nullptr)
+        : TStringField(owner, ftWideString, 20) {}
     std::string AsString() const override;
     void SetAsString(std::string_view value) override;
     rtl::Variant AsVariant() const override;
@@ -49,7 +50,7 @@ class TWideStringField : public TStringField {
 // Signed 32-bit; MinValue/MaxValue (both 0: no limit beyond the type's) bound writes.
 class TIntegerField : public TField {
   public:
-    TIntegerField() : TIntegerField(ftInteger) {}
+    explicit TIntegerField(rtl::TComponent* owner = nullptr) : TIntegerField(owner, ftInteger) {}
     std::int64_t MinValue() const { return FMinValue; }
     std::int64_t MaxValue() const { return FMaxValue; }
     void SetMinValue(std::int64_t value) { FMinValue = value; }
@@ -69,7 +70,7 @@ class TIntegerField : public TField {
     rtl::Variant AsVariant() const override;
 
   protected:
-    explicit TIntegerField(TFieldType type);
+    TIntegerField(rtl::TComponent* owner, TFieldType type);
     // The type's own bounds.
     virtual std::int64_t TypeMin() const { return INT32_MIN; }
     virtual std::int64_t TypeMax() const { return INT32_MAX; }
@@ -84,7 +85,7 @@ class TIntegerField : public TField {
 // Signed 16-bit.
 class TSmallintField : public TIntegerField {
   public:
-    TSmallintField() : TIntegerField(ftSmallint) {}
+    explicit TSmallintField(rtl::TComponent* owner = nullptr) : TIntegerField(owner, ftSmallint) {}
 
   protected:
     std::int64_t TypeMin() const override { return INT16_MIN; }
@@ -96,13 +97,13 @@ class TSmallintField : public TIntegerField {
 // A value the source assigns (an autoincrement column).
 class TAutoIncField : public TIntegerField {
   public:
-    TAutoIncField() : TIntegerField(ftAutoInc) {}
+    explicit TAutoIncField(rtl::TComponent* owner = nullptr) : TIntegerField(owner, ftAutoInc) {}
 };
 
 // 64-bit floating point. Precision: significant digits of AsString (15).
 class TFloatField : public TField {
   public:
-    TFloatField() : TFloatField(ftFloat) {}
+    explicit TFloatField(rtl::TComponent* owner = nullptr) : TFloatField(owner, ftFloat) {}
     bool Currency() const { return FCurrency; }
     void SetCurrency(bool value) { FCurrency = value; }
 
@@ -117,7 +118,7 @@ class TFloatField : public TField {
     rtl::Variant AsVariant() const override;
 
   protected:
-    explicit TFloatField(TFieldType type);
+    TFloatField(rtl::TComponent* owner, TFieldType type);
 
   private:
     bool FCurrency = false;
@@ -125,7 +126,9 @@ class TFloatField : public TField {
 
 class TCurrencyField : public TFloatField {
   public:
-    TCurrencyField() : TFloatField(ftCurrency) { SetCurrency(true); }
+    explicit TCurrencyField(rtl::TComponent* owner = nullptr) : TFloatField(owner, ftCurrency) {
+        SetCurrency(true);
+    }
     rtl::Variant AsVariant() const override;
 };
 
@@ -134,7 +137,7 @@ class TCurrencyField : public TFloatField {
 // "BCD overflow" when the integer part does not fit.
 class TBCDField : public TField {
   public:
-    TBCDField() : TBCDField(ftBCD, 4) {}
+    explicit TBCDField(rtl::TComponent* owner = nullptr) : TBCDField(owner, ftBCD, 4) {}
     bool Currency() const { return FCurrency; }
     void SetCurrency(bool value) { FCurrency = value; }
 
@@ -153,7 +156,7 @@ class TBCDField : public TField {
     rtl::Variant AsVariant() const override;
 
   protected:
-    TBCDField(TFieldType type, int size) : TField(type, size) {}
+    TBCDField(rtl::TComponent* owner, TFieldType type, int size) : TField(owner, type, size) {}
 
   private:
     bool FCurrency = false;
@@ -161,13 +164,13 @@ class TBCDField : public TField {
 
 class TFMTBCDField : public TBCDField {
   public:
-    TFMTBCDField() : TBCDField(ftFMTBcd, 8) {}
+    explicit TFMTBCDField(rtl::TComponent* owner = nullptr) : TBCDField(owner, ftFMTBcd, 8) {}
 };
 
 // True or false; AsString gives "True" or "False".
 class TBooleanField : public TField {
   public:
-    TBooleanField() : TField(ftBoolean) {}
+    explicit TBooleanField(rtl::TComponent* owner = nullptr) : TField(owner, ftBoolean) {}
     std::string AsString() const override;
     // "True", "T", "Yes", "Y", "1" and "False", "F", "No", "N", "0", in any case.
     void SetAsString(std::string_view value) override;
@@ -179,7 +182,7 @@ class TBooleanField : public TField {
 // A date and time of day. AsString and SetAsString use the process's FormatSettings.
 class TDateTimeField : public TField {
   public:
-    TDateTimeField() : TDateTimeField(ftDateTime) {}
+    explicit TDateTimeField(rtl::TComponent* owner = nullptr) : TDateTimeField(owner, ftDateTime) {}
     std::string AsString() const override;
     void SetAsString(std::string_view value) override;
     double AsFloat() const override { return AsDateTime(); }
@@ -189,7 +192,7 @@ class TDateTimeField : public TField {
     rtl::Variant AsVariant() const override;
 
   protected:
-    explicit TDateTimeField(TFieldType type) : TField(type) {}
+    TDateTimeField(rtl::TComponent* owner, TFieldType type) : TField(owner, type) {}
     // Between the framework's date-time and the native value.
     virtual bool ReadDateTime(double& value) const;
     virtual void WriteDateTime(double value);
@@ -200,7 +203,7 @@ class TDateTimeField : public TField {
 // A date without time (the time of a written value is dropped).
 class TDateField : public TDateTimeField {
   public:
-    TDateField() : TDateTimeField(ftDate) {}
+    explicit TDateField(rtl::TComponent* owner = nullptr) : TDateTimeField(owner, ftDate) {}
 
   protected:
     bool ReadDateTime(double& value) const override;
@@ -212,7 +215,7 @@ class TDateField : public TDateTimeField {
 // A time of day without date (the date of a written value is dropped).
 class TTimeField : public TDateTimeField {
   public:
-    TTimeField() : TDateTimeField(ftTime) {}
+    explicit TTimeField(rtl::TComponent* owner = nullptr) : TDateTimeField(owner, ftTime) {}
 
   protected:
     bool ReadDateTime(double& value) const override;
@@ -225,19 +228,20 @@ class TTimeField : public TDateTimeField {
 // with zero bytes, longer ones cut).
 class TBytesField : public TField {
   public:
-    TBytesField() : TBytesField(ftBytes, 16) {}
+    explicit TBytesField(rtl::TComponent* owner = nullptr) : TBytesField(owner, ftBytes, 16) {}
     std::string AsString() const override;
     void SetAsString(std::string_view value) override;
     rtl::Variant AsVariant() const override;
 
   protected:
-    TBytesField(TFieldType type, int size) : TField(type, size) {}
+    TBytesField(rtl::TComponent* owner, TFieldType type, int size) : TField(owner, type, size) {}
 };
 
 // Up to Size raw bytes with their length.
 class TVarBytesField : public TBytesField {
   public:
-    TVarBytesField() : TBytesField(ftVarBytes, 16) {}
+    explicit TVarBytesField(rtl::TComponent* owner = nullptr)
+        : TBytesField(owner, ftVarBytes, 16) {}
     std::string AsString() const override;
     void SetAsString(std::string_view value) override;
 };
@@ -245,7 +249,7 @@ class TVarBytesField : public TBytesField {
 // A binary value of any length, read and written through the dataset's blob streams.
 class TBlobField : public TField {
   public:
-    TBlobField() : TBlobField(ftBlob) {}
+    explicit TBlobField(rtl::TComponent* owner = nullptr) : TBlobField(owner, ftBlob) {}
     // The value's bytes.
     std::string AsBytes() const;
     void SetAsBytes(std::string_view bytes);
@@ -256,25 +260,25 @@ class TBlobField : public TField {
     rtl::Variant AsVariant() const override;
 
   protected:
-    explicit TBlobField(TFieldType type) : TField(type, 0) {}
+    TBlobField(rtl::TComponent* owner, TFieldType type) : TField(owner, type, 0) {}
 };
 
 // Text of any length, held as Windows-1252 bytes.
 class TMemoField : public TBlobField {
   public:
-    TMemoField() : TBlobField(ftMemo) {}
+    explicit TMemoField(rtl::TComponent* owner = nullptr) : TBlobField(owner, ftMemo) {}
     std::string AsString() const override;
     void SetAsString(std::string_view value) override;
     rtl::Variant AsVariant() const override;
 
   protected:
-    explicit TMemoField(TFieldType type) : TBlobField(type) {}
+    TMemoField(rtl::TComponent* owner, TFieldType type) : TBlobField(owner, type) {}
 };
 
 // Text of any length, held as UTF-16.
 class TWideMemoField : public TMemoField {
   public:
-    TWideMemoField() : TMemoField(ftWideMemo) {}
+    explicit TWideMemoField(rtl::TComponent* owner = nullptr) : TMemoField(owner, ftWideMemo) {}
     std::string AsString() const override;
     void SetAsString(std::string_view value) override;
 };

@@ -14,7 +14,7 @@ namespace varelum::db {
 // --- TIntegerField and its kin
 // ----------------------------------------------------------------------
 
-TIntegerField::TIntegerField(TFieldType type) : TField(type) {}
+TIntegerField::TIntegerField(rtl::TComponent* owner, TFieldType type) : TField(owner, type) {}
 
 bool TIntegerField::ReadNative(std::int32_t& value) const {
     return GetData(&value);
@@ -98,7 +98,7 @@ void TIntegerField::SetAsBCD(const rtl::TBcd& value) {
 // --- TFloatField
 // --------------------------------------------------------------------------------------
 
-TFloatField::TFloatField(TFieldType type) : TField(type) {
+TFloatField::TFloatField(rtl::TComponent* owner, TFieldType type) : TField(owner, type) {
     SetPrecision(15);
 }
 

@@ -254,3 +254,45 @@ TEST(FieldTypeMismatchTest, PersistentFieldOfAnotherTypeIsRefused) {
 
 }  // namespace
 }  // namespace varelum::db
+
+namespace varelum::db {
+namespace {
+
+TEST(FieldOwnershipTest, FieldsOfAFormJoinADataSetAndLeaveItWhenDestroyed) {
+    rtl::TComponent form;
+    TMemTable table(&form);
+    auto* group = new TStringField(&form);
+    group->SetFieldName("codgrupo");
+    group->SetSize(16);
+    group->SetDataSet(&table);
+    auto* product = new TStringField(&form);
+    product->SetFieldName("codproduto");
+    product->SetSize(30);
+    product->SetDataSet(&table);
+    EXPECT_EQ(table.Fields().Count(), 2);
+    table.CreateDataSet();
+    table.AppendRecord({rtl::Variant("G"), rtl::Variant("P")});
+    EXPECT_EQ(product->AsString(), "P");
+    EXPECT_THROW(product->SetDataSet(nullptr), rtl::EDatabaseError);  // open
+    table.Close();
+    EXPECT_EQ(table.Fields().Count(), 2);  // persistent fields stay
+    delete group;
+    EXPECT_EQ(table.Fields().Count(), 1);
+    EXPECT_EQ(table.Fields()[0].FieldName(), "codproduto");
+    EXPECT_THROW(table.Fields().Add(std::make_unique<TStringField>(&form)), rtl::EInvalidOperation);
+}
+
+TEST(FieldOwnershipTest, ADataSetDestroyedFirstLetsItsFieldsGo) {
+    rtl::TComponent form;
+    auto* field = new TIntegerField(&form);
+    field->SetFieldName("n");
+    {
+        TMemTable table;
+        field->SetDataSet(&table);
+        table.CreateDataSet();
+    }
+    EXPECT_EQ(field->DataSet(), nullptr);
+}
+
+}  // namespace
+}  // namespace varelum::db
