@@ -1,0 +1,73 @@
+// The command table of varelum-store: every command with its arguments, options and help.
+// A new command is one entry here and its run function in a cmd_*.cpp file of its own.
+#include "commands.h"
+
+namespace varelum::store {
+
+const std::vector<CommandSpec>& command_table() {
+    static const std::vector<CommandSpec> kCommands = {
+        {"create",
+         {"TABLE", "FIELDS"},
+         {{"--replace", "", "replace a table that exists already (its records are lost)"}},
+         "Create an empty table from the engine's field text.",
+         "FIELDS is a list of name,type[,length[,decimals]]; pieces, for example\n"
+         "\"Name,Char,30;Price,Numeric,10,2;Born,Date;Active,Logical;\". Types: Logical,\n"
+         "Numeric, Date, Char, CIChar, Memo, Binary, Image, VarChar, Double, Integer,\n"
+         "ShortInt, Time, TimeStamp, AutoInc, Raw, CurDouble, Money, RowVersion, ModTime,\n"
+         "VarCharFox, VarBinaryFox, NChar, NVarChar, NMemo.",
+         run_create},
+        {"info",
+         {"TABLE"},
+         {},
+         "Show a table's fields (type, length, decimals) and record count.",
+         "",
+         run_info},
+        {"import",
+         {"TABLE", "FILE.csv"},
+         {{"--progress", "N", "report progress every N rows (default 10000)"}},
+         "Append the rows of a CSV file to a table.",
+         "The first row names the fields (in any order and case; fields it does not name stay\n"
+         "null). Each row is written as it is read; a row that does not fit the table stops\n"
+         "the import with its line number and the reason, and the rows before it stay in\n"
+         "the table.",
+         run_import},
+        {"export",
+         {"TABLE", "[FILE.csv]"},
+         {},
+         "Write a table's records as CSV, to FILE.csv or to standard output.",
+         "Records marked deleted are left out. The header row names every field.",
+         run_export},
+        {"pack",
+         {"TABLE"},
+         {},
+         "Remove the records marked deleted (needs the table to itself).",
+         "",
+         run_pack},
+        {"zap",
+         {"TABLE"},
+         {},
+         "Remove every record of a table (needs the table to itself).",
+         "",
+         run_zap},
+        {"check",
+         {"TABLE"},
+         {},
+         "Check a table file's consistency; exit status 1 when it is damaged.",
+         "Checks the header, the field descriptions, the counters, every record and every\n"
+         "memo and blob value, and prints one line per problem found.",
+         run_check},
+        {"demo",
+         {"DIR"},
+         {{"--products", "N", "the number of products (default 200, at most 999999)"},
+          {"--replace", "", "make the demo tables anew where they exist already"}},
+         "Create a demo store for the stock-count program in DIR.",
+         "Makes CadProdutos.adt (products with codes, EAN-13 barcodes, groups and quantities),\n"
+         "CadFuncionariosLojas.adt (employees with their passwords) and an empty\n"
+         "Auditoria.adt, and maps the alias BALDERIM to DIR in DIR/ads.ini (other entries\n"
+         "of an existing ads.ini are kept).",
+         run_demo},
+    };
+    return kCommands;
+}
+
+}  // namespace varelum::store
