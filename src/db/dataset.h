@@ -192,6 +192,19 @@ class TDataSet : public rtl::TComponent {
     virtual rtl::Variant Lookup(std::string_view keyFields, const rtl::Variant& keyValues,
                                 std::string_view resultFields);
 
+    // The first (last, next, prior) record that the filter accepts, through
+    // FindFilteredRecord; true when one was found (Found() tells the same afterwards).
+    bool FindFirst() { return FindFilteredRecord(true, true); }
+    bool FindLast() { return FindFilteredRecord(true, false); }
+    bool FindNext() { return FindFilteredRecord(false, true); }
+    bool FindPrior() { return FindFilteredRecord(false, false); }
+    // Whether the last search (FindFirst..FindPrior, or a dataset's key search) found a record.
+    bool Found() const { return FFound; }
+
+    // Copies the active record's image into buffer when it is a record of the cursor; base:
+    // false. Datasets that can override.
+    virtual bool GetCurrentRecord(TRecordBuffer buffer);
+
     // --- Counting and position -------------------------------------------------------------------
 
     // Base: -1 (not known). Datasets that can count override.
@@ -348,8 +361,9 @@ class TDataSet : public rtl::TComponent {
     void SetCalcFieldData(const TField& field, TRecordBuffer buffer, const void* value);
 
     // The checks of a field write, in order: a state that allows writing ("Dataset not in edit
-    // mode"), a read-only field outside dsSetKey and dsFilter ("Field '%s' cannot be
-    // modified"), and in dsEdit and dsInsert the field's validation of the new value.
+    // mode"), a read-only field outside dsSetKey, dsFilter and dsCalcFields, or a calculated or
+    // lookup field outside dsCalcFields ("Field '%s' cannot be modified"), and in dsEdit and
+    // dsInsert the field's validation of the new value.
     void CheckFieldWrite(TField& field, const void* value);
     // The first required, writable data field without a value gets the focus and the post
     // fails with "Field '%s' must have a value".
@@ -357,6 +371,14 @@ class TDataSet : public rtl::TComponent {
     // OnFilterRecord's verdict on a buffer (state dsFilter, filter buffer = buffer); true
     // when no handler is set.
     bool RecordPassesFilterEvent(TRecordBuffer buffer);
+
+    // The search behind FindFirst..FindPrior: from the first (last) record when restart,
+    // else from the active one, forward or backward. Base: "Capability not supported".
+    virtual bool FindFilteredRecord(bool restart, bool forward);
+    void SetFound(bool value) { FFound = value; }
+    // Points the calculation buffer (the buffer field reads and writes use in dsCalcFields)
+    // at buffer, for a dataset that reads a record outside the window.
+    void SetCalcBuffer(TRecordBuffer buffer) { FCalcBuffer = buffer; }
 
     // Fire BeforeScroll and AfterScroll (for datasets' own moves: Locate, RecNo).
     void DoBeforeScroll();
@@ -385,9 +407,12 @@ class TDataSet : public rtl::TComponent {
     void UpdateCursorPos();
     // Empties the window (no filled buffers, BOF and EOF set).
     void ClearBuffers();
-    // Releases every buffer of the window and allocates the window again (empty): for a
-    // dataset whose buffer layout changed. The caller resynchronises.
-    void RebuildBufferWindow();
+    // For a dataset whose buffer layout changes while open: ReleaseBufferWindow gives every
+    // buffer back (the window is empty), the dataset lays its buffers out anew, and
+    // AllocateBufferWindow allocates the window again at its former size (empty); the caller
+    // then resynchronises.
+    void ReleaseBufferWindow();
+    void AllocateBufferWindow();
     // The close steps after a failure while opening or rebuilding: state dsInactive, buffers
     // released, CloseEngineCursor. Errors of these steps are dropped (the first one counts).
     void CloseAfterFailure();
@@ -433,6 +458,8 @@ class TDataSet : public rtl::TComponent {
     bool FBOF = true;
     bool FEOF = true;
     bool FDefaultFields = false;
+    bool FFound = false;
+    int FReleasedBufferCount = 0;
 
     std::vector<TRecordBuffer> FBuffers;  // BufferCount + 1 while open (the spare last)
     int FBufferCount = 0;

@@ -222,11 +222,16 @@ void TDataSet::SetBufferCount(int count) {
     FBufferCount = count;
 }
 
-void TDataSet::RebuildBufferWindow() {
-    int count = std::max(FBufferCount, WantedBufferCount());
+void TDataSet::ReleaseBufferWindow() {
+    FReleasedBufferCount = FBufferCount;
     ReleaseAllBuffers();
+}
+
+void TDataSet::AllocateBufferWindow() {
+    int count = std::max(FReleasedBufferCount, WantedBufferCount());
     AllocateBuffers(count);
     FBufferCount = count;
+    ClearBuffers();
 }
 
 void TDataSet::ClearBuffers() {

@@ -195,6 +195,14 @@ int TDataSet::CompareBookmarks(const TBookmark& b1, const TBookmark& b2) {
 
 // --- Counting, position, searching: datasets that can answer override ---------------------------
 
+bool TDataSet::FindFilteredRecord(bool, bool) {
+    DatabaseError(msg::SCapabilityNotSupported, this);
+}
+
+bool TDataSet::GetCurrentRecord(TRecordBuffer) {
+    return false;
+}
+
 int TDataSet::RecordCount() const {
     return -1;
 }

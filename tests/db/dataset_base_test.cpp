@@ -228,6 +228,20 @@ TEST_F(DataSetBaseTest, GrowingAndShrinkingTheWindowKeepsTheActiveRecord) {
     EXPECT_EQ(ds.LiveBuffers, 2);
 }
 
+TEST_F(DataSetBaseTest, RelayoutReallocatesTheWholeWindowAroundTheRecord) {
+    std::unique_ptr<TRecordingLink> link;
+    OpenWith(10, 3, link);
+    ds.MoveBy(4);  // on 5
+    ds.Relayout();
+    Log expected(4, "ReleaseRecordBuffer");
+    expected.push_back("relayout");
+    expected.insert(expected.end(), 4, "AllocateRecordBuffer");
+    EXPECT_EQ(Only(log, {"ReleaseRecordBuffer", "relayout", "AllocateRecordBuffer"}), expected);
+    EXPECT_EQ(ds.LiveBuffers, 4);
+    EXPECT_EQ(ds.FieldByName("ID").AsInteger(), 5);
+    EXPECT_EQ(ds.Filled(), 3);
+}
+
 TEST_F(DataSetBaseTest, ResyncCentresOrFailsWhenExact) {
     std::unique_ptr<TRecordingLink> link;
     OpenWith(10, 5, link);

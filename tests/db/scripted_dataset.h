@@ -83,6 +83,14 @@ class TScriptedDataSet : public TDataSet {
     bool CanModify() const override { return !ReadOnly; }
     int RecordCount() const override { return static_cast<int>(Rows.size()); }
 
+    // What a dataset does when its buffer layout changes while open (a new order).
+    void Relayout() {
+        ReleaseBufferWindow();
+        Log("relayout");
+        AllocateBufferWindow();
+        Resync();
+    }
+
     // The protected window, for assertions.
     int Window() const { return BufferCount(); }
     int Filled() const { return FilledBufferCount(); }
