@@ -36,8 +36,14 @@ bool all_zero(const std::uint8_t* bytes, std::size_t length) {
 }
 
 [[noreturn]] void not_convertible(const FieldDescriptor& field, std::string_view text) {
-    fail(VE_VALUE_NOT_CONVERTIBLE,
-         "\"" + std::string(text) + "\" for the " + type_name(field.type) + " field " + field.name);
+    // Built step by step: GCC 12 at -O3 misreads the one-expression concatenation (-Wrestrict).
+    std::string detail = "\"";
+    detail.append(text);
+    detail.append("\" for the ");
+    detail.append(type_name(field.type));
+    detail.append(" field ");
+    detail.append(field.name);
+    fail(VE_VALUE_NOT_CONVERTIBLE, detail);
 }
 
 [[noreturn]] void out_of_range(const FieldDescriptor& field, std::string_view value) {

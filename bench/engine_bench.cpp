@@ -1,0 +1,254 @@
+// Store engine benchmarks on a table of 1,000,000 records: append, sequential skip and read,
+// and goto-record, each beside raw LMDB doing the same work on the same kind of records in the
+// same run (the storage floor). Both sides run without flushing each commit to disk
+// (VARELUM_ENGINE_SYNC=0 and MDB_NOSYNC), so the numbers compare the engine's own work
+// rather than the disk's.
+#include <benchmark/benchmark.h>
+#include <lmdb.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <filesystem>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "varelum_engine.h"
+
+namespace {
+
+constexpr UNSIGNED32 kRecords = 1'000'000;
+const char* kFields = "Id,Integer;Name,Char,30;Amount,Double,2;Born,Date;";
+constexpr std::size_t kImageLength = 4 + 30 + 8 + 4;
+
+const UNSIGNED8* u8(const char* text) {
+    return reinterpret_cast<const UNSIGNED8*>(text);
+}
+
+void big_endian(UNSIGNED32 value, unsigned char* out) {
+    out[0] = static_cast<unsigned char>(value >> 24);
+    out[1] = static_cast<unsigned char>(value >> 16);
+    out[2] = static_cast<unsigned char>(value >> 8);
+    out[3] = static_cast<unsigned char>(value);
+}
+
+void check(UNSIGNED32 rc, const char* what) {
+    if (rc != 0) {
+        UNSIGNED32 code = 0;
+        UNSIGNED8 text[600];
+        UNSIGNED16 length = sizeof text;
+        AdsGetLastError(&code, text, &length);
+        fprintf(stderr, "%s failed: %u %s\n", what, code, text);
+        abort();
+    }
+}
+
+void check_mdb(int rc, const char* what) {
+    if (rc != 0) {
+        fprintf(stderr, "%s failed: %s\n", what, mdb_strerror(rc));
+        abort();
+    }
+}
+
+// One engine table and one raw LMDB database with the same records, built once.
+struct Fixture {
+    std::string dir;
+    ADSHANDLE connection = 0;
+    ADSHANDLE table = 0;
+    MDB_env* env = nullptr;
+    MDB_dbi dbi = 0;
+    UNSIGNED32 raw_next = 1;
+
+    Fixture() {
+        setenv("VARELUM_ENGINE_SYNC", "0", 1);
+        char pattern[] = "/tmp/engine-bench-XXXXXX";
+        dir = mkdtemp(pattern);
+        check(AdsConnect(u8(dir.c_str()), &connection), "connect");
+        check(AdsCreateTable90(connection, u8("Bench"), nullptr, 3, 1, 1, 1, 0, u8(kFields), 0,
+                               nullptr, &table),
+              "create");
+        for (UNSIGNED32 i = 1; i <= kRecords; ++i) {
+            append_engine(i);
+        }
+
+        check_mdb(mdb_env_create(&env), "env");
+        mdb_env_set_mapsize(env, std::size_t{8} << 30);
+        mdb_env_set_maxdbs(env, 4);
+        std::string raw = dir + "/raw.mdb";
+        check_mdb(mdb_env_open(env, raw.c_str(), MDB_NOSUBDIR | MDB_NOTLS | MDB_NOSYNC, 0664),
+                  "open raw");
+        MDB_txn* txn = nullptr;
+        check_mdb(mdb_txn_begin(env, nullptr, 0, &txn), "begin");
+        check_mdb(mdb_dbi_open(txn, "records", MDB_CREATE, &dbi), "dbi");
+        check_mdb(mdb_txn_commit(txn), "commit");
+        for (UNSIGNED32 i = 1; i <= kRecords; ++i) {
+            append_raw();
+        }
+    }
+
+    ~Fixture() {
+        AdsCloseTable(table);
+        AdsDisconnect(connection);
+        mdb_env_close(env);
+        std::error_code ignored;
+        std::filesystem::remove_all(dir, ignored);
+    }
+
+    void append_engine(UNSIGNED32 i) {
+        char name[32];
+        int length = snprintf(name, sizeof name, "customer %u", i);
+        check(AdsAppendRecord(table), "append");
+        check(AdsSetLong(table, u8("Id"), static_cast<SIGNED32>(i)), "set id");
+        check(AdsSetField(table, u8("Name"), u8(name), static_cast<UNSIGNED32>(length)),
+              "set name");
+        check(AdsSetDouble(table, u8("Amount"), i * 0.25), "set amount");
+        check(AdsWriteRecord(table), "write");
+    }
+
+    // The same work on raw LMDB: one transaction that stores a record of the same size under
+    // the next big-endian number.
+    void append_raw() {
+        unsigned char key_bytes[4];
+        big_endian(raw_next++, key_bytes);
+        unsigned char value_bytes[1 + kImageLength] = {};
+        snprintf(reinterpret_cast<char*>(value_bytes) + 5, 30, "customer %u", raw_next);
+        MDB_txn* txn = nullptr;
+        check_mdb(mdb_txn_begin(env, nullptr, 0, &txn), "begin");
+        MDB_val key{4, key_bytes};
+        MDB_val value{sizeof value_bytes, value_bytes};
+        check_mdb(mdb_put(txn, dbi, &key, &value, 0), "put");
+        check_mdb(mdb_txn_commit(txn), "commit");
+    }
+};
+
+Fixture& fixture() {
+    static Fixture* instance = new Fixture;  // built once per process, on first use
+    return *instance;
+}
+
+void BM_EngineAppend(benchmark::State& state) {
+    Fixture& f = fixture();
+    UNSIGNED32 i = kRecords + 1;
+    for (auto _ : state) {
+        f.append_engine(i++);
+    }
+}
+
+void BM_RawLmdbAppend(benchmark::State& state) {
+    Fixture& f = fixture();
+    for (auto _ : state) {
+        f.append_raw();
+    }
+}
+
+void BM_EngineSkipAndRead(benchmark::State& state) {
+    Fixture& f = fixture();
+    UNSIGNED8 image[256];
+    check(AdsGotoTop(f.table), "top");
+    for (auto _ : state) {
+        UNSIGNED32 length = sizeof image;
+        check(AdsGetRecord(f.table, image, &length), "get record");
+        benchmark::DoNotOptimize(image);
+        check(AdsSkip(f.table, 1), "skip");
+        UNSIGNED16 eof = 0;
+        AdsAtEOF(f.table, &eof);
+        if (eof) {
+            AdsGotoTop(f.table);
+        }
+    }
+}
+
+void BM_RawLmdbSkipAndRead(benchmark::State& state) {
+    Fixture& f = fixture();
+    MDB_txn* txn = nullptr;
+    MDB_cursor* cursor = nullptr;
+    check_mdb(mdb_txn_begin(f.env, nullptr, MDB_RDONLY, &txn), "begin");
+    check_mdb(mdb_cursor_open(txn, f.dbi, &cursor), "cursor");
+    unsigned char image[256];
+    MDB_val key, value;
+    mdb_cursor_get(cursor, &key, &value, MDB_FIRST);
+    for (auto _ : state) {
+        std::memcpy(image, static_cast<char*>(value.mv_data) + 1, value.mv_size - 1);
+        benchmark::DoNotOptimize(image);
+        if (mdb_cursor_get(cursor, &key, &value, MDB_NEXT) != 0) {
+            mdb_cursor_get(cursor, &key, &value, MDB_FIRST);
+        }
+    }
+    mdb_cursor_close(cursor);
+    mdb_txn_abort(txn);
+}
+
+// Raw LMDB with what the engine does per call: a renewed read transaction and a cursor
+// positioned again by key, so that the engine's own overhead shows apart from it.
+void BM_RawLmdbSkipAndReadPerCallTransaction(benchmark::State& state) {
+    Fixture& f = fixture();
+    MDB_txn* txn = nullptr;
+    MDB_cursor* cursor = nullptr;
+    check_mdb(mdb_txn_begin(f.env, nullptr, MDB_RDONLY, &txn), "begin");
+    check_mdb(mdb_cursor_open(txn, f.dbi, &cursor), "cursor");
+    mdb_txn_reset(txn);
+    unsigned char image[256];
+    UNSIGNED32 current = 1;
+    for (auto _ : state) {
+        mdb_txn_renew(txn);
+        mdb_cursor_renew(txn, cursor);
+        unsigned char key_bytes[4];
+        big_endian(current + 1, key_bytes);
+        MDB_val key{4, key_bytes}, value;
+        if (mdb_cursor_get(cursor, &key, &value, MDB_SET_RANGE) != 0) {
+            mdb_cursor_get(cursor, &key, &value, MDB_FIRST);
+        }
+        const auto* k = static_cast<const unsigned char*>(key.mv_data);
+        current =
+            (UNSIGNED32{k[0]} << 24) | (UNSIGNED32{k[1]} << 16) | (UNSIGNED32{k[2]} << 8) | k[3];
+        std::memcpy(image, static_cast<char*>(value.mv_data) + 1, value.mv_size - 1);
+        benchmark::DoNotOptimize(image);
+        mdb_txn_reset(txn);
+    }
+    mdb_cursor_close(cursor);
+    mdb_txn_abort(txn);
+}
+
+void BM_EngineGotoRecord(benchmark::State& state) {
+    Fixture& f = fixture();
+    std::mt19937 random(42);
+    std::uniform_int_distribution<UNSIGNED32> pick(1, kRecords);
+    UNSIGNED8 image[256];
+    for (auto _ : state) {
+        check(AdsGotoRecord(f.table, pick(random)), "goto");
+        UNSIGNED32 length = sizeof image;
+        check(AdsGetRecord(f.table, image, &length), "get record");
+        benchmark::DoNotOptimize(image);
+    }
+}
+
+void BM_RawLmdbGotoRecord(benchmark::State& state) {
+    Fixture& f = fixture();
+    std::mt19937 random(42);
+    std::uniform_int_distribution<UNSIGNED32> pick(1, kRecords);
+    MDB_txn* txn = nullptr;
+    check_mdb(mdb_txn_begin(f.env, nullptr, MDB_RDONLY, &txn), "begin");
+    unsigned char image[256];
+    for (auto _ : state) {
+        unsigned char key_bytes[4];
+        big_endian(pick(random), key_bytes);
+        MDB_val key{4, key_bytes}, value;
+        check_mdb(mdb_get(txn, f.dbi, &key, &value), "get");
+        std::memcpy(image, static_cast<char*>(value.mv_data) + 1, value.mv_size - 1);
+        benchmark::DoNotOptimize(image);
+    }
+    mdb_txn_abort(txn);
+}
+
+}  // namespace
+
+BENCHMARK(BM_EngineAppend);
+BENCHMARK(BM_RawLmdbAppend);
+BENCHMARK(BM_EngineSkipAndRead);
+BENCHMARK(BM_RawLmdbSkipAndRead);
+BENCHMARK(BM_RawLmdbSkipAndReadPerCallTransaction);
+BENCHMARK(BM_EngineGotoRecord);
+BENCHMARK(BM_RawLmdbGotoRecord);
+
+BENCHMARK_MAIN();
