@@ -2,16 +2,15 @@
 //
 // The lists are created on first use and deliberately never destroyed: components may be
 // destroyed by static destructors in any order at process end, and must still find their
-// registry then. The dynamic connections are disconnected by an exit handler that is
-// registered right after the first of them is opened, so that it runs before the engine
-// library's own state, set up by that first connect, is torn down.
+// registry then. For the same reason the dynamic connections are not disconnected by a
+// destructor or exit handler of ours: those run after the engine's per-thread error state
+// has been destroyed, and an engine call from there touches freed memory.
 #include "ads/adsdata_registry.h"
 
 #include <sys/syscall.h>
 #include <unistd.h>
 
 #include <atomic>
-#include <cstdlib>
 #include <new>
 
 #include "ads/ace.h"
@@ -45,7 +44,6 @@ std::atomic<TDataSetRegistry*> gDataSetRegistry{nullptr};
 
 TDynamicConnList* gDynamicConnections = nullptr;
 std::once_flag gDynamicConnectionsCreated;
-std::once_flag gDisconnectAtExitRegistered;
 
 }  // namespace
 
@@ -122,10 +120,6 @@ ADSHANDLE TDynamicConnList::Add(const std::string& strDatabasename) {
         // Without an entry nobody would ever disconnect it.
         (void)ace::AdsDisconnect(hConnect);
         return 0;
-    }
-    if (this == gDynamicConnections) {
-        std::call_once(gDisconnectAtExitRegistered,
-                       [] { std::atexit([] { gDynamicConnections->DisconnectAll(); }); });
     }
     return hConnect;
 }

@@ -128,15 +128,21 @@ class TDynamicConnList {
     // A copy of the entries, in the order they were added.
     std::vector<TDynamicConn> Entries() const;
 
-  private:
+    // Disconnects every connection, in list order, and empties the list. An engine refusal is
+    // not raised: this runs when the program ends, where nobody is left to handle it.
     void DisconnectAll() noexcept;
 
+  private:
     std::vector<TDynamicConn> FItems;
     mutable std::mutex FSync;
 };
 
-// The process's dynamic connections. Created at its first use; its connections are
-// disconnected when the process ends.
+// The process's dynamic connections. Created at its first use and never destroyed: a dynamic
+// connection stays open until the program ends. The program's end calls
+// DynamicConnections().DisconnectAll() after its components are destroyed and before the
+// process exits. (Not from an exit handler: by then the engine's per-thread state is gone.)
+// Connections still open when the process ends are closed by the operating system; nothing
+// written is lost, as every engine write is durable at once.
 TDynamicConnList& DynamicConnections();
 
 }  // namespace varelum::ads
