@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <string>
 #include <thread>
@@ -121,28 +122,45 @@ TEST_F(AdsSettingsTest, AProgramDateFormatTheEngineRefusesFallsBackOnMMddccyy) {
     EXPECT_EQ(rtl::FormatSettings().ShortDateFormat, "hh:nn");
 }
 
+// The stored properties of an AdsSettings component, as its owner's stored layout holds them.
+rtl::TStoredProperty StoredDateFormat(const char* value) {
+    return rtl::StoredProperty<TAdsSettings>(
+        "DateFormat", value,
+        [](TAdsSettings& s, const rtl::Variant& v) { s.SetDateFormat(v.AsString()); });
+}
+rtl::TStoredProperty StoredShowDeleted(bool value) {
+    return rtl::StoredProperty<TAdsSettings>(
+        "ShowDeleted", value,
+        [](TAdsSettings& s, const rtl::Variant& v) { s.SetShowDeleted(v.AsBoolean()); });
+}
+rtl::TStoredProperty StoredSetNativeDate(bool value) {
+    return rtl::StoredProperty<TAdsSettings>(
+        "SetNativeDate", value,
+        [](TAdsSettings& s, const rtl::Variant& v) { s.SetSetNativeDate(v.AsBoolean()); });
+}
+rtl::TStoredProperty StoredAdsServerTypes(TAdsServerTypes value) {
+    return rtl::StoredProperty<TAdsSettings>(
+        "AdsServerTypes", rtl::Variant(),
+        [value](TAdsSettings& s, const rtl::Variant&) { s.SetAdsServerTypes(value); });
+}
+
+// Reads a window holding one AdsSettings1 with the stored properties given, in their order.
+TAdsSettings* ReadAdsSettings1(rtl::TComponent& window,
+                               std::vector<rtl::TStoredProperty> properties) {
+    rtl::TStoredLayout layout;
+    layout.Components.push_back(rtl::TStoredComponent{
+        "AdsSettings1", rtl::Factory<TAdsSettings>(), std::move(properties), {}});
+    rtl::TComponentReader::Read(window, layout);
+    return dynamic_cast<TAdsSettings*>(window.FindComponent("AdsSettings1"));
+}
+
 TEST_F(AdsSettingsTest, TheWindowsStoredValuesReachTheEngineInOrder) {
     // The main window's AdsSettings1: DateFormat "dd/MM/yyyy", ShowDeleted false, local only.
     rtl::TComponent window;
     window.SetName("ConferenciaEstoqueForm1");
-    rtl::TStoredLayout layout;
-    layout.Components.push_back(rtl::TStoredComponent{
-        "AdsSettings1",
-        rtl::Factory<TAdsSettings>(),
-        {
-            rtl::StoredProperty<TAdsSettings>(
-                "DateFormat", "dd/MM/yyyy",
-                [](TAdsSettings& s, const rtl::Variant& v) { s.SetDateFormat(v.AsString()); }),
-            rtl::StoredProperty<TAdsSettings>(
-                "ShowDeleted", false,
-                [](TAdsSettings& s, const rtl::Variant& v) { s.SetShowDeleted(v.AsBoolean()); }),
-            rtl::StoredProperty<TAdsSettings>(
-                "AdsServerTypes", rtl::Variant(),
-                [](TAdsSettings& s, const rtl::Variant&) { s.SetAdsServerTypes({stADS_LOCAL}); }),
-        },
-        {}});
-    rtl::TComponentReader::Read(window, layout);
-    auto* settings = dynamic_cast<TAdsSettings*>(window.FindComponent("AdsSettings1"));
+    TAdsSettings* settings =
+        ReadAdsSettings1(window, {StoredDateFormat("dd/MM/yyyy"), StoredShowDeleted(false),
+                                  StoredAdsServerTypes({stADS_LOCAL})});
     ASSERT_NE(settings, nullptr);
 
     EXPECT_EQ(EngineDateFormat(), "DD/MM/YYYY");
@@ -157,16 +175,8 @@ TEST_F(AdsSettingsTest, TheWindowsStoredValuesReachTheEngineInOrder) {
 TEST_F(AdsSettingsTest, AStoredValueTheSetterRefusesEndsTheReadNamingTheProperty) {
     rtl::TComponent window;
     window.SetName("Form1");
-    rtl::TStoredLayout layout;
-    layout.Components.push_back(rtl::TStoredComponent{
-        "AdsSettings1",
-        rtl::Factory<TAdsSettings>(),
-        {rtl::StoredProperty<TAdsSettings>(
-            "AdsServerTypes", rtl::Variant(),
-            [](TAdsSettings& s, const rtl::Variant&) { s.SetAdsServerTypes({}); })},
-        {}});
     try {
-        rtl::TComponentReader::Read(window, layout);
+        ReadAdsSettings1(window, {StoredAdsServerTypes({})});
         FAIL() << "the empty set was accepted";
     } catch (const rtl::Exception& error) {
         EXPECT_EQ(error.Message(),
@@ -180,20 +190,7 @@ TEST_F(AdsSettingsTest, StoredSetNativeDateFalseUndoesTheStoredDateFormatsChange
     rtl::FormatSettings().DateSeparator = '/';
     rtl::TComponent window;
     window.SetName("Form1");
-    rtl::TStoredLayout layout;
-    layout.Components.push_back(rtl::TStoredComponent{
-        "AdsSettings1",
-        rtl::Factory<TAdsSettings>(),
-        {
-            rtl::StoredProperty<TAdsSettings>(
-                "DateFormat", "yyyy.MM.dd",
-                [](TAdsSettings& s, const rtl::Variant& v) { s.SetDateFormat(v.AsString()); }),
-            rtl::StoredProperty<TAdsSettings>(
-                "SetNativeDate", false,
-                [](TAdsSettings& s, const rtl::Variant& v) { s.SetSetNativeDate(v.AsBoolean()); }),
-        },
-        {}});
-    rtl::TComponentReader::Read(window, layout);
+    ReadAdsSettings1(window, {StoredDateFormat("yyyy.MM.dd"), StoredSetNativeDate(false)});
     // The engine keeps the stored format; the program is back on its own, separator included.
     EXPECT_EQ(EngineDateFormat(), "YYYY.MM.DD");
     EXPECT_EQ(rtl::FormatSettings().ShortDateFormat, "dd/mm/yyyy");
