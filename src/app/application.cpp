@@ -7,6 +7,7 @@
 #include <climits>
 
 #include "app/error_text.h"
+#include "db/dataset.h"
 #include "rtl/exception.h"
 
 namespace varelum::app {
@@ -35,6 +36,18 @@ std::string ModuleFileName(const void* codeAddress) {
 }
 
 }  // namespace
+
+TApplication::~TApplication() {
+    if (FInstalledExceptionHandler) {
+        db::SetApplicationExceptionHandler(nullptr);
+    }
+}
+
+void TApplication::Initialize() {
+    db::SetApplicationExceptionHandler(
+        [this](std::exception_ptr error) { HandleException(error); });
+    FInstalledExceptionHandler = true;
+}
 
 void TApplication::HandleException(std::exception_ptr error) noexcept {
     FLoop.CancelMouseCapture();

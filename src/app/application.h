@@ -59,12 +59,17 @@ class TApplication {
     // Both must outlive the application object.
     TApplication(TMessageBoxShower& boxes, TEventLoopHost& loop) : FBoxes(boxes), FLoop(loop) {}
 
+    // Removes itself as the data layer's exception handler if it installed itself.
+    ~TApplication();
+
     TApplication(const TApplication&) = delete;
     TApplication& operator=(const TApplication&) = delete;
 
-    // Start-up step 2; the toolkit needs nothing more here, the step is kept for its place in
-    // the order.
-    void Initialize() {}
+    // Start-up step 2: installs HandleException as the process's application exception handler
+    // (db::SetApplicationExceptionHandler), which data-aware controls and the window's event
+    // handlers report their exceptions to, so that those end in the same error box as an
+    // exception that reaches the guard.
+    void Initialize();
 
     // The caption of every notice and of the main loop's error box.
     const std::string& Title() const { return FTitle; }
@@ -118,6 +123,7 @@ class TApplication {
     TMainForm* FMainForm = nullptr;
     bool FMainFormOnTaskBar = false;
     bool FTerminated = false;
+    bool FInstalledExceptionHandler = false;
 };
 
 }  // namespace varelum::app

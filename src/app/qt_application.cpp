@@ -2,10 +2,11 @@
 // and the shell's message boxes.
 #include "app/qt_application.h"
 
-#include <QMessageBox>
 #include <QWidget>
 
 #include <exception>
+
+#include "ui/message_boxes.h"
 
 namespace varelum::app {
 
@@ -18,24 +19,18 @@ QEvent::Type QuitRequestEventType() {
     return type;
 }
 
-void ShowCriticalBox(const std::string& caption, const std::string& text, QWidget* parent) {
-    QMessageBox box(QMessageBox::Critical, QString::fromStdString(caption),
-                    QString::fromStdString(text), QMessageBox::Ok, parent);
-    box.setWindowModality(Qt::ApplicationModal);
-    box.exec();
-}
-
 }  // namespace
 
+// In front of the modal dialog when one is open, else of the active window.
 void TQtMessageBoxShower::ShowErrorBox(const std::string& caption, const std::string& text) {
-    ShowCriticalBox(caption, text, QApplication::activeWindow());
+    ui::TQtMessageBoxes().ShowError(caption, text);
 }
 
 // Application-modal with no parent: every window of the program is blocked, as there is no main
 // window yet to attach the box to.
 void TQtMessageBoxShower::ShowTaskModalErrorBox(const std::string& caption,
                                                 const std::string& text) {
-    ShowCriticalBox(caption, text, nullptr);
+    ui::ShowModalMessageBox(nullptr, true, caption, text);
 }
 
 TQtApplication::TQtApplication(int& argc, char** argv, TMessageBoxShower& boxes)

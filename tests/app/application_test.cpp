@@ -8,6 +8,7 @@
 #include <stdexcept>
 
 #include "app/recording_boxes.h"
+#include "db/dataset.h"
 #include "rtl/exception.h"
 
 namespace varelum::app {
@@ -92,6 +93,22 @@ TEST_F(ApplicationTest, AnActionThatSucceedsShowsNothing) {
     EXPECT_TRUE(ran);
     EXPECT_TRUE(Boxes.Boxes.empty());
     EXPECT_EQ(Loop.CaptureCancels, 0);
+}
+
+TEST_F(ApplicationTest, ReportsTheDataLayersExceptionsWhileItLives) {
+    {
+        TApplication application(Boxes, Loop);
+        application.SetTitle("Varelum");
+        application.Initialize();
+        const db::TExceptionHandler& report = db::ApplicationExceptionHandler();
+        ASSERT_TRUE(report);
+        report(std::make_exception_ptr(rtl::EDatabaseError("Field 'QtdeAtual' not found")));
+        report(std::make_exception_ptr(rtl::EAbort("Operation aborted")));
+        ASSERT_EQ(Boxes.Boxes.size(), 1u);
+        EXPECT_EQ(Boxes.Boxes[0].Caption, "Varelum");
+        EXPECT_EQ(Boxes.Boxes[0].Text, "Field 'QtdeAtual' not found.");
+    }
+    EXPECT_FALSE(db::ApplicationExceptionHandler());
 }
 
 TEST_F(ApplicationTest, TerminateTakesEffectOnlyWhenTheLoopTakesTheRequest) {
