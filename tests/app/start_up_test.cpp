@@ -9,7 +9,9 @@
 #include <string>
 #include <vector>
 
+#include "app/program_modules.h"
 #include "app/recording_boxes.h"
+#include "count/conferencia_estoque.h"
 #include "rtl/exception.h"
 
 namespace varelum::app {
@@ -170,6 +172,15 @@ TEST_F(StartUpTest, AQuitRequestedDuringConstructionStillShowsTheWindowOnce) {
                            "show", "loop", "event queued at start", "final ConferenciaEstoque",
                            "final rtl", "destroy window"}));
     EXPECT_TRUE(Boxes.Boxes.empty());
+}
+
+TEST_F(StartUpTest, TheProgramsModulesClearTheStoredEmployeeNameAtTheEnd) {
+    TProgram program = Program();
+    program.Modules = ProgramModules();
+    Loop.PostQuitRequest();
+    count::NomeConferente = "MARIA DA SILVA";
+    EXPECT_EQ(RunProgram(Application, program), ExitCodeSuccess);
+    EXPECT_EQ(count::NomeConferente, "");
 }
 
 }  // namespace
