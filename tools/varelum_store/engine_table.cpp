@@ -45,7 +45,7 @@ void check(UNSIGNED32 code, std::string_view context) {
     message += ": ";
     message += text.empty() ? "engine error" : text;
     message += " (" + std::to_string(code) + ")";
-    throw StoreError(message);
+    throw StoreError(message, code);
 }
 
 std::string to_engine_text(std::string_view utf8, std::string_view what) {

@@ -11,7 +11,14 @@ namespace varelum::store {
 
 class StoreError : public std::runtime_error {
   public:
-    explicit StoreError(const std::string& message) : std::runtime_error(message) {}
+    // engine_code: the engine's result code when the engine refused something, else 0.
+    explicit StoreError(const std::string& message, unsigned engine_code = 0)
+        : std::runtime_error(message), engine_code_(engine_code) {}
+
+    unsigned engine_code() const noexcept { return engine_code_; }
+
+  private:
+    unsigned engine_code_;
 };
 
 struct CommandSpec;

@@ -1,0 +1,139 @@
+// demo: the store of the stock-count program, with the columns it uses, unique codes and
+// barcodes, employees with upper-case passwords, an empty audit table and the alias in
+// ads.ini.
+#include <set>
+
+#include "store_test_support.h"
+
+namespace varelum::store::testing {
+namespace {
+
+class DemoTest : public StoreToolTest {};
+
+bool is_ean13(const std::string& code) {
+    if (code.size() != 13 || code.find_first_not_of("0123456789") != std::string::npos) {
+        return false;
+    }
+    int sum = 0;
+    for (std::size_t i = 0; i < 12; ++i) {
+        sum += (code[i] - '0') * (i % 2 == 0 ? 1 : 3);
+    }
+    return (10 - sum % 10) % 10 == code[12] - '0';
+}
+
+TEST_F(DemoTest, DemoMakesTheThreeTablesAndTheAlias) {
+    ToolResult result = ok({"demo", "loja", "--products", "300"});
+    const std::filesystem::path store = file("loja");
+
+    // Products: the four columns the program reads, with the types it needs.
+    {
+        EngineView products(store / "CadProdutos.adt");
+        EXPECT_EQ(300u, products.count());
+        EXPECT_EQ(VE_FIELD_STRING, products.field_type("CodProduto"));
+        EXPECT_EQ(VE_FIELD_STRING, products.field_type("CodBarras"));
+        EXPECT_EQ(VE_FIELD_STRING, products.field_type("CodGrupo"));
+        EXPECT_EQ(VE_FIELD_INTEGER, products.field_type("QtdeAtual"));
+        EXPECT_GE(products.field_names().size(), 6u);  // a description, a price, ...
+        std::set<std::string> codes;
+        std::set<std::string> barcodes;
+        std::string first_barcode;
+        int sold_out = 0;
+        products.each([&] {
+            const std::string code = products.text("CodProduto");
+            const std::string barcode = products.text("CodBarras");
+            EXPECT_FALSE(code.empty());
+            EXPECT_TRUE(is_ean13(barcode)) << barcode;
+            EXPECT_FALSE(products.text("CodGrupo").empty()) << code;
+            codes.insert(code);
+            barcodes.insert(barcode);
+            first_barcode = first_barcode.empty() ? barcode : first_barcode;
+            SIGNED32 quantity = -1;
+            EXPECT_EQ(VE_SUCCESS, AdsGetLong(products.table(), u8("QtdeAtual"), &quantity));
+            EXPECT_GE(quantity, 0);
+            sold_out += quantity == 0 ? 1 : 0;
+        });
+        EXPECT_EQ(300u, codes.size());
+        EXPECT_EQ(300u, barcodes.size());
+        EXPECT_GT(sold_out, 0);
+        EXPECT_LT(sold_out, 60);
+        for (const std::string& code : codes) {
+            EXPECT_EQ(0u, barcodes.count(code)) << "a code that is also a barcode: " << code;
+        }
+        // The first barcodes are printed for the user to scan or type.
+        EXPECT_NE(std::string::npos, result.out.find(first_barcode)) << result.out;
+    }
+    // Employees: upper-case passwords and full names; the passwords are printed.
+    {
+        EngineView staff(store / "CadFuncionariosLojas.adt");
+        EXPECT_EQ(VE_FIELD_STRING, staff.field_type("Senha"));
+        EXPECT_EQ(VE_FIELD_STRING, staff.field_type("NomeFuncionario"));
+        EXPECT_GE(staff.count(), 3u);
+        std::set<std::string> passwords;
+        staff.each([&] {
+            const std::string password = staff.text("Senha");
+            const std::string name = staff.text("NomeFuncionario");
+            EXPECT_FALSE(password.empty());
+            EXPECT_EQ(std::string::npos, password.find_first_of("abcdefghijklmnopqrstuvwxyz"))
+                << password;
+            EXPECT_NE(std::string::npos, name.find(' ')) << "a full name: " << name;
+            EXPECT_NE(std::string::npos, result.out.find(password)) << password;
+            passwords.insert(password);
+        });
+        EXPECT_EQ(staff.count(), passwords.size());
+    }
+    // Audit: empty, with the six columns a finished count writes, wide enough for them.
+    {
+        EngineView audit(store / "Auditoria.adt");
+        EXPECT_EQ(0u, audit.count());
+        const UNSIGNED16 date = audit.field_type("Data");
+        EXPECT_TRUE(date == VE_FIELD_DATE || date == VE_FIELD_TIMESTAMP) << date;
+        EXPECT_EQ(VE_FIELD_STRING, audit.field_type("CodGrupo"));
+        EXPECT_EQ(VE_FIELD_STRING, audit.field_type("CodProduto"));
+        audit.field_type("Quantidade");
+        UNSIGNED32 situacao = 0;
+        UNSIGNED32 observacao = 0;
+        EXPECT_EQ(VE_SUCCESS, AdsGetFieldLength(audit.table(), u8("Situacao"), &situacao));
+        EXPECT_EQ(VE_SUCCESS, AdsGetFieldLength(audit.table(), u8("Observacao"), &observacao));
+        EXPECT_GE(situacao, 12u);
+        EXPECT_GE(observacao, 15u + 20u);
+    }
+    EXPECT_EQ("[Databases]\nBALDERIM = " + store.string() + "\n", read_file(store / "ads.ini"));
+    for (const char* table : {"CadProdutos", "CadFuncionariosLojas", "Auditoria"}) {
+        EXPECT_EQ(0, tool({"check", (store / table).string()}).exit_code) << table;
+    }
+}
+
+TEST_F(DemoTest, DemoDefaultsToTwoHundredProductsAndIsTheSameEveryTime) {
+    ok({"demo", "a"});
+    ok({"demo", "b"});
+    EXPECT_EQ(200u, EngineView(file("a") / "CadProdutos.adt").count());
+    EXPECT_EQ(ok({"export", "a/CadProdutos"}).out, ok({"export", "b/CadProdutos"}).out);
+}
+
+TEST_F(DemoTest, DemoKeepsAnExistingStoreAndOtherAliasesUnlessTold) {
+    std::filesystem::create_directory(file("loja"));
+    write_file(file("loja") / "ads.ini",
+               "; the shop's aliases\n[Databases]\nOUTRA = /srv/outra;A\nbalderim = /old\n\n"
+               "[Other]\nBALDERIM = /not/this/one\n");
+    ok({"demo", "loja", "--products", "5"});
+    EXPECT_EQ("; the shop's aliases\n[Databases]\nOUTRA = /srv/outra;A\nBALDERIM = " +
+                  file("loja").string() + "\n\n[Other]\nBALDERIM = /not/this/one\n",
+              read_file(file("loja") / "ads.ini"));
+
+    ToolResult again = tool({"demo", "loja"});
+    EXPECT_ONE_LINE_FAILURE(again);
+    EXPECT_NE(std::string::npos, again.err.find("exists already")) << again.err;
+    EXPECT_EQ(5u, EngineView(file("loja") / "CadProdutos.adt").count());
+
+    ok({"demo", "loja", "--replace", "--products", "7"});
+    EXPECT_EQ(7u, EngineView(file("loja") / "CadProdutos.adt").count());
+    EXPECT_EQ(4u, EngineView(file("loja") / "CadFuncionariosLojas.adt").count());
+}
+
+TEST_F(DemoTest, DemoWithNoProductsMakesAnEmptyProductTable) {
+    ok({"demo", "empty", "--products", "0"});
+    EXPECT_EQ(0u, EngineView(file("empty") / "CadProdutos.adt").count());
+}
+
+}  // namespace
+}  // namespace varelum::store::testing

@@ -1,0 +1,189 @@
+// Helpers for the tests of varelum-store: running the real executable in a temporary
+// directory and capturing what it says, reading and writing files, and opening the tables
+// it made through the engine to look inside.
+#pragma once
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <spawn.h>
+#include <sys/wait.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "engine/engine_test_support.h"
+#include "varelum_engine.h"
+
+extern char** environ;
+
+namespace varelum::store::testing {
+
+using engine::testing::TempDir;
+using engine::testing::u8;
+
+struct ToolResult {
+    int exit_code = -1;  // -1 when the tool did not exit normally (a crash)
+    std::string out;
+    std::string err;
+};
+
+inline std::string read_file(const std::filesystem::path& path) {
+    std::ifstream input(path, std::ios::binary);
+    std::ostringstream text;
+    text << input.rdbuf();
+    return text.str();
+}
+
+inline void write_file(const std::filesystem::path& path, const std::string& text) {
+    std::ofstream output(path, std::ios::binary | std::ios::trunc);
+    output << text;
+}
+
+// Runs varelum-store with the arguments in directory, standard output and error captured.
+inline ToolResult run_tool(const std::filesystem::path& directory,
+                           const std::vector<std::string>& arguments) {
+    const std::filesystem::path out = directory / ".tool-out";
+    const std::filesystem::path err = directory / ".tool-err";
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addchdir_np(&actions, directory.c_str());
+    std::vector<std::string> words = {VARELUM_STORE_EXECUTABLE};
+    words.insert(words.end(), arguments.begin(), arguments.end());
+    std::vector<char*> argv;
+    for (std::string& word : words) {
+        argv.push_back(word.data());
+    }
+    argv.push_back(nullptr);
+    ToolResult result;
+    pid_t pid = 0;
+    const int spawned =
+        posix_spawn(&pid, VARELUM_STORE_EXECUTABLE, &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (spawned != 0) {
+        ADD_FAILURE() << "cannot start " << VARELUM_STORE_EXECUTABLE;
+        return result;
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    result.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    result.out = read_file(out);
+    result.err = read_file(err);
+    std::filesystem::remove(out);
+    std::filesystem::remove(err);
+    return result;
+}
+
+inline std::vector<std::string> lines_of(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream input(text);
+    for (std::string line; std::getline(input, line);) {
+        if (!line.empty() && line.back() == '\r') {
+            line.pop_back();
+        }
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+// A failure as the tool reports one: exit code 1 and exactly one line on standard error.
+#define EXPECT_ONE_LINE_FAILURE(result)                                           \
+    do {                                                                          \
+        EXPECT_EQ(1, (result).exit_code) << (result).err;                         \
+        EXPECT_EQ(1u, lines_of((result).err).size()) << (result).err;             \
+        EXPECT_TRUE((result).err.starts_with("varelum-store: ")) << (result).err; \
+    } while (false)
+
+// A test with its own directory, where the tool runs.
+class StoreToolTest : public ::testing::Test {
+  protected:
+    std::filesystem::path dir() const { return dir_.path(); }
+    std::filesystem::path file(const std::string& name) const { return dir() / name; }
+    ToolResult tool(const std::vector<std::string>& arguments) const {
+        return run_tool(dir(), arguments);
+    }
+    // Runs the tool and expects success.
+    ToolResult ok(const std::vector<std::string>& arguments) const {
+        ToolResult result = tool(arguments);
+        EXPECT_EQ(0, result.exit_code) << result.err;
+        return result;
+    }
+
+  private:
+    TempDir dir_;
+};
+
+// An engine connection and table handle on a file the tool made, for looking inside.
+class EngineView {
+  public:
+    EngineView(const std::filesystem::path& table, UNSIGNED32 options = VE_OPEN_READONLY) {
+        EXPECT_EQ(VE_SUCCESS, AdsConnect(u8(table.parent_path().string()), &connection_))
+            << engine::testing::last_error_text();
+        EXPECT_EQ(VE_SUCCESS,
+                  AdsOpenTable90(connection_, u8(table.filename().string()), nullptr,
+                                 VE_TABLE_TYPE_ADT, VE_CHARTYPE_ANSI, VE_LOCK_PROPRIETARY,
+                                 VE_RIGHTS_IGNORE, options, nullptr, &table_))
+            << engine::testing::last_error_text();
+    }
+    ~EngineView() {
+        if (table_ != 0) {
+            AdsCloseTable(table_);
+        }
+        AdsDisconnect(connection_);
+    }
+    EngineView(const EngineView&) = delete;
+    EngineView& operator=(const EngineView&) = delete;
+
+    ADSHANDLE table() const { return table_; }
+
+    std::vector<std::string> field_names() const {
+        UNSIGNED16 count = 0;
+        AdsGetNumFields(table_, &count);
+        std::vector<std::string> names;
+        for (UNSIGNED16 i = 1; i <= count; ++i) {
+            UNSIGNED8 name[256] = {};
+            UNSIGNED16 length = sizeof name;
+            AdsGetFieldName(table_, i, name, &length);
+            names.emplace_back(reinterpret_cast<const char*>(name), length);
+        }
+        return names;
+    }
+    UNSIGNED16 field_type(const std::string& name) const {
+        UNSIGNED16 type = 0;
+        EXPECT_EQ(VE_SUCCESS, AdsGetFieldType(table_, u8(name), &type)) << name;
+        return type;
+    }
+    // The field of the current record as the engine's 8-bit text, right-trimmed.
+    std::string text(const std::string& name) const {
+        UNSIGNED8 value[1024] = {};
+        UNSIGNED32 length = sizeof value;
+        EXPECT_EQ(VE_SUCCESS, AdsGetField(table_, u8(name), value, &length, VE_TRIM_RIGHT))
+            << name << ": " << engine::testing::last_error_text();
+        return std::string(reinterpret_cast<const char*>(value), length);
+    }
+    UNSIGNED32 count() const {
+        UNSIGNED32 records = 0;
+        AdsGetRecordCount(table_, VE_IGNORE_FILTERS, &records);
+        return records;
+    }
+    // Calls visit on every record, in record order.
+    template <typename Visit>
+    void each(Visit visit) const {
+        AdsGotoTop(table_);
+        for (UNSIGNED16 eof = 0; AdsAtEOF(table_, &eof) == VE_SUCCESS && eof == 0;
+             AdsSkip(table_, 1)) {
+            visit();
+        }
+    }
+
+  private:
+    ADSHANDLE connection_ = 0;
+    ADSHANDLE table_ = 0;
+};
+
+}  // namespace varelum::store::testing
