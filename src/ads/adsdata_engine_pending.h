@@ -37,6 +37,7 @@ UNSIGNED32 AdsIsIndexCandidate(ADSHANDLE hIndex, UNSIGNED16* pbCandidate);
 UNSIGNED32 AdsIsIndexPrimaryKey(ADSHANDLE hIndex, UNSIGNED16* pbPrimary);
 UNSIGNED32 AdsOpenIndex(ADSHANDLE hTable, const UNSIGNED8* pucName, ADSHANDLE* ahIndex,
                         UNSIGNED16* pusArrayLen);
+UNSIGNED32 AdsCloseIndex(ADSHANDLE hIndex);
 UNSIGNED32 AdsGetKeyNum(ADSHANDLE hIndex, UNSIGNED16 usFilterOption, UNSIGNED32* pulKey);
 UNSIGNED32 AdsGetRelKeyPos(ADSHANDLE hIndex, double* pdPos);
 UNSIGNED32 AdsSetRelKeyPos(ADSHANDLE hIndex, double dPos);
@@ -120,6 +121,7 @@ class TPendingAceFunction<UNSIGNED32(Args...)> {
     X(AdsGetIndexExpr) X(AdsGetIndexCondition) X(AdsGetIndexPageSize) X(AdsGetIndexFlags)     \
     X(AdsGetNumSegments) X(AdsGetSegmentFieldname) X(AdsIsIndexDescending)                    \
     X(AdsIsIndexUnique) X(AdsIsIndexCandidate) X(AdsIsIndexPrimaryKey) X(AdsOpenIndex)        \
+    X(AdsCloseIndex)                                                                          \
     X(AdsGetKeyNum) X(AdsGetRelKeyPos) X(AdsSetRelKeyPos)                                     \
     X(AdsCreateSQLStatement) X(AdsPrepareSQLW) X(AdsExecuteSQL) X(AdsVerifySQLW)              \
     X(AdsCloseSQLStatement) X(AdsGetSQLStmtParams) X(AdsSetSQLTimeout)                        \

@@ -15,6 +15,7 @@
 
 #include "db/db_types.h"
 #include "db/field_types.h"
+#include "rtl/component.h"
 #include "varelum_engine.h"
 
 namespace varelum::ads {
@@ -167,7 +168,7 @@ bool MapAdsFieldType(UNSIGNED16 code, std::uint32_t length, UNSIGNED16 decimals,
 // A string field that knows whether its engine field compares without regard to case.
 class TAdsStringField : public db::TStringField {
   public:
-    TAdsStringField() = default;
+    explicit TAdsStringField(rtl::TComponent* owner = nullptr) : db::TStringField(owner) {}
     // True for engine CISTRING fields; set by the dataset on open.
     bool CaseInsensitive() const { return FCaseInsensitive; }
     void SetCaseInsensitive(bool value) { FCaseInsensitive = value; }
@@ -177,11 +178,13 @@ class TAdsStringField : public db::TStringField {
 };
 
 // A BCD field that shows a currency value unless told otherwise (NUMERIC and ROWVERSION fields
-// get Currency false on open). loading: the owning dataset is being read from a stored form,
-// which sets Currency itself.
+// get Currency false on open). Currency starts true unless the owner is being read from a
+// stored form, which sets it itself.
 class TAdsBCDField : public db::TBCDField {
   public:
-    explicit TAdsBCDField(bool loading = false) { SetCurrency(!loading); }
+    explicit TAdsBCDField(rtl::TComponent* owner = nullptr) : db::TBCDField(owner) {
+        SetCurrency(owner == nullptr || !owner->ComponentState().Contains(rtl::csLoading));
+    }
 };
 
 }  // namespace varelum::ads

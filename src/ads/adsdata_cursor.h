@@ -1,0 +1,399 @@
+// TAdsDataSet: the cursor class of the data-access layer. It binds the dataset framework's
+// record-buffer protocol (db::TDataSet's hooks) to one engine cursor: a table handle or the
+// handle of an SQL result cursor. TAdsTable and TAdsQuery derive from it and supply only
+// OpenEngineCursor, the step that opens the engine cursor; fetching, counting, bookmarks,
+// record numbers, ordering, field access and closing live here.
+//
+// The class is one concern spread over several files:
+//   adsdata_cursor.cpp     opening and closing, the order (indexes), fetching, counting,
+//                          record numbers, the public engine-handle operations
+//   adsdata_buffers.cpp    the record-buffer layout, buffers, bookmarks, the state buffers
+//   adsdata_dataset_fields.cpp  field definitions, field reads and writes, new-record images,
+//                          blob streams
+//   adsdata_unsupported.cpp     the members that exist only to fail
+//
+// Record buffer layout (ComputeBufferLayout), areas without gaps:
+//   [0, musRecordSize)                 the engine record image, as AdsGetRecord delivers it
+//   [musRecordSize, musBlobCacheOfs)   the calculated-field area (the base's)
+//   [musBlobCacheOfs, musRecInfoOfs)   one TAdsBlobCache* per blob field, in blob order
+//   [musRecInfoOfs, musBookmarkOfs)    record number (32-bit; -1 for a new record), flag byte
+//   [musBookmarkOfs, musRecBufSize)    the engine bookmark (its first four bytes are the
+//                                      record number)
+//
+// Handles: mlHandle is the table or cursor handle, mlActiveHandle the order (the active index,
+// or mlHandle itself); both kNoAdsHandle while closed. The dataset owns mlHandle from open to
+// close. Every engine answer goes through CheckAceResult except the tolerated codes named at
+// each call.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "ads/adsdata_blobs.h"
+#include "ads/adsdata_field_conversion.h"
+#include "ads/adsdata_fielddefs.h"
+#include "ads/adsdata_link.h"
+#include "ads/adsdata_options.h"
+#include "db/data_source.h"
+#include "db/dataset.h"
+#include "db/index_defs.h"
+#include "varelum_engine.h"
+
+namespace varelum::ads {
+
+// A dataset's handles while it has none.
+inline constexpr ADSHANDLE kNoAdsHandle = 0xFFFFFFFFu;
+
+enum TAdsIndexTypes {
+    ndxNone,
+    ndxIndexName,
+    ndxIndexField,
+    ndxDefault,
+};
+
+enum TAdsSequencedLevel {
+    slStandard,
+    slExact,
+};
+
+// Index-field values in record-image form with a key length per field: the buffers of key
+// search and ranges. A dataset holds six while open.
+struct TAdsKeyBuffer {
+    bool Modified = false;
+    bool Exclusive = false;
+    int FieldCount = 0;
+    std::vector<std::uint8_t> Data;         // one record image
+    std::vector<std::uint16_t> KeyLengths;  // per engine field
+};
+inline constexpr int kAdsKeyBufferCount = 6;
+
+class TAdsDataSet;
+
+// The extra index files a dataset opens with its table: a sorted list without duplicates.
+// While the dataset is open, adding a name opens the file at once and removing names closes
+// them; while it is closed the list only records the names for the next open.
+class TAdsIndexFiles {
+  public:
+    // "TAdsIndexFiles instances require a non-nil owner" without an owner.
+    explicit TAdsIndexFiles(TAdsDataSet* owner);
+
+    // Adds (a duplicate is dropped); returns the position.
+    int Add(const std::string& name);
+    void Delete(int index);
+    void Clear();
+    int Count() const { return static_cast<int>(FNames.size()); }
+    const std::string& operator[](int index) const {
+        return FNames.at(static_cast<std::size_t>(index));
+    }
+    // Position of the name (case-insensitive), or -1.
+    int IndexOf(const std::string& name) const;
+
+  private:
+    TAdsDataSet* mpoOwner;
+    std::vector<std::string> FNames;
+};
+
+class TAdsDataSet : public db::TDataSet, public TAdsDatabaseLink {
+  public:
+    explicit TAdsDataSet(rtl::TComponent* owner = nullptr);
+    ~TAdsDataSet() override;
+
+    bool IsDataSetOpen() const override { return Active(); }
+
+    // --- Engine handles
+    // ---------------------------------------------------------------------------
+
+    ADSHANDLE Handle() const { return mlHandle; }
+    ADSHANDLE ActiveHandle() const { return mlActiveHandle; }
+    // A handle handed in from outside (provider support): the next open adopts it.
+    void SetActiveHandle(ADSHANDLE value) { mlActiveHandle = value; }
+    ADSHANDLE GetAceTableHandle() const { return mlHandle; }
+    ADSHANDLE GetAceOrderHandle() const { return mlActiveHandle; }
+    // The active index, or kNoAdsHandle when the order is the table itself.
+    ADSHANDLE GetAceIndexHandle() const;
+    // AdsGetTableConnection of the handle; 0 when the engine answers 5023.
+    ADSHANDLE GetAceConnectionHandle();
+    // Puts the engine cursor on the active record; returns the engine's position before.
+    ADSHANDLE AdsActiveRecord();
+    // TAdsQuery forgets its statement; nothing here.
+    virtual void InvalidateAceHandles() {}
+
+    // --- Table properties ------------------------------------------------------------------------
+
+    // Refused while open ("Cannot perform this operation on an open dataset", 5121) and when
+    // it differs from the alias's or linked connection's table type ("The table type must
+    // remain identical to the table type associated with the alias.", 5121).
+    void SetTableType(TAdsTableTypes Value) override;
+    // The engine table type used to open: 1 NTX, 2 CDX, 3 ADT, 4 VFP.
+    UNSIGNED16 OpenTableType() const { return musOpenTableType; }
+    // The engine table type of the open handle, as the engine reports it.
+    UNSIGNED16 AceTableType() const { return musAceTableType; }
+    // The engine character type of the open handle: 1 ANSI, 2 OEM.
+    UNSIGNED16 OpenCharType() const { return musOpenCharType; }
+    bool Exclusive() const { return mbExclusive; }
+    bool ReadOnly() const { return mbReadOnly; }
+    bool StoreActive() const { return FbStoreActive; }
+    void SetStoreActive(bool value) { FbStoreActive = value; }
+    TAdsTableOptions& AdsTableOptions() { return *mpoAdsTableOptions; }
+    const TAdsTableOptions& AdsTableOptions() const { return *mpoAdsTableOptions; }
+    TAdsIndexFiles& IndexFiles() { return *mpoIndexFiles; }
+    // The record image length of the open handle.
+    std::uint32_t RecordSize() const { return musRecordSize; }
+    // "11.10.0.30 (ACE m.nnL)" from the engine's version.
+    std::string Version() const;
+    const std::string& InfoStructure() const { return mstrStruct; }
+    void SetInfoStructure(std::string value) { mstrStruct = std::move(value); }
+    // The collation passed to every open and statement: the options' AdsCollation, else the
+    // name of the options' character type.
+    std::string GetEffectiveCollation() const;
+    // The open options and rights the engine reports for the handle.
+    UNSIGNED32 TableOpenOptions() const { return mulTableOptions; }
+    const TACEFieldDefs& ACEFieldDefs() const { return FACEFieldDefs; }
+
+    // --- Order
+    // ------------------------------------------------------------------------------------
+
+    const std::string& IndexName() const { return mstrIndexName; }
+    void SetIndexName(const std::string& value);
+    const std::string& IndexFieldNames() const { return mstrIndexFieldNames; }
+    void SetIndexFieldNames(const std::string& value);
+    // The index definitions, read again from the engine when out of date.
+    db::TIndexDefs& IndexDefs();
+    void UpdateIndexDefs();
+    const std::string& DefaultIndex() const { return mstrDefaultIndex; }
+    TAdsIndexTypes ActiveIndexType() const { return meActiveIndexType; }
+    void UpdateDefaultIndex();
+    void GetIndexNames(std::vector<std::string>& list);
+
+    bool Sequenced() const { return mbIsSequenced; }
+    void SetSequenced(bool value) { mbIsSequenced = value; }
+    TAdsSequencedLevel SequencedLevel() const { return meSeqLevel; }
+    void SetSequencedLevel(TAdsSequencedLevel value) { meSeqLevel = value; }
+    bool Scoped() const { return mbScoped; }
+
+    // --- The framework's questions --------------------------------------------------------------
+
+    int RecordCount() const override;
+    int RecNo() const override;
+    void SetRecNo(int value) override;
+    bool IsSequenced() const override { return mbIsSequenced; }
+    bool CanModify() const override { return mbCanModify && !mbReadOnly; }
+    bool BookmarkValid(const db::TBookmark& bookmark) override;
+    int CompareBookmarks(const db::TBookmark& b1, const db::TBookmark& b2) override;
+    // Copies the active record's image (RecordSize bytes) to buffer; false without one.
+    bool GetCurrentRecord(db::TRecordBuffer buffer) override;
+    std::unique_ptr<db::TStream> CreateBlobStream(db::TField& field,
+                                                  db::TBlobStreamMode mode) override;
+    std::unique_ptr<db::TField> CreateFieldOfType(db::TFieldType type) const override;
+    // Check browse mode, then AdsFlushFileBuffers (its answer is not checked).
+    void FlushBuffers();
+
+    // --- Fields
+    // -----------------------------------------------------------------------------------
+
+    // Makes the memo or blob field of that name a binary blob field ("Table must be
+    // Active.", "Invalid field name for the given table", "Invalid field type to begin with
+    // to change to binary").
+    void ADSSetFieldToBinary(const std::string& strFieldName);
+    std::int32_t AdsBinaryFldLen() const { return mlBinaryFldLen; }
+    void SetAdsBinaryFldLen(std::int32_t value) { mlBinaryFldLen = value; }
+
+    // --- Virtual operations of the layer --------------------------------------------------------
+
+    // The number kept with each buffer: the physical record number, or with Sequenced the
+    // key number (slExact) or the count times the relative key position (slStandard).
+    virtual std::uint32_t CurrentRecordNumber();
+    // The order handle, or kNoAdsHandle when it is the table handle; used by Locate.
+    virtual ADSHANDLE SearchIndexHandle();
+    // Moves a dataset's own default order to the front of a list of index handles.
+    virtual void PromoteDefaultIndex(std::vector<ADSHANDLE>& list, int count);
+    virtual std::int32_t LastAutoincVal() = 0;
+    // The table's engine filter and scope follow the dataset's Filter and scope properties;
+    // the filter and scope support supplies them.
+    virtual void ApplyFilterToEngine() {}
+    virtual void ApplyScopeToEngine() {}
+    virtual void ClearEngineFilter() {}
+    virtual void ClearEngineScope() {}
+    // Only on dictionary connections (TAdsTable); here it fails.
+    virtual void RenameTable(const std::string& NewTableName);
+
+    // --- Members that exist only to fail (EADSDatabaseError 5121)
+    // ---------------------------------
+
+    [[noreturn]] int GetTableLevel() const;
+    [[noreturn]] void SetTableLevel(int value);
+    [[noreturn]] void* GetDBDatabase() const;
+    [[noreturn]] void* GetDBHandle() const;
+    [[noreturn]] void* GetDBLocale() const;
+    [[noreturn]] void* GetDBSession() const;
+    [[noreturn]] void* GetProvider() const;
+    [[noreturn]] std::string GetSessionName() const;
+    [[noreturn]] void SetSessionName(const std::string& value);
+    [[noreturn]] bool GetCacheBlobs() const;
+    [[noreturn]] void SetCacheBlobs(bool value);
+    [[noreturn]] bool GetCachedUpdates() const;
+    [[noreturn]] void SetCachedUpdates(bool value);
+    [[noreturn]] bool GetExpIndex() const;
+    [[noreturn]] void* GetLocale() const;
+    [[noreturn]] void* GetUpdateObject() const;
+    [[noreturn]] void SetUpdateObject(void* value);
+    [[noreturn]] bool GetUpdatesPending() const;
+    [[noreturn]] int GetUpdateRecordSet() const;
+    [[noreturn]] void SetUpdateRecordSet(int value);
+    [[noreturn]] virtual void BatchMove(db::TDataSet* source, int mode);
+    [[noreturn]] void CheckOpen(int status);
+    [[noreturn]] void ApplyUpdates();
+    [[noreturn]] void CancelUpdates();
+    [[noreturn]] void CommitUpdates();
+    [[noreturn]] bool ConstraintsDisabled() const;
+    [[noreturn]] void DisableConstraints();
+    [[noreturn]] void EnableConstraints();
+    [[noreturn]] void FetchAll();
+    [[noreturn]] void GetIndexInfo();
+    [[noreturn]] void RevertRecord();
+    [[noreturn]] int UpdateStatus() const;
+
+    // The layer's own error about this dataset (code 5121).
+    [[noreturn]] void RaiseError(const std::string& text) const;
+    // CheckAceResult about this dataset.
+    void Check(UNSIGNED32 result) const;
+
+  protected:
+    // Opens the engine cursor and returns its handle: a table file (TAdsTable) or an executed
+    // statement (TAdsQuery).
+    virtual ADSHANDLE OpenEngineCursor() = 0;
+
+    // --- Hooks of the dataset base
+    // -----------------------------------------------------------------
+
+    void ActivateCursor() override;
+    bool CursorIsOpen() const override { return mlHandle != kNoAdsHandle; }
+    void DescribeFields() override;
+    void InitFieldDefs() override;
+    void CloseEngineCursor() override;
+    db::TRecordBuffer AllocateRecordBuffer() override;
+    void ReleaseRecordBuffer(db::TRecordBuffer& buffer) override;
+    db::TGetResult FetchRecord(db::TRecordBuffer buffer, db::TGetMode mode, bool doCheck) override;
+    void MoveToFirst() override;
+    void MoveToLast() override;
+    void MoveToBuffer(db::TRecordBuffer buffer) override;
+    void MoveToBookmark(const std::uint8_t* bookmark) override;
+    void ReadBookmarkData(db::TRecordBuffer buffer, std::uint8_t* bookmark) const override;
+    void WriteBookmarkData(db::TRecordBuffer buffer, const std::uint8_t* bookmark) override;
+    db::TBookmarkFlag ReadBookmarkFlag(db::TRecordBuffer buffer) const override;
+    void WriteBookmarkFlag(db::TRecordBuffer buffer, db::TBookmarkFlag flag) override;
+    void PrepareRecordBuffer(db::TRecordBuffer buffer) override;
+    void InitRecordImage(db::TRecordBuffer buffer) override;
+    std::size_t RecordImageSize() const override { return musRecordSize; }
+    void RereadCurrentRecord() override;
+    // Record editing comes with the editing support; until then these refuse clearly.
+    void PostCurrentRecord() override;
+    void DeleteCurrentRecord() override;
+    void AddRecordDirect(db::TRecordBuffer buffer, bool append) override;
+    bool GetFieldData(const db::TField& field, void* out) const override;
+    void WriteFieldValue(db::TField& field, const void* value) override;
+    db::TRecordBuffer StateRecordBuffer() const override;
+
+    // --- Steps for descendants
+    // ---------------------------------------------------------------------
+
+    // Reads the character type and collation the engine reports for handle into
+    // musOpenCharType (and AdsCharType when the table has no collation of its own).
+    void ReadTableCharType(ADSHANDLE handle);
+    // Opens each IndexFiles entry on handle (database path + "\" + entry); on a failure the
+    // handle is closed (its answer ignored) and the error goes on.
+    void OpenIndexFilesOn(ADSHANDLE handle);
+    // The open dataset's index handles for an IndexFiles entry.
+    void OpenIndexFile(const std::string& name);
+    void CloseIndexFile(const std::string& name);
+    // The record number stored in a buffer's record information.
+    std::int32_t BufferRecordNumber(db::TRecordBuffer buffer) const;
+    // The first four bytes of a buffer's bookmark.
+    std::uint32_t BufferBookmarkRecord(db::TRecordBuffer buffer) const;
+    // The blob cache of a buffer for a blob field.
+    TAdsBlobCache* BlobCache(db::TRecordBuffer buffer, int blobIndex) const;
+    // AdsGetRecord, bookmark, memo markers and OEM text into buffer.
+    void ReadRecordImage(db::TRecordBuffer buffer, std::uint32_t capacity, bool withCalcFields);
+    TFieldConversionContext ConversionContext() const;
+    // Marks the index definitions out of date (a property that affects them changed).
+    void InvalidateIndexDefs() { mpoIndexDefs->SetUpdated(false); }
+    // The table handle to read definitions from: mlHandle, or a temporary cursor.
+    ADSHANDLE TemporaryOrOpenHandle(bool& temporary);
+    // Descendants that the linked connection's dictionary concerns.
+    bool HasDictionaryConnection() const;
+    // Whether the table's dictionary default index applies (not to SQL results).
+    virtual bool UsesDefaultIndex() const { return true; }
+    // While the filter and scope support is missing: whether the active index has a scope.
+    bool ActiveIndexHasScope() const { return mbScoped; }
+
+    bool mbExclusive = false;
+    bool mbReadOnly = false;
+    UNSIGNED16 musOpenTableType = kAceTableADT;
+    UNSIGNED16 musAceTableType = 0;
+    UNSIGNED16 musOpenCharType = 0;
+    bool mbCanModify = false;
+    ADSHANDLE mlHandle = kNoAdsHandle;
+    ADSHANDLE mlActiveHandle = kNoAdsHandle;
+    std::string mstrDefaultIndex;
+
+  private:
+    friend class TAdsIndexFiles;
+    friend class TAdsBlobStream;
+
+    void ActivateOrder();
+    ADSHANDLE FindIndexForFields(const std::string& names);
+    void ComputeBufferLayout();
+    db::TGetResult FetchVisibleRecord(db::TRecordBuffer buffer, db::TGetMode mode);
+    void ClearBlobCaches(db::TRecordBuffer buffer);
+    bool IsBlobValueNull(const TACEFieldDef& def, const db::TField& field,
+                         db::TRecordBuffer buffer) const;
+    void DescribeOneField(ADSHANDLE handle, UNSIGNED16 number);
+    void DescribeHandle(ADSHANDLE handle);
+    void ApplyDefaultExpression(const TACEFieldDef& def, db::TField& field,
+                                db::TRecordBuffer buffer);
+    bool ActiveIndexIsSegmentOf(const db::TField& field);
+    std::uint32_t BookmarkLengthOfOrder();
+    void AllocateKeyBuffers();
+    void FreeKeyBuffers();
+
+    TACEFieldDefs FACEFieldDefs;
+    std::vector<std::uint8_t> FOldRecordBuffer;
+    TAdsIndexTypes meActiveIndexType = ndxNone;
+    // Offsets inside a record buffer; 32-bit, since a wide record plus its blob slots and
+    // bookmark can pass 65535 bytes.
+    std::uint32_t musBlobCacheOfs = 0;
+    std::uint32_t musBookmarkOfs = 0;
+    std::string mstrIndexFieldNames;
+    std::unique_ptr<db::TIndexDefs> mpoIndexDefs;
+    std::string mstrIndexName;
+    std::array<std::unique_ptr<TAdsKeyBuffer>, kAdsKeyBufferCount> mapKeyBuffers;
+    TAdsKeyBuffer* mpstKeyBuffer = nullptr;
+    std::string mstrMasterField;
+    std::unique_ptr<db::TMasterDataLink> mpoMasterLink;
+    std::uint32_t musRecBufSize = 0;
+    std::uint32_t musRecInfoOfs = 0;
+    std::uint32_t musRecordSize = 0;
+    UNSIGNED32 mulTableOptions = 0;
+    bool mbScoped = false;
+    std::string mstrScopeEnd;
+    std::string mstrScopeStart;
+    std::string mstrStruct;
+    std::string strBinaryFieldName;
+    std::int32_t mlBinaryFldLen = 0;
+    bool mbIsSequenced = false;
+    UNSIGNED32 mulSavedCRC = 0;
+    std::unique_ptr<TAdsTableOptions> mpoAdsTableOptions;
+    std::unique_ptr<TAdsIndexFiles> mpoIndexFiles;
+    // Index handles opened for each IndexFiles entry while open.
+    std::vector<std::pair<std::string, std::vector<ADSHANDLE>>> FOpenIndexFiles;
+    bool FbStoreActive = true;
+    TAdsSequencedLevel meSeqLevel = slStandard;
+    // The engine services of the conversions, on mlHandle.
+    mutable TAceRecordImageEngine FImageEngine;
+};
+
+}  // namespace varelum::ads
