@@ -1,4 +1,7 @@
 // Navigation at both ends and over deleted records, bookmarks, pack and zap, and editing.
+#include <atomic>
+#include <thread>
+
 #include "engine_test_support.h"
 
 namespace varelum::engine::testing {
@@ -233,6 +236,58 @@ TEST_F(Navigation, EditingWritesOnMoveCancelsAndRefreshes) {
     EXPECT_EQ(before, after);
     EXPECT_NE(before, pending_crc);
     EXPECT_ADS_OK(AdsWriteRecord(table_));
+}
+
+TEST_F(Navigation, AnotherHandleSeesAChangeOnceItIsWritten) {
+    fill(2);
+    ADSHANDLE reader = 0;
+    ASSERT_ADS_OK(open("Nav", &reader));
+    ASSERT_ADS_OK(AdsGotoRecord(reader, 1));
+    EXPECT_EQ("r1", text(reader, "Name", VE_TRIM_RIGHT));
+    ASSERT_ADS_OK(AdsGotoRecord(table_, 1));
+    ASSERT_ADS_OK(AdsSetField(table_, u8("Name"), u8("pending"), 7));
+    EXPECT_EQ("r1", text(reader, "Name", VE_TRIM_RIGHT));
+    ASSERT_ADS_OK(AdsWriteRecord(table_));
+    EXPECT_EQ("pending", text(reader, "Name", VE_TRIM_RIGHT));
+    append_row(table_, {{"Name", "third"}});
+    ASSERT_ADS_OK(AdsGotoBottom(reader));
+    EXPECT_EQ(3u, recno(reader));
+    AdsCloseTable(reader);
+}
+
+TEST_F(Navigation, ThreadsAppendThroughTheirOwnHandlesAtOnce) {
+    constexpr int kThreads = 4;
+    constexpr int kRows = 50;
+    std::vector<std::thread> threads;
+    std::atomic<int> failures{0};
+    for (int t = 0; t < kThreads; ++t) {
+        threads.emplace_back([&, t] {
+            ADSHANDLE mine = 0;
+            if (open("Nav", &mine) != VE_SUCCESS) {
+                ++failures;
+                return;
+            }
+            for (int i = 0; i < kRows; ++i) {
+                std::string name = std::to_string(t) + "-" + std::to_string(i);
+                if (AdsAppendRecord(mine) != 0 ||
+                    AdsSetField(mine, u8("Name"), u8(name), static_cast<UNSIGNED32>(name.size())) ||
+                    AdsWriteRecord(mine) != 0) {
+                    ++failures;
+                }
+            }
+            AdsCloseTable(mine);
+        });
+    }
+    for (auto& thread : threads) {
+        thread.join();
+    }
+    EXPECT_EQ(0, failures.load());
+    EXPECT_EQ(static_cast<UNSIGNED32>(kThreads * kRows), count());
+    std::vector<UNSIGNED32> expected(kThreads * kRows);
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+        expected[i] = static_cast<UNSIGNED32>(i + 1);
+    }
+    EXPECT_EQ(expected, walk());
 }
 
 TEST_F(Navigation, EmptyRecordImagesHaveEveryFieldNull) {

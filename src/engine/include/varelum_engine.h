@@ -184,7 +184,8 @@ typedef uint16_t WCHAR;
 
 #define VE_SUCCESS 0u
 #define VE_BUFFER_TOO_SMALL 5005u   /* the value did not fit; the length tells what it needs */
-#define VE_INDEX_NOT_OPEN 5016u     /* the named index is not open */
+#define VE_INDEX_NOT_OPEN 5016u     /* the named index is not open (or does not exist) */
+#define VE_NOT_APPLICABLE 5017u     /* the question does not apply (a table handle is no index) */
 #define VE_RECORD_NOT_FOUND 5022u   /* no record with that number or bookmark; now at EOF */
 #define VE_NO_CONNECTION 5023u      /* the object has no connection */
 #define VE_NO_COLLATION 5025u       /* the table has no collation of its own */
@@ -231,9 +232,18 @@ typedef uint16_t WCHAR;
 #define VE_FIELD_TYPE_MISMATCH 6032u      /* the call does not apply to this field's type */
 #define VE_VALUE_NOT_CONVERTIBLE 6033u    /* the value is no number, date or time of this field */
 #define VE_VALUE_OUT_OF_RANGE 6034u       /* the value does not fit the field */
-#define VE_FIELD_READ_ONLY 6035u   /* the engine maintains this field (AutoInc, RowVersion) */
+#define VE_FIELD_READ_ONLY 6035u          /* the engine assigns this field (AutoInc) */
 #define VE_NOT_EXCLUSIVE 6040u     /* the operation needs the table used by this handle only */
 #define VE_NO_PENDING_APPEND 6041u /* reserved */
+#define VE_INVALID_EXPRESSION 6050u /* the expression does not compile; the text gives the position */
+#define VE_EXPRESSION_FAILED 6051u  /* evaluating failed (division by zero, text too long) */
+#define VE_UNKNOWN_COLLATION 6052u  /* no collation of that name */
+#define VE_INDEX_FILE_NOT_FOUND 6060u /* no index file of that name belongs to the table */
+#define VE_INDEX_EXISTS 6061u         /* the table has an index tag of that name already */
+#define VE_KEY_TOO_LONG 6062u         /* the index key would take more than 480 bytes */
+#define VE_DUPLICATE_KEY 6063u        /* a unique index has that key already; nothing changed */
+#define VE_INVALID_KEY 6064u          /* a key, key text or key type that the index cannot take */
+#define VE_TOO_MANY_INDEXES 6065u     /* the table file holds as many index tags as it can */
 
 /* ---- Errors ------------------------------------------------------------------------------ */
 
@@ -459,9 +469,10 @@ VE_API UNSIGNED32 AdsGotoBookmark60(ADSHANDLE hObj, const UNSIGNED8* pucBookmark
  * second's. */
 VE_API UNSIGNED32 AdsCompareBookmarks(const UNSIGNED8* pucBookmark1, const UNSIGNED8* pucBookmark2,
                                       SIGNED32* plResult);
-/* Copies the current record image (with the handle's pending changes) into pucRec; VE_BUFFER_
- * TOO_SMALL when *pulLen is below the record length. Memo fields hold 0xFFFFFFFF when they
- * have a value, 0 when null. */
+/* Copies the current record image (with the handle's pending changes) into pucRec;
+ * VE_BUFFER_TOO_SMALL when *pulLen is below the record length. Memo fields hold 0xFFFFFFFF
+ * (then the value's CRC-32) when they have a value, 0 when null. On a pending append this fixes
+ * its record number and AutoInc value. docs/table-format.md gives the image field by field. */
 VE_API UNSIGNED32 AdsGetRecord(ADSHANDLE hTable, UNSIGNED8* pucRec, UNSIGNED32* pulLen);
 /* Fills pucBuf (ulLen bytes, at most the record length) with the empty record image: every
  * field null. */
@@ -486,7 +497,8 @@ VE_API UNSIGNED32 AdsGetRecordCRC(ADSHANDLE hTable, UNSIGNED32* pulCRC, UNSIGNED
  * trim option is given; a null field reads as empty text, 0, or false. */
 
 /* The value as 8-bit text: text types as stored (OEM tables translated), numbers in decimal,
- * dates in the date format, times "HH:MM:SS", timestamps date and time, logicals "T"/"F",
+ * dates in the date format, times "HH:MM:SS[.mmm]", timestamps the date, a blank and
+ * "HH:MM:SS.mmm", logicals "T"/"F",
  * memos their text, binary values their bytes. usOption: VE_TRIM_.... */
 VE_API UNSIGNED32 AdsGetField(ADSHANDLE hTable, const UNSIGNED8* pucFldName, UNSIGNED8* pucBuf,
                               UNSIGNED32* pulLen, UNSIGNED16 usOption);
@@ -516,7 +528,7 @@ VE_API UNSIGNED32 AdsGetMilliseconds(ADSHANDLE hTable, const UNSIGNED8* pucFldNa
 /* Date in the date format (empty when null). */
 VE_API UNSIGNED32 AdsGetDate(ADSHANDLE hTable, const UNSIGNED8* pucFldName, UNSIGNED8* pucBuf,
                              UNSIGNED16* pusLen);
-/* Time as "HH:MM:SS" (empty when null). */
+/* Time as "HH:MM:SS", with ".mmm" when the milliseconds are not 0 (empty when null). */
 VE_API UNSIGNED32 AdsGetTime(ADSHANDLE hTable, const UNSIGNED8* pucFldName, UNSIGNED8* pucBuf,
                              UNSIGNED16* pusLen);
 /* Empty: null, or a text, memo or binary value of no characters or only blanks. */
@@ -538,8 +550,10 @@ VE_API UNSIGNED32 AdsGetBinaryLength(ADSHANDLE hTable, const UNSIGNED8* pucFldNa
 /* Setters change the handle's record buffer (the current record or a pending append). The
  * first change of an existing record locks it for this connection unless it holds that lock
  * or the table lock already (VE_LOCK_REFUSED when another user holds it); the write releases
- * such an implicit lock. A read-only handle answers VE_READ_ONLY. AutoInc and RowVersion fields
- * answer VE_FIELD_READ_ONLY. Text longer than its field is cut. */
+ * such an implicit lock. A read-only handle answers VE_READ_ONLY. AutoInc fields answer
+ * VE_FIELD_READ_ONLY; values set for RowVersion and ModTime fields are replaced by the
+ * engine's own at the write. Text longer than its field is cut. A value the field cannot
+ * take changes nothing and takes no lock. */
 
 /* The value from 8-bit text (ulLen bytes), converted by the field's type: numbers parsed
  * ("." as decimal point; VE_VALUE_NOT_CONVERTIBLE when it is no number, VE_VALUE_OUT_OF_RANGE

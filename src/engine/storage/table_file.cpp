@@ -7,6 +7,7 @@
 #include <unistd.h>
 #include <zlib.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -64,6 +65,9 @@ MDB_env* open_env(const std::string& path) {
         }
         check_mdb(rc, "open", path);
     }
+    // Reader slots of processes that died while reading would pin old pages for ever.
+    int dead = 0;
+    mdb_reader_check(env, &dead);
     return env;
 }
 
@@ -165,10 +169,31 @@ Registry& registry() {
     return *instance;
 }
 
+std::atomic<TableFile::OpenHook> open_hook{nullptr};
+
 }  // namespace
 
 WriteContext::WriteContext(TableFile& file) : file_(file), txn_(file.env(), file.path()) {
     counters_ = file.read_counters(txn_.get());
+}
+
+WriteContext::~WriteContext() {
+    for (const auto& observer : file_.observers()) {
+        observer->write_ended(committed_);
+    }
+}
+
+void WriteContext::require_format_version(std::uint32_t version) {
+    MDB_val key = text_val(kHeaderKey);
+    MDB_val value;
+    check_mdb(mdb_get(txn_.get(), file_.meta_db(), &key, &value), "read", file_.path());
+    std::string header(static_cast<const char*>(value.mv_data), value.mv_size);
+    if (header.size() < 12 || load_le<std::uint32_t>(reinterpret_cast<const std::uint8_t*>(
+                                  header.data() + 8)) >= version) {
+        return;
+    }
+    std::memcpy(header.data() + 8, &version, sizeof version);
+    put(txn_.get(), file_.meta_db(), text_val(kHeaderKey), header, file_.path());
 }
 
 void WriteContext::put_record(std::uint32_t recno, std::uint8_t status, const std::uint8_t* image) {
@@ -238,6 +263,7 @@ void WriteContext::commit() {
     put(txn_.get(), file_.meta_db(), text_val(kCountersKey), encode_counters(counters_),
         file_.path());
     txn_.commit();
+    committed_ = true;
 }
 
 void TableFile::create(const std::string& path, const TableSchema& schema,
@@ -310,6 +336,9 @@ std::shared_ptr<TableFile> TableFile::open(const std::string& path) {
     MDB_env* env = open_env(path);
     std::shared_ptr<TableFile> file(new TableFile(path, env));
     file->load();
+    if (OpenHook hook = open_hook.load()) {
+        hook(*file);
+    }
     reg.files[key] = file;
     return file;
 }
@@ -449,6 +478,10 @@ void TableFile::add_observer(std::shared_ptr<WriteObserver> observer) {
     observers_.push_back(std::move(observer));
 }
 
+void TableFile::set_open_hook(OpenHook hook) {
+    open_hook.store(hook);
+}
+
 void TableFile::add_open_handle(bool exclusive) {
     std::lock_guard guard(open_mutex_);
     if (exclusive_ || (exclusive && open_handles_ > 0)) {
@@ -480,7 +513,7 @@ void TableFile::zap() {
     write.counters().next_record = 1;
     write.counters().deleted_records = 0;
     for (const auto& observer : observers_) {
-        observer->table_rebuilt(write);
+        observer->table_rebuilt(write, {});
     }
     write.commit();
 }
@@ -532,7 +565,7 @@ void TableFile::pack() {
     write.counters().next_record = static_cast<std::uint32_t>(live.size() + 1);
     write.counters().deleted_records = 0;
     for (const auto& observer : observers_) {
-        observer->table_rebuilt(write);
+        observer->table_rebuilt(write, live);
     }
     write.commit();
 }
@@ -661,6 +694,9 @@ bool TableFile::check(bool with_memos, std::string& report) const {
                         ": marked as having a memo that is missing");
             }
         }
+    }
+    for (const auto& observer : observers_) {
+        observer->check(txn.get(), problem);
     }
     txn.close();
     return problems == 0;
