@@ -7,6 +7,7 @@
 
 #include <QApplication>
 #include <QDialog>
+#include <QTest>
 #include <QTimer>
 #include <QWidget>
 
@@ -36,6 +37,8 @@ inline void WhenModalShown(std::function<void(QWidget&)> script) {
         }
         poll->stop();
         poll->deleteLater();
+        // Keys and shortcuts go to the active window only, as on a desktop.
+        EXPECT_TRUE(QTest::qWaitForWindowActive(modal));
         script(*modal);
     });
     poll->start();

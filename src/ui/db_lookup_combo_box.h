@@ -1,0 +1,95 @@
+// TDBLookupComboBox: a drop-down list of the rows of a dataset (the list source's), that edits
+// nothing: it has a key value, the value of its key field in the chosen row, and shows that
+// row's list field.
+//
+// - Closed, it shows the list field of the row whose key field holds the key value (its text);
+//   dropped down, the list field of every row, in the dataset's order.
+// - Picking a row (by mouse, arrow keys, typing the start of a text, which searches the list
+//   incrementally, or the mouse wheel) sets the key value to that row's, makes it the dataset's
+//   active record, updates the text and raises OnClick.
+// - While the list is dropped down the dataset follows the highlighted row, and returns to the
+//   key value's row when the list closes without a pick.
+// - A null key value shows nothing; so does a closed dataset, whose list is empty.
+//
+// The list's texts are read anew after the dataset reports a change, once the event that
+// caused it has been handled; the text of the key value is known at once.
+#pragma once
+
+#include <QComboBox>
+#include <QTimer>
+
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "rtl/variant.h"
+#include "ui/dataset_snapshot.h"
+
+namespace varelum::db {
+class TDataSource;
+}
+
+namespace varelum::ui {
+
+class TDBLookupComboBox final : public QComboBox {
+  public:
+    explicit TDBLookupComboBox(QWidget* parent = nullptr);
+    ~TDBLookupComboBox() override;
+
+    // The data source whose dataset is listed; the source must outlive the control or be unset
+    // first (a source that goes away unsets itself).
+    db::TDataSource* ListSource() const;
+    void SetListSource(db::TDataSource* source);
+    // The field whose value is the key value, and the field the list shows.
+    const std::string& KeyField() const { return FKeyField; }
+    void SetKeyField(std::string name);
+    const std::string& ListField() const { return FListField; }
+    void SetListField(std::string name);
+
+    // Setting the key value looks its row up, which makes that row the dataset's active record,
+    // and shows its list field; a null value shows nothing.
+    const rtl::Variant& KeyValue() const { return FKeyValue; }
+    void SetKeyValue(const rtl::Variant& value);
+
+    // The list field's text of the key value's row, as the dataset presents the field; empty
+    // while the key value is null, names no row or the dataset is closed.
+    const std::string& Text() const { return FText; }
+
+    // Raised after the user picked a row.
+    std::function<void()> OnClick;
+
+    // Reads the list again at once instead of after the current event.
+    void RefreshNow();
+
+    void showPopup() override;
+    void hidePopup() override;
+
+  private:
+    class Link;
+    friend class Link;
+
+    void ListActiveChanged();
+    void ListDataChanged();
+    void RefreshList();
+    void KeyValueChanged();
+    void ShowKeyRow();
+    void Pick(int row);
+    void FollowHighlight(int row);
+    void ReturnToKeyRow();
+    // The listed dataset while it is open and browsing, else none.
+    db::TDataSet* BrowsingDataSet() const;
+
+    std::unique_ptr<Link> FLink;
+    std::string FKeyField;
+    std::string FListField;
+    rtl::Variant FKeyValue = rtl::Variant::Null();
+    std::string FText;
+    TDataSetSnapshot FList;
+    QTimer FRefreshTimer;
+    // Set while the control itself moves the dataset, so that it ignores the notices it causes.
+    bool FReading = false;
+    bool FPopupOpen = false;
+    bool FReturnPending = false;
+};
+
+}  // namespace varelum::ui
