@@ -6,6 +6,7 @@
 // the storage library under the engine trusts its pages: a page of garbage in the middle of a
 // file can crash the process that reads it. The child's crash is then a finding of the check
 // ("damaged"), never a crash of the tool.
+#include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -91,6 +92,13 @@ Finding check_in_child(const std::filesystem::path& path) {
     }
     if (child == 0) {
         ::close(fds[0]);
+        // The child speaks through the pipe only; whatever a crash would print (a sanitizer's
+        // report) must not break the tool's one-line messages.
+        const int null = ::open("/dev/null", O_WRONLY);
+        if (null >= 0) {
+            ::dup2(null, STDERR_FILENO);
+            ::close(null);
+        }
         Finding finding = check_here(path);
         write_all(fds[1], static_cast<char>(finding.verdict) + finding.text);
         ::close(fds[1]);
@@ -113,12 +121,14 @@ Finding check_in_child(const std::filesystem::path& path) {
     int status = 0;
     while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
     }
-    if (WIFSIGNALED(status)) {
-        return {Verdict::Damaged, path.string() + ": reading the file crashed the engine (" +
-                                      std::string(strsignal(WTERMSIG(status))) + ")\n"};
-    }
     if (message.empty()) {
-        return {Verdict::Failed, "the check of " + path.string() + " ended without a result"};
+        // The child always reports unless the engine brought it down (a crash, or a sanitizer
+        // stopping it at a bad read): the file is damaged beyond what the check can describe.
+        const std::string how = WIFSIGNALED(status)
+                                    ? std::string(strsignal(WTERMSIG(status)))
+                                    : "exit status " + std::to_string(WEXITSTATUS(status));
+        return {Verdict::Damaged,
+                path.string() + ": reading the file crashed the engine (" + how + ")\n"};
     }
     return {static_cast<Verdict>(message[0]), message.substr(1)};
 }
