@@ -276,14 +276,16 @@ std::string context_of(const Table& table, const FieldInfo& field) {
     return "cannot read field " + field.name + " of " + display_name(table.path());
 }
 
-// The value as UTF-16 text, trimmed as asked.
-std::u16string read_wide(const Table& table, const FieldInfo& field, UNSIGNED16 trim) {
-    std::u16string text(256, u'\0');
+// Calls get(buffer, &length) with a buffer that grows until the value fits; get is an engine
+// getter with the in/out length convention (VE_BUFFER_TOO_SMALL and the length needed).
+template <typename Text, typename Get>
+Text read_growing(const Table& table, const FieldInfo& field, Get get) {
+    Text text(256, typename Text::value_type{});
     while (true) {
         auto length = static_cast<UNSIGNED32>(text.size());
-        UNSIGNED32 code = AdsGetFieldW(table.handle(), field.id(), text.data(), &length, trim);
+        const UNSIGNED32 code = get(text.data(), &length);
         if (code == VE_BUFFER_TOO_SMALL && length >= text.size()) {
-            text.assign(static_cast<std::size_t>(length) + 1, u'\0');
+            text.assign(static_cast<std::size_t>(length) + 1, typename Text::value_type{});
             continue;
         }
         check(code, context_of(table, field));
@@ -292,21 +294,19 @@ std::u16string read_wide(const Table& table, const FieldInfo& field, UNSIGNED16 
     }
 }
 
+// The value as UTF-16 text, trimmed as asked.
+std::u16string read_wide(const Table& table, const FieldInfo& field, UNSIGNED16 trim) {
+    return read_growing<std::u16string>(table, field, [&](WCHAR* buffer, UNSIGNED32* length) {
+        return AdsGetFieldW(table.handle(), field.id(), buffer, length, trim);
+    });
+}
+
 // The value as the engine's 8-bit text (or bytes, for Raw and VarBinaryFox).
 std::string read_bytes(const Table& table, const FieldInfo& field, UNSIGNED16 trim) {
-    std::string text(256, '\0');
-    while (true) {
-        auto length = static_cast<UNSIGNED32>(text.size());
-        UNSIGNED32 code = AdsGetField(table.handle(), field.id(),
-                                      reinterpret_cast<UNSIGNED8*>(text.data()), &length, trim);
-        if (code == VE_BUFFER_TOO_SMALL && length >= text.size()) {
-            text.assign(static_cast<std::size_t>(length) + 1, '\0');
-            continue;
-        }
-        check(code, context_of(table, field));
-        text.resize(length);
-        return text;
-    }
+    return read_growing<std::string>(table, field, [&](char* buffer, UNSIGNED32* length) {
+        return AdsGetField(table.handle(), field.id(), reinterpret_cast<UNSIGNED8*>(buffer), length,
+                           trim);
+    });
 }
 
 std::string read_binary(const Table& table, const FieldInfo& field) {

@@ -72,13 +72,14 @@ int run_info(const Arguments& arguments) {
               << padded("Type", 12) << "  " << right("Length", 6) << "  Decimals\n";
     std::string definition;
     for (const FieldInfo& field : table.fields()) {
-        std::cout << "  " << right(std::to_string(field.number), 3) << "  "
-                  << padded(field.name, name_width) << "  " << padded(type_name(field.type), 12)
-                  << "  " << right(shows_length(field.type) ? std::to_string(field.length) : "", 6);
+        std::string row = "  " + right(std::to_string(field.number), 3) + "  " +
+                          padded(field.name, name_width) + "  " +
+                          padded(type_name(field.type), 12) + "  " +
+                          right(shows_length(field.type) ? std::to_string(field.length) : "", 6);
         if (definition_has_decimals(field.type)) {
-            std::cout << "  " << right(std::to_string(field.decimals), 8);
+            row += "  " + right(std::to_string(field.decimals), 8);
         }
-        std::cout << "\n";
+        std::cout << row.substr(0, row.find_last_not_of(' ') + 1) << "\n";
         definition += field_definition(field);
     }
     std::cout << "Definition: " << definition << "\n";
