@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QFontInfo>
 #include <QLabel>
 #include <QStatusBar>
 
@@ -33,7 +34,7 @@ TEST_F(ConferenciaEstoqueWindowTest, IsLaidOutAsDesigned) {
     EXPECT_EQ(Window->Label3()->text(), QStringLiteral("Código do Produto"));
     EXPECT_EQ(Window->Label3()->geometry(), QRect(185, 13, 180, 13));
     EXPECT_EQ(Window->Edit1()->geometry(), QRect(185, 27, 180, 22));
-    EXPECT_TRUE(Window->Edit1()->font().fixedPitch());
+    EXPECT_TRUE(QFontInfo(Window->Edit1()->font()).fixedPitch());
     EXPECT_FALSE(Window->Edit1()->isEnabled());
     EXPECT_EQ(Window->Label2()->pos(), QPoint(15, 51));
     EXPECT_TRUE(Window->Label2()->font().bold());
@@ -67,6 +68,31 @@ TEST_F(ConferenciaEstoqueWindowTest, IsLaidOutAsDesigned) {
                   QStringLiteral("Cód. Grupo"));
         EXPECT_EQ(grid->editTriggers(), QAbstractItemView::NoEditTriggers);
     }
+}
+
+TEST_F(ConferenciaEstoqueWindowTest, ComesUpInItsNormalStateAndCannotBeMaximized) {
+    TConferenciaEstoqueWindow maximized(Store, Boxes, "Varelum", [] {});
+    maximized.setWindowState(Qt::WindowMaximized);
+    maximized.show();
+    EXPECT_FALSE(maximized.windowState() & Qt::WindowMaximized);
+    EXPECT_EQ(maximized.size(), QSize(564, 426));
+
+    Window->setWindowState(Qt::WindowMaximized);
+    Settle();
+    EXPECT_FALSE(Window->windowState() & Qt::WindowMaximized);
+}
+
+TEST_F(ConferenciaEstoqueWindowTest, TabMovesBetweenChooserCodeFieldAndGridsButNotTheButton) {
+    OpenCount(QStringLiteral("SENHA1"));
+    Window->DBLookupComboBox1()->setFocus();
+    const std::vector<QWidget*> order{Window->Edit1(), Window->DBGrid1(), Window->DBGrid2(),
+                                      Window->DBLookupComboBox1()};
+    for (QWidget* next : order) {
+        Press(Qt::Key_Tab);
+        EXPECT_EQ(QApplication::focusWidget(), next);
+    }
+    QTest::mouseClick(Window->SpeedButton1(), Qt::LeftButton);
+    EXPECT_EQ(QApplication::focusWidget(), Window->DBLookupComboBox1());
 }
 
 TEST_F(ConferenciaEstoqueWindowTest, ShowsTheProductsAfterTheFirstShowingButReadsNothing) {

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QFontInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -33,7 +34,7 @@ TEST(SenhaAcessoWindowTest, HasItsCaptionControlsAndNoTitleBarButtons) {
     EXPECT_EQ(dialog.Label1()->pos(), QPoint(14, 25));
     EXPECT_EQ(dialog.Edit1()->geometry(), QRect(54, 17, 120, 22));
     EXPECT_EQ(dialog.Edit1()->echoMode(), QLineEdit::Password);
-    EXPECT_TRUE(dialog.Edit1()->font().fixedPitch());
+    EXPECT_TRUE(QFontInfo(dialog.Edit1()->font()).fixedPitch());
     EXPECT_EQ(dialog.BitBtn1()->text(), QStringLiteral("&OK"));
     EXPECT_EQ(dialog.BitBtn1()->geometry(), QRect(96, 47, 75, 25));
     EXPECT_FALSE(dialog.BitBtn1()->icon().isNull());
