@@ -128,6 +128,28 @@ TEST_F(Processes, LocksBelongToTheConnectionNotTheProcess) {
     AdsDisconnect(other_connection);
 }
 
+TEST_F(Processes, AChangeLocksItsRecordUntilItIsWritten) {
+    ADSHANDLE table = create("Shared", "Name,Char,10;");
+    append_row(table, {{"Name", "one"}});
+    ADSHANDLE other_connection = 0, other_table = 0;
+    ASSERT_ADS_OK(AdsConnect(u8(dir_.path()), &other_connection));
+    ASSERT_ADS_OK(open("Shared", &other_table, 0, other_connection));
+    ASSERT_ADS_OK(AdsGotoRecord(table, 1));
+    ASSERT_ADS_OK(AdsSetField(table, u8("Name"), u8("two"), 3));
+    EXPECT_EQ(VE_LOCK_REFUSED, AdsLockRecord(other_table, 1));
+    ASSERT_ADS_OK(AdsGotoRecord(other_table, 1));
+    EXPECT_EQ(VE_LOCK_REFUSED, AdsSetField(other_table, u8("Name"), u8("three"), 5));
+    ASSERT_ADS_OK(AdsWriteRecord(table));
+    EXPECT_ADS_OK(AdsSetField(other_table, u8("Name"), u8("three"), 5));
+    EXPECT_EQ(VE_LOCK_REFUSED, AdsSetField(table, u8("Name"), u8("four"), 4));
+    EXPECT_ADS_OK(AdsCancelUpdate(other_table));
+    EXPECT_ADS_OK(AdsSetField(table, u8("Name"), u8("four"), 4));
+    EXPECT_ADS_OK(AdsWriteRecord(table));
+    EXPECT_EQ("four", text(other_table, "Name", VE_TRIM_RIGHT));
+    AdsCloseTable(table);
+    AdsDisconnect(other_connection);
+}
+
 TEST_F(Processes, AppendsFromTwoProcessesInterleaveWithoutLossOrDuplicates) {
     ADSHANDLE table = create("Log", "Id,AutoInc;Who,Char,1;Seq,Integer;");
     AdsCloseTable(table);
