@@ -90,6 +90,7 @@ TEST_F(ImportExportTest, ABadRowStopsTheImportAtItsLineAndKeepsTheRowsBefore) {
         {"Łx,1,,", "field Name: \"Łx\" has characters that Windows-1252 cannot hold"},
         {"x,1,2024-02-30,", "field Born: \"2024-02-30\" is not a date (YYYY-MM-DD)"},
         {"x,1,,maybe", "field Ok: \"maybe\" is not a logical value"},
+        {"Jo\xE3o,1,,", "field Name: \"Jo?o\" is not UTF-8 text (save the CSV file as UTF-8)"},
         {"x,1,,,extra", "5 values, but the header has 4"},
         {"x,1", "2 values, but the header has 4"},
         {"\"x,1,,", "a quoted value is never closed"},

@@ -18,8 +18,24 @@ namespace varelum::store {
 
 namespace {
 
+// A cell as a message quotes it: valid UTF-8 (other bytes become "?") and not too long.
+std::string quoted_for_message(std::string_view cell) {
+    constexpr std::size_t kMostShown = 40;
+    std::string text(cell);
+    if (!rtl::IsValidUtf8(text)) {
+        for (char& c : text) {
+            c = static_cast<unsigned char>(c) >= 0x80 ? '?' : c;
+        }
+    }
+    std::u16string wide = rtl::Utf8ToUtf16(text);
+    if (wide.size() > kMostShown) {
+        text = rtl::Utf16ToUtf8(wide.substr(0, kMostShown)) + "...";
+    }
+    return "\"" + text + "\"";
+}
+
 [[noreturn]] void refuse(std::string_view cell, const std::string& why) {
-    throw StoreError("\"" + std::string(cell) + "\" " + why);
+    throw StoreError(quoted_for_message(cell) + " " + why);
 }
 
 // Engine refusals of a value carry the engine's text as the reason.
@@ -67,7 +83,7 @@ std::string two_digits(int value) {
 void set_text(const Table& table, const FieldInfo& field, std::string_view cell,
               UNSIGNED16 code_page) {
     if (!rtl::IsValidUtf8(cell)) {
-        refuse(cell, "is not UTF-8 text");
+        refuse(cell, "is not UTF-8 text (save the CSV file as UTF-8)");
     }
     std::u16string wide = rtl::Utf8ToUtf16(cell);
     std::size_t length = wide.size();
