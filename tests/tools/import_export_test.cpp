@@ -53,6 +53,28 @@ TEST_F(ImportExportTest, ExportAfterImportGivesBackTheSameCsv) {
     }
 }
 
+TEST_F(ImportExportTest, LargeMemoAndBinaryValuesRoundTrip) {
+    ok({"create", "big", "Note,Memo;Blob,Binary;Wide,NMemo;"});
+    std::string note;
+    while (note.size() < 3 * 1024 * 1024) {
+        note += "Cód. Grupo \"çà\", linha " + std::to_string(note.size()) + "\r\n";
+    }
+    std::string blob;
+    for (int i = 0; i < 256 * 1024; ++i) {
+        blob += "0123456789abcdef"[(i * 7) % 16];
+        blob += "0123456789abcdef"[i % 16];
+    }
+    std::string quoted;
+    for (char c : note) {
+        quoted += c == '"' ? "\"\"" : std::string(1, c);
+    }
+    const std::string csv = "Note,Blob,Wide\r\n\"" + quoted + "\"," + blob + ",日本語\r\n";
+    write_file(file("in.csv"), csv);
+    ok({"import", "big", "in.csv"});
+    ok({"export", "big", "out.csv"});
+    EXPECT_TRUE(csv == read_file(file("out.csv")));
+}
+
 TEST_F(ImportExportTest, ImportTakesLineFeedsAByteOrderMarkAndHeadersInAnyOrderAndCase) {
     ok({"create", "t", "Name,Char,10;Born,Date;Qty,Integer;"});
     write_file(file("in.csv"), "\xEF\xBB\xBF born , NAME\n2020-01-05,Zé\n\n1999-12-31,\"a\nb\"\n");
