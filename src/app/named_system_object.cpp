@@ -1,0 +1,100 @@
+// Named system objects as abstract-namespace Unix domain sockets: bind() is the kernel's atomic
+// first-creator-wins test, and EADDRINUSE its "already exists".
+#include "app/named_system_object.h"
+
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstddef>
+#include <cstring>
+
+namespace varelum::app {
+
+namespace {
+
+static_assert(sizeof(sockaddr_un::sun_path) == MaxAbstractNameLength + 1);
+
+// FNV-1a: small, stable across processes and builds, which is all a name digest needs here.
+std::uint64_t NameHash(std::string_view name) noexcept {
+    std::uint64_t hash = 0xcbf29ce484222325ull;
+    for (const char byte : name) {
+        hash ^= static_cast<unsigned char>(byte);
+        hash *= 0x100000001b3ull;
+    }
+    return hash;
+}
+
+}  // namespace
+
+TSystemHandle& TSystemHandle::operator=(TSystemHandle&& other) noexcept {
+    if (this != &other) {
+        Close();
+        FDescriptor = other.Release();
+    }
+    return *this;
+}
+
+void TSystemHandle::Close() noexcept {
+    if (FDescriptor >= 0) {
+        // The descriptor is gone whatever close() answers (even EINTR on Linux), so there is
+        // nothing to retry.
+        ::close(FDescriptor);
+        FDescriptor = -1;
+    }
+}
+
+int TSystemHandle::Release() noexcept {
+    const int descriptor = FDescriptor;
+    FDescriptor = -1;
+    return descriptor;
+}
+
+std::string SystemObjectAddress(std::string_view name) {
+    if (name.size() <= MaxAbstractNameLength) {
+        return std::string(name);
+    }
+    static constexpr std::size_t DigestLength = 1 + 16;  // "~" and sixteen hex digits
+    static constexpr char Hex[] = "0123456789abcdef";
+    std::string address(name.substr(0, MaxAbstractNameLength - DigestLength));
+    address += '~';
+    const std::uint64_t hash = NameHash(name);
+    for (int shift = 60; shift >= 0; shift -= 4) {
+        address += Hex[(hash >> shift) & 0xf];
+    }
+    return address;
+}
+
+TNamedObjectResult CreateNamedSystemObject(std::string_view name) {
+    TNamedObjectResult result;
+    const int descriptor = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (descriptor < 0) {
+        result.LastError = static_cast<std::uint32_t>(errno);
+        return result;
+    }
+    result.Handle = TSystemHandle(descriptor);
+
+    const std::string address = SystemObjectAddress(name);
+    sockaddr_un socketAddress{};
+    socketAddress.sun_family = AF_UNIX;
+    // The leading zero byte puts the name in the abstract namespace: no file, no permissions,
+    // and the kernel forgets it with the socket.
+    std::memcpy(socketAddress.sun_path + 1, address.data(), address.size());
+    const auto addressLength =
+        static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + 1 + address.size());
+
+    if (::bind(result.Handle.Descriptor(), reinterpret_cast<const sockaddr*>(&socketAddress),
+               addressLength) == 0) {
+        result.LastError = 0;
+    } else if (errno == EADDRINUSE) {
+        // Like the semaphore it stands in for, the caller gets a handle to close.
+        result.LastError = ErrorAlreadyExists;
+    } else {
+        result.LastError = static_cast<std::uint32_t>(errno);
+        result.Handle.Close();
+    }
+    return result;
+}
+
+}  // namespace varelum::app

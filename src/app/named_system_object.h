@@ -1,0 +1,71 @@
+// A named system-wide object with the first-creator-wins property, the single-instance guard's
+// stand-in for a named kernel semaphore: an abstract-namespace Unix domain socket bound to the
+// name. Whoever binds a name first holds it for as long as the socket stays open; every later
+// attempt, from any process, learns that the name exists. The kernel drops the name when its
+// last descriptor closes, which includes the end of the holding process however it ends (exit,
+// crash, SIGKILL), so a dead copy never leaves a stale name behind.
+//
+// The abstract namespace belongs to the network namespace: processes that share one (the
+// normal case on a desktop, across all users) share the names. The kernel keeps the names of
+// each socket type apart; these objects are stream sockets.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace varelum::app {
+
+// The system's answer "an object of that name already exists".
+inline constexpr std::uint32_t ErrorAlreadyExists = 183;
+
+// The most bytes an abstract socket name can have on Linux (the socket address's path less its
+// leading zero byte).
+inline constexpr std::size_t MaxAbstractNameLength = 107;
+
+// An owned handle of a named system object (a socket descriptor), closed when destroyed.
+class TSystemHandle {
+  public:
+    TSystemHandle() noexcept = default;
+    explicit TSystemHandle(int descriptor) noexcept : FDescriptor(descriptor) {}
+    ~TSystemHandle() { Close(); }
+
+    TSystemHandle(TSystemHandle&& other) noexcept : FDescriptor(other.Release()) {}
+    TSystemHandle& operator=(TSystemHandle&& other) noexcept;
+    TSystemHandle(const TSystemHandle&) = delete;
+    TSystemHandle& operator=(const TSystemHandle&) = delete;
+
+    bool Valid() const noexcept { return FDescriptor >= 0; }
+    int Descriptor() const noexcept { return FDescriptor; }
+
+    // Closes the handle now; a named object whose last handle this was is gone afterwards.
+    void Close() noexcept;
+
+    // Gives up ownership: the descriptor stays open and is no longer closed by this object.
+    int Release() noexcept;
+
+  private:
+    int FDescriptor = -1;
+};
+
+struct TNamedObjectResult {
+    // Valid unless the creation failed. With ErrorAlreadyExists it is a handle that does not
+    // hold the name (the caller closes it); with 0 it holds the name while it stays open.
+    TSystemHandle Handle;
+    // 0: created, this handle holds the name. ErrorAlreadyExists: the name was taken already,
+    // by this or any other process. Anything else: the creation failed (the errno of the
+    // failing call) and Handle is not valid.
+    std::uint32_t LastError = 0;
+};
+
+// Creates the named object, or learns that it exists. The name may be any bytes; one longer
+// than MaxAbstractNameLength is stood in for by SystemObjectAddress. The handle is not inherited
+// by programs this process starts (close-on-exec); a child made by fork alone shares it.
+TNamedObjectResult CreateNamedSystemObject(std::string_view name);
+
+// The abstract socket name that stands for `name`: the name itself when it fits, else its first
+// bytes followed by "~" and sixteen hexadecimal digits of a 64-bit hash of the whole name, so
+// that long names stay distinct and every process maps a name alike.
+std::string SystemObjectAddress(std::string_view name);
+
+}  // namespace varelum::app
