@@ -175,6 +175,15 @@ class TAdsDataSet : public db::TDataSet, public TAdsDatabaseLink {
     void SetSequencedLevel(TAdsSequencedLevel value) { meSeqLevel = value; }
     bool Scoped() const { return mbScoped; }
 
+    // The master-detail link: the master's data source and the master fields (";"-separated).
+    db::TDataSource* MasterSource() const { return mpoMasterLink->DataSource(); }
+    void SetMasterSource(db::TDataSource* source) { mpoMasterLink->SetDataSource(source); }
+    const std::string& MasterFields() const { return mstrMasterField; }
+    void SetMasterFields(const std::string& names) {
+        mstrMasterField = names;
+        mpoMasterLink->SetFieldNames(names);
+    }
+
     // --- The framework's questions --------------------------------------------------------------
 
     int RecordCount() const override;

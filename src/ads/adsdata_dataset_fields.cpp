@@ -398,7 +398,7 @@ void TAdsDataSet::ApplyDefaultExpression(const TACEFieldDef& def, db::TField& fi
                 const bool shortOutOfRange =
                     def.FieldType() == VE_FIELD_SHORTINT && (value < -32767 || value > 32767);
                 if (shortOutOfRange || value <= INT32_MIN || value > INT32_MAX) {
-                    throw EADSDatabaseError(this, 0, "Numeric out of range:" + expression);
+                    throw EADSDatabaseError(nullptr, 0, "Numeric out of range:" + expression);
                 }
                 const auto native = static_cast<std::int32_t>(value);
                 if (def.FieldType() == VE_FIELD_SHORTINT) {

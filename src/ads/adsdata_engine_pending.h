@@ -16,6 +16,7 @@
 #pragma once
 
 #include "ads/ace.h"
+#include "rtl/exception.h"
 #include "varelum_engine.h"
 
 extern "C" {
