@@ -17,6 +17,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -26,7 +27,9 @@
 
 namespace varelum::engine {
 
-constexpr std::uint32_t kFormatVersion = 1;    // stored in every table file; never reuse a value
+// Stored in every table file; never reuse a value. 1: no index tags; 2: may hold index tags
+// (an engine that knows only version 1 would write records without keeping them in step).
+constexpr std::uint32_t kFormatVersion = 2;
 constexpr std::uint8_t kRecordDeleted = 0x01;  // status byte of a stored record
 
 // Everything a new table needs besides its fields.
@@ -56,7 +59,12 @@ class WriteObserver {
     virtual void record_changed(WriteContext& write, std::uint32_t recno,
                                 const std::uint8_t* before, const std::uint8_t* after) = 0;
     // Records were renumbered or removed wholesale (pack, zap): rebuild from the records.
-    virtual void table_rebuilt(WriteContext& write) = 0;
+    // kept_from[i] is the old number of the record now numbered i + 1 (empty after zap).
+    virtual void table_rebuilt(WriteContext& write, std::span<const std::uint32_t> kept_from) = 0;
+    // The write transaction ended: committed, or aborted (after an error).
+    virtual void write_ended(bool /*committed*/) {}
+    // Adds one line per inconsistency of the derived data to `problem` (AdsCheckTable).
+    virtual void check(MDB_txn* /*txn*/, const std::function<void(const std::string&)>& /*problem*/) {}
 };
 
 class TableFile;
@@ -65,6 +73,9 @@ class TableFile;
 class WriteContext {
   public:
     explicit WriteContext(TableFile& file);
+    ~WriteContext();  // tells the observers whether the transaction was committed
+    WriteContext(const WriteContext&) = delete;
+    WriteContext& operator=(const WriteContext&) = delete;
     TableFile& file() { return file_; }
     MDB_txn* txn() { return txn_.get(); }
     TableCounters& counters() { return counters_; }
@@ -77,11 +88,14 @@ class WriteContext {
     // The stored record, or nullopt.
     std::optional<std::string_view> record(std::uint32_t recno);
     void commit();  // writes the counters and commits
+    // Raises the format version in the header to at least `version` (index tags need 2).
+    void require_format_version(std::uint32_t version);
 
   private:
     TableFile& file_;
     WriteTransaction txn_;
     TableCounters counters_;
+    bool committed_ = false;
 };
 
 class TableFile {
@@ -115,6 +129,10 @@ class TableFile {
     void flush();  // forces the file to disk
 
     void add_observer(std::shared_ptr<WriteObserver> observer);
+    // Called once for every file when the process first opens it, before any handle uses it:
+    // the index machinery attaches its observer here. Set once, before the first open.
+    using OpenHook = void (*)(TableFile& file);
+    static void set_open_hook(OpenHook hook);
     const std::vector<std::shared_ptr<WriteObserver>>& observers() const { return observers_; }
 
     // In-process bookkeeping of opens, for exclusive opens and for operations that need the
