@@ -1,0 +1,150 @@
+// Compiled index tags (see index_tag.h).
+#include "engine/index/index_tag.h"
+
+#include "engine/core/error.h"
+#include "engine/core/text.h"
+#include "engine/expr/record_value.h"
+#include "engine/index/table_expression.h"
+#include "varelum_engine.h"
+
+namespace varelum::engine {
+namespace {
+
+bool reads_memo(const expr::Expression& expression, const TableSchema& schema) {
+    for (std::uint16_t number : expression.referenced_fields()) {
+        const FieldDescriptor* field = schema.by_number(number);
+        if (field != nullptr && is_memo_type(field->type)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+}  // namespace
+
+std::optional<std::vector<std::string>> split_field_list(std::string_view text) {
+    if (text.find(';') == std::string_view::npos) {
+        return std::nullopt;
+    }
+    std::vector<std::string> names;
+    std::size_t start = 0;
+    while (start <= text.size()) {
+        std::size_t end = text.find(';', start);
+        if (end == std::string_view::npos) {
+            end = text.size();
+        }
+        std::string name = trim_blanks(text.substr(start, end - start));
+        if (!name.empty()) {
+            names.push_back(std::move(name));
+        }
+        start = end + 1;
+    }
+    return names;
+}
+
+std::shared_ptr<const IndexTag> IndexTag::compile(IndexDefinition definition,
+                                                  const TableSchema& schema,
+                                                  const std::string& table_collation, MDB_dbi dbi) {
+    std::shared_ptr<IndexTag> tag(new IndexTag);
+    tag->dbi_ = dbi;
+    tag->collation_name_ = definition.collation.empty() ? table_collation : definition.collation;
+    tag->collation_ = collation_named(tag->collation_name_);
+    tag->settings_.exact = false;
+    if (!definition.date_format.empty()) {
+        tag->settings_.date_format = definition.date_format;
+    }
+    tag->settings_.collation = tag->collation_.get();
+    const auto& fields = schema.fields();
+    try {
+        if (auto names = split_field_list(definition.expression)) {
+            if (names->empty()) {
+                fail(VE_INVALID_EXPRESSION,
+                     "the field list of index " + definition.name + " names no field");
+            }
+            for (const std::string& name : *names) {
+                const FieldDescriptor* field = schema.by_name(name);
+                if (field == nullptr) {
+                    fail(VE_INVALID_EXPRESSION,
+                         "index " + definition.name + " names no field " + name);
+                }
+                tag->segment_fields_.push_back(*field);
+            }
+            tag->layout_ = std::make_unique<keys::KeyLayout>(keys::KeyLayout::for_fields(
+                tag->segment_fields_, tag->collation_, definition.descending()));
+            tag->key_type_ = {expr::field_value_type(tag->segment_fields_[0].type)
+                                  .value_or(expr::ValueType::Character),
+                              expr::field_text_width(tag->segment_fields_[0]),
+                              tag->segment_fields_[0].type == FieldType::CIString};
+            if (tag->segment_fields_.size() == 1) {
+                tag->normalized_key_ = to_upper_ascii(tag->segment_fields_[0].name);
+            }
+        } else {
+            tag->expression_.emplace(
+                compile_expression(fields, definition.expression, tag->settings_, false));
+            if (reads_memo(*tag->expression_, schema)) {
+                fail(VE_INVALID_EXPRESSION,
+                     "the key of index " + definition.name + " reads a memo field");
+            }
+            tag->key_type_ = tag->expression_->result_type();
+            tag->layout_ = std::make_unique<keys::KeyLayout>(keys::KeyLayout::for_expression(
+                tag->key_type_, tag->collation_, definition.descending()));
+            tag->normalized_key_ = tag->expression_->normalized_text();
+            if (tag->expression_->is_single_field()) {
+                tag->segment_fields_.push_back(tag->expression_->root().field);
+            }
+        }
+        if (!trim_blanks(definition.condition).empty()) {
+            tag->condition_storage_.emplace(
+                compile_expression(fields, definition.condition, tag->settings_, true));
+            if (reads_memo(*tag->condition_storage_, schema)) {
+                fail(VE_INVALID_EXPRESSION,
+                     "the condition of index " + definition.name + " reads a memo field");
+            }
+            tag->condition_ = &*tag->condition_storage_;
+        }
+    } catch (const keys::KeyError& error) {
+        fail_key(error);
+    }
+    tag->definition_ = std::move(definition);
+    return tag;
+}
+
+std::string IndexTag::key_ignoring_condition(std::span<const std::uint8_t> image) const {
+    try {
+        if (!expression_) {
+            std::vector<expr::Value> values;
+            values.reserve(segment_fields_.size());
+            for (const FieldDescriptor& field : segment_fields_) {
+                values.push_back(expr::decode_field_value(field, image));
+            }
+            return keys::encode_key(*layout_, values);
+        }
+        expr::ImageRecord record(image, settings_);
+        return keys::encode_key(*layout_, expression_->evaluate(record));
+    } catch (const expr::ExpressionError& error) {
+        fail_expression(error, true);
+    } catch (const keys::KeyError& error) {
+        fail_key(error);
+    }
+}
+
+bool IndexTag::condition_holds(std::span<const std::uint8_t> image) const {
+    if (condition_ == nullptr) {
+        return true;
+    }
+    try {
+        expr::ImageRecord record(image, settings_);
+        return condition_->evaluate_logical(record);
+    } catch (const expr::ExpressionError& error) {
+        fail_expression(error, true);
+    }
+}
+
+std::optional<std::string> IndexTag::key_of(std::span<const std::uint8_t> image) const {
+    if (!condition_holds(image)) {
+        return std::nullopt;
+    }
+    return key_ignoring_condition(image);
+}
+
+}  // namespace varelum::engine
