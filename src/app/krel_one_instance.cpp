@@ -4,7 +4,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
-#include <string_view>
 
 #include "app/named_system_object.h"
 
