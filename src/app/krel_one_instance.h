@@ -49,10 +49,11 @@ class TKrelOneInstance : public rtl::TComponent {
     // search cannot find this copy's own window.
     static constexpr const char* TemporaryTitle = "_temp_app_title";
 
-    // Active true, IdApplication 0, no handlers. application, windows and halt must outlive the
+    // Active true, IdApplication 0, no handlers. application and windows must outlive the
     // component: the main window's caption is read from `application`, the previous copy's
-    // window is found and raised through `windows`, and the built-in hand-over ends the process
-    // through `halt`.
+    // window is found and raised through `windows`. The built-in hand-over ends the process
+    // through `halt` (the program gives HaltProgram with its modules); an empty halt, or one
+    // that returns, ends it with std::_Exit(0) and no module finalisation.
     TKrelOneInstance(rtl::TComponent* owner, TApplication& application, TTopLevelWindows& windows,
                      TProgramHalt halt);
     // Closes nothing: a held instance name stays held until the process ends.
