@@ -62,8 +62,11 @@ void TParam::Clear() {
     FBound = false;
 }
 
+// A text value always makes the parameter a wide string, whatever type it had: the engine
+// then receives it as UTF-16 text, so no character is lost on the way.
 void TParam::SetAsString(std::string_view value) {
-    Assign(rtl::Variant(value), ftString);
+    Assign(rtl::Variant(value), ftWideString);
+    FDataType = ftWideString;
 }
 void TParam::SetAsInteger(std::int32_t value) {
     Assign(rtl::Variant(value), ftInteger);

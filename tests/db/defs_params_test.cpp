@@ -60,6 +60,9 @@ TEST(ParamsTest, ValuesBoundFlagAndLookup) {
     EXPECT_FALSE(par0.Bound());
     par0.SetAsString("7891234567890");
     EXPECT_TRUE(par0.Bound());
+    // A text value turns even a narrow-string parameter into a wide string, so the engine
+    // gets it as UTF-16.
+    EXPECT_EQ(par0.DataType(), ftWideString);
     EXPECT_EQ(params.ParamByName("PAR0").AsString(), "7891234567890");
     EXPECT_EQ(params.FindParam("qty")->DataType(), ftUnknown);
     params.ParamByName("qty").SetValue(rtl::Variant(3));
