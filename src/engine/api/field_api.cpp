@@ -2,6 +2,7 @@
 #include <cmath>
 
 #include "engine/api/guard.h"
+#include "engine/api/key_setters.h"
 #include "engine/core/settings.h"
 #include "engine/core/text.h"
 #include "engine/record/record_image.h"
@@ -146,6 +147,9 @@ UNSIGNED32 get_wide(ADSHANDLE handle, const UNSIGNED8* name, WCHAR* buffer, UNSI
 
 UNSIGNED32 set_text(ADSHANDLE handle, const UNSIGNED8* name, const UNSIGNED8* buffer,
                     UNSIGNED32 length) {
+    if (is_index_handle(handle)) {
+        return set_key_text(handle, name, buffer, length);  // a segment of a raw key
+    }
     return with_table(handle, [&](TableCursor& table) {
         const FieldDescriptor& field = table.field(name);
         std::string_view text = sized_text(buffer, length);
@@ -161,6 +165,9 @@ UNSIGNED32 set_text(ADSHANDLE handle, const UNSIGNED8* name, const UNSIGNED8* bu
 
 UNSIGNED32 set_wide(ADSHANDLE handle, const UNSIGNED8* name, const WCHAR* buffer,
                     UNSIGNED32 length) {
+    if (is_index_handle(handle)) {
+        return set_key_wide(handle, name, buffer, length);
+    }
     return with_table(handle, [&](TableCursor& table) {
         const FieldDescriptor& field = table.field(name);
         if (buffer == nullptr && length > 0) {
@@ -430,6 +437,9 @@ VE_API UNSIGNED32 AdsSetStringW(ADSHANDLE hObj, const UNSIGNED8* pucFldName, con
 
 VE_API UNSIGNED32 AdsSetFieldRaw(ADSHANDLE hObj, const UNSIGNED8* pucFldName,
                                  const UNSIGNED8* pucBuf, UNSIGNED32 ulLen) {
+    if (is_index_handle(hObj)) {
+        return set_key_raw(hObj, pucFldName, pucBuf, ulLen);
+    }
     return with_table(hObj, [&](TableCursor& table) {
         const FieldDescriptor& field = table.field(pucFldName);
         if (pucBuf == nullptr && ulLen > 0 && ulLen != 0xFFFF) {
@@ -554,6 +564,9 @@ VE_API UNSIGNED32 AdsSetTimeStampRaw(ADSHANDLE hObj, const UNSIGNED8* pucFldName
 }
 
 VE_API UNSIGNED32 AdsSetEmpty(ADSHANDLE hObj, const UNSIGNED8* pucFldName) {
+    if (is_index_handle(hObj)) {
+        return set_key_empty(hObj, pucFldName);
+    }
     return with_table(hObj, [&](TableCursor& table) {
         const FieldDescriptor& field = table.field(pucFldName);
         if (is_memo_type(field.type)) {

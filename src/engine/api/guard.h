@@ -11,6 +11,8 @@
 
 #include "engine/core/error.h"
 #include "engine/core/handles.h"
+#include "engine/filter/cursor_state.h"
+#include "engine/index/index_handle.h"
 #include "engine/table/connection.h"
 #include "engine/table/table_cursor.h"
 #include "varelum_engine.h"
@@ -118,13 +120,43 @@ inline std::shared_ptr<TableCursor> table_of(ADSHANDLE handle) {
     return HandleRegistry::instance().get<TableCursor>(handle);
 }
 
-// Runs body(table) for one engine call on a table handle.
+// What a navigation or record call acts on: a table handle, or an index handle's table
+// (which then moves in that index's order).
+struct CallTarget {
+    std::shared_ptr<TableCursor> table;
+    std::shared_ptr<IndexHandle> index;  // null for a table handle
+};
+
+inline CallTarget target_of(ADSHANDLE handle) {
+    auto object = HandleRegistry::instance().find(handle, {HandleKind::Table, HandleKind::Index});
+    if (object->kind() == HandleKind::Index) {
+        auto index = std::static_pointer_cast<IndexHandle>(object);
+        return {index->table(), index};
+    }
+    return {std::static_pointer_cast<TableCursor>(object), nullptr};
+}
+
+// Runs body(table) for one engine call on a table handle or an index handle.
 template <typename Body>
 UNSIGNED32 with_table(ADSHANDLE handle, Body&& body) noexcept {
     return guarded([&] {
-        auto table = table_of(handle);
+        CallTarget target = target_of(handle);
+        TableCursor::CallScope scope(*target.table);
+        CursorState::of(*target.table).use_order(target.index.get(), true);
+        body(*target.table);
+    });
+}
+
+// Runs body(index, table, state) for one engine call on an index handle.
+template <typename Body>
+UNSIGNED32 with_index(ADSHANDLE handle, Body&& body) noexcept {
+    return guarded([&] {
+        auto index = HandleRegistry::instance().get<IndexHandle>(handle);
+        auto table = index->table();
         TableCursor::CallScope scope(*table);
-        body(*table);
+        CursorState& state = CursorState::of(*table);
+        state.use_order(index.get());
+        body(*index, *table, state);
     });
 }
 

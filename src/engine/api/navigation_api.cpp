@@ -1,5 +1,6 @@
 // Exported functions: moving a handle, bookmarks and whole-record reads.
 #include "engine/api/guard.h"
+#include "engine/filter/record_walk.h"
 #include "engine/core/settings.h"
 #include "engine/record/record_image.h"
 
@@ -50,12 +51,11 @@ VE_API UNSIGNED32 AdsGetRecordNum(ADSHANDLE hObj, UNSIGNED16 usFilterOption, UNS
 
 VE_API UNSIGNED32 AdsGetRecordCount(ADSHANDLE hObj, UNSIGNED16 usFilterOption,
                                     UNSIGNED32* pulCount) {
-    return with_table(hObj, [&](TableCursor& table) {
-        if (usFilterOption > 7) {
-            fail(VE_INVALID_ARGUMENT, "filter option " + std::to_string(usFilterOption));
-        }
-        // Without filters and scopes (a later engine part) all three options count alike.
-        out(pulCount) = table.record_count();
+    return guarded([&] {
+        CallTarget target = target_of(hObj);
+        TableCursor::CallScope scope(*target.table);
+        CursorState::of(*target.table).use_order(target.index.get());
+        out(pulCount) = count_records(*target.table, target.index.get(), usFilterOption);
     });
 }
 

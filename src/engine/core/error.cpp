@@ -19,6 +19,7 @@ constexpr CodeText kCodeTexts[] = {
     {VE_SUCCESS, "No error."},
     {VE_BUFFER_TOO_SMALL, "The buffer is too small for the value."},
     {VE_INDEX_NOT_OPEN, "The index is not open."},
+    {VE_NOT_APPLICABLE, "The operation does not apply to this object."},
     {VE_RECORD_NOT_FOUND, "The record was not found."},
     {VE_NO_CONNECTION, "The object has no connection."},
     {VE_NO_COLLATION, "The table has no collation."},
@@ -67,6 +68,15 @@ constexpr CodeText kCodeTexts[] = {
     {VE_FIELD_READ_ONLY, "The field is maintained by the engine and cannot be set."},
     {VE_NOT_EXCLUSIVE, "The table must be open by this handle alone."},
     {VE_NO_PENDING_APPEND, "There is no pending append."},
+    {VE_INVALID_EXPRESSION, "The expression is not valid."},
+    {VE_EXPRESSION_FAILED, "The expression could not be evaluated."},
+    {VE_UNKNOWN_COLLATION, "The collation is not known."},
+    {VE_INDEX_FILE_NOT_FOUND, "The index file does not exist or belongs to another table."},
+    {VE_INDEX_EXISTS, "An index of that name exists already."},
+    {VE_KEY_TOO_LONG, "The index key is longer than 480 bytes."},
+    {VE_DUPLICATE_KEY, "The key exists already in a unique index."},
+    {VE_INVALID_KEY, "The key is not valid for the index."},
+    {VE_TOO_MANY_INDEXES, "The table cannot hold more index tags."},
 };
 
 }  // namespace

@@ -117,9 +117,12 @@ void CursorState::close_all_indexes() {
     refresh();
 }
 
-void CursorState::use_order(IndexHandle* index) {
+void CursorState::use_order(IndexHandle* index, bool moving) {
     if (index != nullptr) {
         table_.set_order(&index->order());
+        if (!moving) {
+            return;
+        }
         for (const auto& handle : indexes_) {
             if (handle.get() == index) {
                 current_ = handle;

@@ -42,8 +42,9 @@ class CursorState final : public TableCursor::Extension {
     void close_all_indexes();
 
     // Makes the handle move in the index's order (null: record-number order, or the record
-    // set of an optimised filter).
-    void use_order(IndexHandle* index);
+    // set of an optimised filter); `moving`: the call moves the handle, so the index becomes
+    // the one it last moved through.
+    void use_order(IndexHandle* index, bool moving = false);
     // The index handle of the last index move, or null.
     std::shared_ptr<IndexHandle> current_index() const { return current_.lock(); }
 

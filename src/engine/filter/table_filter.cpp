@@ -264,9 +264,14 @@ bool TableFilter::evaluate_whole(MDB_txn* txn, const StoredRecord& record) const
 }
 
 void TableFilter::resolve(MDB_txn* txn) {
-    // Tags created or deleted since the analysis change what can be answered.
-    if (IndexCatalog::of(table_.file()).tags() != tags_) {
-        analyse();
+    // A tag deleted since the analysis cannot answer any more. (Tags created since are
+    // left for the next filter: their sub-databases may be newer than this transaction.)
+    auto current = IndexCatalog::of(table_.file()).tags();
+    for (const auto& tag : tags_) {
+        if (std::find(current.begin(), current.end(), tag) == current.end()) {
+            analyse();
+            break;
+        }
     }
     resolved_set_.clear();
     std::optional<RecordSet> candidates;

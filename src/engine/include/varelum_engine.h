@@ -178,6 +178,62 @@ typedef uint16_t WCHAR;
 #define VE_CHECK_STRUCTURE 0 /* header, fields, counters and every record image */
 #define VE_CHECK_MEMOS 1     /* also every memo and blob value */
 
+/* Index options of AdsCreateIndex90 (bits), answered by AdsGetIndexFlags. */
+#define VE_INDEX_UNIQUE 0x0001     /* refuses a second record with the same key */
+#define VE_INDEX_COMPOUND 0x0002   /* a tag of a compound file (every tag here is one) */
+#define VE_INDEX_CUSTOM 0x0004     /* keys only by AdsAddCustomKey; edits move them */
+#define VE_INDEX_DESCENDING 0x0008 /* keys in falling order */
+#define VE_INDEX_CANDIDATE 0x0800  /* unique, as a candidate key */
+
+/* Key and expression types (AdsGetKeyType, AdsEvalTestExpr). */
+#define VE_EXPR_LOGICAL 1
+#define VE_EXPR_NUMERIC 2
+#define VE_EXPR_DATE 3
+#define VE_EXPR_STRING 4
+#define VE_EXPR_TIMESTAMP 14
+#define VE_EXPR_RAW 16 /* a key of several segments */
+
+/* Kinds of key given to seeks and scopes. */
+#define VE_RAWKEY 1     /* raw key bytes (AdsBuildRawKey), whole or a leading part */
+#define VE_STRINGKEY 2  /* 8-bit text of the key's value(s); a shorter text is a partial key */
+#define VE_DOUBLEKEY 4  /* an 8-byte double, for numeric keys */
+#define VE_WSTRINGKEY 8 /* UTF-16 text as VE_STRINGKEY; its length in bytes */
+/* A key length meaning "up to the terminating zero". */
+#define VE_KEY_ZERO_TERMINATED 0xFFFFu
+
+/* Seek types. */
+#define VE_SOFTSEEK 1 /* the first key at or after the key; found = it begins with the key */
+#define VE_HARDSEEK 2 /* the first key that begins with the key, else EOF */
+#define VE_SEEKGT 4   /* the first key after every key that begins with the key */
+
+/* Scope bounds. */
+#define VE_TOP 1
+#define VE_BOTTOM 2
+
+/* Options of AdsBuildRawKey100. */
+#define VE_KEY_PARTIAL 0      /* the segments set so far, the last text as given */
+#define VE_KEY_WHOLE 1        /* every segment, those not set as empty */
+#define VE_KEY_WIDE_PARTIAL 4 /* as VE_KEY_PARTIAL (for keys filled by AdsSetFieldW) */
+
+/* Optimised filter (AOF) options of AdsSetAOF100 (bits); filter texts in UTF-16 add
+ * VE_FILTER_UTF16, for AdsSetFilter100 too. */
+#define VE_AOF_DYNAMIC 0x0000        /* shows what the condition selects now */
+#define VE_AOF_RESOLVE_NOW 0x0001    /* resolve the record set when set */
+#define VE_AOF_RESOLVE_LATER 0x0002  /* resolve it at first use */
+#define VE_AOF_KEYSET 0x0004         /* the set fixed when resolved; non-matching members hidden */
+#define VE_AOF_FIXED 0x0008          /* the set fixed when resolved; members always shown */
+#define VE_FILTER_UTF16 0x2000       /* the filter text is UTF-16 (zero-terminated) */
+
+/* Optimisation levels (AdsGetAOFOptLevel100, AdsEvalAOF). */
+#define VE_OPTIMIZED_FULL 1 /* answered by indexes alone; no record is evaluated */
+#define VE_OPTIMIZED_PART 2 /* indexes give candidates; a residual part is evaluated */
+#define VE_OPTIMIZED_NONE 3 /* every record is evaluated */
+
+/* Options of AdsCustomizeAOF. */
+#define VE_AOF_ADD_RECORD 1
+#define VE_AOF_REMOVE_RECORD 2
+#define VE_AOF_TOGGLE_RECORD 3
+
 /* ---- Result codes ----------------------------------------------------------------------- */
 /* Codes below 6000 keep the meaning the data-access components give them; codes from 6000 on
  * are this engine's own. AdsGetErrorString gives the text of each. */
@@ -418,16 +474,17 @@ VE_API UNSIGNED32 AdsGetTableMemoSize(ADSHANDLE hTable, UNSIGNED16* pusMemoSize)
 /* The AutoInc value of the last record this handle appended; 0 before its first append. */
 VE_API UNSIGNED32 AdsGetLastAutoinc(ADSHANDLE hObj, UNSIGNED32* pulAutoIncVal);
 /* Checks a table's consistency: header, field descriptions, counters, every record image
- * (length, deleted flag, engine-maintained values) and, with VE_CHECK_MEMOS, every memo value
- * and marker. Writes a report of one line per problem found ("OK" when there is none) into
+ * (length, deleted flag, engine-maintained values), every index tag against the records, and,
+ * with VE_CHECK_MEMOS, every memo value and marker. Writes a report of one line per problem found ("OK" when there is none) into
  * pucReport (capacity *pulLen; NULL allowed). Answers 0 when consistent, VE_TABLE_CORRUPT
  * when a problem was found. */
 VE_API UNSIGNED32 AdsCheckTable(ADSHANDLE hTable, UNSIGNED32 ulOptions, UNSIGNED8* pucReport,
                                 UNSIGNED32* pulLen);
 
 /* ---- Navigation -------------------------------------------------------------------------- */
-/* hObj may be a table handle or, later, an index handle (which moves its table in key order).
- * Records marked deleted are passed over while AdsShowDeleted is off. */
+/* hObj may be a table handle or an index handle (which moves its table in key order, within
+ * its scope). Records marked deleted are passed over while AdsShowDeleted is off, and so are
+ * records the handle's filters refuse. */
 
 /* To the first record (the EOF crack, with BOF set too, on an empty table). */
 VE_API UNSIGNED32 AdsGotoTop(ADSHANDLE hObj);
@@ -450,8 +507,10 @@ VE_API UNSIGNED32 AdsGotoRecord(ADSHANDLE hTable, UNSIGNED32 ulRec);
  * number the record will get. */
 VE_API UNSIGNED32 AdsGetRecordNum(ADSHANDLE hObj, UNSIGNED16 usFilterOption, UNSIGNED32* pulRec);
 /* Number of records: those not marked deleted while AdsShowDeleted is off, all while it is on.
- * usFilterOption VE_IGNORE_FILTERS, VE_RESPECT_FILTERS or VE_RESPECT_SCOPES, optionally plus
- * VE_REFRESH_COUNT; counts are always fresh. */
+ * usFilterOption VE_IGNORE_FILTERS (filters and scopes ignored; an index handle counts its
+ * keys), VE_RESPECT_SCOPES (the keys in an index handle's scope) or VE_RESPECT_FILTERS (what
+ * navigation through the handle shows), optionally plus VE_REFRESH_COUNT; counts are always
+ * fresh. Counts that respect filters or scopes walk the records they count. */
 VE_API UNSIGNED32 AdsGetRecordCount(ADSHANDLE hObj, UNSIGNED16 usFilterOption,
                                     UNSIGNED32* pulCount);
 /* The current position as a bookmark value (the record number; 0 on a crack). */
@@ -482,8 +541,9 @@ VE_API UNSIGNED32 AdsGetNullRecord(ADSHANDLE hTable, UNSIGNED8* pucBuf, UNSIGNED
 /* Discards pending field changes of the current record and reads it again from the file.
  * VE_NO_CURRENT_RECORD on a crack. */
 VE_API UNSIGNED32 AdsRefreshRecord(ADSHANDLE hTable);
-/* Whether the current record is visible through the handle (not deleted while deleted records
- * are hidden; later also filters and scopes). VE_NO_CURRENT_RECORD on a crack. */
+/* Whether the current record is visible through the handle: not deleted while deleted records
+ * are hidden, passing the filters, and (through an index handle) with a key in its scope.
+ * VE_NO_CURRENT_RECORD on a crack. */
 VE_API UNSIGNED32 AdsIsRecordVisible(ADSHANDLE hObj, UNSIGNED16* pbVisible);
 /* Whether the current record is marked deleted. */
 VE_API UNSIGNED32 AdsIsRecordDeleted(ADSHANDLE hTable, UNSIGNED16* pbDeleted);
@@ -650,6 +710,236 @@ VE_API UNSIGNED32 AdsUnlockTable(ADSHANDLE hTable);
 VE_API UNSIGNED32 AdsIsTableLocked(ADSHANDLE hTable, UNSIGNED16* pbLocked);
 /* Writes pending changes and flushes the table file to disk (every write is durable already). */
 VE_API UNSIGNED32 AdsFlushFileBuffers(ADSHANDLE hTable);
+
+/* ---- Index tags --------------------------------------------------------------------------
+ * A table file holds its index tags; each tag keeps one key per record (none where its FOR
+ * condition is false), and every write keeps every tag in step in the same transaction.
+ * Tags created without a file name (or with the table's own) open with every table handle;
+ * tags created with a file name of their own belong to that index file beside the table
+ * ("Extra.adi"; ".adi" is added without an extension) and are open on a handle once it
+ * opened the file. An index handle (hIndex) is one tag open on one table handle: navigation
+ * through it moves the table in key order (the record number stays the physical one), and
+ * it becomes invalid when its table handle closes. Keys are at most 480 bytes. */
+
+/* Creates a tag and builds its keys from the records; *phIndex (may be NULL) gets its handle
+ * on hObj. pucFileName: NULL or the table's own name for a tag of the table file, another name
+ * for an index file beside the table. pucTag: the tag name (NULL: the file's base name).
+ * pucExpr: a key expression, or field names separated by ";" (a key of several segments).
+ * pucCondition: NULL or a FOR condition. pucWhile must be NULL or empty. ulOptions:
+ * VE_INDEX_... bits. ulPageSize is accepted and answered. pucCollation: NULL for the handle's
+ * collation. Errors: VE_INDEX_EXISTS, VE_INVALID_EXPRESSION (with the position), VE_KEY_TOO_LONG,
+ * VE_DUPLICATE_KEY (a unique tag over records with equal keys; nothing is created),
+ * VE_UNKNOWN_COLLATION, VE_TOO_MANY_INDEXES. */
+VE_API UNSIGNED32 AdsCreateIndex90(ADSHANDLE hObj, const UNSIGNED8* pucFileName,
+                                   const UNSIGNED8* pucTag, const UNSIGNED8* pucExpr,
+                                   const UNSIGNED8* pucCondition, const UNSIGNED8* pucWhile,
+                                   UNSIGNED32 ulOptions, UNSIGNED32 ulPageSize,
+                                   const UNSIGNED8* pucCollation, ADSHANDLE* phIndex);
+/* Opens the tags of an index file (relative to the table's directory unless absolute; the
+ * table's own name reopens the table's tags) and writes their handles into ahIndex (capacity
+ * *pusArrayLen, count out; both may be NULL; 5005 when they do not all fit).
+ * VE_INDEX_ALREADY_OPEN (5065) when the file is open on the handle already,
+ * VE_INDEX_FILE_NOT_FOUND when it is missing or belongs to another table. */
+VE_API UNSIGNED32 AdsOpenIndex(ADSHANDLE hTable, const UNSIGNED8* pucName, ADSHANDLE* ahIndex,
+                               UNSIGNED16* pusArrayLen);
+/* Closes the index file of the tag on its table handle: every handle of its tags becomes
+ * invalid (the keys stay and are kept in step). */
+VE_API UNSIGNED32 AdsCloseIndex(ADSHANDLE hIndex);
+/* Closes every index file open on the table handle (the table's own tags too). */
+VE_API UNSIGNED32 AdsCloseAllIndexes(ADSHANDLE hTable);
+/* Deletes the tag and its keys; needs the table open by this handle alone (VE_NOT_EXCLUSIVE). */
+VE_API UNSIGNED32 AdsDeleteIndex(ADSHANDLE hIndex);
+/* Builds every tag of the table again from the records (custom tags keep their records).
+ * ulPageSize is accepted. */
+VE_API UNSIGNED32 AdsReindex61(ADSHANDLE hObj, UNSIGNED32 ulPageSize);
+VE_API UNSIGNED32 AdsReindex(ADSHANDLE hObj);
+/* Number of tags open on the handle, and their handles in order of creation (5005 with the
+ * count when the array is too small). */
+VE_API UNSIGNED32 AdsGetNumIndexes(ADSHANDLE hTable, UNSIGNED16* pusNum);
+VE_API UNSIGNED32 AdsGetAllIndexes(ADSHANDLE hTable, ADSHANDLE* ahIndex, UNSIGNED16* pusArrayLen);
+/* The handle of the open tag of that name (case-insensitive); VE_INDEX_NOT_OPEN (5016) when no
+ * such tag is open. NULL or an empty name: the index the handle last moved through, or 0. */
+VE_API UNSIGNED32 AdsGetIndexHandle(ADSHANDLE hTable, const UNSIGNED8* pucIndexOrder,
+                                    ADSHANDLE* phIndex);
+/* The usOrderNum-th open tag (1-based); VE_INDEX_NOT_OPEN beyond the last. */
+VE_API UNSIGNED32 AdsGetIndexHandleByOrder(ADSHANDLE hTable, UNSIGNED16 usOrderNum,
+                                           ADSHANDLE* phIndex);
+/* Name, key expression (as given) and FOR condition (empty when none) of the tag. */
+VE_API UNSIGNED32 AdsGetIndexName(ADSHANDLE hIndex, UNSIGNED8* pucName, UNSIGNED16* pusLen);
+VE_API UNSIGNED32 AdsGetIndexExpr(ADSHANDLE hIndex, UNSIGNED8* pucExpr, UNSIGNED16* pusLen);
+VE_API UNSIGNED32 AdsGetIndexCondition(ADSHANDLE hIndex, UNSIGNED8* pucExpr, UNSIGNED16* pusLen);
+/* The file the tag belongs to (the table file for its own tags): VE_NAME_... option. */
+VE_API UNSIGNED32 AdsGetIndexFilename(ADSHANDLE hIndex, UNSIGNED16 usOption, UNSIGNED8* pucName,
+                                      UNSIGNED16* pusLen);
+/* The page size given at creation (512 when 0 was given). */
+VE_API UNSIGNED32 AdsGetIndexPageSize(ADSHANDLE hIndex, UNSIGNED32* pulPageSize);
+/* The VE_INDEX_... options of the tag (VE_INDEX_COMPOUND always set). */
+VE_API UNSIGNED32 AdsGetIndexFlags(ADSHANDLE hIndex, UNSIGNED32* pulFlags);
+/* The fields of a field-list key (or of a key that is one field), in order; a key expression
+ * has no segments. usSegment counts from 0. */
+VE_API UNSIGNED32 AdsGetNumSegments(ADSHANDLE hIndex, UNSIGNED16* pusSegments);
+VE_API UNSIGNED32 AdsGetSegmentFieldname(ADSHANDLE hIndex, UNSIGNED16 usSegment, UNSIGNED8* pucName,
+                                         UNSIGNED16* pusLen);
+/* Yes/no answers on the tag. AdsIsIndexCustom answers VE_NOT_APPLICABLE (5017) for a table
+ * handle; AdsIsIndexPrimaryKey is always no (free tables have no primary keys). */
+VE_API UNSIGNED32 AdsIsIndexCompound(ADSHANDLE hIndex, UNSIGNED16* pbCompound);
+VE_API UNSIGNED32 AdsIsIndexCustom(ADSHANDLE hIndex, UNSIGNED16* pbCustom);
+VE_API UNSIGNED32 AdsIsIndexDescending(ADSHANDLE hIndex, UNSIGNED16* pbDescending);
+VE_API UNSIGNED32 AdsIsIndexUnique(ADSHANDLE hIndex, UNSIGNED16* pbUnique);
+VE_API UNSIGNED32 AdsIsIndexCandidate(ADSHANDLE hIndex, UNSIGNED16* pbCandidate);
+VE_API UNSIGNED32 AdsIsIndexPrimaryKey(ADSHANDLE hIndex, UNSIGNED16* pbPrimary);
+/* Length of the tag's raw keys in bytes, and the type of its values (VE_EXPR_...; VE_EXPR_RAW
+ * for a key of several segments). */
+VE_API UNSIGNED32 AdsGetKeyLength(ADSHANDLE hIndex, UNSIGNED16* pusKeyLength);
+VE_API UNSIGNED32 AdsGetKeyType(ADSHANDLE hIndex, UNSIGNED16* pusKeyType);
+/* Number of keys: VE_IGNORE_FILTERS every key of the tag, VE_RESPECT_SCOPES those in the
+ * handle's scope, VE_RESPECT_FILTERS those navigation shows. Records marked deleted count
+ * only while they are shown. */
+VE_API UNSIGNED32 AdsGetKeyCount(ADSHANDLE hIndex, UNSIGNED16 usFilterOption,
+                                 UNSIGNED32* pulKeyCount);
+/* 1-based position of the current record among the keys in scope (with filters for
+ * VE_RESPECT_FILTERS); 0 on a crack. */
+VE_API UNSIGNED32 AdsGetKeyNum(ADSHANDLE hIndex, UNSIGNED16 usFilterOption, UNSIGNED32* pulKey);
+/* The current record's position in the scope as a fraction: k / n for the k-th of n keys (so
+ * that n × position cut to an integer is k), 0.0 on BOF, 1.0 on EOF. VE_NO_KEY_POSITION (5041)
+ * when the scope has no keys or the record has no key. */
+VE_API UNSIGNED32 AdsGetRelKeyPos(ADSHANDLE hIndex, double* pdPos);
+/* Goes to the key nearest the fraction dPos (0.0 the first, 1.0 the last). */
+VE_API UNSIGNED32 AdsSetRelKeyPos(ADSHANDLE hIndex, double dPos);
+/* The raw key of the current record (whether or not its FOR condition holds). */
+VE_API UNSIGNED32 AdsExtractKey(ADSHANDLE hIndex, UNSIGNED8* pucKey, UNSIGNED16* pusLen);
+/* Adds or removes the current record's key in a custom tag (VE_INVALID_ARGUMENT for others;
+ * VE_DUPLICATE_KEY in a unique one). */
+VE_API UNSIGNED32 AdsAddCustomKey(ADSHANDLE hIndex);
+VE_API UNSIGNED32 AdsDeleteCustomKey(ADSHANDLE hIndex);
+
+/* ---- Raw keys, seeks and scopes ------------------------------------------------------------
+ * A raw key is built segment by segment: AdsInitRawKey, then AdsSetField, AdsSetFieldW,
+ * AdsSetFieldRaw or AdsSetEmpty on the index handle with a segment's field name (the value as
+ * for a record field; a text given shorter than its field stays that short in a partial key),
+ * then AdsBuildRawKey. Raw keys compare as bytes; a leading part of a key finds every key that
+ * begins with it. */
+
+/* Forgets every segment value set on the index handle. */
+VE_API UNSIGNED32 AdsInitRawKey(ADSHANDLE hIndex);
+/* The partial key: the segments up to the last one set (VE_BUFFER_TOO_SMALL when *pusKeyLen is
+ * below its length, which is written). */
+VE_API UNSIGNED32 AdsBuildRawKey(ADSHANDLE hIndex, UNSIGNED8* pucKey, UNSIGNED16* pusKeyLen);
+/* ulOptions VE_KEY_WHOLE: every segment (those not set empty); VE_KEY_PARTIAL or
+ * VE_KEY_WIDE_PARTIAL: as AdsBuildRawKey. */
+VE_API UNSIGNED32 AdsBuildRawKey100(ADSHANDLE hIndex, UNSIGNED8* pucKey, UNSIGNED16* pusKeyLen,
+                                    UNSIGNED32 ulOptions);
+/* The raw key of a record image (ulRecordLen at least the record length). */
+VE_API UNSIGNED32 AdsBuildKeyFromRecord(ADSHANDLE hIndex, const UNSIGNED8* pucRecBuffer,
+                                        UNSIGNED32 ulRecordLen, UNSIGNED8* pucKey,
+                                        UNSIGNED16* pusKeyLen);
+/* Steps a whole raw key (usLen bytes, in place) to the next (sDirection > 0) or previous key
+ * of the same length, for exclusive scope bounds. VE_INVALID_KEY at the end of the key space. */
+VE_API UNSIGNED32 AdsStepIndexKey(ADSHANDLE hIndex, UNSIGNED8* pucKey, UNSIGNED16 usLen,
+                                  SIGNED16 sDirection);
+/* Seeks in the tag's order within its scope, passing over records navigation would not show.
+ * pucKey: usKeyLen bytes (VE_KEY_ZERO_TERMINATED: up to a terminating zero) of the kind
+ * usDataType (VE_RAWKEY, VE_STRINGKEY, VE_WSTRINGKEY, VE_DOUBLEKEY); usSeekType VE_SOFTSEEK,
+ * VE_HARDSEEK (EOF when not found), or VE_SEEKGT added to VE_SOFTSEEK. *pbFound: a key that
+ * begins with the given one was found. VE_INVALID_KEY for text that is no value of the key. */
+VE_API UNSIGNED32 AdsSeek(ADSHANDLE hIndex, const UNSIGNED8* pucKey, UNSIGNED16 usKeyLen,
+                          UNSIGNED16 usDataType, UNSIGNED16 usSeekType, UNSIGNED16* pbFound);
+/* The last key that begins with the given one (a hard seek from the end: EOF when none). */
+VE_API UNSIGNED32 AdsSeekLast(ADSHANDLE hIndex, const UNSIGNED8* pucKey, UNSIGNED16 usKeyLen,
+                              UNSIGNED16 usDataType, UNSIGNED16* pbFound);
+/* Whether a shown record has a key that begins with the given one; the handle does not move. */
+VE_API UNSIGNED32 AdsLookupKey(ADSHANDLE hIndex, const UNSIGNED8* pucKey, UNSIGNED16 usKeyLen,
+                               UNSIGNED16 usDataType, UNSIGNED16* pbFound);
+/* Bounds the index handle to keys from the top bound (usScopeOption VE_TOP) and to keys up to
+ * those beginning with the bottom bound (VE_BOTTOM). The key as for AdsSeek (usScopeLen bytes).
+ * Navigation, counts and seeks through the handle stay inside; the handle does not move. */
+VE_API UNSIGNED32 AdsSetScope(ADSHANDLE hIndex, UNSIGNED16 usScopeOption, const UNSIGNED8* pucScope,
+                              UNSIGNED16 usScopeLen, UNSIGNED16 usDataType);
+/* The bound as given (text as 8-bit text, raw keys as bytes); VE_NO_SCOPE (5038) when none. */
+VE_API UNSIGNED32 AdsGetScope(ADSHANDLE hIndex, UNSIGNED16 usScopeOption, UNSIGNED8* pucScope,
+                              UNSIGNED16* pusBufLen);
+/* Removes one bound; VE_NO_SCOPE when there is none. */
+VE_API UNSIGNED32 AdsClearScope(ADSHANDLE hIndex, UNSIGNED16 usScopeOption);
+/* Removes every bound of every index handle of the table handle. */
+VE_API UNSIGNED32 AdsClearAllScopes(ADSHANDLE hTable);
+
+/* ---- Filters, locate ---------------------------------------------------------------------
+ * A table handle has at most one optimised filter (AOF) and one plain filter; navigation,
+ * AdsIsRecordVisible, seeks and counts with VE_RESPECT_FILTERS show only records that pass
+ * both. A plain filter is evaluated record by record. An AOF's terms that compare an indexed
+ * expression (a tag without condition, in ascending order, of the handle's collation) with a
+ * constant are answered through the tag without reading records; the rest is evaluated on
+ * the candidates. Filters capture the handle's exact setting and date format when set. */
+
+/* Sets the AOF (replacing one set before). pvFilter: 8-bit text, or UTF-16 with
+ * VE_FILTER_UTF16; ulOptions: VE_AOF_... bits. VE_INVALID_EXPRESSION for a faulty or non-logical
+ * condition (the text gives the position). */
+VE_API UNSIGNED32 AdsSetAOF100(ADSHANDLE hTable, const void* pvFilter, UNSIGNED32 ulOptions);
+VE_API UNSIGNED32 AdsSetAOF(ADSHANDLE hTable, const UNSIGNED8* pucFilter, UNSIGNED16 usOptions);
+/* The AOF's text; VE_NO_FILTER (5037) without one. AdsGetAOF100 with VE_FILTER_UTF16 in
+ * ulOptions writes UTF-16 and counts *pulLen in characters. */
+VE_API UNSIGNED32 AdsGetAOF(ADSHANDLE hTable, UNSIGNED8* pucFilter, UNSIGNED16* pusLen);
+VE_API UNSIGNED32 AdsGetAOF100(ADSHANDLE hTable, UNSIGNED32 ulOptions, void* pvFilter,
+                               UNSIGNED32* pulLen);
+/* Removes the AOF; VE_NO_FILTER when there is none. */
+VE_API UNSIGNED32 AdsClearAOF(ADSHANDLE hTable);
+/* Resolves the AOF's record set again now (key-set and fixed AOFs take in changes). */
+VE_API UNSIGNED32 AdsRefreshAOF(ADSHANDLE hTable);
+/* How the AOF is optimised (VE_OPTIMIZED_...) and its part evaluated record by record (empty
+ * when fully optimised); VE_NO_FILTER without an AOF. ulOptions VE_FILTER_UTF16: UTF-16 text,
+ * *pulLen in characters. */
+VE_API UNSIGNED32 AdsGetAOFOptLevel100(ADSHANDLE hTable, UNSIGNED16* pusOptLevel, void* pvNonOpt,
+                                       UNSIGNED32* pulLen, UNSIGNED32 ulOptions);
+VE_API UNSIGNED32 AdsGetAOFOptLevel(ADSHANDLE hTable, UNSIGNED16* pusOptLevel, UNSIGNED8* pucNonOpt,
+                                    UNSIGNED16* pusLen);
+/* How a filter would be optimised on this handle, without setting it. */
+VE_API UNSIGNED32 AdsEvalAOF(ADSHANDLE hTable, const UNSIGNED8* pucFilter, UNSIGNED16* pusOptLevel);
+/* Adds, removes or toggles records (VE_AOF_..._RECORD) in the AOF's set: an added record is
+ * shown whatever it holds, a removed one never. VE_NO_FILTER without an AOF. */
+VE_API UNSIGNED32 AdsCustomizeAOF(ADSHANDLE hTable, UNSIGNED32 ulNumRecords,
+                                  const UNSIGNED32* pulRecords, UNSIGNED16 usOption);
+/* Whether record ulRecordNum (0: the current one) passes the AOF. */
+VE_API UNSIGNED32 AdsIsRecordInAOF(ADSHANDLE hTable, UNSIGNED32 ulRecordNum, UNSIGNED16* pbIsInAOF);
+/* Sets, reads and removes the plain filter, as for the AOF (ulOptions only VE_FILTER_UTF16). */
+VE_API UNSIGNED32 AdsSetFilter100(ADSHANDLE hTable, const void* pvFilter, UNSIGNED32 ulOptions);
+VE_API UNSIGNED32 AdsSetFilter(ADSHANDLE hTable, const UNSIGNED8* pucFilter);
+VE_API UNSIGNED32 AdsGetFilter(ADSHANDLE hTable, UNSIGNED8* pucFilter, UNSIGNED16* pusLen);
+VE_API UNSIGNED32 AdsClearFilter(ADSHANDLE hTable);
+/* Goes to the first (bForward 1) or last (0) shown record in the handle's order for which
+ * the condition holds; *pbFound 0 leaves the handle on EOF (BOF backward). */
+VE_API UNSIGNED32 AdsLocate(ADSHANDLE hTable, const UNSIGNED8* pucExpr, UNSIGNED16 bForward,
+                            UNSIGNED16* pbFound);
+/* Goes on from the current record to the next match of the last AdsLocate, in its direction.
+ * VE_INVALID_ARGUMENT when the handle made no AdsLocate. */
+VE_API UNSIGNED32 AdsContinue(ADSHANDLE hTable, UNSIGNED16* pbFound);
+
+/* ---- Expressions ---------------------------------------------------------------------------
+ * Expressions name the fields of the table and use the engine's date format. The exact
+ * setting decides "=" between texts: on, whole values compared (trailing blanks ignored);
+ * off (the start), the right-hand text as a prefix of the left. */
+
+/* Evaluates on the current record (with its pending changes): a logical, numeric or any
+ * expression as text. VE_INVALID_EXPRESSION (wrong type too), VE_EXPRESSION_FAILED,
+ * VE_NO_CURRENT_RECORD on a crack. */
+VE_API UNSIGNED32 AdsEvalLogicalExpr(ADSHANDLE hTable, const UNSIGNED8* pucExpr,
+                                     UNSIGNED16* pbResult);
+VE_API UNSIGNED32 AdsEvalNumericExpr(ADSHANDLE hTable, const UNSIGNED8* pucExpr, double* pdResult);
+VE_API UNSIGNED32 AdsEvalStringExpr(ADSHANDLE hTable, const UNSIGNED8* pucExpr, UNSIGNED8* pucResult,
+                                    UNSIGNED16* pusLen);
+/* The type of the expression's value (VE_EXPR_...), without evaluating it. */
+VE_API UNSIGNED32 AdsEvalTestExpr(ADSHANDLE hTable, const UNSIGNED8* pucExpr, UNSIGNED16* pusType);
+/* Whether the expression compiles against the table (no error either way). */
+VE_API UNSIGNED32 AdsIsExprValid(ADSHANDLE hTable, const UNSIGNED8* pucExpr, UNSIGNED16* pbValid);
+/* The handle's exact setting (index handles: their table's). */
+VE_API UNSIGNED32 AdsSetExact22(ADSHANDLE hObj, UNSIGNED16 bExact);
+VE_API UNSIGNED32 AdsGetExact22(ADSHANDLE hObj, UNSIGNED16* pbExact);
+/* The long form of an expression spells field names out; the short form writes each field as
+ * "@n" (its number). Everything else is kept byte for byte (texts may be UTF-8), and long ->
+ * short -> long gives an equivalent expression. *pulLen: capacity in, length out. */
+VE_API UNSIGNED32 AdsExpressionLongToShort90(ADSHANDLE hTable, const UNSIGNED8* pucLongExpr,
+                                             UNSIGNED8* pucShortExpr, UNSIGNED32* pulLen);
+VE_API UNSIGNED32 AdsExpressionShortToLong90(ADSHANDLE hTable, const UNSIGNED8* pucShortExpr,
+                                             UNSIGNED8* pucLongExpr, UNSIGNED32* pulLen);
 
 #ifdef __cplusplus
 } /* extern "C" */

@@ -464,7 +464,7 @@ void IndexCatalog::write_ended(bool committed) {
     opened_in_write_ = false;
 }
 
-void IndexCatalog::check(MDB_txn* txn, const std::function<void(const std::string&)>& problem) {
+void IndexCatalog::check(MDB_txn*, const std::function<void(const std::string&)>& problem) {
     std::vector<std::shared_ptr<const IndexTag>> current;
     try {
         current = tags();
@@ -472,6 +472,11 @@ void IndexCatalog::check(MDB_txn* txn, const std::function<void(const std::strin
         problem("the index descriptions cannot be read: " + error.text());
         return;
     }
+    // A transaction of its own, begun after the tags' sub-databases were opened: a handle
+    // opened later is not valid in an older transaction.
+    ReadTransaction own;
+    own.begin(file_.env(), file_.path());
+    MDB_txn* txn = own.get();
     for (const auto& tag : current) {
         std::string where = "index " + tag->name() + ": ";
         std::vector<std::string> stored;

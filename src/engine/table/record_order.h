@@ -29,6 +29,12 @@ class RecordOrder {
     // order needs it to find the record's key).
     virtual StoredRecord after(MDB_txn* txn, std::uint32_t recno, const std::uint8_t* image) = 0;
     virtual StoredRecord before(MDB_txn* txn, std::uint32_t recno, const std::uint8_t* image) = 0;
+    // Whether the order visits the record at all (an index with a condition or a scope
+    // leaves records out); record-number order visits every record.
+    virtual bool contains(MDB_txn* /*txn*/, std::uint32_t /*recno*/,
+                          const std::uint8_t* /*image*/) {
+        return true;
+    }
 };
 
 // Record-number order over the records sub-database.

@@ -50,7 +50,8 @@ TableCursor::TableCursor(std::shared_ptr<Connection> connection, std::shared_ptr
       file_(std::move(file)),
       locks_(std::move(locks)),
       request_(std::move(request)),
-      order_(std::make_unique<NaturalOrder>(*file_)) {}
+      natural_(std::make_unique<NaturalOrder>(*file_)),
+      order_(natural_.get()) {}
 
 TableCursor::~TableCursor() {
     try {
@@ -81,8 +82,13 @@ void TableCursor::close() {
         failure = std::current_exception();
     }
     release_implicit_lock();
+    if (extension_) {
+        extension_->closing();
+        extension_.reset();
+    }
     read_.close();
-    order_.reset();
+    order_ = nullptr;
+    natural_.reset();
     locks_->remove_open(request_.exclusive);
     file_->remove_open_handle(request_.exclusive);
     connection_->remove_table(this);
@@ -136,13 +142,20 @@ void TableCursor::end_call() {
     read_.end();
 }
 
-bool TableCursor::is_visible(const StoredRecord& record) const {
+void TableCursor::check_stored(const StoredRecord& record) const {
     if (record.bytes.size() != schema().record_length() + 1) {
         fail(VE_TABLE_CORRUPT, "record " + std::to_string(record.recno) + " of " + file_->path() +
                                    " has the wrong length");
     }
+}
+
+bool TableCursor::is_visible(const StoredRecord& record) const {
+    check_stored(record);
     bool deleted = (static_cast<std::uint8_t>(record.bytes[0]) & kRecordDeleted) != 0;
-    return !deleted || EngineSettings::instance().show_deleted();
+    if (deleted && !EngineSettings::instance().show_deleted()) {
+        return false;
+    }
+    return extension_ == nullptr || extension_->accepts(record);
 }
 
 void TableCursor::land(const StoredRecord& record) {
@@ -264,7 +277,7 @@ void TableCursor::goto_record(std::uint32_t recno) {
     check_mdb(rc, "read", file_->path());
     StoredRecord record{recno,
                         std::string_view(static_cast<const char*>(value.mv_data), value.mv_size)};
-    is_visible(record);  // checks the length
+    check_stored(record);
     land(record);
 }
 
@@ -309,7 +322,7 @@ void TableCursor::load_current() {
     check_mdb(rc, "read", file_->path());
     StoredRecord record{recno_,
                         std::string_view(static_cast<const char*>(value.mv_data), value.mv_size)};
-    is_visible(record);
+    check_stored(record);
     land(record);
 }
 
@@ -330,7 +343,17 @@ bool TableCursor::deleted() {
 }
 
 bool TableCursor::visible() {
-    return !deleted() || EngineSettings::instance().show_deleted();
+    if (deleted() && !EngineSettings::instance().show_deleted()) {
+        return false;
+    }
+    if (appending_) {
+        return true;
+    }
+    std::string stored(1, static_cast<char>(status_));
+    stored.append(reinterpret_cast<const char*>(image_.data()), image_.size());
+    StoredRecord record{recno_, stored};
+    return order_->contains(txn(), recno_, image_.data()) &&
+           (extension_ == nullptr || extension_->accepts(record));
 }
 
 std::optional<std::string> TableCursor::memo(const FieldDescriptor& field) {

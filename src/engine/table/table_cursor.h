@@ -62,12 +62,34 @@ class TableCursor : public HandleObject {
         std::unique_lock<std::mutex> lock_;
     };
 
+    // What other engine parts keep per handle (its open indexes, filters, exact setting):
+    // consulted for every record the handle visits, closed with the handle.
+    class Extension {
+      public:
+        virtual ~Extension() = default;
+        // Whether a stored record passes the handle's filters; called for records that are
+        // visible otherwise (not deleted, or deleted records shown).
+        virtual bool accepts(const StoredRecord& record) = 0;
+        // The handle closes (its lock is held): release what hangs on it.
+        virtual void closing() = 0;
+    };
+    Extension* extension() const { return extension_.get(); }
+    void set_extension(std::unique_ptr<Extension> extension) { extension_ = std::move(extension); }
+    // The order navigation follows from now on: an index order, or nullptr for record-number
+    // order. The order must stay alive while it is set.
+    void set_order(RecordOrder* order) { order_ = order != nullptr ? order : natural_.get(); }
+    RecordOrder& order() const { return *order_; }
+    RecordOrder& natural_order() const { return *natural_; }
+    // The handle's read transaction for this call (begun on first use).
+    MDB_txn* read_txn() { return txn(); }
+
     // Writes pending changes and releases the handle's share of the file. Idempotent.
     void close();
     bool closed() const { return closed_; }
 
     const TableSchema& schema() const;
     TableFile& file() const { return *file_; }
+    const std::shared_ptr<TableFile>& shared_file() const { return file_; }
     const std::shared_ptr<Connection>& connection() const { return connection_; }
     const OpenRequest& request() const { return request_; }
     TextContext text_context() const;
@@ -131,6 +153,7 @@ class TableCursor : public HandleObject {
                 std::shared_ptr<FileLocks> locks, OpenRequest request);
     MDB_txn* txn();
     void end_call();
+    void check_stored(const StoredRecord& record) const;  // throws VE_TABLE_CORRUPT
     bool is_visible(const StoredRecord& record) const;
     void land(const StoredRecord& record);  // makes a stored record the current one
     void land_on_crack(bool at_end);
@@ -145,7 +168,9 @@ class TableCursor : public HandleObject {
     std::shared_ptr<TableFile> file_;
     std::shared_ptr<FileLocks> locks_;
     OpenRequest request_;
-    std::unique_ptr<RecordOrder> order_;
+    std::unique_ptr<RecordOrder> natural_;
+    RecordOrder* order_ = nullptr;
+    std::unique_ptr<Extension> extension_;
     std::mutex mutex_;
     ReadTransaction read_;
     bool closed_ = false;
