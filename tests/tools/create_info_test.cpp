@@ -55,6 +55,23 @@ TEST_F(CreateInfoTest, InfoDescribesWhatCreateMade) {
     EXPECT_EQ(lines_of(info.out).back(), lines_of(copy_info).back());
 }
 
+TEST_F(CreateInfoTest, InfoListsTheIndexesWhereTheEngineServesThem) {
+    ok({"demo", "store", "--products", "3"});
+    const std::vector<std::string> lines = lines_of(ok({"info", "store/CadProdutos"}).out);
+    {
+        EngineView view(file("store") / "CadProdutos.adt");
+        UNSIGNED16 count = 0;
+        if (AdsGetNumIndexes(view.table(), &count) == VE_NOT_IMPLEMENTED) {
+            EXPECT_TRUE(lines.back().starts_with("Definition: "));  // nothing more is said
+            return;
+        }
+    }
+    ASSERT_GE(lines.size(), 3u);
+    EXPECT_EQ((std::vector<std::string>{"Indexes:  2", "  CodProduto  CodProduto  (unique)",
+                                        "  CodBarras   CodBarras  (unique)"}),
+              std::vector<std::string>(lines.end() - 3, lines.end()));
+}
+
 TEST_F(CreateInfoTest, CreateKeepsAnExistingTableUnlessToldToReplaceIt) {
     ok({"create", "t", "A,Integer;"});
     write_file(file("rows.csv"), "A\r\n1\r\n2\r\n");

@@ -97,6 +97,28 @@ TEST_F(DemoTest, DemoMakesTheThreeTablesAndTheAlias) {
         EXPECT_GE(situacao, 12u);
         EXPECT_GE(observacao, 15u + 20u);
     }
+    // The indexes of the program's lookups, where the engine serves indexes.
+    for (const auto& [table, expected] :
+         std::vector<std::pair<std::string, std::vector<std::string>>>{
+             {"CadProdutos.adt", {"CodProduto", "CodBarras"}},
+             {"CadFuncionariosLojas.adt", {"Senha"}}}) {
+        SCOPED_TRACE(table);
+        EngineView view(store / table);
+        UNSIGNED16 count = 0;
+        if (AdsGetNumIndexes(view.table(), &count) == VE_NOT_IMPLEMENTED) {
+            continue;
+        }
+        std::vector<std::string> names;
+        for (UNSIGNED16 order = 1; order <= count; ++order) {
+            ADSHANDLE index = 0;
+            ASSERT_EQ(VE_SUCCESS, AdsGetIndexHandleByOrder(view.table(), order, &index));
+            UNSIGNED8 name[128] = {};
+            UNSIGNED16 length = sizeof name;
+            ASSERT_EQ(VE_SUCCESS, AdsGetIndexName(index, name, &length));
+            names.emplace_back(reinterpret_cast<const char*>(name), length);
+        }
+        EXPECT_EQ(expected, names);
+    }
     EXPECT_EQ("[Databases]\nBALDERIM = " + store.string() + "\n", read_file(store / "ads.ini"));
     for (const char* table : {"CadProdutos", "CadFuncionariosLojas", "Auditoria"}) {
         EXPECT_EQ(0, tool({"check", (store / table).string()}).exit_code) << table;
@@ -128,6 +150,25 @@ TEST_F(DemoTest, DemoKeepsAnExistingStoreAndOtherAliasesUnlessTold) {
     ok({"demo", "loja", "--replace", "--products", "7"});
     EXPECT_EQ(7u, EngineView(file("loja") / "CadProdutos.adt").count());
     EXPECT_EQ(4u, EngineView(file("loja") / "CadFuncionariosLojas.adt").count());
+}
+
+TEST_F(DemoTest, TheUniqueIndexesRefuseASecondProductWithTheSameCode) {
+    ok({"demo", "loja", "--products", "10"});
+    {
+        EngineView view(file("loja") / "CadProdutos.adt");
+        UNSIGNED16 count = 0;
+        if (AdsGetNumIndexes(view.table(), &count) == VE_NOT_IMPLEMENTED) {
+            return;  // an engine without indexes refuses nothing
+        }
+    }
+    write_file(file("new.csv"), "CodProduto,CodBarras\r\n000011,1\r\n000001,2\r\n000012,3\r\n");
+    ToolResult result = tool({"import", "loja/CadProdutos", "new.csv"});
+    EXPECT_ONE_LINE_FAILURE(result);
+    EXPECT_NE(std::string::npos, result.err.find("new.csv line 3: the row was not written"))
+        << result.err;
+    EXPECT_NE(std::string::npos, result.err.find("CodProduto")) << result.err;
+    EXPECT_EQ(11u, EngineView(file("loja") / "CadProdutos.adt").count());
+    EXPECT_EQ(0, tool({"check", "loja/CadProdutos"}).exit_code);
 }
 
 TEST_F(DemoTest, DemoWithNoProductsMakesAnEmptyProductTable) {

@@ -44,6 +44,31 @@ void count_records(const Table& table, UNSIGNED32& visible, UNSIGNED32& all) {
     visible = table.record_count();
 }
 
+void print_indexes(const Table& table) {
+    const std::optional<std::vector<IndexInfo>> indexes = table.indexes();
+    if (!indexes) {
+        return;
+    }
+    std::cout << "Indexes:  " << indexes->size() << "\n";
+    std::size_t name_width = 4;
+    for (const IndexInfo& index : *indexes) {
+        name_width = std::max(name_width, display_width(index.name));
+    }
+    for (const IndexInfo& index : *indexes) {
+        std::string row = "  " + padded(index.name, name_width) + "  " + index.expression;
+        if (!index.condition.empty()) {
+            row += " FOR " + index.condition;
+        }
+        if (index.unique) {
+            row += "  (unique)";
+        }
+        if (index.descending) {
+            row += "  (descending)";
+        }
+        std::cout << row << "\n";
+    }
+}
+
 }  // namespace
 
 int run_info(const Arguments& arguments) {
@@ -83,6 +108,7 @@ int run_info(const Arguments& arguments) {
         definition += field_definition(field);
     }
     std::cout << "Definition: " << definition << "\n";
+    print_indexes(table);
     table.close();
     return 0;
 }

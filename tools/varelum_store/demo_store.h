@@ -33,6 +33,17 @@ inline constexpr DemoTable kDemoAudit{
     "Data,TimeStamp;CodGrupo,Char,6;CodProduto,Char,20;Quantidade,Integer;Situacao,Char,20;"
     "Observacao,Char,60;"};
 
+// An index tag of a demo table: the program's lookups find a product by its code or barcode
+// and an employee by password. Passwords need not be unique (two employees may share one).
+struct DemoIndex {
+    std::string_view tag;
+    std::string_view expression;
+    bool unique;
+};
+inline constexpr DemoIndex kDemoProductIndexes[] = {{"CodProduto", "CodProduto", true},
+                                                    {"CodBarras", "CodBarras", true}};
+inline constexpr DemoIndex kDemoEmployeeIndexes[] = {{"Senha", "Senha", false}};
+
 // The most products a demo makes: product codes have six digits.
 inline constexpr std::size_t kMaxDemoProducts = 999999;
 

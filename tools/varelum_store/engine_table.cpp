@@ -183,6 +183,64 @@ UNSIGNED32 Table::record_length() const {
     return length;
 }
 
+namespace {
+
+// An index tag's text through one of the engine's name getters.
+template <typename Get>
+std::string index_text(Get get, ADSHANDLE index, const std::string& context) {
+    std::string text(512, '\0');
+    auto length = static_cast<UNSIGNED16>(text.size());
+    UNSIGNED32 code = get(index, reinterpret_cast<UNSIGNED8*>(text.data()), &length);
+    if (code == VE_BUFFER_TOO_SMALL) {
+        text.assign(static_cast<std::size_t>(length) + 1, '\0');
+        length = static_cast<UNSIGNED16>(text.size());
+        code = get(index, reinterpret_cast<UNSIGNED8*>(text.data()), &length);
+    }
+    check(code, context);
+    text.resize(length);
+    return from_engine_text(text);
+}
+
+}  // namespace
+
+std::optional<std::vector<IndexInfo>> Table::indexes() const {
+    UNSIGNED16 count = 0;
+    const UNSIGNED32 code = AdsGetNumIndexes(handle_, &count);
+    if (code == VE_NOT_IMPLEMENTED) {
+        return std::nullopt;  // an engine without indexes has none to show
+    }
+    const std::string context = "cannot describe the indexes of " + display_name(path_);
+    check(code, context);
+    std::vector<IndexInfo> indexes;
+    for (UNSIGNED16 order = 1; order <= count; ++order) {
+        ADSHANDLE index = 0;
+        check(AdsGetIndexHandleByOrder(handle_, order, &index), context);
+        IndexInfo info;
+        info.name = index_text(AdsGetIndexName, index, context);
+        info.expression = index_text(AdsGetIndexExpr, index, context);
+        info.condition = index_text(AdsGetIndexCondition, index, context);
+        UNSIGNED32 flags = 0;
+        check(AdsGetIndexFlags(index, &flags), context);
+        info.unique = (flags & (VE_INDEX_UNIQUE | VE_INDEX_CANDIDATE)) != 0;
+        info.descending = (flags & VE_INDEX_DESCENDING) != 0;
+        indexes.push_back(std::move(info));
+    }
+    return indexes;
+}
+
+bool Table::create_index(std::string_view tag, std::string_view expression, UNSIGNED32 options) {
+    const std::string name = to_engine_text(tag, "index name");
+    const std::string key = to_engine_text(expression, "index expression");
+    const UNSIGNED32 code =
+        AdsCreateIndex90(handle_, nullptr, engine_text(name), engine_text(key), nullptr, nullptr,
+                         options | VE_INDEX_COMPOUND, 0, nullptr, nullptr);
+    if (code == VE_NOT_IMPLEMENTED) {
+        return false;
+    }
+    check(code, "cannot create the index " + std::string(tag) + " of " + display_name(path_));
+    return true;
+}
+
 void Table::close() {
     if (handle_ != 0) {
         check(AdsCloseTable(std::exchange(handle_, 0)), "cannot close " + display_name(path_));

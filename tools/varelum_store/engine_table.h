@@ -8,6 +8,7 @@
 #pragma once
 
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -62,6 +63,15 @@ struct FieldInfo {
     const UNSIGNED8* id() const noexcept { return ADSFIELD(number); }
 };
 
+// What the engine says about one index tag.
+struct IndexInfo {
+    std::string name;        // UTF-8
+    std::string expression;  // the key expression as given at creation
+    std::string condition;   // the FOR condition; empty when there is none
+    bool unique = false;
+    bool descending = false;
+};
+
 enum class OpenMode {
     Shared,     // others may read and write alongside
     Exclusive,  // nobody else may have the table open (pack, zap)
@@ -90,6 +100,13 @@ class Table {
     // Records visible under the engine's current AdsShowDeleted setting.
     UNSIGNED32 record_count() const;
     UNSIGNED32 record_length() const;
+
+    // The index tags open on the handle (those of the table file), in order of creation;
+    // nothing while the engine does not serve indexes.
+    std::optional<std::vector<IndexInfo>> indexes() const;
+    // Creates an index tag of the table file over a key expression (or field names separated
+    // by ";"); options: VE_INDEX_... bits. False when the engine does not serve indexes.
+    bool create_index(std::string_view tag, std::string_view expression, UNSIGNED32 options);
 
     // Closes the handle now, reporting a failure (destruction closes quietly).
     void close();
