@@ -1,0 +1,246 @@
+// SQL sessions of connections (see sql_session.h).
+#include "engine/sql/sql_session.h"
+
+#include <dirent.h>
+#include <sys/stat.h>
+
+#include "engine/core/error.h"
+#include "engine/core/handles.h"
+#include "engine/core/text.h"
+#include "engine/sql/sql_error.h"
+#include "engine/sql/table_module.h"
+#include "engine/storage/table_file.h"
+#include "engine/table/connection.h"
+#include "varelum_engine.h"
+
+namespace varelum::engine::sql {
+namespace {
+
+struct SessionRegistry {
+    std::mutex mutex;
+    std::map<const Connection*, std::pair<std::weak_ptr<Connection>, std::shared_ptr<SqlSession>>>
+        sessions;
+};
+
+SessionRegistry& sessions() {
+    static SessionRegistry* registry = new SessionRegistry;  // used until the process ends
+    return *registry;
+}
+
+std::string upper(std::string_view text) {
+    return to_upper_ascii(text);
+}
+
+std::string quoted_name(std::string_view name) {
+    std::string quoted = "\"";
+    for (char c : name) {
+        quoted += c;
+        if (c == '"') {
+            quoted += '"';
+        }
+    }
+    return quoted + "\"";
+}
+
+std::string quoted_literal(std::string_view text) {
+    std::string quoted = "'";
+    for (char c : text) {
+        quoted += c;
+        if (c == '\'') {
+            quoted += '\'';
+        }
+    }
+    return quoted + "'";
+}
+
+bool is_regular_file(const std::string& path) {
+    struct stat info {};
+    return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+}
+
+// A file of that path, or one in the same directory whose name differs only in letter case.
+std::string find_case_insensitive(const std::string& path) {
+    if (is_regular_file(path)) {
+        return path;
+    }
+    std::size_t slash = path.rfind('/');
+    std::string directory = path.substr(0, slash == 0 ? 1 : slash);
+    std::string name = path.substr(slash + 1);
+    std::string found;
+    if (DIR* dir = ::opendir(directory.c_str())) {
+        while (dirent* entry = ::readdir(dir)) {
+            if (iequals(entry->d_name, name)) {
+                found = (directory == "/" ? "" : directory) + "/" + entry->d_name;
+                break;
+            }
+        }
+        ::closedir(dir);
+    }
+    return found;
+}
+
+bool has_extension(const std::string& path) {
+    std::size_t slash = path.rfind('/');
+    std::size_t dot = path.rfind('.');
+    return dot != std::string::npos && (slash == std::string::npos || dot > slash + 1);
+}
+
+}  // namespace
+
+std::shared_ptr<SqlSession> SqlSession::of(const std::shared_ptr<Connection>& connection) {
+    SessionRegistry& registry = sessions();
+    std::lock_guard guard(registry.mutex);
+    std::erase_if(registry.sessions,
+                  [](const auto& entry) { return entry.second.first.expired(); });
+    auto& slot = registry.sessions[connection.get()];
+    if (!slot.second) {
+        slot.first = connection;
+        slot.second.reset(new SqlSession(connection));
+    }
+    return slot.second;
+}
+
+SqlSession::SqlSession(const std::shared_ptr<Connection>& connection) : connection_(connection) {
+    int rc =
+        sqlite3_open_v2(":memory:", &db_,
+                        SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
+    if (rc != SQLITE_OK) {
+        std::string message = db_ != nullptr ? sqlite3_errmsg(db_) : sqlite3_errstr(rc);
+        sqlite3_close(db_);
+        fail(VE_INTERNAL_ERROR, "SQLite could not open its database: " + message);
+    }
+    sqlite3_extended_result_codes(db_, 1);
+    register_table_module(db_, this);
+}
+
+SqlSession::~SqlSession() {
+    sqlite3_close_v2(db_);
+}
+
+std::shared_ptr<Connection> SqlSession::connection() const {
+    auto connection = connection_.lock();
+    if (!connection) {
+        fail(VE_STATEMENT_GONE, "its connection is closed");
+    }
+    return connection;
+}
+
+std::string SqlSession::find_table_file(std::string_view name) const {
+    std::string spelled = trim_blanks(name);
+    if (spelled.empty()) {
+        return {};
+    }
+    std::string path = connection()->resolve(spelled);
+    if (!has_extension(path)) {
+        std::string with_extension = find_case_insensitive(path + ".adt");
+        if (!with_extension.empty()) {
+            return with_extension;
+        }
+    }
+    return find_case_insensitive(path);
+}
+
+const TableEntry* SqlSession::table(std::string_view sql_name) const {
+    auto found = tables_.find(upper(sql_name));
+    return found == tables_.end() ? nullptr : &found->second;
+}
+
+bool SqlSession::register_table(const std::string& sql_name) {
+    std::string path = find_table_file(sql_name);
+    if (path.empty()) {
+        return false;
+    }
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0) {
+        return false;
+    }
+    TableEntry entry;
+    entry.path = path;
+    entry.device = info.st_dev;
+    entry.inode = info.st_ino;
+    try {
+        // The file is held only while it is read here, so that nothing of the session keeps
+        // a table from being dropped or replaced.
+        entry.schema = TableFile::open(path)->schema();
+    } catch (const EngineError& error) {
+        fail_sql(classify_engine_error(error.code()), error.text());
+    }
+    tables_[upper(sql_name)] = std::move(entry);
+    try {
+        execute_plain(db_, "CREATE VIRTUAL TABLE " + quoted_name(sql_name) + " USING " +
+                               kModuleName + "(" + quoted_literal(path) + ")");
+    } catch (...) {
+        tables_.erase(upper(sql_name));
+        throw;
+    }
+    return true;
+}
+
+void SqlSession::drop_virtual_table(const std::string& sql_name) {
+    ++generation_;
+    execute_plain(db_, "DROP TABLE IF EXISTS " + quoted_name(sql_name));
+    tables_.erase(upper(sql_name));
+}
+
+void SqlSession::drop_stale_tables() {
+    std::vector<std::string> stale;
+    for (const auto& [name, entry] : tables_) {
+        struct stat info {};
+        if (::stat(entry.path.c_str(), &info) != 0 || info.st_dev != entry.device ||
+            info.st_ino != entry.inode) {
+            stale.push_back(name);
+        }
+    }
+    for (const std::string& name : stale) {
+        drop_virtual_table(name);
+    }
+}
+
+void SqlSession::forget_file(const std::string& path) {
+    std::vector<std::string> names;
+    for (const auto& [name, entry] : tables_) {
+        if (entry.path == path) {
+            names.push_back(name);
+        }
+    }
+    for (const std::string& name : names) {
+        drop_virtual_table(name);
+    }
+}
+
+PreparedStatement SqlSession::prepare(const std::string& sql) {
+    drop_stale_tables();
+    static constexpr std::string_view kNoSuchTable = "no such table: ";
+    for (int attempt = 0;; ++attempt) {
+        sqlite3_stmt* statement = nullptr;
+        pending_engine_error() = PendingEngineError{};
+        int rc =
+            sqlite3_prepare_v2(db_, sql.data(), static_cast<int>(sql.size()), &statement, nullptr);
+        if (rc == SQLITE_OK) {
+            return PreparedStatement(statement);
+        }
+        std::string message = sqlite3_errmsg(db_);
+        if (attempt < 64 && message.compare(0, kNoSuchTable.size(), kNoSuchTable) == 0) {
+            std::string name = message.substr(kNoSuchTable.size());
+            if (upper(name).rfind("MAIN.", 0) == 0) {
+                name.erase(0, 5);
+            }
+            if (table(name) == nullptr && register_table(name)) {
+                continue;
+            }
+        }
+        fail_from_sqlite(db_, rc);
+    }
+}
+
+void execute_plain(sqlite3* db, const std::string& sql) {
+    char* message = nullptr;
+    pending_engine_error() = PendingEngineError{};
+    int rc = sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &message);
+    if (rc != SQLITE_OK) {
+        sqlite3_free(message);
+        fail_from_sqlite(db, rc);
+    }
+}
+
+}  // namespace varelum::engine::sql

@@ -1,0 +1,107 @@
+// The SQL side of one engine connection: an in-memory SQLite database in which each table
+// file of the connection's directory appears as a virtual table (table_module.h) once a
+// statement names it, by file name with or without ".adt" in any letter case.
+//
+// SQLite parses, plans and runs every statement; the virtual tables read and write through
+// the engine's own table handles on the connection, so locks, AutoInc values and indexes
+// hold as for any other handle of the connection. A session lives as long as its connection
+// object; every use holds the session's lock (SQLite runs one statement of a database at a
+// time).
+#pragma once
+
+#include <sqlite3.h>
+#include <sys/types.h>
+
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <string_view>
+
+#include "engine/record/schema.h"
+
+namespace varelum::engine {
+class Connection;
+}
+
+namespace varelum::engine::sql {
+
+// A table file as the session knows it.
+struct TableEntry {
+    std::string path;  // UTF-8, absolute
+    dev_t device = 0;
+    ino_t inode = 0;
+    TableSchema schema;
+};
+
+// An SQLite statement, finalized at destruction.
+class PreparedStatement {
+  public:
+    PreparedStatement() = default;
+    explicit PreparedStatement(sqlite3_stmt* statement) : statement_(statement) {}
+    ~PreparedStatement() { sqlite3_finalize(statement_); }
+    PreparedStatement(PreparedStatement&& other) noexcept : statement_(other.statement_) {
+        other.statement_ = nullptr;
+    }
+    PreparedStatement& operator=(PreparedStatement&& other) noexcept {
+        std::swap(statement_, other.statement_);
+        return *this;
+    }
+    sqlite3_stmt* get() const { return statement_; }
+
+  private:
+    sqlite3_stmt* statement_ = nullptr;
+};
+
+class SqlSession {
+  public:
+    // The session of a connection, made at its first use.
+    static std::shared_ptr<SqlSession> of(const std::shared_ptr<Connection>& connection);
+    ~SqlSession();
+    SqlSession(const SqlSession&) = delete;
+    SqlSession& operator=(const SqlSession&) = delete;
+
+    std::mutex& mutex() { return mutex_; }
+    sqlite3* db() const { return db_; }
+    // The connection, or VE_STATEMENT_GONE when it is gone.
+    std::shared_ptr<Connection> connection() const;
+
+    // Prepares one statement of UTF-8 text, registering the tables it names. Throws the SQL
+    // error of a text SQLite refuses or of a table that does not exist.
+    PreparedStatement prepare(const std::string& sql);
+
+    // The table file an SQL table name stands for: "Produtos", "produtos.ADT", a relative or
+    // absolute path. Empty when there is none.
+    std::string find_table_file(std::string_view name) const;
+    // The table behind a virtual table of the session (by its SQL name), or nullptr.
+    const TableEntry* table(std::string_view sql_name) const;
+    // Forgets the virtual tables of a file that was dropped or replaced.
+    void forget_file(const std::string& path);
+    // Forgets the virtual tables whose files were dropped or replaced since they were made.
+    void refresh() { drop_stale_tables(); }
+    // Rises whenever a virtual table is forgotten: statements prepared before then must be
+    // prepared again.
+    std::uint64_t generation() const { return generation_; }
+
+    // The application id of sp_setapplicationid and sp_getapplicationid.
+    std::string application_id;
+    // The AutoInc value of the last record an INSERT of the session wrote (0: none).
+    std::uint32_t last_autoinc = 0;
+
+  private:
+    explicit SqlSession(const std::shared_ptr<Connection>& connection);
+    bool register_table(const std::string& sql_name);
+    void drop_stale_tables();
+    void drop_virtual_table(const std::string& sql_name);
+
+    std::weak_ptr<Connection> connection_;
+    sqlite3* db_ = nullptr;
+    std::mutex mutex_;
+    std::map<std::string, TableEntry> tables_;  // by the upper-cased SQL name
+    std::uint64_t generation_ = 0;
+};
+
+// Runs SQL that yields no rows on the session's database (schema changes of the session).
+void execute_plain(sqlite3* db, const std::string& sql);
+
+}  // namespace varelum::engine::sql
