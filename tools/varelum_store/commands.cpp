@@ -19,7 +19,7 @@ const std::vector<CommandSpec>& command_table() {
         {"info",
          {"TABLE"},
          {},
-         "Show a table's fields (type, length, decimals) and record count.",
+         "Show a table's fields (type, length, decimals), record count and indexes.",
          "",
          run_info},
         {"import",
