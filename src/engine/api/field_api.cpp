@@ -6,6 +6,7 @@
 #include "engine/core/settings.h"
 #include "engine/core/text.h"
 #include "engine/record/record_image.h"
+#include "engine/sql/statement_calls.h"
 
 using namespace varelum::engine;
 
@@ -417,26 +418,45 @@ VE_API UNSIGNED32 AdsGetBinaryLength(ADSHANDLE hTable, const UNSIGNED8* pucFldNa
 
 VE_API UNSIGNED32 AdsSetField(ADSHANDLE hObj, const UNSIGNED8* pucFldName, const UNSIGNED8* pucBuf,
                               UNSIGNED32 ulLen) {
+    if (sql::is_sql_statement(hObj)) {
+        return sql::bind_parameter(hObj, pucFldName,
+                                   sql::SqlValue::of_text(ansi_to_utf8(sized_text(pucBuf, ulLen))));
+    }
     return set_text(hObj, pucFldName, pucBuf, ulLen);
 }
 
 VE_API UNSIGNED32 AdsSetFieldW(ADSHANDLE hObj, const UNSIGNED8* pucFldName, const WCHAR* pwcBuf,
                                UNSIGNED32 ulLen) {
+    if (sql::is_sql_statement(hObj)) {
+        return sql::bind_wide_parameter(hObj, pucFldName, pwcBuf, ulLen);
+    }
     return set_wide(hObj, pucFldName, pwcBuf, ulLen);
 }
 
 VE_API UNSIGNED32 AdsSetString(ADSHANDLE hObj, const UNSIGNED8* pucFldName, const UNSIGNED8* pucBuf,
                                UNSIGNED32 ulLen) {
+    if (sql::is_sql_statement(hObj)) {
+        return sql::bind_parameter(hObj, pucFldName,
+                                   sql::SqlValue::of_text(ansi_to_utf8(sized_text(pucBuf, ulLen))));
+    }
     return set_text(hObj, pucFldName, pucBuf, ulLen);
 }
 
 VE_API UNSIGNED32 AdsSetStringW(ADSHANDLE hObj, const UNSIGNED8* pucFldName, const WCHAR* pwcBuf,
                                 UNSIGNED32 ulLen) {
+    if (sql::is_sql_statement(hObj)) {
+        return sql::bind_wide_parameter(hObj, pucFldName, pwcBuf, ulLen);
+    }
     return set_wide(hObj, pucFldName, pwcBuf, ulLen);
 }
 
 VE_API UNSIGNED32 AdsSetFieldRaw(ADSHANDLE hObj, const UNSIGNED8* pucFldName,
                                  const UNSIGNED8* pucBuf, UNSIGNED32 ulLen) {
+    if (sql::is_sql_statement(hObj)) {
+        return sql::bind_parameter(
+            hObj, pucFldName,
+            sql::SqlValue::of_blob(std::string(sized_text(pucBuf, ulLen == 0xFFFF ? 0 : ulLen))));
+    }
     if (is_index_handle(hObj)) {
         return set_key_raw(hObj, pucFldName, pucBuf, ulLen);
     }
@@ -451,6 +471,9 @@ VE_API UNSIGNED32 AdsSetFieldRaw(ADSHANDLE hObj, const UNSIGNED8* pucFldName,
 }
 
 VE_API UNSIGNED32 AdsSetDouble(ADSHANDLE hObj, const UNSIGNED8* pucFldName, double dValue) {
+    if (sql::is_sql_statement(hObj)) {
+        return sql::bind_parameter(hObj, pucFldName, sql::SqlValue::of_real(dValue));
+    }
     return with_table(hObj, [&](TableCursor& table) {
         const FieldDescriptor& field = table.field(pucFldName);
         change_field(table, field,
@@ -459,6 +482,9 @@ VE_API UNSIGNED32 AdsSetDouble(ADSHANDLE hObj, const UNSIGNED8* pucFldName, doub
 }
 
 VE_API UNSIGNED32 AdsSetLong(ADSHANDLE hObj, const UNSIGNED8* pucFldName, SIGNED32 lValue) {
+    if (sql::is_sql_statement(hObj)) {
+        return sql::bind_parameter(hObj, pucFldName, sql::SqlValue::of_integer(lValue));
+    }
     return with_table(hObj, [&](TableCursor& table) {
         const FieldDescriptor& field = table.field(pucFldName);
         change_field(table, field,
@@ -467,6 +493,9 @@ VE_API UNSIGNED32 AdsSetLong(ADSHANDLE hObj, const UNSIGNED8* pucFldName, SIGNED
 }
 
 VE_API UNSIGNED32 AdsSetShort(ADSHANDLE hObj, const UNSIGNED8* pucFldName, SIGNED16 sValue) {
+    if (sql::is_sql_statement(hObj)) {
+        return sql::bind_parameter(hObj, pucFldName, sql::SqlValue::of_integer(sValue));
+    }
     return with_table(hObj, [&](TableCursor& table) {
         const FieldDescriptor& field = table.field(pucFldName);
         change_field(table, field,
@@ -475,6 +504,10 @@ VE_API UNSIGNED32 AdsSetShort(ADSHANDLE hObj, const UNSIGNED8* pucFldName, SIGNE
 }
 
 VE_API UNSIGNED32 AdsSetLogical(ADSHANDLE hObj, const UNSIGNED8* pucFldName, UNSIGNED16 bValue) {
+    if (sql::is_sql_statement(hObj)) {
+        return sql::bind_parameter(hObj, pucFldName,
+                                   sql::SqlValue::of_integer(bValue != 0 ? 1 : 0));
+    }
     return with_table(hObj, [&](TableCursor& table) {
         const FieldDescriptor& field = table.field(pucFldName);
         change_field(table, field,
@@ -483,6 +516,11 @@ VE_API UNSIGNED32 AdsSetLogical(ADSHANDLE hObj, const UNSIGNED8* pucFldName, UNS
 }
 
 VE_API UNSIGNED32 AdsSetJulian(ADSHANDLE hObj, const UNSIGNED8* pucFldName, SIGNED32 lDate) {
+    if (sql::is_sql_statement(hObj)) {
+        return sql::bind_parameter(
+            hObj, pucFldName,
+            lDate == 0 ? sql::SqlValue::null() : sql::SqlValue::of_text(sql::iso_date(lDate)));
+    }
     return with_table(hObj, [&](TableCursor& table) {
         const FieldDescriptor& field = table.field(pucFldName);
         if (lDate < 0 || lDate > julian_from_ymd(9999, 12, 31)) {
@@ -494,6 +532,9 @@ VE_API UNSIGNED32 AdsSetJulian(ADSHANDLE hObj, const UNSIGNED8* pucFldName, SIGN
 }
 
 VE_API UNSIGNED32 AdsSetMilliseconds(ADSHANDLE hObj, const UNSIGNED8* pucFldName, SIGNED32 lTime) {
+    if (sql::is_sql_statement(hObj)) {
+        return sql::bind_parameter(hObj, pucFldName, sql::SqlValue::of_text(sql::iso_time(lTime)));
+    }
     return with_table(hObj, [&](TableCursor& table) {
         const FieldDescriptor& field = table.field(pucFldName);
         change_field(table, field,
@@ -503,6 +544,9 @@ VE_API UNSIGNED32 AdsSetMilliseconds(ADSHANDLE hObj, const UNSIGNED8* pucFldName
 
 VE_API UNSIGNED32 AdsSetDate(ADSHANDLE hObj, const UNSIGNED8* pucFldName, const UNSIGNED8* pucValue,
                              UNSIGNED16 usLen) {
+    if (sql::is_sql_statement(hObj)) {
+        return sql::bind_date_text(hObj, pucFldName, sized_text(pucValue, usLen));
+    }
     return with_table(hObj, [&](TableCursor& table) {
         const FieldDescriptor& field = table.field(pucFldName);
         std::string text = trim_blanks(sized_text(pucValue, usLen));
@@ -525,6 +569,9 @@ VE_API UNSIGNED32 AdsSetDate(ADSHANDLE hObj, const UNSIGNED8* pucFldName, const 
 
 VE_API UNSIGNED32 AdsSetTime(ADSHANDLE hObj, const UNSIGNED8* pucFldName, const UNSIGNED8* pucValue,
                              UNSIGNED16 usLen) {
+    if (sql::is_sql_statement(hObj)) {
+        return sql::bind_time_text(hObj, pucFldName, sized_text(pucValue, usLen));
+    }
     return with_table(hObj, [&](TableCursor& table) {
         const FieldDescriptor& field = table.field(pucFldName);
         std::string text = trim_blanks(sized_text(pucValue, usLen));
@@ -545,6 +592,9 @@ VE_API UNSIGNED32 AdsSetTime(ADSHANDLE hObj, const UNSIGNED8* pucFldName, const 
 
 VE_API UNSIGNED32 AdsSetTimeStampRaw(ADSHANDLE hObj, const UNSIGNED8* pucFldName,
                                      const UNSIGNED8* pucBuf, UNSIGNED32 ulLen) {
+    if (sql::is_sql_statement(hObj)) {
+        return sql::bind_timestamp_parameter(hObj, pucFldName, pucBuf, ulLen);
+    }
     return with_table(hObj, [&](TableCursor& table) {
         const FieldDescriptor& field = table.field(pucFldName);
         if (field.type != FieldType::TimeStamp && field.type != FieldType::ModTime) {
@@ -564,6 +614,9 @@ VE_API UNSIGNED32 AdsSetTimeStampRaw(ADSHANDLE hObj, const UNSIGNED8* pucFldName
 }
 
 VE_API UNSIGNED32 AdsSetEmpty(ADSHANDLE hObj, const UNSIGNED8* pucFldName) {
+    if (sql::is_sql_statement(hObj)) {
+        return sql::bind_parameter(hObj, pucFldName, sql::SqlValue::null());
+    }
     if (is_index_handle(hObj)) {
         return set_key_empty(hObj, pucFldName);
     }
@@ -584,6 +637,9 @@ VE_API UNSIGNED32 AdsSetNull(ADSHANDLE hObj, const UNSIGNED8* pucFldName) {
 VE_API UNSIGNED32 AdsSetBinary(ADSHANDLE hTable, const UNSIGNED8* pucFldName,
                                UNSIGNED16 usBinaryType, UNSIGNED32 ulTotalLength,
                                UNSIGNED32 ulOffset, const UNSIGNED8* pucBuf, UNSIGNED32 ulLen) {
+    if (sql::is_sql_statement(hTable)) {
+        return sql::bind_parameter_part(hTable, pucFldName, ulTotalLength, ulOffset, pucBuf, ulLen);
+    }
     return with_table(hTable, [&](TableCursor& table) {
         const FieldDescriptor& field = table.field(pucFldName);
         if (!is_memo_type(field.type)) {

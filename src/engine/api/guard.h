@@ -13,6 +13,7 @@
 #include "engine/core/handles.h"
 #include "engine/filter/cursor_state.h"
 #include "engine/index/index_handle.h"
+#include "engine/sql/result_cursor.h"
 #include "engine/table/connection.h"
 #include "engine/table/table_cursor.h"
 #include "varelum_engine.h"
@@ -116,8 +117,13 @@ inline std::shared_ptr<Connection> connection_of(ADSHANDLE handle) {
     return HandleRegistry::instance().get<Connection>(handle);
 }
 
+// A table handle, or the table of an SQL result cursor: every table call accepts both.
 inline std::shared_ptr<TableCursor> table_of(ADSHANDLE handle) {
-    return HandleRegistry::instance().get<TableCursor>(handle);
+    auto object = HandleRegistry::instance().find(handle, {HandleKind::Table, HandleKind::Cursor});
+    if (object->kind() == HandleKind::Cursor) {
+        return static_cast<const sql::ResultCursor&>(*object).table();
+    }
+    return std::static_pointer_cast<TableCursor>(object);
 }
 
 // What a navigation or record call acts on: a table handle, or an index handle's table
@@ -128,10 +134,14 @@ struct CallTarget {
 };
 
 inline CallTarget target_of(ADSHANDLE handle) {
-    auto object = HandleRegistry::instance().find(handle, {HandleKind::Table, HandleKind::Index});
+    auto object = HandleRegistry::instance().find(
+        handle, {HandleKind::Table, HandleKind::Index, HandleKind::Cursor});
     if (object->kind() == HandleKind::Index) {
         auto index = std::static_pointer_cast<IndexHandle>(object);
         return {index->table(), index};
+    }
+    if (object->kind() == HandleKind::Cursor) {
+        return {static_cast<const sql::ResultCursor&>(*object).table(), nullptr};
     }
     return {std::static_pointer_cast<TableCursor>(object), nullptr};
 }

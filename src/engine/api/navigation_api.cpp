@@ -1,8 +1,9 @@
 // Exported functions: moving a handle, bookmarks and whole-record reads.
 #include "engine/api/guard.h"
-#include "engine/filter/record_walk.h"
 #include "engine/core/settings.h"
+#include "engine/filter/record_walk.h"
 #include "engine/record/record_image.h"
+#include "engine/sql/statement_calls.h"
 
 using namespace varelum::engine;
 
@@ -51,6 +52,9 @@ VE_API UNSIGNED32 AdsGetRecordNum(ADSHANDLE hObj, UNSIGNED16 usFilterOption, UNS
 
 VE_API UNSIGNED32 AdsGetRecordCount(ADSHANDLE hObj, UNSIGNED16 usFilterOption,
                                     UNSIGNED32* pulCount) {
+    if (sql::is_sql_statement(hObj)) {
+        return sql::statement_rows_affected(hObj, pulCount);
+    }
     return guarded([&] {
         CallTarget target = target_of(hObj);
         TableCursor::CallScope scope(*target.table);

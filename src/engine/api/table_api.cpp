@@ -6,6 +6,7 @@
 #include "engine/api/guard.h"
 #include "engine/core/settings.h"
 #include "engine/core/text.h"
+#include "engine/sql/statement_calls.h"
 #include "engine/storage/table_file.h"
 
 using namespace varelum::engine;
@@ -408,6 +409,9 @@ VE_API UNSIGNED32 AdsGetTableMemoSize(ADSHANDLE hTable, UNSIGNED16* pusMemoSize)
 }
 
 VE_API UNSIGNED32 AdsGetLastAutoinc(ADSHANDLE hObj, UNSIGNED32* pulAutoIncVal) {
+    if (sql::is_sql_statement(hObj)) {
+        return sql::statement_last_autoinc(hObj, pulAutoIncVal);
+    }
     return with_table(hObj, [&](TableCursor& table) { out(pulAutoIncVal) = table.last_autoinc(); });
 }
 

@@ -941,6 +941,91 @@ VE_API UNSIGNED32 AdsExpressionLongToShort90(ADSHANDLE hTable, const UNSIGNED8* 
 VE_API UNSIGNED32 AdsExpressionShortToLong90(ADSHANDLE hTable, const UNSIGNED8* pucShortExpr,
                                              UNSIGNED8* pucLongExpr, UNSIGNED32* pulLen);
 
+/* ---- SQL statements and result cursors -------------------------------------------------- */
+/* A statement belongs to a connection and runs SQL on the tables of its directory: each table
+ * file is named as the file, with or without ".adt", in any letter case, quoted with double
+ * quotes or brackets when needed. SQLite's dialect, with SELECT TOP n, CHAR columns compared
+ * with trailing blanks ignored, CICHAR columns also without regard to case, dates, times and
+ * timestamps as ISO texts ("2024-03-01", "13:45:00", "2024-03-01 13:45:00.250") that compare
+ * and order as values, and the procedures sp_setapplicationid(id) and sp_getapplicationid()
+ * (EXECUTE PROCEDURE name(arguments)). INSERT, UPDATE and DELETE go through the engine's write
+ * path (record locks, AutoInc, indexes); CREATE TABLE and DROP TABLE make and remove table
+ * files. A text may hold several statements separated by ";".
+ *
+ * Parameter markers (":name", "?", "@name") are numbered over the text in order of
+ * appearance, each occurrence its own number; a colon in a quoted literal and "::" are no
+ * markers. The value setters (AdsSetString, AdsSetStringW, AdsSetField, AdsSetFieldW,
+ * AdsSetLogical, AdsSetDouble, AdsSetLong, AdsSetShort, AdsSetJulian, AdsSetMilliseconds,
+ * AdsSetDate, AdsSetTime, AdsSetTimeStampRaw, AdsSetBinary, AdsSetFieldRaw, AdsSetEmpty,
+ * AdsSetNull) take a statement handle and ADSFIELD(n) for parameter n, or a marker name for
+ * every marker of that name. A parameter not bound is null. Preparing again forgets them.
+ *
+ * Every SQL failure answers VE_SQL_ERROR (7200) with the text
+ * "ERROR 7200: <kind>. NativeError = <n>; <explanation>"; the native numbers:
+ *   2101 syntax, 2102 unknown table, 2103 unknown column, 2104 unknown function or procedure,
+ *   2105 type mismatch, 2106 constraint (a unique index), 2107 lock refused, 2108 table in
+ *   use, 2109 table exists, 2110 parameter, 2111 read-only, 2112 not supported, 2113 value out
+ *   of range, 2114 ambiguous column, 2115 no statement prepared, 2116 other engine failure,
+ *   2117 timeout, 2199 other SQL error.
+ *
+ * A query gives a cursor handle that every table call accepts (navigation, fields, record
+ * images, counts, bookmarks, filters, indexes); AdsCloseTable closes it. A plain single-table
+ * "SELECT * FROM t [WHERE ...] [ORDER BY ...]" gives the table's own records in the query's
+ * order (live, and writable, unless read-only was asked); any other query a static copy of
+ * its rows, read-only, whose fields take type and length from the source columns. */
+
+/* A new statement on the connection. */
+VE_API UNSIGNED32 AdsCreateSQLStatement(ADSHANDLE hConnect, ADSHANDLE* phStatement);
+/* Takes the statement text (8-bit, or UTF-16) and checks it: syntax errors and unknown tables
+ * and columns are answered here. */
+VE_API UNSIGNED32 AdsPrepareSQL(ADSHANDLE hStatement, const UNSIGNED8* pucSQL);
+VE_API UNSIGNED32 AdsPrepareSQLW(ADSHANDLE hStatement, const WCHAR* pwcSQL);
+/* Runs the prepared text with the bound parameters. *phCursor gets the result cursor of a
+ * query, 0 when the text yields none (phCursor may be NULL: rows are then not kept). */
+VE_API UNSIGNED32 AdsExecuteSQL(ADSHANDLE hStatement, ADSHANDLE* phCursor);
+/* Prepares and runs in one call (parameters unbound: null). */
+VE_API UNSIGNED32 AdsExecuteSQLDirect(ADSHANDLE hStatement, const UNSIGNED8* pucSQL,
+                                      ADSHANDLE* phCursor);
+VE_API UNSIGNED32 AdsExecuteSQLDirectW(ADSHANDLE hStatement, const WCHAR* pwcSQL,
+                                       ADSHANDLE* phCursor);
+/* Checks a text as AdsPrepareSQL does, without taking it. */
+VE_API UNSIGNED32 AdsVerifySQL(ADSHANDLE hStatement, const UNSIGNED8* pucSQL);
+VE_API UNSIGNED32 AdsVerifySQLW(ADSHANDLE hStatement, const WCHAR* pwcSQL);
+/* Closes the statement; its cursors stay open. VE_STATEMENT_GONE (5106) for a statement
+ * closed already, and for every call on a statement whose connection was closed. */
+VE_API UNSIGNED32 AdsCloseSQLStatement(ADSHANDLE hStatement);
+/* Accepts a statement text before the caller scans its parameters; leaves it unchanged (the
+ * engine numbers the markers as that scan does). */
+VE_API UNSIGNED32 AdsGetSQLStmtParams(UNSIGNED8* pucStatement);
+/* Seconds a statement may run before it is interrupted (native error 2117); 0: no limit. */
+VE_API UNSIGNED32 AdsSetSQLTimeout(ADSHANDLE hObj, UNSIGNED32 ulTimeout);
+/* Settings of a statement. Lock type (0, 1), rights (1, 2), constrained updates (1, 2) and
+ * read-all-columns (1, 2) are remembered; table type (0 to 4) too (only ADT tables are
+ * served); character type and collation are those of the tables CREATE TABLE makes;
+ * read-only: 1 cursors cannot be modified, 2 a live cursor is asked for (0: the default, as
+ * 2). */
+VE_API UNSIGNED32 AdsStmtSetTableLockType(ADSHANDLE hStatement, UNSIGNED16 usLockType);
+VE_API UNSIGNED32 AdsStmtSetTableCharType(ADSHANDLE hStatement, UNSIGNED16 usCharType);
+VE_API UNSIGNED32 AdsStmtSetTableCollation(ADSHANDLE hStatement, const UNSIGNED8* pucCollation);
+VE_API UNSIGNED32 AdsStmtSetTableRights(ADSHANDLE hStatement, UNSIGNED16 usCheckRights);
+VE_API UNSIGNED32 AdsStmtSetTableReadOnly(ADSHANDLE hStatement, UNSIGNED16 usReadOnly);
+VE_API UNSIGNED32 AdsStmtSetTableType(ADSHANDLE hStatement, UNSIGNED16 usTableType);
+VE_API UNSIGNED32 AdsStmtConstrainUpdates(ADSHANDLE hStatement, UNSIGNED16 usConstrain);
+VE_API UNSIGNED32 AdsStmtReadAllColumns(ADSHANDLE hStatement, UNSIGNED16 usReadColumns);
+/* Encrypted tables are not supported: enabling and passwords answer VE_NOT_SUPPORTED;
+ * disabling and clearing succeed. */
+VE_API UNSIGNED32 AdsStmtEnableEncryption(ADSHANDLE hStatement, const UNSIGNED8* pucPassword);
+VE_API UNSIGNED32 AdsStmtDisableEncryption(ADSHANDLE hStatement);
+VE_API UNSIGNED32 AdsStmtSetTablePassword(ADSHANDLE hStatement, const UNSIGNED8* pucTableName,
+                                          const UNSIGNED8* pucPassword);
+VE_API UNSIGNED32 AdsStmtClearTablePasswords(ADSHANDLE hStatement);
+/* Whether a result cursor is live (1: its records are the table's and edits reach it) or
+ * static (0). */
+VE_API UNSIGNED32 AdsSqlPeekStatement(ADSHANDLE hCursor, UNSIGNED16* pbLive);
+/* On a statement handle: AdsGetRecordCount gives the rows the last execution inserted,
+ * updated or deleted (VE_NO_ROW_COUNT, 5117, when it ran none of those); AdsGetLastAutoinc
+ * the AutoInc value of its last inserted record. */
+
 #ifdef __cplusplus
 } /* extern "C" */
 #endif

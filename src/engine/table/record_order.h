@@ -6,6 +6,7 @@
 #include <lmdb.h>
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -29,6 +30,9 @@ class RecordOrder {
     // order needs it to find the record's key).
     virtual StoredRecord after(MDB_txn* txn, std::uint32_t recno, const std::uint8_t* image) = 0;
     virtual StoredRecord before(MDB_txn* txn, std::uint32_t recno, const std::uint8_t* image) = 0;
+    // The number of records the order visits when it knows it without a walk (an SQL
+    // result's row list); nullopt: the records of the table are counted.
+    virtual std::optional<std::uint32_t> count(MDB_txn*) { return std::nullopt; }
     // Whether the order visits the record at all (an index with a condition or a scope
     // leaves records out); record-number order visits every record.
     virtual bool contains(MDB_txn* /*txn*/, std::uint32_t /*recno*/,

@@ -290,6 +290,9 @@ std::uint32_t TableCursor::record_number() {
 }
 
 std::uint32_t TableCursor::record_count() {
+    if (auto counted = natural_->count(txn())) {
+        return *counted;
+    }
     MDB_stat stat;
     check_mdb(mdb_stat(txn(), file_->records_db(), &stat), "read", file_->path());
     auto count = static_cast<std::uint32_t>(stat.ms_entries);

@@ -78,6 +78,12 @@ class TableCursor : public HandleObject {
     // The order navigation follows from now on: an index order, or nullptr for record-number
     // order. The order must stay alive while it is set.
     void set_order(RecordOrder* order) { order_ = order != nullptr ? order : natural_.get(); }
+    // Puts `order` in the place of record-number order as the handle's own order: an SQL
+    // result cursor walks the rows of its query (and counts them, RecordOrder::count).
+    void replace_natural_order(std::unique_ptr<RecordOrder> order) {
+        natural_ = std::move(order);
+        order_ = natural_.get();
+    }
     RecordOrder& order() const { return *order_; }
     RecordOrder& natural_order() const { return *natural_; }
     // The handle's read transaction for this call (begun on first use).
