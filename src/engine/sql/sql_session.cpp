@@ -7,6 +7,7 @@
 #include "engine/core/error.h"
 #include "engine/core/handles.h"
 #include "engine/core/text.h"
+#include "engine/index/index_catalog.h"
 #include "engine/sql/sql_error.h"
 #include "engine/sql/table_module.h"
 #include "engine/storage/table_file.h"
@@ -161,7 +162,21 @@ bool SqlSession::register_table(const std::string& sql_name) {
     try {
         // The file is held only while it is read here, so that nothing of the session keeps
         // a table from being dropped or replaced.
-        entry.schema = TableFile::open(path)->schema();
+        auto file = TableFile::open(path);
+        entry.schema = file->schema();
+        for (const auto& tag : IndexCatalog::of(*file).tags()) {
+            const IndexDefinition& definition = tag->definition();
+            if (tag->has_condition() || definition.custom() || tag->segment_fields().size() != 1) {
+                continue;
+            }
+            IndexedField indexed;
+            indexed.tag = tag->name();
+            indexed.field = tag->segment_fields().front().number;
+            std::string collation = to_upper_ascii(tag->collation_name());
+            indexed.sql_order =
+                !definition.descending() && (collation.empty() || collation == "ANSI");
+            entry.indexes.push_back(std::move(indexed));
+        }
     } catch (const EngineError& error) {
         fail_sql(classify_engine_error(error.code()), error.text());
     }

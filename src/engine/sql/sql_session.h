@@ -17,6 +17,7 @@
 #include <mutex>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "engine/record/schema.h"
 
@@ -26,12 +27,21 @@ class Connection;
 
 namespace varelum::engine::sql {
 
+// An index tag whose key is one field, without condition: SQL finds equal values through it,
+// and, when its order is the SQL order of the column, reads the table in it.
+struct IndexedField {
+    std::string tag;
+    std::uint16_t field = 0;  // 1-based
+    bool sql_order = false;   // ascending, in the default ANSI order
+};
+
 // A table file as the session knows it.
 struct TableEntry {
     std::string path;  // UTF-8, absolute
     dev_t device = 0;
     ino_t inode = 0;
     TableSchema schema;
+    std::vector<IndexedField> indexes;  // as the file held them when the table was registered
 };
 
 // An SQLite statement, finalized at destruction.

@@ -12,9 +12,12 @@
 #include "engine/core/settings.h"
 #include "engine/core/text.h"
 #include "engine/expr/string_collation.h"
+#include "engine/index/index_catalog.h"
+#include "engine/keys/key_encoder.h"
 #include "engine/sql/sql_error.h"
 #include "engine/sql/sql_session.h"
 #include "engine/sql/sql_value.h"
+#include "engine/storage/lmdb.h"
 #include "engine/table/connection.h"
 #include "engine/table/table_cursor.h"
 #include "varelum_engine.h"
@@ -26,12 +29,15 @@ namespace {
 enum Plan : int {
     kFullScan = 0,
     kRowidEquals = 1,
+    kIndexEquals = 2,  // idxStr: the tag; argument: the value
+    kIndexOrder = 3,   // idxStr: the tag; every record in its key order
 };
 
 struct EngineTable : sqlite3_vtab {
     SqlSession* session = nullptr;
     std::string path;
     TableSchema schema;
+    std::vector<IndexedField> indexes;
     // The handle that writes for INSERT, UPDATE and DELETE, opened at the first change of a
     // statement and closed when the statement ends.
     std::shared_ptr<TableCursor> writer;
@@ -41,6 +47,10 @@ struct EngineScan : sqlite3_vtab_cursor {
     std::shared_ptr<TableCursor> table;
     std::optional<TableCursor::CallScope> scope;
     bool eof = true;
+    // An index plan: the record numbers found in the tag, walked in order.
+    bool by_records = false;
+    std::vector<std::uint32_t> records;
+    std::size_t next_record = 0;
 };
 
 EngineTable& table_of(sqlite3_vtab* vtab) {
@@ -148,6 +158,7 @@ int connect(sqlite3* db, void* client, int argc, const char* const* argv, sqlite
     table->session = session;
     table->path = unquote(argv[3]);
     table->schema = entry->schema;
+    table->indexes = entry->indexes;
     std::string declaration = "CREATE TABLE x(";
     for (const auto& field : table->schema.fields()) {
         if (field.number > 1) {
@@ -180,7 +191,48 @@ int disconnect(sqlite3_vtab* vtab) {
     return SQLITE_OK;
 }
 
-int best_index(sqlite3_vtab*, sqlite3_index_info* info) {
+const IndexedField* index_on(const EngineTable& table, int column, bool need_order) {
+    for (const auto& indexed : table.indexes) {
+        if (indexed.field == column + 1 && (!need_order || indexed.sql_order)) {
+            return &indexed;
+        }
+    }
+    return nullptr;
+}
+
+// Only where the comparison uses the column's own collation do the tag's keys find every
+// row it matches (SQLite still checks each row, so finding a few more does no harm).
+bool index_fits_collation(sqlite3_index_info* info, int constraint, const FieldDescriptor& field) {
+    const char* collation = sqlite3_vtab_collation(info, constraint);
+    if (collation == nullptr) {
+        return true;
+    }
+    if (field.type == FieldType::String) {
+        return sqlite3_stricmp(collation, kCharCollation) == 0;
+    }
+    if (field.type == FieldType::CIString) {
+        return sqlite3_stricmp(collation, kCaseFreeCollation) == 0;
+    }
+    return sqlite3_stricmp(collation, "BINARY") == 0;
+}
+
+bool indexable_type(FieldType type) {
+    switch (type) {
+        case FieldType::String:
+        case FieldType::CIString:
+        case FieldType::Integer:
+        case FieldType::ShortInt:
+        case FieldType::AutoInc:
+        case FieldType::Numeric:
+        case FieldType::Double:
+            return true;
+        default:
+            return false;
+    }
+}
+
+int best_index(sqlite3_vtab* vtab, sqlite3_index_info* info) {
+    EngineTable& table = table_of(vtab);
     info->idxNum = kFullScan;
     info->estimatedCost = 1e6;
     info->estimatedRows = 1000000;
@@ -194,10 +246,98 @@ int best_index(sqlite3_vtab*, sqlite3_index_info* info) {
             info->estimatedCost = 1;
             info->estimatedRows = 1;
             info->idxFlags = SQLITE_INDEX_SCAN_UNIQUE;
-            break;
+            return SQLITE_OK;
+        }
+    }
+    for (int i = 0; i < info->nConstraint; ++i) {
+        const auto& constraint = info->aConstraint[i];
+        if (!constraint.usable || constraint.op != SQLITE_INDEX_CONSTRAINT_EQ ||
+            constraint.iColumn < 0) {
+            continue;
+        }
+        const FieldDescriptor* field =
+            table.schema.by_number(static_cast<std::uint32_t>(constraint.iColumn + 1));
+        const IndexedField* indexed = index_on(table, constraint.iColumn, false);
+        if (field == nullptr || indexed == nullptr || !indexable_type(field->type) ||
+            !index_fits_collation(info, i, *field)) {
+            continue;
+        }
+        info->idxNum = kIndexEquals;
+        info->idxStr = sqlite3_mprintf("%s", indexed->tag.c_str());
+        info->needToFreeIdxStr = 1;
+        info->aConstraintUsage[i].argvIndex = 1;
+        info->aConstraintUsage[i].omit = 0;
+        info->estimatedCost = 10;
+        info->estimatedRows = 10;
+        // Equal keys follow in record order, so an order by this column is kept too.
+        if (info->nOrderBy == 1 && info->aOrderBy[0].iColumn == constraint.iColumn &&
+            !info->aOrderBy[0].desc) {
+            info->orderByConsumed = 1;
+        }
+        return SQLITE_OK;
+    }
+    if (info->nOrderBy == 1 && !info->aOrderBy[0].desc && info->aOrderBy[0].iColumn >= 0) {
+        const FieldDescriptor* field =
+            table.schema.by_number(static_cast<std::uint32_t>(info->aOrderBy[0].iColumn + 1));
+        const IndexedField* indexed = index_on(table, info->aOrderBy[0].iColumn, true);
+        if (field != nullptr && indexed != nullptr &&
+            (field->type == FieldType::String || field->type == FieldType::CIString)) {
+            info->idxNum = kIndexOrder;
+            info->idxStr = sqlite3_mprintf("%s", indexed->tag.c_str());
+            info->needToFreeIdxStr = 1;
+            info->orderByConsumed = 1;
+            info->estimatedCost = 9e5;  // a full scan without the sort
         }
     }
     return SQLITE_OK;
+}
+
+// The key a value of an SQL comparison has in a one-field tag; nothing when the value is of
+// no type the field's keys can hold (the scan then reads every record).
+std::optional<std::string> key_of_value(const IndexTag& tag, const FieldDescriptor& field,
+                                        sqlite3_value* value) {
+    expr::Value key_value;
+    int type = sqlite3_value_type(value);
+    if (field.type == FieldType::String || field.type == FieldType::CIString) {
+        if (type == SQLITE_NULL || type == SQLITE_BLOB) {
+            return std::nullopt;
+        }
+        key_value = expr::Value::character(
+            utf8_to_ansi(reinterpret_cast<const char*>(sqlite3_value_text(value))),
+            field.type == FieldType::CIString);
+    } else {
+        if (type != SQLITE_INTEGER && type != SQLITE_FLOAT) {
+            return std::nullopt;
+        }
+        key_value = expr::Value::numeric(sqlite3_value_double(value));
+    }
+    try {
+        return keys::encode_key(tag.layout(), key_value);
+    } catch (const std::exception&) {
+        return std::nullopt;
+    }
+}
+
+// The record numbers of a tag's entries: those with `key`, or all.
+std::vector<std::uint32_t> records_in_tag(TableCursor& table, const IndexTag& tag,
+                                          const std::optional<std::string>& key) {
+    std::vector<std::uint32_t> records;
+    Cursor cursor(table.read_txn(), tag.dbi(), table.file().path());
+    std::string start = key.value_or(std::string());
+    MDB_val k{start.size(), start.data()};
+    MDB_val v;
+    bool more = start.empty() ? cursor.move(MDB_FIRST, &k, &v) : cursor.move(MDB_SET_RANGE, &k, &v);
+    for (; more; more = cursor.move(MDB_NEXT, &k, &v)) {
+        std::string_view entry(static_cast<const char*>(k.mv_data), k.mv_size);
+        if (entry.size() < 4) {
+            continue;
+        }
+        if (key && (entry.size() != key->size() + 4 || entry.compare(0, key->size(), *key) != 0)) {
+            break;
+        }
+        records.push_back(keys::entry_record_number(entry));
+    }
+    return records;
 }
 
 std::shared_ptr<TableCursor> open_handle(EngineTable& table, bool writable) {
@@ -237,7 +377,28 @@ void settle(EngineScan& scan) {
     scan.eof = scan.table->at_eof();
 }
 
-int filter(sqlite3_vtab_cursor* cursor, int plan, const char*, int argc, sqlite3_value** argv) {
+// Moves to the next record of an index plan that is still a row.
+void settle_on_records(EngineScan& scan) {
+    while (scan.next_record < scan.records.size()) {
+        std::uint32_t recno = scan.records[scan.next_record++];
+        try {
+            scan.table->goto_record(recno);
+        } catch (const EngineError& error) {
+            if (error.code() != VE_RECORD_NOT_FOUND) {
+                throw;
+            }
+            continue;
+        }
+        if (!scan.table->deleted()) {
+            scan.eof = false;
+            return;
+        }
+    }
+    scan.eof = true;
+}
+
+int filter(sqlite3_vtab_cursor* cursor, int plan, const char* tag_name, int argc,
+           sqlite3_value** argv) {
     EngineScan& scan = scan_of(cursor);
     EngineTable& table = table_of(cursor->pVtab);
     return guarded_call(cursor->pVtab, [&] {
@@ -246,6 +407,7 @@ int filter(sqlite3_vtab_cursor* cursor, int plan, const char*, int argc, sqlite3
             scan.table = open_handle(table, false);
         }
         scan.scope.emplace(*scan.table);
+        scan.by_records = false;
         if (plan == kRowidEquals && argc == 1) {
             sqlite3_value* wanted = argv[0];
             sqlite3_int64 recno = sqlite3_value_int64(wanted);
@@ -265,6 +427,27 @@ int filter(sqlite3_vtab_cursor* cursor, int plan, const char*, int argc, sqlite3
             scan.eof = scan.table->at_eof() || scan.table->deleted();
             return;
         }
+        if ((plan == kIndexEquals || plan == kIndexOrder) && tag_name != nullptr) {
+            auto tag = IndexCatalog::of(scan.table->file()).find(tag_name);
+            if (!tag && plan == kIndexOrder) {
+                fail(VE_INDEX_NOT_OPEN,
+                     std::string(tag_name) + " is gone; prepare the statement again");
+            }
+            std::optional<std::string> key;
+            bool usable = tag != nullptr;
+            if (usable && plan == kIndexEquals) {
+                const FieldDescriptor& field = tag->segment_fields().front();
+                key = argc == 1 ? key_of_value(*tag, field, argv[0]) : std::nullopt;
+                usable = key.has_value();
+            }
+            if (usable) {
+                scan.records = records_in_tag(*scan.table, *tag, key);
+                scan.next_record = 0;
+                scan.by_records = true;
+                settle_on_records(scan);
+                return;
+            }
+        }
         scan.table->goto_top();
         settle(scan);
     });
@@ -273,6 +456,10 @@ int filter(sqlite3_vtab_cursor* cursor, int plan, const char*, int argc, sqlite3
 int next(sqlite3_vtab_cursor* cursor) {
     EngineScan& scan = scan_of(cursor);
     return guarded_call(cursor->pVtab, [&] {
+        if (scan.by_records) {
+            settle_on_records(scan);
+            return;
+        }
         scan.table->skip(1);
         settle(scan);
     });

@@ -145,5 +145,53 @@ TEST_F(ProgramStatements, TablesAreNamedWithOrWithoutExtensionInAnyCaseAndQuoted
     }
 }
 
+TEST_F(ProgramStatements, WithIndexesTheLookupsAndTheListUseThemAndGiveTheSameRows) {
+    ADSHANDLE table = 0;
+    ASSERT_ADS_OK(open("CadProdutos", &table));
+    for (const char* field : {"CodBarras", "CodProduto"}) {
+        ADSHANDLE index = 0;
+        ASSERT_ADS_OK(AdsCreateIndex90(table, nullptr, u8(field), u8(field), nullptr, nullptr, 0,
+                                       512, nullptr, &index));
+    }
+    AdsCloseTable(table);
+    auto plan = [&](const std::string& text) {
+        Rows got = rows(run("EXPLAIN QUERY PLAN " + text));
+        std::string details;
+        for (const auto& row : got) {
+            details += row.back() + ";";
+        }
+        return details;
+    };
+    EXPECT_NE(std::string::npos,
+              plan("SELECT * FROM CadProdutos WHERE CodBarras = 'P100'").find("INDEX 2"));
+    EXPECT_NE(std::string::npos,
+              plan("SELECT * FROM CadProdutos ORDER BY CodProduto").find("INDEX 3"));
+    EXPECT_EQ(std::string::npos,
+              plan("SELECT * FROM CadProdutos ORDER BY CodProduto").find("ORDER BY"));
+
+    ADSHANDLE cursor = lookup(kByBarcode, "P100");
+    EXPECT_EQ((Rows{{"P200", "P100", "G1", "Acucar", "0"}}), rows(cursor));
+    cursor = lookup(kByCode, "P300   ");
+    EXPECT_EQ(1u, count(cursor));
+    EXPECT_EQ("P300", text(cursor, u8("CodProduto")));
+    AdsCloseTable(cursor);
+    cursor = lookup(kByCode, "P999");
+    EXPECT_EQ(0u, count(cursor));
+    AdsCloseTable(cursor);
+    std::u16string sql = wide(kProductList);
+    ASSERT_ADS_OK(AdsPrepareSQLW(query_, sql.c_str()));
+    ASSERT_ADS_OK(AdsExecuteSQL(query_, &cursor));
+    Rows got = rows(cursor);
+    ASSERT_EQ(4u, got.size());
+    EXPECT_EQ("P100", got[0][0]);
+    EXPECT_EQ("P400", got[3][0]);
+    // A record deleted since the index was built is no row; a new one is.
+    EXPECT_ADS_OK(run_code("DELETE FROM CadProdutos WHERE CodProduto = 'P200'"));
+    EXPECT_ADS_OK(
+        run_code("INSERT INTO CadProdutos (CodProduto, CodBarras) VALUES ('P050', 'P100')"));
+    cursor = lookup(kByBarcode, "P100");
+    EXPECT_EQ((Rows{{"P050", "P100", "", "", ""}}), rows(cursor));
+}
+
 }  // namespace
 }  // namespace varelum::engine::testing
