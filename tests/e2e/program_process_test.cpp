@@ -1,0 +1,96 @@
+// The real program, started as a process on the offscreen platform over a demo store in a
+// temporary directory: a second copy hands over and ends, the first goes on and a later copy
+// runs normally; a missing engine library ends the start with the "Application Error" box. The
+// program reports its boxes and its window's showing on standard error there (nobody could
+// answer a box), which is what these tests read.
+#include <gtest/gtest.h>
+#include <signal.h>
+
+#include <chrono>
+#include <string>
+#include <thread>
+#include <utility>
+#include <vector>
+
+#include "e2e/e2e_support.h"
+
+namespace varelum::e2e {
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr const char* WindowShown = "window shown: Conferência de Estoque";
+// Long enough for a slow (sanitizer) build to load Qt, the engine and the store.
+constexpr auto StartTimeout = 60s;
+
+int Occurrences(const std::string& text, const std::string& part) {
+    int count = 0;
+    for (std::size_t at = text.find(part); at != std::string::npos;
+         at = text.find(part, at + part.size())) {
+        ++count;
+    }
+    return count;
+}
+
+class ProgramProcess : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        const TProcessResult demo = RunProcess(VARELUM_STORE_TOOL, {"demo", Store.Path()});
+        ASSERT_EQ(demo.ExitCode, 0) << demo.Err;
+    }
+
+    std::vector<std::pair<std::string, std::string>> Environment() const {
+        return {{"adsini_path", Store.Path()},
+                {"QT_QPA_PLATFORM", "offscreen"},
+                {"VARELUM_MESSAGE_BOXES", "stderr"}};
+    }
+
+    TTempDirectory Store;
+};
+
+TEST_F(ProgramProcess, ASecondCopyShowsItsWindowOnceAndEndsWhileTheFirstGoesOn) {
+    TChildProcess first(VARELUM_PROGRAM, {}, Environment());
+    ASSERT_TRUE(first.WaitForError(WindowShown, StartTimeout)) << first.Wait().Err;
+
+    TChildProcess second(VARELUM_PROGRAM, {}, Environment());
+    const TProcessResult& handedOver = second.Wait(StartTimeout);
+    EXPECT_EQ(handedOver.ExitCode, 0) << handedOver.Err;
+    EXPECT_EQ(Occurrences(handedOver.Err, WindowShown), 1) << handedOver.Err;
+    EXPECT_EQ(handedOver.Err.find("application error"), std::string::npos) << handedOver.Err;
+
+    // The first copy is untouched by it, and ends the ordinary way when asked to.
+    std::this_thread::sleep_for(300ms);
+    EXPECT_TRUE(first.Running());
+    first.Signal(SIGTERM);
+    const TProcessResult& firstEnd = first.Wait(StartTimeout);
+    EXPECT_EQ(firstEnd.ExitCode, 0) << firstEnd.Err;
+    EXPECT_EQ(Occurrences(firstEnd.Err, WindowShown), 1) << firstEnd.Err;
+
+    // With the first gone, a new copy is the first again: it stays until it is asked to end.
+    TChildProcess later(VARELUM_PROGRAM, {}, Environment());
+    ASSERT_TRUE(later.WaitForError(WindowShown, StartTimeout)) << later.Wait().Err;
+    std::this_thread::sleep_for(1s);
+    EXPECT_TRUE(later.Running()) << later.Wait().Err;
+    later.Signal(SIGTERM);
+    EXPECT_EQ(later.Wait(StartTimeout).ExitCode, 0);
+}
+
+TEST_F(ProgramProcess, WithoutTheEngineLibraryTheStartFailsWithTheApplicationErrorBox) {
+    std::vector<std::pair<std::string, std::string>> environment = Environment();
+    environment.emplace_back("VARELUM_ENGINE_LIBRARY", Store / "missing/libvarelum-engine.so");
+    TChildProcess program(VARELUM_PROGRAM, {}, environment);
+    const TProcessResult& result = program.Wait(StartTimeout);
+
+    EXPECT_EQ(result.ExitCode, 1) << result.Err;
+    EXPECT_EQ(result.Err.find("window shown"), std::string::npos) << result.Err;
+    const std::string box =
+        "application error: Application Error: Exception EExternalException in module ";
+    const std::size_t at = result.Err.find(box);
+    ASSERT_NE(at, std::string::npos) << result.Err;
+    const std::string line = result.Err.substr(at, result.Err.find('\n', at) - at);
+    EXPECT_NE(line.find(" at "), std::string::npos) << line;
+    EXPECT_NE(line.find("External exception C0FB007E."), std::string::npos) << line;
+}
+
+}  // namespace
+}  // namespace varelum::e2e
