@@ -578,7 +578,8 @@ void TAdsDataSet::UpdateIndexDefs() {
             UNSIGNED16 segments = 0;
             Check(ace_pending::AdsGetNumSegments(index, &segments));
             std::string fields;
-            for (UNSIGNED16 segment = 1; segment <= segments; ++segment) {
+            // The engine counts segments from 0.
+            for (UNSIGNED16 segment = 0; segment < segments; ++segment) {
                 UNSIGNED8 field[kSegmentNameCapacity + 1] = {};
                 UNSIGNED16 fieldLength = kSegmentNameCapacity;
                 Check(ace_pending::AdsGetSegmentFieldname(index, segment, field, &fieldLength));
@@ -988,21 +989,6 @@ void TAdsDataSet::FlushBuffers() {
 
 void TAdsDataSet::RenameTable(const std::string& /*NewTableName*/) {
     RaiseError("The method RenameTable in TAdsDataSet is not supported on free tables.");
-}
-
-// --- Editing
-// ---------------------------------------------------------------------------------------
-
-void TAdsDataSet::PostCurrentRecord() {
-    RaiseError("Record editing is not available for this dataset yet.");
-}
-
-void TAdsDataSet::DeleteCurrentRecord() {
-    RaiseError("Record editing is not available for this dataset yet.");
-}
-
-void TAdsDataSet::AddRecordDirect(db::TRecordBuffer /*buffer*/, bool /*append*/) {
-    RaiseError("Record editing is not available for this dataset yet.");
 }
 
 }  // namespace varelum::ads

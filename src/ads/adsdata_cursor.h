@@ -11,6 +11,9 @@
 //   adsdata_dataset_fields.cpp  field definitions, field reads and writes, new-record images,
 //                          blob streams
 //   adsdata_unsupported.cpp     the members that exist only to fail
+//   adsdata_locate.cpp     Locate, Lookup, the index choice and the OnFilterRecord scans
+//   adsdata_keysearch.cpp  key buffers, SetKey..FindNearest, GotoCurrent, Post and Cancel
+//   adsdata_editing.cpp    edit, insert, post, cancel, delete, record and table locks
 //
 // Record buffer layout (ComputeBufferLayout), areas without gaps:
 //   [0, musRecordSize)                 the engine record image, as AdsGetRecord delivers it
@@ -31,11 +34,13 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "ads/adsdata_blobs.h"
 #include "ads/adsdata_field_conversion.h"
 #include "ads/adsdata_fielddefs.h"
+#include "ads/adsdata_keysearch.h"
 #include "ads/adsdata_link.h"
 #include "ads/adsdata_options.h"
 #include "db/data_source.h"
@@ -59,17 +64,6 @@ enum TAdsSequencedLevel {
     slStandard,
     slExact,
 };
-
-// Index-field values in record-image form with a key length per field: the buffers of key
-// search and ranges. A dataset holds six while open.
-struct TAdsKeyBuffer {
-    bool Modified = false;
-    bool Exclusive = false;
-    int FieldCount = 0;
-    std::vector<std::uint8_t> Data;         // one record image
-    std::vector<std::uint16_t> KeyLengths;  // per engine field
-};
-inline constexpr int kAdsKeyBufferCount = 6;
 
 class TAdsDataSet;
 
@@ -299,7 +293,7 @@ class TAdsDataSet : public db::TDataSet, public TAdsDatabaseLink {
     void InitRecordImage(db::TRecordBuffer buffer) override;
     std::size_t RecordImageSize() const override { return musRecordSize; }
     void RereadCurrentRecord() override;
-    // Record editing comes with the editing support; until then these refuse clearly.
+    // Record editing (adsdata_editing.cpp).
     void PostCurrentRecord() override;
     void DeleteCurrentRecord() override;
     void AddRecordDirect(db::TRecordBuffer buffer, bool append) override;
@@ -336,8 +330,6 @@ class TAdsDataSet : public db::TDataSet, public TAdsDatabaseLink {
     bool HasDictionaryConnection() const;
     // Whether the table's dictionary default index applies (not to SQL results).
     virtual bool UsesDefaultIndex() const { return true; }
-    // While the filter and scope support is missing: whether the active index has a scope.
-    bool ActiveIndexHasScope() const { return mbScoped; }
 
     bool mbExclusive = false;
     bool mbReadOnly = false;
@@ -403,6 +395,129 @@ class TAdsDataSet : public db::TDataSet, public TAdsDatabaseLink {
     TAdsSequencedLevel meSeqLevel = slStandard;
     // The engine services of the conversions, on mlHandle.
     mutable TAceRecordImageEngine FImageEngine;
+    // ==== Locate, key search and editing: adsdata_locate.cpp, adsdata_keysearch.cpp and
+    // ==== adsdata_editing.cpp ==================================================================
+  public:
+    // --- Locate and Lookup
+    // The first record, in the order of the index seeked or of the active order, whose
+    // KeyFields (";"-separated) hold KeyValues (one value, or an array with one per field).
+    // loCaseInsensitive compares texts without regard to case, loPartialKey takes text values
+    // as prefixes. Found: the dataset is on that record. Not found: the dataset and the engine
+    // stay where they were, and no filter or exact setting of the search is left behind.
+    // "Field '%s' not found" for an unknown name.
+    bool Locate(std::string_view KeyFields, const rtl::Variant& KeyValues,
+                db::TLocateOptions Options) override;
+    // The values of ResultFields (one value, or an array for several names) in the first
+    // record that Locate without options would find; Null when none matches or KeyValues is
+    // Null (then the engine is not asked). The active record does not change.
+    rtl::Variant Lookup(std::string_view KeyFields, const rtl::Variant& KeyValues,
+                        std::string_view ResultFields) override;
+
+    // --- Key search on the active index
+    // Enter dsSetKey on the lookup key; SetKey clears it first, EditKey keeps the last key.
+    // "Index is not set." (5121) without an active index. Post ends the key edit keeping the
+    // key, Cancel ends it restoring the key as it was before.
+    void SetKey();
+    void EditKey();
+    // Seeks the lookup key exactly (a hard seek on the whole key). Found: the dataset is on
+    // that record. Not found: back on the record it showed, or on the last (first) record when
+    // it was at its end (beginning). Posts a pending key edit first.
+    bool GotoKey();
+    // Seeks the (partial) lookup key softly: the dataset goes to the first record at or after
+    // it. Found() tells whether that record begins with the key.
+    void GotoNearest();
+    // The lookup key from values in index-field order, then GotoKey (GotoNearest). "An index
+    // must be active to perform this operation. Set the IndexName property." and "Too many
+    // values given for current index" (5121).
+    bool FindKey(const std::vector<rtl::Variant>& values);
+    void FindNearest(const std::vector<rtl::Variant>& values);
+    // The edited key buffer's Exclusive and FieldCount; only in dsSetKey ("Dataset not in edit
+    // mode" otherwise).
+    bool KeyExclusive() const;
+    void SetKeyExclusive(bool value);
+    std::int16_t KeyFieldCount() const;
+    void SetKeyFieldCount(std::int16_t value);
+    // Key length of the active index in bytes (0 without one).
+    std::uint16_t KeySize() const;
+    // Number of segments of the active index (0 without one).
+    int IndexFieldCount() const;
+    // Puts this dataset on the record another dataset of the same table shows ("Tables are
+    // not the same" when their locations or table names differ).
+    void GotoCurrent(TAdsDataSet& other);
+
+    // The base's Post and Cancel, then the end of a key edit (keeping, restoring the key).
+    void Post() override;
+    void Cancel() override;
+
+    // --- Table locks
+    // While active and not exclusive: locks (unlocks) the whole table for this dataset's
+    // connection. Unlocking a table that is not locked is no error.
+    void LockTable();
+    void UnlockTable();
+
+  protected:
+    // --- Index tests of the search (false without an active index)
+    bool ActiveIndexHasScope() const;
+    bool ActiveIndexHasCondition() const;
+    bool ActiveIndexIsUnique() const;
+    bool ActiveIndexIsCustom() const;
+    // Whether the index can be seeked for Locate: no scope, no condition, not custom, and not
+    // unique on a table that is not ADT.
+    bool IndexUsableForSearch(ADSHANDLE index) const;
+    // The ";"-separated upper-cased fields of the active order's index definition
+    // (IndexFieldNames as it stands for a field-list order); empty without an index.
+    std::string ActiveIndexFieldNames();
+    // OnFilterRecord's verdict on a buffer (dsFilter for the call). An exception from the
+    // event goes to the application's handler when one is installed, else it propagates.
+    bool CallFilterRecordEvent(db::TRecordBuffer buffer);
+    // From the current engine record on, forward or backward, the first record that
+    // OnFilterRecord accepts; false at the end. "Expected OnFilterRecord event." (5121).
+    bool ScanWithFilterEvent(bool forward);
+    // The field object of segment s (from 0) of the active index.
+    db::TField& FieldForSegment(int segment);
+
+    // --- Key buffers
+    // The key buffer of a role, reset first when it has not been since open.
+    TAdsKeyBuffer& KeyBuffer(int index);
+    // Not modified, not exclusive, no fields given, every length entry not set, the record
+    // image the engine's empty record.
+    void ResetKeyBuffer(TAdsKeyBuffer& buffer);
+    // Begins (ends) editing key buffer index in dsSetKey.
+    void BeginKeyEdit(int index, bool clear);
+    void EndKeyEdit(bool keep);
+    // The key buffer index reset and filled from values in index-field order.
+    void LoadKeyValues(int index, const std::vector<rtl::Variant>& values);
+    // The raw key of key buffer index on the active index (whole, or partial), into key
+    // (capacity length in, key length out).
+    void BuildKeyFromBuffer(int index, bool partial, std::uint8_t* key, std::uint16_t& length);
+
+    // --- Editing hooks
+    void BeginEditRecord() override;
+    void BeginInsertRecord() override;
+    void CancelCurrentRecord() override;
+    // Rights check and master values, then the base's OnNewRecord.
+    void NewRecord() override;
+
+  private:
+    bool FindMatchingRecord(std::string_view KeyFields, const rtl::Variant& KeyValues,
+                            db::TLocateOptions Options);
+    ADSHANDLE ChooseSearchIndex(std::string_view KeyFields, const std::vector<db::TField*>& fields,
+                                db::TLocateOptions Options, std::string& lastCovered);
+    bool SeekKeyFields(ADSHANDLE index, const std::vector<db::TField*>& fields,
+                       db::TLocateOptions Options, const std::string& lastCovered);
+    bool SearchByExpression(const std::vector<db::TField*>& fields, db::TLocateOptions Options);
+    std::string BuildFilterString(const std::vector<db::TField*>& fields, bool caseInsensitive);
+    bool LocateLocally(const std::string& expression);
+    bool SeekWithFilterEvent(const std::uint8_t* key, std::uint16_t length, UNSIGNED16 keyType);
+    void RequireKeyEditState() const;
+    // The engine field of a data field; none for calculated and lookup fields.
+    const TACEFieldDef* EngineFieldOf(const db::TField& field) const;
+    void WriteModifiedFields(db::TRecordBuffer buffer);
+    void FlushBlobCaches(db::TRecordBuffer buffer);
+    bool IsPessimisticLocking() const;
+    bool IsOptimisticLocking() const;
+    // ==== end of locate, key search and editing
+    // ===================================================
 };
 
 }  // namespace varelum::ads

@@ -207,7 +207,8 @@ bool TAdsDataSet::ActiveIndexIsSegmentOf(const db::TField& field) {
     if (ace_pending::AdsGetNumSegments(mlActiveHandle, &segments) != VE_SUCCESS || segments == 0) {
         return true;
     }
-    for (UNSIGNED16 segment = 1; segment <= segments; ++segment) {
+    // The engine counts segments from 0.
+    for (UNSIGNED16 segment = 0; segment < segments; ++segment) {
         UNSIGNED8 name[kFieldNameCapacity * 4 + 1] = {};
         UNSIGNED16 length = sizeof name - 1;
         Check(ace_pending::AdsGetSegmentFieldname(mlActiveHandle, segment, name, &length));
