@@ -192,7 +192,10 @@ Invocation parse_command_line(int argc, const char* const* argv) {
                              std::string(command->arguments[positional.size()]),
                          command);
     }
-    if (positional.size() > command->arguments.size()) {
+    // A last argument spelled "[NAME...]" may be given any number of times.
+    const bool repeats_last =
+        !command->arguments.empty() && command->arguments.back().ends_with("...]");
+    if (positional.size() > command->arguments.size() && !repeats_last) {
         throw UsageError(std::string(command->name) + " takes " +
                              (command->arguments.empty()
                                   ? std::string("no arguments")

@@ -66,6 +66,16 @@ const std::vector<CommandSpec>& command_table() {
          "Auditoria.adt, and maps the alias BALDERIM to DIR in DIR/ads.ini (other entries\n"
          "of an existing ads.ini are kept).",
          run_demo},
+        {"sql",
+         {"DIR", "STATEMENT", "[PARAM...]"},
+         {},
+         "Run one SQL statement on the store in DIR.",
+         "Each PARAM is bound as text to the statement's parameters in order (\":name\" and \"?\"\n"
+         "markers, numbered as they appear). A query's rows are written as CSV in the form of\n"
+         "export; any other statement reports the rows it changed. Tables are named as their\n"
+         "files, with or without \".adt\", for example\n"
+         "  varelum-store sql DIR \"SELECT * FROM CadProdutos WHERE CodBarras = :c\" 7891234567895",
+         run_sql},
     };
     return kCommands;
 }

@@ -14,5 +14,6 @@ int run_pack(const Arguments& arguments);
 int run_zap(const Arguments& arguments);
 int run_check(const Arguments& arguments);
 int run_demo(const Arguments& arguments);
+int run_sql(const Arguments& arguments);
 
 }  // namespace varelum::store

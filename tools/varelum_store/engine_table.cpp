@@ -127,6 +127,12 @@ Table Table::open(Connection& connection, const fs::path& path, OpenMode mode) {
     return table;
 }
 
+Table Table::adopt(ADSHANDLE handle, const fs::path& name) {
+    Table table(handle, name);
+    table.read_fields();
+    return table;
+}
+
 Table Table::create(Connection& connection, const fs::path& path, std::string_view field_text) {
     std::string name = to_engine_text(path.string(), "table path");
     std::string fields = to_engine_text(field_text, "field definition");

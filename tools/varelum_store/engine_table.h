@@ -86,6 +86,9 @@ class Table {
     // Creates the table file at path from the engine's field text and opens it.
     static Table create(Connection& connection, const std::filesystem::path& path,
                         std::string_view field_text);
+    // Takes over a handle opened elsewhere (an SQL result cursor); `name` stands for its path
+    // in messages. The Table closes it.
+    static Table adopt(ADSHANDLE handle, const std::filesystem::path& name);
 
     Table(Table&& other) noexcept;
     Table& operator=(Table&&) = delete;
