@@ -118,7 +118,39 @@ class TAceFunction<Result(Args...)> {
     X(AdsAppendRecord) X(AdsWriteRecord) X(AdsDeleteRecord) X(AdsRecallRecord)                \
     X(AdsCancelUpdate) X(AdsLockRecord) X(AdsUnlockRecord) X(AdsIsRecordLocked)               \
     X(AdsGetNumLocks) X(AdsGetAllLocks) X(AdsLockTable) X(AdsUnlockTable)                     \
-    X(AdsIsTableLocked) X(AdsFlushFileBuffers)
+    X(AdsIsTableLocked) X(AdsFlushFileBuffers)                                                \
+    /* index tags */                                                                          \
+    X(AdsCreateIndex90) X(AdsOpenIndex) X(AdsCloseIndex) X(AdsCloseAllIndexes)                \
+    X(AdsDeleteIndex) X(AdsReindex61) X(AdsReindex) X(AdsGetNumIndexes) X(AdsGetAllIndexes)   \
+    X(AdsGetIndexHandle) X(AdsGetIndexHandleByOrder) X(AdsGetIndexName) X(AdsGetIndexExpr)    \
+    X(AdsGetIndexCondition) X(AdsGetIndexFilename) X(AdsGetIndexPageSize) X(AdsGetIndexFlags) \
+    X(AdsGetNumSegments) X(AdsGetSegmentFieldname) X(AdsIsIndexCompound) X(AdsIsIndexCustom)  \
+    X(AdsIsIndexDescending) X(AdsIsIndexUnique) X(AdsIsIndexCandidate)                        \
+    X(AdsIsIndexPrimaryKey) X(AdsGetKeyLength) X(AdsGetKeyType) X(AdsGetKeyCount)             \
+    X(AdsGetKeyNum) X(AdsGetRelKeyPos) X(AdsSetRelKeyPos) X(AdsExtractKey)                    \
+    X(AdsAddCustomKey) X(AdsDeleteCustomKey)                                                  \
+    /* raw keys, seeks and scopes */                                                          \
+    X(AdsInitRawKey) X(AdsBuildRawKey) X(AdsBuildRawKey100) X(AdsBuildKeyFromRecord)          \
+    X(AdsStepIndexKey) X(AdsSeek) X(AdsSeekLast) X(AdsLookupKey) X(AdsSetScope)               \
+    X(AdsGetScope) X(AdsClearScope) X(AdsClearAllScopes)                                      \
+    /* filters, locate */                                                                     \
+    X(AdsSetAOF100) X(AdsSetAOF) X(AdsGetAOF) X(AdsGetAOF100) X(AdsClearAOF) X(AdsRefreshAOF) \
+    X(AdsGetAOFOptLevel100) X(AdsGetAOFOptLevel) X(AdsEvalAOF) X(AdsCustomizeAOF)             \
+    X(AdsIsRecordInAOF) X(AdsSetFilter100) X(AdsSetFilter) X(AdsGetFilter) X(AdsClearFilter)  \
+    X(AdsLocate) X(AdsContinue)                                                               \
+    /* expressions */                                                                         \
+    X(AdsEvalLogicalExpr) X(AdsEvalNumericExpr) X(AdsEvalStringExpr) X(AdsEvalTestExpr)       \
+    X(AdsIsExprValid) X(AdsSetExact22) X(AdsGetExact22) X(AdsExpressionLongToShort90)         \
+    X(AdsExpressionShortToLong90)                                                             \
+    /* SQL statements and result cursors */                                                   \
+    X(AdsCreateSQLStatement) X(AdsPrepareSQL) X(AdsPrepareSQLW) X(AdsExecuteSQL)              \
+    X(AdsExecuteSQLDirect) X(AdsExecuteSQLDirectW) X(AdsVerifySQL) X(AdsVerifySQLW)           \
+    X(AdsCloseSQLStatement) X(AdsGetSQLStmtParams) X(AdsSetSQLTimeout)                        \
+    X(AdsStmtSetTableLockType) X(AdsStmtSetTableCharType) X(AdsStmtSetTableCollation)         \
+    X(AdsStmtSetTableRights) X(AdsStmtSetTableReadOnly) X(AdsStmtSetTableType)                \
+    X(AdsStmtConstrainUpdates) X(AdsStmtReadAllColumns) X(AdsStmtEnableEncryption)            \
+    X(AdsStmtDisableEncryption) X(AdsStmtSetTablePassword) X(AdsStmtClearTablePasswords)      \
+    X(AdsSqlPeekStatement)
 // clang-format on
 
 // The slots. decltype only reads the engine header's declaration; nothing here refers to the

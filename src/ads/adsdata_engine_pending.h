@@ -1,18 +1,21 @@
-// Engine functions the cursor, table and query classes call that the engine's C header does
-// not declare yet: indexes, SQL statements, restructuring, encryption, dictionary calls and the
-// VFP system fields. They are called exactly like the slots of ace.h (same loading, same
-// look-up), through the namespace ace_pending.
+// Engine functions the cursor and table classes call that the engine's C header does not
+// declare yet: restructuring, encryption of a table, dictionary calls and the VFP system
+// fields. They are called exactly like the slots of ace.h (same loading, same look-up),
+// through the namespace ace_pending.
 //
 // Each is declared here with extern "C" linkage in the engine header's conventions. The
 // declarations are never linked (only their types are used), but they make the compiler
 // check them: once the engine header declares one of these functions, a different signature
-// there is a compile error here, not a wrong call at run time. When the header has them all,
-// the slots move to ace.h and this file goes.
+// there is a compile error here, not a wrong call at run time. Once the header declares a
+// function, its slot moves to ace.h; when none is left, this file goes.
 //
 // Until the engine exports a function, its slot answers VE_NOT_IMPLEMENTED (6000) and makes
 // that the thread's last error, as the engine's own placeholders do, instead of raising
-// "External exception C0FB007F": the cursor classes treat "no index support yet" as "no
-// indexes", so that tables open on an engine without indexes.
+// "External exception C0FB007F".
+//
+// The index and SQL functions that used to wait here are ace's now. The names stay
+// reachable as ace_pending::Name (using-declarations of the ace slots, below) so that code
+// written against this file keeps compiling; new code calls ace:: directly.
 #pragma once
 
 #include "ads/ace.h"
@@ -20,51 +23,6 @@
 #include "varelum_engine.h"
 
 extern "C" {
-// Indexes.
-UNSIGNED32 AdsGetNumIndexes(ADSHANDLE hTable, UNSIGNED16* pusNum);
-UNSIGNED32 AdsGetAllIndexes(ADSHANDLE hTable, ADSHANDLE* ahIndex, UNSIGNED16* pusArrayLen);
-UNSIGNED32 AdsGetIndexHandle(ADSHANDLE hTable, const UNSIGNED8* pucIndexOrder, ADSHANDLE* phIndex);
-UNSIGNED32 AdsGetIndexName(ADSHANDLE hIndex, UNSIGNED8* pucName, UNSIGNED16* pusLen);
-UNSIGNED32 AdsGetIndexExpr(ADSHANDLE hIndex, UNSIGNED8* pucExpr, UNSIGNED16* pusLen);
-UNSIGNED32 AdsGetIndexCondition(ADSHANDLE hIndex, UNSIGNED8* pucExpr, UNSIGNED16* pusLen);
-UNSIGNED32 AdsGetIndexPageSize(ADSHANDLE hIndex, UNSIGNED32* pulPageSize);
-UNSIGNED32 AdsGetIndexFlags(ADSHANDLE hIndex, UNSIGNED32* pulFlags);
-UNSIGNED32 AdsGetNumSegments(ADSHANDLE hIndex, UNSIGNED16* pusSegments);
-UNSIGNED32 AdsGetSegmentFieldname(ADSHANDLE hIndex, UNSIGNED16 usSegment, UNSIGNED8* pucName,
-                                  UNSIGNED16* pusLen);
-UNSIGNED32 AdsIsIndexDescending(ADSHANDLE hIndex, UNSIGNED16* pbDescending);
-UNSIGNED32 AdsIsIndexUnique(ADSHANDLE hIndex, UNSIGNED16* pbUnique);
-UNSIGNED32 AdsIsIndexCandidate(ADSHANDLE hIndex, UNSIGNED16* pbCandidate);
-UNSIGNED32 AdsIsIndexPrimaryKey(ADSHANDLE hIndex, UNSIGNED16* pbPrimary);
-UNSIGNED32 AdsOpenIndex(ADSHANDLE hTable, const UNSIGNED8* pucName, ADSHANDLE* ahIndex,
-                        UNSIGNED16* pusArrayLen);
-UNSIGNED32 AdsCloseIndex(ADSHANDLE hIndex);
-UNSIGNED32 AdsGetKeyNum(ADSHANDLE hIndex, UNSIGNED16 usFilterOption, UNSIGNED32* pulKey);
-UNSIGNED32 AdsGetRelKeyPos(ADSHANDLE hIndex, double* pdPos);
-UNSIGNED32 AdsSetRelKeyPos(ADSHANDLE hIndex, double dPos);
-
-// SQL statements.
-UNSIGNED32 AdsCreateSQLStatement(ADSHANDLE hConnect, ADSHANDLE* phStatement);
-UNSIGNED32 AdsPrepareSQLW(ADSHANDLE hStatement, const WCHAR* pwcSQL);
-UNSIGNED32 AdsExecuteSQL(ADSHANDLE hStatement, ADSHANDLE* phCursor);
-UNSIGNED32 AdsVerifySQLW(ADSHANDLE hStatement, const WCHAR* pwcSQL);
-UNSIGNED32 AdsCloseSQLStatement(ADSHANDLE hStatement);
-UNSIGNED32 AdsGetSQLStmtParams(UNSIGNED8* pucStatement);
-UNSIGNED32 AdsSetSQLTimeout(ADSHANDLE hObj, UNSIGNED32 ulTimeout);
-UNSIGNED32 AdsStmtSetTableLockType(ADSHANDLE hStatement, UNSIGNED16 usLockType);
-UNSIGNED32 AdsStmtSetTableCollation(ADSHANDLE hStatement, const UNSIGNED8* pucCollation);
-UNSIGNED32 AdsStmtSetTableRights(ADSHANDLE hStatement, UNSIGNED16 usCheckRights);
-UNSIGNED32 AdsStmtSetTableReadOnly(ADSHANDLE hStatement, UNSIGNED16 usReadOnly);
-UNSIGNED32 AdsStmtSetTableType(ADSHANDLE hStatement, UNSIGNED16 usTableType);
-UNSIGNED32 AdsStmtConstrainUpdates(ADSHANDLE hStatement, UNSIGNED16 usConstrain);
-UNSIGNED32 AdsStmtReadAllColumns(ADSHANDLE hStatement, UNSIGNED16 usReadColumns);
-UNSIGNED32 AdsStmtEnableEncryption(ADSHANDLE hStatement, const UNSIGNED8* pucPassword);
-UNSIGNED32 AdsStmtDisableEncryption(ADSHANDLE hStatement);
-UNSIGNED32 AdsStmtSetTablePassword(ADSHANDLE hStatement, const UNSIGNED8* pucTableName,
-                                   const UNSIGNED8* pucPassword);
-UNSIGNED32 AdsStmtClearTablePasswords(ADSHANDLE hStatement);
-UNSIGNED32 AdsSqlPeekStatement(ADSHANDLE hCursor, UNSIGNED16* pbLive);
-
 // Tables: restructuring, encryption, dictionary objects, VFP system fields.
 UNSIGNED32 AdsRestructureTable90(ADSHANDLE hConnect, const UNSIGNED8* pucName,
                                  const UNSIGNED8* pucAlias, UNSIGNED16 usTableType,
@@ -118,6 +76,12 @@ class TPendingAceFunction<UNSIGNED32(Args...)> {
 
 // clang-format off
 #define VARELUM_ACE_PENDING_FUNCTIONS(X)                                                      \
+    X(AdsRestructureTable90) X(AdsIsTableEncrypted) X(AdsIsEncryptionEnabled)                 \
+    X(AdsEnableEncryption) X(AdsDDRenameObject) X(AdsDDGetTableProperty)                      \
+    X(AdsAccessVfpSystemField)
+
+// The functions that moved to ace.h, under their old qualified names.
+#define VARELUM_ACE_MOVED_FUNCTIONS(X)                                                        \
     X(AdsGetNumIndexes) X(AdsGetAllIndexes) X(AdsGetIndexHandle) X(AdsGetIndexName)           \
     X(AdsGetIndexExpr) X(AdsGetIndexCondition) X(AdsGetIndexPageSize) X(AdsGetIndexFlags)     \
     X(AdsGetNumSegments) X(AdsGetSegmentFieldname) X(AdsIsIndexDescending)                    \
@@ -129,15 +93,16 @@ class TPendingAceFunction<UNSIGNED32(Args...)> {
     X(AdsStmtSetTableLockType) X(AdsStmtSetTableCollation) X(AdsStmtSetTableRights)           \
     X(AdsStmtSetTableReadOnly) X(AdsStmtSetTableType) X(AdsStmtConstrainUpdates)              \
     X(AdsStmtReadAllColumns) X(AdsStmtEnableEncryption) X(AdsStmtDisableEncryption)           \
-    X(AdsStmtSetTablePassword) X(AdsStmtClearTablePasswords) X(AdsSqlPeekStatement)          \
-    X(AdsRestructureTable90) X(AdsIsTableEncrypted) X(AdsIsEncryptionEnabled)                 \
-    X(AdsEnableEncryption) X(AdsDDRenameObject) X(AdsDDGetTableProperty)                      \
-    X(AdsAccessVfpSystemField)
+    X(AdsStmtSetTablePassword) X(AdsStmtClearTablePasswords) X(AdsSqlPeekStatement)
 // clang-format on
 
 #define VARELUM_ACE_PENDING_SLOT(name) \
     inline constinit TPendingAceFunction<decltype(::name)> name{#name};
 VARELUM_ACE_PENDING_FUNCTIONS(VARELUM_ACE_PENDING_SLOT)
 #undef VARELUM_ACE_PENDING_SLOT
+
+#define VARELUM_ACE_MOVED_NAME(name) using ace::name;
+VARELUM_ACE_MOVED_FUNCTIONS(VARELUM_ACE_MOVED_NAME)
+#undef VARELUM_ACE_MOVED_NAME
 
 }  // namespace varelum::ads::ace_pending

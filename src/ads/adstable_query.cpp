@@ -8,7 +8,6 @@
 #include <cstring>
 
 #include "ads/ace.h"
-#include "ads/adsdata_engine_pending.h"
 #include "ads/adsdata_errors.h"
 #include "ads/adsdata_registry.h"
 #include "db/db_messages.h"
@@ -54,9 +53,25 @@ std::int32_t CheckedInt32(double value) {
     return static_cast<std::int32_t>(value);
 }
 
-// Milliseconds of a date-time's time of day, rounded half to even.
-std::int32_t TimeOfDayMilliseconds(double value) {
-    return CheckedInt32(std::nearbyint((value - std::trunc(value)) * kMillisecondsPerDay));
+// A date-time as the engine takes it: the Julian day of its whole days (cut toward zero) and
+// the milliseconds of its time of day, rounded half to even. The time is the fraction's size
+// whatever the sign, since a date-time before 1899-12-30 counts its time forward from
+// midnight too; a time that rounds to 24:00 is midnight of the next day, because the engine
+// takes 0 to 86399999 only.
+struct TJulianTime {
+    std::int32_t Julian;
+    std::int32_t Milliseconds;
+};
+
+TJulianTime JulianAndMilliseconds(double value) {
+    const double whole = std::trunc(value);
+    double milliseconds = std::nearbyint(std::fabs(value - whole) * kMillisecondsPerDay);
+    double julian = whole + kJulianOfDateZero;
+    if (milliseconds >= kMillisecondsPerDay) {
+        milliseconds -= kMillisecondsPerDay;
+        julian += 1;
+    }
+    return {CheckedInt32(julian), CheckedInt32(milliseconds)};
 }
 
 }  // namespace
@@ -141,7 +156,7 @@ TAdsQuery::~TAdsQuery() {
     moDataLink->SetDataSource(nullptr);
     if (mhStmt != kNoAdsHandle && (IsValidConnection(mhConnection) || connectionConnected)) {
         // A statement the engine refuses to close is gone with the process at the latest.
-        ace_pending::AdsCloseSQLStatement(mhStmt);
+        ace::AdsCloseSQLStatement(mhStmt);
     }
     mhStmt = kNoAdsHandle;
 }
@@ -165,11 +180,7 @@ void TAdsQuery::SQLTextChanged() {
     std::string text = rtl::Utf8ToAnsi(mSQL.Text());
     std::vector<UNSIGNED8> buffer(text.begin(), text.end());
     buffer.push_back(0);
-    const UNSIGNED32 result = ace_pending::AdsGetSQLStmtParams(buffer.data());
-    // An engine without SQL has no parameter check to offer; the scan below does the work.
-    if (result != VE_NOT_IMPLEMENTED) {
-        Check(result);
-    }
+    Check(ace::AdsGetSQLStmtParams(buffer.data()));
     text = rtl::AnsiToUtf8(reinterpret_cast<const char*>(buffer.data()));
     if (ComponentState().Contains(rtl::csLoading)) {
         return;
@@ -193,7 +204,7 @@ void TAdsQuery::SetSQLTimeout(std::int32_t value) {
         if (value < 0) {
             throw rtl::ERangeError("Range check error");
         }
-        Check(ace_pending::AdsSetSQLTimeout(mhStmt, static_cast<UNSIGNED32>(value)));
+        Check(ace::AdsSetSQLTimeout(mhStmt, static_cast<UNSIGNED32>(value)));
     }
 }
 
@@ -214,7 +225,7 @@ void TAdsQuery::SetDatabaseName(const std::string& Value) {
     TAdsExtendedDataSet::SetDatabaseName(Value);
     if (changed && mhConnection != kNoAdsHandle) {
         if (mhStmt != kNoAdsHandle) {
-            Check(ace_pending::AdsCloseSQLStatement(mhStmt));
+            Check(ace::AdsCloseSQLStatement(mhStmt));
         }
         mhStmt = kNoAdsHandle;
         mhConnection = kNoAdsHandle;
@@ -263,7 +274,7 @@ void TAdsQuery::SetPrepared(bool value) {
 
 void TAdsQuery::CloseStatementIgnoringGone() {
     if (mhStmt != kNoAdsHandle) {
-        const UNSIGNED32 result = ace_pending::AdsCloseSQLStatement(mhStmt);
+        const UNSIGNED32 result = ace::AdsCloseSQLStatement(mhStmt);
         if (result != VE_STATEMENT_GONE) {
             Check(result);
         }
@@ -307,23 +318,23 @@ void TAdsQuery::EnsureStmtHandle() {
         RaiseError(kInvalidConnection);
     }
     ADSHANDLE statement = kNoAdsHandle;
-    Check(ace_pending::AdsCreateSQLStatement(connection, &statement));
+    Check(ace::AdsCreateSQLStatement(connection, &statement));
     mhStmt = statement;
     if (FSQLTimeout != 0) {
         if (FSQLTimeout < 0) {
             throw rtl::ERangeError("Range check error");
         }
-        Check(ace_pending::AdsSetSQLTimeout(mhStmt, static_cast<UNSIGNED32>(FSQLTimeout)));
+        Check(ace::AdsSetSQLTimeout(mhStmt, static_cast<UNSIGNED32>(FSQLTimeout)));
     }
 }
 
 void TAdsQuery::SetStatementOptions() {
     const TAdsTableOptions& options = AdsTableOptions();
-    Check(ace_pending::AdsStmtSetTableLockType(mhStmt, AceLockType(options.AdsLockType())));
+    Check(ace::AdsStmtSetTableLockType(mhStmt, AceLockType(options.AdsLockType())));
     const std::string collation = rtl::Utf8ToAnsi(GetEffectiveCollation());
-    Check(ace_pending::AdsStmtSetTableCollation(mhStmt, Text8(collation)));
-    Check(ace_pending::AdsStmtSetTableRights(mhStmt, AceRightsCheck(options.AdsRightsCheck())));
-    Check(ace_pending::AdsStmtSetTableReadOnly(mhStmt, mbRequestLive ? 2 : 1));
+    Check(ace::AdsStmtSetTableCollation(mhStmt, Text8(collation)));
+    Check(ace::AdsStmtSetTableRights(mhStmt, AceRightsCheck(options.AdsRightsCheck())));
+    Check(ace::AdsStmtSetTableReadOnly(mhStmt, mbRequestLive ? 2 : 1));
     // A read-only connection component asks for read-only cursors once it tells it.
     UNSIGNED16 tableType = VE_TABLE_TYPE_NTX;
     switch (TableType()) {
@@ -339,9 +350,9 @@ void TAdsQuery::SetStatementOptions() {
         default:
             break;
     }
-    Check(ace_pending::AdsStmtSetTableType(mhStmt, tableType));
-    Check(ace_pending::AdsStmtConstrainUpdates(mhStmt, mbConstrained ? 1 : 2));
-    Check(ace_pending::AdsStmtReadAllColumns(mhStmt, mbReadAllColumns ? 1 : 2));
+    Check(ace::AdsStmtSetTableType(mhStmt, tableType));
+    Check(ace::AdsStmtConstrainUpdates(mhStmt, mbConstrained ? 1 : 2));
+    Check(ace::AdsStmtReadAllColumns(mhStmt, mbReadAllColumns ? 1 : 2));
 }
 
 // --- Execution -----------------------------------------------------------------------------------
@@ -355,7 +366,7 @@ ADSHANDLE TAdsQuery::ExecuteAndGetCursor() {
     SetStatementOptions();
     Prepare();
     const std::u16string text = rtl::Utf8ToUtf16(Text());
-    Check(ace_pending::AdsPrepareSQLW(mhStmt, reinterpret_cast<const WCHAR*>(text.c_str())));
+    Check(ace::AdsPrepareSQLW(mhStmt, reinterpret_cast<const WCHAR*>(text.c_str())));
     if (DataSource() != nullptr) {
         SetParamsFromMaster();
     }
@@ -363,7 +374,7 @@ ADSHANDLE TAdsQuery::ExecuteAndGetCursor() {
 
     ADSHANDLE cursor = 0;
     try {
-        Check(ace_pending::AdsExecuteSQL(mhStmt, &cursor));
+        Check(ace::AdsExecuteSQL(mhStmt, &cursor));
     } catch (const std::exception& error) {
         if (std::strstr(error.what(), kStatementGoneMarker) != nullptr) {
             // The engine lost the statement: forget it, so the next run makes a new one.
@@ -379,7 +390,7 @@ ADSHANDLE TAdsQuery::ExecuteAndGetCursor() {
     if (cursor != 0) {
         try {
             UNSIGNED16 live = 0;
-            Check(ace_pending::AdsSqlPeekStatement(cursor, &live));
+            Check(ace::AdsSqlPeekStatement(cursor, &live));
             if (live == 0) {
                 mbReadOnly = true;
             } else {
@@ -454,13 +465,13 @@ void TAdsQuery::BindParameter(const db::TParam& param, UNSIGNED16 number) {
             break;
         }
         case db::ftTime:
-            Check(
-                ace::AdsSetMilliseconds(mhStmt, field, TimeOfDayMilliseconds(value.AsDateTime())));
+            Check(ace::AdsSetMilliseconds(mhStmt, field,
+                                          JulianAndMilliseconds(value.AsDateTime()).Milliseconds));
             break;
         case db::ftDateTime: {
-            const double dateTime = value.AsDateTime();
-            const std::int32_t parts[2] = {CheckedInt32(std::trunc(dateTime) + kJulianOfDateZero),
-                                           TimeOfDayMilliseconds(dateTime)};
+            const TJulianTime stamp = JulianAndMilliseconds(value.AsDateTime());
+            // Day, then milliseconds, in the host's (little-endian) order, as record images.
+            const std::int32_t parts[2] = {stamp.Julian, stamp.Milliseconds};
             UNSIGNED8 raw[8];
             std::memcpy(raw, parts, sizeof raw);
             Check(ace::AdsSetTimeStampRaw(mhStmt, field, raw, sizeof raw));
@@ -547,8 +558,7 @@ void TAdsQuery::ScriptOrVerify(bool script) {
                 ExecSQL();
             } else {
                 const std::u16string text = rtl::Utf8ToUtf16(Text());
-                Check(ace_pending::AdsVerifySQLW(mhStmt,
-                                                 reinterpret_cast<const WCHAR*>(text.c_str())));
+                Check(ace::AdsVerifySQLW(mhStmt, reinterpret_cast<const WCHAR*>(text.c_str())));
             }
         } catch (const std::exception& error) {
             failureText = std::string(kScriptError) + error.what();
@@ -626,12 +636,7 @@ void TAdsQuery::GetDetailLinkFields(std::vector<db::TField*>& MasterFields,
 
 ADSHANDLE TAdsQuery::CursorOrder() {
     ADSHANDLE order = 0;
-    const UNSIGNED32 result = ace_pending::AdsGetIndexHandle(mlHandle, nullptr, &order);
-    // A cursor of an engine without index support has no order of its own.
-    if (result == VE_NOT_IMPLEMENTED) {
-        return 0;
-    }
-    Check(result);
+    Check(ace::AdsGetIndexHandle(mlHandle, nullptr, &order));
     return order;
 }
 
@@ -652,13 +657,13 @@ std::uint32_t TAdsQuery::CurrentRecordNumber() {
     }
     if (SequencedLevel() == slExact) {
         UNSIGNED32 key = 0;
-        Check(ace_pending::AdsGetKeyNum(index, VE_RESPECT_FILTERS, &key));
+        Check(ace::AdsGetKeyNum(index, VE_RESPECT_FILTERS, &key));
         return key;
     }
     UNSIGNED32 count = 0;
     Check(ace::AdsGetRecordCount(mlHandle, VE_IGNORE_FILTERS, &count));
     double position = 0.0;
-    const UNSIGNED32 result = ace_pending::AdsGetRelKeyPos(index, &position);
+    const UNSIGNED32 result = ace::AdsGetRelKeyPos(index, &position);
     if (result == VE_NO_KEY_POSITION) {
         position = 0.0;
     } else {
@@ -672,7 +677,7 @@ ADSHANDLE TAdsQuery::SearchIndexHandle() {
         return mlActiveHandle;
     }
     ADSHANDLE order = 0;
-    if (ace_pending::AdsGetIndexHandle(mlHandle, nullptr, &order) != VE_SUCCESS || order == 0) {
+    if (ace::AdsGetIndexHandle(mlHandle, nullptr, &order) != VE_SUCCESS || order == 0) {
         return kNoAdsHandle;
     }
     return order;
@@ -680,7 +685,7 @@ ADSHANDLE TAdsQuery::SearchIndexHandle() {
 
 void TAdsQuery::PromoteDefaultIndex(std::vector<ADSHANDLE>& list, int count) {
     ADSHANDLE order = 0;
-    if (ace_pending::AdsGetIndexHandle(mlHandle, nullptr, &order) != VE_SUCCESS || order == 0) {
+    if (ace::AdsGetIndexHandle(mlHandle, nullptr, &order) != VE_SUCCESS || order == 0) {
         return;
     }
     const int limit = std::min<int>(count, static_cast<int>(list.size()));
@@ -706,12 +711,12 @@ std::int32_t TAdsQuery::LastAutoincVal() {
 void TAdsQuery::AdsStmtEnableEncryption(const std::string& strPassword) {
     EnsureStmtHandle();
     const std::string password = rtl::Utf8ToAnsi(strPassword);
-    Check(ace_pending::AdsStmtEnableEncryption(mhStmt, Text8(password)));
+    Check(ace::AdsStmtEnableEncryption(mhStmt, Text8(password)));
 }
 
 void TAdsQuery::AdsStmtDisableEncryption() {
     EnsureStmtHandle();
-    Check(ace_pending::AdsStmtDisableEncryption(mhStmt));
+    Check(ace::AdsStmtDisableEncryption(mhStmt));
 }
 
 void TAdsQuery::AdsStmtSetTablePassword(const std::string& strTableName,
@@ -719,12 +724,12 @@ void TAdsQuery::AdsStmtSetTablePassword(const std::string& strTableName,
     EnsureStmtHandle();
     const std::string table = rtl::Utf8ToAnsi(strTableName);
     const std::string password = rtl::Utf8ToAnsi(strPassword);
-    Check(ace_pending::AdsStmtSetTablePassword(mhStmt, Text8(table), Text8(password)));
+    Check(ace::AdsStmtSetTablePassword(mhStmt, Text8(table), Text8(password)));
 }
 
 void TAdsQuery::AdsStmtClearTablePasswords() {
     EnsureStmtHandle();
-    Check(ace_pending::AdsStmtClearTablePasswords(mhStmt));
+    Check(ace::AdsStmtClearTablePasswords(mhStmt));
 }
 
 }  // namespace varelum::ads
