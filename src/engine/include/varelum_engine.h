@@ -950,7 +950,10 @@ VE_API UNSIGNED32 AdsExpressionShortToLong90(ADSHANDLE hTable, const UNSIGNED8* 
  * and order as values, and the procedures sp_setapplicationid(id) and sp_getapplicationid()
  * (EXECUTE PROCEDURE name(arguments)). INSERT, UPDATE and DELETE go through the engine's write
  * path (record locks, AutoInc, indexes); CREATE TABLE and DROP TABLE make and remove table
- * files. A text may hold several statements separated by ";".
+ * files. CREATE [UNIQUE] INDEX name ON table (column [ASC|DESC], ...) makes a tag in the
+ * table's file (one column: the field; several: the fields separated by ";"; all DESC: a
+ * descending tag; mixed directions are refused), DROP INDEX [table.]name deletes one (the
+ * table open by nobody else). A text may hold several statements separated by ";".
  *
  * Parameter markers (":name", "?", "@name") are numbered over the text in order of
  * appearance, each occurrence its own number; a colon in a quoted literal and "::" are no
@@ -966,7 +969,8 @@ VE_API UNSIGNED32 AdsExpressionShortToLong90(ADSHANDLE hTable, const UNSIGNED8* 
  *   2105 type mismatch, 2106 constraint (a unique index), 2107 lock refused, 2108 table in
  *   use, 2109 table exists, 2110 parameter, 2111 read-only, 2112 not supported, 2113 value out
  *   of range, 2114 ambiguous column, 2115 no statement prepared, 2116 other engine failure,
- *   2117 timeout, 2199 other SQL error.
+ *   2117 timeout, 2118 index exists, 2119 unknown index, 2120 ambiguous index name (DROP INDEX
+ *   without a table, of a tag several tables have), 2199 other SQL error.
  *
  * A query gives a cursor handle that every table call accepts (navigation, fields, record
  * images, counts, bookmarks, filters, indexes); AdsCloseTable closes it. A plain single-table

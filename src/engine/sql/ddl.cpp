@@ -1,4 +1,4 @@
-// CREATE TABLE and DROP TABLE on engine tables (see ddl.h).
+// CREATE TABLE, DROP TABLE, CREATE INDEX and DROP INDEX on engine tables (see ddl.h).
 #include "engine/sql/ddl.h"
 
 #include <unistd.h>
@@ -9,6 +9,9 @@
 
 #include "engine/core/error.h"
 #include "engine/core/text.h"
+#include "engine/index/index_catalog.h"
+#include "engine/index/index_file.h"
+#include "engine/index/table_expression.h"
 #include "engine/record/schema.h"
 #include "engine/sql/sql_error.h"
 #include "engine/sql/sql_session.h"
@@ -166,6 +169,54 @@ bool has_extension(const std::string& path) {
     return dot != std::string::npos && (slash == std::string::npos || dot > slash + 1);
 }
 
+bool is_name(const Token* token) {
+    return token->kind == TokenKind::Word || token->kind == TokenKind::QuotedName ||
+           token->kind == TokenKind::String;
+}
+
+bool is_punct(const std::vector<const Token*>& tokens, std::size_t i, std::string_view text) {
+    return i < tokens.size() && tokens[i]->kind == TokenKind::Punct && tokens[i]->text == text;
+}
+
+bool is_keyword(const std::vector<const Token*>& tokens, std::size_t i, std::string_view word) {
+    return i < tokens.size() && keyword(*tokens[i]) == word;
+}
+
+std::string name_at(const std::vector<const Token*>& tokens, std::size_t& i, const char* what) {
+    if (i >= tokens.size() || !is_name(tokens[i])) {
+        fail_sql(NativeError::Syntax, std::string(what) + " is missing");
+    }
+    return token_name(*tokens[i++]);
+}
+
+// [IF [NOT] EXISTS] at tokens[i], skipped.
+bool if_exists_at(const std::vector<const Token*>& tokens, std::size_t& i, bool with_not) {
+    std::size_t j = i;
+    if (!is_keyword(tokens, j++, "IF") || (with_not && !is_keyword(tokens, j++, "NOT")) ||
+        !is_keyword(tokens, j++, "EXISTS")) {
+        return false;
+    }
+    i = j;
+    return true;
+}
+
+// Opens a table of the statement for a change of its tags, as the SQL error of a refusal.
+std::shared_ptr<TableCursor> open_for_tags(const std::shared_ptr<Connection>& connection,
+                                           const std::string& path, bool exclusive) {
+    try {
+        OpenRequest request;
+        request.exclusive = exclusive;
+        return TableCursor::open(connection, path, request);
+    } catch (const EngineError& error) {
+        fail_sql(classify_engine_error(error.code()), error.text());
+    }
+}
+
+std::string table_label(const std::string& path) {
+    std::size_t slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
 class ScratchDatabase {
   public:
     ScratchDatabase() {
@@ -296,6 +347,184 @@ void drop_table(SqlSession& session, const std::shared_ptr<Connection>& connecti
         }
         ::unlink((path + "-lock").c_str());
     } catch (const EngineError& error) {
+        fail_sql(classify_engine_error(error.code()), error.text());
+    }
+}
+
+void create_index(SqlSession& session, const std::shared_ptr<Connection>& connection,
+                  const StatementText& statement) {
+    std::vector<const Token*> tokens = significant(statement);
+    std::size_t i = 1;
+    bool unique = is_keyword(tokens, i, "UNIQUE");
+    if (unique) {
+        ++i;
+    }
+    ++i;  // INDEX
+    bool if_not_exists = if_exists_at(tokens, i, true);
+    std::string name = name_at(tokens, i, "an index name");
+    if (is_punct(tokens, i, ".")) {
+        fail_sql(NativeError::NotSupported, "indexes are named without a schema");
+    }
+    if (!is_keyword(tokens, i++, "ON")) {
+        fail_sql(NativeError::Syntax, "ON table is missing after CREATE INDEX " + name);
+    }
+    std::string table_name = name_at(tokens, i, "a table name");
+    if (!is_punct(tokens, i++, "(")) {
+        fail_sql(NativeError::Syntax, "the columns of the index " + name + " are missing");
+    }
+    std::vector<std::string> columns;
+    int descending = 0;
+    for (;;) {
+        columns.push_back(name_at(tokens, i, "a column name"));
+        if (is_keyword(tokens, i, "COLLATE")) {
+            fail_sql(NativeError::NotSupported,
+                     "COLLATE in an index; a tag takes the table's collation");
+        }
+        if (is_keyword(tokens, i, "DESC")) {
+            ++descending;
+            ++i;
+        } else if (is_keyword(tokens, i, "ASC")) {
+            ++i;
+        }
+        if (is_punct(tokens, i, ",")) {
+            ++i;
+            continue;
+        }
+        if (!is_punct(tokens, i++, ")")) {
+            fail_sql(NativeError::Syntax, "\")\" is missing after the columns of " + name);
+        }
+        break;
+    }
+    if (is_keyword(tokens, i, "WHERE")) {
+        fail_sql(NativeError::NotSupported, "partial indexes (CREATE INDEX ... WHERE)");
+    }
+    if (i < tokens.size()) {
+        fail_sql(NativeError::Syntax, "unexpected \"" + tokens[i]->text + "\" after the index");
+    }
+    if (descending != 0 && descending != static_cast<int>(columns.size())) {
+        // A tag runs in one direction over its whole key.
+        fail_sql(NativeError::NotSupported,
+                 "an index with ASC and DESC columns (" + name + "); use one direction");
+    }
+
+    std::string path = session.find_table_file(table_name);
+    if (path.empty()) {
+        fail_sql(NativeError::UnknownTable, "no such table: " + table_name);
+    }
+    auto table = open_for_tags(connection, path, false);
+    try {
+        TableCursor::CallScope scope(*table);
+        IndexCatalog& catalog = IndexCatalog::of(table->file());
+        if (catalog.find(name) != nullptr) {
+            if (if_not_exists) {
+                return;
+            }
+            fail_sql(NativeError::IndexExists,
+                     "the table " + table_label(path) + " has an index " + name + " already");
+        }
+        IndexDefinition definition;
+        definition.name = name;
+        for (const std::string& column : columns) {
+            const FieldDescriptor* field = table->schema().by_name(column);
+            if (field == nullptr) {
+                fail_sql(NativeError::UnknownColumn,
+                         "no such column: " + column + " in " + table_label(path));
+            }
+            definition.expression += (definition.expression.empty() ? "" : ";") + field->name;
+        }
+        definition.options = (unique ? kIndexUnique : 0) | (descending != 0 ? kIndexDescending : 0);
+        definition.collation = effective_collation_name(*table);
+        definition.date_format = connection->date_format().pattern();
+        catalog.create(definition);
+    } catch (const EngineError& error) {
+        if (error.code() == VE_SQL_ERROR) {
+            throw;
+        }
+        fail_sql(classify_engine_error(error.code()), error.text());
+    }
+    // The session's virtual table knows the tags as they were; made again at the next use.
+    session.forget_file(path);
+}
+
+void drop_index(SqlSession& session, const std::shared_ptr<Connection>& connection,
+                const StatementText& statement) {
+    std::vector<const Token*> tokens = significant(statement);
+    std::size_t i = 2;
+    bool if_exists = if_exists_at(tokens, i, false);
+    std::string first = name_at(tokens, i, "an index name");
+    std::string table_name;
+    std::string name = first;
+    if (is_punct(tokens, i, ".")) {
+        ++i;
+        table_name = first;
+        name = name_at(tokens, i, "an index name");
+    }
+    if (i < tokens.size()) {
+        fail_sql(NativeError::Syntax, "unexpected \"" + tokens[i]->text + "\" after the index");
+    }
+
+    // The tables that have a tag of that name.
+    std::vector<std::string> candidates;
+    if (!table_name.empty()) {
+        std::string path = session.find_table_file(table_name);
+        if (path.empty()) {
+            fail_sql(NativeError::UnknownTable, "no such table: " + table_name);
+        }
+        candidates.push_back(path);
+    } else {
+        candidates = session.table_files();
+    }
+    std::vector<std::string> holders;
+    for (const std::string& path : candidates) {
+        try {
+            auto file = TableFile::open(path);
+            if (IndexCatalog::of(*file).find(name) != nullptr) {
+                holders.push_back(path);
+            }
+        } catch (const EngineError& error) {
+            if (!table_name.empty()) {
+                fail_sql(classify_engine_error(error.code()), error.text());
+            }
+            // A file of the directory that does not open is no table that has the tag.
+        }
+    }
+    if (holders.empty()) {
+        if (if_exists) {
+            return;
+        }
+        fail_sql(NativeError::UnknownIndex,
+                 "no such index: " + (table_name.empty() ? name : table_name + "." + name));
+    }
+    if (holders.size() > 1) {
+        std::string tables;
+        for (const std::string& path : holders) {
+            tables += (tables.empty() ? "" : ", ") + table_label(path);
+        }
+        fail_sql(NativeError::AmbiguousIndex,
+                 "the tables " + tables + " have an index " + name + "; name it table.index");
+    }
+
+    const std::string& path = holders.front();
+    // The session's own handles on the file would count as other users.
+    session.forget_file(path);
+    auto table = open_for_tags(connection, path, true);
+    try {
+        TableCursor::CallScope scope(*table);
+        table->require_writable_for_delete();
+        IndexCatalog& catalog = IndexCatalog::of(table->file());
+        auto tag = catalog.find(name);
+        if (tag == nullptr) {
+            fail_sql(NativeError::UnknownIndex, "no such index: " + name);
+        }
+        std::string index_file = tag->definition().file_name;
+        catalog.remove(tag->name());
+        if (!index_file.empty()) {
+            write_index_file(*table, index_file);
+        }
+    } catch (const EngineError& error) {
+        if (error.code() == VE_SQL_ERROR) {
+            throw;
+        }
         fail_sql(classify_engine_error(error.code()), error.text());
     }
 }

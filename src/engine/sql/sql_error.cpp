@@ -32,6 +32,9 @@ constexpr Title kTitles[] = {
     {NativeError::NotPrepared, "No statement prepared"},
     {NativeError::Engine, "Engine error"},
     {NativeError::Timeout, "Timeout"},
+    {NativeError::IndexExists, "Index exists"},
+    {NativeError::UnknownIndex, "Unknown index"},
+    {NativeError::AmbiguousIndex, "Ambiguous index name"},
     {NativeError::Other, "SQL error"},
 };
 
@@ -124,6 +127,8 @@ NativeError classify_engine_error(std::uint32_t engine_code) {
             return NativeError::NotSupported;
         case VE_SQL_ERROR:
             return NativeError::Other;
+        case VE_INDEX_EXISTS:
+            return NativeError::IndexExists;
 #ifdef VE_DUPLICATE_KEY
         case VE_DUPLICATE_KEY:
             return NativeError::Constraint;

@@ -37,6 +37,9 @@ enum class NativeError : std::uint32_t {
     NotPrepared = 2115,      // executing or binding a statement that has no text
     Engine = 2116,           // any other failure of the engine under the statement
     Timeout = 2117,          // the statement ran longer than its timeout
+    IndexExists = 2118,      // CREATE INDEX of a tag name the table has already
+    UnknownIndex = 2119,     // DROP INDEX of a tag no table (or not the named table) has
+    AmbiguousIndex = 2120,   // DROP INDEX without a table, of a tag several tables have
     Other = 2199,            // any other SQLite failure
 };
 

@@ -4,6 +4,8 @@
 #include <dirent.h>
 #include <sys/stat.h>
 
+#include <algorithm>
+
 #include "engine/core/error.h"
 #include "engine/core/handles.h"
 #include "engine/core/text.h"
@@ -139,6 +141,25 @@ std::string SqlSession::find_table_file(std::string_view name) const {
         }
     }
     return find_case_insensitive(path);
+}
+
+std::vector<std::string> SqlSession::table_files() const {
+    std::string directory = connection()->path();
+    std::vector<std::string> files;
+    if (DIR* dir = ::opendir(directory.c_str())) {
+        while (dirent* entry = ::readdir(dir)) {
+            std::string_view name = entry->d_name;
+            if (name.size() > 4 && iequals(name.substr(name.size() - 4), ".adt")) {
+                std::string path = (directory == "/" ? "" : directory) + "/" + entry->d_name;
+                if (is_regular_file(path)) {
+                    files.push_back(std::move(path));
+                }
+            }
+        }
+        ::closedir(dir);
+    }
+    std::sort(files.begin(), files.end());
+    return files;
 }
 
 const TableEntry* SqlSession::table(std::string_view sql_name) const {

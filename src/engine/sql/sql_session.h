@@ -83,6 +83,8 @@ class SqlSession {
     // The table file an SQL table name stands for: "Produtos", "produtos.ADT", a relative or
     // absolute path. Empty when there is none.
     std::string find_table_file(std::string_view name) const;
+    // The table files (".adt", any letter case) of the connection's directory, sorted.
+    std::vector<std::string> table_files() const;
     // The table behind a virtual table of the session (by its SQL name), or nullptr.
     const TableEntry* table(std::string_view sql_name) const;
     // Forgets the virtual tables of a file that was dropped or replaced.

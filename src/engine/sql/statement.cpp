@@ -357,9 +357,11 @@ std::shared_ptr<ResultCursor> Statement::execute(bool want_cursor) {
                 drop_table(*session_, connection, part.text);
                 break;
             case StatementKind::CreateIndex:
+                create_index(*session_, connection, part.text);
+                break;
             case StatementKind::DropIndex:
-                fail_sql(NativeError::NotSupported,
-                         "index statements: " + trim_blanks(part.text.sql));
+                drop_index(*session_, connection, part.text);
+                break;
             case StatementKind::Procedure: {
                 auto result = run_procedure(part, want_cursor && last);
                 if (result) {
