@@ -105,6 +105,42 @@ class QueryTest : public test::TStoreFixture {
         return values;
     }
 
+    // Gives the product table the index tags of the demo store: unique CodProduto, CodBarras.
+    void IndexProductTable() {
+        ADSHANDLE table = 0;
+        ASSERT_EQ(ace::AdsOpenTable90(Connection(), EngineText("CadProdutos.adt"), nullptr,
+                                      VE_TABLE_TYPE_ADT, VE_CHARTYPE_ANSI, VE_LOCK_PROPRIETARY,
+                                      VE_RIGHTS_CHECK, 0, nullptr, &table),
+                  0u);
+        ADSHANDLE index = 0;
+        EXPECT_EQ(ace::AdsCreateIndex90(table, nullptr, EngineText("CODPRODUTO"),
+                                        EngineText("CodProduto"), nullptr, nullptr, VE_INDEX_UNIQUE,
+                                        0, nullptr, &index),
+                  0u);
+        EXPECT_EQ(
+            ace::AdsCreateIndex90(table, nullptr, EngineText("CODBARRAS"), EngineText("CodBarras"),
+                                  nullptr, nullptr, 0, 0, nullptr, &index),
+            0u);
+        ace::AdsCloseTable(table);
+    }
+
+    // Whether the engine answers the index questions on a result cursor of an indexed table.
+    // It has answered them with 6001 ("The handle is not valid: handle 0"), which makes every
+    // open of a query on such a table fail; the tests of indexed stores wait for the fix.
+    bool EngineIndexesResultCursors() {
+        ADSHANDLE statement = 0;
+        ADSHANDLE cursor = 0;
+        UNSIGNED16 count = 0;
+        EXPECT_EQ(ace::AdsCreateSQLStatement(Connection(), &statement), 0u);
+        EXPECT_EQ(
+            ace::AdsExecuteSQLDirect(statement, EngineText("SELECT * FROM CadProdutos"), &cursor),
+            0u);
+        const UNSIGNED32 result = ace::AdsGetNumIndexes(cursor, &count);
+        ace::AdsCloseTable(cursor);
+        ace::AdsCloseSQLStatement(statement);
+        return result != VE_INVALID_HANDLE;
+    }
+
     // Products of (code, barcode, group, quantity); one code is another product's barcode.
     const std::vector<std::vector<const char*>> kProducts = {{"B2", "789002", "G1", "3.5"},
                                                              {"A1", "789001", "G1", "2"},
@@ -229,6 +265,31 @@ TEST_F(QueryTest, ProductListOpensOrderedAndCounts) {
     EXPECT_EQ(Column(*query, "CodGrupo"), (std::vector<std::string>{"G2", "G1", "G1", "G2"}));
     EXPECT_FALSE(query->CanModify()) << "not live: a read-only result";
     EXPECT_EQ(query->RowsAffected(), -1) << "a SELECT changes no rows";
+}
+
+TEST_F(QueryTest, ProductListAndLookupsOnTheDemoStoresIndexes) {
+    CreateProductTable(kProducts);
+    IndexProductTable();
+    if (!EngineIndexesResultCursors()) {
+        GTEST_SKIP() << "engine fault: index calls on a result cursor of an indexed table answer "
+                        "6001 (handle 0)";
+    }
+    auto list = Query("QyCadProdutos");
+    SetLines(*list, kProductList);
+    list->Open();
+    EXPECT_EQ(Column(*list, "CodProduto"), (std::vector<std::string>{"789001", "A1", "B2", "C3"}));
+
+    auto lookup = Query();
+    SetLines(*lookup, kBarcodeLookup);
+    lookup->Params()[0].SetAsString("789001");
+    lookup->Open();
+    ASSERT_EQ(lookup->RecordCount(), 1);
+    EXPECT_EQ(lookup->FieldByName("CodProduto").AsString(), "A1");
+    SetLines(*lookup, kCodeLookup);
+    lookup->Params()[0].SetAsString("C3");
+    lookup->Open();
+    ASSERT_EQ(lookup->RecordCount(), 1);
+    EXPECT_EQ(lookup->FieldByName("CodBarras").AsString(), "789003");
 }
 
 TEST_F(QueryTest, AnEmptyProductTableGivesAnEmptyList) {
