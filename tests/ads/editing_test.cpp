@@ -138,6 +138,37 @@ TEST_F(EditingTest, AnAutoIncValueIsNeverSent) {
     EXPECT_EQ(ReadOnOtherConnection(kAudit, 1, "Codigo"), "1");
 }
 
+TEST_F(EditingTest, AMemoIsSentOnlyWhenItsValueWasWritten) {
+    const ADSHANDLE notes = CreateTable("Notas.adt", "Codigo,Integer;Texto,Memo");
+    AppendRow(notes, {{"Codigo", "1"}, {"Texto", "first note"}});
+    ace::AdsCloseTable(notes);
+    auto table = Table("Notas.adt");
+    table->Open();
+    table->Edit();
+    table->FieldByName("Codigo").SetAsInteger(2);
+    table->Post();
+    EXPECT_EQ(ReadOnOtherConnection("Notas.adt", 1, "Texto"), "first note");
+    EXPECT_EQ(table->FieldByName("Texto").AsString(), "first note");
+
+    table->Edit();
+    table->FieldByName("Texto").SetAsString("second note");
+    table->Post();
+    EXPECT_EQ(ReadOnOtherConnection("Notas.adt", 1, "Texto"), "second note");
+    EXPECT_EQ(ReadOnOtherConnection("Notas.adt", 1, "Codigo"), "2");
+
+    table->Append();
+    table->FieldByName("Codigo").SetAsInteger(3);
+    table->FieldByName("Texto").SetAsString("new note");
+    table->Post();
+    EXPECT_EQ(ReadOnOtherConnection("Notas.adt", 2, "Texto"), "new note");
+
+    table->Edit();
+    table->FieldByName("Texto").SetAsString("");
+    table->Post();
+    EXPECT_TRUE(table->FieldByName("Texto").IsNull()) << "an empty memo has no value";
+    EXPECT_EQ(ReadOnOtherConnection("Notas.adt", 2, "Texto"), "");
+}
+
 TEST_F(EditingTest, RequiredFieldFailsBeforeAnythingIsAppended) {
     auto audit = Table(kAudit);
     audit->Open();

@@ -195,6 +195,30 @@ TEST_F(KeySearchTest, FindKeyOnTheLeadingFieldOfACompoundIndex) {
     EXPECT_FALSE(staff->FindKey({"5555", 4}));
 }
 
+TEST_F(KeySearchTest, OnFilterRecordDecidesAmongTheRecordsOfTheKey) {
+    REQUIRE_KEY_SEARCH();
+    VARELUM_REQUIRE_ENGINE("AdsBuildKeyFromRecord");
+    CreateIndex(kStaff, "ATIVO", "Ativo");
+    auto staff = OpenBySenha();
+    std::string accepted = "EVA ROCHA";
+    staff->SetOnFilterRecord([&](db::TDataSet& dataSet, bool& accept) {
+        accept = dataSet.FieldByName("NomeFuncionario").AsString() == accepted;
+    });
+    staff->SetFiltered(true);
+    staff->SetIndexName("ATIVO");
+    EXPECT_TRUE(staff->FindKey({true})) << "past two records the event refuses";
+    EXPECT_EQ(Name(*staff), "EVA ROCHA");
+    accepted = "NOBODY";
+    EXPECT_FALSE(staff->FindKey({true}));
+    EXPECT_EQ(Name(*staff), "EVA ROCHA");
+
+    staff->SetIndexName("SENHA");
+    accepted = "EVA ROCHA";
+    EXPECT_FALSE(staff->FindKey({"2222"})) << "the walk ends where the key ends";
+    EXPECT_TRUE(staff->FindKey({"5555"}));
+    EXPECT_EQ(Name(*staff), "EVA ROCHA");
+}
+
 // --- FindNearest ---------------------------------------------------------------------------------
 
 struct TNearestCase {

@@ -8,6 +8,7 @@
 #include "ads/adsdata_locate.h"
 #include "ads/adsdata_search_pending.h"
 #include "db/field.h"
+#include "rtl/exception.h"
 #include "search_test_support.h"
 
 namespace varelum::ads {
@@ -380,13 +381,66 @@ INSTANTIATE_TEST_SUITE_P(Behaviors, LocateBehaviorTest,
                          ::testing::Values(TBehaviorCase{lbFastestPossible, "PREFIX"},
                                            TBehaviorCase{lbFindFirst, "FIRST IN TABLE"}));
 
-TEST_F(LocateTest, AnIndexWithAConditionIsNotUsed) {
+// Indexes that show only some records, or keys other than the records', are never seeked in
+// the place of the table: each of these descending indexes would find PREFIX first.
+struct TUnusableCase {
+    const char* Name;
+    UNSIGNED32 Options;
+    const char* Condition;
+    bool Scoped;
+};
+
+class UnusableIndexTest : public LocateTest, public ::testing::WithParamInterface<TUnusableCase> {};
+
+TEST_P(UnusableIndexTest, AnIndexThatIsNotUsableIsNotSeeked) {
     REQUIRE_FILTERS();
     REQUIRE_INDEXES();
-    CreateIndex(kStaff, "SENHA_ATIVOS", "Senha", VE_INDEX_DESCENDING, "Ativo");
+    const TUnusableCase& c = GetParam();
+    CreateIndex(kStaff, "SENHA_DESC", "Senha", VE_INDEX_DESCENDING | c.Options, c.Condition);
     auto staff = OpenStaff();
+    if (c.Scoped) {
+        ADSHANDLE index = 0;
+        ASSERT_EQ(ace_pending::AdsGetIndexHandle(staff->Handle(), EngineText("SENHA_DESC"), &index),
+                  0u);
+        ASSERT_EQ(test::TestAdsSetScope(index, VE_BOTTOM, EngineText("A"), 1, VE_STRINGKEY), 0u);
+    }
     EXPECT_TRUE(staff->Locate("Senha", "X", db::loPartialKey));
-    EXPECT_EQ(Name(*staff), "FIRST IN TABLE") << "the inactive record is found too";
+    EXPECT_EQ(Name(*staff), "FIRST IN TABLE");
+}
+
+INSTANTIATE_TEST_SUITE_P(Indexes, UnusableIndexTest,
+                         ::testing::Values(TUnusableCase{"Condition", 0, "Ativo", false},
+                                           TUnusableCase{"Custom", VE_INDEX_CUSTOM, nullptr, false},
+                                           TUnusableCase{"Scope", 0, nullptr, true}),
+                         [](const auto& info) { return std::string(info.param.Name); });
+
+TEST_F(LocateTest, AScopedActiveIndexIsTheOnlyCandidate) {
+    REQUIRE_FILTERS();
+    REQUIRE_INDEXES();
+    CreateIndex(kStaff, "SENHA", "Senha");
+    CreateIndex(kStaff, "CODIGO", "CodFuncionario");
+    auto staff = Table(kStaff);
+    staff->SetIndexName("CODIGO");
+    staff->Open();
+    ASSERT_EQ(
+        test::TestAdsSetScope(staff->ActiveHandle(), VE_TOP, EngineText("2"), 1, VE_STRINGKEY), 0u);
+    // The scope hides code 1; the password index is not tried, so the expression walks the
+    // active order: code 3 (PREFIX) before code 5.
+    EXPECT_TRUE(staff->Locate("Senha", "X", db::loPartialKey));
+    EXPECT_EQ(Name(*staff), "PREFIX");
+    EXPECT_TRUE(staff->Locate("CodFuncionario", 5, 0));
+    EXPECT_EQ(Name(*staff), "FIRST IN TABLE");
+    EXPECT_FALSE(staff->Locate("CodFuncionario", 1, 0)) << "outside the scope";
+}
+
+TEST_F(LocateTest, AValueOfTheWrongKindFailsBeforeTheSearch) {
+    auto staff = OpenStaff();
+    staff->Next();
+    EXPECT_THROW(staff->Locate("CodFuncionario", "abc", 0), rtl::Exception);
+    EXPECT_EQ(staff->State(), db::dsBrowse);
+    EXPECT_EQ(Name(*staff), "FIRST IN INDEX");
+    staff->Next();
+    EXPECT_EQ(Name(*staff), "PREFIX");
 }
 
 TEST_F(LocateTest, OnFilterRecordIsConsultedByTheExpressionSearch) {

@@ -27,10 +27,17 @@ extern "C" UNSIGNED32 AdsCreateIndex90(ADSHANDLE hObj, const UNSIGNED8* pucFileN
                                        UNSIGNED32 ulOptions, UNSIGNED32 ulPageSize,
                                        const UNSIGNED8* pucCollation, ADSHANDLE* phIndex);
 
+extern "C" UNSIGNED32 AdsSetScope(ADSHANDLE hIndex, UNSIGNED16 usScopeOption,
+                                  const UNSIGNED8* pucScope, UNSIGNED16 usScopeLen,
+                                  UNSIGNED16 usDataType);
+
 namespace varelum::ads::test {
 
+// Engine functions the tests call that the components do not.
 inline constinit ace_pending::TPendingAceFunction<decltype(::AdsCreateIndex90)>
     TestAdsCreateIndex90{"AdsCreateIndex90"};
+inline constinit ace_pending::TPendingAceFunction<decltype(::AdsSetScope)> TestAdsSetScope{
+    "AdsSetScope"};
 
 // The names of the given functions that the engine library of this run does not export.
 inline std::string MissingEngineFunctions(std::initializer_list<const char*> names) {
