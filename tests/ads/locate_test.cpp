@@ -8,6 +8,7 @@
 #include "ads/adsdata_locate.h"
 #include "ads/adsdata_search_pending.h"
 #include "db/field.h"
+#include "rtl/datetime.h"
 #include "rtl/exception.h"
 #include "search_test_support.h"
 
@@ -458,6 +459,71 @@ TEST_F(LocateTest, OnFilterRecordIsConsultedByTheExpressionSearch) {
     EXPECT_TRUE(staff->Locate("Senha", "X", db::loPartialKey));
     EXPECT_EQ(Name(*staff), "FIRST IN INDEX") << "the table's order past what the event hides";
     EXPECT_FALSE(staff->Locate("CodFuncionario", 5, 0));
+}
+
+// Values of every kind become expression terms in the program's date format, which the
+// engine is told to use too (as the engine-settings component does).
+class LocateValueKindTest : public LocateTest {
+  protected:
+    void SetUp() override {
+        LocateTest::SetUp();
+        if (IsSkipped()) {
+            return;
+        }
+        UNSIGNED8 format[16] = {};
+        UNSIGNED16 length = sizeof format - 1;
+        ace::AdsGetDateFormat(format, &length);
+        FEngineDateFormat.assign(reinterpret_cast<const char*>(format), length);
+        ASSERT_EQ(ace::AdsSetDateFormat(EngineText("DD/MM/CCYY")), 0u);
+        const ADSHANDLE table =
+            CreateTable("Valores.adt",
+                        "Nome,Char,10;Dia,Date;Quando,TimeStamp;Hora,Time;Valor,Numeric,10,2;"
+                        "Preco,Double,2;Sim,Logical;Conta,Integer");
+        AppendRow(table, {{"Nome", "ONE"},
+                          {"Dia", "01/02/2026"},
+                          {"Quando", "01/02/2026 08:30:00"},
+                          {"Hora", "08:30:00"},
+                          {"Valor", "12.50"},
+                          {"Preco", "3.25"},
+                          {"Sim", "T"},
+                          {"Conta", "7"}});
+        AppendRow(table, {{"Nome", "TWO"},
+                          {"Dia", "02/01/2026"},
+                          {"Quando", "02/01/2026 09:45:30"},
+                          {"Hora", "09:45:30"},
+                          {"Valor", "-1.00"},
+                          {"Preco", "0.5"},
+                          {"Sim", "F"},
+                          {"Conta", "8"}});
+        ace::AdsCloseTable(table);
+    }
+    void TearDown() override {
+        if (!FEngineDateFormat.empty()) {
+            ace::AdsSetDateFormat(EngineText(FEngineDateFormat));
+        }
+    }
+
+    std::string FEngineDateFormat;
+};
+
+TEST_F(LocateValueKindTest, EveryKindOfValueIsFound) {
+    REQUIRE_FILTERS();
+    auto table = Table("Valores.adt");
+    table->Open();
+    const std::vector<std::pair<std::string, rtl::Variant>> searches = {
+        {"Dia", rtl::Variant::FromDateTime(rtl::EncodeDate(2026, 1, 2))},
+        {"Quando",
+         rtl::Variant::FromDateTime(rtl::EncodeDate(2026, 1, 2) + rtl::EncodeTime(9, 45, 30, 0))},
+        {"Hora", rtl::Variant::FromDateTime(rtl::EncodeTime(9, 45, 30, 0))},
+        {"Valor", -1.0},
+        {"Preco", 0.5},
+        {"Sim", false},
+        {"Conta", 8}};
+    for (const auto& [field, value] : searches) {
+        table->First();
+        EXPECT_TRUE(table->Locate(field, value, 0)) << field;
+        EXPECT_EQ(table->FieldByName("Nome").AsString(), "TWO") << field;
+    }
 }
 
 // --- Lookup ------------------------------------------------------------------------------------
