@@ -30,14 +30,6 @@ constexpr UNSIGNED16 kRawKeyCapacity = 4082;
 constexpr UNSIGNED16 kNearestKeyCapacity = 4083;
 constexpr UNSIGNED16 kSegmentNameCapacity = 128;
 
-bool IsNarrowStringType(UNSIGNED16 type) {
-    return type == VE_FIELD_STRING || type == VE_FIELD_CISTRING || type == VE_FIELD_VARCHAR_FOX;
-}
-
-bool IsWideStringType(UNSIGNED16 type) {
-    return type == VE_FIELD_NCHAR || type == VE_FIELD_NVARCHAR;
-}
-
 }  // namespace
 
 // --- Key buffers

@@ -47,14 +47,6 @@ const UNSIGNED8* Text8(const std::string& text) {
     return reinterpret_cast<const UNSIGNED8*>(text.c_str());
 }
 
-bool IsNarrowStringType(UNSIGNED16 type) {
-    return type == VE_FIELD_STRING || type == VE_FIELD_CISTRING || type == VE_FIELD_VARCHAR_FOX;
-}
-
-bool IsWideStringType(UNSIGNED16 type) {
-    return type == VE_FIELD_NCHAR || type == VE_FIELD_NVARCHAR;
-}
-
 // Calls each ";"-separated entry of list (blanks around it removed, empty ones skipped) with
 // its 1-based position until visit answers false.
 template <typename Visit>

@@ -13,7 +13,18 @@
 #include <string_view>
 #include <vector>
 
+#include "varelum_engine.h"
+
 namespace varelum::ads {
+
+// The text classes of engine fields that searches treat alike: narrow (8-bit) strings and
+// wide (UTF-16) strings.
+constexpr bool IsNarrowStringType(UNSIGNED16 type) noexcept {
+    return type == VE_FIELD_STRING || type == VE_FIELD_CISTRING || type == VE_FIELD_VARCHAR_FOX;
+}
+constexpr bool IsWideStringType(UNSIGNED16 type) noexcept {
+    return type == VE_FIELD_NCHAR || type == VE_FIELD_NVARCHAR;
+}
 
 // The entries of list, in order (blanks around each removed, empty entries left out).
 std::vector<std::string> FieldListItems(std::string_view list);
