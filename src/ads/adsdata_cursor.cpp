@@ -742,7 +742,7 @@ db::TGetResult TAdsDataSet::FetchVisibleRecord(db::TRecordBuffer buffer, db::TGe
             if (calculate && calcFirst) {
                 GetCalcFields(buffer);
             }
-            accepted = !(OnFilterRecord() && Filtered()) || RecordPassesFilterEvent(buffer);
+            accepted = !(OnFilterRecord() && Filtered()) || CallFilterRecordEvent(buffer);
             if (accepted) {
                 if (calculate && !calcFirst) {
                     GetCalcFields(buffer);

@@ -526,6 +526,34 @@ TEST_F(LocateValueKindTest, EveryKindOfValueIsFound) {
     }
 }
 
+TEST_F(LocateTest, AnExceptionInOnFilterRecordGoesToTheApplicationsHandler) {
+    REQUIRE_FILTERS();
+    auto staff = OpenStaff();
+    staff->SetOnFilterRecord([](db::TDataSet&, bool& accept) {
+        accept = true;
+        throw rtl::Exception("the event failed");
+    });
+    staff->SetFiltered(true);
+    EXPECT_EQ(Message([&] { staff->Locate("Senha", "XY", 0); }), "the event failed");
+    EXPECT_EQ(staff->State(), db::dsBrowse);
+    EXPECT_EQ(Name(*staff), "FIRST IN TABLE");
+
+    std::vector<std::string> reported;
+    db::SetApplicationExceptionHandler([&](std::exception_ptr error) {
+        try {
+            std::rethrow_exception(error);
+        } catch (const std::exception& e) {
+            reported.push_back(e.what());
+        }
+    });
+    const bool found = staff->Locate("Senha", "XY", 0);
+    db::SetApplicationExceptionHandler(nullptr);
+    EXPECT_TRUE(found) << "the record keeps the verdict it had";
+    EXPECT_EQ(Name(*staff), "PREFIX");
+    EXPECT_FALSE(reported.empty());
+    EXPECT_EQ(reported.front(), "the event failed");
+}
+
 // --- Lookup ------------------------------------------------------------------------------------
 
 TEST_F(LocateTest, LookupReturnsValuesWithoutMoving) {
