@@ -16,7 +16,9 @@
 #include <string>
 #include <vector>
 
+#include "ads/adscnnct.h"
 #include "ads/adsdata_registry.h"
+#include "ads/adsset.h"
 #include "ads/adstable_query.h"
 #include "ads/adstable_table.h"
 #include "app/application.h"
@@ -24,6 +26,7 @@
 #include "app/qt_top_level_windows.h"
 #include "count/conferencia_estoque_ads_store.h"
 #include "e2e/e2e_support.h"
+#include "rtl/format_settings.h"
 #include "ui/conferencia_estoque_window.h"
 #include "ui/db_lookup_combo_box.h"
 #include "ui/key_press_line_edit.h"
@@ -293,6 +296,81 @@ std::string MissingCapability(const std::vector<std::string>& errorBoxes) {
         GTEST_SKIP() << "the engine cannot run the product list yet: "                       \
                      << (ErrorBoxes.Texts.empty() ? std::string("?") : ErrorBoxes.Texts[0]); \
     }
+
+TEST_F(CountEndToEnd, TheStoredLayoutMakesTheComponentsInOrderWithTheirProperties) {
+    CreateShop();
+    ShowWindow();
+    std::vector<std::string> names;
+    for (int i = 0; i < Root->ComponentCount(); ++i) {
+        names.push_back(Root->Components(i)->Name());
+    }
+    EXPECT_EQ(names,
+              (std::vector<std::string>{"TbCadFuncionariosLojas", "AdsConnection1", "AdsSettings1",
+                                        "Query1", "TbAuditoria", "QyCadProdutos"}));
+    for (ads::TAdsDataSet* dataset :
+         std::vector<ads::TAdsDataSet*>{Components.TbCadFuncionariosLojas, Components.Query1,
+                                        Components.TbAuditoria, Components.QyCadProdutos}) {
+        EXPECT_EQ(dataset->DatabaseName(), "BALDERIM");
+        EXPECT_EQ(dataset->AliasPath(), Directory.Path());
+        EXPECT_EQ(dataset->TableType(), ads::ttAdsADT);
+        EXPECT_EQ(dataset->AdsConnection(), nullptr) << "no dataset names AdsConnection1";
+    }
+    EXPECT_EQ(Components.TbCadFuncionariosLojas->TableName(), "CadFuncionariosLojas.adt");
+    EXPECT_EQ(Components.TbAuditoria->TableName(), "Auditoria.adt");
+    EXPECT_TRUE(Components.Query1->ParamCheck());
+    EXPECT_FALSE(Components.Query1->RequestLive());
+    EXPECT_FALSE(Components.QyCadProdutos->RequestLive());
+
+    // The connection component: the alias found, never connected.
+    ads::TAdsConnection& connection = *Components.AdsConnection1;
+    EXPECT_EQ(connection.AliasName(), "BALDERIM");
+    EXPECT_TRUE(connection.ValidAlias());
+    EXPECT_FALSE(connection.IsConnected());
+    EXPECT_EQ(connection.ConnectionHandle(), 0u);
+    EXPECT_EQ(connection.GetConnectionPath(), Directory.Path());
+    EXPECT_EQ(connection.ConnectString(),
+              "Data Source=" + Directory.Path() + ";FIPS=False;ServerType=LOCAL;");
+
+    // The settings reached the engine and the program's own date format.
+    ads::TAdsSettings& settings = *Components.AdsSettings1;
+    EXPECT_EQ(settings.DateFormat(), "dd/MM/yyyy");
+    EXPECT_EQ(rtl::FormatSettings().ShortDateFormat, "dd/MM/yyyy");
+    EXPECT_FALSE(settings.ShowDeleted());
+    EXPECT_EQ(settings.AdsServerTypes(), ads::TAdsServerTypes{ads::stADS_LOCAL});
+    UNSIGNED8 engineFormat[16] = {};
+    UNSIGNED16 length = sizeof engineFormat;
+    ASSERT_EQ(ads::ace::AdsGetDateFormat(engineFormat, &length), 0u);
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(engineFormat), length), "DD/MM/YYYY");
+}
+
+TEST_F(CountEndToEnd, TheConnectionComponentConnectsToItsAliasAndClosesItsDatasets) {
+    CreateShop();
+    ShowWindow();
+    ads::TAdsConnection& connection = *Components.AdsConnection1;
+    ads::TAdsTable staff;
+    staff.SetName("TbStaffOnTheConnection");
+    staff.SetDatabaseName("AdsConnection1");
+    staff.SetTableName("CadFuncionariosLojas.adt");
+    EXPECT_EQ(staff.AdsConnection(), &connection);
+    staff.Open();
+    EXPECT_TRUE(connection.IsConnected());
+    EXPECT_NE(connection.ConnectionHandle(), 0u);
+    EXPECT_EQ(staff.RecordCount(), 2);
+    connection.Disconnect();
+    EXPECT_FALSE(staff.Active());
+    EXPECT_EQ(connection.ConnectionHandle(), 0u);
+
+    // An alias that ads.ini does not have is refused when connecting, not when it is set.
+    connection.SetAliasName("NOWHERE");
+    EXPECT_FALSE(connection.ValidAlias());
+    try {
+        connection.Connect();
+        ADD_FAILURE() << "connected without an alias";
+    } catch (const std::exception& error) {
+        EXPECT_STREQ(error.what(), "TAdsConnection.AliasName is not valid");
+    }
+    EXPECT_FALSE(connection.IsConnected());
+}
 
 TEST_F(CountEndToEnd, ABalancedCountWritesOneAuditRowAndClearsTheWindow) {
     CreateShop();
