@@ -95,7 +95,7 @@ class CountEndToEnd : public ::testing::Test {
     void SetUp() override {
         Application.Initialize();
         Application.SetTitle("Varelum");
-        WriteFile(Directory / "ads.ini", "[Databases]\nBALDERIM = " + Directory.Path() + "\n");
+        Directory.WriteFile("ads.ini", "[Databases]\nBALDERIM = " + Directory.Path() + "\n");
     }
 
     void TearDown() override {
@@ -588,7 +588,7 @@ INSTANTIATE_TEST_SUITE_P(
                          [](CountEndToEnd& test) {
                              auto& self = static_cast<CountWithABrokenStore&>(test);
                              self.CreateShop();
-                             WriteFile(self.Directory / "ads.ini", "[Databases]\nOTHER = /tmp\n");
+                             self.Directory.WriteFile("ads.ini", "[Databases]\nOTHER = /tmp\n");
                          },
                          // The shared connection fails, before any dataset's own step: its error
                          // names the path the alias did not replace.

@@ -1,6 +1,6 @@
 // Helpers of the end-to-end tests: a shop's store in a temporary directory (its ads.ini and its
-// tables, made through the engine's C ABI or by `varelum-store demo`), scoped environment
-// variables, and real processes of the program and the store tool whose output is kept.
+// tables, made through the engine's C ABI or by `varelum-store demo`), and real processes of the
+// program and the store tool whose output is kept.
 #pragma once
 
 #include <fcntl.h>
@@ -14,8 +14,6 @@
 
 #include <chrono>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
 #include <optional>
 #include <sstream>
 #include <stdexcept>
@@ -24,70 +22,17 @@
 #include <vector>
 
 #include "ads/ace.h"
+#include "ads/ads_test_support.h"
 #include "varelum_engine.h"
 
 extern char** environ;
 
 namespace varelum::e2e {
 
-// A fresh directory under the system's temporary directory, removed with its contents.
-class TTempDirectory {
-  public:
-    TTempDirectory() {
-        std::string pattern =
-            (std::filesystem::temp_directory_path() / "varelum-e2e-XXXXXX").string();
-        if (mkdtemp(pattern.data()) == nullptr) {
-            throw std::runtime_error("cannot create a temporary directory");
-        }
-        FPath = pattern;
-    }
-    ~TTempDirectory() {
-        std::error_code error;
-        std::filesystem::remove_all(FPath, error);
-    }
-    TTempDirectory(const TTempDirectory&) = delete;
-    TTempDirectory& operator=(const TTempDirectory&) = delete;
-
-    const std::string& Path() const { return FPath; }
-    std::string operator/(const std::string& name) const { return FPath + "/" + name; }
-
-  private:
-    std::string FPath;
-};
-
-inline void WriteFile(const std::string& path, const std::string& content) {
-    std::ofstream(path, std::ios::binary | std::ios::trunc) << content;
-}
-
-// Sets (or, with nullopt, removes) an environment variable for the life of the object.
-class TScopedEnvironment {
-  public:
-    TScopedEnvironment(std::string name, std::optional<std::string> value)
-        : FName(std::move(name)) {
-        if (const char* old = std::getenv(FName.c_str())) {
-            FOld = old;
-        }
-        Apply(value);
-    }
-    ~TScopedEnvironment() { Apply(FOld); }
-    TScopedEnvironment(const TScopedEnvironment&) = delete;
-    TScopedEnvironment& operator=(const TScopedEnvironment&) = delete;
-
-  private:
-    void Apply(const std::optional<std::string>& value) const {
-        if (value) {
-            ::setenv(FName.c_str(), value->c_str(), 1);
-        } else {
-            ::unsetenv(FName.c_str());
-        }
-    }
-    std::string FName;
-    std::optional<std::string> FOld;
-};
-
-inline const UNSIGNED8* EngineText(const std::string& text) {
-    return reinterpret_cast<const UNSIGNED8*>(text.c_str());
-}
+// The data-access tests' temporary directories and scoped environment variables.
+using ads::test::EngineText;
+using ads::test::TScopedEnvironment;
+using ads::test::TTempDirectory;
 
 // A connection of the test itself to a store directory, for making and changing tables the way
 // the shop's own tools do (the engine's C ABI, loaded like the components load it).
