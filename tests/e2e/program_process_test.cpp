@@ -75,6 +75,22 @@ TEST_F(ProgramProcess, ASecondCopyShowsItsWindowOnceAndEndsWhileTheFirstGoesOn) 
     EXPECT_EQ(later.Wait(StartTimeout).ExitCode, 0);
 }
 
+TEST_F(ProgramProcess, AStoreThatCannotBeReachedIsReportedAndTheWindowStays) {
+    Store.WriteFile("ads.ini", "[Databases]\nOTHER = " + Store.Path() + "\n");
+    TChildProcess program(VARELUM_PROGRAM, {}, Environment());
+    // The window's first showing fails to open the staff table: one error box, then the window
+    // is up and the loop runs as usual.
+    ASSERT_TRUE(program.WaitForError(WindowShown, StartTimeout)) << program.Wait().Err;
+    std::this_thread::sleep_for(300ms);
+    EXPECT_TRUE(program.Running());
+    program.Signal(SIGTERM);
+    const TProcessResult& result = program.Wait(StartTimeout);
+    EXPECT_EQ(result.ExitCode, 0) << result.Err;
+    EXPECT_EQ(Occurrences(result.Err, "error: Varelum: "), 1) << result.Err;
+    EXPECT_NE(result.Err.find("BALDERIM"), std::string::npos) << result.Err;
+    EXPECT_LT(result.Err.find("error: Varelum: "), result.Err.find(WindowShown)) << result.Err;
+}
+
 TEST_F(ProgramProcess, WithoutTheEngineLibraryTheStartFailsWithTheApplicationErrorBox) {
     std::vector<std::pair<std::string, std::string>> environment = Environment();
     environment.emplace_back("VARELUM_ENGINE_LIBRARY", Store / "missing/libvarelum-engine.so");
