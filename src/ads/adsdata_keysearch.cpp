@@ -12,11 +12,9 @@
 
 #include "ads/ace.h"
 #include "ads/adsdata_cursor.h"
-#include "ads/adsdata_engine_pending.h"
 #include "ads/adsdata_errors.h"
 #include "ads/adsdata_locate.h"
 #include "ads/adsdata_registry.h"
-#include "ads/adsdata_search_pending.h"
 #include "db/db_messages.h"
 #include "rtl/code_page.h"
 #include "rtl/text.h"
@@ -124,13 +122,12 @@ void TAdsDataSet::BuildKeyFromBuffer(int index, bool partial, std::uint8_t* key,
     const bool preserveSpaces = mpoAdsTableOptions->AdsPreserveSpaces();
     const bool leaveOutUnset = mpoAdsTableOptions->AdsAutoKeyFieldCount() || buffer.FieldCount != 0;
     bool anyWide = false;
-    Check(ace_pending::AdsInitRawKey(mlActiveHandle));
+    Check(ace::AdsInitRawKey(mlActiveHandle));
     for (UNSIGNED16 segment = 0;; ++segment) {
         UNSIGNED8 name[kSegmentNameCapacity + 1] = {};
         UNSIGNED16 nameLength = kSegmentNameCapacity + 1;
         // The first segment number the index does not have ends the key.
-        if (ace_pending::AdsGetSegmentFieldname(mlActiveHandle, segment, name, &nameLength) !=
-            VE_SUCCESS) {
+        if (ace::AdsGetSegmentFieldname(mlActiveHandle, segment, name, &nameLength) != VE_SUCCESS) {
             break;
         }
         const int position = FACEFieldDefs.IndexOf(rtl::AnsiToUtf8(std::string_view(
@@ -169,11 +166,11 @@ void TAdsDataSet::BuildKeyFromBuffer(int index, bool partial, std::uint8_t* key,
         }
     }
     if (!partial) {
-        Check(ace_pending::AdsBuildRawKey100(mlActiveHandle, key, &length, VE_KEY_WHOLE));
+        Check(ace::AdsBuildRawKey100(mlActiveHandle, key, &length, VE_KEY_WHOLE));
     } else if (anyWide) {
-        Check(ace_pending::AdsBuildRawKey100(mlActiveHandle, key, &length, VE_KEY_WIDE_PARTIAL));
+        Check(ace::AdsBuildRawKey100(mlActiveHandle, key, &length, VE_KEY_WIDE_PARTIAL));
     } else {
-        Check(ace_pending::AdsBuildRawKey(mlActiveHandle, key, &length));
+        Check(ace::AdsBuildRawKey(mlActiveHandle, key, &length));
     }
 }
 
@@ -238,8 +235,7 @@ bool TAdsDataSet::GotoKey() {
         found = SeekWithFilterEvent(key.data(), length, VE_RAWKEY);
     } else {
         UNSIGNED16 foundFlag = 0;
-        Check(ace_pending::AdsSeek(mlActiveHandle, key.data(), length, VE_RAWKEY, VE_HARDSEEK,
-                                   &foundFlag));
+        Check(ace::AdsSeek(mlActiveHandle, key.data(), length, VE_RAWKEY, VE_HARDSEEK, &foundFlag));
         found = foundFlag != 0;
     }
     SetFound(found);
@@ -270,7 +266,7 @@ void TAdsDataSet::GotoNearest() {
     std::uint16_t length = kNearestKeyCapacity;
     BuildKeyFromBuffer(kAdsLookupKey, true, key.data(), length);
     UNSIGNED16 found = 0;
-    Check(ace_pending::AdsSeek(mlActiveHandle, key.data(), length, VE_RAWKEY, VE_SOFTSEEK, &found));
+    Check(ace::AdsSeek(mlActiveHandle, key.data(), length, VE_RAWKEY, VE_SOFTSEEK, &found));
     SetFound(found != 0);
     Resync(db::rmCenter);
     DoAfterScroll();
@@ -293,7 +289,7 @@ std::uint16_t TAdsDataSet::KeySize() const {
         return 0;
     }
     UNSIGNED16 length = 0;
-    Check(ace_pending::AdsGetKeyLength(mlActiveHandle, &length));
+    Check(ace::AdsGetKeyLength(mlActiveHandle, &length));
     return length;
 }
 
@@ -302,7 +298,7 @@ int TAdsDataSet::IndexFieldCount() const {
         return 0;
     }
     UNSIGNED16 segments = 0;
-    Check(ace_pending::AdsGetNumSegments(mlActiveHandle, &segments));
+    Check(ace::AdsGetNumSegments(mlActiveHandle, &segments));
     return segments;
 }
 

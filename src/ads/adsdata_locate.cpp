@@ -18,9 +18,7 @@
 
 #include "ads/ace.h"
 #include "ads/adsdata_cursor.h"
-#include "ads/adsdata_engine_pending.h"
 #include "ads/adsdata_errors.h"
-#include "ads/adsdata_search_pending.h"
 #include "db/db_messages.h"
 #include "rtl/code_page.h"
 #include "rtl/format_settings.h"
@@ -293,7 +291,7 @@ ADSHANDLE TAdsDataSet::ChooseSearchIndex(std::string_view KeyFields,
                    : kNoAdsHandle;
     }
     UNSIGNED16 count = 0;
-    Check(ace_pending::AdsGetNumIndexes(mlHandle, &count));
+    Check(ace::AdsGetNumIndexes(mlHandle, &count));
     if (indexActive && IndexCoversKeyFields(ActiveIndexFieldNames(), KeyFields, lastCovered)) {
         return mlActiveHandle;
     }
@@ -306,7 +304,7 @@ ADSHANDLE TAdsDataSet::ChooseSearchIndex(std::string_view KeyFields,
     } else if (count != 0) {
         candidates.resize(count);
         UNSIGNED16 length = count;
-        Check(ace_pending::AdsGetAllIndexes(mlHandle, candidates.data(), &length));
+        Check(ace::AdsGetAllIndexes(mlHandle, candidates.data(), &length));
         candidates.resize(std::min(length, count));
         if (!indexActive) {
             PromoteDefaultIndex(candidates, static_cast<int>(candidates.size()));
@@ -314,12 +312,12 @@ ADSHANDLE TAdsDataSet::ChooseSearchIndex(std::string_view KeyFields,
     }
     for (ADSHANDLE candidate : candidates) {
         UNSIGNED16 segments = 0;
-        Check(ace_pending::AdsGetNumSegments(candidate, &segments));
+        Check(ace::AdsGetNumSegments(candidate, &segments));
         std::string indexFields;
         for (UNSIGNED16 segment = 0; segment < segments; ++segment) {
             UNSIGNED8 name[kSegmentNameCapacity + 1] = {};
             UNSIGNED16 length = kSegmentNameCapacity;
-            Check(ace_pending::AdsGetSegmentFieldname(candidate, segment, name, &length));
+            Check(ace::AdsGetSegmentFieldname(candidate, segment, name, &length));
             if (!indexFields.empty()) {
                 indexFields += ';';
             }
@@ -339,7 +337,7 @@ bool TAdsDataSet::SeekKeyFields(ADSHANDLE index, const std::vector<db::TField*>&
     const bool partial = (Options & db::loPartialKey) != 0;
     const std::uint8_t* record = FilterBuffer();
     bool anyWide = false;
-    Check(ace_pending::AdsInitRawKey(index));
+    Check(ace::AdsInitRawKey(index));
     for (const db::TField* field : fields) {
         const TACEFieldDef& def = *EngineFieldOf(*field);
         const std::string name = rtl::Utf8ToAnsi(def.FieldName());
@@ -378,14 +376,14 @@ bool TAdsDataSet::SeekKeyFields(ADSHANDLE index, const std::vector<db::TField*>&
     std::array<UNSIGNED8, kRawKeyCapacity> key{};
     UNSIGNED16 keyLength = kRawKeyCapacity;
     if (!partial) {
-        Check(ace_pending::AdsBuildRawKey100(index, key.data(), &keyLength, VE_KEY_WHOLE));
+        Check(ace::AdsBuildRawKey100(index, key.data(), &keyLength, VE_KEY_WHOLE));
     } else if (anyWide) {
-        Check(ace_pending::AdsBuildRawKey100(index, key.data(), &keyLength, VE_KEY_WIDE_PARTIAL));
+        Check(ace::AdsBuildRawKey100(index, key.data(), &keyLength, VE_KEY_WIDE_PARTIAL));
     } else {
-        Check(ace_pending::AdsBuildRawKey(index, key.data(), &keyLength));
+        Check(ace::AdsBuildRawKey(index, key.data(), &keyLength));
     }
     UNSIGNED16 found = 0;
-    Check(ace_pending::AdsSeek(index, key.data(), keyLength, VE_RAWKEY, VE_SOFTSEEK, &found));
+    Check(ace::AdsSeek(index, key.data(), keyLength, VE_RAWKEY, VE_SOFTSEEK, &found));
     return found != 0;
 }
 
@@ -395,34 +393,33 @@ bool TAdsDataSet::SearchByExpression(const std::vector<db::TField*>& fields,
     const std::string expression =
         BuildFilterString(fields, (Options & db::loCaseInsensitive) != 0);
     UNSIGNED16 probe = 0;
-    const bool hadAof = FilterExists(*this, ace_pending::AdsGetAOF(mlHandle, nullptr, &probe));
+    const bool hadAof = FilterExists(*this, ace::AdsGetAOF(mlHandle, nullptr, &probe));
     probe = 0;
-    const bool hadFilter =
-        FilterExists(*this, ace_pending::AdsGetFilter(mlHandle, nullptr, &probe));
+    const bool hadFilter = FilterExists(*this, ace::AdsGetFilter(mlHandle, nullptr, &probe));
     UNSIGNED16 savedExact = 0;
-    Check(ace_pending::AdsGetExact22(mlHandle, &savedExact));
+    Check(ace::AdsGetExact22(mlHandle, &savedExact));
 
     // The restoring calls are not checked: the search's own answer (or error) is the one that
     // counts, and each restores something the search itself set.
     auto restore = [&] {
-        ace_pending::AdsSetExact22(mlHandle, savedExact);
+        ace::AdsSetExact22(mlHandle, savedExact);
         if (!hadAof) {
-            ace_pending::AdsClearAOF(mlHandle);
+            ace::AdsClearAOF(mlHandle);
         } else if (!hadFilter) {
-            ace_pending::AdsClearFilter(mlHandle);
+            ace::AdsClearFilter(mlHandle);
         }
     };
     bool found = false;
     try {
-        Check(ace_pending::AdsSetExact22(mlHandle, partial ? 0 : 1));
+        Check(ace::AdsSetExact22(mlHandle, partial ? 0 : 1));
         if (hadAof && hadFilter) {
             found = LocateLocally(expression);
         } else {
             const std::u16string text = rtl::Utf8ToUtf16(expression);
             if (hadAof) {
-                Check(ace_pending::AdsSetFilter100(mlHandle, text.c_str(), kSearchFilterOptions));
+                Check(ace::AdsSetFilter100(mlHandle, text.c_str(), kSearchFilterOptions));
             } else {
-                Check(ace_pending::AdsSetAOF100(mlHandle, text.c_str(), kSearchAofOptions));
+                Check(ace::AdsSetAOF100(mlHandle, text.c_str(), kSearchAofOptions));
             }
             Check(ace::AdsGotoTop(mlActiveHandle));
             UNSIGNED16 atEnd = 1;
@@ -502,7 +499,7 @@ bool TAdsDataSet::LocateLocally(const std::string& expression) {
     Check(ace::AdsAtEOF(mlHandle, &atEnd));
     while (atEnd == 0) {
         UNSIGNED16 result = 0;
-        Check(ace_pending::AdsEvalLogicalExpr(mlActiveHandle, Text8(ansi), &result));
+        Check(ace::AdsEvalLogicalExpr(mlActiveHandle, Text8(ansi), &result));
         if (result == 1) {
             return true;
         }
@@ -520,10 +517,10 @@ bool TAdsDataSet::ActiveIndexHasScope() const {
     }
     std::array<UNSIGNED8, kScopeCapacity + 1> scope{};
     UNSIGNED16 length = kScopeCapacity;
-    UNSIGNED32 result = ace_pending::AdsGetScope(mlActiveHandle, VE_TOP, scope.data(), &length);
+    UNSIGNED32 result = ace::AdsGetScope(mlActiveHandle, VE_TOP, scope.data(), &length);
     if (result == VE_NO_SCOPE) {
         length = kScopeCapacity;
-        result = ace_pending::AdsGetScope(mlActiveHandle, VE_BOTTOM, scope.data(), &length);
+        result = ace::AdsGetScope(mlActiveHandle, VE_BOTTOM, scope.data(), &length);
         if (result == VE_NO_SCOPE) {
             return false;
         }
@@ -538,8 +535,7 @@ bool TAdsDataSet::ActiveIndexHasCondition() const {
     }
     std::array<UNSIGNED8, kConditionProbeCapacity + 1> condition{};
     UNSIGNED16 length = kConditionProbeCapacity;
-    const UNSIGNED32 result =
-        ace_pending::AdsGetIndexCondition(mlActiveHandle, condition.data(), &length);
+    const UNSIGNED32 result = ace::AdsGetIndexCondition(mlActiveHandle, condition.data(), &length);
     if (result != VE_BUFFER_TOO_SMALL) {
         Check(result);
     }
@@ -551,7 +547,7 @@ bool TAdsDataSet::ActiveIndexIsUnique() const {
         return false;
     }
     UNSIGNED16 unique = 0;
-    Check(ace_pending::AdsIsIndexUnique(mlActiveHandle, &unique));
+    Check(ace::AdsIsIndexUnique(mlActiveHandle, &unique));
     return unique == 1;
 }
 
@@ -560,7 +556,7 @@ bool TAdsDataSet::ActiveIndexIsCustom() const {
         return false;
     }
     UNSIGNED16 custom = 0;
-    const UNSIGNED32 result = ace_pending::AdsIsIndexCustom(mlActiveHandle, &custom);
+    const UNSIGNED32 result = ace::AdsIsIndexCustom(mlActiveHandle, &custom);
     if (result == VE_NOT_APPLICABLE) {
         return false;
     }
@@ -571,10 +567,10 @@ bool TAdsDataSet::ActiveIndexIsCustom() const {
 bool TAdsDataSet::IndexUsableForSearch(ADSHANDLE index) const {
     std::array<UNSIGNED8, kScopeCapacity + 1> scope{};
     UNSIGNED16 length = kScopeCapacity;
-    UNSIGNED32 result = ace_pending::AdsGetScope(index, VE_TOP, scope.data(), &length);
+    UNSIGNED32 result = ace::AdsGetScope(index, VE_TOP, scope.data(), &length);
     if (result == VE_NO_SCOPE) {
         length = kScopeCapacity;
-        result = ace_pending::AdsGetScope(index, VE_BOTTOM, scope.data(), &length);
+        result = ace::AdsGetScope(index, VE_BOTTOM, scope.data(), &length);
     }
     if (result != VE_NO_SCOPE) {
         Check(result);
@@ -584,7 +580,7 @@ bool TAdsDataSet::IndexUsableForSearch(ADSHANDLE index) const {
     }
     std::array<UNSIGNED8, kConditionProbeCapacity + 1> condition{};
     length = kConditionProbeCapacity;
-    result = ace_pending::AdsGetIndexCondition(index, condition.data(), &length);
+    result = ace::AdsGetIndexCondition(index, condition.data(), &length);
     if (result != VE_BUFFER_TOO_SMALL) {
         Check(result);
     }
@@ -593,13 +589,13 @@ bool TAdsDataSet::IndexUsableForSearch(ADSHANDLE index) const {
     }
     UNSIGNED16 yes = 0;
     if (TableType() != ttAdsADT) {
-        Check(ace_pending::AdsIsIndexUnique(index, &yes));
+        Check(ace::AdsIsIndexUnique(index, &yes));
         if (yes == 1) {
             return false;
         }
     }
     yes = 0;
-    result = ace_pending::AdsIsIndexCustom(index, &yes);
+    result = ace::AdsIsIndexCustom(index, &yes);
     if (result != VE_NOT_APPLICABLE) {
         Check(result);
     }
@@ -628,8 +624,8 @@ db::TField& TAdsDataSet::FieldForSegment(int segment) {
     constexpr UNSIGNED16 kFieldNameCapacity = 128;
     UNSIGNED8 name[kFieldNameCapacity + 1] = {};
     UNSIGNED16 length = kFieldNameCapacity + 1;
-    Check(ace_pending::AdsGetSegmentFieldname(mlActiveHandle, static_cast<UNSIGNED16>(segment),
-                                              name, &length));
+    Check(ace::AdsGetSegmentFieldname(mlActiveHandle, static_cast<UNSIGNED16>(segment), name,
+                                      &length));
     return FieldByName(rtl::AnsiToUtf8(std::string_view(
         reinterpret_cast<const char*>(name), std::min<UNSIGNED16>(length, kFieldNameCapacity))));
 }
@@ -697,7 +693,7 @@ bool TAdsDataSet::SeekWithFilterEvent(const std::uint8_t* key, std::uint16_t len
         RaiseError("Expected OnFilterRecord event.");
     }
     UNSIGNED16 found = 0;
-    Check(ace_pending::AdsSeek(mlActiveHandle, key, length, keyType, VE_HARDSEEK, &found));
+    Check(ace::AdsSeek(mlActiveHandle, key, length, keyType, VE_HARDSEEK, &found));
     if (found == 0) {
         return false;
     }
@@ -726,12 +722,12 @@ bool TAdsDataSet::SeekWithFilterEvent(const std::uint8_t* key, std::uint16_t len
             Check(ace::AdsGetRecord(mlHandle, buffer, &size));
             if (recordKey.empty()) {
                 UNSIGNED16 keyLength = 0;
-                Check(ace_pending::AdsGetKeyLength(mlActiveHandle, &keyLength));
+                Check(ace::AdsGetKeyLength(mlActiveHandle, &keyLength));
                 recordKey.resize(std::size_t{keyLength} + 1);
             }
             UNSIGNED16 recordKeyLength = static_cast<UNSIGNED16>(recordKey.size());
-            Check(ace_pending::AdsBuildKeyFromRecord(mlActiveHandle, buffer, musRecordSize,
-                                                     recordKey.data(), &recordKeyLength));
+            Check(ace::AdsBuildKeyFromRecord(mlActiveHandle, buffer, musRecordSize,
+                                             recordKey.data(), &recordKeyLength));
             if (recordKeyLength < length) {
                 RaiseError("Invalid key size.");
             }

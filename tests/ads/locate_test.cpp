@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 #include "ads/adsdata_locate.h"
-#include "ads/adsdata_search_pending.h"
 #include "db/field.h"
 #include "rtl/datetime.h"
 #include "rtl/exception.h"
@@ -100,19 +99,19 @@ class LocateTest : public test::TDataSetFixture {
     // The search left no filter of its own on the handle and the exact setting as it was.
     static void ExpectNothingLeftBehind(const TAdsTable& table, UNSIGNED16 exactBefore) {
         UNSIGNED16 length = 0;
-        EXPECT_EQ(ace_pending::AdsGetAOF(table.Handle(), nullptr, &length),
+        EXPECT_EQ(ace::AdsGetAOF(table.Handle(), nullptr, &length),
                   static_cast<UNSIGNED32>(VE_NO_FILTER));
         length = 0;
-        EXPECT_EQ(ace_pending::AdsGetFilter(table.Handle(), nullptr, &length),
+        EXPECT_EQ(ace::AdsGetFilter(table.Handle(), nullptr, &length),
                   static_cast<UNSIGNED32>(VE_NO_FILTER));
         UNSIGNED16 exact = 9;
-        EXPECT_EQ(ace_pending::AdsGetExact22(table.Handle(), &exact), 0u);
+        EXPECT_EQ(ace::AdsGetExact22(table.Handle(), &exact), 0u);
         EXPECT_EQ(exact, exactBefore);
     }
 
     static UNSIGNED16 Exact(const TAdsTable& table) {
         UNSIGNED16 exact = 9;
-        EXPECT_EQ(ace_pending::AdsGetExact22(table.Handle(), &exact), 0u);
+        EXPECT_EQ(ace::AdsGetExact22(table.Handle(), &exact), 0u);
         return exact;
     }
 };
@@ -253,7 +252,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(LocateTest, PartialSearchByExpressionTurnsExactOffOnlyForTheSearch) {
     REQUIRE_FILTERS();
     auto staff = OpenStaff();
-    ASSERT_EQ(ace_pending::AdsSetExact22(staff->Handle(), 1), 0u);
+    ASSERT_EQ(ace::AdsSetExact22(staff->Handle(), 1), 0u);
     EXPECT_TRUE(staff->Locate("NomeFuncionario", "MARIA", db::loPartialKey));
     EXPECT_EQ(Name(*staff), "MARIA DA SILVA");
     EXPECT_EQ(Exact(*staff), 1);
@@ -317,18 +316,18 @@ TEST_F(LocateTest, AnExistingAofGetsThePlainFilterBesideItAndKeepsIt) {
     REQUIRE_FILTERS();
     auto staff = OpenStaff();
     const std::u16string active = u"Ativo";
-    ASSERT_EQ(ace_pending::AdsSetAOF100(staff->Handle(), active.c_str(),
-                                        VE_FILTER_UTF16 | VE_AOF_RESOLVE_LATER),
-              0u);
+    ASSERT_EQ(
+        ace::AdsSetAOF100(staff->Handle(), active.c_str(), VE_FILTER_UTF16 | VE_AOF_RESOLVE_LATER),
+        0u);
     staff->First();
     EXPECT_TRUE(staff->Locate("Senha", "X", 0));
     EXPECT_EQ(Name(*staff), "FIRST IN INDEX") << "the table's AOF still hides record 1";
     UNSIGNED16 length = 0;
-    EXPECT_EQ(ace_pending::AdsGetAOF(staff->Handle(), nullptr, &length),
+    EXPECT_EQ(ace::AdsGetAOF(staff->Handle(), nullptr, &length),
               static_cast<UNSIGNED32>(VE_BUFFER_TOO_SMALL))
         << "the AOF is kept";
     length = 0;
-    EXPECT_EQ(ace_pending::AdsGetFilter(staff->Handle(), nullptr, &length),
+    EXPECT_EQ(ace::AdsGetFilter(staff->Handle(), nullptr, &length),
               static_cast<UNSIGNED32>(VE_NO_FILTER))
         << "the search's filter is gone";
 }
@@ -339,20 +338,20 @@ TEST_F(LocateTest, WithAnAofAndAFilterTheRecordsAreWalkedFromTheTop) {
     auto staff = OpenStaff();
     const std::u16string active = u"Ativo";
     const std::u16string notMaria = u"CodFuncionario <> 7";
-    ASSERT_EQ(ace_pending::AdsSetAOF100(staff->Handle(), active.c_str(),
-                                        VE_FILTER_UTF16 | VE_AOF_RESOLVE_LATER),
-              0u);
-    ASSERT_EQ(ace_pending::AdsSetFilter100(staff->Handle(), notMaria.c_str(), VE_FILTER_UTF16), 0u);
+    ASSERT_EQ(
+        ace::AdsSetAOF100(staff->Handle(), active.c_str(), VE_FILTER_UTF16 | VE_AOF_RESOLVE_LATER),
+        0u);
+    ASSERT_EQ(ace::AdsSetFilter100(staff->Handle(), notMaria.c_str(), VE_FILTER_UTF16), 0u);
     staff->First();
     EXPECT_TRUE(staff->Locate("Senha", "XY", 0));
     EXPECT_EQ(Name(*staff), "PREFIX");
     EXPECT_FALSE(staff->Locate("Senha", "1234", 0)) << "the plain filter hides it";
     EXPECT_EQ(Name(*staff), "PREFIX");
     UNSIGNED16 length = 0;
-    EXPECT_EQ(ace_pending::AdsGetAOF(staff->Handle(), nullptr, &length),
+    EXPECT_EQ(ace::AdsGetAOF(staff->Handle(), nullptr, &length),
               static_cast<UNSIGNED32>(VE_BUFFER_TOO_SMALL));
     length = 0;
-    EXPECT_EQ(ace_pending::AdsGetFilter(staff->Handle(), nullptr, &length),
+    EXPECT_EQ(ace::AdsGetFilter(staff->Handle(), nullptr, &length),
               static_cast<UNSIGNED32>(VE_BUFFER_TOO_SMALL));
 }
 
@@ -401,9 +400,8 @@ TEST_P(UnusableIndexTest, AnIndexThatIsNotUsableIsNotSeeked) {
     auto staff = OpenStaff();
     if (c.Scoped) {
         ADSHANDLE index = 0;
-        ASSERT_EQ(ace_pending::AdsGetIndexHandle(staff->Handle(), EngineText("SENHA_DESC"), &index),
-                  0u);
-        ASSERT_EQ(test::TestAdsSetScope(index, VE_BOTTOM, EngineText("A"), 1, VE_STRINGKEY), 0u);
+        ASSERT_EQ(ace::AdsGetIndexHandle(staff->Handle(), EngineText("SENHA_DESC"), &index), 0u);
+        ASSERT_EQ(ace::AdsSetScope(index, VE_BOTTOM, EngineText("A"), 1, VE_STRINGKEY), 0u);
     }
     EXPECT_TRUE(staff->Locate("Senha", "X", db::loPartialKey));
     EXPECT_EQ(Name(*staff), "FIRST IN TABLE");
@@ -423,8 +421,8 @@ TEST_F(LocateTest, AScopedActiveIndexIsTheOnlyCandidate) {
     auto staff = Table(kStaff);
     staff->SetIndexName("CODIGO");
     staff->Open();
-    ASSERT_EQ(
-        test::TestAdsSetScope(staff->ActiveHandle(), VE_TOP, EngineText("2"), 1, VE_STRINGKEY), 0u);
+    ASSERT_EQ(ace::AdsSetScope(staff->ActiveHandle(), VE_TOP, EngineText("2"), 1, VE_STRINGKEY),
+              0u);
     // The scope hides code 1; the password index is not tried, so the expression walks the
     // active order: code 3 (PREFIX) before code 5.
     EXPECT_TRUE(staff->Locate("Senha", "X", db::loPartialKey));

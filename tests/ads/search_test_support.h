@@ -16,28 +16,10 @@
 #include <string>
 #include <vector>
 
-#include "ads/adsdata_engine_pending.h"
-#include "ads/adsdata_search_pending.h"
 #include "ads/adstable_table.h"
 #include "component_test_support.h"
 
-extern "C" UNSIGNED32 AdsCreateIndex90(ADSHANDLE hObj, const UNSIGNED8* pucFileName,
-                                       const UNSIGNED8* pucTag, const UNSIGNED8* pucExpr,
-                                       const UNSIGNED8* pucCondition, const UNSIGNED8* pucWhile,
-                                       UNSIGNED32 ulOptions, UNSIGNED32 ulPageSize,
-                                       const UNSIGNED8* pucCollation, ADSHANDLE* phIndex);
-
-extern "C" UNSIGNED32 AdsSetScope(ADSHANDLE hIndex, UNSIGNED16 usScopeOption,
-                                  const UNSIGNED8* pucScope, UNSIGNED16 usScopeLen,
-                                  UNSIGNED16 usDataType);
-
 namespace varelum::ads::test {
-
-// Engine functions the tests call that the components do not.
-inline constinit ace_pending::TPendingAceFunction<decltype(::AdsCreateIndex90)>
-    TestAdsCreateIndex90{"AdsCreateIndex90"};
-inline constinit ace_pending::TPendingAceFunction<decltype(::AdsSetScope)> TestAdsSetScope{
-    "AdsSetScope"};
 
 // The names of the given functions that the engine library of this run does not export.
 inline std::string MissingEngineFunctions(std::initializer_list<const char*> names) {
@@ -205,9 +187,9 @@ class TDataSetFixture : public TStoreFixture {
                      UNSIGNED32 options = 0, const char* condition = nullptr) {
         const ADSHANDLE handle = OpenOnOtherConnection(table);
         ADSHANDLE index = 0;
-        EXPECT_EQ(TestAdsCreateIndex90(handle, nullptr, EngineText(tag), EngineText(expr),
-                                       condition != nullptr ? EngineText(condition) : nullptr,
-                                       nullptr, options, 0, nullptr, &index),
+        EXPECT_EQ(ace::AdsCreateIndex90(handle, nullptr, EngineText(tag), EngineText(expr),
+                                        condition != nullptr ? EngineText(condition) : nullptr,
+                                        nullptr, options, 0, nullptr, &index),
                   0u)
             << "creating index " << tag;
         ace::AdsCloseTable(handle);
@@ -224,11 +206,11 @@ class TDataSetFixture : public TStoreFixture {
         UNSIGNED8 key[4082] = {};
         UNSIGNED16 length = sizeof key;
         const bool ends =
-            ace_pending::AdsGetIndexHandle(handle, EngineText(tag), &index) == 0 &&
-            ace_pending::AdsInitRawKey(index) == 0 &&
+            ace::AdsGetIndexHandle(handle, EngineText(tag), &index) == 0 &&
+            ace::AdsInitRawKey(index) == 0 &&
             ace::AdsSetField(index, EngineText(firstField), EngineText("A"), 1) == 0 &&
-            ace_pending::AdsBuildRawKey100(index, key, &length, VE_KEY_WHOLE) == 0 &&
-            ace_pending::AdsGetKeyLength(index, &keyLength) == 0 && length < keyLength;
+            ace::AdsBuildRawKey100(index, key, &length, VE_KEY_WHOLE) == 0 &&
+            ace::AdsGetKeyLength(index, &keyLength) == 0 && length < keyLength;
         ace::AdsCloseTable(handle);
         return ends;
     }
