@@ -11,7 +11,8 @@ TEST_F(CommandLineTest, HelpListsEveryCommandWithItsArguments) {
     ToolResult help = ok({"--help"});
     for (const char* usage :
          {"create TABLE FIELDS", "info TABLE", "import TABLE FILE.csv", "export TABLE [FILE.csv]",
-          "pack TABLE", "zap TABLE", "check TABLE", "demo DIR [--products N]"}) {
+          "pack TABLE", "zap TABLE", "check TABLE", "demo DIR [--products N]",
+          "index TABLE TAG EXPR [--unique] [--descending] [--for COND]"}) {
         EXPECT_NE(std::string::npos, help.out.find(usage)) << usage;
     }
     EXPECT_TRUE(help.err.empty());
@@ -20,6 +21,13 @@ TEST_F(CommandLineTest, HelpListsEveryCommandWithItsArguments) {
     EXPECT_TRUE(one.out.starts_with("Usage: varelum-store import TABLE FILE.csv")) << one.out;
     EXPECT_NE(std::string::npos, one.out.find("--progress N"));
     EXPECT_EQ(one.out, ok({"import", "--help"}).out);
+    // Import's one line on what a killed import and a power cut do to the table.
+    EXPECT_NE(std::string::npos, one.out.find("a killed import keeps its rows")) << one.out;
+
+    ToolResult index = ok({"help", "index"});
+    EXPECT_TRUE(index.out.starts_with(
+        "Usage: varelum-store index TABLE TAG EXPR [--unique] [--descending] [--for COND]\n"))
+        << index.out;
 }
 
 TEST_F(CommandLineTest, BadArgumentsGiveOneLineAndExitCodeOne) {

@@ -1,6 +1,11 @@
 // import and export: CSV in, CSV out. Export after import gives back the same bytes for every
 // field type, nulls, quotes, commas, line breaks and non-ASCII text; a bad row stops the
 // import at its line, keeping the rows before it.
+#include <signal.h>
+
+#include <chrono>
+#include <thread>
+
 #include "store_test_support.h"
 
 namespace varelum::store::testing {
@@ -182,6 +187,87 @@ TEST_F(ImportExportTest, ExportWritesToStandardOutputWithoutAFile) {
     ToolResult nowhere = tool({"export", "t", "no/such/dir/out.csv"});
     EXPECT_ONE_LINE_FAILURE(nowhere);
     EXPECT_FALSE(std::filesystem::exists(file("no")));
+}
+
+// The values of row i (from 1) of the large CSV below.
+std::string big_code(int i) {
+    return "C" + std::to_string(1000000 + i);
+}
+std::string big_name(int i) {
+    return "Produto numero " + std::to_string(i * 7919 % 100003);
+}
+
+TEST_F(ImportExportTest, AKilledImportLeavesASoundTableWithAWholePrefixOfTheRows) {
+    ok({"create", "t", "N,Integer;Code,Char,12;Name,Char,40;Born,Date;"});
+    ok({"index", "t", "Code", "Code", "--unique"});
+    ok({"index", "t", "ByName", "UPPER(Name)"});
+    constexpr int kRows = 200000;  // far more than are written before the kill
+    std::string csv = "N,Code,Name,Born\r\n";
+    for (int i = 1; i <= kRows; ++i) {
+        csv += std::to_string(i) + "," + big_code(i) + "," + big_name(i) + ",2024-02-" +
+               std::to_string(10 + i % 19) + "\r\n";
+    }
+    write_file(file("big.csv"), csv);
+
+    const pid_t child = start_tool(dir(), {"import", "t", "big.csv", "--progress", "500"});
+    ASSERT_NE(0, child);
+    // The progress lines the import has finished writing.
+    auto progress = [&] {
+        const std::string said = read_file(tool_err_file(dir()));
+        return said.substr(0, said.rfind('\n') + 1);
+    };
+    // Killed once it has said that rows went in, in the middle of writing more.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(120);
+    while (progress().find("import: ") == std::string::npos &&
+           std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    ASSERT_EQ(0, ::kill(child, SIGKILL));
+    int status = 0;
+    ASSERT_EQ(child, ::waitpid(child, &status, 0));
+    ASSERT_TRUE(WIFSIGNALED(status)) << "the import ended before it was killed";
+    // The last count it reported: every one of those appends had returned.
+    std::size_t reported = 0;
+    for (const std::string& line : lines_of(progress())) {
+        if (line.starts_with("import: ")) {
+            reported = std::stoul(line.substr(8));
+        }
+    }
+    ASSERT_GE(reported, 500u);
+
+    ToolResult checked = ok({"check", "t"});
+    EXPECT_NE(std::string::npos, checked.out.find(": OK\n  2 indexes agree with the records"))
+        << checked.out;
+    EngineView view(file("t.adt"));
+    const UNSIGNED32 count = view.count();
+    EXPECT_GE(count, reported);
+    EXPECT_LT(count, static_cast<UNSIGNED32>(kRows));
+    // The rows in the table are the first rows of the file, each whole.
+    int expected = 0;
+    bool all_whole = true;
+    view.each([&] {
+        ++expected;
+        SIGNED32 n = 0;
+        AdsGetLong(view.table(), u8("N"), &n);
+        const bool whole = n == expected && view.text("Code") == big_code(expected) &&
+                           view.text("Name") == big_name(expected) && !view.text("Born").empty();
+        if (!whole && all_whole) {
+            ADD_FAILURE() << "record " << expected << " is not row " << expected << " whole";
+        }
+        all_whole = all_whole && whole;
+    });
+    EXPECT_EQ(count, static_cast<UNSIGNED32>(expected));
+    // And the import can go on from where it stopped: the unique index holds every code once.
+    std::string rest = "N,Code,Name,Born\r\n";
+    for (int i = expected + 1; i <= expected + 3; ++i) {
+        rest += std::to_string(i) + "," + big_code(i) + "," + big_name(i) + ",\r\n";
+    }
+    write_file(file("rest.csv"), rest + "1," + big_code(1) + ",again,\r\n");
+    ToolResult again = tool({"import", "t", "rest.csv"});
+    EXPECT_ONE_LINE_FAILURE(again);
+    EXPECT_NE(std::string::npos, again.err.find("line 5: the row was not written")) << again.err;
+    EXPECT_NE(std::string::npos, again.err.find("3 rows before it were imported")) << again.err;
+    EXPECT_EQ(0, tool({"check", "t"}).exit_code);
 }
 
 }  // namespace

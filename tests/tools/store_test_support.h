@@ -42,11 +42,20 @@ inline void write_file(const std::filesystem::path& path, const std::string& tex
     output << text;
 }
 
-// Runs varelum-store with the arguments in directory, standard output and error captured.
-inline ToolResult run_tool(const std::filesystem::path& directory,
-                           const std::vector<std::string>& arguments) {
-    const std::filesystem::path out = directory / ".tool-out";
-    const std::filesystem::path err = directory / ".tool-err";
+// Where a running varelum-store writes its standard output and error.
+inline std::filesystem::path tool_out_file(const std::filesystem::path& directory) {
+    return directory / ".tool-out";
+}
+inline std::filesystem::path tool_err_file(const std::filesystem::path& directory) {
+    return directory / ".tool-err";
+}
+
+// Starts varelum-store with the arguments in directory, its output going to the files above;
+// answers its process id, or 0 when it could not be started.
+inline pid_t start_tool(const std::filesystem::path& directory,
+                        const std::vector<std::string>& arguments) {
+    const std::filesystem::path out = tool_out_file(directory);
+    const std::filesystem::path err = tool_err_file(directory);
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
@@ -60,23 +69,37 @@ inline ToolResult run_tool(const std::filesystem::path& directory,
         argv.push_back(word.data());
     }
     argv.push_back(nullptr);
-    ToolResult result;
     pid_t pid = 0;
     const int spawned =
         posix_spawn(&pid, VARELUM_STORE_EXECUTABLE, &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
     if (spawned != 0) {
         ADD_FAILURE() << "cannot start " << VARELUM_STORE_EXECUTABLE;
+        return 0;
+    }
+    return pid;
+}
+
+// Waits for a tool that start_tool started and collects what it said.
+inline ToolResult finish_tool(const std::filesystem::path& directory, pid_t pid) {
+    ToolResult result;
+    if (pid == 0) {
         return result;
     }
     int status = 0;
     waitpid(pid, &status, 0);
     result.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    result.out = read_file(out);
-    result.err = read_file(err);
-    std::filesystem::remove(out);
-    std::filesystem::remove(err);
+    result.out = read_file(tool_out_file(directory));
+    result.err = read_file(tool_err_file(directory));
+    std::filesystem::remove(tool_out_file(directory));
+    std::filesystem::remove(tool_err_file(directory));
     return result;
+}
+
+// Runs varelum-store with the arguments in directory, standard output and error captured.
+inline ToolResult run_tool(const std::filesystem::path& directory,
+                           const std::vector<std::string>& arguments) {
+    return finish_tool(directory, start_tool(directory, arguments));
 }
 
 inline std::vector<std::string> lines_of(const std::string& text) {

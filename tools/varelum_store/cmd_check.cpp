@@ -1,6 +1,6 @@
 // varelum-store check TABLE: the engine's consistency check of a table file, memo and blob
-// values included. Prints the engine's report; exit status 1 when the table is damaged,
-// whether the check found it or the file could not even be opened as a table.
+// values and index tags included. Prints the engine's report; exit status 1 when the table is
+// damaged, whether the check found it or the file could not even be opened as a table.
 //
 // The check runs in a child process. A table file is damaged in ways no reader foresees, and
 // the storage library under the engine trusts its pages: a page of garbage in the middle of a
@@ -32,6 +32,22 @@ struct Finding {
     std::string text;  // the report (Consistent, Damaged) or the error message (Failed)
 };
 
+// The line that names the index tags a passing check compared with the records; "" for a
+// table without any.
+std::string indexes_checked(const Table& table) {
+    const std::optional<std::vector<IndexInfo>> indexes = table.indexes();
+    if (!indexes || indexes->empty()) {
+        return {};
+    }
+    std::string names;
+    for (const IndexInfo& index : *indexes) {
+        names += (names.empty() ? "" : ", ") + index.name;
+    }
+    return "  " + std::to_string(indexes->size()) +
+           (indexes->size() == 1 ? " index agrees" : " indexes agree") +
+           " with the records: " + names + "\n";
+}
+
 // The check itself, in this process.
 Finding check_here(const std::filesystem::path& path) {
     try {
@@ -51,9 +67,12 @@ Finding check_here(const std::filesystem::path& path) {
                 check(code, "cannot check " + path.string());
             }
             report.resize(length);
+            std::string text = from_engine_text(report);
+            if (code == VE_SUCCESS) {
+                text += indexes_checked(table);
+            }
             table.close();
-            return {code == VE_SUCCESS ? Verdict::Consistent : Verdict::Damaged,
-                    from_engine_text(report)};
+            return {code == VE_SUCCESS ? Verdict::Consistent : Verdict::Damaged, text};
         }
     } catch (const StoreError& error) {
         // A file the engine cannot open as a table is a damaged table, as far as check goes.

@@ -1,5 +1,6 @@
-// varelum-store info TABLE: a table's fields and record counts, and the field text that
-// recreates it.
+// varelum-store info TABLE: a table's fields and record counts, the field text that recreates
+// it, and its index tags with their key counts.
+#include <algorithm>
 #include <iostream>
 #include <string>
 
@@ -44,18 +45,29 @@ void count_records(const Table& table, UNSIGNED32& visible, UNSIGNED32& all) {
     visible = table.record_count();
 }
 
+// One line per tag: its name, its key count, the key expression with its FOR condition, and
+// its flags.
 void print_indexes(const Table& table) {
     const std::optional<std::vector<IndexInfo>> indexes = table.indexes();
     if (!indexes) {
         return;
     }
     std::cout << "Indexes:  " << indexes->size() << "\n";
-    std::size_t name_width = 4;
+    if (indexes->empty()) {
+        return;
+    }
+    std::size_t name_width = 3;
+    std::size_t keys_width = 4;
     for (const IndexInfo& index : *indexes) {
         name_width = std::max(name_width, display_width(index.name));
+        keys_width = std::max(keys_width, std::to_string(index.key_count).size());
     }
+    std::cout << "  " << padded("Tag", name_width) << "  " << right("Keys", keys_width)
+              << "  Expression\n";
     for (const IndexInfo& index : *indexes) {
-        std::string row = "  " + padded(index.name, name_width) + "  " + index.expression;
+        std::string row = "  " + padded(index.name, name_width) + "  " +
+                          right(std::to_string(index.key_count), keys_width) + "  " +
+                          index.expression;
         if (!index.condition.empty()) {
             row += " FOR " + index.condition;
         }

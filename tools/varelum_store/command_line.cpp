@@ -248,7 +248,7 @@ std::string help_text(const CommandSpec* command) {
     text += "Usage: " + std::string(kProgramName) + " COMMAND [ARGUMENTS...]\n\n";
     text +=
         "The store tool of Varelum: creates tables and demo stores, imports and exports CSV,\n"
-        "shows, packs, empties and checks tables of the store engine.\n\nCommands:\n";
+        "indexes, shows, packs, empties and checks tables of the store engine.\n\nCommands:\n";
     for (const CommandSpec& entry : command_table()) {
         text += "  " + usage_line(entry).substr(kProgramName.size() + 1) + "\n";
         text += "      " + std::string(entry.summary) + "\n";

@@ -22,14 +22,27 @@ const std::vector<CommandSpec>& command_table() {
          "Show a table's fields (type, length, decimals), record count and indexes.",
          "",
          run_info},
+        {"index",
+         {"TABLE", "TAG", "EXPR"},
+         {{"--unique", "", "one record per key (refused where two records share one already)"},
+          {"--descending", "", "keep the keys in falling order"},
+          {"--for", "COND", "index only the records for which the condition is true"}},
+         "Create an index tag in a table file and build its keys.",
+         "EXPR is a key expression, such as \"UPPER(Name)\" or \"CodGrupo + DTOS(Born)\", or\n"
+         "field names separated by \";\" (\"CodGrupo;CodProduto\"), a key of several parts.\n"
+         "COND is a logical expression (\"QtdeAtual > 0\"). Keys are at most 480 bytes.\n"
+         "Others may go on using the table meanwhile; every later write keeps the tag in step.",
+         run_index},
         {"import",
          {"TABLE", "FILE.csv"},
          {{"--progress", "N", "report progress every N rows (default 10000)"}},
          "Append the rows of a CSV file to a table.",
          "The first row names the fields (in any order and case; fields it does not name stay\n"
-         "null). Each row is written as it is read; a row that does not fit the table stops\n"
-         "the import with its line number and the reason, and the rows before it stay in\n"
-         "the table.",
+         "null). Each row is written as it is read, its index keys with it; a row that does\n"
+         "not fit the table stops the import with its line number and the reason, and the\n"
+         "rows before it stay in the table.\n\n"
+         "Synced to disk once, at the end: a killed import keeps its rows, a power cut may "
+         "damage the table.",
          run_import},
         {"export",
          {"TABLE", "[FILE.csv]"},
@@ -53,8 +66,9 @@ const std::vector<CommandSpec>& command_table() {
          {"TABLE"},
          {},
          "Check a table file's consistency; exit status 1 when it is damaged.",
-         "Checks the header, the field descriptions, the counters, every record and every\n"
-         "memo and blob value, and prints one line per problem found.",
+         "Checks the header, the field descriptions, the counters, every record, every memo\n"
+         "and blob value and every index tag against the records, and prints one line per\n"
+         "problem found (on a sound table, \"OK\" and the indexes checked).",
          run_check},
         {"demo",
          {"DIR"},

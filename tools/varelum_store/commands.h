@@ -8,6 +8,7 @@ namespace varelum::store {
 
 int run_create(const Arguments& arguments);
 int run_info(const Arguments& arguments);
+int run_index(const Arguments& arguments);
 int run_import(const Arguments& arguments);
 int run_export(const Arguments& arguments);
 int run_pack(const Arguments& arguments);

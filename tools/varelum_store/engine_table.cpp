@@ -17,6 +17,15 @@ const UNSIGNED8* engine_text(const std::string& text) {
     return reinterpret_cast<const UNSIGNED8*>(text.c_str());
 }
 
+// "<context>: <engine text> (<code>)"
+StoreError engine_error(UNSIGNED32 code, std::string_view context, const std::string& text) {
+    std::string message(context);
+    message += ": ";
+    message += text.empty() ? "engine error" : text;
+    message += " (" + std::to_string(code) + ")";
+    return StoreError(message, code);
+}
+
 }  // namespace
 
 std::string last_error_text() {
@@ -37,15 +46,9 @@ std::string last_error_text() {
 }
 
 void check(UNSIGNED32 code, std::string_view context) {
-    if (code == VE_SUCCESS) {
-        return;
+    if (code != VE_SUCCESS) {
+        throw engine_error(code, context, last_error_text());
     }
-    std::string text = last_error_text();
-    std::string message(context);
-    message += ": ";
-    message += text.empty() ? "engine error" : text;
-    message += " (" + std::to_string(code) + ")";
-    throw StoreError(message, code);
 }
 
 std::string to_engine_text(std::string_view utf8, std::string_view what) {
@@ -209,6 +212,21 @@ std::string index_text(Get get, ADSHANDLE index, const std::string& context) {
 
 }  // namespace
 
+IndexInfo Table::describe_index(ADSHANDLE index) const {
+    const std::string context = "cannot describe the indexes of " + display_name(path_);
+    IndexInfo info;
+    info.name = index_text(AdsGetIndexName, index, context);
+    info.expression = index_text(AdsGetIndexExpr, index, context);
+    info.condition = index_text(AdsGetIndexCondition, index, context);
+    UNSIGNED32 flags = 0;
+    check(AdsGetIndexFlags(index, &flags), context);
+    info.unique = (flags & (VE_INDEX_UNIQUE | VE_INDEX_CANDIDATE)) != 0;
+    info.descending = (flags & VE_INDEX_DESCENDING) != 0;
+    // The tool hides records marked deleted (main), so their keys are not counted.
+    check(AdsGetKeyCount(index, VE_IGNORE_FILTERS, &info.key_count), context);
+    return info;
+}
+
 std::optional<std::vector<IndexInfo>> Table::indexes() const {
     UNSIGNED16 count = 0;
     const UNSIGNED32 code = AdsGetNumIndexes(handle_, &count);
@@ -221,30 +239,38 @@ std::optional<std::vector<IndexInfo>> Table::indexes() const {
     for (UNSIGNED16 order = 1; order <= count; ++order) {
         ADSHANDLE index = 0;
         check(AdsGetIndexHandleByOrder(handle_, order, &index), context);
-        IndexInfo info;
-        info.name = index_text(AdsGetIndexName, index, context);
-        info.expression = index_text(AdsGetIndexExpr, index, context);
-        info.condition = index_text(AdsGetIndexCondition, index, context);
-        UNSIGNED32 flags = 0;
-        check(AdsGetIndexFlags(index, &flags), context);
-        info.unique = (flags & (VE_INDEX_UNIQUE | VE_INDEX_CANDIDATE)) != 0;
-        info.descending = (flags & VE_INDEX_DESCENDING) != 0;
-        indexes.push_back(std::move(info));
+        indexes.push_back(describe_index(index));
     }
     return indexes;
 }
 
-bool Table::create_index(std::string_view tag, std::string_view expression, UNSIGNED32 options) {
+std::optional<IndexInfo> Table::create_index(std::string_view tag, std::string_view expression,
+                                             UNSIGNED32 options, std::string_view condition) {
     const std::string name = to_engine_text(tag, "index name");
     const std::string key = to_engine_text(expression, "index expression");
+    const std::string for_condition = to_engine_text(condition, "index condition");
+    ADSHANDLE index = 0;
     const UNSIGNED32 code =
-        AdsCreateIndex90(handle_, nullptr, engine_text(name), engine_text(key), nullptr, nullptr,
-                         options | VE_INDEX_COMPOUND, 0, nullptr, nullptr);
+        AdsCreateIndex90(handle_, nullptr, engine_text(name), engine_text(key),
+                         for_condition.empty() ? nullptr : engine_text(for_condition), nullptr,
+                         options | VE_INDEX_COMPOUND, 0, nullptr, &index);
     if (code == VE_NOT_IMPLEMENTED) {
-        return false;
+        return std::nullopt;
     }
-    check(code, "cannot create the index " + std::string(tag) + " of " + display_name(path_));
-    return true;
+    std::string context =
+        "cannot create the index " + std::string(tag) + " of " + display_name(path_);
+    if (code == VE_INVALID_EXPRESSION && !for_condition.empty()) {
+        // The engine's text gives the position of the error but not which of the two texts
+        // holds it: when the key compiles, the condition does not.
+        const std::string text = last_error_text();
+        UNSIGNED16 key_valid = 0;
+        if (AdsIsExprValid(handle_, engine_text(key), &key_valid) == VE_SUCCESS && key_valid != 0) {
+            context += ": in the FOR condition";
+        }
+        throw engine_error(code, context, text);
+    }
+    check(code, context);
+    return describe_index(index);
 }
 
 void Table::close() {

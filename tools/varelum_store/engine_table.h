@@ -70,6 +70,9 @@ struct IndexInfo {
     std::string condition;   // the FOR condition; empty when there is none
     bool unique = false;
     bool descending = false;
+    // Keys in the tag for the records not marked deleted (fewer than the records where the
+    // FOR condition leaves some out).
+    UNSIGNED32 key_count = 0;
 };
 
 enum class OpenMode {
@@ -108,8 +111,12 @@ class Table {
     // nothing while the engine does not serve indexes.
     std::optional<std::vector<IndexInfo>> indexes() const;
     // Creates an index tag of the table file over a key expression (or field names separated
-    // by ";"); options: VE_INDEX_... bits. False when the engine does not serve indexes.
-    bool create_index(std::string_view tag, std::string_view expression, UNSIGNED32 options);
+    // by ";"), for the records where condition holds (empty: every record); options:
+    // VE_INDEX_... bits. Answers the new tag as indexes() describes it, or nothing when the
+    // engine does not serve indexes. StoreError with the engine's reason otherwise (an
+    // expression error with its position, a duplicate key, a key too long, a tag that exists).
+    std::optional<IndexInfo> create_index(std::string_view tag, std::string_view expression,
+                                          UNSIGNED32 options, std::string_view condition = {});
 
     // Closes the handle now, reporting a failure (destruction closes quietly).
     void close();
@@ -117,6 +124,7 @@ class Table {
   private:
     Table(ADSHANDLE handle, std::filesystem::path path);
     void read_fields();
+    IndexInfo describe_index(ADSHANDLE index) const;
 
     ADSHANDLE handle_ = 0;
     std::filesystem::path path_;
