@@ -214,6 +214,9 @@ class CountEndToEnd : public ::testing::Test {
     }
 
     void ChooseProduct(const QString& code) {
+        // Keys typed within the keyboard interval extend the previous search, as for a user
+        // who types on; a new choice starts after a pause.
+        QTest::qWait(QApplication::keyboardInputInterval() + 50);
         Window->DBLookupComboBox1()->setFocus();
         QTest::keyClicks(Window->DBLookupComboBox1(), code);
         Settle();
@@ -698,22 +701,61 @@ TEST_F(CountEndToEnd, AFailedAuditPostLeavesTheCountInPlaceAndARetryWritesOneRow
     EXPECT_TRUE(Window->Label4()->text().isEmpty());
 }
 
-TEST_F(CountEndToEnd, TheDemoStoreRunsACount) {
+// The cell of `column` (named in the header row) in a row of an export.
+std::string Cell(const std::vector<std::vector<std::string>>& rows, std::size_t row,
+                 const std::string& column) {
+    const std::vector<std::string>& header = rows.at(0);
+    const auto at = std::find(header.begin(), header.end(), column);
+    return rows.at(row).at(static_cast<std::size_t>(at - header.begin()));
+}
+
+TEST_F(CountEndToEnd, ACountOnTheDemoStore) {
     const TProcessResult demo = RunProcess(VARELUM_STORE_TOOL, {"demo", Directory.Path()});
     ASSERT_EQ(demo.ExitCode, 0) << demo.Err;
+    const auto staff = CsvRows(
+        RunProcess(VARELUM_STORE_TOOL, {"export", Directory / "CadFuncionariosLojas.adt"}).Out);
+    const auto products =
+        CsvRows(RunProcess(VARELUM_STORE_TOOL, {"export", Directory / "CadProdutos.adt"}).Out);
+    ASSERT_GE(staff.size(), 2u);
+    // A product with a small stock to count, and another one to misread.
+    std::size_t counted = 0;
+    for (std::size_t row = 1; row < products.size() && counted == 0; ++row) {
+        const int quantity = std::stoi(Cell(products, row, "QtdeAtual"));
+        counted = quantity > 0 && quantity <= 20 ? row : 0;
+    }
+    ASSERT_NE(counted, 0u);
+    const std::size_t other = counted == 1 ? 2 : 1;
+    const std::string code = Cell(products, counted, "CodProduto");
+    const int quantity = std::stoi(Cell(products, counted, "QtdeAtual"));
+
     ShowWindow();
     SKIP_WITHOUT_SQL();
-    // The demo's first product and first employee, as the demo prints them.
-    OpenCount("MARIA123");
+    OpenCount(QString::fromStdString(Cell(staff, 1, "Senha")));
     SKIP_IF_COMPONENTS_LACK();
-    EXPECT_EQ(StatusPanelText(), "Conferência aberta por: Maria");
-    ChooseProduct("000002");
-    EXPECT_EQ(Window->Label2()->text().toStdString(), "Qtde atual: 9");
-    Read("000002");
-    Read("7890001047295");  // the barcode of 000001
-    EXPECT_EQ(Rows(Window->Form().cdsQtdeProdConfDif).at(0).second, "000001");
-    EXPECT_TRUE(NoticeTexts().empty());
-    EXPECT_TRUE(ErrorBoxes.Texts.empty());
+    const std::string name = Cell(staff, 1, "NomeFuncionario");
+    const std::string firstName = name.substr(0, name.find(' '));
+    EXPECT_EQ(StatusPanelText(), "Conferência aberta por: " + firstName);
+    ChooseProduct(QString::fromStdString(code));
+    EXPECT_EQ(Window->Label2()->text().toStdString(), "Qtde atual: " + std::to_string(quantity));
+
+    // A misread by the other product's barcode, thrown away with F4, then the count itself.
+    Read(QString::fromStdString(Cell(products, other, "CodBarras")));
+    EXPECT_EQ(Rows(Window->Form().cdsQtdeProdConfDif).at(0).second,
+              Cell(products, other, "CodProduto"));
+    Press(Qt::Key_F4);
+    OpenCount(QString::fromStdString(Cell(staff, 1, "Senha")));
+    ChooseProduct(QString::fromStdString(code));
+    for (int read = 0; read < quantity; ++read) {
+        Read(QString::fromStdString(code));
+    }
+    ClickFinalizar();
+    EXPECT_TRUE(NoticeTexts().empty()) << NoticeTexts().front();
+    EXPECT_TRUE(ErrorBoxes.Texts.empty()) << ErrorBoxes.Texts.front();
+    const auto audit = ExportedAudit();
+    ASSERT_EQ(audit.size(), 2u);
+    EXPECT_EQ(Cell(audit, 1, "CodProduto"), code);
+    EXPECT_EQ(Cell(audit, 1, "Quantidade"), std::to_string(quantity));
+    EXPECT_EQ(Cell(audit, 1, "Observacao"), "Conferido por: " + firstName);
 }
 
 }  // namespace
