@@ -507,6 +507,24 @@ TEST_F(CountEndToEnd, TwoEmployeesWithOnePasswordOpenTheCountForTheFirst) {
     EXPECT_TRUE(Window->Edit1()->isEnabled());
 }
 
+TEST_F(CountEndToEnd, TwoEmployeesWithOnePasswordOnAnIndexedTableOpenTheCountForTheFirst) {
+    CreateProducts(ShopProducts);
+    CreateStaff({{"DUP", "PRIMEIRO NOME"}, {"77", "ANA"}, {"DUP", "SEGUNDO NOME"}});
+    CreateAudit();
+    {
+        // As in a shop's store: the password is indexed, and not unique.
+        const TEngineConnection connection(Directory.Path());
+        TEngineTable::Open(connection, "CadFuncionariosLojas.adt").CreateIndex("Senha");
+    }
+    ShowWindow();
+    SKIP_WITHOUT_SQL();
+    OpenCount("DUP");
+    SKIP_IF_COMPONENTS_LACK();
+    EXPECT_EQ(StatusPanelText(), "Conferência aberta por: PRIMEIRO");
+    OpenCount("77");
+    EXPECT_EQ(StatusPanelText(), "Conferência aberta por: ANA");
+}
+
 TEST_F(CountEndToEnd, AnEmptyProductTableOffersNothingToChoose) {
     CreateProducts({});
     CreateStaff(ShopStaff);
@@ -662,7 +680,7 @@ TEST_F(CountEndToEnd, AFailedAuditPostLeavesTheCountInPlaceAndARetryWritesOneRow
         // One audit row per product: a second row for XYZ9 is refused when it is written.
         const TEngineConnection connection(Directory.Path());
         const TEngineTable audit = TEngineTable::Open(connection, "Auditoria.adt");
-        audit.CreateUniqueIndex("CodProduto");
+        audit.CreateIndex("CodProduto", VE_INDEX_UNIQUE);
         audit.Append({{"CodGrupo", "G02"}, {"CodProduto", "XYZ9"}, {"Situacao", "ANTES"}});
     }
     ShowWindow();

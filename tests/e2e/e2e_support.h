@@ -109,15 +109,14 @@ class TEngineTable {
         Check(ads::ace::AdsUnlockRecord(FHandle, recordNumber), "unlock");
     }
 
-    // A unique index tag on one field; records with the same key are refused from then on.
-    void CreateUniqueIndex(const std::string& field) const {
-        using TCreateIndex = decltype(&::AdsCreateIndex90);
-        const auto create =
-            reinterpret_cast<TCreateIndex>(ads::ace::ResolveEngineFunction("AdsCreateIndex90"));
+    // An index tag on one field, named as the field; with VE_INDEX_UNIQUE records with the
+    // same key are refused from then on.
+    void CreateIndex(const std::string& field, UNSIGNED32 options = 0) const {
         ADSHANDLE index = 0;
-        Check(create(FHandle, nullptr, EngineText(field), EngineText(field), EngineText(""),
-                     EngineText(""), VE_INDEX_UNIQUE, 0, nullptr, &index),
-              "create index");
+        Check(
+            ads::ace::AdsCreateIndex90(FHandle, nullptr, EngineText(field), EngineText(field),
+                                       EngineText(""), EngineText(""), options, 0, nullptr, &index),
+            "create index");
     }
 
   private:
