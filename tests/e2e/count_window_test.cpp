@@ -557,6 +557,30 @@ TEST_F(CountEndToEnd, AZeroStockStopsTheReads) {
     EXPECT_TRUE(Window->Edit1()->text().isEmpty());
 }
 
+TEST_F(CountEndToEnd, AFractionalStockCannotBeFinished) {
+    CreateProducts({{"GRANEL", "7891000900909", "G09", 0}},
+                   "CodProduto,Char,20;CodBarras,Char,20;CodGrupo,Char,6;QtdeAtual,Numeric,12,3;");
+    {
+        const TEngineConnection connection(Directory.Path());
+        TEngineTable::Open(connection, "CadProdutos.adt").Change(1, {{"QtdeAtual", "2.5"}});
+    }
+    CreateStaff(ShopStaff);
+    CreateAudit();
+    ShowWindow();
+    SKIP_WITHOUT_SQL();
+    OpenCount("SENHA1");
+    SKIP_IF_COMPONENTS_LACK();
+    ChooseProduct("GRANEL");
+    EXPECT_EQ(Window->Label2()->text().toStdString(), "Qtde atual: 2.5");
+    Read("GRANEL");
+    Read("GRANEL");
+    ClickFinalizar();
+    ASSERT_EQ(ErrorBoxes.Texts.size(), 1u);
+    EXPECT_EQ(ErrorBoxes.Texts[0], "Varelum | ''2.5'' is not a valid integer value.");
+    EXPECT_EQ(ExportedAudit().size(), 1u) << "nothing written";
+    EXPECT_EQ(Window->Label4()->text().toStdString(), "Corretos: 2");
+}
+
 // A store that lacks what the window needs: the failure reaches the main loop's error box with
 // the failing component's name in front of the engine's or the data layer's text.
 struct TBrokenStoreCase {
