@@ -20,7 +20,9 @@ enum class HandleKind : std::uint16_t {
     Cursor = 5,
 };
 
-class HandleObject {
+// Objects are always owned by shared pointers, so one can hand out a pointer to itself even
+// when it is not in the registry (a result cursor's inner table, for example).
+class HandleObject : public std::enable_shared_from_this<HandleObject> {
   public:
     virtual ~HandleObject() = default;
     virtual HandleKind kind() const = 0;

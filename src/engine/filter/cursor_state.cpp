@@ -22,7 +22,8 @@ CursorState& CursorState::of(TableCursor& table) {
 }
 
 std::shared_ptr<IndexHandle> CursorState::make_handle(std::shared_ptr<const IndexTag> tag) {
-    auto table = HandleRegistry::instance().get<TableCursor>(table_.handle());
+    // Not through the registry: the table inside an SQL result cursor has no handle of its own.
+    auto table = std::static_pointer_cast<TableCursor>(table_.shared_from_this());
     auto handle = std::make_shared<IndexHandle>(table, std::move(tag));
     HandleRegistry::instance().add(handle);
     return handle;

@@ -95,6 +95,31 @@ TEST_F(SqlIndexes, ANewTagIsUsedByTheSessionAndSeenByTableHandles) {
     EXPECT_EQ((Rows{{"P200"}}), rows(run(by_barcode)));
 }
 
+// The components ask every cursor they open for its tags; a live cursor over a table with
+// tags must answer them like a table handle does, a static copy has none.
+TEST_F(SqlIndexes, ResultCursorsAnswerTheirTags) {
+    ASSERT_ADS_OK(run_code("CREATE INDEX PorBarras ON CadProdutos (CodBarras)"));
+
+    ADSHANDLE live = run("SELECT * FROM CadProdutos ORDER BY CodProduto");
+    ASSERT_NE(0u, live);
+    UNSIGNED16 count = 0;
+    ASSERT_ADS_OK(AdsGetNumIndexes(live, &count));
+    EXPECT_EQ(1u, count);
+    ADSHANDLE indexes[4] = {};
+    UNSIGNED16 listed = 4;
+    ASSERT_ADS_OK(AdsGetAllIndexes(live, indexes, &listed));
+    ASSERT_EQ(1u, listed);
+    EXPECT_EQ("CodBarras", expression(indexes[0]));
+    EXPECT_EQ(4u, rows(live).size());
+
+    ADSHANDLE copy = run("SELECT CodBarras, COUNT(*) AS N FROM CadProdutos GROUP BY CodBarras");
+    ASSERT_NE(0u, copy);
+    count = 9;
+    ASSERT_ADS_OK(AdsGetNumIndexes(copy, &count));
+    EXPECT_EQ(0u, count);
+    AdsCloseTable(copy);
+}
+
 TEST_F(SqlIndexes, SeveralColumnsMakeAFieldListAndDescMakesAFallingTag) {
     ASSERT_ADS_OK(run_code("CREATE INDEX PorGrupo ON CadProdutos (codgrupo, CodProduto ASC)"));
     ASSERT_ADS_OK(run_code("CREATE INDEX Decrescente ON \"CadProdutos.adt\" (CodProduto DESC)"));
