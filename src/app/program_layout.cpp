@@ -17,7 +17,10 @@ using rtl::TStoredComponent;
 using rtl::TStoredProperty;
 using rtl::Variant;
 
+// The stored server-type sets. A set has no variant form of its own: the layout keeps its text
+// for reading, and its setter applies the set itself.
 constexpr ads::TAdsServerTypes LocalServerOnly{ads::stADS_LOCAL};
+constexpr const char* LocalServerOnlyText = "[stADS_LOCAL]";
 
 TStoredProperty DatabaseName(const char* value) {
     return StoredProperty<ads::TAdsDataSet>(
@@ -49,7 +52,7 @@ TStoredComponent AdsConnection1() {
                 StoredProperty<ads::TAdsConnection>(
                     "AliasName", StoreAlias,
                     [](ads::TAdsConnection& c, const Variant& v) { c.SetAliasName(v.AsString()); }),
-                StoredProperty<ads::TAdsConnection>("AdsServerTypes", "[stADS_LOCAL]",
+                StoredProperty<ads::TAdsConnection>("AdsServerTypes", LocalServerOnlyText,
                                                     [](ads::TAdsConnection& c, const Variant&) {
                                                         c.SetAdsServerTypes(LocalServerOnly);
                                                     }),
@@ -68,7 +71,7 @@ TStoredComponent AdsSettings1() {
                                                   [](ads::TAdsSettings& s, const Variant& v) {
                                                       s.SetShowDeleted(v.AsBoolean());
                                                   }),
-                StoredProperty<ads::TAdsSettings>("AdsServerTypes", "[stADS_LOCAL]",
+                StoredProperty<ads::TAdsSettings>("AdsServerTypes", LocalServerOnlyText,
                                                   [](ads::TAdsSettings& s, const Variant&) {
                                                       s.SetAdsServerTypes(LocalServerOnly);
                                                   }),
