@@ -278,8 +278,15 @@ bool KeyBuffer::is_set(std::size_t segment) const {
 }
 
 std::string KeyBuffer::whole_key() const {
+    // The key ends after the last segment that was set: a seek on the leading fields of a
+    // compound index finds every record that starts with them. A segment set empty in between
+    // is still keyed as empty.
+    std::size_t end = values_.size();
+    while (end > 0 && !values_[end - 1]) {
+        --end;
+    }
     std::string key;
-    for (std::size_t i = 0; i < values_.size(); ++i) {
+    for (std::size_t i = 0; i < end; ++i) {
         append_segment(key, layout_.segment(i), layout_.collation(),
                        values_[i] ? &*values_[i] : nullptr, false);
     }

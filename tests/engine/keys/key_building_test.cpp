@@ -158,6 +158,15 @@ TEST(SeekText, FillsSegmentsInOrder) {
     by_segment.set_value(1, keys::segment_value_of_text(SegmentType::Numeric, "7", settings));
     EXPECT_EQ(by_segment.whole_key(), keys::encode_key(mixed, xy_7));
 
+    // Only the leading segment set: the whole key of that segment alone, a prefix of every key
+    // that starts with it; a later segment set empty is keyed as empty.
+    KeyBuffer leading(mixed);
+    leading.set_value(0, keys::segment_value_of_text(SegmentType::Character, "XY", settings));
+    EXPECT_TRUE(keys::key_has_prefix(keys::encode_key(mixed, xy_7), leading.whole_key()));
+    EXPECT_LT(leading.whole_key().size(), keys::encode_key(mixed, xy_7).size());
+    leading.set_null(1);
+    EXPECT_EQ(leading.whole_key().size(), keys::encode_key(mixed, xy_7).size());
+
     EXPECT_EQ(error_of([&] { keys::key_from_text(number, "12a", false, settings); }),
               keys::KeyErrorCode::InvalidKeyText);
     EXPECT_EQ(error_of([&] { keys::key_from_text(date, "31/31/2020", false, settings); }),
