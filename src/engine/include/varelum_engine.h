@@ -217,12 +217,12 @@ typedef uint16_t WCHAR;
 
 /* Optimised filter (AOF) options of AdsSetAOF100 (bits); filter texts in UTF-16 add
  * VE_FILTER_UTF16, for AdsSetFilter100 too. */
-#define VE_AOF_DYNAMIC 0x0000        /* shows what the condition selects now */
-#define VE_AOF_RESOLVE_NOW 0x0001    /* resolve the record set when set */
-#define VE_AOF_RESOLVE_LATER 0x0002  /* resolve it at first use */
-#define VE_AOF_KEYSET 0x0004         /* the set fixed when resolved; non-matching members hidden */
-#define VE_AOF_FIXED 0x0008          /* the set fixed when resolved; members always shown */
-#define VE_FILTER_UTF16 0x2000       /* the filter text is UTF-16 (zero-terminated) */
+#define VE_AOF_DYNAMIC 0x0000       /* shows what the condition selects now */
+#define VE_AOF_RESOLVE_NOW 0x0001   /* resolve the record set when set */
+#define VE_AOF_RESOLVE_LATER 0x0002 /* resolve it at first use */
+#define VE_AOF_KEYSET 0x0004        /* the set fixed when resolved; non-matching members hidden */
+#define VE_AOF_FIXED 0x0008         /* the set fixed when resolved; members always shown */
+#define VE_FILTER_UTF16 0x2000      /* the filter text is UTF-16 (zero-terminated) */
 
 /* Optimisation levels (AdsGetAOFOptLevel100, AdsEvalAOF). */
 #define VE_OPTIMIZED_FULL 1 /* answered by indexes alone; no record is evaluated */
@@ -291,9 +291,10 @@ typedef uint16_t WCHAR;
 #define VE_FIELD_READ_ONLY 6035u          /* the engine assigns this field (AutoInc) */
 #define VE_NOT_EXCLUSIVE 6040u     /* the operation needs the table used by this handle only */
 #define VE_NO_PENDING_APPEND 6041u /* reserved */
-#define VE_INVALID_EXPRESSION 6050u /* the expression does not compile; the text gives the position */
-#define VE_EXPRESSION_FAILED 6051u  /* evaluating failed (division by zero, text too long) */
-#define VE_UNKNOWN_COLLATION 6052u  /* no collation of that name */
+#define VE_INVALID_EXPRESSION \
+    6050u /* the expression does not compile; the text gives the position */
+#define VE_EXPRESSION_FAILED 6051u    /* evaluating failed (division by zero, text too long) */
+#define VE_UNKNOWN_COLLATION 6052u    /* no collation of that name */
 #define VE_INDEX_FILE_NOT_FOUND 6060u /* no index file of that name belongs to the table */
 #define VE_INDEX_EXISTS 6061u         /* the table has an index tag of that name already */
 #define VE_KEY_TOO_LONG 6062u         /* the index key would take more than 480 bytes */
@@ -475,9 +476,9 @@ VE_API UNSIGNED32 AdsGetTableMemoSize(ADSHANDLE hTable, UNSIGNED16* pusMemoSize)
 VE_API UNSIGNED32 AdsGetLastAutoinc(ADSHANDLE hObj, UNSIGNED32* pulAutoIncVal);
 /* Checks a table's consistency: header, field descriptions, counters, every record image
  * (length, deleted flag, engine-maintained values), every index tag against the records, and,
- * with VE_CHECK_MEMOS, every memo value and marker. Writes a report of one line per problem found ("OK" when there is none) into
- * pucReport (capacity *pulLen; NULL allowed). Answers 0 when consistent, VE_TABLE_CORRUPT
- * when a problem was found. */
+ * with VE_CHECK_MEMOS, every memo value and marker. Writes a report of one line per problem found
+ * ("OK" when there is none) into pucReport (capacity *pulLen; NULL allowed). Answers 0 when
+ * consistent, VE_TABLE_CORRUPT when a problem was found. */
 VE_API UNSIGNED32 AdsCheckTable(ADSHANDLE hTable, UNSIGNED32 ulOptions, UNSIGNED8* pucReport,
                                 UNSIGNED32* pulLen);
 
@@ -924,8 +925,8 @@ VE_API UNSIGNED32 AdsContinue(ADSHANDLE hTable, UNSIGNED16* pbFound);
 VE_API UNSIGNED32 AdsEvalLogicalExpr(ADSHANDLE hTable, const UNSIGNED8* pucExpr,
                                      UNSIGNED16* pbResult);
 VE_API UNSIGNED32 AdsEvalNumericExpr(ADSHANDLE hTable, const UNSIGNED8* pucExpr, double* pdResult);
-VE_API UNSIGNED32 AdsEvalStringExpr(ADSHANDLE hTable, const UNSIGNED8* pucExpr, UNSIGNED8* pucResult,
-                                    UNSIGNED16* pusLen);
+VE_API UNSIGNED32 AdsEvalStringExpr(ADSHANDLE hTable, const UNSIGNED8* pucExpr,
+                                    UNSIGNED8* pucResult, UNSIGNED16* pusLen);
 /* The type of the expression's value (VE_EXPR_...), without evaluating it. */
 VE_API UNSIGNED32 AdsEvalTestExpr(ADSHANDLE hTable, const UNSIGNED8* pucExpr, UNSIGNED16* pusType);
 /* Whether the expression compiles against the table (no error either way). */
