@@ -64,7 +64,8 @@ class WriteObserver {
     // The write transaction ended: committed, or aborted (after an error).
     virtual void write_ended(bool /*committed*/) {}
     // Adds one line per inconsistency of the derived data to `problem` (AdsCheckTable).
-    virtual void check(MDB_txn* /*txn*/, const std::function<void(const std::string&)>& /*problem*/) {}
+    virtual void check(MDB_txn* /*txn*/,
+                       const std::function<void(const std::string&)>& /*problem*/) {}
 };
 
 class TableFile;
