@@ -3,11 +3,11 @@
 #include <unistd.h>
 
 #include <cstdio>
-#include <ctime>
 
 #include "engine/api/guard.h"
 #include "engine/core/settings.h"
 #include "engine/core/text.h"
+#include "engine/env/env.h"
 #include "engine/storage/table_file.h"
 
 using namespace varelum::engine;
@@ -264,12 +264,9 @@ VE_API UNSIGNED32 AdsGetServerTime(ADSHANDLE hConnect, UNSIGNED8* pucDate, UNSIG
                                    SIGNED32* plTime, UNSIGNED8* pucTime, UNSIGNED16* pusTimeLen) {
     return guarded([&] {
         auto connection = connection_of(hConnect);
-        std::time_t now = std::time(nullptr);
-        struct tm local {};
-        localtime_r(&now, &local);
-        std::int32_t julian =
-            julian_from_ymd(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday);
-        std::int32_t ms = ((local.tm_hour * 60 + local.tm_min) * 60 + local.tm_sec) * 1000;
+        LocalTime now = local_now();
+        std::int32_t julian = julian_from_ymd(now.year, now.month, now.day);
+        std::int32_t ms = now.milliseconds / 1000 * 1000;  // the server time has whole seconds
         if (plTime != nullptr) {
             *plTime = ms;
         }

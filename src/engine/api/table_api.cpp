@@ -1,50 +1,14 @@
 // Exported functions: creating, opening and closing tables, and describing them.
-#include <dirent.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include "engine/api/guard.h"
 #include "engine/core/settings.h"
 #include "engine/core/text.h"
+#include "engine/env/files.h"
 #include "engine/sql/statement_calls.h"
 #include "engine/storage/table_file.h"
 
 using namespace varelum::engine;
 
 namespace {
-
-bool file_exists(const std::string& path) {
-    struct stat info {};
-    return ::stat(path.c_str(), &info) == 0;
-}
-
-bool has_extension(const std::string& path) {
-    std::size_t slash = path.rfind('/');
-    std::size_t dot = path.rfind('.');
-    return dot != std::string::npos && (slash == std::string::npos || dot > slash + 1);
-}
-
-// A file of that name, or one whose name differs only in ASCII case (names compare
-// case-insensitively for the components; the file system does not).
-std::string find_case_insensitive(const std::string& path) {
-    if (file_exists(path)) {
-        return path;
-    }
-    std::size_t slash = path.rfind('/');
-    std::string directory = path.substr(0, slash == 0 ? 1 : slash);
-    std::string name = path.substr(slash + 1);
-    std::string found;
-    if (DIR* dir = ::opendir(directory.c_str())) {
-        while (dirent* entry = ::readdir(dir)) {
-            if (iequals(entry->d_name, name)) {
-                found = (directory == "/" ? "" : directory) + "/" + entry->d_name;
-                break;
-            }
-        }
-        ::closedir(dir);
-    }
-    return found;
-}
 
 std::string table_path_for_open(const Connection& connection, const UNSIGNED8* name) {
     std::string spelled = ansi_to_utf8(c_text(name));
@@ -53,12 +17,12 @@ std::string table_path_for_open(const Connection& connection, const UNSIGNED8* n
     }
     std::string path = connection.resolve(spelled);
     if (!has_extension(path)) {
-        std::string with_extension = find_case_insensitive(path + ".adt");
+        std::string with_extension = find_file_any_case(path + ".adt");
         if (!with_extension.empty()) {
             return with_extension;
         }
     }
-    std::string found = find_case_insensitive(path);
+    std::string found = find_file_any_case(path);
     if (found.empty()) {
         fail(VE_TABLE_NOT_FOUND, has_extension(path) ? path : path + ".adt");
     }

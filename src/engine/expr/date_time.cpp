@@ -2,9 +2,9 @@
 #include "engine/expr/date_time.h"
 #include "engine/expr/ascii.h"
 
-#include <chrono>
-#include <ctime>
 #include <vector>
+
+#include "engine/env/env.h"
 
 namespace varelum::engine::expr {
 namespace {
@@ -318,14 +318,9 @@ std::int32_t today_julian() {
 }
 
 void now_local(std::int32_t& julian_day, std::int32_t& milliseconds) {
-    auto now = std::chrono::system_clock::now();
-    std::time_t seconds = std::chrono::system_clock::to_time_t(now);
-    std::tm local{};
-    localtime_r(&seconds, &local);
-    auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()) % 1000;
-    julian_day = julian_from_civil(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday);
-    milliseconds = ((local.tm_hour * 60 + local.tm_min) * 60 + local.tm_sec) * 1000 +
-                   static_cast<std::int32_t>(ms.count());
+    LocalTime now = local_now();
+    julian_day = julian_from_civil(now.year, now.month, now.day);
+    milliseconds = now.milliseconds;
 }
 
 }  // namespace varelum::engine::expr

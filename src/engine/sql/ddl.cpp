@@ -9,6 +9,7 @@
 
 #include "engine/core/error.h"
 #include "engine/core/text.h"
+#include "engine/env/files.h"
 #include "engine/index/index_catalog.h"
 #include "engine/index/index_file.h"
 #include "engine/index/table_expression.h"
@@ -161,12 +162,6 @@ std::string name_after(const std::vector<const Token*>& tokens, std::size_t& i, 
         fail_sql(NativeError::NotSupported, "tables are named without a schema");
     }
     return name;
-}
-
-bool has_extension(const std::string& path) {
-    std::size_t slash = path.rfind('/');
-    std::size_t dot = path.rfind('.');
-    return dot != std::string::npos && (slash == std::string::npos || dot > slash + 1);
 }
 
 bool is_name(const Token* token) {

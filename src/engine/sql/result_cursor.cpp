@@ -11,6 +11,7 @@
 
 #include "engine/core/error.h"
 #include "engine/core/text.h"
+#include "engine/env/env.h"
 #include "engine/record/record_image.h"
 #include "engine/sql/sql_error.h"
 #include "engine/sql/sql_session.h"
@@ -95,17 +96,6 @@ class RowListOrder final : public RecordOrder {
     std::size_t last_ = 0;
     std::unordered_map<std::uint32_t, std::size_t> places_;
 };
-
-// Where result tables are made: $TMPDIR, else the shared-memory file system, else /tmp.
-std::string temporary_directory() {
-    if (const char* configured = std::getenv("TMPDIR"); configured != nullptr && *configured) {
-        return configured;
-    }
-    if (::access("/dev/shm", W_OK | X_OK) == 0) {
-        return "/dev/shm";
-    }
-    return "/tmp";
-}
 
 std::string result_table_path() {
     static std::atomic<std::uint64_t> counter{0};

@@ -9,6 +9,7 @@
 #include "engine/core/error.h"
 #include "engine/core/handles.h"
 #include "engine/core/text.h"
+#include "engine/env/files.h"
 #include "engine/index/index_catalog.h"
 #include "engine/sql/sql_error.h"
 #include "engine/sql/table_module.h"
@@ -54,38 +55,6 @@ std::string quoted_literal(std::string_view text) {
         }
     }
     return quoted + "'";
-}
-
-bool is_regular_file(const std::string& path) {
-    struct stat info {};
-    return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
-}
-
-// A file of that path, or one in the same directory whose name differs only in letter case.
-std::string find_case_insensitive(const std::string& path) {
-    if (is_regular_file(path)) {
-        return path;
-    }
-    std::size_t slash = path.rfind('/');
-    std::string directory = path.substr(0, slash == 0 ? 1 : slash);
-    std::string name = path.substr(slash + 1);
-    std::string found;
-    if (DIR* dir = ::opendir(directory.c_str())) {
-        while (dirent* entry = ::readdir(dir)) {
-            if (iequals(entry->d_name, name)) {
-                found = (directory == "/" ? "" : directory) + "/" + entry->d_name;
-                break;
-            }
-        }
-        ::closedir(dir);
-    }
-    return found;
-}
-
-bool has_extension(const std::string& path) {
-    std::size_t slash = path.rfind('/');
-    std::size_t dot = path.rfind('.');
-    return dot != std::string::npos && (slash == std::string::npos || dot > slash + 1);
 }
 
 }  // namespace
@@ -135,30 +104,16 @@ std::string SqlSession::find_table_file(std::string_view name) const {
     }
     std::string path = connection()->resolve(spelled);
     if (!has_extension(path)) {
-        std::string with_extension = find_case_insensitive(path + ".adt");
+        std::string with_extension = find_file_any_case(path + ".adt");
         if (!with_extension.empty()) {
             return with_extension;
         }
     }
-    return find_case_insensitive(path);
+    return find_file_any_case(path);
 }
 
 std::vector<std::string> SqlSession::table_files() const {
-    std::string directory = connection()->path();
-    std::vector<std::string> files;
-    if (DIR* dir = ::opendir(directory.c_str())) {
-        while (dirent* entry = ::readdir(dir)) {
-            std::string_view name = entry->d_name;
-            if (name.size() > 4 && iequals(name.substr(name.size() - 4), ".adt")) {
-                std::string path = (directory == "/" ? "" : directory) + "/" + entry->d_name;
-                if (is_regular_file(path)) {
-                    files.push_back(std::move(path));
-                }
-            }
-        }
-        ::closedir(dir);
-    }
-    std::sort(files.begin(), files.end());
+    std::vector<std::string> files = regular_files_with_extension(connection()->path(), ".adt");
     return files;
 }
 

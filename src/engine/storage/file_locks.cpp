@@ -7,47 +7,42 @@
 #include <cerrno>
 
 #include "engine/core/error.h"
+#include "engine/env/env.h"
 #include "varelum_engine.h"
 
 namespace varelum::engine {
 
 FileLocks::FileLocks(const std::string& path) : path_(path) {
-    fd_ = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
-    if (fd_ < 0 && (errno == EACCES || errno == EROFS)) {
-        fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    fd_ = env().open_file(path, O_RDWR);
+    if (fd_ == -EACCES || fd_ == -EROFS) {
+        fd_ = env().open_file(path, O_RDONLY);
     }
     if (fd_ < 0) {
-        fail_errno("open", path, errno);
+        int error = -fd_;
+        fd_ = -1;
+        fail_errno("open", path, error);
     }
 }
 
 FileLocks::~FileLocks() {
     if (fd_ >= 0) {
-        ::close(fd_);
+        env().close_file(fd_);
     }
 }
 
 bool FileLocks::set_lock(short type, std::int64_t start, std::int64_t length) {
-    struct flock lock {};
-    lock.l_type = type;
-    lock.l_whence = SEEK_SET;
-    lock.l_start = start;
-    lock.l_len = length;
-    lock.l_pid = 0;  // required for OFD locks
-    while (fcntl(fd_, F_OFD_SETLK, &lock) != 0) {
-        if (errno == EINTR) {
-            continue;
-        }
-        if (errno == EAGAIN || errno == EACCES) {
-            return false;
-        }
-        if (errno == EBADF && type == F_WRLCK) {
-            // A descriptor opened read-only cannot hold write locks.
-            fail(VE_READ_ONLY, "the table file " + path_ + " cannot be written");
-        }
-        fail_errno("lock", path_, errno);
+    int error = env().lock_range(fd_, type, start, length);
+    if (error == 0) {
+        return true;
     }
-    return true;
+    if (error == EAGAIN || error == EACCES) {
+        return false;
+    }
+    if (error == EBADF && type == F_WRLCK) {
+        // A descriptor opened read-only cannot hold write locks.
+        fail(VE_READ_ONLY, "the table file " + path_ + " cannot be written");
+    }
+    fail_errno("lock", path_, error);
 }
 
 void FileLocks::apply_open_lock() {

@@ -15,6 +15,7 @@
 #include <set>
 
 #include "engine/core/error.h"
+#include "engine/env/env.h"
 #include "engine/record/record_image.h"
 #include "engine/storage/file_locks.h"
 #include "varelum_engine.h"
@@ -37,12 +38,8 @@ MDB_val text_val(const char* text) {
 }
 
 unsigned env_flags() {
-    // VARELUM_ENGINE_SYNC=0 skips flushing each commit to disk: a crash of the process still
-    // loses nothing, a crash of the machine may lose the last commits. For bulk loads,
-    // benchmarks and tests only.
-    const char* sync = std::getenv("VARELUM_ENGINE_SYNC");
     unsigned flags = MDB_NOSUBDIR | MDB_NOTLS;
-    if (sync != nullptr && std::strcmp(sync, "0") == 0) {
+    if (!sync_commits()) {
         flags |= MDB_NOSYNC;
     }
     return flags;
@@ -80,13 +77,13 @@ void validate_file(const std::string& path, const struct stat& info) {
     if (info.st_size < 2 * 4096) {
         fail(VE_TABLE_CORRUPT, path + " is too short to be a table");
     }
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    int fd = engine::env().open_file(path, O_RDONLY);
     if (fd < 0) {
-        fail_errno("open", path, errno);
+        fail_errno("open", path, -fd);
     }
     std::uint8_t head[24];
-    ssize_t got = ::pread(fd, head, sizeof head, 0);
-    ::close(fd);
+    ssize_t got = engine::env().read_at(fd, head, sizeof head, 0);
+    engine::env().close_file(fd);
     std::uint32_t magic = 0;
     if (got == static_cast<ssize_t>(sizeof head)) {
         std::memcpy(&magic, head + 16, sizeof magic);
@@ -471,7 +468,13 @@ TableCounters TableFile::read_counters(MDB_txn* txn) const {
 }
 
 void TableFile::flush() {
-    check_mdb(mdb_env_sync(env_, 1), "flush", path_);
+    // The storage library writes through its own descriptor; syncing it is what its own
+    // forced sync does, here through the engine's Env.
+    mdb_filehandle_t fd = -1;
+    check_mdb(mdb_env_get_fd(env_, &fd), "flush", path_);
+    if (int error = engine::env().sync(fd)) {
+        check_mdb(error, "flush", path_);
+    }
 }
 
 void TableFile::add_observer(std::shared_ptr<WriteObserver> observer) {

@@ -4,10 +4,9 @@
 
 #include <zlib.h>
 
-#include <ctime>
-
 #include "engine/core/error.h"
 #include "engine/core/settings.h"
+#include "engine/env/env.h"
 #include "engine/storage/file_locks.h"
 #include "engine/storage/table_file.h"
 #include "engine/table/connection.h"
@@ -490,17 +489,9 @@ void TableCursor::stamp_engine_fields(std::uint8_t* image, WriteContext& write) 
             store_le<std::int64_t>(image + field.offset,
                                    static_cast<std::int64_t>(write.counters().next_rowversion++));
         } else if (field.type == FieldType::ModTime) {
-            std::time_t now = std::time(nullptr);
-            struct tm local {};
-            localtime_r(&now, &local);
-            std::int32_t julian =
-                julian_from_ymd(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday);
-            struct timespec clock {};
-            clock_gettime(CLOCK_REALTIME, &clock);
-            std::int32_t ms = ((local.tm_hour * 60 + local.tm_min) * 60 + local.tm_sec) * 1000 +
-                              static_cast<std::int32_t>(clock.tv_nsec / 1000000);
-            store_le(image + field.offset, julian);
-            store_le(image + field.offset + 4, ms);
+            LocalTime now = local_now();
+            store_le(image + field.offset, julian_from_ymd(now.year, now.month, now.day));
+            store_le(image + field.offset + 4, now.milliseconds);
         }
     }
 }

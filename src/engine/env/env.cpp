@@ -1,0 +1,117 @@
+// The operating system's Env and the installed-Env switch (see env.h).
+#include "engine/env/env.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstdlib>
+#include <ctime>
+
+namespace varelum::engine {
+namespace {
+
+std::atomic<Env*> installed{nullptr};
+
+}  // namespace
+
+int Env::open_file(const std::string& path, int flags, mode_t mode) {
+    int fd = ::open(path.c_str(), flags | O_CLOEXEC, mode);
+    return fd >= 0 ? fd : -errno;
+}
+
+void Env::close_file(int fd) {
+    ::close(fd);
+}
+
+ssize_t Env::read_at(int fd, void* data, std::size_t size, off_t offset) {
+    ssize_t got;
+    do {
+        got = ::pread(fd, data, size, offset);
+    } while (got < 0 && errno == EINTR);
+    return got >= 0 ? got : -errno;
+}
+
+int Env::sync(int fd) {
+    while (::fdatasync(fd) != 0) {
+        if (errno != EINTR) {
+            return errno;
+        }
+    }
+    return 0;
+}
+
+int Env::lock_range(int fd, short type, std::int64_t start, std::int64_t length) {
+    struct flock lock {};
+    lock.l_type = type;
+    lock.l_whence = SEEK_SET;
+    lock.l_start = start;
+    lock.l_len = length;
+    lock.l_pid = 0;  // required for OFD locks
+    while (::fcntl(fd, F_OFD_SETLK, &lock) != 0) {
+        if (errno != EINTR) {
+            return errno;
+        }
+    }
+    return 0;
+}
+
+Clock::time_point Env::now() {
+    return Clock::now();
+}
+
+std::optional<std::string> Env::variable(std::string_view name) {
+    const char* value = std::getenv(std::string(name).c_str());
+    if (value == nullptr) {
+        return std::nullopt;
+    }
+    return std::string(value);
+}
+
+Env& env() {
+    static Env system;  // lives to the process end: used at exit
+    Env* chosen = installed.load(std::memory_order_acquire);
+    return chosen != nullptr ? *chosen : system;
+}
+
+void install_env(Env* replacement) {
+    installed.store(replacement, std::memory_order_release);
+}
+
+LocalTime local_time(Clock::time_point when) {
+    std::time_t seconds = Clock::to_time_t(when);
+    std::tm local{};
+    localtime_r(&seconds, &local);
+    auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(when.time_since_epoch()) % 1000;
+    if (ms.count() < 0) {
+        ms += std::chrono::seconds(1);
+    }
+    LocalTime result;
+    result.year = local.tm_year + 1900;
+    result.month = local.tm_mon + 1;
+    result.day = local.tm_mday;
+    result.milliseconds = ((local.tm_hour * 60 + local.tm_min) * 60 + local.tm_sec) * 1000 +
+                          static_cast<std::int32_t>(ms.count());
+    return result;
+}
+
+LocalTime local_now() {
+    return local_time(env().now());
+}
+
+bool sync_commits() {
+    return env().variable("VARELUM_ENGINE_SYNC") != "0";
+}
+
+std::string temporary_directory() {
+    if (auto configured = env().variable("TMPDIR"); configured && !configured->empty()) {
+        return *configured;
+    }
+    if (::access("/dev/shm", W_OK | X_OK) == 0) {
+        return "/dev/shm";
+    }
+    return "/tmp";
+}
+
+}  // namespace varelum::engine

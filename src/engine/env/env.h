@@ -1,0 +1,66 @@
+// The engine's one seam to the operating system: the file calls the storage layer makes
+// itself (open, read, sync, byte-range locks), the wall clock and the engine's settings from
+// the process environment. Everything answers the operating system's way (a descriptor, a
+// byte count or an errno value), so that the layers above decide what an error means.
+//
+// One Env is installed for the process; tests install a FaultEnv to make a disk fail or a
+// clock stand still.
+#pragma once
+
+#include <sys/types.h>
+
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace varelum::engine {
+
+using Clock = std::chrono::system_clock;
+
+class Env {
+  public:
+    virtual ~Env() = default;
+
+    // A descriptor of the file (close-on-exec), or -errno.
+    virtual int open_file(const std::string& path, int flags, mode_t mode = 0);
+    virtual void close_file(int fd);
+    // Bytes read, or -errno.
+    virtual ssize_t read_at(int fd, void* data, std::size_t size, off_t offset);
+    // Forces what was written through fd to the disk: 0, or an errno value.
+    virtual int sync(int fd);
+    // Sets (type F_RDLCK or F_WRLCK) or clears (F_UNLCK) an open-file-description lock on a
+    // byte range without waiting: 0, or an errno value (EAGAIN when another holds it).
+    virtual int lock_range(int fd, short type, std::int64_t start, std::int64_t length);
+
+    virtual Clock::time_point now();
+    // The process environment variable, or nullopt when it is unset.
+    virtual std::optional<std::string> variable(std::string_view name);
+};
+
+// The Env in use: the installed one, else the operating system's.
+Env& env();
+// Installs env for the process (nullptr restores the operating system's). The caller keeps
+// it alive while installed; not for use while other threads call the engine.
+void install_env(Env* env);
+
+// A local date and time of day, broken down.
+struct LocalTime {
+    int year = 0, month = 0, day = 0;
+    std::int32_t milliseconds = 0;  // since midnight
+};
+LocalTime local_time(Clock::time_point when);
+// env().now() in local time: every timestamp the engine writes or answers comes from here.
+LocalTime local_now();
+
+// The engine's settings from the environment, read when asked.
+// Whether commits are forced to disk (VARELUM_ENGINE_SYNC=0 turns it off: a crash of the
+// process still loses nothing, a crash of the machine may lose the last commits; for bulk
+// loads, benchmarks and tests only).
+bool sync_commits();
+// Where temporary tables are made: $TMPDIR, else the shared-memory file system, else /tmp.
+std::string temporary_directory();
+
+}  // namespace varelum::engine

@@ -1,0 +1,111 @@
+// Fault-injecting Env (see fault_env.h).
+#include "engine/env/fault_env.h"
+
+#include <sys/stat.h>
+
+namespace varelum::engine {
+namespace {
+
+// Set while FaultEnv::sync runs the real sync, so that the test build's hook on the system
+// call does not count the same sync twice.
+thread_local bool inside_env_sync = false;
+
+}  // namespace
+
+FaultEnv::Plan FaultEnv::plan_for(const std::string& path, int error, int skip, int count) {
+    Plan plan;
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0) {
+        return plan;  // nothing to fail
+    }
+    plan.device = info.st_dev;
+    plan.inode = info.st_ino;
+    plan.error = error;
+    plan.skip = skip;
+    plan.count = count;
+    return plan;
+}
+
+void FaultEnv::fail_writes(const std::string& path, int error, int skip, int count) {
+    Plan plan = plan_for(path, error, skip, count);
+    std::lock_guard guard(mutex_);
+    writes_ = plan;
+}
+
+void FaultEnv::fail_syncs(const std::string& path, int error, int skip, int count) {
+    Plan plan = plan_for(path, error, skip, count);
+    std::lock_guard guard(mutex_);
+    syncs_ = plan;
+}
+
+void FaultEnv::set_clock(std::optional<Clock::time_point> when) {
+    std::lock_guard guard(mutex_);
+    clock_ = when;
+}
+
+void FaultEnv::clear() {
+    std::lock_guard guard(mutex_);
+    writes_ = Plan{};
+    syncs_ = Plan{};
+    clock_.reset();
+}
+
+int FaultEnv::take(Plan& plan, int fd) {
+    if (!plan.armed()) {
+        return 0;
+    }
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || info.st_dev != plan.device || info.st_ino != plan.inode) {
+        return 0;
+    }
+    if (plan.skip > 0) {
+        --plan.skip;
+        return 0;
+    }
+    --plan.count;
+    return plan.error;
+}
+
+int FaultEnv::write_fault(int fd) {
+    std::lock_guard guard(mutex_);
+    return take(writes_, fd);
+}
+
+int FaultEnv::sync_fault(int fd) {
+    if (inside_env_sync) {
+        return 0;
+    }
+    std::lock_guard guard(mutex_);
+    return take(syncs_, fd);
+}
+
+int FaultEnv::pending_faults() const {
+    std::lock_guard guard(mutex_);
+    return writes_.count + syncs_.count;
+}
+
+int FaultEnv::sync(int fd) {
+    if (int error = sync_fault(fd)) {
+        return error;
+    }
+    inside_env_sync = true;
+    int result = Env::sync(fd);
+    inside_env_sync = false;
+    return result;
+}
+
+Clock::time_point FaultEnv::now() {
+    {
+        std::lock_guard guard(mutex_);
+        if (clock_) {
+            return *clock_;
+        }
+    }
+    return Env::now();
+}
+
+FaultEnv* installed_fault_env() {
+    return dynamic_cast<FaultEnv*>(&env());
+}
+
+}  // namespace varelum::engine

@@ -1,0 +1,59 @@
+// An Env for tests that makes the disk fail and the clock stand still: the next writes or
+// syncs of one file fail with a chosen errno (ENOSPC, EIO, ...), after a number that succeed.
+//
+// The storage library writes table files through its own descriptors, so the engine's test
+// build routes every write and sync of the process through write_fault and sync_fault as
+// well (env/testing_hooks.cpp); the fault then happens where a full disk would hit.
+#pragma once
+
+#include <sys/types.h>
+
+#include <mutex>
+#include <optional>
+#include <string>
+
+#include "engine/env/env.h"
+
+namespace varelum::engine {
+
+class FaultEnv : public Env {
+  public:
+    // Writes to the file at path: `skip` more succeed, then `count` fail with error.
+    void fail_writes(const std::string& path, int error, int skip = 0, int count = 1);
+    // Syncs of the file at path: `skip` more succeed, then `count` fail with error.
+    void fail_syncs(const std::string& path, int error, int skip = 0, int count = 1);
+    // Stops the clock at `when` (nullopt lets it run again).
+    void set_clock(std::optional<Clock::time_point> when);
+    void clear();
+
+    // The errno a write or sync through fd must fail with, or 0 (and counts it).
+    int write_fault(int fd);
+    int sync_fault(int fd);
+    // Faults armed but not yet spent.
+    int pending_faults() const;
+
+    int sync(int fd) override;
+    Clock::time_point now() override;
+
+  private:
+    struct Plan {
+        dev_t device = 0;
+        ino_t inode = 0;
+        int error = 0;
+        int skip = 0;
+        int count = 0;
+        bool armed() const { return count > 0; }
+    };
+    static Plan plan_for(const std::string& path, int error, int skip, int count);
+    int take(Plan& plan, int fd);
+
+    mutable std::mutex mutex_;
+    Plan writes_;
+    Plan syncs_;
+    std::optional<Clock::time_point> clock_;
+};
+
+// The installed Env when it is a FaultEnv, else nullptr.
+FaultEnv* installed_fault_env();
+
+}  // namespace varelum::engine

@@ -1,0 +1,91 @@
+// Case-insensitive file look-up (see files.h).
+#include "engine/env/files.h"
+
+#include <dirent.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <memory>
+
+namespace varelum::engine {
+namespace {
+
+char ascii_lower(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+bool equal_any_case(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) {
+        return false;
+    }
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (ascii_lower(a[i]) != ascii_lower(b[i])) {
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+std::string find_file_any_case(const std::string& path) {
+    struct stat info {};
+    if (::lstat(path.c_str(), &info) == 0) {
+        return path;
+    }
+    std::size_t slash = path.rfind('/');
+    std::string directory =
+        slash == std::string::npos ? "." : path.substr(0, slash == 0 ? 1 : slash);
+    std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    if (name.empty()) {
+        return {};
+    }
+    std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(directory.c_str()), &::closedir);
+    if (!dir) {
+        return {};
+    }
+    std::string best;
+    while (dirent* entry = ::readdir(dir.get())) {
+        std::string_view candidate(entry->d_name);
+        if (equal_any_case(candidate, name) && (best.empty() || candidate < best)) {
+            best = candidate;
+        }
+    }
+    if (best.empty()) {
+        return {};
+    }
+    if (slash == std::string::npos) {
+        return best;
+    }
+    return (directory == "/" ? "" : directory) + "/" + best;
+}
+
+std::vector<std::string> regular_files_with_extension(const std::string& directory,
+                                                      std::string_view extension) {
+    std::vector<std::string> files;
+    std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(directory.c_str()), &::closedir);
+    if (!dir) {
+        return files;
+    }
+    while (dirent* entry = ::readdir(dir.get())) {
+        std::string_view name(entry->d_name);
+        if (name.size() > extension.size() &&
+            equal_any_case(name.substr(name.size() - extension.size()), extension)) {
+            std::string path = (directory == "/" ? "" : directory) + "/" + entry->d_name;
+            struct stat info {};
+            if (::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode)) {
+                files.push_back(std::move(path));
+            }
+        }
+    }
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
+bool has_extension(const std::string& path) {
+    std::size_t slash = path.rfind('/');
+    std::size_t dot = path.rfind('.');
+    return dot != std::string::npos && (slash == std::string::npos || dot > slash + 1);
+}
+
+}  // namespace varelum::engine

@@ -1,0 +1,25 @@
+// Finding files by name the way the engine's callers spell them: names compare without regard
+// to ASCII letter case, the file system's names do not.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace varelum::engine {
+
+// The path of the directory entry named like the last part of path: that spelling when it
+// exists, else the entry whose name differs only in ASCII letter case (the first in byte
+// order when several do). Any kind of entry counts: a name taken by something that is not a
+// table is reported by opening it, not as a missing table. Empty when there is none.
+std::string find_file_any_case(const std::string& path);
+
+// The regular files of a directory whose names end in `extension` (in any letter case), as
+// paths, in byte order; empty when the directory cannot be read.
+std::vector<std::string> regular_files_with_extension(const std::string& directory,
+                                                      std::string_view extension);
+
+// Whether the last part of path has an extension (a dot that does not start it).
+bool has_extension(const std::string& path);
+
+}  // namespace varelum::engine

@@ -1,0 +1,128 @@
+// The engine test build's hooks (see testing_hooks.h). The library also defines write,
+// pwrite, writev, fsync and fdatasync: the dynamic linker binds the storage library's calls
+// to these before the C library's, so a FaultEnv fails the table file's own writes exactly
+// where a full or failing disk would. Without an installed FaultEnv they pass straight on.
+#include "engine/env/testing_hooks.h"
+
+#include <dlfcn.h>
+#include <sys/uio.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <memory>
+
+#include "engine/env/fault_env.h"
+
+#define VE_TEST_EXPORT __attribute__((visibility("default")))
+
+using namespace varelum::engine;
+
+namespace {
+
+std::unique_ptr<FaultEnv>& faults() {
+    static auto* instance = new std::unique_ptr<FaultEnv>;  // used until the process ends
+    return *instance;
+}
+
+template <typename Function>
+Function next(const char* name) {
+    return reinterpret_cast<Function>(::dlsym(RTLD_NEXT, name));
+}
+
+int write_error(int fd) {
+    FaultEnv* env = installed_fault_env();
+    return env != nullptr ? env->write_fault(fd) : 0;
+}
+
+int sync_error(int fd) {
+    FaultEnv* env = installed_fault_env();
+    return env != nullptr ? env->sync_fault(fd) : 0;
+}
+
+}  // namespace
+
+extern "C" {
+
+VE_TEST_EXPORT void VarelumTestInstallFaults() {
+    auto replacement = std::make_unique<FaultEnv>();
+    install_env(replacement.get());
+    faults() = std::move(replacement);  // the one before is no longer installed
+}
+
+VE_TEST_EXPORT void VarelumTestRemoveFaults() {
+    install_env(nullptr);
+    faults().reset();
+}
+
+VE_TEST_EXPORT void VarelumTestFailWrites(const char* path, int error, int skip, int count) {
+    if (faults()) {
+        faults()->fail_writes(path, error, skip, count);
+    }
+}
+
+VE_TEST_EXPORT void VarelumTestFailSyncs(const char* path, int error, int skip, int count) {
+    if (faults()) {
+        faults()->fail_syncs(path, error, skip, count);
+    }
+}
+
+VE_TEST_EXPORT void VarelumTestSetClock(std::int64_t seconds) {
+    if (faults()) {
+        if (seconds < 0) {
+            faults()->set_clock(std::nullopt);
+        } else {
+            faults()->set_clock(Clock::time_point(std::chrono::seconds(seconds)));
+        }
+    }
+}
+
+VE_TEST_EXPORT int VarelumTestPendingFaults() {
+    return faults() ? faults()->pending_faults() : 0;
+}
+
+VE_TEST_EXPORT ssize_t write(int fd, const void* data, size_t size) {
+    static auto real = next<ssize_t (*)(int, const void*, size_t)>("write");
+    if (int error = write_error(fd)) {
+        errno = error;
+        return -1;
+    }
+    return real(fd, data, size);
+}
+
+VE_TEST_EXPORT ssize_t pwrite(int fd, const void* data, size_t size, off_t offset) {
+    static auto real = next<ssize_t (*)(int, const void*, size_t, off_t)>("pwrite");
+    if (int error = write_error(fd)) {
+        errno = error;
+        return -1;
+    }
+    return real(fd, data, size, offset);
+}
+
+VE_TEST_EXPORT ssize_t writev(int fd, const struct iovec* parts, int count) {
+    static auto real = next<ssize_t (*)(int, const struct iovec*, int)>("writev");
+    if (int error = write_error(fd)) {
+        errno = error;
+        return -1;
+    }
+    return real(fd, parts, count);
+}
+
+VE_TEST_EXPORT int fsync(int fd) {
+    static auto real = next<int (*)(int)>("fsync");
+    if (int error = sync_error(fd)) {
+        errno = error;
+        return -1;
+    }
+    return real(fd);
+}
+
+VE_TEST_EXPORT int fdatasync(int fd) {
+    static auto real = next<int (*)(int)>("fdatasync");
+    if (int error = sync_error(fd)) {
+        errno = error;
+        return -1;
+    }
+    return real(fd);
+}
+
+}  // extern "C"

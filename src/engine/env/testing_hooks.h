@@ -1,0 +1,21 @@
+// Test-only entry points of the engine's test build (libvarelum-engine-testing): install a
+// FaultEnv and arm its faults from a test that otherwise uses only the C ABI. The released
+// library has none of these.
+#pragma once
+
+#include <cstdint>
+
+extern "C" {
+// Installs a fresh FaultEnv for the process (replacing one installed before).
+void VarelumTestInstallFaults();
+// Restores the operating system's Env.
+void VarelumTestRemoveFaults();
+// Writes to the file at path: `skip` more succeed, then `count` fail with errno `error`.
+void VarelumTestFailWrites(const char* path, int error, int skip, int count);
+// Syncs of the file at path: `skip` more succeed, then `count` fail with errno `error`.
+void VarelumTestFailSyncs(const char* path, int error, int skip, int count);
+// Stops the engine's clock at the given seconds since 1970 (UTC); negative lets it run.
+void VarelumTestSetClock(std::int64_t seconds);
+// Faults armed but not yet spent.
+int VarelumTestPendingFaults();
+}
