@@ -170,8 +170,7 @@ TEST_F(Faults, AFailedSyncOfACommitIsAnErrorAndTheNextCommitSucceeds) {
     ASSERT_ADS_OK(AdsAppendRecord(table_));
     ASSERT_ADS_OK(AdsSetString(table_, u8("Name"), u8("rivet"), 5));
     EXPECT_EQ(VE_FILE_ERROR, AdsWriteRecord(table_));
-    EXPECT_NE(std::string::npos, last_error_text().find("Input/output error"))
-        << last_error_text();
+    EXPECT_NE(std::string::npos, last_error_text().find("Input/output error")) << last_error_text();
     EXPECT_EQ(0, VarelumTestPendingFaults());
     AdsCancelUpdate(table_);
     EXPECT_EQ("bolt;nut;washer;", rows(table_));
@@ -187,8 +186,7 @@ TEST_F(Faults, ATableWhoseFileCannotGrowIsFullAndKeepsItsRecords) {
     ASSERT_ADS_OK(AdsAppendRecord(table_));
     ASSERT_ADS_OK(AdsSetString(table_, u8("Notes"), u8(std::string(20000, 'x')), 20000));
     EXPECT_EQ(VE_TABLE_FULL, AdsWriteRecord(table_));
-    EXPECT_NE(std::string::npos, last_error_text().find("The table is full"))
-        << last_error_text();
+    EXPECT_NE(std::string::npos, last_error_text().find("The table is full")) << last_error_text();
     AdsCancelUpdate(table_);
     EXPECT_EQ(VE_TABLE_FULL, AdsDeleteRecord(table_));  // every write is refused while full
     EXPECT_EQ("bolt;nut;washer;", rows(table_));
