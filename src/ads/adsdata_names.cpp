@@ -22,6 +22,7 @@ namespace varelum::ads {
 namespace {
 
 constexpr const char* kAdsIniFileName = "ads.ini";
+constexpr const char* kSystemConfigurationDirectory = "/etc/varelum";
 constexpr std::string_view kDatabasesSection = "Databases";
 
 bool IsSeparator(char c) {
@@ -190,6 +191,14 @@ std::string FindAdsIniFile() {
     if (std::filesystem::path current = std::filesystem::current_path(error); !error) {
         searchDirectories.push_back(current.string());
     }
+    // Installed, the program sits in a folder a shop should not edit (/usr/bin): the user's
+    // and then the system's configuration folders come last.
+    if (const char* home = std::getenv("XDG_CONFIG_HOME"); home != nullptr && home[0] == '/') {
+        searchDirectories.push_back(std::string(home) + "/varelum");
+    } else if (const char* user = std::getenv("HOME"); user != nullptr && user[0] == '/') {
+        searchDirectories.push_back(std::string(user) + "/.config/varelum");
+    }
+    searchDirectories.emplace_back(kSystemConfigurationDirectory);
     for (const std::string& directory : searchDirectories) {
         const std::string candidate = directory + "/" + kAdsIniFileName;
         if (FileExists(candidate)) {

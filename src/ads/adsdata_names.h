@@ -45,7 +45,9 @@ bool DataSetTableTypeOf(TAdsConnectionTableTypes connectionType, TAdsTableTypes&
 //     adsini_path is set and that file exists;
 //  2. otherwise the first "ads.ini" found by the file search, in the directory of the running
 //     executable, then in the current directory; the result is an absolute path;
-//  3. otherwise "ads.ini" as it stands (the current directory, where it does not exist).
+//  3. otherwise varelum/ads.ini in the user's configuration folder ($XDG_CONFIG_HOME, or
+//     ~/.config when that is unset or not absolute), then /etc/varelum/ads.ini;
+//  4. otherwise "ads.ini" as it stands (the current directory, where it does not exist).
 // "\" in adsini_path is taken as a separator, like "/".
 std::string FindAdsIniFile();
 

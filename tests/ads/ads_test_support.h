@@ -107,15 +107,19 @@ class TScopedCurrentDirectory {
     std::filesystem::path FOld;
 };
 
-// Makes the file search for ads.ini look only where a test puts it: no adsini_path, and a
-// working directory of the test's own.
+// Makes the file search for ads.ini look only where a test puts it: no adsini_path, a
+// working directory of the test's own and a user configuration folder that does not exist
+// (the system's, /etc/varelum, cannot be moved aside).
 class TIsolatedAdsIni {
   public:
     explicit TIsolatedAdsIni(const TTempDirectory& directory)
-        : FEnvironment("adsini_path", std::nullopt), FCurrent(directory.Path()) {}
+        : FEnvironment("adsini_path", std::nullopt),
+          FConfigurationHome("XDG_CONFIG_HOME", directory.Path() + "/no-configuration"),
+          FCurrent(directory.Path()) {}
 
   private:
     TScopedEnvironment FEnvironment;
+    TScopedEnvironment FConfigurationHome;
     TScopedCurrentDirectory FCurrent;
 };
 

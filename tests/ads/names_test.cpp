@@ -4,6 +4,8 @@
 #include <sys/stat.h>
 
 #include <filesystem>
+#include <fstream>
+#include <optional>
 #include <string>
 
 #include "ads/adsdata_errors.h"
@@ -65,7 +67,65 @@ TEST(FindAdsIniFile, TheSearchFindsTheFileInTheCurrentDirectoryAsAnAbsolutePath)
     EXPECT_EQ(Canonical(found), Canonical(work / "ads.ini"));
 }
 
+// Where the file is once the program is installed: the user's configuration folder
+// ($XDG_CONFIG_HOME, else ~/.config), only after adsini_path, the program's folder and the
+// current folder.
+TEST(FindAdsIniFile, TheUsersConfigurationFolderComesAfterTheCurrentDirectory) {
+    enum class ConfigHome { Absolute, Unset, Relative };
+    struct Case {
+        const char* name;
+        ConfigHome configHome;  // how XDG_CONFIG_HOME is set
+        bool inCurrentDirectory;
+    };
+    const Case cases[] = {
+        {"XDG_CONFIG_HOME names the folder", ConfigHome::Absolute, false},
+        {"HOME/.config without XDG_CONFIG_HOME", ConfigHome::Unset, false},
+        {"HOME/.config when XDG_CONFIG_HOME is relative", ConfigHome::Relative, false},
+        {"the current directory before it", ConfigHome::Absolute, true},
+    };
+    for (const Case& test : cases) {
+        SCOPED_TRACE(test.name);
+        TTempDirectory work;
+        TTempDirectory home;
+        const std::string userFolder =
+            home / (test.configHome == ConfigHome::Absolute ? "config" : ".config");
+        std::filesystem::create_directories(userFolder + "/varelum");
+        std::ofstream(userFolder + "/varelum/ads.ini") << "[Databases]\n";
+        if (test.inCurrentDirectory) {
+            work.WriteFile("ads.ini", "[Databases]\n");
+        }
+        TIsolatedAdsIni isolated(work);
+        TScopedEnvironment homeVariable("HOME", home.Path());
+        std::optional<std::string> configHome;
+        if (test.configHome == ConfigHome::Absolute) {
+            configHome = userFolder;
+        } else if (test.configHome == ConfigHome::Relative) {
+            configHome = "config";
+        }
+        TScopedEnvironment configHomeVariable("XDG_CONFIG_HOME", configHome);
+        const std::string expected =
+            test.inCurrentDirectory ? work / "ads.ini" : userFolder + "/varelum/ads.ini";
+        EXPECT_EQ(Canonical(FindAdsIniFile()), Canonical(expected));
+    }
+}
+
+TEST(FindAdsIniFile, AnAliasInTheUsersConfigurationFileIsFound) {
+    TTempDirectory work;
+    TTempDirectory configuration;
+    std::filesystem::create_directories(configuration / "varelum");
+    configuration.WriteFile("varelum/ads.ini", "[Databases]\nBALDERIM = /srv/loja/dados\n");
+    TIsolatedAdsIni isolated(work);
+    TScopedEnvironment configHome("XDG_CONFIG_HOME", configuration.Path());
+    std::string path;
+    TAdsTableTypes type = ttAdsVFP;
+    ASSERT_TRUE(LookupAlias("BALDERIM", path, type));
+    EXPECT_EQ(path, "/srv/loja/dados");
+}
+
 TEST(FindAdsIniFile, WithoutAnyFileItIsTheBareNameInTheCurrentDirectory) {
+    if (std::filesystem::exists("/etc/varelum/ads.ini")) {
+        GTEST_SKIP() << "this machine has a system-wide /etc/varelum/ads.ini";
+    }
     TTempDirectory work;
     TIsolatedAdsIni isolated(work);
     EXPECT_EQ(FindAdsIniFile(), "ads.ini");
