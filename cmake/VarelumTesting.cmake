@@ -18,3 +18,21 @@ function(varelum_add_test)
   endif()
   gtest_discover_tests(${ARG_NAME} DISCOVERY_MODE PRE_TEST PROPERTIES ${properties})
 endfunction()
+
+# varelum_add_script_test(NAME <name> LABEL <module> COMMAND <command...>
+#                         [TIMEOUT <seconds>] [RESOURCE_LOCK <name>])
+#
+# A test that is a script rather than a GoogleTest executable (installing the project,
+# building its package). Exit status 77 marks it skipped, for a tool the machine lacks.
+function(varelum_add_script_test)
+  cmake_parse_arguments(ARG "" "NAME;LABEL;TIMEOUT;RESOURCE_LOCK" "COMMAND" ${ARGN})
+  if(NOT ARG_TIMEOUT)
+    set(ARG_TIMEOUT 120)
+  endif()
+  add_test(NAME ${ARG_NAME} COMMAND ${ARG_COMMAND})
+  set_tests_properties(${ARG_NAME} PROPERTIES
+    LABELS ${ARG_LABEL} TIMEOUT ${ARG_TIMEOUT} SKIP_RETURN_CODE 77)
+  if(ARG_RESOURCE_LOCK)
+    set_tests_properties(${ARG_NAME} PROPERTIES RESOURCE_LOCK ${ARG_RESOURCE_LOCK})
+  endif()
+endfunction()
