@@ -8,6 +8,7 @@
 #include "engine/core/settings.h"
 #include "engine/core/text.h"
 #include "engine/env/env.h"
+#include "engine/format/calendar.h"
 #include "engine/storage/table_file.h"
 
 using namespace varelum::engine;
@@ -265,13 +266,13 @@ VE_API UNSIGNED32 AdsGetServerTime(ADSHANDLE hConnect, UNSIGNED8* pucDate, UNSIG
     return guarded([&] {
         auto connection = connection_of(hConnect);
         LocalTime now = local_now();
-        std::int32_t julian = julian_from_ymd(now.year, now.month, now.day);
+        std::int32_t julian = format::julian_from_civil(now.year, now.month, now.day);
         std::int32_t ms = now.milliseconds / 1000 * 1000;  // the server time has whole seconds
         if (plTime != nullptr) {
             *plTime = ms;
         }
         if (pucTime != nullptr) {
-            put_text(format_time(ms), pucTime, pusTimeLen);
+            put_text(format::format_time(ms), pucTime, pusTimeLen);
         }
         if (pucDate != nullptr) {
             put_text(connection->date_format().format(julian), pucDate, pusDateLen);

@@ -5,6 +5,8 @@
 #include "engine/api/key_setters.h"
 #include "engine/core/settings.h"
 #include "engine/core/text.h"
+#include "engine/format/calendar.h"
+#include "engine/format/code_page.h"
 #include "engine/record/record_image.h"
 #include "engine/sql/statement_calls.h"
 
@@ -68,12 +70,12 @@ std::string value_text(TableCursor& table, const FieldDescriptor& field) {
     }
     std::string stored = table.memo(field).value_or(std::string());
     if (field.type == FieldType::NMemo) {
-        return utf16_to_bytes(CodePage::Ansi1252, from_utf16_bytes(stored));
+        return format::utf16_to_bytes(format::CodePage::Ansi1252, from_utf16_bytes(stored));
     }
     if (is_binary_type(field.type)) {
         return stored;
     }
-    return recode(context.page, CodePage::Ansi1252, stored);
+    return format::recode(context.page, format::CodePage::Ansi1252, stored);
 }
 
 std::u16string value_utf16(TableCursor& table, const FieldDescriptor& field) {
@@ -85,7 +87,8 @@ std::u16string value_utf16(TableCursor& table, const FieldDescriptor& field) {
     if (field.type == FieldType::NMemo) {
         return from_utf16_bytes(stored);
     }
-    return bytes_to_utf16(is_binary_type(field.type) ? CodePage::Ansi1252 : context.page, stored);
+    return format::bytes_to_utf16(
+        is_binary_type(field.type) ? format::CodePage::Ansi1252 : context.page, stored);
 }
 
 // Converts into a copy of the record first, so that a value the field cannot take changes
@@ -101,18 +104,19 @@ void change_field(TableCursor& table, const FieldDescriptor& field, Convert&& co
     std::vector<std::uint8_t> scratch = table.image();
     convert(scratch.data());
     std::uint8_t* target = table.image_for_change(field);
-    std::memcpy(target + field.offset, scratch.data() + field.offset, image_size(field));
+    std::memcpy(target + field.offset, scratch.data() + field.offset,
+                format::field_image_size(field));
 }
 
 void set_memo_from_text(TableCursor& table, const FieldDescriptor& field, std::string_view text) {
     TextContext context = table.text_context();
     std::string stored;
     if (field.type == FieldType::NMemo) {
-        stored = to_utf16_bytes(bytes_to_utf16(CodePage::Ansi1252, text));
+        stored = to_utf16_bytes(format::bytes_to_utf16(format::CodePage::Ansi1252, text));
     } else if (is_binary_type(field.type)) {
         stored = std::string(text);
     } else {
-        stored = recode(CodePage::Ansi1252, context.page, text);
+        stored = format::recode(format::CodePage::Ansi1252, context.page, text);
     }
     table.set_memo(field, std::move(stored));
 }
@@ -181,8 +185,8 @@ UNSIGNED32 set_wide(ADSHANDLE handle, const UNSIGNED8* name, const WCHAR* buffer
             if (field.type == FieldType::NMemo) {
                 stored = to_utf16_bytes(text);
             } else {
-                stored = utf16_to_bytes(
-                    is_binary_type(field.type) ? CodePage::Ansi1252 : context.page, text);
+                stored = format::utf16_to_bytes(
+                    is_binary_type(field.type) ? format::CodePage::Ansi1252 : context.page, text);
             }
             table.set_memo(field, std::move(stored));
             return;
@@ -324,7 +328,8 @@ VE_API UNSIGNED32 AdsGetTime(ADSHANDLE hTable, const UNSIGNED8* pucFldName, UNSI
         const FieldDescriptor& field = table.field(pucFldName);
         const auto& image = table.image();
         std::int32_t ms = field_milliseconds(field, image.data());
-        put_text(is_null(field, image.data()) ? std::string() : format_time(ms), pucBuf, pusLen);
+        put_text(is_null(field, image.data()) ? std::string() : format::format_time(ms), pucBuf,
+                 pusLen);
     });
 }
 
@@ -523,7 +528,7 @@ VE_API UNSIGNED32 AdsSetJulian(ADSHANDLE hObj, const UNSIGNED8* pucFldName, SIGN
     }
     return with_table(hObj, [&](TableCursor& table) {
         const FieldDescriptor& field = table.field(pucFldName);
-        if (lDate < 0 || lDate > julian_from_ymd(9999, 12, 31)) {
+        if (lDate < 0 || lDate > format::julian_from_civil(9999, 12, 31)) {
             fail(VE_VALUE_OUT_OF_RANGE, "Julian day " + std::to_string(lDate));
         }
         change_field(table, field,
@@ -581,7 +586,7 @@ VE_API UNSIGNED32 AdsSetTime(ADSHANDLE hObj, const UNSIGNED8* pucFldName, const 
                 set_null(field, image);
                 return;
             }
-            auto ms = parse_time(text);
+            auto ms = format::parse_time(text);
             if (!ms) {
                 fail(VE_VALUE_NOT_CONVERTIBLE, "\"" + text + "\" is no time");
             }
@@ -671,7 +676,8 @@ VE_API UNSIGNED32 AdsConvertStringToJulian(const UNSIGNED8* pucJulian, UNSIGNED1
             result = 0;
             return;
         }
-        auto julian = yyyymmdd_to_julian(text);
+        // The first 8 characters are the date; what follows them is not looked at.
+        auto julian = format::parse_dtos(text.substr(0, std::min<std::size_t>(text.size(), 8)));
         if (!julian) {
             fail(VE_VALUE_NOT_CONVERTIBLE, "\"" + text + "\" is no YYYYMMDD date");
         }
@@ -682,11 +688,11 @@ VE_API UNSIGNED32 AdsConvertStringToJulian(const UNSIGNED8* pucJulian, UNSIGNED1
 VE_API UNSIGNED32 AdsConvertJulianToString(double dJulian, UNSIGNED8* pucJulian,
                                            UNSIGNED16* pusLen) {
     return guarded([&] {
-        if (!(dJulian >= 0 && dJulian <= julian_from_ymd(9999, 12, 31))) {
+        if (!(dJulian >= 0 && dJulian <= format::julian_from_civil(9999, 12, 31))) {
             fail(VE_VALUE_OUT_OF_RANGE, "Julian day " + std::to_string(dJulian));
         }
         auto julian = static_cast<std::int32_t>(std::trunc(dJulian));
-        put_text(julian == 0 ? std::string(8, ' ') : julian_to_yyyymmdd(julian), pucJulian, pusLen);
+        put_text(format::format_dtos(julian), pucJulian, pusLen);
     });
 }
 

@@ -3,6 +3,7 @@
 #include "engine/api/guard.h"
 #include "engine/core/text.h"
 #include "engine/filter/record_walk.h"
+#include "engine/format/code_page.h"
 #include "engine/index/table_expression.h"
 #include "engine/storage/table_file.h"
 
@@ -18,7 +19,7 @@ std::string filter_text(const void* filter, UNSIGNED32 options) {
     if (options & VE_FILTER_UTF16) {
         const auto* units = static_cast<const WCHAR*>(filter);
         std::u16string_view text(units);
-        return utf16_to_bytes(CodePage::Ansi1252, text);
+        return format::utf16_to_bytes(format::CodePage::Ansi1252, text);
     }
     return std::string(c_text(static_cast<const UNSIGNED8*>(filter)));
 }
@@ -26,7 +27,8 @@ std::string filter_text(const void* filter, UNSIGNED32 options) {
 void put_filter_text(const std::string& text, void* buffer, UNSIGNED32* length,
                      UNSIGNED32 options) {
     if (options & VE_FILTER_UTF16) {
-        put_wide(bytes_to_utf16(CodePage::Ansi1252, text), static_cast<WCHAR*>(buffer), length);
+        put_wide(format::bytes_to_utf16(format::CodePage::Ansi1252, text),
+                 static_cast<WCHAR*>(buffer), length);
         return;
     }
     UNSIGNED32& capacity = out(length);

@@ -4,6 +4,7 @@
 #include "engine/core/text.h"
 #include "engine/expr/record_value.h"
 #include "engine/filter/record_walk.h"
+#include "engine/format/code_page.h"
 #include "engine/index/table_expression.h"
 #include "engine/record/record_image.h"
 
@@ -61,7 +62,7 @@ ScopeBound key_of_argument(IndexHandle& index, TableCursor& table, CursorState& 
             text = std::string(given_bytes(key, length));
             break;
         case VE_WSTRINGKEY:
-            text = utf16_to_bytes(CodePage::Ansi1252, given_wide(key, length));
+            text = format::utf16_to_bytes(format::CodePage::Ansi1252, given_wide(key, length));
             break;
         case VE_DOUBLEKEY: {
             if (key == nullptr || length < sizeof(double)) {
@@ -236,8 +237,9 @@ UNSIGNED32 set_key_wide(ADSHANDLE handle, const UNSIGNED8* field, const WCHAR* t
             if (text == nullptr && length > 0) {
                 fail(VE_INVALID_ARGUMENT, "the value is missing");
             }
-            std::string bytes = utf16_to_bytes(
-                CodePage::Ansi1252, std::u16string_view(text == nullptr ? u"" : text, length));
+            std::string bytes =
+                format::utf16_to_bytes(format::CodePage::Ansi1252,
+                                       std::u16string_view(text == nullptr ? u"" : text, length));
             HandleSettings settings = handle_settings(table, state.exact);
             index.raw_key().set_value(
                 segment, keys::segment_value_of_text(index.tag().layout().segment(segment).type,

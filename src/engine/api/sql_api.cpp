@@ -3,6 +3,7 @@
 // and the session lock every statement call holds.
 #include "engine/api/guard.h"
 #include "engine/core/text.h"
+#include "engine/format/calendar.h"
 #include "engine/record/record_image.h"
 #include "engine/sql/result_cursor.h"
 #include "engine/sql/sql_error.h"
@@ -160,7 +161,7 @@ UNSIGNED32 bind_time_text(ADSHANDLE handle, const UNSIGNED8* parameter,
             statement.set_parameter(parameter, SqlValue::null());
             return;
         }
-        auto ms = parse_time(trimmed);
+        auto ms = format::parse_time(trimmed);
         if (!ms) {
             fail(VE_VALUE_NOT_CONVERTIBLE, "\"" + trimmed + "\" is no time");
         }

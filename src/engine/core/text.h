@@ -1,5 +1,5 @@
-// Text at the engine boundary: Windows-1252 and code page 850 to UTF-16 and back (tables
-// built once with ICU), UTF-8 for file names, ASCII case folding, and path spelling.
+// Text at the engine boundary: UTF-8 for file names, ASCII case folding and path spelling.
+// The 8-bit code pages themselves are the format layer's (engine/format/code_page.h).
 #pragma once
 
 #include <cstdint>
@@ -7,17 +7,6 @@
 #include <string_view>
 
 namespace varelum::engine {
-
-enum class CodePage { Ansi1252, Oem850 };
-
-// One 8-bit character to UTF-16 and back; characters without a counterpart become '?'.
-char16_t byte_to_utf16(CodePage page, std::uint8_t byte);
-std::uint8_t utf16_to_byte(CodePage page, char16_t unit);
-
-std::u16string bytes_to_utf16(CodePage page, std::string_view bytes);
-std::string utf16_to_bytes(CodePage page, std::u16string_view text);
-// Recodes 8-bit text from one code page to another (OEM tables at the ANSI boundary).
-std::string recode(CodePage from, CodePage to, std::string_view bytes);
 
 std::string utf16_to_utf8(std::u16string_view text);
 std::u16string utf8_to_utf16(std::string_view text);

@@ -3,9 +3,9 @@
 
 #include <charconv>
 
-#include "engine/expr/date_time.h"
 #include "engine/expr/functions.h"
-#include "engine/expr/windows1252.h"
+#include "engine/format/calendar.h"
+#include "engine/format/code_page.h"
 
 namespace varelum::engine::expr {
 namespace {
@@ -78,7 +78,7 @@ std::string literal_text(const Value& v) {
             if (v.julian_day <= 0) {
                 return "{}";
             }
-            std::string s = format_dtos(v.julian_day);
+            std::string s = format::format_dtos(v.julian_day);
             return "{^" + s.substr(0, 4) + "-" + s.substr(4, 2) + "-" + s.substr(6, 2) + "}";
         }
         case ValueType::Logical:
@@ -86,9 +86,10 @@ std::string literal_text(const Value& v) {
         case ValueType::Timestamp: {
             std::string date = literal_text(Value::date(v.julian_day));  // "{^yyyy-mm-dd}"
             if (v.julian_day <= 0) {
-                return "{^0000-00-00 " + format_time(v.milliseconds) + "}";
+                return "{^0000-00-00 " + format::format_time(v.milliseconds) + "}";
             }
-            return date.substr(0, date.size() - 1) + " " + format_time(v.milliseconds) + "}";
+            return date.substr(0, date.size() - 1) + " " + format::format_time(v.milliseconds) +
+                   "}";
         }
     }
     return "?";
@@ -116,7 +117,7 @@ std::string normalized_text(const Node& node) {
         case NodeKind::Literal:
             return literal_text(node.literal);
         case NodeKind::Field:
-            return to_upper_1252(node.field.name);
+            return format::to_upper(format::CodePage::Ansi1252, node.field.name);
         case NodeKind::Unary:
             return "(" + std::string(operator_text(node.op)) + normalized_text(*node.children[0]) +
                    ")";

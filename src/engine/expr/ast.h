@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "engine/expr/value.h"
-#include "engine/record/field_type.h"
+#include "engine/format/field_type.h"
 
 namespace varelum::engine::expr {
 

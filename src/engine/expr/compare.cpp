@@ -1,7 +1,7 @@
 // Value comparison under the exact setting and the text collation.
 #include "engine/expr/compare.h"
 
-#include "engine/expr/windows1252.h"
+#include "engine/format/code_page.h"
 
 namespace varelum::engine::expr {
 namespace {
@@ -72,7 +72,9 @@ bool compare_with(Operator op, const Value& left, const Value& right,
 
 bool text_contained(const Value& left, const Value& right) {
     if (left.case_insensitive || right.case_insensitive) {
-        return to_upper_1252(right.text).find(to_upper_1252(left.text)) != std::string::npos;
+        return format::to_upper(format::CodePage::Ansi1252, right.text)
+                   .find(format::to_upper(format::CodePage::Ansi1252, left.text)) !=
+               std::string::npos;
     }
     return right.text.find(left.text) != std::string::npos;
 }

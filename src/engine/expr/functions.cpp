@@ -5,13 +5,16 @@
 #include <algorithm>
 #include <array>
 #include <charconv>
+#include <chrono>
 #include <cmath>
+#include <ctime>
 #include <optional>
 #include <string>
 
-#include "engine/expr/date_time.h"
+#include "engine/env/env.h"
 #include "engine/expr/expression_error.h"
-#include "engine/expr/windows1252.h"
+#include "engine/format/calendar.h"
+#include "engine/format/code_page.h"
 
 namespace varelum::engine::expr {
 namespace {
@@ -162,11 +165,11 @@ ExprType check_case_map(const Node& call, const ExpressionSettings&) {
 }
 
 Value eval_upper(std::vector<Value>& a, const ExpressionSettings&, const Node&) {
-    return Value::character(to_upper_1252(a[0].text));
+    return Value::character(format::to_upper(format::CodePage::Ansi1252, a[0].text));
 }
 
 Value eval_lower(std::vector<Value>& a, const ExpressionSettings&, const Node&) {
-    return Value::character(to_lower_1252(a[0].text));
+    return Value::character(format::to_lower(format::CodePage::Ansi1252, a[0].text));
 }
 
 Value eval_rtrim(std::vector<Value>& a, const ExpressionSettings&, const Node&) {
@@ -288,16 +291,17 @@ ExprType check_dtos(const Node& call, const ExpressionSettings&) {
 }
 
 Value eval_dtos(std::vector<Value>& a, const ExpressionSettings&, const Node&) {
-    return Value::character(format_dtos(a[0].julian_day));
+    return Value::character(format::format_dtos(a[0].julian_day));
 }
 
 ExprType check_dtoc(const Node& call, const ExpressionSettings& settings) {
     require(call, 0, {ValueType::Date, ValueType::Timestamp});
-    return character(static_cast<std::uint32_t>(format_date(0, settings.date_format).size()));
+    return character(
+        static_cast<std::uint32_t>(format::format_date(0, settings.date_format).size()));
 }
 
 Value eval_dtoc(std::vector<Value>& a, const ExpressionSettings& settings, const Node&) {
-    return Value::character(format_date(a[0].julian_day, settings.date_format));
+    return Value::character(format::format_date(a[0].julian_day, settings.date_format));
 }
 
 ExprType check_text_to(const Node& call, ValueType result) {
@@ -315,21 +319,23 @@ ExprType check_ctot(const Node& call, const ExpressionSettings&) {
 
 // Text that is no date gives the empty date, as a user of CTOD expects.
 Value eval_ctod(std::vector<Value>& a, const ExpressionSettings& settings, const Node&) {
-    return Value::date(parse_date(a[0].text, settings.date_format, settings.epoch).value_or(0));
+    return Value::date(
+        format::parse_date(a[0].text, settings.date_format, settings.epoch).value_or(0));
 }
 
 Value eval_ctot(std::vector<Value>& a, const ExpressionSettings&, const Node&) {
-    return Value::timestamp(0, parse_time(a[0].text).value_or(0));
+    return Value::timestamp(0, format::parse_time(a[0].text).value_or(0));
 }
 
 Value eval_ctots(std::vector<Value>& a, const ExpressionSettings& settings, const Node&) {
     std::string text = left_trimmed(right_trimmed(a[0].text));
     std::size_t blank = text.find(' ');
     std::string date_part = text.substr(0, blank);
-    std::optional<std::int32_t> day = parse_date(date_part, settings.date_format, settings.epoch);
+    std::optional<std::int32_t> day =
+        format::parse_date(date_part, settings.date_format, settings.epoch);
     std::optional<std::int32_t> time = std::int32_t{0};
     if (blank != std::string::npos) {
-        time = parse_time(left_trimmed(text.substr(blank)));
+        time = format::parse_time(left_trimmed(text.substr(blank)));
     }
     if (!day || !time || *day == 0) {
         return Value::timestamp(0, 0);
@@ -343,15 +349,17 @@ ExprType check_date_part(const Node& call, const ExpressionSettings&) {
 }
 
 Value eval_year(std::vector<Value>& a, const ExpressionSettings&, const Node&) {
-    return Value::numeric(a[0].julian_day > 0 ? civil_from_julian(a[0].julian_day).year : 0);
+    return Value::numeric(a[0].julian_day > 0 ? format::civil_from_julian(a[0].julian_day).year
+                                              : 0);
 }
 
 Value eval_month(std::vector<Value>& a, const ExpressionSettings&, const Node&) {
-    return Value::numeric(a[0].julian_day > 0 ? civil_from_julian(a[0].julian_day).month : 0);
+    return Value::numeric(a[0].julian_day > 0 ? format::civil_from_julian(a[0].julian_day).month
+                                              : 0);
 }
 
 Value eval_day(std::vector<Value>& a, const ExpressionSettings&, const Node&) {
-    return Value::numeric(a[0].julian_day > 0 ? civil_from_julian(a[0].julian_day).day : 0);
+    return Value::numeric(a[0].julian_day > 0 ? format::civil_from_julian(a[0].julian_day).day : 0);
 }
 
 ExprType check_any_to_logical(const Node&, const ExpressionSettings&) {
@@ -470,8 +478,8 @@ ExprType check_contains(const Node& call, const ExpressionSettings&) {
 // CONTAINS(text, words): every blank-separated word occurs in the text, without regard to
 // case; a word's trailing '*' (a prefix search elsewhere) is the same as the word here.
 Value eval_contains(std::vector<Value>& a, const ExpressionSettings&, const Node&) {
-    std::string haystack = to_upper_1252(a[0].text);
-    std::string words = to_upper_1252(a[1].text);
+    std::string haystack = format::to_upper(format::CodePage::Ansi1252, a[0].text);
+    std::string words = format::to_upper(format::CodePage::Ansi1252, a[1].text);
     std::size_t pos = 0;
     bool any = false;
     while (pos < words.size()) {
@@ -523,15 +531,19 @@ ExprType check_now(const Node&, const ExpressionSettings&) {
     return of(ValueType::Timestamp);
 }
 
+// Today's date and the local time of day, from the engine's clock.
+Value clock_now() {
+    LocalTime now = local_now();
+    return Value::timestamp(format::julian_from_civil(now.year, now.month, now.day),
+                            now.milliseconds);
+}
+
 Value eval_today(std::vector<Value>&, const ExpressionSettings&, const Node&) {
-    return Value::date(today_julian());
+    return Value::date(clock_now().julian_day);
 }
 
 Value eval_now(std::vector<Value>&, const ExpressionSettings&, const Node&) {
-    std::int32_t day = 0;
-    std::int32_t ms = 0;
-    now_local(day, ms);
-    return Value::timestamp(day, ms);
+    return clock_now();
 }
 
 constexpr std::array kFunctions = {

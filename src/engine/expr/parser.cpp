@@ -5,11 +5,11 @@
 #include <algorithm>
 #include <charconv>
 
-#include "engine/expr/date_time.h"
 #include "engine/expr/expression_error.h"
 #include "engine/expr/functions.h"
 #include "engine/expr/lexer.h"
 #include "engine/expr/record_value.h"
+#include "engine/format/calendar.h"
 
 namespace varelum::engine::expr {
 namespace {
@@ -344,7 +344,8 @@ class Parser {
         }
         std::size_t first = content.find_first_not_of(' ');
         if (content[first] != '^') {
-            auto day = parse_date(content, options_.settings.date_format, options_.settings.epoch);
+            auto day =
+                format::parse_date(content, options_.settings.date_format, options_.settings.epoch);
             return day ? Value::date(*day) : fail();
         }
         // {^yyyy-mm-dd} and {^yyyy-mm-dd hh:mm:ss}: independent of the date format.
@@ -355,7 +356,7 @@ class Parser {
         if (date_part.find_first_not_of(" 0-/.") == std::string::npos) {
             day = 0;  // {^0000-00-00 hh:mm:ss}: a time of day alone
         } else {
-            day = parse_date(date_part, "yyyy-mm-dd", options_.settings.epoch);
+            day = format::parse_date(date_part, "yyyy-mm-dd", options_.settings.epoch);
         }
         if (!day) {
             return fail();
@@ -363,7 +364,7 @@ class Parser {
         if (blank == std::string::npos) {
             return *day == 0 ? fail() : Value::date(*day);
         }
-        auto time = parse_time(rest.substr(blank + 1));
+        auto time = format::parse_time(rest.substr(blank + 1));
         return time ? Value::timestamp(*day, *time) : fail();
     }
 

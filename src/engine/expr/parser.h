@@ -13,7 +13,7 @@
 
 #include "engine/expr/ast.h"
 #include "engine/expr/record_access.h"
-#include "engine/record/field_type.h"
+#include "engine/format/field_type.h"
 
 namespace varelum::engine::expr {
 

@@ -10,7 +10,8 @@
 #include <string>
 
 #include "engine/expr/string_collation.h"
-#include "engine/record/field_type.h"
+#include "engine/format/calendar.h"
+#include "engine/format/field_type.h"
 
 namespace varelum::engine::expr {
 
@@ -22,7 +23,7 @@ struct ExpressionSettings {
     // For DTOC, CTOD, CTOTS and {…} date literals (the engine's date format).
     std::string date_format = "MM/dd/ccyy";
     // Two-digit years name the first year from this one on that ends in them.
-    int epoch = 1900;
+    int epoch = format::kDefaultEpoch;
     // The order of texts; the table's collation. Null: the default ANSI order.
     const StringCollation* collation = nullptr;
 

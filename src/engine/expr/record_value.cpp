@@ -7,43 +7,36 @@
 #include <cstring>
 #include <stdexcept>
 
-#include "engine/expr/date_time.h"
 #include "engine/expr/record_access.h"
-#include "engine/expr/windows1252.h"
+#include "engine/format/calendar.h"
+#include "engine/format/code_page.h"
+#include "engine/format/field_image.h"
 
 namespace varelum::engine::expr {
 namespace {
 
 std::uint16_t load_u16(const std::uint8_t* p) {
-    return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
+    return format::load_le<std::uint16_t>(p);
 }
 
 std::uint32_t load_u32(const std::uint8_t* p) {
-    return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
-           (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
+    return format::load_le<std::uint32_t>(p);
 }
 
 std::uint64_t load_u64(const std::uint8_t* p) {
-    return static_cast<std::uint64_t>(load_u32(p)) |
-           (static_cast<std::uint64_t>(load_u32(p + 4)) << 32);
+    return format::load_le<std::uint64_t>(p);
 }
 
-bool all_zero(const std::uint8_t* p, std::size_t n) {
-    for (std::size_t i = 0; i < n; ++i) {
-        if (p[i] != 0) {
-            return false;
-        }
-    }
-    return true;
-}
-
-// An 8-bit text field: its bytes up to the first zero byte, padded back with blanks.
-std::string padded_text(const std::uint8_t* p, std::size_t length, std::size_t used) {
+// An 8-bit text field in Windows-1252: its bytes up to the first zero byte, recoded from the
+// table's code page, padded back with blanks.
+std::string padded_text(const std::uint8_t* p, std::size_t length, std::size_t used,
+                        format::CodePage page) {
     std::size_t n = 0;
     while (n < used && p[n] != 0) {
         ++n;
     }
-    std::string text(reinterpret_cast<const char*>(p), n);
+    std::string text = format::recode(page, format::CodePage::Ansi1252,
+                                      std::string_view(reinterpret_cast<const char*>(p), n));
     text.resize(length, ' ');
     return text;
 }
@@ -59,37 +52,10 @@ std::string utf16_text(const std::uint8_t* p, std::size_t characters) {
         }
         units.push_back(u);
     }
-    return utf16_to_1252(units);
+    return format::utf16_to_bytes(format::CodePage::Ansi1252, units);
 }
 
 }  // namespace
-
-bool is_memo_type(FieldType type) {
-    switch (type) {
-        case FieldType::Memo:
-        case FieldType::Binary:
-        case FieldType::Image:
-        case FieldType::VarChar:
-        case FieldType::NMemo:
-            return true;
-        default:
-            return false;
-    }
-}
-
-std::size_t field_image_size(const FieldDescriptor& field) {
-    switch (field.type) {
-        case FieldType::NChar:
-            return field.length * 2;
-        case FieldType::NVarChar:
-            return field.length * 2 + 2;
-        case FieldType::VarCharFox:
-        case FieldType::VarBinaryFox:
-            return field.length + 2;
-        default:
-            return is_memo_type(field.type) ? std::max<std::size_t>(field.length, 4) : field.length;
-    }
-}
 
 std::optional<ValueType> field_value_type(FieldType type) {
     switch (type) {
@@ -132,67 +98,19 @@ std::optional<ValueType> field_value_type(FieldType type) {
 }
 
 std::uint32_t field_text_width(const FieldDescriptor& field) {
-    return is_memo_type(field.type) ? 0 : field.length;
-}
-
-bool is_raw_value_null(const FieldDescriptor& field, std::span<const std::uint8_t> image) {
-    const std::uint8_t* p = image.data() + field.offset;
-    switch (field.type) {
-        case FieldType::Logical:
-            return p[0] == ' ';
-        case FieldType::Numeric:
-        case FieldType::Date:
-        case FieldType::String:
-        case FieldType::CompactDate:
-        case FieldType::Raw:
-        case FieldType::CIString:
-            return all_zero(p, field.length);
-        case FieldType::NChar:
-            return all_zero(p, field.length * 2);
-        case FieldType::Memo:
-        case FieldType::Binary:
-        case FieldType::Image:
-        case FieldType::VarChar:
-        case FieldType::NMemo:
-            return load_u32(p) == 0;
-        case FieldType::Double:
-        case FieldType::CurDouble:
-            return load_u32(p) == 0x00000020u && load_u32(p + 4) == 0x80000000u;
-        case FieldType::Money:
-        case FieldType::RowVersion:
-            return load_u32(p) == 0 && load_u32(p + 4) == 0x80000000u;
-        case FieldType::Integer:
-            return load_u32(p) == 0x80000000u;
-        case FieldType::ShortInt:
-            return load_u16(p) == 0x8000u;
-        case FieldType::Time:
-        case FieldType::AutoInc:
-            return load_u32(p) == 0xFFFFFFFFu;
-        case FieldType::TimeStamp:
-        case FieldType::ModTime:
-            return load_u32(p) == 0;
-        case FieldType::VarCharFox:
-        case FieldType::VarBinaryFox:
-            return load_u16(p + field.length) == 0xFFFFu;
-        case FieldType::NVarChar:
-            return load_u16(p + field.length * 2) == 0xFFFFu;
-        case FieldType::Reserved1:
-        case FieldType::System:
-            break;
-    }
-    return true;
+    return format::is_memo_type(field.type) ? 0 : field.length;
 }
 
 Value decode_field_value(const FieldDescriptor& field, std::span<const std::uint8_t> image,
-                         const RecordAccess* blobs) {
+                         const RecordAccess* blobs, format::CodePage page) {
     std::optional<ValueType> type = field_value_type(field.type);
     if (!type) {
         throw std::invalid_argument("field " + field.name + " has a type no expression reads");
     }
-    if (static_cast<std::size_t>(field.offset) + field_image_size(field) > image.size()) {
+    if (static_cast<std::size_t>(field.offset) + format::field_image_size(field) > image.size()) {
         throw std::invalid_argument("field " + field.name + " lies outside the record image");
     }
-    if (is_raw_value_null(field, image)) {
+    if (format::is_null(field, image.data())) {
         Value null = Value::null_of(*type);
         null.case_insensitive = field.type == FieldType::CIString;
         if (*type == ValueType::Character) {
@@ -203,13 +121,12 @@ Value decode_field_value(const FieldDescriptor& field, std::span<const std::uint
     const std::uint8_t* p = image.data() + field.offset;
     switch (field.type) {
         case FieldType::Logical: {
-            char c = static_cast<char>(p[0]);
-            return Value::boolean(c == '1' || c == 'T' || c == 'Y' || c == 't' || c == 'y');
+            return Value::boolean(format::logical_is_true(p[0]));
         }
         case FieldType::Numeric: {
             std::string_view text(reinterpret_cast<const char*>(p), field.length);
             // Text that is no number reads as 0, as the components read it.
-            return Value::numeric(parse_numeric_text(text).value_or(0.0));
+            return Value::numeric(format::parse_decimal_text(text).value_or(0.0));
         }
         case FieldType::Double:
         case FieldType::CurDouble:
@@ -226,15 +143,8 @@ Value decode_field_value(const FieldDescriptor& field, std::span<const std::uint
             return Value::numeric(static_cast<double>(static_cast<std::int64_t>(load_u64(p))));
         case FieldType::Date:
             return Value::date(static_cast<std::int32_t>(load_u32(p)));
-        case FieldType::CompactDate: {
-            unsigned bits =
-                (static_cast<unsigned>(p[0]) << 16) | (static_cast<unsigned>(p[1]) << 8) | p[2];
-            int year = static_cast<int>(bits >> 9);
-            int month = static_cast<int>((bits >> 5) & 0x0F);
-            int day = static_cast<int>(bits & 0x1F);
-            return Value::date(
-                is_valid_civil_date(year, month, day) ? julian_from_civil(year, month, day) : 0);
-        }
+        case FieldType::CompactDate:
+            return Value::date(format::compact_date_julian(p));
         case FieldType::Time:
             return Value::timestamp(0, static_cast<std::int32_t>(load_u32(p)));
         case FieldType::TimeStamp:
@@ -243,13 +153,13 @@ Value decode_field_value(const FieldDescriptor& field, std::span<const std::uint
                                     static_cast<std::int32_t>(load_u32(p + 4)));
         case FieldType::String:
         case FieldType::CIString:
-            return Value::character(padded_text(p, field.length, field.length),
+            return Value::character(padded_text(p, field.length, field.length, page),
                                     field.type == FieldType::CIString);
         case FieldType::Raw:
             return Value::character(std::string(reinterpret_cast<const char*>(p), field.length));
         case FieldType::VarCharFox: {
             std::size_t used = std::min<std::size_t>(load_u16(p + field.length), field.length);
-            return Value::character(padded_text(p, used, used));
+            return Value::character(padded_text(p, used, used, page));
         }
         case FieldType::VarBinaryFox: {
             std::size_t used = std::min<std::size_t>(load_u16(p + field.length), field.length);
@@ -283,53 +193,13 @@ Value decode_field_value(const FieldDescriptor& field, std::span<const std::uint
             for (std::size_t i = 0; i < units.size(); ++i) {
                 units[i] = load_u16(reinterpret_cast<const std::uint8_t*>(bytes->data()) + 2 * i);
             }
-            return Value::character(utf16_to_1252(units));
+            return Value::character(format::utf16_to_bytes(format::CodePage::Ansi1252, units));
         }
         case FieldType::Reserved1:
         case FieldType::System:
             break;
     }
     return Value::null_of(*type);
-}
-
-std::optional<double> parse_numeric_text(std::string_view text) {
-    std::size_t begin = 0;
-    std::size_t end = text.size();
-    while (begin < end && (text[begin] == ' ' || text[begin] == '\0')) {
-        ++begin;
-    }
-    while (end > begin && (text[end - 1] == ' ' || text[end - 1] == '\0')) {
-        --end;
-    }
-    std::string_view t = text.substr(begin, end - begin);
-    std::size_t i = 0;
-    if (i < t.size() && (t[i] == '-' || t[i] == '+')) {
-        ++i;
-    }
-    bool digits = false;
-    while (i < t.size() && t[i] >= '0' && t[i] <= '9') {
-        ++i;
-        digits = true;
-    }
-    if (i < t.size() && t[i] == '.') {
-        ++i;
-        while (i < t.size() && t[i] >= '0' && t[i] <= '9') {
-            ++i;
-            digits = true;
-        }
-    }
-    if (!digits || i != t.size()) {
-        return std::nullopt;
-    }
-    // from_chars, not strtod: the host program may run under a locale whose decimal
-    // separator is a comma, and record images always use ".".
-    std::size_t skip = !t.empty() && t[0] == '+' ? 1 : 0;
-    double value = 0.0;
-    auto [ptr, ec] = std::from_chars(t.data() + skip, t.data() + t.size(), value);
-    if (ec != std::errc() || ptr != t.data() + t.size()) {
-        return std::nullopt;
-    }
-    return value;
 }
 
 }  // namespace varelum::engine::expr

@@ -12,7 +12,7 @@
 #include <string>
 #include <string_view>
 
-#include "engine/record/field_type.h"
+#include "engine/format/field_type.h"
 
 namespace varelum::engine::expr {
 

@@ -3,7 +3,7 @@
 
 #include <charconv>
 
-#include "engine/expr/date_time.h"
+#include "engine/format/calendar.h"
 
 namespace varelum::engine::expr {
 
@@ -17,15 +17,15 @@ std::string value_text(const Value& value, const ExpressionSettings& settings) {
             return ec == std::errc() ? std::string(buffer, end) : std::string("0");
         }
         case ValueType::Date:
-            return format_date(value.julian_day, settings.date_format);
+            return format::format_date(value.julian_day, settings.date_format);
         case ValueType::Logical:
             return value.logical ? "T" : "F";
         case ValueType::Timestamp:
             if (value.julian_day == 0) {
-                return format_time(value.milliseconds);
+                return format::format_time(value.milliseconds);
             }
-            return format_date(value.julian_day, settings.date_format) + " " +
-                   format_time(value.milliseconds);
+            return format::format_date(value.julian_day, settings.date_format) + " " +
+                   format::format_time(value.milliseconds);
     }
     return {};
 }

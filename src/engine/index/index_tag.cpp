@@ -4,6 +4,7 @@
 #include "engine/core/error.h"
 #include "engine/core/text.h"
 #include "engine/expr/record_value.h"
+#include "engine/format/field_image.h"
 #include "engine/index/table_expression.h"
 #include "varelum_engine.h"
 
@@ -13,7 +14,7 @@ namespace {
 bool reads_memo(const expr::Expression& expression, const TableSchema& schema) {
     for (std::uint16_t number : expression.referenced_fields()) {
         const FieldDescriptor* field = schema.by_number(number);
-        if (field != nullptr && is_memo_type(field->type)) {
+        if (field != nullptr && format::is_memo_type(field->type)) {
             return true;
         }
     }

@@ -12,7 +12,7 @@
 #include <utility>
 #include <vector>
 
-#include "engine/expr/windows1252.h"
+#include "engine/format/code_page.h"
 #include "engine/keys/key_error.h"
 
 namespace varelum::engine::keys {
@@ -128,7 +128,7 @@ std::string_view right_trimmed(std::string_view s) {
 }
 
 icu::UnicodeString unicode_of(std::string_view text) {
-    std::u16string units = expr::windows1252_to_utf16(text);
+    std::u16string units = format::bytes_to_utf16(format::CodePage::Ansi1252, text);
     return icu::UnicodeString(units.data(), static_cast<int32_t>(units.size()));
 }
 

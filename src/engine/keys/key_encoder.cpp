@@ -5,8 +5,9 @@
 #include <bit>
 #include <cstring>
 
-#include "engine/expr/date_time.h"
 #include "engine/expr/record_value.h"
+#include "engine/format/calendar.h"
+#include "engine/format/field_image.h"
 #include "engine/keys/key_error.h"
 
 namespace varelum::engine::keys {
@@ -166,10 +167,10 @@ std::string trimmed(std::string_view s) {
 
 std::optional<std::int32_t> date_of_text(const std::string& text,
                                          const expr::ExpressionSettings& settings) {
-    if (auto day = expr::parse_dtos(text)) {
+    if (auto day = format::parse_dtos(text)) {
         return day;
     }
-    return expr::parse_date(text, settings.date_format, settings.epoch);
+    return format::parse_date(text, settings.date_format, settings.epoch);
 }
 
 }  // namespace
@@ -181,7 +182,7 @@ Value segment_value_of_text(SegmentType type, std::string_view raw,
         case SegmentType::Character:
             return Value::character(std::string(raw));
         case SegmentType::Numeric: {
-            auto n = expr::parse_numeric_text(text);
+            auto n = format::parse_decimal_text(text);
             if (!n) {
                 bad_text(raw, type);
             }
@@ -199,7 +200,7 @@ Value segment_value_of_text(SegmentType type, std::string_view raw,
             auto day = date_of_text(text.substr(0, blank), settings);
             std::optional<std::int32_t> ms = 0;
             if (blank != std::string::npos) {
-                ms = expr::parse_time(text.substr(blank + 1));
+                ms = format::parse_time(text.substr(blank + 1));
             }
             if (!day || !ms) {
                 bad_text(raw, type);

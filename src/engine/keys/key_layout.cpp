@@ -4,6 +4,7 @@
 #include <string>
 
 #include "engine/expr/record_value.h"
+#include "engine/format/field_image.h"
 #include "engine/keys/key_error.h"
 
 namespace varelum::engine::keys {
@@ -49,7 +50,7 @@ KeySegment segment_for(const expr::ExprType& type) {
 
 KeySegment segment_for_field(const FieldDescriptor& field) {
     std::optional<expr::ValueType> type = expr::field_value_type(field.type);
-    if (!type || expr::is_memo_type(field.type)) {
+    if (!type || format::is_memo_type(field.type)) {
         throw KeyError(KeyErrorCode::UnsupportedSegment,
                        "field " + field.name + " cannot be part of an index key");
     }

@@ -25,8 +25,8 @@
 #include <vector>
 
 #include "engine/expr/ast.h"
+#include "engine/format/field_type.h"
 #include "engine/keys/collation.h"
-#include "engine/record/field_type.h"
 
 namespace varelum::engine::keys {
 

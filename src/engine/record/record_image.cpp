@@ -1,10 +1,7 @@
 // Field bytes in the record image, by type (see record_image.h for the contract).
 #include "engine/record/record_image.h"
 
-#include <cerrno>
 #include <cmath>
-#include <cstdio>
-#include <cstdlib>
 #include <limits>
 
 #include "engine/core/error.h"
@@ -12,23 +9,6 @@
 
 namespace varelum::engine {
 namespace {
-
-// Null markers of ADT tables.
-constexpr std::uint32_t kNullInteger = 0x80000000u;
-constexpr std::uint16_t kNullShort = 0x8000u;
-constexpr std::uint32_t kNullTime = 0xFFFFFFFFu;
-constexpr std::uint64_t kNullDouble = 0x8000000000000020ull;  // 0x00000020, then 0x80000000
-constexpr std::int64_t kNullInt64 = std::numeric_limits<std::int64_t>::min();
-constexpr std::uint16_t kNullLength = 0xFFFF;
-
-bool all_zero(const std::uint8_t* bytes, std::size_t length) {
-    for (std::size_t i = 0; i < length; ++i) {
-        if (bytes[i] != 0) {
-            return false;
-        }
-    }
-    return true;
-}
 
 [[noreturn]] void type_mismatch(const FieldDescriptor& field, const char* what) {
     fail(VE_FIELD_TYPE_MISMATCH,
@@ -57,45 +37,15 @@ const std::uint8_t* at(const FieldDescriptor& field, const std::uint8_t* image) 
     return image + field.offset;
 }
 
-std::uint16_t used_length(const FieldDescriptor& field, const std::uint8_t* image) {
-    std::size_t word = field.type == FieldType::NVarChar ? field.length * 2 : field.length;
-    return load_le<std::uint16_t>(at(field, image) + word);
-}
+using format::used_length;
 
-bool is_text_type(FieldType type) {
-    return type == FieldType::String || type == FieldType::CIString ||
-           type == FieldType::VarCharFox || type == FieldType::NChar || type == FieldType::NVarChar;
-}
-
-// A number in text form: blanks around it, an optional sign, digits with one ".".
 bool parse_decimal(std::string_view text, double& value) {
-    std::string trimmed = trim_blanks(text);
-    if (trimmed.empty()) {
-        return false;
-    }
-    for (char c : trimmed) {
-        if (!((c >= '0' && c <= '9') || c == '.' || c == '-' || c == '+' || c == 'e' || c == 'E')) {
-            return false;
-        }
-    }
-    errno = 0;
-    char* end = nullptr;
-    value = std::strtod(trimmed.c_str(), &end);
-    return end == trimmed.c_str() + trimmed.size() && errno == 0 && std::isfinite(value);
+    std::optional<double> number = format::parse_decimal_text(text);
+    value = number.value_or(0.0);
+    return number.has_value();
 }
 
-std::string format_fixed(double value, int decimals) {
-    char text[400];
-    std::snprintf(text, sizeof text, "%.*f", decimals, value);
-    std::string out(text);
-    if (out == "-0" || out.find_first_not_of("-0.") == std::string::npos) {
-        // No "-0.00": negative zero after rounding prints as zero.
-        if (!out.empty() && out[0] == '-') {
-            out.erase(0, 1);
-        }
-    }
-    return out;
-}
+using format::format_fixed;
 
 void store_numeric(const FieldDescriptor& field, std::uint8_t* image, double value) {
     std::string text = format_fixed(value, field.decimals);
@@ -134,6 +84,12 @@ std::string text_from_bytes(const std::uint8_t* bytes, std::size_t length) {
     return std::string(reinterpret_cast<const char*>(bytes), length);
 }
 
+// The connection's date format, or the engine's first one when the caller gave none.
+const DateFormat& date_format_of(const TextContext& context) {
+    static const DateFormat kDefault;
+    return context.date_format != nullptr ? *context.date_format : kDefault;
+}
+
 }  // namespace
 
 std::vector<std::uint8_t> null_image(const TableSchema& schema) {
@@ -144,87 +100,11 @@ std::vector<std::uint8_t> null_image(const TableSchema& schema) {
     return image;
 }
 
-void set_null(const FieldDescriptor& field, std::uint8_t* image) {
-    std::uint8_t* bytes = at(field, image);
-    switch (field.type) {
-        case FieldType::Logical:
-            bytes[0] = ' ';
-            break;
-        case FieldType::Double:
-        case FieldType::CurDouble:
-            store_le(bytes, kNullDouble);
-            break;
-        case FieldType::Integer:
-            store_le(bytes, kNullInteger);
-            break;
-        case FieldType::ShortInt:
-            store_le(bytes, kNullShort);
-            break;
-        case FieldType::Time:
-        case FieldType::AutoInc:
-            store_le(bytes, kNullTime);
-            break;
-        case FieldType::TimeStamp:
-        case FieldType::ModTime:
-            store_le<std::int32_t>(bytes, 0);
-            store_le(bytes + 4, kNullTime);
-            break;
-        case FieldType::Money:
-        case FieldType::RowVersion:
-            store_le(bytes, kNullInt64);
-            break;
-        case FieldType::VarCharFox:
-        case FieldType::VarBinaryFox:
-        case FieldType::NVarChar: {
-            std::size_t word = image_size(field) - 2;
-            std::memset(bytes, 0, word);
-            store_le(bytes + word, kNullLength);
-            break;
-        }
-        default:
-            std::memset(bytes, 0, image_size(field));
-            break;
-    }
-}
-
-bool is_null(const FieldDescriptor& field, const std::uint8_t* image) {
-    const std::uint8_t* bytes = at(field, image);
-    switch (field.type) {
-        case FieldType::Logical:
-            return bytes[0] == ' ' || bytes[0] == 0;
-        case FieldType::Double:
-        case FieldType::CurDouble:
-            return load_le<std::uint64_t>(bytes) == kNullDouble;
-        case FieldType::Integer:
-            return load_le<std::uint32_t>(bytes) == kNullInteger;
-        case FieldType::ShortInt:
-            return load_le<std::uint16_t>(bytes) == kNullShort;
-        case FieldType::Time:
-        case FieldType::AutoInc:
-            return load_le<std::uint32_t>(bytes) == kNullTime;
-        case FieldType::TimeStamp:
-        case FieldType::ModTime:
-            return load_le<std::int32_t>(bytes) == 0;
-        case FieldType::Money:
-        case FieldType::RowVersion:
-            return load_le<std::int64_t>(bytes) == kNullInt64;
-        case FieldType::VarCharFox:
-        case FieldType::VarBinaryFox:
-        case FieldType::NVarChar:
-            return used_length(field, image) == kNullLength;
-        default:
-            if (is_memo_type(field.type)) {
-                return load_le<std::uint32_t>(bytes) == 0;
-            }
-            return all_zero(bytes, image_size(field));
-    }
-}
-
 bool is_empty(const FieldDescriptor& field, const std::uint8_t* image) {
     if (is_null(field, image)) {
         return true;
     }
-    if (!is_text_type(field.type)) {
+    if (!format::is_text_type(field.type)) {
         return false;
     }
     std::u16string text = field_text_utf16(field, image, TextContext{});
@@ -249,20 +129,19 @@ std::string field_text(const FieldDescriptor& field, const std::uint8_t* image,
         return {};
     }
     switch (field.type) {
-        case FieldType::Logical: {
-            char c = static_cast<char>(bytes[0]);
-            bool truth = c == 'T' || c == 't' || c == 'Y' || c == 'y' || c == '1';
-            return truth ? "T" : "F";
-        }
+        case FieldType::Logical:
+            return format::logical_is_true(bytes[0]) ? "T" : "F";
         case FieldType::Numeric:
             return text_from_bytes(bytes, field.length);
         case FieldType::String:
         case FieldType::CIString:
-            return recode(context.page, CodePage::Ansi1252, text_from_bytes(bytes, field.length));
+            return format::recode(context.page, format::CodePage::Ansi1252,
+                                  text_from_bytes(bytes, field.length));
         case FieldType::VarCharFox:
-            return recode(context.page, CodePage::Ansi1252,
-                          text_from_bytes(bytes, std::min<std::size_t>(used_length(field, image),
-                                                                       field.length)));
+            return format::recode(
+                context.page, format::CodePage::Ansi1252,
+                text_from_bytes(bytes,
+                                std::min<std::size_t>(used_length(field, image), field.length)));
         case FieldType::VarBinaryFox:
             return text_from_bytes(bytes,
                                    std::min<std::size_t>(used_length(field, image), field.length));
@@ -270,25 +149,16 @@ std::string field_text(const FieldDescriptor& field, const std::uint8_t* image,
             return text_from_bytes(bytes, field.length);
         case FieldType::NChar:
         case FieldType::NVarChar:
-            return utf16_to_bytes(CodePage::Ansi1252, field_text_utf16(field, image, context));
-        case FieldType::Date: {
-            DateFormat fallback;
-            const DateFormat& format = context.date_format ? *context.date_format : fallback;
-            return format.format(load_le<std::int32_t>(bytes));
-        }
+            return format::utf16_to_bytes(format::CodePage::Ansi1252,
+                                          field_text_utf16(field, image, context));
+        case FieldType::Date:
+            return date_format_of(context).format(load_le<std::int32_t>(bytes));
         case FieldType::Time:
-            return format_time(load_le<std::int32_t>(bytes));
+            return format::format_time(load_le<std::int32_t>(bytes));
         case FieldType::TimeStamp:
-        case FieldType::ModTime: {
-            DateFormat fallback;
-            const DateFormat& format = context.date_format ? *context.date_format : fallback;
-            std::int32_t ms = load_le<std::int32_t>(bytes + 4);
-            std::string text = format.format(load_le<std::int32_t>(bytes));
-            char time[32];
-            std::snprintf(time, sizeof time, " %02d:%02d:%02d.%03d", ms / 3600000, ms / 60000 % 60,
-                          ms / 1000 % 60, ms % 1000);
-            return text + time;
-        }
+        case FieldType::ModTime:
+            return date_format_of(context).format(load_le<std::int32_t>(bytes)) + " " +
+                   format::format_time(load_le<std::int32_t>(bytes + 4), true);
         case FieldType::Double:
         case FieldType::CurDouble:
             return format_fixed(load_le<double>(bytes),
@@ -328,9 +198,9 @@ std::u16string field_text_utf16(const FieldDescriptor& field, const std::uint8_t
         if (is_null(field, image)) {
             return {};
         }
-        return bytes_to_utf16(context.page, text_from_bytes(bytes, count));
+        return format::bytes_to_utf16(context.page, text_from_bytes(bytes, count));
     }
-    return bytes_to_utf16(CodePage::Ansi1252, field_text(field, image, context));
+    return format::bytes_to_utf16(format::CodePage::Ansi1252, field_text(field, image, context));
 }
 
 void set_field_text(const FieldDescriptor& field, std::uint8_t* image, std::string_view text,
@@ -339,7 +209,7 @@ void set_field_text(const FieldDescriptor& field, std::uint8_t* image, std::stri
     switch (field.type) {
         case FieldType::String:
         case FieldType::CIString: {
-            std::string stored = recode(CodePage::Ansi1252, context.page, text);
+            std::string stored = format::recode(format::CodePage::Ansi1252, context.page, text);
             std::size_t count = std::min<std::size_t>(stored.size(), field.length);
             std::memset(bytes, ' ', field.length);
             std::memcpy(bytes, stored.data(), count);
@@ -347,9 +217,10 @@ void set_field_text(const FieldDescriptor& field, std::uint8_t* image, std::stri
         }
         case FieldType::VarCharFox:
         case FieldType::VarBinaryFox: {
-            std::string stored = field.type == FieldType::VarCharFox
-                                     ? recode(CodePage::Ansi1252, context.page, text)
-                                     : std::string(text);
+            std::string stored =
+                field.type == FieldType::VarCharFox
+                    ? format::recode(format::CodePage::Ansi1252, context.page, text)
+                    : std::string(text);
             std::size_t count = std::min<std::size_t>(stored.size(), field.length);
             std::memset(bytes, ' ', field.length);
             std::memcpy(bytes, stored.data(), count);
@@ -364,7 +235,8 @@ void set_field_text(const FieldDescriptor& field, std::uint8_t* image, std::stri
         }
         case FieldType::NChar:
         case FieldType::NVarChar:
-            set_field_utf16(field, image, bytes_to_utf16(CodePage::Ansi1252, text), context);
+            set_field_utf16(field, image, format::bytes_to_utf16(format::CodePage::Ansi1252, text),
+                            context);
             return;
         default:
             break;
@@ -376,20 +248,15 @@ void set_field_text(const FieldDescriptor& field, std::uint8_t* image, std::stri
     }
     switch (field.type) {
         case FieldType::Logical: {
-            char c = trimmed[0];
-            if (c == 'T' || c == 't' || c == 'Y' || c == 'y' || c == '1') {
-                bytes[0] = 'T';
-            } else if (c == 'F' || c == 'f' || c == 'N' || c == 'n' || c == '0') {
-                bytes[0] = 'F';
-            } else {
+            std::optional<bool> truth = format::logical_from_text(trimmed[0]);
+            if (!truth) {
                 not_convertible(field, text);
             }
+            bytes[0] = *truth ? 'T' : 'F';
             return;
         }
         case FieldType::Date: {
-            DateFormat fallback;
-            const DateFormat& format = context.date_format ? *context.date_format : fallback;
-            auto julian = format.parse(trimmed);
+            auto julian = date_format_of(context).parse(trimmed);
             if (!julian) {
                 not_convertible(field, text);
             }
@@ -397,7 +264,7 @@ void set_field_text(const FieldDescriptor& field, std::uint8_t* image, std::stri
             return;
         }
         case FieldType::Time: {
-            auto ms = parse_time(trimmed);
+            auto ms = format::parse_time(trimmed);
             if (!ms) {
                 not_convertible(field, text);
             }
@@ -406,13 +273,11 @@ void set_field_text(const FieldDescriptor& field, std::uint8_t* image, std::stri
         }
         case FieldType::TimeStamp:
         case FieldType::ModTime: {
-            DateFormat fallback;
-            const DateFormat& format = context.date_format ? *context.date_format : fallback;
             std::size_t space = trimmed.find(' ');
-            auto julian = format.parse(trimmed.substr(0, space));
+            auto julian = date_format_of(context).parse(trimmed.substr(0, space));
             std::optional<std::int32_t> ms = 0;
             if (space != std::string::npos) {
-                ms = parse_time(trimmed.substr(space + 1));
+                ms = format::parse_time(trimmed.substr(space + 1));
             }
             if (!julian || !ms) {
                 not_convertible(field, text);
@@ -458,13 +323,13 @@ void set_field_utf16(const FieldDescriptor& field, std::uint8_t* image, std::u16
     if (field.type == FieldType::String || field.type == FieldType::CIString ||
         field.type == FieldType::VarCharFox) {
         // Into the table's code page directly.
-        std::string stored = utf16_to_bytes(context.page, text);
+        std::string stored = format::utf16_to_bytes(context.page, text);
         TextContext same = context;
-        std::string ansi = recode(context.page, CodePage::Ansi1252, stored);
+        std::string ansi = format::recode(context.page, format::CodePage::Ansi1252, stored);
         set_field_text(field, image, ansi, same);
         return;
     }
-    set_field_text(field, image, utf16_to_bytes(CodePage::Ansi1252, text), context);
+    set_field_text(field, image, format::utf16_to_bytes(format::CodePage::Ansi1252, text), context);
 }
 
 void set_field_raw(const FieldDescriptor& field, std::uint8_t* image, const std::uint8_t* bytes,
@@ -475,7 +340,7 @@ void set_field_raw(const FieldDescriptor& field, std::uint8_t* image, const std:
         case FieldType::VarBinaryFox:
         case FieldType::NVarChar: {
             std::size_t unit = field.type == FieldType::NVarChar ? 2 : 1;
-            if (length == kNullLength) {
+            if (length == format::kNullLength) {
                 set_null(field, image);
                 return;
             }
@@ -496,7 +361,7 @@ void set_field_raw(const FieldDescriptor& field, std::uint8_t* image, const std:
             return;
         }
         default: {
-            std::size_t size = image_size(field);
+            std::size_t size = format::field_image_size(field);
             std::size_t count = std::min<std::size_t>(length, size);
             if (bytes != nullptr) {
                 std::memcpy(target, bytes, count);
@@ -637,8 +502,7 @@ bool field_logical(const FieldDescriptor& field, const std::uint8_t* image) {
     if (field.type != FieldType::Logical) {
         type_mismatch(field, "a logical");
     }
-    char c = static_cast<char>(at(field, image)[0]);
-    return c == 'T' || c == 't' || c == 'Y' || c == 'y' || c == '1';
+    return format::logical_is_true(at(field, image)[0]);
 }
 
 void set_field_logical(const FieldDescriptor& field, std::uint8_t* image, bool value) {

@@ -5,40 +5,36 @@
 #pragma once
 
 #include <cstdint>
-#include <cstring>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "engine/core/dates.h"
 #include "engine/core/text.h"
+#include "engine/format/code_page.h"
+#include "engine/format/field_image.h"
 #include "engine/record/schema.h"
 
 namespace varelum::engine {
 
-template <typename T>
-T load_le(const std::uint8_t* bytes) {
-    T value;
-    std::memcpy(&value, bytes, sizeof value);  // the engine runs on little-endian machines
-    return value;
-}
-
-template <typename T>
-void store_le(std::uint8_t* bytes, T value) {
-    std::memcpy(bytes, &value, sizeof value);
-}
+// The image's rules (sizes, null markers, byte order) are the format layer's; the record
+// layer adds the conversions of the field calls on top of them.
+using format::is_memo_type;
+using format::is_null;
+using format::kMemoSlotSize;
+using format::load_le;
+using format::set_null;
+using format::store_le;
 
 // What text conversions need to know: the table's code page, the date format of the
 // connection and the number of decimals for doubles.
 struct TextContext {
-    CodePage page = CodePage::Ansi1252;
+    format::CodePage page = format::CodePage::Ansi1252;
     const DateFormat* date_format = nullptr;
     int decimals = 2;
 };
 
 std::vector<std::uint8_t> null_image(const TableSchema& schema);
-void set_null(const FieldDescriptor& field, std::uint8_t* image);
-bool is_null(const FieldDescriptor& field, const std::uint8_t* image);
 // Null, or a text of blanks only (text types).
 bool is_empty(const FieldDescriptor& field, const std::uint8_t* image);
 

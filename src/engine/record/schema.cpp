@@ -88,7 +88,7 @@ std::uint32_t fixed_length(FieldType type) {
         case FieldType::ShortInt:
             return 2;
         default:
-            return kMemoSlotSize;
+            return format::kMemoSlotSize;
     }
 }
 
@@ -124,25 +124,6 @@ std::uint32_t parse_number(std::string_view piece, const std::string& text) {
 
 }  // namespace
 
-std::uint32_t image_size(const FieldDescriptor& field) {
-    switch (field.type) {
-        case FieldType::VarCharFox:
-        case FieldType::VarBinaryFox:
-            return field.length + 2;
-        case FieldType::NChar:
-            return field.length * 2;
-        case FieldType::NVarChar:
-            return field.length * 2 + 2;
-        default:
-            return is_memo_type(field.type) ? kMemoSlotSize : field.length;
-    }
-}
-
-bool is_memo_type(FieldType type) {
-    return type == FieldType::Memo || type == FieldType::Binary || type == FieldType::Image ||
-           type == FieldType::VarChar || type == FieldType::NMemo;
-}
-
 bool is_known_type(std::uint16_t code) {
     return code >= 1 && code <= 28 && code != 9 && code != 19 && code != 25;
 }
@@ -169,7 +150,7 @@ TableSchema::TableSchema(std::vector<FieldDescriptor> fields) : fields_(std::mov
         field.number = static_cast<std::uint16_t>(i + 1);
         field.offset = offset;
         field.nullable = field.type != FieldType::AutoInc && field.type != FieldType::RowVersion;
-        offset += image_size(field);
+        offset += format::field_image_size(field);
         if (offset > kMaxRecordLength) {
             fail(VE_INVALID_FIELD_DEFINITION, "the record is longer than " +
                                                   std::to_string(kMaxRecordLength) +
@@ -180,7 +161,7 @@ TableSchema::TableSchema(std::vector<FieldDescriptor> fields) : fields_(std::mov
                 fail(VE_INVALID_FIELD_DEFINITION, "the field name " + field.name + " repeats");
             }
         }
-        has_memos_ = has_memos_ || is_memo_type(field.type);
+        has_memos_ = has_memos_ || format::is_memo_type(field.type);
     }
     record_length_ = offset;
     for (const auto& field : fields_) {

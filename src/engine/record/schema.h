@@ -7,21 +7,14 @@
 #include <string_view>
 #include <vector>
 
-#include "engine/record/field_type.h"
+#include "engine/format/field_image.h"
 
 namespace varelum::engine {
 
-// Bytes that a field takes in the record image (its declared length, doubled for the UTF-16
-// types, plus the 16-bit used length of the variable types; memo types take a marker slot).
-std::uint32_t image_size(const FieldDescriptor& field);
-bool is_memo_type(FieldType type);  // Memo, Binary, Image, VarChar, NMemo: values kept apart
 bool is_known_type(std::uint16_t code);
 // The name of a type as the field text spells it ("Char", "Integer", ...).
 const char* type_name(FieldType type);
 
-// Size of the marker slot of a memo-type field: a 32-bit "has a value" marker (0 or all bits
-// set) followed by the 32-bit CRC of the value, so that the image changes with the value.
-constexpr std::uint32_t kMemoSlotSize = 8;
 // Largest record image: the components keep record lengths in 16 bits.
 constexpr std::uint32_t kMaxRecordLength = 65530;
 

@@ -1,5 +1,6 @@
 // Result cursors: the row-list order and the static result table (see result_cursor.h).
 #include "engine/sql/result_cursor.h"
+#include "engine/format/code_page.h"
 
 #include <lmdb.h>
 #include <unistd.h>
@@ -319,7 +320,7 @@ std::shared_ptr<ResultCursor> ResultCursor::materialize(
                 for (const auto& field : file->schema().fields()) {
                     const SqlValue& value = rows[r][field.number - 1u];
                     if (is_memo_type(field.type)) {
-                        auto bytes = memo_bytes(field, value, CodePage::Ansi1252);
+                        auto bytes = memo_bytes(field, value, format::CodePage::Ansi1252);
                         if (bytes) {
                             auto checksum = static_cast<std::uint32_t>(
                                 crc32(0, reinterpret_cast<const Bytef*>(bytes->data()),

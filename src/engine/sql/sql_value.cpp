@@ -1,5 +1,7 @@
 // Conversions between field values and SQLite values (see sql_value.h).
 #include "engine/sql/sql_value.h"
+#include "engine/format/calendar.h"
+#include "engine/format/code_page.h"
 
 #include <cmath>
 #include <cstdio>
@@ -162,15 +164,11 @@ void bind_value(sqlite3_stmt* statement, int number, const SqlValue& value) {
 }
 
 std::string iso_date(std::int32_t julian) {
-    int year = 0, month = 0, day = 0;
-    ymd_from_julian(julian, year, month, day);
-    char buffer[16];
-    std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02d", year, month, day);
-    return buffer;
+    return format::format_date(julian, "YYYY-MM-DD");
 }
 
 std::string iso_time(std::int32_t milliseconds) {
-    return format_time(milliseconds);
+    return format::format_time(milliseconds);
 }
 
 std::string iso_timestamp(std::int32_t julian, std::int32_t milliseconds) {
@@ -193,24 +191,24 @@ std::optional<DayAndTime> parse_iso(std::string_view text) {
     };
     if (text.size() >= 10 && text[4] == '-' && text[7] == '-') {
         auto year = digits(0, 4), month = digits(5, 2), day = digits(8, 2);
-        if (!year || !month || !day || !valid_ymd(*year, *month, *day)) {
+        if (!year || !month || !day || !format::is_valid_civil_date(*year, *month, *day)) {
             return std::nullopt;
         }
-        DayAndTime result{julian_from_ymd(*year, *month, *day), 0};
+        DayAndTime result{format::julian_from_civil(*year, *month, *day), 0};
         if (text.size() == 10) {
             return result;
         }
         if (text[10] != ' ' && text[10] != 'T') {
             return std::nullopt;
         }
-        auto time = parse_time(text.substr(11));
+        auto time = format::parse_time(text.substr(11));
         if (!time) {
             return std::nullopt;
         }
         result.milliseconds = *time;
         return result;
     }
-    if (auto time = parse_time(text)) {
+    if (auto time = format::parse_time(text)) {
         return DayAndTime{0, *time};
     }
     return std::nullopt;
@@ -231,8 +229,9 @@ SqlValue field_value(TableCursor& table, const FieldDescriptor& field) {
         if (field.type == FieldType::Binary || field.type == FieldType::Image) {
             return SqlValue::of_blob(std::move(*stored));
         }
-        CodePage page = table.text_context().page;
-        return SqlValue::of_text(ansi_to_utf8(recode(page, CodePage::Ansi1252, *stored)));
+        format::CodePage page = table.text_context().page;
+        return SqlValue::of_text(
+            ansi_to_utf8(format::recode(page, format::CodePage::Ansi1252, *stored)));
     }
     if (is_null(field, image)) {
         return SqlValue::null();
@@ -407,7 +406,7 @@ void write_value(const FieldDescriptor& field, std::uint8_t* image, const SqlVal
 }
 
 std::optional<std::string> memo_bytes(const FieldDescriptor& field, const SqlValue& value,
-                                      CodePage page) {
+                                      format::CodePage page) {
     if (value.type == SqlValue::Type::Null) {
         return std::nullopt;
     }
@@ -421,7 +420,7 @@ std::optional<std::string> memo_bytes(const FieldDescriptor& field, const SqlVal
         std::u16string wide = utf8_to_utf16(utf8);
         return std::string(reinterpret_cast<const char*>(wide.data()), wide.size() * 2);
     }
-    return recode(CodePage::Ansi1252, page, utf8_to_ansi(utf8));
+    return format::recode(format::CodePage::Ansi1252, page, utf8_to_ansi(utf8));
 }
 
 void store_field(TableCursor& table, const FieldDescriptor& field, const SqlValue& value) {
@@ -436,7 +435,8 @@ void store_field(TableCursor& table, const FieldDescriptor& field, const SqlValu
     std::vector<std::uint8_t> scratch = table.image();
     write_value(field, scratch.data(), value, context);
     std::uint8_t* target = table.image_for_change(field);
-    std::memcpy(target + field.offset, scratch.data() + field.offset, image_size(field));
+    std::memcpy(target + field.offset, scratch.data() + field.offset,
+                format::field_image_size(field));
 }
 
 }  // namespace varelum::engine::sql

@@ -16,7 +16,8 @@
 #include <string>
 #include <string_view>
 
-#include "engine/record/field_type.h"
+#include "engine/format/code_page.h"
+#include "engine/format/field_type.h"
 #include "engine/record/record_image.h"
 
 namespace varelum::engine {
@@ -66,7 +67,7 @@ void write_value(const FieldDescriptor& field, std::uint8_t* image, const SqlVal
 // The stored bytes of a memo-type field for `value` (text in the table's code page, UTF-16LE
 // for NMemo, bytes for binary fields); nullopt for null.
 std::optional<std::string> memo_bytes(const FieldDescriptor& field, const SqlValue& value,
-                                      CodePage page);
+                                      format::CodePage page);
 
 // Sets a field of the table's record buffer through the write path (its lock, its memo
 // values). Fields the engine maintains (AutoInc, RowVersion) are left alone.

@@ -640,7 +640,7 @@ bool TableFile::check(bool with_memos, std::string& report) const {
                 if ((field.type == FieldType::VarCharFox || field.type == FieldType::VarBinaryFox ||
                      field.type == FieldType::NVarChar) &&
                     !is_null(field, image)) {
-                    std::size_t word = image_size(field) - 2;
+                    std::size_t word = format::field_image_size(field) - 2;
                     if (load_le<std::uint16_t>(image + field.offset + word) > field.length) {
                         problem(where + "field " + field.name + " has a used length too long");
                     }

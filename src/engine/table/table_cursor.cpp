@@ -1,6 +1,8 @@
 // Table handles: navigation, the record buffer, editing and record locks (see
 // table_cursor.h).
 #include "engine/table/table_cursor.h"
+#include "engine/format/calendar.h"
+#include "engine/format/code_page.h"
 
 #include <zlib.h>
 
@@ -105,8 +107,8 @@ TextContext TableCursor::text_context() const {
     static thread_local DateFormat format;
     format = connection_->date_format();
     TextContext context;
-    context.page =
-        file_->options().char_type == VE_CHARTYPE_OEM ? CodePage::Oem850 : CodePage::Ansi1252;
+    context.page = file_->options().char_type == VE_CHARTYPE_OEM ? format::CodePage::Oem850
+                                                                 : format::CodePage::Ansi1252;
     context.date_format = &format;
     context.decimals = EngineSettings::instance().decimals();
     return context;
@@ -490,7 +492,7 @@ void TableCursor::stamp_engine_fields(std::uint8_t* image, WriteContext& write) 
                                    static_cast<std::int64_t>(write.counters().next_rowversion++));
         } else if (field.type == FieldType::ModTime) {
             LocalTime now = local_now();
-            store_le(image + field.offset, julian_from_ymd(now.year, now.month, now.day));
+            store_le(image + field.offset, format::julian_from_civil(now.year, now.month, now.day));
             store_le(image + field.offset + 4, now.milliseconds);
         }
     }

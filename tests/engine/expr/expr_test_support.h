@@ -5,9 +5,9 @@
 #include <charconv>
 #include <string>
 
-#include "engine/expr/date_time.h"
 #include "engine/expr/expression.h"
 #include "engine/expr/test_record.h"
+#include "engine/format/calendar.h"
 
 namespace varelum::engine::test {
 
@@ -24,18 +24,18 @@ inline std::string render(const expr::Value& v) {
             return out + "N:" + std::string(buffer, end);
         }
         case expr::ValueType::Date:
-            return out + "D:" + (v.julian_day == 0 ? "empty" : expr::format_dtos(v.julian_day));
+            return out + "D:" + (v.julian_day == 0 ? "empty" : format::format_dtos(v.julian_day));
         case expr::ValueType::Logical:
             return out + (v.logical ? "L:T" : "L:F");
         case expr::ValueType::Timestamp:
-            return out + "T:" + (v.julian_day == 0 ? "0" : expr::format_dtos(v.julian_day)) + " " +
-                   expr::format_time(v.milliseconds);
+            return out + "T:" + (v.julian_day == 0 ? "0" : format::format_dtos(v.julian_day)) +
+                   " " + format::format_time(v.milliseconds);
     }
     return "?";
 }
 
 inline std::int32_t jd(int y, int m, int d) {
-    return expr::julian_from_civil(y, m, d);
+    return format::julian_from_civil(y, m, d);
 }
 
 // Code Char(10) "ABC123", Name CIChar(20) "Widget", Price Double 12.5, Qty Integer 7,

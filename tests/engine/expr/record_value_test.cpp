@@ -4,6 +4,7 @@
 #include "engine/expr/expr_test_support.h"
 #include "engine/expr/record_value.h"
 #include "engine/expr/value_text.h"
+#include "engine/format/field_image.h"
 
 namespace varelum::engine::test {
 namespace {
@@ -105,7 +106,7 @@ TEST(RecordValue, NullMarkersReadAsNulls) {
         r.add("F" + std::to_string(n++), t);
     }
     for (const FieldDescriptor& f : r.fields()) {
-        EXPECT_TRUE(expr::is_raw_value_null(f, r.record_image())) << f.name;
+        EXPECT_TRUE(format::is_null(f, r.record_image().data())) << f.name;
         expr::Value v = expr::decode_field_value(f, r.record_image(), &r);
         EXPECT_TRUE(v.is_null) << f.name;
         EXPECT_TRUE(v.is_empty()) << f.name;
@@ -134,11 +135,11 @@ TEST(RecordValue, NumericTextThatIsNoNumberReadsAsZero) {
     r.add("N", FieldType::Numeric, 5);
     r.set("N", "1x3");
     EXPECT_EQ(render(read(r, "N")), "N:0");
-    EXPECT_EQ(expr::parse_numeric_text(" 1.5 "), 1.5);
-    EXPECT_EQ(expr::parse_numeric_text("+2"), 2.0);
-    EXPECT_FALSE(expr::parse_numeric_text("1,5"));
-    EXPECT_FALSE(expr::parse_numeric_text("."));
-    EXPECT_FALSE(expr::parse_numeric_text(""));
+    EXPECT_EQ(format::parse_decimal_text(" 1.5 "), 1.5);
+    EXPECT_EQ(format::parse_decimal_text("+2"), 2.0);
+    EXPECT_FALSE(format::parse_decimal_text("1,5"));
+    EXPECT_FALSE(format::parse_decimal_text("."));
+    EXPECT_FALSE(format::parse_decimal_text(""));
 }
 
 TEST(RecordValue, RefusesAFieldOutsideTheImage) {

@@ -17,7 +17,8 @@
 
 #include "engine/expr/record_access.h"
 #include "engine/expr/record_value.h"
-#include "engine/record/field_type.h"
+#include "engine/format/field_image.h"
+#include "engine/format/field_type.h"
 
 namespace varelum::engine::test {
 
@@ -32,7 +33,7 @@ class TestRecord : public expr::RecordAccess {
         f.length = length != 0 ? length : default_length(type);
         f.decimals = decimals;
         f.offset = static_cast<std::uint32_t>(image_.size());
-        image_.resize(image_.size() + expr::field_image_size(f), 0);
+        image_.resize(image_.size() + format::field_image_size(f), 0);
         fields_.push_back(f);
         set_null(name);
         return *this;
@@ -153,7 +154,7 @@ class TestRecord : public expr::RecordAccess {
     TestRecord& set_null(const std::string& name) {
         const FieldDescriptor& f = field(name);
         std::uint8_t* p = at(f);
-        std::memset(p, 0, expr::field_image_size(f));
+        std::memset(p, 0, format::field_image_size(f));
         switch (f.type) {
             case FieldType::Logical:
                 p[0] = ' ';

@@ -1,16 +1,30 @@
-// Julian days, the engine's date format, DTOS texts and times of day.
-#include "engine/expr/date_time.h"
-#include "engine/expr/ascii.h"
+// Julian days, date formats, DTOS texts and times of day (see calendar.h).
+#include "engine/format/calendar.h"
 
 #include <vector>
 
-#include "engine/env/env.h"
-
-namespace varelum::engine::expr {
+namespace varelum::engine::format {
 namespace {
 
 // 1970-01-01 as a Julian day number.
 constexpr std::int32_t kUnixEpochJulian = 2440588;
+
+bool is_digit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+char upper_ascii(char c) {
+    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c;
+}
+
+// 'D', 'M' or 'Y' for a letter of a date pattern (C counts as Y), 0 for a separator.
+char run_letter(char c) {
+    char upper = upper_ascii(c);
+    if (upper == 'C') {
+        return 'Y';
+    }
+    return upper == 'D' || upper == 'M' || upper == 'Y' ? upper : 0;
+}
 
 // Days since 1970-01-01 of a proleptic Gregorian date (H. Hinnant's algorithm).
 std::int64_t days_from_civil(std::int64_t y, unsigned m, unsigned d) {
@@ -22,43 +36,28 @@ std::int64_t days_from_civil(std::int64_t y, unsigned m, unsigned d) {
     return era * 146097 + static_cast<std::int64_t>(doe) - 719468;
 }
 
-struct Run {
-    char letter;  // 'D', 'M' or 'Y'
-    std::size_t length;
-};
-
-// The pattern as runs of letters and literal separators.
+// The pattern as runs of date letters and literal separators.
 struct PatternPart {
-    bool is_run;
-    Run run;
+    char letter;  // 'D', 'M', 'Y'; 0 for a literal
+    std::size_t length;
     char literal;
 };
 
 std::vector<PatternPart> split_pattern(std::string_view pattern) {
     std::vector<PatternPart> parts;
     for (std::size_t i = 0; i < pattern.size();) {
-        char c = ascii::to_upper(pattern[i]);
-        if (c == 'C') {
-            c = 'Y';
-        }
-        if (c == 'D' || c == 'M' || c == 'Y') {
-            std::size_t j = i;
-            while (j < pattern.size()) {
-                char n = ascii::to_upper(pattern[j]);
-                if (n == 'C') {
-                    n = 'Y';
-                }
-                if (n != c) {
-                    break;
-                }
-                ++j;
-            }
-            parts.push_back({true, {c, j - i}, 0});
-            i = j;
-        } else {
-            parts.push_back({false, {0, 0}, pattern[i]});
+        char letter = run_letter(pattern[i]);
+        if (letter == 0) {
+            parts.push_back({0, 1, pattern[i]});
             ++i;
+            continue;
         }
+        std::size_t j = i;
+        while (j < pattern.size() && run_letter(pattern[j]) == letter) {
+            ++j;
+        }
+        parts.push_back({letter, j - i, 0});
+        i = j;
     }
     return parts;
 }
@@ -72,12 +71,7 @@ std::string zero_padded(int value, std::size_t width) {
 }
 
 bool all_blank(std::string_view text) {
-    for (char c : text) {
-        if (c != ' ') {
-            return false;
-        }
-    }
-    return true;
+    return text.find_first_not_of(' ') == std::string_view::npos;
 }
 
 }  // namespace
@@ -88,8 +82,7 @@ bool is_valid_civil_date(int year, int month, int day) {
     }
     static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
     bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
-    int last = kDays[month - 1] + (month == 2 && leap ? 1 : 0);
-    return day <= last;
+    return day <= kDays[month - 1] + (month == 2 && leap ? 1 : 0);
 }
 
 std::int32_t julian_from_civil(int year, int month, int day) {
@@ -111,30 +104,46 @@ CivilDate civil_from_julian(std::int32_t julian_day) {
     return {static_cast<int>(y + (m <= 2)), static_cast<int>(m), static_cast<int>(d)};
 }
 
+std::optional<std::string> normalized_date_format(std::string_view pattern) {
+    if (pattern.empty() || pattern.size() > kMaxDateFormatLength) {
+        return std::nullopt;
+    }
+    int days = 0;
+    int months = 0;
+    int years = 0;
+    std::string upper;
+    for (const PatternPart& part : split_pattern(pattern)) {
+        if (part.letter == 0) {
+            char c = upper_ascii(part.literal);
+            if (is_digit(c) || (c >= 'A' && c <= 'Z')) {
+                return std::nullopt;
+            }
+            continue;
+        }
+        (part.letter == 'D' ? days : part.letter == 'M' ? months : years) += 1;
+    }
+    if (days != 1 || months != 1 || years != 1) {
+        return std::nullopt;
+    }
+    for (char c : pattern) {
+        upper.push_back(upper_ascii(c));
+    }
+    return upper;
+}
+
 std::string format_date(std::int32_t julian_day, std::string_view pattern) {
     std::string out;
     const bool empty = julian_day <= 0;
     CivilDate date = empty ? CivilDate{} : civil_from_julian(julian_day);
     for (const PatternPart& part : split_pattern(pattern)) {
-        if (!part.is_run) {
+        if (part.letter == 0) {
             out.push_back(part.literal);
-            continue;
-        }
-        if (empty) {
-            out.append(part.run.length, ' ');
-            continue;
-        }
-        switch (part.run.letter) {
-            case 'D':
-                out += zero_padded(date.day, part.run.length);
-                break;
-            case 'M':
-                out += zero_padded(date.month, part.run.length);
-                break;
-            default:
-                out += part.run.length <= 2 ? zero_padded(date.year % 100, 2)
-                                            : zero_padded(date.year, part.run.length);
-                break;
+        } else if (empty) {
+            out.append(part.length, ' ');
+        } else if (part.letter == 'Y') {
+            out += part.length <= 2 ? zero_padded(date.year % 100, 2) : zero_padded(date.year, 4);
+        } else {
+            out += zero_padded(part.letter == 'D' ? date.day : date.month, part.length >= 2 ? 2 : 1);
         }
     }
     return out;
@@ -154,38 +163,34 @@ std::optional<std::int32_t> parse_date(std::string_view text, std::string_view p
         ++pos;
     }
     for (std::size_t p = 0; p < parts.size(); ++p) {
-        if (!parts[p].is_run) {
+        if (parts[p].letter == 0) {
             continue;
         }
         // Between two numbers any run of non-digits separates them.
-        while (pos < text.size() && !ascii::is_digit(text[pos])) {
+        while (pos < text.size() && !is_digit(text[pos])) {
             ++pos;
         }
-        const bool adjacent = p + 1 < parts.size() && parts[p + 1].is_run;
-        std::size_t max_digits = parts[p].run.letter == 'Y' ? 4 : 2;
+        const bool adjacent = p + 1 < parts.size() && parts[p + 1].letter != 0;
+        std::size_t max_digits = parts[p].letter == 'Y' ? 4 : 2;
         if (adjacent) {
-            max_digits = parts[p].run.length;
+            max_digits = parts[p].length;
         }
         std::size_t start = pos;
         int number = 0;
-        while (pos < text.size() && pos - start < max_digits && ascii::is_digit(text[pos])) {
+        while (pos < text.size() && pos - start < max_digits && is_digit(text[pos])) {
             number = number * 10 + (text[pos] - '0');
             ++pos;
         }
         if (pos == start) {
             return std::nullopt;
         }
-        switch (parts[p].run.letter) {
-            case 'D':
-                day = number;
-                break;
-            case 'M':
-                month = number;
-                break;
-            default:
-                year = number;
-                year_digits = pos - start;
-                break;
+        if (parts[p].letter == 'D') {
+            day = number;
+        } else if (parts[p].letter == 'M') {
+            month = number;
+        } else {
+            year = number;
+            year_digits = pos - start;
         }
     }
     while (pos < text.size() && text[pos] == ' ') {
@@ -195,8 +200,7 @@ std::optional<std::int32_t> parse_date(std::string_view text, std::string_view p
         return std::nullopt;
     }
     if (year_digits <= 2) {
-        int century = epoch - epoch % 100;
-        year += century;
+        year += epoch - epoch % 100;
         if (year < epoch) {
             year += 100;
         }
@@ -222,18 +226,21 @@ std::optional<std::int32_t> parse_dtos(std::string_view text) {
     if (all_blank(text)) {
         return 0;
     }
-    for (char c : text) {
-        if (!ascii::is_digit(c)) {
-            return std::nullopt;
+    int parts[3] = {0, 0, 0};
+    const std::size_t widths[3] = {4, 2, 2};
+    std::size_t position = 0;
+    for (int p = 0; p < 3; ++p) {
+        for (std::size_t k = 0; k < widths[p]; ++k, ++position) {
+            if (!is_digit(text[position])) {
+                return std::nullopt;
+            }
+            parts[p] = parts[p] * 10 + (text[position] - '0');
         }
     }
-    int year = std::stoi(std::string(text.substr(0, 4)));
-    int month = std::stoi(std::string(text.substr(4, 2)));
-    int day = std::stoi(std::string(text.substr(6, 2)));
-    if (!is_valid_civil_date(year, month, day)) {
+    if (!is_valid_civil_date(parts[0], parts[1], parts[2])) {
         return std::nullopt;
     }
-    return julian_from_civil(year, month, day);
+    return julian_from_civil(parts[0], parts[1], parts[2]);
 }
 
 std::optional<std::int32_t> parse_time(std::string_view text) {
@@ -246,7 +253,7 @@ std::optional<std::int32_t> parse_time(std::string_view text) {
     auto number = [&](std::size_t max_digits, int& out) {
         std::size_t start = pos;
         out = 0;
-        while (pos < text.size() && pos - start < max_digits && ascii::is_digit(text[pos])) {
+        while (pos < text.size() && pos - start < max_digits && is_digit(text[pos])) {
             out = out * 10 + (text[pos] - '0');
             ++pos;
         }
@@ -282,8 +289,8 @@ std::optional<std::int32_t> parse_time(std::string_view text) {
     }
     skip_blanks();
     if (pos + 2 <= text.size()) {
-        char a = ascii::to_upper(text[pos]);
-        char m = ascii::to_upper(text[pos + 1]);
+        char a = upper_ascii(text[pos]);
+        char m = upper_ascii(text[pos + 1]);
         if ((a == 'A' || a == 'P') && m == 'M') {
             if (hours < 1 || hours > 12) {
                 return std::nullopt;
@@ -299,28 +306,15 @@ std::optional<std::int32_t> parse_time(std::string_view text) {
     return ((hours * 60 + minutes) * 60 + seconds) * 1000 + millis;
 }
 
-std::string format_time(std::int32_t milliseconds) {
+std::string format_time(std::int32_t milliseconds, bool always_milliseconds) {
     int total_seconds = milliseconds / 1000;
     std::string out = zero_padded(total_seconds / 3600, 2) + ":" +
                       zero_padded(total_seconds / 60 % 60, 2) + ":" +
                       zero_padded(total_seconds % 60, 2);
-    if (milliseconds % 1000 != 0) {
+    if (always_milliseconds || milliseconds % 1000 != 0) {
         out += "." + zero_padded(milliseconds % 1000, 3);
     }
     return out;
 }
 
-std::int32_t today_julian() {
-    std::int32_t day = 0;
-    std::int32_t ms = 0;
-    now_local(day, ms);
-    return day;
-}
-
-void now_local(std::int32_t& julian_day, std::int32_t& milliseconds) {
-    LocalTime now = local_now();
-    julian_day = julian_from_civil(now.year, now.month, now.day);
-    milliseconds = now.milliseconds;
-}
-
-}  // namespace varelum::engine::expr
+}  // namespace varelum::engine::format
