@@ -143,7 +143,8 @@ std::string format_date(std::int32_t julian_day, std::string_view pattern) {
         } else if (part.letter == 'Y') {
             out += part.length <= 2 ? zero_padded(date.year % 100, 2) : zero_padded(date.year, 4);
         } else {
-            out += zero_padded(part.letter == 'D' ? date.day : date.month, part.length >= 2 ? 2 : 1);
+            out +=
+                zero_padded(part.letter == 'D' ? date.day : date.month, part.length >= 2 ? 2 : 1);
         }
     }
     return out;

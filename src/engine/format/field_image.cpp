@@ -161,8 +161,8 @@ std::optional<bool> logical_from_text(char first) {
 }
 
 std::int32_t compact_date_julian(const std::uint8_t* bytes) {
-    unsigned bits = (static_cast<unsigned>(bytes[0]) << 16) |
-                    (static_cast<unsigned>(bytes[1]) << 8) | bytes[2];
+    unsigned bits =
+        (static_cast<unsigned>(bytes[0]) << 16) | (static_cast<unsigned>(bytes[1]) << 8) | bytes[2];
     int year = static_cast<int>(bits >> 9);
     int month = static_cast<int>((bits >> 5) & 0x0F);
     int day = static_cast<int>(bits & 0x1F);
