@@ -154,6 +154,12 @@ TEST_F(Seeks, ScopesWithTextAndRawBoundsKeepNavigationCountsAndSeeksInside) {
     EXPECT_EQ((Recnos{3, 5, 1}), walk_back(code, table_));
     EXPECT_EQ(3u, count(code, VE_RESPECT_SCOPES));
     EXPECT_EQ(5u, count(table_, VE_RESPECT_SCOPES));
+    EXPECT_EQ(5u, count(code, VE_IGNORE_FILTERS)) << "every key of the tag";
+    EXPECT_EQ(3u, count(code, VE_RESPECT_FILTERS));
+    ASSERT_ADS_OK(AdsSetAOF(table_, u8("Grp = 2"), VE_AOF_RESOLVE_LATER));
+    EXPECT_EQ(5u, count(code, VE_IGNORE_FILTERS)) << "filters ignored too";
+    EXPECT_EQ(2u, count(code, VE_RESPECT_FILTERS));
+    ASSERT_ADS_OK(AdsClearAOF(table_));
     EXPECT_FALSE(seek_text(code, "C300", VE_HARDSEEK));
     length = sizeof buffer;
     ASSERT_ADS_OK(AdsGetScope(code, VE_BOTTOM, buffer, &length));

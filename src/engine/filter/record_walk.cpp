@@ -65,17 +65,23 @@ std::uint32_t count_records(TableCursor& table, IndexHandle* index, std::uint16_
     }
     MDB_txn* txn = table.read_txn();
     bool hide_deleted = !EngineSettings::instance().show_deleted();
-    if (kind == VE_IGNORE_FILTERS && !hide_deleted && !index->has_scope()) {
+    // A count that ignores filters ignores the handle's scope too: it counts the tag's keys.
+    const bool whole_tag = kind == VE_IGNORE_FILTERS;
+    if (whole_tag && !hide_deleted) {
         MDB_stat stat;
         check_mdb(mdb_stat(txn, index->tag().dbi(), &stat), "read index", table.file().path());
         return static_cast<std::uint32_t>(stat.ms_entries);
     }
-    index->order().for_each_entry(txn, [&](std::string_view entry) {
-        if (!hide_deleted || record_passes(table, index->order().record_of(txn, entry), false)) {
-            ++count;
-        }
-        return true;
-    });
+    index->order().for_each_entry(
+        txn,
+        [&](std::string_view entry) {
+            if (!hide_deleted ||
+                record_passes(table, index->order().record_of(txn, entry), false)) {
+                ++count;
+            }
+            return true;
+        },
+        whole_tag);
     return count;
 }
 

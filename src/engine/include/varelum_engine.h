@@ -508,10 +508,10 @@ VE_API UNSIGNED32 AdsGotoRecord(ADSHANDLE hTable, UNSIGNED32 ulRec);
  * number the record will get. */
 VE_API UNSIGNED32 AdsGetRecordNum(ADSHANDLE hObj, UNSIGNED16 usFilterOption, UNSIGNED32* pulRec);
 /* Number of records: those not marked deleted while AdsShowDeleted is off, all while it is on.
- * usFilterOption VE_IGNORE_FILTERS (filters and scopes ignored; an index handle counts its
- * keys), VE_RESPECT_SCOPES (the keys in an index handle's scope) or VE_RESPECT_FILTERS (what
- * navigation through the handle shows), optionally plus VE_REFRESH_COUNT; counts are always
- * fresh. Counts that respect filters or scopes walk the records they count. */
+ * usFilterOption VE_IGNORE_FILTERS (filters and scopes ignored; an index handle counts every
+ * key of its tag, whatever its scope), VE_RESPECT_SCOPES (the keys in an index handle's scope) or
+ * VE_RESPECT_FILTERS (what navigation through the handle shows), optionally plus VE_REFRESH_COUNT;
+ * counts are always fresh. Counts that respect filters or scopes walk the records they count. */
 VE_API UNSIGNED32 AdsGetRecordCount(ADSHANDLE hObj, UNSIGNED16 usFilterOption,
                                     UNSIGNED32* pulCount);
 /* The current position as a bookmark value (the record number; 0 on a crack). */

@@ -192,11 +192,12 @@ bool IndexOrder::contains(MDB_txn* txn, std::uint32_t recno, const std::uint8_t*
     return true;
 }
 
-void IndexOrder::for_each_entry(MDB_txn* txn, const std::function<bool(std::string_view)>& visit) {
+void IndexOrder::for_each_entry(MDB_txn* txn, const std::function<bool(std::string_view)>& visit,
+                                bool whole_tag) {
     MDB_cursor* c = cursor(txn);
     MDB_val key{}, value{};
     int rc;
-    if (lower_) {
+    if (lower_ && !whole_tag) {
         key = MDB_val{lower_->size(), lower_->data()};
         rc = mdb_cursor_get(c, &key, &value, MDB_SET_RANGE);
     } else {
@@ -204,7 +205,7 @@ void IndexOrder::for_each_entry(MDB_txn* txn, const std::function<bool(std::stri
     }
     while (rc == MDB_SUCCESS) {
         std::string_view entry(static_cast<const char*>(key.mv_data), key.mv_size);
-        if (at_or_past_limit(entry) || !visit(entry)) {
+        if ((!whole_tag && at_or_past_limit(entry)) || !visit(entry)) {
             return;
         }
         rc = mdb_cursor_get(c, &key, &value, MDB_NEXT);

@@ -51,8 +51,10 @@ class IndexOrder final : public RecordOrder {
     std::string entry_of(MDB_txn* txn, std::uint32_t recno, const std::uint8_t* image);
     // The entry the order returned last (valid right after a move that found a record).
     const std::string& last_entry() const { return last_entry_; }
-    // Calls visit(entry) for each entry in scope, in order, until it answers false.
-    void for_each_entry(MDB_txn* txn, const std::function<bool(std::string_view)>& visit);
+    // Calls visit(entry) for each entry in scope (every entry of the tag with whole_tag), in
+    // order, until it answers false.
+    void for_each_entry(MDB_txn* txn, const std::function<bool(std::string_view)>& visit,
+                        bool whole_tag = false);
     // The stored record of an entry (VE_TABLE_CORRUPT when the record is missing).
     StoredRecord record_of(MDB_txn* txn, std::string_view entry);
 
