@@ -129,7 +129,10 @@ TAdsDataSet::TAdsDataSet(rtl::TComponent* owner)
       mpoIndexDefs(std::make_unique<db::TIndexDefs>()),
       mpoMasterLink(std::make_unique<db::TMasterDataLink>(this)),
       mpoAdsTableOptions(std::make_unique<TAdsTableOptions>(this)),
-      mpoIndexFiles(std::make_unique<TAdsIndexFiles>(this)) {}
+      mpoIndexFiles(std::make_unique<TAdsIndexFiles>(this)) {
+    mpoMasterLink->OnMasterChange = [this] { ApplyMasterRange(); };
+    mpoMasterLink->OnMasterDisable = [this] { DropMasterRange(); };
+}
 
 TAdsDataSet::~TAdsDataSet() {
     try {
@@ -503,6 +506,8 @@ void TAdsDataSet::SetIndexName(const std::string& value) {
         if (mbScoped) {
             mbScoped = false;
             ClearEngineScope();
+        } else {
+            ClearRange();
         }
         try {
             ActivateOrder();
@@ -514,6 +519,9 @@ void TAdsDataSet::SetIndexName(const std::string& value) {
         }
     }
     if (Active()) {
+        if (mpoMasterLink->Active() && !mpoMasterLink->Fields().empty()) {
+            ApplyMasterRange();
+        }
         Resync(0);
     }
 }
@@ -527,6 +535,10 @@ void TAdsDataSet::SetIndexFieldNames(const std::string& value) {
         if (mlHandle != kNoAdsHandle) {
             ClearEngineScope();
         }
+    } else if (mlHandle != kNoAdsHandle) {
+        // The range belongs to the old index; left applied, an equal range could not be set on
+        // the new one.
+        ClearRange();
     }
     const std::string oldName = mstrIndexName;
     const std::string oldFields = mstrIndexFieldNames;
@@ -544,6 +556,9 @@ void TAdsDataSet::SetIndexFieldNames(const std::string& value) {
             throw;
         }
         if (Active()) {
+            if (mpoMasterLink->Active() && !mpoMasterLink->Fields().empty()) {
+                ApplyMasterRange();
+            }
             Resync(0);
         }
     }

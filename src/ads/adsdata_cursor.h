@@ -14,6 +14,10 @@
 //   adsdata_locate.cpp     Locate, Lookup, the index choice and the OnFilterRecord scans
 //   adsdata_keysearch.cpp  key buffers, SetKey..FindNearest, GotoCurrent, Post and Cancel
 //   adsdata_editing.cpp    edit, insert, post, cancel, delete, record and table locks
+//   adsdata_filters.cpp    Filter and Filtered on the engine, FindFirst..FindPrior
+//   adsdata_scopes.cpp     Scoped, ScopeBegin and ScopeEnd
+//   adsdata_ranges.cpp     SetRange and its companions (key buffers 1 to 4)
+//   adsdata_master.cpp     MasterSource, MasterFields and the master-detail range
 //
 // Record buffer layout (ComputeBufferLayout), areas without gaps:
 //   [0, musRecordSize)                 the engine record image, as AdsGetRecord delivers it
@@ -35,6 +39,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "ads/adsdata_blobs.h"
@@ -171,12 +176,13 @@ class TAdsDataSet : public db::TDataSet, public TAdsDatabaseLink {
 
     // The master-detail link: the master's data source and the master fields (";"-separated).
     db::TDataSource* MasterSource() const { return mpoMasterLink->DataSource(); }
-    void SetMasterSource(db::TDataSource* source) { mpoMasterLink->SetDataSource(source); }
+    // "Circular Data Link" (5121) for a source that leads back to this dataset; none also
+    // empties MasterFields.
+    void SetMasterSource(db::TDataSource* source);
     const std::string& MasterFields() const { return mstrMasterField; }
-    void SetMasterFields(const std::string& names) {
-        mstrMasterField = names;
-        mpoMasterLink->SetFieldNames(names);
-    }
+    void SetMasterFields(const std::string& names);
+    db::TMasterDataLink& MasterLink() const { return *mpoMasterLink; }
+    db::TDataSource* MasterDataSource() const override { return MasterSource(); }
 
     // --- The framework's questions --------------------------------------------------------------
 
@@ -215,12 +221,15 @@ class TAdsDataSet : public db::TDataSet, public TAdsDatabaseLink {
     // Moves a dataset's own default order to the front of a list of index handles.
     virtual void PromoteDefaultIndex(std::vector<ADSHANDLE>& list, int count);
     virtual std::int32_t LastAutoincVal() = 0;
-    // The table's engine filter and scope follow the dataset's Filter and scope properties;
-    // the filter and scope support supplies them.
-    virtual void ApplyFilterToEngine() {}
-    virtual void ApplyScopeToEngine() {}
-    virtual void ClearEngineFilter() {}
-    virtual void ClearEngineScope() {}
+    // The engine filter (an optimised or a plain filter, by AdsOptimizedFilters) from Filter;
+    // an empty Filter clears it. Clearing a filter that is not there is no error.
+    virtual void ApplyFilterToEngine();
+    virtual void ClearEngineFilter();
+    // The scope from ScopeBegin and ScopeEnd on the active index ("Cannot activate scope when
+    // there is no active index." and "... when there is an active range.", 5121); clearing
+    // removes both bounds, and nothing without an active index.
+    virtual void ApplyScopeToEngine();
+    virtual void ClearEngineScope();
     // Only on dictionary connections (TAdsTable); here it fails.
     virtual void RenameTable(const std::string& NewTableName);
 
@@ -518,6 +527,70 @@ class TAdsDataSet : public db::TDataSet, public TAdsDatabaseLink {
     bool IsOptimisticLocking() const;
     // ==== end of locate, key search and editing
     // ===================================================
+
+    // ==== Filters, scopes, ranges and the master-detail range: adsdata_filters.cpp,
+    // ==== adsdata_scopes.cpp, adsdata_ranges.cpp, adsdata_master.cpp ==========================
+  public:
+    // --- Filters
+    // Stores the text; an active, filtered dataset applies it at once and goes to its first
+    // record. When the engine refuses it, the previous text and filter stay.
+    void SetFilter(const std::string& text) override;
+    // Stores the flag and applies (clears) the engine filter; an active dataset goes to its
+    // first record. When the engine refuses the filter, the flag stays as it was.
+    void SetFiltered(bool value) override;
+    // The engine's option word of an optimised filter from AdsAOFType and
+    // AdsAOFResolveImmediate.
+    UNSIGNED32 AofOptions() const;
+    // The engine text of Filter and whether its texts compare exactly: a quoted literal that
+    // ends in "*" (and is not only asterisks) loses it and makes the comparison a prefix
+    // match; CONTAINS(...) is left as written.
+    std::pair<std::string, bool> TranslateFilterText() const;
+
+    // --- Scopes
+    // Activates (removes) the scope on the active index; an inactive dataset only stores the
+    // flag, which open applies. Removing keeps the record shown.
+    void SetScoped(bool value);
+    const std::string& ScopeBegin() const { return mstrScopeStart; }
+    const std::string& ScopeStart() const { return mstrScopeStart; }
+    const std::string& ScopeEnd() const { return mstrScopeEnd; }
+    // Stored only; an active scope keeps its bounds until Scoped is set again. "Scope text
+    // length exceeded 4082" (5121) past 4083 characters.
+    void SetScopeBegin(const std::string& text);
+    void SetScopeEnd(const std::string& text);
+
+    // --- Ranges on the active index
+    // Edit the range start (end) in dsSetKey: Set... from an empty key, Edit... from the last.
+    void SetRangeStart();
+    void SetRangeEnd();
+    void EditRangeStart();
+    void EditRangeEnd();
+    // The range from values in index-field order, applied.
+    void SetRange(const std::vector<rtl::Variant>& startValues,
+                  const std::vector<rtl::Variant>& endValues);
+    // Sets the edited bounds on the engine and goes to the first record; bounds equal to those
+    // applied last make no engine call. "Cannot set range on table when there is an active
+    // scope." (5121).
+    void ApplyRange();
+    // Removes the range and keeps the record shown; the edited bounds stay for ApplyRange.
+    void CancelRange();
+
+  protected:
+    bool FindFilteredRecord(bool restart, bool forward) override;
+    // Re-applies the master range once the dataset is open.
+    void DoAfterOpen() override;
+    // Whether the engine's scopes changed.
+    bool ApplyRangeScopes();
+    bool ClearRange();
+    // The detail's range on the master's current values (leading segments of the index).
+    void ApplyMasterRange();
+    void LoadMasterKey(const std::vector<db::TField*>& masterFields);
+    void DropMasterRange() { CancelRange(); }
+
+  private:
+    // Sets one range bound from key buffer `edited` (1 or 2) and records it in `applied` (3 or
+    // 4); an edited bound without values removes the bound.
+    void SetRangeBound(int edited, int applied, UNSIGNED16 bound, SIGNED16 step);
+    // ==== end of filters, scopes, ranges and the master-detail range ==========================
 };
 
 }  // namespace varelum::ads

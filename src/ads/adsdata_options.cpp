@@ -230,11 +230,25 @@ void TAdsTableOptions::SetAdsRecordCache(TAdsRecordCache value) {
 }
 
 void TAdsTableOptions::SetAdsOptimizedFilters(bool value) {
-    const bool changed = value != mbAdsOptimizedFilters;
-    mbAdsOptimizedFilters = value;
-    if (changed && mpoAdsTable != nullptr && mpoAdsTable->Active() && mpoAdsTable->Filtered()) {
-        mpoAdsTable->ClearEngineFilter();
-        mpoAdsTable->ApplyFilterToEngine();
+    if (value == mbAdsOptimizedFilters) {
+        return;
+    }
+    TAdsDataSet* table = mpoAdsTable;
+    if (table == nullptr || !table->Active() || table->ComponentState().Contains(rtl::csLoading) ||
+        !table->Filtered()) {
+        mbAdsOptimizedFilters = value;
+        return;
+    }
+    const bool old = mbAdsOptimizedFilters;
+    try {
+        // The filter of the old form goes, then the same filter comes in the new one.
+        table->ClearEngineFilter();
+        mbAdsOptimizedFilters = value;
+        table->ApplyFilterToEngine();
+        table->First();
+    } catch (...) {
+        mbAdsOptimizedFilters = old;
+        throw;
     }
 }
 

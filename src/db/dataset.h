@@ -380,6 +380,9 @@ class TDataSet : public rtl::TComponent {
     // at buffer, for a dataset that reads a record outside the window.
     void SetCalcBuffer(TRecordBuffer buffer) { FCalcBuffer = buffer; }
 
+    // Fires AfterOpen once the window is filled; a dataset that must act after that (a detail
+    // setting its master range) overrides it and calls this first.
+    virtual void DoAfterOpen();
     // Fire BeforeScroll and AfterScroll (for datasets' own moves: Locate, RecNo).
     void DoBeforeScroll();
     void DoAfterScroll();

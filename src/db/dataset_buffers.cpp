@@ -66,10 +66,14 @@ void TDataSet::Open() {
     FModified = false;
     DataEvent(deUpdateState);
     DataEvent(deDataSetChange);
-    Fire(AfterOpen, *this);
+    DoAfterOpen();
     if (!IsEmpty()) {
         Fire(AfterScroll, *this);
     }
+}
+
+void TDataSet::DoAfterOpen() {
+    Fire(AfterOpen, *this);
 }
 
 void TDataSet::Close() {
