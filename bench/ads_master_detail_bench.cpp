@@ -58,8 +58,8 @@ ADSHANDLE CreateTable(ADSHANDLE connection, const char* name, const char* fields
 
 void CreateIndex(ADSHANDLE table, const char* tag, const char* expression) {
     ADSHANDLE index = 0;
-    Check(ace::AdsCreateIndex90(table, nullptr, Text8(tag), Text8(expression), nullptr, nullptr,
-                                0, 0, nullptr, &index),
+    Check(ace::AdsCreateIndex90(table, nullptr, Text8(tag), Text8(expression), nullptr, nullptr, 0,
+                                0, nullptr, &index),
           tag);
 }
 

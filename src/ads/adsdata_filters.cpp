@@ -162,8 +162,8 @@ UNSIGNED32 TAdsDataSet::AofOptions() const {
             options |= VE_AOF_FIXED;
             break;
     }
-    options |= mpoAdsTableOptions->AdsAOFResolveImmediate() ? VE_AOF_RESOLVE_NOW
-                                                            : VE_AOF_RESOLVE_LATER;
+    options |=
+        mpoAdsTableOptions->AdsAOFResolveImmediate() ? VE_AOF_RESOLVE_NOW : VE_AOF_RESOLVE_LATER;
     return options;
 }
 

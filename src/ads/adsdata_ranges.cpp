@@ -16,8 +16,8 @@ namespace {
 constexpr UNSIGNED16 kRangeKeyCapacity = 4083;
 
 bool SameKey(const TAdsKeyBuffer& a, const TAdsKeyBuffer& b) {
-    return a.Modified == b.Modified && a.Exclusive == b.Exclusive &&
-           a.FieldCount == b.FieldCount && a.KeyLengths == b.KeyLengths && a.Data == b.Data;
+    return a.Modified == b.Modified && a.Exclusive == b.Exclusive && a.FieldCount == b.FieldCount &&
+           a.KeyLengths == b.KeyLengths && a.Data == b.Data;
 }
 
 }  // namespace

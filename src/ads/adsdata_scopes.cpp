@@ -26,9 +26,9 @@ void TAdsDataSet::ApplyScopeToEngine() {
             return;
         }
         const std::u16string wide = rtl::Utf8ToUtf16(text);
-        Check(ace::AdsSetScope(mlActiveHandle, bound, reinterpret_cast<const UNSIGNED8*>(wide.data()),
-                               static_cast<UNSIGNED16>(wide.size() * sizeof(char16_t)),
-                               VE_WSTRINGKEY));
+        Check(ace::AdsSetScope(
+            mlActiveHandle, bound, reinterpret_cast<const UNSIGNED8*>(wide.data()),
+            static_cast<UNSIGNED16>(wide.size() * sizeof(char16_t)), VE_WSTRINGKEY));
     };
     setBound(VE_TOP, mstrScopeStart);
     setBound(VE_BOTTOM, mstrScopeEnd);

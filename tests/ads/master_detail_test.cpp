@@ -101,8 +101,7 @@ TEST_F(MasterDetailTest, AnotherIndexOfTheDetailKeepsTheRangeAndAClosedMasterDro
     EXPECT_EQ(Shown().substr(0, 3), "2 :");
     EXPECT_EQ(FItems->RecordCount(), 12);
     FOrders->Close();
-    EXPECT_EQ(Shown(), "1 2 3 4 :3,2,1,3,2,1,3,2,1,3,2,1")
-        << "all items, in the table's order";
+    EXPECT_EQ(Shown(), "1 2 3 4 :3,2,1,3,2,1,3,2,1,3,2,1") << "all items, in the table's order";
 }
 
 TEST_F(MasterDetailTest, ADetailCannotBeItsOwnMaster) {

@@ -22,18 +22,33 @@ class TRangeFixture : public TDataSetFixture {
             return;
         }
         // In the table's order neither names, quantities nor days are sorted.
-        const ADSHANDLE table = CreateTable(
-            kItems, "Codigo,Integer;Nome,Char,20;Qtde,Integer;Dia,Date;Notas,Char,60");
-        AppendRow(table, {{"Codigo", "1"}, {"Nome", "PARAFUSO"}, {"Qtde", "10"},
-                          {"Dia", "01/05/2024"}, {"Notas", "aco inox"}});
-        AppendRow(table, {{"Codigo", "2"}, {"Nome", "PARAFUSADEIRA"}, {"Qtde", "3"},
-                          {"Dia", "02/10/2024"}, {"Notas", "eletrica"}});
-        AppendRow(table, {{"Codigo", "3"}, {"Nome", "PREGO"}, {"Qtde", "50"},
-                          {"Dia", "03/15/2024"}, {"Notas", "ferro"}});
-        AppendRow(table, {{"Codigo", "4"}, {"Nome", "ARRUELA"}, {"Qtde", "20"},
-                          {"Dia", "01/20/2024"}, {"Notas", "zinco"}});
-        AppendRow(table, {{"Codigo", "5"}, {"Nome", "PORCA"}, {"Qtde", "7"},
-                          {"Dia", "02/28/2024"}, {"Notas", "inox sextavada"}});
+        const ADSHANDLE table =
+            CreateTable(kItems, "Codigo,Integer;Nome,Char,20;Qtde,Integer;Dia,Date;Notas,Char,60");
+        AppendRow(table, {{"Codigo", "1"},
+                          {"Nome", "PARAFUSO"},
+                          {"Qtde", "10"},
+                          {"Dia", "01/05/2024"},
+                          {"Notas", "aco inox"}});
+        AppendRow(table, {{"Codigo", "2"},
+                          {"Nome", "PARAFUSADEIRA"},
+                          {"Qtde", "3"},
+                          {"Dia", "02/10/2024"},
+                          {"Notas", "eletrica"}});
+        AppendRow(table, {{"Codigo", "3"},
+                          {"Nome", "PREGO"},
+                          {"Qtde", "50"},
+                          {"Dia", "03/15/2024"},
+                          {"Notas", "ferro"}});
+        AppendRow(table, {{"Codigo", "4"},
+                          {"Nome", "ARRUELA"},
+                          {"Qtde", "20"},
+                          {"Dia", "01/20/2024"},
+                          {"Notas", "zinco"}});
+        AppendRow(table, {{"Codigo", "5"},
+                          {"Nome", "PORCA"},
+                          {"Qtde", "7"},
+                          {"Dia", "02/28/2024"},
+                          {"Notas", "inox sextavada"}});
         ace::AdsCloseTable(table);
         CreateIndex(kItems, "NOME", "Nome");
         CreateIndex(kItems, "QTDE", "Qtde");
