@@ -111,6 +111,32 @@ TEST_F(FilterTest, OptimisedAndPlainFiltersShowTheSameRecordsAndSwitchWhileOpen)
     EXPECT_EQ(Names(*optimised), "PARAFUSADEIRA,PORCA,PARAFUSO,ARRUELA,PREGO");
 }
 
+TEST_F(FilterTest, APrefixLiteralOutsideAsciiFindsItsRecords) {
+    auto items = OpenItems();
+    items->Append();
+    items->FieldByName("Codigo").SetAsInteger(6);
+    items->FieldByName("Nome").SetAsString("AÇÚCAR CRISTAL");
+    items->Post();
+    for (const bool optimised : {true, false}) {
+        items->AdsTableOptions().SetAdsOptimizedFilters(optimised);
+        items->SetFilter("Nome = 'AÇÚ*'");
+        items->SetFiltered(true);
+        EXPECT_EQ(Names(*items), "AÇÚCAR CRISTAL") << (optimised ? "optimised" : "plain");
+        items->SetFiltered(false);
+    }
+}
+
+TEST_F(FilterTest, SwitchingTheFilterKindWithoutAFilterOnlyStoresIt) {
+    auto items = OpenItems();
+    items->SetFilter("Qtde > 10");
+    items->AdsTableOptions().SetAdsOptimizedFilters(false);
+    EXPECT_FALSE(HasAof(*items));
+    EXPECT_FALSE(HasPlainFilter(*items));
+    items->SetFiltered(true);
+    EXPECT_TRUE(HasPlainFilter(*items));
+    EXPECT_FALSE(HasAof(*items));
+}
+
 TEST_F(FilterTest, AFilterSetOnAClosedDatasetIsAppliedWhenItOpens) {
     auto items = Table(kItems);
     items->SetFilter("Nome = 'P*'");
