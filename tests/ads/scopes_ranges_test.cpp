@@ -185,6 +185,31 @@ TEST_F(RangeTest, CancelRangeKeepsTheRecordAndTheBoundsForApplyRange) {
     EXPECT_EQ(Names(*items), "ARRUELA") << "a range without a start has none";
 }
 
+TEST_F(RangeTest, CancelRangeRereadsTheWindowOnlyWhenThereWasARange) {
+    auto items = OpenItems("NOME");
+    // Another user changes the first record's quantity; the window still holds the old one.
+    auto changeFirstQuantity = [&](const char* quantity) {
+        const ADSHANDLE other = OpenOnOtherConnection(kItems);
+        ASSERT_EQ(ace::AdsGotoRecord(other, 4), 0u);
+        ASSERT_EQ(ace::AdsLockRecord(other, 4), 0u);
+        ASSERT_EQ(ace::AdsSetField(other, test::EngineText("Qtde"), test::EngineText(quantity),
+                                   static_cast<UNSIGNED32>(std::string(quantity).size())),
+                  0u);
+        ASSERT_EQ(ace::AdsWriteRecord(other), 0u);
+        ace::AdsCloseTable(other);
+    };
+    ASSERT_EQ(Name(*items), "ARRUELA");
+    changeFirstQuantity("21");
+    items->CancelRange();
+    EXPECT_EQ(items->FieldByName("Qtde").AsInteger(), 20) << "no range: nothing re-read";
+
+    items->SetRange({"A"}, {"B"});
+    changeFirstQuantity("22");
+    items->CancelRange();
+    EXPECT_EQ(Name(*items), "ARRUELA");
+    EXPECT_EQ(items->FieldByName("Qtde").AsInteger(), 22) << "a range removed: the window re-read";
+}
+
 TEST_F(RangeTest, ARangeEditIsEndedByCancelWithoutChangingTheRange) {
     auto items = OpenItems("NOME");
     items->SetRange({"P"}, {"PP"});
