@@ -20,12 +20,12 @@ function(varelum_add_test)
 endfunction()
 
 # varelum_add_script_test(NAME <name> LABEL <module> COMMAND <command...>
-#                         [TIMEOUT <seconds>] [RESOURCE_LOCK <name>])
+#                         [TIMEOUT <seconds>] [RESOURCE_LOCK <name>] [ENVIRONMENT <VAR=value...>])
 #
 # A test that is a script rather than a GoogleTest executable (installing the project,
 # building its package). Exit status 77 marks it skipped, for a tool the machine lacks.
 function(varelum_add_script_test)
-  cmake_parse_arguments(ARG "" "NAME;LABEL;TIMEOUT;RESOURCE_LOCK" "COMMAND" ${ARGN})
+  cmake_parse_arguments(ARG "" "NAME;LABEL;TIMEOUT;RESOURCE_LOCK" "COMMAND;ENVIRONMENT" ${ARGN})
   if(NOT ARG_TIMEOUT)
     set(ARG_TIMEOUT 120)
   endif()
@@ -34,5 +34,8 @@ function(varelum_add_script_test)
     LABELS ${ARG_LABEL} TIMEOUT ${ARG_TIMEOUT} SKIP_RETURN_CODE 77)
   if(ARG_RESOURCE_LOCK)
     set_tests_properties(${ARG_NAME} PROPERTIES RESOURCE_LOCK ${ARG_RESOURCE_LOCK})
+  endif()
+  if(ARG_ENVIRONMENT)
+    set_tests_properties(${ARG_NAME} PROPERTIES ENVIRONMENT "${ARG_ENVIRONMENT}")
   endif()
 endfunction()

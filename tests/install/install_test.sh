@@ -42,8 +42,9 @@ need desktop-file-validate man file ldd readelf pkg-config cc
 
 # Only what a desktop session would have, plus the sanitizers' settings in that build: no
 # LD_LIBRARY_PATH, no VARELUM_ENGINE_LIBRARY, no adsini_path.
-clean_environment=(PATH=/usr/bin:/bin HOME="$work/home" LANG=C.UTF-8
-  QT_QPA_PLATFORM=offscreen VARELUM_MESSAGE_BOXES=stderr)
+mkdir -p "$work/home" && mkdir -m 700 "$work/runtime"
+clean_environment=(PATH=/usr/bin:/bin HOME="$work/home" XDG_RUNTIME_DIR="$work/runtime"
+  LANG=C.UTF-8 QT_QPA_PLATFORM=offscreen VARELUM_MESSAGE_BOXES=stderr)
 for name in ASAN_OPTIONS LSAN_OPTIONS UBSAN_OPTIONS; do
   if [ -n "${!name:-}" ]; then clean_environment+=("$name=${!name}"); fi
 done
@@ -54,13 +55,13 @@ case "$mode" in
   prefix)
     prefix="$work/prefix"
     step "cmake --install into $prefix"
-    cmake --install "$build" --prefix "$prefix" >"$work/install.log" ||
+    "${CMAKE:-cmake}" --install "$build" --prefix "$prefix" >"$work/install.log" ||
       fail "cmake --install: $(cat "$work/install.log")"
     ;;
   package)
-    need cpack dpkg dpkg-deb dpkg-shlibdeps
+    need "${CPACK:-cpack}" dpkg dpkg-deb dpkg-shlibdeps
     step "cpack -G DEB"
-    cpack --config "$build/CPackConfig.cmake" -G DEB -B "$work/package" >"$work/cpack.log" 2>&1 ||
+    "${CPACK:-cpack}" --config "$build/CPackConfig.cmake" -G DEB -B "$work/package" >"$work/cpack.log" 2>&1 ||
       fail "cpack: $(cat "$work/cpack.log")"
     deb=$(ls "$work"/package/varelum_*.deb)
     depends=$(dpkg-deb --field "$deb" Depends)
