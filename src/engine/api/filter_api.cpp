@@ -207,15 +207,11 @@ VE_API UNSIGNED32 AdsIsRecordInAOF(ADSHANDLE hTable, UNSIGNED32 ulRecordNum,
         if (recno == 0) {
             fail(VE_NO_CURRENT_RECORD);
         }
-        RecordKey key(recno);
-        MDB_val k = key.val(), v;
-        int rc = mdb_get(table.read_txn(), table.file().records_db(), &k, &v);
-        if (rc == MDB_NOTFOUND) {
+        auto stored = table.file().record(table.read_txn(), recno);
+        if (!stored) {
             fail(VE_RECORD_NOT_FOUND, "record " + std::to_string(recno));
         }
-        check_mdb(rc, "read", table.file().path());
-        StoredRecord record{recno,
-                            std::string_view(static_cast<const char*>(v.mv_data), v.mv_size)};
+        StoredRecord record{recno, *stored};
         answer = state.aof()->accepts(table.read_txn(), record) ? 1 : 0;
     });
 }

@@ -116,7 +116,7 @@ const std::uint8_t* image_of(const StoredRecord& record) {
 // The first record at or after `key` that shows, walking forward; or the last before
 // `limit` walking backward.
 StoredRecord first_shown(TableCursor& table, IndexOrder& order, StoredRecord record, bool forward) {
-    MDB_txn* txn = table.read_txn();
+    const Snapshot& txn = table.read_txn();
     while (record.recno != 0 && !record_passes(table, record, true)) {
         record = forward ? order.after(txn, record.recno, image_of(record))
                          : order.before(txn, record.recno, image_of(record));
@@ -135,7 +135,7 @@ StoredRecord find(TableCursor& table, IndexHandle& index, const std::string& key
         table.write();
     }
     IndexOrder& order = index.order();
-    MDB_txn* txn = table.read_txn();
+    const Snapshot& txn = table.read_txn();
     StoredRecord record;
     if (last) {
         auto limit = keys::prefix_successor(key);

@@ -147,7 +147,7 @@ bool CursorState::accepts(const StoredRecord& record) {
     if (!aof_ && !filter_) {
         return true;
     }
-    MDB_txn* txn = table_.read_txn();
+    const Snapshot& txn = table_.read_txn();
     return (!aof_ || aof_->accepts(txn, record)) && (!filter_ || filter_->accepts(txn, record));
 }
 

@@ -27,7 +27,7 @@ const std::uint8_t* image_of(const StoredRecord& record) {
 // (with or without filters) until visit answers false.
 template <typename Visit>
 void walk(TableCursor& table, RecordOrder& order, bool with_filters, Visit&& visit) {
-    MDB_txn* txn = table.read_txn();
+    const Snapshot& txn = table.read_txn();
     for (StoredRecord record = order.first(txn); record.recno != 0;
          record = order.after(txn, record.recno, image_of(record))) {
         if (record_passes(table, record, with_filters) && !visit(record)) {
@@ -63,14 +63,12 @@ std::uint32_t count_records(TableCursor& table, IndexHandle* index, std::uint16_
         });
         return count;
     }
-    MDB_txn* txn = table.read_txn();
+    const Snapshot& txn = table.read_txn();
     bool hide_deleted = !EngineSettings::instance().show_deleted();
     // A count that ignores filters ignores the handle's scope too: it counts the tag's keys.
     const bool whole_tag = kind == VE_IGNORE_FILTERS;
     if (whole_tag && !hide_deleted) {
-        MDB_stat stat;
-        check_mdb(mdb_stat(txn, index->tag().dbi(), &stat), "read index", table.file().path());
-        return static_cast<std::uint32_t>(stat.ms_entries);
+        return static_cast<std::uint32_t>(table.file().entries(txn, index->tag().tree()));
     }
     index->order().for_each_entry(
         txn,

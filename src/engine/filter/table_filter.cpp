@@ -180,7 +180,7 @@ std::string TableFilter::residual_text() const {
     return text;
 }
 
-std::optional<RecordSet> TableFilter::resolve_term(MDB_txn* txn, const FilterTerm& term) {
+std::optional<RecordSet> TableFilter::resolve_term(const Snapshot& txn, const FilterTerm& term) {
     const IndexTag* tag = tag_for(term);
     if (tag == nullptr) {
         return std::nullopt;
@@ -190,14 +190,11 @@ std::optional<RecordSet> TableFilter::resolve_term(MDB_txn* txn, const FilterTer
         ranges.push_back({std::string(1, '\0'), std::string(1, kValueMarker)});
     }
     RecordSet records;
-    const std::string path = table_.file().path();
-    Cursor cursor(txn, tag->dbi(), path);
+    auto cursor = table_.file().cursor(txn, tag->tree());
     for (const KeyRange& range : ranges) {
-        MDB_val k{range.from.size(), const_cast<char*>(range.from.data())}, v;
         std::string end = range.to ? *range.to : values_end();
-        for (bool more = cursor.move(MDB_SET_RANGE, &k, &v); more;
-             more = cursor.move(MDB_NEXT, &k, &v)) {
-            std::string_view entry(static_cast<const char*>(k.mv_data), k.mv_size);
+        for (bool more = cursor->seek(range.from); more; more = cursor->next()) {
+            std::string_view entry = cursor->key();
             if (keys::compare_keys(entry, end) >= 0) {
                 break;
             }
@@ -209,7 +206,7 @@ std::optional<RecordSet> TableFilter::resolve_term(MDB_txn* txn, const FilterTer
     return records;
 }
 
-std::optional<RecordSet> TableFilter::resolve_node(MDB_txn* txn, const FilterNode& node) {
+std::optional<RecordSet> TableFilter::resolve_node(const Snapshot& txn, const FilterNode& node) {
     switch (node.kind) {
         case FilterNode::Kind::Term:
             return resolve_term(txn, node.term);
@@ -233,7 +230,7 @@ std::optional<RecordSet> TableFilter::resolve_node(MDB_txn* txn, const FilterNod
     return std::nullopt;
 }
 
-bool TableFilter::evaluate_residual(MDB_txn* txn, const StoredRecord& record) const {
+bool TableFilter::evaluate_residual(const Snapshot& txn, const StoredRecord& record) const {
     if (residual_.empty()) {
         return true;
     }
@@ -252,7 +249,7 @@ bool TableFilter::evaluate_residual(MDB_txn* txn, const StoredRecord& record) co
     return true;
 }
 
-bool TableFilter::evaluate_whole(MDB_txn* txn, const StoredRecord& record) const {
+bool TableFilter::evaluate_whole(const Snapshot& txn, const StoredRecord& record) const {
     auto image = std::span<const std::uint8_t>(
         reinterpret_cast<const std::uint8_t*>(record.bytes.data()) + 1, record.bytes.size() - 1);
     StoredRecordAccess access(table_.file(), txn, record.recno, image, settings_.settings);
@@ -263,9 +260,9 @@ bool TableFilter::evaluate_whole(MDB_txn* txn, const StoredRecord& record) const
     }
 }
 
-void TableFilter::resolve(MDB_txn* txn) {
+void TableFilter::resolve(const Snapshot& txn) {
     // A tag deleted since the analysis cannot answer any more. (Tags created since are
-    // left for the next filter: their sub-databases may be newer than this transaction.)
+    // left for the next filter: their key trees may be newer than this transaction.)
     auto current = IndexCatalog::of(table_.file()).tags();
     for (const auto& tag : tags_) {
         if (std::find(current.begin(), current.end(), tag) == current.end()) {
@@ -293,26 +290,20 @@ void TableFilter::resolve(MDB_txn* txn) {
         };
         if (candidates) {
             for (std::uint32_t recno : *candidates) {
-                RecordKey key(recno);
-                MDB_val k = key.val(), v;
-                if (mdb_get(txn, table_.file().records_db(), &k, &v) == MDB_SUCCESS) {
-                    keep(StoredRecord{
-                        recno, std::string_view(static_cast<const char*>(v.mv_data), v.mv_size)});
+                if (auto stored = table_.file().record(txn, recno)) {
+                    keep(StoredRecord{recno, *stored});
                 }
             }
         } else {
-            Cursor cursor(txn, table_.file().records_db(), table_.file().path());
-            MDB_val k, v;
-            for (bool more = cursor.move(MDB_FIRST, &k, &v); more;
-                 more = cursor.move(MDB_NEXT, &k, &v)) {
-                keep(
-                    StoredRecord{decode_record_key(k),
-                                 std::string_view(static_cast<const char*>(v.mv_data), v.mv_size)});
+            auto records = table_.file().record_cursor(txn);
+            for (StoredRecord record = records->first(); record.recno != 0;
+                 record = records->next()) {
+                keep(record);
             }
         }
         has_set_ = true;
     }
-    resolved_txnid_ = mdb_txn_id(txn);
+    resolved_txnid_ = txn.id();
     resolved_ = true;
     apply_customizations();
 }
@@ -330,18 +321,18 @@ void TableFilter::apply_customizations() {
     }
 }
 
-const std::vector<std::uint32_t>* TableFilter::members(MDB_txn* txn) {
+const std::vector<std::uint32_t>* TableFilter::members(const Snapshot& txn) {
     if (!optimized_) {
         return nullptr;
     }
     bool dynamic = (options_ & (kAofKeySet | kAofFixed)) == 0;
-    if (!resolved_ || (dynamic && resolved_txnid_ != mdb_txn_id(txn))) {
+    if (!resolved_ || (dynamic && resolved_txnid_ != txn.id())) {
         resolve(txn);
     }
     return has_set_ ? &members_ : nullptr;
 }
 
-bool TableFilter::accepts(MDB_txn* txn, const StoredRecord& record) {
+bool TableFilter::accepts(const Snapshot& txn, const StoredRecord& record) {
     if (removed_.count(record.recno) != 0) {
         return false;
     }
@@ -364,13 +355,13 @@ bool TableFilter::accepts(MDB_txn* txn, const StoredRecord& record) {
     return evaluate_residual(txn, record);
 }
 
-void TableFilter::refresh(MDB_txn* txn) {
+void TableFilter::refresh(const Snapshot& txn) {
     if (optimized_) {
         resolve(txn);
     }
 }
 
-void TableFilter::customize(MDB_txn* txn, const std::vector<std::uint32_t>& records,
+void TableFilter::customize(const Snapshot& txn, const std::vector<std::uint32_t>& records,
                             std::uint16_t option) {
     if (option < 1 || option > 3) {
         fail(VE_INVALID_ARGUMENT, "customize option " + std::to_string(option));
@@ -378,13 +369,9 @@ void TableFilter::customize(MDB_txn* txn, const std::vector<std::uint32_t>& reco
     for (std::uint32_t recno : records) {
         bool add = option == 1;
         if (option == 3) {
-            RecordKey key(recno);
-            MDB_val k = key.val(), v;
             bool passes = false;
-            if (mdb_get(txn, table_.file().records_db(), &k, &v) == MDB_SUCCESS) {
-                passes = accepts(
-                    txn, StoredRecord{recno, std::string_view(static_cast<const char*>(v.mv_data),
-                                                              v.mv_size)});
+            if (auto stored = table_.file().record(txn, recno)) {
+                passes = accepts(txn, StoredRecord{recno, *stored});
             }
             add = !passes;
         }
@@ -401,34 +388,32 @@ void TableFilter::customize(MDB_txn* txn, const std::vector<std::uint32_t>& reco
     }
 }
 
-StoredRecord RecordSetOrder::fetch(MDB_txn* txn, const std::vector<std::uint32_t>& members,
+StoredRecord RecordSetOrder::fetch(const Snapshot& txn, const std::vector<std::uint32_t>& members,
                                    std::ptrdiff_t index, int step) {
     for (; index >= 0 && index < static_cast<std::ptrdiff_t>(members.size()); index += step) {
-        RecordKey key(members[static_cast<std::size_t>(index)]);
-        MDB_val k = key.val(), v;
-        int rc = mdb_get(txn, file_.records_db(), &k, &v);
-        if (rc == MDB_NOTFOUND) {
+        std::uint32_t recno = members[static_cast<std::size_t>(index)];
+        auto stored = file_.record(txn, recno);
+        if (!stored) {
             continue;  // a member of a fixed set that is gone
         }
-        check_mdb(rc, "read", file_.path());
-        return StoredRecord{members[static_cast<std::size_t>(index)],
-                            std::string_view(static_cast<const char*>(v.mv_data), v.mv_size)};
+        return StoredRecord{recno, *stored};
     }
     return {};
 }
 
-StoredRecord RecordSetOrder::first(MDB_txn* txn) {
+StoredRecord RecordSetOrder::first(const Snapshot& txn) {
     const auto* members = filter_.members(txn);
     return members ? fetch(txn, *members, 0, 1) : natural_.first(txn);
 }
 
-StoredRecord RecordSetOrder::last(MDB_txn* txn) {
+StoredRecord RecordSetOrder::last(const Snapshot& txn) {
     const auto* members = filter_.members(txn);
     return members ? fetch(txn, *members, static_cast<std::ptrdiff_t>(members->size()) - 1, -1)
                    : natural_.last(txn);
 }
 
-StoredRecord RecordSetOrder::after(MDB_txn* txn, std::uint32_t recno, const std::uint8_t* image) {
+StoredRecord RecordSetOrder::after(const Snapshot& txn, std::uint32_t recno,
+                                   const std::uint8_t* image) {
     const auto* members = filter_.members(txn);
     if (members == nullptr) {
         return natural_.after(txn, recno, image);
@@ -437,7 +422,8 @@ StoredRecord RecordSetOrder::after(MDB_txn* txn, std::uint32_t recno, const std:
     return fetch(txn, *members, next - members->begin(), 1);
 }
 
-StoredRecord RecordSetOrder::before(MDB_txn* txn, std::uint32_t recno, const std::uint8_t* image) {
+StoredRecord RecordSetOrder::before(const Snapshot& txn, std::uint32_t recno,
+                                    const std::uint8_t* image) {
     const auto* members = filter_.members(txn);
     if (members == nullptr) {
         return natural_.before(txn, recno, image);

@@ -14,8 +14,6 @@
 // 2 at first use. AdsCustomizeAOF adds and removes records on top of any kind.
 #pragma once
 
-#include <lmdb.h>
-
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -59,25 +57,26 @@ class TableFilter {
     std::string residual_text() const;
 
     // Whether a stored record passes.
-    bool accepts(MDB_txn* txn, const StoredRecord& record);
+    bool accepts(const Snapshot& txn, const StoredRecord& record);
     // The records that pass, ascending, when the filter has a record set (an optimised or
     // resolved AOF); nothing when every record must be evaluated.
-    const std::vector<std::uint32_t>* members(MDB_txn* txn);
+    const std::vector<std::uint32_t>* members(const Snapshot& txn);
     // Resolves again now (AdsRefreshAOF).
-    void refresh(MDB_txn* txn);
+    void refresh(const Snapshot& txn);
     // AdsCustomizeAOF: 1 adds, 2 removes, 3 toggles the records.
-    void customize(MDB_txn* txn, const std::vector<std::uint32_t>& records, std::uint16_t option);
+    void customize(const Snapshot& txn, const std::vector<std::uint32_t>& records,
+                   std::uint16_t option);
 
   private:
     void analyse();
-    std::optional<std::vector<std::uint32_t>> resolve_node(MDB_txn* txn,
+    std::optional<std::vector<std::uint32_t>> resolve_node(const Snapshot& txn,
                                                            const expr::FilterNode& node);
-    std::optional<std::vector<std::uint32_t>> resolve_term(MDB_txn* txn,
+    std::optional<std::vector<std::uint32_t>> resolve_term(const Snapshot& txn,
                                                            const expr::FilterTerm& term);
     const IndexTag* tag_for(const expr::FilterTerm& term) const;
-    void resolve(MDB_txn* txn);
-    bool evaluate_residual(MDB_txn* txn, const StoredRecord& record) const;
-    bool evaluate_whole(MDB_txn* txn, const StoredRecord& record) const;
+    void resolve(const Snapshot& txn);
+    bool evaluate_residual(const Snapshot& txn, const StoredRecord& record) const;
+    bool evaluate_whole(const Snapshot& txn, const StoredRecord& record) const;
     void apply_customizations();
 
     TableCursor& table_;
@@ -109,14 +108,16 @@ class RecordSetOrder final : public RecordOrder {
     // `natural` is the table's record-number order, followed when the filter has no set.
     RecordSetOrder(const TableFile& file, TableFilter& filter, RecordOrder& natural)
         : file_(file), filter_(filter), natural_(natural) {}
-    StoredRecord first(MDB_txn* txn) override;
-    StoredRecord last(MDB_txn* txn) override;
-    StoredRecord after(MDB_txn* txn, std::uint32_t recno, const std::uint8_t* image) override;
-    StoredRecord before(MDB_txn* txn, std::uint32_t recno, const std::uint8_t* image) override;
+    StoredRecord first(const Snapshot& txn) override;
+    StoredRecord last(const Snapshot& txn) override;
+    StoredRecord after(const Snapshot& txn, std::uint32_t recno,
+                       const std::uint8_t* image) override;
+    StoredRecord before(const Snapshot& txn, std::uint32_t recno,
+                        const std::uint8_t* image) override;
 
   private:
     // The record of members[index], walking on in `step` past numbers without a record.
-    StoredRecord fetch(MDB_txn* txn, const std::vector<std::uint32_t>& members,
+    StoredRecord fetch(const Snapshot& txn, const std::vector<std::uint32_t>& members,
                        std::ptrdiff_t index, int step);
 
     const TableFile& file_;

@@ -14,7 +14,7 @@
 namespace varelum::engine {
 namespace {
 
-// Keys of the `indexes` sub-database that are no tag name (tag names never start with '#').
+// Keys of the index list that are no tag name (tag names never start with '#').
 constexpr char kGenerationKey[] = "#generation";
 constexpr char kNextTagKey[] = "#next-tag";
 
@@ -23,30 +23,22 @@ constexpr char kNextTagKey[] = "#next-tag";
     return true;
 }();
 
-MDB_val text_val(const char* text) {
-    return MDB_val{std::strlen(text), const_cast<char*>(text)};
-}
-
 template <typename T>
-T read_number(MDB_txn* txn, MDB_dbi dbi, const char* key_text, const std::string& path) {
-    MDB_val key = text_val(key_text);
-    MDB_val value;
-    int rc = mdb_get(txn, dbi, &key, &value);
-    if (rc == MDB_NOTFOUND) {
+T read_number(const TableFile& file, const Snapshot& txn, const char* key) {
+    auto value = file.get(txn, file.index_list(), key);
+    if (!value) {
         return T{0};
     }
-    check_mdb(rc, "read", path);
     T number{};
-    std::memcpy(&number, value.mv_data, std::min(sizeof number, value.mv_size));
+    std::memcpy(&number, value->data(), std::min(sizeof number, value->size()));
     return number;
 }
 
 template <typename T>
-void write_number(MDB_txn* txn, MDB_dbi dbi, const char* key_text, T number,
-                  const std::string& path) {
-    MDB_val key = text_val(key_text);
-    MDB_val value{sizeof number, &number};
-    check_mdb(mdb_put(txn, dbi, &key, &value, 0), "write", path);
+void write_number(WriteContext& write, const char* key, T number) {
+    TableFile& file = write.file();
+    file.put(write, file.index_list(), key,
+             std::string_view(reinterpret_cast<const char*>(&number), sizeof number));
 }
 
 struct RecordImage {
@@ -56,17 +48,15 @@ struct RecordImage {
 
 // Calls visit(recno, image) for every stored record of the transaction.
 template <typename Visit>
-void for_each_record(MDB_txn* txn, const TableFile& file, Visit&& visit) {
-    Cursor cursor(txn, file.records_db(), file.path());
-    MDB_val key, value;
+void for_each_record(const Snapshot& txn, const TableFile& file, Visit&& visit) {
+    auto records = file.record_cursor(txn);
     const std::size_t length = file.schema().record_length();
-    for (bool more = cursor.move(MDB_FIRST, &key, &value); more;
-         more = cursor.move(MDB_NEXT, &key, &value)) {
-        if (value.mv_size != length + 1) {
+    for (StoredRecord record = records->first(); record.recno != 0; record = records->next()) {
+        if (record.bytes.size() != length + 1) {
             continue;  // the table check reports it
         }
-        const auto* bytes = static_cast<const std::uint8_t*>(value.mv_data);
-        visit(decode_record_key(key), std::span<const std::uint8_t>(bytes + 1, length));
+        const auto* bytes = reinterpret_cast<const std::uint8_t*>(record.bytes.data());
+        visit(record.recno, std::span<const std::uint8_t>(bytes + 1, length));
     }
 }
 
@@ -76,14 +66,11 @@ void for_each_record(MDB_txn* txn, const TableFile& file, Visit&& visit) {
 }
 
 // The record number of another entry with the same key, or 0.
-std::uint32_t holder_of_key(MDB_txn* txn, const IndexTag& tag, const std::string& key,
-                            std::uint32_t recno, const std::string& path) {
-    Cursor cursor(txn, tag.dbi(), path);
-    MDB_val k{key.size(), const_cast<char*>(key.data())};
-    MDB_val v;
-    for (bool more = cursor.move(MDB_SET_RANGE, &k, &v); more;
-         more = cursor.move(MDB_NEXT, &k, &v)) {
-        std::string_view entry(static_cast<const char*>(k.mv_data), k.mv_size);
+std::uint32_t holder_of_key(WriteContext& write, const IndexTag& tag, const std::string& key,
+                            std::uint32_t recno) {
+    auto cursor = write.file().cursor(write, tag.tree());
+    for (bool more = cursor->seek(key); more; more = cursor->next()) {
+        std::string_view entry = cursor->key();
         if (entry.size() != key.size() + keys::kRecordNumberLength ||
             entry.substr(0, key.size()) != key) {
             return 0;
@@ -102,22 +89,12 @@ std::string index_entry(std::string_view key, std::uint32_t recno) {
     return keys::make_index_entry(key, recno);
 }
 
-void put_entry(MDB_txn* txn, const IndexTag& tag, const std::string& entry,
-               const std::string& path) {
-    MDB_val k{entry.size(), const_cast<char*>(entry.data())};
-    MDB_val v{0, nullptr};
-    check_mdb(mdb_put(txn, tag.dbi(), &k, &v, 0), "write index", path);
+void put_entry(WriteContext& write, const IndexTag& tag, const std::string& entry) {
+    write.file().put(write, tag.tree(), entry, {});
 }
 
-bool delete_entry(MDB_txn* txn, const IndexTag& tag, const std::string& entry,
-                  const std::string& path) {
-    MDB_val k{entry.size(), const_cast<char*>(entry.data())};
-    int rc = mdb_del(txn, tag.dbi(), &k, nullptr);
-    if (rc == MDB_NOTFOUND) {
-        return false;
-    }
-    check_mdb(rc, "write index", path);
-    return true;
+bool delete_entry(WriteContext& write, const IndexTag& tag, const std::string& entry) {
+    return write.file().remove(write, tag.tree(), entry);
 }
 
 void IndexCatalog::attach(TableFile& file) {
@@ -133,23 +110,19 @@ IndexCatalog& IndexCatalog::of(TableFile& file) {
     fail(VE_INTERNAL_ERROR, "the table file has no index catalog");
 }
 
-void IndexCatalog::sync_locked(MDB_txn* txn, bool in_write) {
-    auto generation =
-        read_number<std::uint64_t>(txn, file_.indexes_db(), kGenerationKey, file_.path());
+void IndexCatalog::sync_locked(const Snapshot& txn, bool in_write) {
+    auto generation = read_number<std::uint64_t>(file_, txn, kGenerationKey);
     if (generation == generation_) {
         return;
     }
     std::vector<IndexDefinition> definitions;
     {
-        Cursor cursor(txn, file_.indexes_db(), file_.path());
-        MDB_val key, value;
-        for (bool more = cursor.move(MDB_FIRST, &key, &value); more;
-             more = cursor.move(MDB_NEXT, &key, &value)) {
-            if (key.mv_size > 0 && static_cast<const char*>(key.mv_data)[0] == '#') {
+        auto cursor = file_.cursor(txn, file_.index_list());
+        for (bool more = cursor->first(); more; more = cursor->next()) {
+            if (!cursor->key().empty() && cursor->key()[0] == '#') {
                 continue;
             }
-            auto definition = decode_index_definition(
-                std::string_view(static_cast<const char*>(value.mv_data), value.mv_size));
+            auto definition = decode_index_definition(cursor->value());
             if (!definition) {
                 fail(VE_TABLE_CORRUPT, file_.path() + " has a damaged index description");
             }
@@ -167,18 +140,15 @@ void IndexCatalog::sync_locked(MDB_txn* txn, bool in_write) {
             loaded.push_back(*same);
             continue;
         }
-        MDB_dbi dbi = 0;
-        std::string name = definition.database_name();
-        int rc = mdb_dbi_open(txn, name.c_str(), 0, &dbi);
-        if (rc == MDB_NOTFOUND) {
+        auto tree = file_.open_tree(txn, definition.database_name(), false);
+        if (!tree) {
             fail(VE_TABLE_CORRUPT, file_.path() + " lacks the keys of index " + definition.name);
         }
-        check_mdb(rc, "open index", file_.path());
         if (in_write) {
             opened_in_write_ = true;
         }
         loaded.push_back(IndexTag::compile(std::move(definition), file_.schema(),
-                                           file_.options().collation, dbi));
+                                           file_.options().collation, *tree));
     }
     tags_ = std::move(loaded);
     generation_ = generation;
@@ -186,22 +156,22 @@ void IndexCatalog::sync_locked(MDB_txn* txn, bool in_write) {
 
 std::vector<std::shared_ptr<const IndexTag>> IndexCatalog::tags() {
     std::lock_guard guard(mutex_);
-    std::uint64_t now = file_.last_txnid();
+    std::uint64_t now = file_.last_commit_id();
     if (now != synced_txnid_ || generation_ == kNotLoaded) {
-        // A read transaction of its own that commits: sub-database handles opened in a
-        // transaction that is reset or aborted would be closed again.
-        MDB_txn* txn = nullptr;
-        check_mdb(mdb_txn_begin(file_.env(), nullptr, MDB_RDONLY, &txn), "read", file_.path());
+        // A read snapshot of its own that commits: trees opened in a snapshot that is ended
+        // without committing would be closed again.
+        auto txn = file_.read_snapshot();
+        txn->begin();
         try {
-            sync_locked(txn, false);
+            sync_locked(*txn, false);
         } catch (...) {
-            mdb_txn_abort(txn);
+            txn->close();
             generation_ = kNotLoaded;
             tags_.clear();
             throw;
         }
-        std::uint64_t seen = mdb_txn_id(txn);
-        check_mdb(mdb_txn_commit(txn), "read", file_.path());
+        std::uint64_t seen = txn->id();
+        txn->commit();
         synced_txnid_ = seen;
     }
     return tags_;
@@ -225,20 +195,17 @@ std::shared_ptr<const IndexTag> IndexCatalog::find(std::string_view name) {
     return nullptr;
 }
 
-void IndexCatalog::fill(MDB_txn* txn, const IndexTag& tag) {
+void IndexCatalog::fill(WriteContext& write, const IndexTag& tag) {
     std::vector<std::string> entries;
     std::set<std::uint32_t> custom_members;
     if (tag.definition().custom()) {
-        Cursor cursor(txn, tag.dbi(), file_.path());
-        MDB_val k, v;
-        for (bool more = cursor.move(MDB_FIRST, &k, &v); more;
-             more = cursor.move(MDB_NEXT, &k, &v)) {
-            custom_members.insert(keys::entry_record_number(
-                std::string_view(static_cast<const char*>(k.mv_data), k.mv_size)));
+        auto cursor = file_.cursor(write, tag.tree());
+        for (bool more = cursor->first(); more; more = cursor->next()) {
+            custom_members.insert(keys::entry_record_number(cursor->key()));
         }
     }
-    check_mdb(mdb_drop(txn, tag.dbi(), 0), "write index", file_.path());
-    for_each_record(txn, file_, [&](std::uint32_t recno, std::span<const std::uint8_t> image) {
+    file_.clear(write, tag.tree());
+    for_each_record(write, file_, [&](std::uint32_t recno, std::span<const std::uint8_t> image) {
         if (tag.definition().custom() && custom_members.count(recno) == 0) {
             return;
         }
@@ -254,50 +221,35 @@ void IndexCatalog::fill(MDB_txn* txn, const IndexTag& tag) {
             fail_duplicate(tag, keys::entry_record_number(entries[i]),
                            keys::entry_record_number(entries[i - 1]));
         }
-        MDB_val k{entries[i].size(), entries[i].data()};
-        MDB_val v{0, nullptr};
-        check_mdb(mdb_put(txn, tag.dbi(), &k, &v, MDB_APPEND), "write index", file_.path());
+        file_.put(write, tag.tree(), entries[i], {}, true);
     }
 }
 
 std::shared_ptr<const IndexTag> IndexCatalog::create(IndexDefinition definition) {
     WriteContext write(file_);
-    MDB_txn* txn = write.txn();
     std::shared_ptr<const IndexTag> tag;
     {
         std::lock_guard guard(mutex_);
-        sync_locked(txn, true);
+        sync_locked(write, true);
         if (find_locked(definition.name) != nullptr) {
             fail(VE_INDEX_EXISTS, definition.name);
         }
-        // Compiled once without its sub-database, so that a faulty expression fails before
+        // Compiled once without its key tree, so that a faulty expression fails before
         // anything is written.
         IndexTag::compile(definition, file_.schema(), file_.options().collation, 0);
-        auto next = read_number<std::uint32_t>(txn, file_.indexes_db(), kNextTagKey, file_.path());
+        auto next = read_number<std::uint32_t>(file_, write, kNextTagKey);
         definition.tag_id = std::max<std::uint32_t>(next, 1);
-        write_number<std::uint32_t>(txn, file_.indexes_db(), kNextTagKey, definition.tag_id + 1,
-                                    file_.path());
-        std::string database = definition.database_name();
-        MDB_dbi dbi = 0;
-        int rc = mdb_dbi_open(txn, database.c_str(), MDB_CREATE, &dbi);
-        if (rc == MDB_DBS_FULL) {
-            fail(VE_TOO_MANY_INDEXES, file_.path());
-        }
-        check_mdb(rc, "create index", file_.path());
+        write_number<std::uint32_t>(write, kNextTagKey, definition.tag_id + 1);
+        file_.open_tree(write, definition.database_name(), true);
         opened_in_write_ = true;
-        std::string key = index_definition_key(definition.name);
-        std::string value = encode_index_definition(definition);
-        MDB_val k{key.size(), key.data()};
-        MDB_val v{value.size(), value.data()};
-        check_mdb(mdb_put(txn, file_.indexes_db(), &k, &v, 0), "create index", file_.path());
-        auto generation =
-            read_number<std::uint64_t>(txn, file_.indexes_db(), kGenerationKey, file_.path());
-        write_number<std::uint64_t>(txn, file_.indexes_db(), kGenerationKey, generation + 1,
-                                    file_.path());
+        file_.put(write, file_.index_list(), index_definition_key(definition.name),
+                  encode_index_definition(definition));
+        auto generation = read_number<std::uint64_t>(file_, write, kGenerationKey);
+        write_number<std::uint64_t>(write, kGenerationKey, generation + 1);
         write.require_format_version(2);
-        sync_locked(txn, true);
+        sync_locked(write, true);
         tag = find_locked(definition.name);
-        fill(txn, *tag);
+        fill(write, *tag);
     }
     write.commit();
     return tag;
@@ -307,46 +259,34 @@ void IndexCatalog::remove(std::string_view name) {
     std::shared_ptr<const IndexTag> removed;
     {
         WriteContext write(file_);
-        MDB_txn* txn = write.txn();
         {
             std::lock_guard guard(mutex_);
-            sync_locked(txn, true);
+            sync_locked(write, true);
             removed = find_locked(name);
             if (removed == nullptr) {
                 fail(VE_INDEX_NOT_OPEN, std::string(name) + " is no index of the table");
             }
-            std::string key = index_definition_key(removed->name());
-            MDB_val k{key.size(), key.data()};
-            check_mdb(mdb_del(txn, file_.indexes_db(), &k, nullptr), "delete index", file_.path());
-            auto generation =
-                read_number<std::uint64_t>(txn, file_.indexes_db(), kGenerationKey, file_.path());
-            write_number<std::uint64_t>(txn, file_.indexes_db(), kGenerationKey, generation + 1,
-                                        file_.path());
+            file_.remove(write, file_.index_list(), index_definition_key(removed->name()));
+            auto generation = read_number<std::uint64_t>(file_, write, kGenerationKey);
+            write_number<std::uint64_t>(write, kGenerationKey, generation + 1);
             // Emptied here and dropped in a transaction of its own below: dropping closes
-            // the sub-database handle at once, even if this transaction were aborted later.
-            check_mdb(mdb_drop(txn, removed->dbi(), 0), "delete index", file_.path());
-            sync_locked(txn, true);
+            // the tree at once, even if this transaction were aborted later.
+            file_.clear(write, removed->tree());
+            sync_locked(write, true);
         }
         write.commit();
     }
-    // Left behind as an empty sub-database if this fails or the process dies first: harmless.
-    MDB_txn* txn = nullptr;
-    if (mdb_txn_begin(file_.env(), nullptr, 0, &txn) == MDB_SUCCESS) {
-        if (mdb_drop(txn, removed->dbi(), 1) == MDB_SUCCESS) {
-            mdb_txn_commit(txn);
-        } else {
-            mdb_txn_abort(txn);
-        }
-    }
+    // Left behind as an empty tree if this fails or the process dies first: harmless.
+    file_.drop_tree(removed->tree());
 }
 
 void IndexCatalog::rebuild_all() {
     WriteContext write(file_);
     {
         std::lock_guard guard(mutex_);
-        sync_locked(write.txn(), true);
+        sync_locked(write, true);
         for (const auto& tag : tags_) {
-            fill(write.txn(), *tag);
+            fill(write, *tag);
         }
     }
     write.commit();
@@ -362,13 +302,13 @@ void IndexCatalog::change_custom_key(const IndexTag& tag, std::uint32_t recno,
     if (add) {
         if (tag.definition().unique()) {
             std::string key = entry.substr(0, tag.layout().key_length());
-            if (std::uint32_t other = holder_of_key(write.txn(), tag, key, recno, file_.path())) {
+            if (std::uint32_t other = holder_of_key(write, tag, key, recno)) {
                 fail_duplicate(tag, recno, other);
             }
         }
-        put_entry(write.txn(), tag, entry, file_.path());
+        put_entry(write, tag, entry);
     } else {
-        delete_entry(write.txn(), tag, entry, file_.path());
+        delete_entry(write, tag, entry);
     }
     write.commit();
 }
@@ -376,8 +316,7 @@ void IndexCatalog::change_custom_key(const IndexTag& tag, std::uint32_t recno,
 void IndexCatalog::record_changed(WriteContext& write, std::uint32_t recno,
                                   const std::uint8_t* before, const std::uint8_t* after) {
     std::lock_guard guard(mutex_);
-    MDB_txn* txn = write.txn();
-    sync_locked(txn, true);
+    sync_locked(write, true);
     const std::size_t length = file_.schema().record_length();
     for (const auto& tag : tags_) {
         std::optional<std::string> old_key;
@@ -394,32 +333,31 @@ void IndexCatalog::record_changed(WriteContext& write, std::uint32_t recno,
         if (tag->definition().custom()) {
             // Only records given a key by AdsAddCustomKey are in a custom index; an edit
             // moves their key, an append adds none.
-            if (!old_key || !delete_entry(txn, *tag, index_entry(*old_key, recno), file_.path())) {
+            if (!old_key || !delete_entry(write, *tag, index_entry(*old_key, recno))) {
                 continue;
             }
             old_key.reset();
         }
         if (old_key) {
-            delete_entry(txn, *tag, index_entry(*old_key, recno), file_.path());
+            delete_entry(write, *tag, index_entry(*old_key, recno));
         }
         if (new_key) {
             if (tag->definition().unique()) {
-                if (std::uint32_t other = holder_of_key(txn, *tag, *new_key, recno, file_.path())) {
+                if (std::uint32_t other = holder_of_key(write, *tag, *new_key, recno)) {
                     fail_duplicate(*tag, recno, other);
                 }
             }
-            put_entry(txn, *tag, index_entry(*new_key, recno), file_.path());
+            put_entry(write, *tag, index_entry(*new_key, recno));
         }
     }
 }
 
 void IndexCatalog::table_rebuilt(WriteContext& write, std::span<const std::uint32_t> kept_from) {
     std::lock_guard guard(mutex_);
-    MDB_txn* txn = write.txn();
-    sync_locked(txn, true);
+    sync_locked(write, true);
     for (const auto& tag : tags_) {
         if (!tag->definition().custom()) {
-            fill(txn, *tag);
+            fill(write, *tag);
             continue;
         }
         // A custom tag keeps the records it had, under their new numbers.
@@ -429,26 +367,22 @@ void IndexCatalog::table_rebuilt(WriteContext& write, std::span<const std::uint3
         }
         std::vector<std::uint32_t> members;
         {
-            Cursor cursor(txn, tag->dbi(), file_.path());
-            MDB_val k, v;
-            for (bool more = cursor.move(MDB_FIRST, &k, &v); more;
-                 more = cursor.move(MDB_NEXT, &k, &v)) {
-                auto old = keys::entry_record_number(
-                    std::string_view(static_cast<const char*>(k.mv_data), k.mv_size));
+            auto cursor = file_.cursor(write, tag->tree());
+            for (bool more = cursor->first(); more; more = cursor->next()) {
+                auto old = keys::entry_record_number(cursor->key());
                 auto found = renumbered.find(old);
                 if (found != renumbered.end()) {
                     members.push_back(found->second);
                 }
             }
         }
-        check_mdb(mdb_drop(txn, tag->dbi(), 0), "write index", file_.path());
+        file_.clear(write, tag->tree());
         for (std::uint32_t recno : members) {
             auto stored = write.record(recno);
             if (stored) {
                 auto image = std::span<const std::uint8_t>(
                     reinterpret_cast<const std::uint8_t*>(stored->data()) + 1, stored->size() - 1);
-                put_entry(txn, *tag, index_entry(tag->key_ignoring_condition(image), recno),
-                          file_.path());
+                put_entry(write, *tag, index_entry(tag->key_ignoring_condition(image), recno));
             }
         }
     }
@@ -464,7 +398,7 @@ void IndexCatalog::write_ended(bool committed) {
     opened_in_write_ = false;
 }
 
-void IndexCatalog::check(MDB_txn*, const std::function<void(const std::string&)>& problem) {
+void IndexCatalog::check(const Snapshot&, const std::function<void(const std::string&)>& problem) {
     std::vector<std::shared_ptr<const IndexTag>> current;
     try {
         current = tags();
@@ -472,20 +406,18 @@ void IndexCatalog::check(MDB_txn*, const std::function<void(const std::string&)>
         problem("the index descriptions cannot be read: " + error.text());
         return;
     }
-    // A transaction of its own, begun after the tags' sub-databases were opened: a handle
-    // opened later is not valid in an older transaction.
-    ReadTransaction own;
-    own.begin(file_.env(), file_.path());
-    MDB_txn* txn = own.get();
+    // A snapshot of its own, begun after the tags' trees were opened: a tree opened later is
+    // not valid in an older snapshot.
+    auto own = file_.read_snapshot();
+    own->begin();
+    const Snapshot& txn = *own;
     for (const auto& tag : current) {
         std::string where = "index " + tag->name() + ": ";
         std::vector<std::string> stored;
         {
-            Cursor cursor(txn, tag->dbi(), file_.path());
-            MDB_val k, v;
-            for (bool more = cursor.move(MDB_FIRST, &k, &v); more;
-                 more = cursor.move(MDB_NEXT, &k, &v)) {
-                stored.emplace_back(static_cast<const char*>(k.mv_data), k.mv_size);
+            auto cursor = file_.cursor(txn, tag->tree());
+            for (bool more = cursor->first(); more; more = cursor->next()) {
+                stored.emplace_back(cursor->key());
             }
         }
         std::vector<std::string> expected;

@@ -3,15 +3,13 @@
 //
 // One IndexCatalog exists per TableFile in a process; it is the file's WriteObserver, so each
 // append, write, delete, recall, pack and zap changes the keys of every tag inside the same
-// LMDB write transaction as the records: data and indexes never disagree, also after a crash.
+// write transaction as the records: data and indexes never disagree, also after a crash.
 // A unique tag refuses a duplicate key by throwing VE_DUPLICATE_KEY, which aborts the whole
 // write. Tags created or deleted by another handle or process are noticed through a
-// generation counter in the `indexes` sub-database, read in every write transaction.
+// generation counter in the file's index list, read in every write transaction.
 //
-// Lock order: an LMDB write transaction is begun before the catalog's mutex is taken.
+// Lock order: a write transaction is begun before the catalog's mutex is taken.
 #pragma once
-
-#include <lmdb.h>
 
 #include <cstdint>
 #include <memory>
@@ -56,13 +54,14 @@ class IndexCatalog final : public WriteObserver {
                         const std::uint8_t* after) override;
     void table_rebuilt(WriteContext& write, std::span<const std::uint32_t> kept_from) override;
     void write_ended(bool committed) override;
-    void check(MDB_txn* txn, const std::function<void(const std::string&)>& problem) override;
+    void check(const Snapshot& snapshot,
+               const std::function<void(const std::string&)>& problem) override;
 
   private:
-    void sync_locked(MDB_txn* txn, bool in_write);
+    void sync_locked(const Snapshot& txn, bool in_write);
     std::shared_ptr<const IndexTag> find_locked(std::string_view name) const;
-    // Drops a tag's entries and builds them from the records of `txn`.
-    void fill(MDB_txn* txn, const IndexTag& tag);
+    // Drops a tag's entries and builds them from the records the write sees.
+    void fill(WriteContext& write, const IndexTag& tag);
 
     TableFile& file_;
     std::mutex mutex_;
@@ -75,10 +74,8 @@ class IndexCatalog final : public WriteObserver {
 
 // Index entries: the raw key followed by the big-endian record number.
 std::string index_entry(std::string_view key, std::uint32_t recno);
-// Puts or deletes one entry in a tag's sub-database (deleting a missing entry is no error).
-void put_entry(MDB_txn* txn, const IndexTag& tag, const std::string& entry,
-               const std::string& path);
-bool delete_entry(MDB_txn* txn, const IndexTag& tag, const std::string& entry,
-                  const std::string& path);
+// Puts or deletes one entry in a tag's tree (deleting a missing entry is no error).
+void put_entry(WriteContext& write, const IndexTag& tag, const std::string& entry);
+bool delete_entry(WriteContext& write, const IndexTag& tag, const std::string& entry);
 
 }  // namespace varelum::engine

@@ -7,8 +7,6 @@
 // case) needs no key computation; from any other record the key is computed from its image.
 #pragma once
 
-#include <lmdb.h>
-
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -26,7 +24,6 @@ class TableFile;
 class IndexOrder final : public RecordOrder {
   public:
     IndexOrder(const TableFile& file, std::shared_ptr<const IndexTag> tag);
-    ~IndexOrder() override;
     IndexOrder(const IndexOrder&) = delete;
     IndexOrder& operator=(const IndexOrder&) = delete;
 
@@ -37,32 +34,34 @@ class IndexOrder final : public RecordOrder {
     void set_lower(std::optional<std::string> lower);
     void set_limit(std::optional<std::string> limit);
 
-    StoredRecord first(MDB_txn* txn) override;
-    StoredRecord last(MDB_txn* txn) override;
-    StoredRecord after(MDB_txn* txn, std::uint32_t recno, const std::uint8_t* image) override;
-    StoredRecord before(MDB_txn* txn, std::uint32_t recno, const std::uint8_t* image) override;
-    bool contains(MDB_txn* txn, std::uint32_t recno, const std::uint8_t* image) override;
+    StoredRecord first(const Snapshot& txn) override;
+    StoredRecord last(const Snapshot& txn) override;
+    StoredRecord after(const Snapshot& txn, std::uint32_t recno,
+                       const std::uint8_t* image) override;
+    StoredRecord before(const Snapshot& txn, std::uint32_t recno,
+                        const std::uint8_t* image) override;
+    bool contains(const Snapshot& txn, std::uint32_t recno, const std::uint8_t* image) override;
 
     // The first record in scope whose entry is at or after `key` (a key or key prefix).
-    StoredRecord at_or_after(MDB_txn* txn, std::string_view key);
+    StoredRecord at_or_after(const Snapshot& txn, std::string_view key);
     // The last record in scope whose entry is before `key`.
-    StoredRecord before_key(MDB_txn* txn, std::string_view key);
+    StoredRecord before_key(const Snapshot& txn, std::string_view key);
     // The entry of a record (whether or not its key is in the tag).
-    std::string entry_of(MDB_txn* txn, std::uint32_t recno, const std::uint8_t* image);
+    std::string entry_of(const Snapshot& txn, std::uint32_t recno, const std::uint8_t* image);
     // The entry the order returned last (valid right after a move that found a record).
     const std::string& last_entry() const { return last_entry_; }
     // Calls visit(entry) for each entry in scope (every entry of the tag with whole_tag), in
     // order, until it answers false.
-    void for_each_entry(MDB_txn* txn, const std::function<bool(std::string_view)>& visit,
+    void for_each_entry(const Snapshot& txn, const std::function<bool(std::string_view)>& visit,
                         bool whole_tag = false);
     // The stored record of an entry (VE_TABLE_CORRUPT when the record is missing).
-    StoredRecord record_of(MDB_txn* txn, std::string_view entry);
+    StoredRecord record_of(const Snapshot& txn, std::string_view entry);
 
   private:
-    MDB_cursor* cursor(MDB_txn* txn);
+    KeyCursor& cursor(const Snapshot& txn);
     // The record of the entry the cursor found, or none when there is none or it lies
     // beyond the scope.
-    StoredRecord land(MDB_txn* txn, bool found, const MDB_val& key);
+    StoredRecord land(const Snapshot& txn, bool found);
     bool below_lower(std::string_view entry) const;
     bool at_or_past_limit(std::string_view entry) const;
 
@@ -70,9 +69,7 @@ class IndexOrder final : public RecordOrder {
     std::shared_ptr<const IndexTag> tag_;
     std::optional<std::string> lower_;
     std::optional<std::string> limit_;
-    MDB_cursor* cursor_ = nullptr;
-    MDB_txn* cursor_txn_ = nullptr;
-    std::uint64_t cursor_txnid_ = 0;
+    std::unique_ptr<KeyCursor> cursor_;
     std::string last_entry_;
     std::uint32_t last_recno_ = 0;
     std::uint64_t last_txnid_ = 0;

@@ -45,9 +45,9 @@ std::optional<std::vector<std::string>> split_field_list(std::string_view text) 
 
 std::shared_ptr<const IndexTag> IndexTag::compile(IndexDefinition definition,
                                                   const TableSchema& schema,
-                                                  const std::string& table_collation, MDB_dbi dbi) {
+                                                  const std::string& table_collation, TreeId tree) {
     std::shared_ptr<IndexTag> tag(new IndexTag);
-    tag->dbi_ = dbi;
+    tag->tree_ = tree;
     tag->collation_name_ = definition.collation.empty() ? table_collation : definition.collation;
     tag->collation_ = collation_named(tag->collation_name_);
     tag->settings_.exact = false;

@@ -1,13 +1,11 @@
 // One index tag, compiled: its definition, the key layout, the expression (or field list)
-// that gives a record's key, its FOR condition, and the LMDB sub-database of its entries.
+// that gives a record's key, its FOR condition, and the key tree of its entries in the table file.
 //
 // An entry is the raw key followed by the record number (big-endian), with an empty value,
 // so entries sort by key and equal keys by record number; a record has at most one entry
 // per tag, and none when the condition leaves it out. A tag is immutable once compiled and
 // shared by every handle of the process on the table.
 #pragma once
-
-#include <lmdb.h>
 
 #include <cstdint>
 #include <memory>
@@ -21,6 +19,7 @@
 #include "engine/keys/key_encoder.h"
 #include "engine/keys/key_layout.h"
 #include "engine/record/schema.h"
+#include "engine/storage/table_file.h"
 
 namespace varelum::engine {
 
@@ -31,12 +30,12 @@ class IndexTag {
     // VE_KEY_TOO_LONG, VE_UNKNOWN_COLLATION.
     static std::shared_ptr<const IndexTag> compile(IndexDefinition definition,
                                                    const TableSchema& schema,
-                                                   const std::string& table_collation, MDB_dbi dbi);
+                                                   const std::string& table_collation, TreeId tree);
 
     const IndexDefinition& definition() const { return definition_; }
     const std::string& name() const { return definition_.name; }
     const keys::KeyLayout& layout() const { return *layout_; }
-    MDB_dbi dbi() const { return dbi_; }
+    TreeId tree() const { return tree_; }
     const std::string& collation_name() const { return collation_name_; }
     // The fields of a field-list index (and of an expression that is one field), in order;
     // empty for other expressions.
@@ -71,7 +70,7 @@ class IndexTag {
     expr::ExprType key_type_;
     std::string normalized_key_;
     expr::ExpressionSettings settings_;
-    MDB_dbi dbi_ = 0;
+    TreeId tree_ = 0;
 };
 
 // Splits a ";"-separated field list; nothing when the text is an expression (no ";").

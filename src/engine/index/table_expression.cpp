@@ -85,15 +85,8 @@ std::optional<std::string> StoredRecordAccess::read_blob(const FieldDescriptor& 
     if (!memo_marker(field, image_.data())) {
         return std::nullopt;
     }
-    MemoKey key(recno_, field.number);
-    MDB_val k = key.val();
-    MDB_val value;
-    int rc = mdb_get(txn_, file_.memos_db(), &k, &value);
-    if (rc == MDB_NOTFOUND) {
-        return std::string();
-    }
-    check_mdb(rc, "read", file_.path());
-    return std::string(static_cast<const char*>(value.mv_data), value.mv_size);
+    auto value = file_.memo(txn_, recno_, field.number);
+    return value ? std::string(*value) : std::string();
 }
 
 std::uint16_t expression_type_code(expr::ValueType type) {

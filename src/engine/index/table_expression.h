@@ -7,8 +7,6 @@
 // filter's CTOD and an index key read dates, texts and nulls the same way.
 #pragma once
 
-#include <lmdb.h>
-
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -20,6 +18,7 @@
 #include "engine/expr/expression_error.h"
 #include "engine/keys/collation.h"
 #include "engine/keys/key_error.h"
+#include "engine/storage/table_file.h"
 
 namespace varelum::engine {
 
@@ -65,7 +64,7 @@ expr::Expression compile_expression(std::span<const FieldDescriptor> fields, std
 // values are read through `txn` when the expression asks for them.
 class StoredRecordAccess final : public expr::RecordAccess {
   public:
-    StoredRecordAccess(const TableFile& file, MDB_txn* txn, std::uint32_t recno,
+    StoredRecordAccess(const TableFile& file, const Snapshot& txn, std::uint32_t recno,
                        std::span<const std::uint8_t> image,
                        const expr::ExpressionSettings& settings)
         : file_(file), txn_(txn), recno_(recno), image_(image), settings_(settings) {}
@@ -76,7 +75,7 @@ class StoredRecordAccess final : public expr::RecordAccess {
 
   private:
     const TableFile& file_;
-    MDB_txn* txn_;
+    const Snapshot& txn_;
     std::uint32_t recno_;
     std::span<const std::uint8_t> image_;
     const expr::ExpressionSettings& settings_;

@@ -2,7 +2,6 @@
 #include "engine/sql/result_cursor.h"
 #include "engine/format/code_page.h"
 
-#include <lmdb.h>
 #include <unistd.h>
 #include <zlib.h>
 
@@ -17,7 +16,6 @@
 #include "engine/sql/sql_error.h"
 #include "engine/sql/sql_session.h"
 #include "engine/sql/sql_value.h"
-#include "engine/storage/lmdb.h"
 #include "engine/storage/table_file.h"
 #include "engine/table/connection.h"
 #include "engine/table/table_cursor.h"
@@ -33,40 +31,32 @@ class RowListOrder final : public RecordOrder {
     RowListOrder(const TableFile& file, std::vector<std::uint32_t> records)
         : file_(file), records_(std::move(records)) {}
 
-    StoredRecord first(MDB_txn* txn) override { return walk(txn, 0, +1); }
-    StoredRecord last(MDB_txn* txn) override {
+    StoredRecord first(const Snapshot& txn) override { return walk(txn, 0, +1); }
+    StoredRecord last(const Snapshot& txn) override {
         return walk(txn, static_cast<std::ptrdiff_t>(records_.size()) - 1, -1);
     }
-    StoredRecord after(MDB_txn* txn, std::uint32_t recno, const std::uint8_t*) override {
+    StoredRecord after(const Snapshot& txn, std::uint32_t recno, const std::uint8_t*) override {
         auto at = position(recno);
         return at ? walk(txn, static_cast<std::ptrdiff_t>(*at) + 1, +1) : StoredRecord{};
     }
-    StoredRecord before(MDB_txn* txn, std::uint32_t recno, const std::uint8_t*) override {
+    StoredRecord before(const Snapshot& txn, std::uint32_t recno, const std::uint8_t*) override {
         auto at = position(recno);
         return at ? walk(txn, static_cast<std::ptrdiff_t>(*at) - 1, -1) : StoredRecord{};
     }
-    bool contains(MDB_txn*, std::uint32_t recno, const std::uint8_t*) override {
+    bool contains(const Snapshot&, std::uint32_t recno, const std::uint8_t*) override {
         return position(recno).has_value();
     }
-    std::optional<std::uint32_t> count(MDB_txn*) override {
+    std::optional<std::uint32_t> count(const Snapshot&) override {
         return static_cast<std::uint32_t>(records_.size());
     }
 
   private:
-    StoredRecord walk(MDB_txn* txn, std::ptrdiff_t at, int step) {
+    StoredRecord walk(const Snapshot& txn, std::ptrdiff_t at, int step) {
         while (at >= 0 && at < static_cast<std::ptrdiff_t>(records_.size())) {
             std::uint32_t recno = records_[static_cast<std::size_t>(at)];
-            RecordKey key(recno);
-            MDB_val k = key.val();
-            MDB_val value;
-            int rc = mdb_get(txn, file_.records_db(), &k, &value);
-            if (rc == MDB_SUCCESS) {
+            if (auto stored = file_.record(txn, recno)) {
                 last_ = static_cast<std::size_t>(at);
-                return StoredRecord{recno, std::string_view(static_cast<const char*>(value.mv_data),
-                                                            value.mv_size)};
-            }
-            if (rc != MDB_NOTFOUND) {
-                check_mdb(rc, "read", file_.path());
+                return StoredRecord{recno, *stored};
             }
             at += step;
         }
@@ -307,7 +297,7 @@ std::shared_ptr<ResultCursor> ResultCursor::materialize(
     try {
         auto file = TableFile::open(path);
         // A result is private to this process and gone with it: never wait for the disk.
-        mdb_env_set_flags(file->env(), MDB_NOSYNC, 1);
+        file->set_durable(false);
         {
             TextContext context;
             DateFormat format = connection->date_format();

@@ -17,7 +17,6 @@
 #include "engine/sql/sql_error.h"
 #include "engine/sql/sql_session.h"
 #include "engine/sql/sql_value.h"
-#include "engine/storage/lmdb.h"
 #include "engine/table/connection.h"
 #include "engine/table/table_cursor.h"
 #include "varelum_engine.h"
@@ -322,13 +321,11 @@ std::optional<std::string> key_of_value(const IndexTag& tag, const FieldDescript
 std::vector<std::uint32_t> records_in_tag(TableCursor& table, const IndexTag& tag,
                                           const std::optional<std::string>& key) {
     std::vector<std::uint32_t> records;
-    Cursor cursor(table.read_txn(), tag.dbi(), table.file().path());
+    auto cursor = table.file().cursor(table.read_txn(), tag.tree());
     std::string start = key.value_or(std::string());
-    MDB_val k{start.size(), start.data()};
-    MDB_val v;
-    bool more = start.empty() ? cursor.move(MDB_FIRST, &k, &v) : cursor.move(MDB_SET_RANGE, &k, &v);
-    for (; more; more = cursor.move(MDB_NEXT, &k, &v)) {
-        std::string_view entry(static_cast<const char*>(k.mv_data), k.mv_size);
+    bool more = start.empty() ? cursor->first() : cursor->seek(start);
+    for (; more; more = cursor->next()) {
+        std::string_view entry = cursor->key();
         if (entry.size() < 4) {
             continue;
         }

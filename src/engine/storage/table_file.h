@@ -1,16 +1,14 @@
-// One table file: an LMDB environment (MDB_NOSUBDIR) at the table's path holding the header,
-// the field descriptions, the records and the memo values in named sub-databases
-// (docs/table-format.md gives the format field by field).
+// One table file as the layers above the storage see it: the header and the fields, the
+// records by number, the memo values, and named ordered key trees (the index tags and their
+// list), read through a snapshot and changed in a write transaction whose observers keep
+// derived data in step. Nothing here names the storage library; storage/lmdb implements it
+// (docs/table-format.md gives that implementation's file format field by field).
 //
-// A process opens each file once: TableFile::open finds the file's environment in a
-// process-wide registry keyed by device and inode, so every handle on the file shares one
-// MDB_env (LMDB forbids opening one environment twice in a process). Every change is one
-// write transaction (WriteTransaction) that covers the record, its memo values and, through
-// the WriteObserver hooks, every index key, so that data and indexes never disagree and a
-// crash loses nothing that was committed.
+// A process opens each file once: TableFile::open answers the process's TableFile of the
+// file, shared by every handle on it. Every change is one write transaction (WriteContext)
+// that covers the record, its memo values and, through the WriteObserver hooks, every index
+// key, so that data and indexes never disagree and a crash loses nothing that was committed.
 #pragma once
-
-#include <lmdb.h>
 
 #include <cstdint>
 #include <functional>
@@ -23,7 +21,6 @@
 #include <vector>
 
 #include "engine/record/schema.h"
-#include "engine/storage/lmdb.h"
 
 namespace varelum::engine {
 
@@ -47,6 +44,71 @@ struct TableCounters {
     std::uint32_t deleted_records = 0;  // records whose deleted flag is set
 };
 
+// A stored record as found: its number and its stored bytes (status byte, then the image),
+// valid until the snapshot ends. recno 0: there is none.
+struct StoredRecord {
+    std::uint32_t recno = 0;
+    std::string_view bytes;
+};
+
+// What one transaction sees of a table file: the committed state when it began, plus its
+// own changes for a write transaction. Values read through it stay valid until it ends.
+class Snapshot {
+  public:
+    virtual ~Snapshot() = default;
+    // Equal ids, equal contents: handles compare them to tell whether what they read before
+    // is still current.
+    virtual std::uint64_t id() const = 0;
+    // The storage's own transaction behind this snapshot (a write context answers the
+    // transaction it wraps).
+    virtual const Snapshot& transaction() const { return *this; }
+};
+
+// A table handle's read snapshot, begun at the start of each engine call and ended at its
+// end, so that every call sees the file as it is then.
+class ReadSnapshot : public Snapshot {
+  public:
+    virtual void begin() = 0;  // begins or renews; nothing when active
+    virtual void end() = 0;    // ends, keeping what makes the next begin cheap
+    virtual void close() = 0;  // ends and releases everything
+    // Ends it keeping the key trees opened in it open (see TableFile::open_tree).
+    virtual void commit() = 0;
+    virtual bool active() const = 0;
+};
+
+// Names a key tree of a table file for as long as the file is open.
+using TreeId = std::uint32_t;
+
+// A position in a key tree, in byte order of the keys. Each move answers whether it found an
+// entry; key() and value() are those of the entry found, valid until the snapshot ends.
+class KeyCursor {
+  public:
+    virtual ~KeyCursor() = default;
+    virtual bool first() = 0;
+    virtual bool last() = 0;
+    virtual bool seek(std::string_view key) = 0;  // the first entry at or after key
+    virtual bool next() = 0;
+    virtual bool prev() = 0;
+    virtual std::string_view key() const = 0;
+    virtual std::string_view value() const = 0;
+    // Moves the cursor to another snapshot of the same tree (unpositioned), which is cheaper
+    // than a new cursor.
+    virtual void rebind(const Snapshot& snapshot) = 0;
+};
+
+// A position in the records, in record-number order.
+class RecordCursor {
+  public:
+    virtual ~RecordCursor() = default;
+    virtual StoredRecord first() = 0;
+    virtual StoredRecord last() = 0;
+    virtual StoredRecord at_or_after(std::uint32_t recno) = 0;
+    virtual StoredRecord next() = 0;
+    virtual StoredRecord prev() = 0;
+    virtual void rebind(const Snapshot& snapshot) = 0;
+};
+
+class TableFile;
 class WriteContext;
 
 // Code that keeps derived data (index tags) in step with the records. Called inside the write
@@ -64,21 +126,19 @@ class WriteObserver {
     // The write transaction ended: committed, or aborted (after an error).
     virtual void write_ended(bool /*committed*/) {}
     // Adds one line per inconsistency of the derived data to `problem` (AdsCheckTable).
-    virtual void check(MDB_txn* /*txn*/,
+    virtual void check(const Snapshot& /*snapshot*/,
                        const std::function<void(const std::string&)>& /*problem*/) {}
 };
 
-class TableFile;
-
-// One write transaction on a table file, with the counters read at its start.
-class WriteContext {
+// One write transaction on a table file, with the counters read at its start. Aborted at
+// destruction unless committed.
+class WriteContext : public Snapshot {
   public:
     explicit WriteContext(TableFile& file);
-    ~WriteContext();  // tells the observers whether the transaction was committed
+    ~WriteContext() override;  // tells the observers whether the transaction was committed
     WriteContext(const WriteContext&) = delete;
     WriteContext& operator=(const WriteContext&) = delete;
     TableFile& file() { return file_; }
-    MDB_txn* txn() { return txn_.get(); }
     TableCounters& counters() { return counters_; }
     // Stores a record (status byte + image) and tells the observers.
     void put_record(std::uint32_t recno, std::uint8_t status, const std::uint8_t* image);
@@ -92,9 +152,12 @@ class WriteContext {
     // Raises the format version in the header to at least `version` (index tags need 2).
     void require_format_version(std::uint32_t version);
 
+    std::uint64_t id() const override { return transaction_->id(); }
+    const Snapshot& transaction() const override { return *transaction_; }
+
   private:
     TableFile& file_;
-    WriteTransaction txn_;
+    std::unique_ptr<Snapshot> transaction_;
     TableCounters counters_;
     bool committed_ = false;
 };
@@ -111,29 +174,61 @@ class TableFile {
     // Whether this process has the file open (by any handle).
     static bool open_in_process(const std::string& path);
 
-    ~TableFile();
+    virtual ~TableFile() = default;
     TableFile(const TableFile&) = delete;
     TableFile& operator=(const TableFile&) = delete;
 
     const std::string& path() const { return path_; }
     const TableSchema& schema() const { return schema_; }
     const TableOptions& options() const { return options_; }
-    MDB_env* env() const { return env_; }
-    MDB_dbi records_db() const { return records_; }
-    MDB_dbi memos_db() const { return memos_; }
-    MDB_dbi meta_db() const { return meta_; }
-    MDB_dbi indexes_db() const { return indexes_; }
+
+    // Snapshots and transactions.
+    virtual std::unique_ptr<ReadSnapshot> read_snapshot() const = 0;
     // Id of the last committed transaction of the file, by any process; cheap (no system
     // call), so handles use it to tell whether what they read before is still current.
-    std::uint64_t last_txnid() const;
-    TableCounters read_counters(MDB_txn* txn) const;
-    void flush();  // forces the file to disk
+    virtual std::uint64_t last_commit_id() const = 0;
+    virtual TableCounters read_counters(const Snapshot& snapshot) const = 0;
+    virtual void flush() = 0;  // forces the file to disk
+    // Whether commits wait for the disk (a private scratch table need not).
+    virtual void set_durable(bool durable) = 0;
+
+    // Records and memo values.
+    virtual std::optional<std::string_view> record(const Snapshot& snapshot,
+                                                   std::uint32_t recno) const = 0;
+    virtual std::unique_ptr<RecordCursor> record_cursor(const Snapshot& snapshot) const = 0;
+    // The number of stored records (deleted ones included).
+    virtual std::uint64_t stored_records(const Snapshot& snapshot) const = 0;
+    virtual std::optional<std::string_view> memo(const Snapshot& snapshot, std::uint32_t recno,
+                                                 std::uint16_t field) const = 0;
+
+    // Key trees: the list of index tags (index_list()) and one tree per tag. A tree opened
+    // or created in a write transaction that is aborted is closed again and must be opened
+    // anew; one opened in a read snapshot stays open when the snapshot is committed.
+    virtual TreeId index_list() const = 0;
+    // nullopt when there is no such tree and create is false. Throws VE_TOO_MANY_INDEXES
+    // when the file holds no more trees.
+    virtual std::optional<TreeId> open_tree(const Snapshot& snapshot, const std::string& name,
+                                            bool create) = 0;
+    // Removes an emptied tree for good, in a transaction of its own; best effort (an empty
+    // tree left behind is harmless).
+    virtual void drop_tree(TreeId tree) noexcept = 0;
+    virtual std::optional<std::string_view> get(const Snapshot& snapshot, TreeId tree,
+                                                std::string_view key) const = 0;
+    virtual std::unique_ptr<KeyCursor> cursor(const Snapshot& snapshot, TreeId tree) const = 0;
+    virtual std::uint64_t entries(const Snapshot& snapshot, TreeId tree) const = 0;
+    // append: the key sorts after every key of the tree (a faster put when filling in order).
+    virtual void put(WriteContext& write, TreeId tree, std::string_view key, std::string_view value,
+                     bool append = false) = 0;
+    // False when there was no such key.
+    virtual bool remove(WriteContext& write, TreeId tree, std::string_view key) = 0;
+    virtual void clear(WriteContext& write, TreeId tree) = 0;
 
     void add_observer(std::shared_ptr<WriteObserver> observer);
     // Called once for every file when the process first opens it, before any handle uses it:
     // the index machinery attaches its observer here. Set once, before the first open.
     using OpenHook = void (*)(TableFile& file);
     static void set_open_hook(OpenHook hook);
+    static OpenHook open_hook();
     const std::vector<std::shared_ptr<WriteObserver>>& observers() const { return observers_; }
 
     // In-process bookkeeping of opens, for exclusive opens and for operations that need the
@@ -144,21 +239,32 @@ class TableFile {
 
     // Removes every record and memo; the counters restart except AutoInc and RowVersion,
     // which keep rising so that values never repeat.
-    void zap();
+    virtual void zap() = 0;
     // Removes deleted records and renumbers the rest 1..n in order.
-    void pack();
+    virtual void pack() = 0;
     // Consistency check; appends one line per problem to report. True when consistent.
-    bool check(bool with_memos, std::string& report) const;
+    virtual bool check(bool with_memos, std::string& report) const = 0;
 
-  private:
-    TableFile(std::string path, MDB_env* env);
-    void load();
+  protected:
+    explicit TableFile(std::string path) : path_(std::move(path)) {}
+
+    // What a WriteContext asks of its file.
+    friend class WriteContext;
+    virtual std::unique_ptr<Snapshot> begin_write() = 0;
+    virtual void commit_write(Snapshot& transaction, const TableCounters& counters) = 0;
+    virtual void write_record(Snapshot& transaction, std::uint32_t recno, std::uint8_t status,
+                              const std::uint8_t* image) = 0;
+    virtual void erase_record(Snapshot& transaction, std::uint32_t recno) = 0;
+    virtual void write_memo(Snapshot& transaction, std::uint32_t recno, std::uint16_t field,
+                            std::string_view bytes) = 0;
+    virtual void erase_memo(Snapshot& transaction, std::uint32_t recno, std::uint16_t field) = 0;
+    virtual void raise_format_version(Snapshot& transaction, std::uint32_t version) = 0;
 
     std::string path_;
-    MDB_env* env_ = nullptr;
-    MDB_dbi meta_ = 0, fields_ = 0, indexes_ = 0, records_ = 0, memos_ = 0;
     TableSchema schema_;
     TableOptions options_;
+
+  private:
     std::vector<std::shared_ptr<WriteObserver>> observers_;
     mutable std::mutex open_mutex_;
     int open_handles_ = 0;

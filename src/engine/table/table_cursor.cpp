@@ -52,7 +52,8 @@ TableCursor::TableCursor(std::shared_ptr<Connection> connection, std::shared_ptr
       locks_(std::move(locks)),
       request_(std::move(request)),
       natural_(std::make_unique<NaturalOrder>(*file_)),
-      order_(natural_.get()) {}
+      order_(natural_.get()),
+      read_(file_->read_snapshot()) {}
 
 TableCursor::~TableCursor() {
     try {
@@ -87,7 +88,7 @@ void TableCursor::close() {
         extension_->closing();
         extension_.reset();
     }
-    read_.close();
+    read_->close();
     order_ = nullptr;
     natural_.reset();
     locks_->remove_open(request_.exclusive);
@@ -134,13 +135,13 @@ const FieldDescriptor& TableCursor::field(const std::uint8_t* argument) const {
     return *found;
 }
 
-MDB_txn* TableCursor::txn() {
-    read_.begin(file_->env(), file_->path());
-    return read_.get();
+const Snapshot& TableCursor::txn() {
+    read_->begin();
+    return *read_;
 }
 
 void TableCursor::end_call() {
-    read_.end();
+    read_->end();
 }
 
 void TableCursor::check_stored(const StoredRecord& record) const {
@@ -167,7 +168,7 @@ void TableCursor::land(const StoredRecord& record) {
     image_.assign(reinterpret_cast<const std::uint8_t*>(record.bytes.data()) + 1,
                   reinterpret_cast<const std::uint8_t*>(record.bytes.data()) + record.bytes.size());
     loaded_ = true;
-    loaded_txnid_ = mdb_txn_id(read_.get());
+    loaded_txnid_ = read_->id();
 }
 
 void TableCursor::land_on_crack(bool at_end) {
@@ -267,17 +268,12 @@ void TableCursor::goto_record(std::uint32_t recno) {
         land_on_crack(true);
         return;
     }
-    RecordKey key(recno);
-    MDB_val k = key.val();
-    MDB_val value;
-    int rc = mdb_get(txn(), file_->records_db(), &k, &value);
-    if (rc == MDB_NOTFOUND) {
+    auto stored = file_->record(txn(), recno);
+    if (!stored) {
         land_on_crack(true);
         fail(VE_RECORD_NOT_FOUND, "record " + std::to_string(recno));
     }
-    check_mdb(rc, "read", file_->path());
-    StoredRecord record{recno,
-                        std::string_view(static_cast<const char*>(value.mv_data), value.mv_size)};
+    StoredRecord record{recno, *stored};
     check_stored(record);
     land(record);
 }
@@ -294,9 +290,7 @@ std::uint32_t TableCursor::record_count() {
     if (auto counted = natural_->count(txn())) {
         return *counted;
     }
-    MDB_stat stat;
-    check_mdb(mdb_stat(txn(), file_->records_db(), &stat), "read", file_->path());
-    auto count = static_cast<std::uint32_t>(stat.ms_entries);
+    auto count = static_cast<std::uint32_t>(file_->stored_records(txn()));
     if (!EngineSettings::instance().show_deleted()) {
         TableCounters counters = file_->read_counters(txn());
         count -= std::min(count, counters.deleted_records);
@@ -311,21 +305,16 @@ void TableCursor::load_current() {
     if (place_ != Place::Record) {
         fail(VE_NO_CURRENT_RECORD);
     }
-    if (loaded_ && loaded_txnid_ == file_->last_txnid()) {
+    if (loaded_ && loaded_txnid_ == file_->last_commit_id()) {
         return;
     }
-    RecordKey key(recno_);
-    MDB_val k = key.val();
-    MDB_val value;
-    int rc = mdb_get(txn(), file_->records_db(), &k, &value);
-    if (rc == MDB_NOTFOUND) {
+    auto stored = file_->record(txn(), recno_);
+    if (!stored) {
         std::uint32_t lost = recno_;
         land_on_crack(true);
         fail(VE_RECORD_NOT_FOUND, "record " + std::to_string(lost) + " is gone");
     }
-    check_mdb(rc, "read", file_->path());
-    StoredRecord record{recno_,
-                        std::string_view(static_cast<const char*>(value.mv_data), value.mv_size)};
+    StoredRecord record{recno_, *stored};
     check_stored(record);
     land(record);
 }
@@ -369,15 +358,11 @@ std::optional<std::string> TableCursor::memo(const FieldDescriptor& field) {
     if (appending_ || !memo_marker(field, current.data())) {
         return std::nullopt;
     }
-    MemoKey key(recno_, field.number);
-    MDB_val k = key.val();
-    MDB_val value;
-    int rc = mdb_get(txn(), file_->memos_db(), &k, &value);
-    if (rc == MDB_NOTFOUND) {
+    auto value = file_->memo(txn(), recno_, field.number);
+    if (!value) {
         return std::string();  // the marker outlived its value; check reports it
     }
-    check_mdb(rc, "read", file_->path());
-    return std::string(static_cast<const char*>(value.mv_data), value.mv_size);
+    return std::string(*value);
 }
 
 std::uint32_t TableCursor::memo_length(const FieldDescriptor& field) {
@@ -389,15 +374,8 @@ std::uint32_t TableCursor::memo_length(const FieldDescriptor& field) {
     if (appending_ || !memo_marker(field, current.data())) {
         return 0;
     }
-    MemoKey key(recno_, field.number);
-    MDB_val k = key.val();
-    MDB_val value;
-    int rc = mdb_get(txn(), file_->memos_db(), &k, &value);
-    if (rc == MDB_NOTFOUND) {
-        return 0;
-    }
-    check_mdb(rc, "read", file_->path());
-    return static_cast<std::uint32_t>(value.mv_size);
+    auto value = file_->memo(txn(), recno_, field.number);
+    return value ? static_cast<std::uint32_t>(value->size()) : 0;
 }
 
 std::uint32_t TableCursor::crc(bool with_pending) {
@@ -405,15 +383,11 @@ std::uint32_t TableCursor::crc(bool with_pending) {
     if (with_pending || appending_) {
         return crc_of(current.data(), current.size());
     }
-    RecordKey key(recno_);
-    MDB_val k = key.val();
-    MDB_val value;
-    int rc = mdb_get(txn(), file_->records_db(), &k, &value);
-    if (rc == MDB_NOTFOUND) {
+    auto stored = file_->record(txn(), recno_);
+    if (!stored) {
         fail(VE_RECORD_NOT_FOUND, "record " + std::to_string(recno_));
     }
-    check_mdb(rc, "read", file_->path());
-    return crc_of(static_cast<const std::uint8_t*>(value.mv_data) + 1, value.mv_size - 1);
+    return crc_of(reinterpret_cast<const std::uint8_t*>(stored->data()) + 1, stored->size() - 1);
 }
 
 void TableCursor::require_writable() const {
@@ -433,7 +407,7 @@ std::uint8_t* TableCursor::image_for_change(const FieldDescriptor&) {
             implicit_lock_ = recno_;
             // Someone may have written the record between our read and our lock: start the
             // change from the version the lock now protects.
-            read_.end();
+            read_->end();
             loaded_ = false;
         }
         load_current();
@@ -673,14 +647,9 @@ void TableCursor::lock_record(std::uint32_t recno) {
         }
         recno = recno_;
     } else if (!(place_ == Place::Record && recno == recno_)) {
-        RecordKey key(recno);
-        MDB_val k = key.val();
-        MDB_val value;
-        int rc = mdb_get(txn(), file_->records_db(), &k, &value);
-        if (rc == MDB_NOTFOUND) {
+        if (!file_->record(txn(), recno)) {
             fail(VE_RECORD_NOT_FOUND, "record " + std::to_string(recno));
         }
-        check_mdb(rc, "read", file_->path());
     }
     locks_->lock_record(recno);
     if (implicit_lock_ == recno) {
@@ -718,7 +687,7 @@ void TableCursor::zap() {
     appending_ = false;
     discard_changes();
     file_->zap();
-    read_.end();
+    read_->end();
     goto_top();
 }
 
@@ -727,7 +696,7 @@ void TableCursor::pack() {
     require_sole_use();
     flush_pending();
     file_->pack();
-    read_.end();
+    read_->end();
     goto_top();
 }
 

@@ -22,7 +22,6 @@
 
 #include "engine/core/handles.h"
 #include "engine/record/record_image.h"
-#include "engine/storage/lmdb.h"
 #include "engine/table/record_order.h"
 
 namespace varelum::engine {
@@ -87,7 +86,7 @@ class TableCursor : public HandleObject {
     RecordOrder& order() const { return *order_; }
     RecordOrder& natural_order() const { return *natural_; }
     // The handle's read transaction for this call (begun on first use).
-    MDB_txn* read_txn() { return txn(); }
+    const Snapshot& read_txn() { return txn(); }
 
     // Writes pending changes and releases the handle's share of the file. Idempotent.
     void close();
@@ -157,7 +156,7 @@ class TableCursor : public HandleObject {
 
     TableCursor(std::shared_ptr<Connection> connection, std::shared_ptr<TableFile> file,
                 std::shared_ptr<FileLocks> locks, OpenRequest request);
-    MDB_txn* txn();
+    const Snapshot& txn();
     void end_call();
     void check_stored(const StoredRecord& record) const;  // throws VE_TABLE_CORRUPT
     bool is_visible(const StoredRecord& record) const;
@@ -178,7 +177,7 @@ class TableCursor : public HandleObject {
     RecordOrder* order_ = nullptr;
     std::unique_ptr<Extension> extension_;
     std::mutex mutex_;
-    ReadTransaction read_;
+    std::unique_ptr<ReadSnapshot> read_;
     bool closed_ = false;
 
     Place place_ = Place::Bof;

@@ -1,5 +1,5 @@
 // LMDB wrappers (see lmdb.h).
-#include "engine/storage/lmdb.h"
+#include "engine/storage/lmdb/lmdb.h"
 
 #include "engine/core/error.h"
 #include "varelum_engine.h"

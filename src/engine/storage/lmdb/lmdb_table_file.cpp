@@ -1,0 +1,895 @@
+// Table files in LMDB: creation, validation on open, the process-wide environment registry,
+// snapshots, records, memo values and key trees, and the whole-table operations pack, zap and
+// check (see lmdb_table_file.h and docs/table-format.md).
+#include "engine/storage/lmdb/lmdb_table_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <zlib.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <set>
+
+#include "engine/core/error.h"
+#include "engine/env/env.h"
+#include "engine/record/record_image.h"
+#include "engine/storage/file_locks.h"
+#include "varelum_engine.h"
+
+namespace varelum::engine {
+namespace {
+
+// Address space reserved for one table file. LMDB maps the whole size but the file only
+// grows as data is written; 64-bit address space makes a generous reservation free.
+constexpr std::size_t kMapSize = std::size_t{64} << 30;
+constexpr unsigned kMaxDatabases = 128;  // header, fields, indexes, records, memos, index tags
+constexpr unsigned kMaxReaders = 1022;   // one per open table handle, across processes
+constexpr char kHeaderMagic[8] = {'V', 'R', 'L', 'M', 'T', 'A', 'B', 'L'};
+constexpr std::uint32_t kLmdbMagic = 0xBEEFC0DE;
+constexpr char kHeaderKey[] = "header";
+constexpr char kCountersKey[] = "counters";
+
+MDB_val text_val(const char* text) {
+    return MDB_val{std::strlen(text), const_cast<char*>(text)};
+}
+
+unsigned env_flags() {
+    unsigned flags = MDB_NOSUBDIR | MDB_NOTLS;
+    if (!sync_commits()) {
+        flags |= MDB_NOSYNC;
+    }
+    return flags;
+}
+
+MDB_env* open_env(const std::string& path) {
+    MDB_env* env = nullptr;
+    check_mdb(mdb_env_create(&env), "prepare", path);
+    mdb_env_set_maxdbs(env, kMaxDatabases);
+    mdb_env_set_mapsize(env, kMapSize);
+    mdb_env_set_maxreaders(env, kMaxReaders);
+    int rc = mdb_env_open(env, path.c_str(), env_flags(), 0664);
+    if (rc != MDB_SUCCESS) {
+        mdb_env_close(env);
+        if (rc == ENOENT) {
+            fail(VE_TABLE_NOT_FOUND, path);
+        }
+        if (rc == EACCES || rc == EROFS) {
+            fail_errno("open", path, rc);
+        }
+        check_mdb(rc, "open", path);
+    }
+    // Reader slots of processes that died while reading would pin old pages for ever.
+    int dead = 0;
+    mdb_reader_check(env, &dead);
+    return env;
+}
+
+// Refuses files that LMDB would misread: too short for its two meta pages, or without its
+// magic number. LMDB itself would initialise an empty file as a new database.
+void validate_file(const std::string& path, const struct stat& info) {
+    if (!S_ISREG(info.st_mode)) {
+        fail(VE_TABLE_CORRUPT, path + " is not a regular file");
+    }
+    if (info.st_size < 2 * 4096) {
+        fail(VE_TABLE_CORRUPT, path + " is too short to be a table");
+    }
+    int fd = engine::env().open_file(path, O_RDONLY);
+    if (fd < 0) {
+        fail_errno("open", path, -fd);
+    }
+    std::uint8_t head[24];
+    ssize_t got = engine::env().read_at(fd, head, sizeof head, 0);
+    engine::env().close_file(fd);
+    std::uint32_t magic = 0;
+    if (got == static_cast<ssize_t>(sizeof head)) {
+        std::memcpy(&magic, head + 16, sizeof magic);
+    }
+    if (magic != kLmdbMagic) {
+        fail(VE_TABLE_CORRUPT, path + " is not a table file");
+    }
+}
+
+std::string encode_header(const TableSchema& schema, const TableOptions& options) {
+    std::string value(kHeaderMagic, sizeof kHeaderMagic);
+    auto append = [&value](auto number) {
+        value.append(reinterpret_cast<const char*>(&number), sizeof number);
+    };
+    append(kFormatVersion);
+    append(options.char_type);
+    append(options.memo_block_size);
+    append(schema.record_length());
+    append(schema.field_count());
+    append(static_cast<std::uint16_t>(options.collation.size()));
+    value += options.collation;
+    return value;
+}
+
+std::string encode_field(const FieldDescriptor& field) {
+    std::string value;
+    auto append = [&value](auto number) {
+        value.append(reinterpret_cast<const char*>(&number), sizeof number);
+    };
+    append(static_cast<std::uint16_t>(field.type));
+    append(field.length);
+    append(field.decimals);
+    append(std::uint16_t{0});  // flags, reserved
+    append(static_cast<std::uint16_t>(field.name.size()));
+    value += field.name;
+    return value;
+}
+
+std::string encode_counters(const TableCounters& counters) {
+    std::string value;
+    auto append = [&value](auto number) {
+        value.append(reinterpret_cast<const char*>(&number), sizeof number);
+    };
+    append(counters.next_record);
+    append(counters.next_autoinc);
+    append(counters.next_rowversion);
+    append(counters.deleted_records);
+    append(std::uint32_t{0});
+    return value;
+}
+
+void put_value(MDB_txn* txn, MDB_dbi dbi, MDB_val key, std::string_view bytes,
+               const std::string& path) {
+    MDB_val value{bytes.size(), const_cast<char*>(bytes.data())};
+    check_mdb(mdb_put(txn, dbi, &key, &value, 0), "write", path);
+}
+
+// The process-wide registry of open table files, keyed by device and inode.
+struct Registry {
+    std::mutex mutex;
+    std::map<std::pair<dev_t, ino_t>, std::weak_ptr<LmdbTableFile>> files;
+    pid_t pid = 0;
+
+    // After fork the child must not touch the parent's environments: forget them (they are
+    // never closed in the child, which LMDB requires).
+    void forget_after_fork() {
+        if (pid != getpid()) {
+            for (auto& entry : files) {
+                if (auto file = entry.second.lock()) {
+                    new std::shared_ptr<TableFile>(file);  // keeps it from being closed here
+                }
+            }
+            files.clear();
+            pid = getpid();
+        }
+    }
+};
+
+Registry& registry() {
+    static Registry* instance = new Registry;  // lives to the process end, used at exit
+    return *instance;
+}
+
+// A handle's read transaction (see ReadSnapshot).
+class LmdbRead final : public LmdbSnapshot {
+  public:
+    LmdbRead(MDB_env* env, const std::string& path) : env_(env), path_(path) {}
+    MDB_txn* txn() const override { return txn_.get(); }
+    void begin() override { txn_.begin(env_, path_); }
+    void end() override { txn_.end(); }
+    void close() override { txn_.close(); }
+    void commit() override { txn_.commit(path_); }
+    bool active() const override { return txn_.active(); }
+
+  private:
+    MDB_env* env_;
+    const std::string& path_;
+    ReadTransaction txn_;
+};
+
+// The write transaction of a WriteContext.
+class LmdbWrite final : public LmdbSnapshot {
+  public:
+    LmdbWrite(MDB_env* env, const std::string& path) : txn_(env, path) {}
+    MDB_txn* txn() const override { return txn_.get(); }
+    void begin() override {}
+    void end() override {}
+    void close() override {}
+    void commit() override { txn_.commit(); }
+    bool active() const override { return txn_.get() != nullptr; }
+
+  private:
+    WriteTransaction txn_;
+};
+
+MDB_val bytes_val(std::string_view bytes) {
+    return MDB_val{bytes.size(), const_cast<char*>(bytes.data())};
+}
+
+std::string_view view_of(const MDB_val& value) {
+    return std::string_view(static_cast<const char*>(value.mv_data), value.mv_size);
+}
+
+// A cursor over one sub-database, kept across snapshots (renewed rather than reopened).
+class LmdbKeyCursor final : public KeyCursor {
+  public:
+    LmdbKeyCursor(const Snapshot& snapshot, MDB_dbi dbi, const std::string& path,
+                  const char* operation)
+        : dbi_(dbi), path_(path), operation_(operation) {
+        rebind(snapshot);
+    }
+    ~LmdbKeyCursor() override {
+        if (cursor_ != nullptr) {
+            mdb_cursor_close(cursor_);
+        }
+    }
+    bool first() override { return move(MDB_FIRST); }
+    bool last() override { return move(MDB_LAST); }
+    bool seek(std::string_view key) override {
+        key_ = bytes_val(key);
+        return move(MDB_SET_RANGE);
+    }
+    bool next() override { return move(MDB_NEXT); }
+    bool prev() override { return move(MDB_PREV); }
+    std::string_view key() const override { return view_of(key_); }
+    std::string_view value() const override { return view_of(value_); }
+    void rebind(const Snapshot& snapshot) override {
+        // A read-only cursor outlives its transaction and is renewed for the next one, which
+        // spares an allocation per engine call. (A write transaction's cursor must not outlive
+        // its transaction: LMDB frees it at the transaction's end.)
+        MDB_txn* txn = txn_of(snapshot);
+        std::uint64_t id = mdb_txn_id(txn);
+        if (cursor_ == nullptr) {
+            check_mdb(mdb_cursor_open(txn, dbi_, &cursor_), operation_, path_);
+        } else if (txn != txn_ || id != txnid_) {
+            check_mdb(mdb_cursor_renew(txn, cursor_), operation_, path_);
+        }
+        txn_ = txn;
+        txnid_ = id;
+    }
+
+  private:
+    bool move(MDB_cursor_op op) {
+        int rc = mdb_cursor_get(cursor_, &key_, &value_, op);
+        if (rc == MDB_NOTFOUND) {
+            return false;
+        }
+        check_mdb(rc, operation_, path_);
+        return true;
+    }
+
+    MDB_dbi dbi_;
+    const std::string& path_;
+    const char* operation_;
+    MDB_cursor* cursor_ = nullptr;
+    MDB_txn* txn_ = nullptr;
+    std::uint64_t txnid_ = 0;
+    MDB_val key_{};
+    MDB_val value_{};
+};
+
+// Record-number order over the records sub-database.
+class LmdbRecordCursor final : public RecordCursor {
+  public:
+    LmdbRecordCursor(const Snapshot& snapshot, MDB_dbi dbi, const std::string& path)
+        : cursor_(snapshot, dbi, path, "read") {}
+    StoredRecord first() override { return found(cursor_.first()); }
+    StoredRecord last() override { return found(cursor_.last()); }
+    StoredRecord at_or_after(std::uint32_t recno) override {
+        RecordKey key(recno);
+        return found(cursor_.seek(std::string_view(reinterpret_cast<const char*>(key.bytes), 4)));
+    }
+    StoredRecord next() override { return found(cursor_.next()); }
+    StoredRecord prev() override { return found(cursor_.prev()); }
+    void rebind(const Snapshot& snapshot) override { cursor_.rebind(snapshot); }
+
+  private:
+    StoredRecord found(bool any) {
+        if (!any) {
+            return {};
+        }
+        std::string_view key = cursor_.key();
+        MDB_val k{key.size(), const_cast<char*>(key.data())};
+        return StoredRecord{decode_record_key(k), cursor_.value()};
+    }
+
+    LmdbKeyCursor cursor_;
+};
+
+}  // namespace
+
+std::unique_ptr<Snapshot> LmdbTableFile::begin_write() {
+    return std::make_unique<LmdbWrite>(env_, path_);
+}
+
+void LmdbTableFile::raise_format_version(Snapshot& transaction, std::uint32_t version) {
+    MDB_txn* txn = txn_of(transaction);
+    MDB_val key = text_val(kHeaderKey);
+    MDB_val value;
+    check_mdb(mdb_get(txn, meta_, &key, &value), "read", path_);
+    std::string header(static_cast<const char*>(value.mv_data), value.mv_size);
+    if (header.size() < 12 || load_le<std::uint32_t>(reinterpret_cast<const std::uint8_t*>(
+                                  header.data() + 8)) >= version) {
+        return;
+    }
+    std::memcpy(header.data() + 8, &version, sizeof version);
+    put_value(txn, meta_, text_val(kHeaderKey), header, path_);
+}
+
+void LmdbTableFile::write_record(Snapshot& transaction, std::uint32_t recno, std::uint8_t status,
+                                 const std::uint8_t* image) {
+    const std::uint32_t length = schema_.record_length();
+    RecordKey key(recno);
+    MDB_val k = key.val();
+    MDB_val value{length + 1, nullptr};
+    check_mdb(mdb_put(txn_of(transaction), records_, &k, &value, MDB_RESERVE), "write", path_);
+    auto* target = static_cast<std::uint8_t*>(value.mv_data);
+    target[0] = status;
+    std::memcpy(target + 1, image, length);
+}
+
+void LmdbTableFile::erase_record(Snapshot& transaction, std::uint32_t recno) {
+    RecordKey key(recno);
+    MDB_val k = key.val();
+    int rc = mdb_del(txn_of(transaction), records_, &k, nullptr);
+    if (rc != MDB_NOTFOUND) {
+        check_mdb(rc, "write", path_);
+    }
+    for (const auto& field : schema_.fields()) {
+        if (is_memo_type(field.type)) {
+            erase_memo(transaction, recno, field.number);
+        }
+    }
+}
+
+void LmdbTableFile::write_memo(Snapshot& transaction, std::uint32_t recno, std::uint16_t field,
+                               std::string_view bytes) {
+    MemoKey key(recno, field);
+    put_value(txn_of(transaction), memos_, key.val(), bytes, path_);
+}
+
+void LmdbTableFile::erase_memo(Snapshot& transaction, std::uint32_t recno, std::uint16_t field) {
+    MemoKey key(recno, field);
+    MDB_val k = key.val();
+    int rc = mdb_del(txn_of(transaction), memos_, &k, nullptr);
+    if (rc != MDB_NOTFOUND) {
+        check_mdb(rc, "write", path_);
+    }
+}
+
+void LmdbTableFile::commit_write(Snapshot& transaction, const TableCounters& counters) {
+    put_value(txn_of(transaction), meta_, text_val(kCountersKey), encode_counters(counters), path_);
+    static_cast<LmdbWrite&>(transaction).commit();
+}
+
+std::unique_ptr<ReadSnapshot> LmdbTableFile::read_snapshot() const {
+    return std::make_unique<LmdbRead>(env_, path_);
+}
+
+std::optional<std::string_view> LmdbTableFile::record(const Snapshot& snapshot,
+                                                      std::uint32_t recno) const {
+    RecordKey key(recno);
+    MDB_val k = key.val();
+    MDB_val value;
+    int rc = mdb_get(txn_of(snapshot), records_, &k, &value);
+    if (rc == MDB_NOTFOUND) {
+        return std::nullopt;
+    }
+    check_mdb(rc, "read", path_);
+    return view_of(value);
+}
+
+std::unique_ptr<RecordCursor> LmdbTableFile::record_cursor(const Snapshot& snapshot) const {
+    return std::make_unique<LmdbRecordCursor>(snapshot, records_, path_);
+}
+
+std::uint64_t LmdbTableFile::stored_records(const Snapshot& snapshot) const {
+    return entries(snapshot, records_);
+}
+
+std::optional<std::string_view> LmdbTableFile::memo(const Snapshot& snapshot, std::uint32_t recno,
+                                                    std::uint16_t field) const {
+    MemoKey key(recno, field);
+    MDB_val k = key.val();
+    MDB_val value;
+    int rc = mdb_get(txn_of(snapshot), memos_, &k, &value);
+    if (rc == MDB_NOTFOUND) {
+        return std::nullopt;
+    }
+    check_mdb(rc, "read", path_);
+    return view_of(value);
+}
+
+const char* LmdbTableFile::reading(TreeId tree) const {
+    return tree == records_ || tree == memos_ || tree == meta_ || tree == indexes_ ? "read"
+                                                                                   : "read index";
+}
+
+const char* LmdbTableFile::writing(TreeId tree) const {
+    return tree == records_ || tree == memos_ || tree == meta_ || tree == indexes_ ? "write"
+                                                                                   : "write index";
+}
+
+std::optional<TreeId> LmdbTableFile::open_tree(const Snapshot& snapshot, const std::string& name,
+                                               bool create) {
+    MDB_dbi dbi = 0;
+    int rc = mdb_dbi_open(txn_of(snapshot), name.c_str(), create ? MDB_CREATE : 0, &dbi);
+    if (rc == MDB_NOTFOUND && !create) {
+        return std::nullopt;
+    }
+    if (rc == MDB_DBS_FULL) {
+        fail(VE_TOO_MANY_INDEXES, path_);
+    }
+    check_mdb(rc, create ? "create index" : "open index", path_);
+    return dbi;
+}
+
+void LmdbTableFile::drop_tree(TreeId tree) noexcept {
+    MDB_txn* txn = nullptr;
+    if (mdb_txn_begin(env_, nullptr, 0, &txn) == MDB_SUCCESS) {
+        if (mdb_drop(txn, tree, 1) == MDB_SUCCESS) {
+            mdb_txn_commit(txn);
+        } else {
+            mdb_txn_abort(txn);
+        }
+    }
+}
+
+std::optional<std::string_view> LmdbTableFile::get(const Snapshot& snapshot, TreeId tree,
+                                                   std::string_view key) const {
+    MDB_val k = bytes_val(key);
+    MDB_val value;
+    int rc = mdb_get(txn_of(snapshot), tree, &k, &value);
+    if (rc == MDB_NOTFOUND) {
+        return std::nullopt;
+    }
+    check_mdb(rc, reading(tree), path_);
+    return view_of(value);
+}
+
+std::unique_ptr<KeyCursor> LmdbTableFile::cursor(const Snapshot& snapshot, TreeId tree) const {
+    return std::make_unique<LmdbKeyCursor>(snapshot, tree, path_, reading(tree));
+}
+
+std::uint64_t LmdbTableFile::entries(const Snapshot& snapshot, TreeId tree) const {
+    MDB_stat stat;
+    check_mdb(mdb_stat(txn_of(snapshot), tree, &stat), reading(tree), path_);
+    return stat.ms_entries;
+}
+
+void LmdbTableFile::put(WriteContext& write, TreeId tree, std::string_view key,
+                        std::string_view value, bool append) {
+    MDB_val k = bytes_val(key);
+    MDB_val v = bytes_val(value);
+    check_mdb(mdb_put(txn_of(write), tree, &k, &v, append ? MDB_APPEND : 0), writing(tree), path_);
+}
+
+bool LmdbTableFile::remove(WriteContext& write, TreeId tree, std::string_view key) {
+    MDB_val k = bytes_val(key);
+    int rc = mdb_del(txn_of(write), tree, &k, nullptr);
+    if (rc == MDB_NOTFOUND) {
+        return false;
+    }
+    check_mdb(rc, writing(tree), path_);
+    return true;
+}
+
+void LmdbTableFile::clear(WriteContext& write, TreeId tree) {
+    check_mdb(mdb_drop(txn_of(write), tree, 0), writing(tree), path_);
+}
+
+void LmdbTableFile::create(const std::string& path, const TableSchema& schema,
+                           const TableOptions& options) {
+    if (open_in_process(path)) {
+        fail(VE_TABLE_IN_USE, path);
+    }
+    struct stat info {};
+    if (::stat(path.c_str(), &info) == 0) {
+        FileLocks probe(path);
+        if (!probe.sole_user()) {
+            fail(VE_TABLE_IN_USE, path);
+        }
+    }
+    std::size_t slash = path.rfind('/');
+    std::string directory = slash == std::string::npos ? "." : path.substr(0, slash);
+    std::string staging =
+        directory + "/.creating-" + std::to_string(getpid()) + "-" + path.substr(slash + 1);
+    ::unlink(staging.c_str());
+    ::unlink((staging + "-lock").c_str());
+    MDB_env* env = open_env(staging);
+    try {
+        WriteTransaction txn(env, staging);
+        MDB_dbi meta, fields, indexes, records, memos;
+        check_mdb(mdb_dbi_open(txn.get(), "header", MDB_CREATE, &meta), "create", path);
+        check_mdb(mdb_dbi_open(txn.get(), "fields", MDB_CREATE, &fields), "create", path);
+        check_mdb(mdb_dbi_open(txn.get(), "indexes", MDB_CREATE, &indexes), "create", path);
+        check_mdb(mdb_dbi_open(txn.get(), "records", MDB_CREATE, &records), "create", path);
+        check_mdb(mdb_dbi_open(txn.get(), "memos", MDB_CREATE, &memos), "create", path);
+        put_value(txn.get(), meta, text_val(kHeaderKey), encode_header(schema, options), path);
+        put_value(txn.get(), meta, text_val(kCountersKey), encode_counters(TableCounters{}), path);
+        for (const auto& field : schema.fields()) {
+            std::uint8_t key[2] = {static_cast<std::uint8_t>(field.number >> 8),
+                                   static_cast<std::uint8_t>(field.number)};
+            put_value(txn.get(), fields, MDB_val{2, key}, encode_field(field), path);
+        }
+        txn.commit();
+        check_mdb(mdb_env_sync(env, 1), "flush", path);
+    } catch (...) {
+        mdb_env_close(env);
+        ::unlink(staging.c_str());
+        ::unlink((staging + "-lock").c_str());
+        throw;
+    }
+    mdb_env_close(env);
+    ::unlink((staging + "-lock").c_str());
+    if (::rename(staging.c_str(), path.c_str()) != 0) {
+        int error = errno;
+        ::unlink(staging.c_str());
+        fail_errno("create", path, error);
+    }
+}
+
+std::shared_ptr<TableFile> LmdbTableFile::open(const std::string& path) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0) {
+        if (errno == ENOENT || errno == ENOTDIR) {
+            fail(VE_TABLE_NOT_FOUND, path);
+        }
+        fail_errno("open", path, errno);
+    }
+    Registry& reg = registry();
+    std::lock_guard guard(reg.mutex);
+    reg.forget_after_fork();
+    auto key = std::make_pair(info.st_dev, info.st_ino);
+    if (auto found = reg.files[key].lock()) {
+        return found;
+    }
+    validate_file(path, info);
+    MDB_env* env = open_env(path);
+    std::shared_ptr<LmdbTableFile> file(new LmdbTableFile(path, env));
+    file->load();
+    if (OpenHook hook = open_hook()) {
+        hook(*file);
+    }
+    reg.files[key] = file;
+    return file;
+}
+
+bool LmdbTableFile::open_in_process(const std::string& path) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0) {
+        return false;
+    }
+    Registry& reg = registry();
+    std::lock_guard guard(reg.mutex);
+    reg.forget_after_fork();
+    auto found = reg.files.find(std::make_pair(info.st_dev, info.st_ino));
+    return found != reg.files.end() && !found->second.expired();
+}
+
+LmdbTableFile::LmdbTableFile(std::string path, MDB_env* env)
+    : TableFile(std::move(path)), env_(env) {}
+
+LmdbTableFile::~LmdbTableFile() {
+    if (env_ != nullptr) {
+        mdb_env_close(env_);
+    }
+}
+
+void LmdbTableFile::load() {
+    // LMDB maps pages up to its last page number; a file cut short would fault on access.
+    MDB_envinfo info;
+    MDB_stat stat;
+    mdb_env_info(env_, &info);
+    mdb_env_stat(env_, &stat);
+    struct stat file_info {};
+    if (::stat(path_.c_str(), &file_info) != 0 ||
+        static_cast<std::uint64_t>(info.me_last_pgno + 1) * stat.ms_psize >
+            static_cast<std::uint64_t>(file_info.st_size)) {
+        fail(VE_TABLE_CORRUPT, path_ + " is truncated");
+    }
+    ReadTransaction txn;
+    txn.begin(env_, path_);
+    auto open_db = [&](const char* name, MDB_dbi& dbi) {
+        int rc = mdb_dbi_open(txn.get(), name, 0, &dbi);
+        if (rc == MDB_NOTFOUND || rc == MDB_INCOMPATIBLE) {
+            fail(VE_TABLE_CORRUPT, path_ + " is not a table file (no " + name + ")");
+        }
+        check_mdb(rc, "open", path_);
+    };
+    open_db("header", meta_);
+    open_db("fields", fields_);
+    open_db("indexes", indexes_);
+    open_db("records", records_);
+    open_db("memos", memos_);
+
+    MDB_val key = text_val(kHeaderKey);
+    MDB_val value;
+    int rc = mdb_get(txn.get(), meta_, &key, &value);
+    if (rc == MDB_NOTFOUND) {
+        fail(VE_TABLE_CORRUPT, path_ + " has no table header");
+    }
+    check_mdb(rc, "read", path_);
+    const auto* bytes = static_cast<const std::uint8_t*>(value.mv_data);
+    constexpr std::size_t kFixed = 8 + 4 + 2 + 2 + 4 + 2 + 2;
+    if (value.mv_size < kFixed || std::memcmp(bytes, kHeaderMagic, 8) != 0) {
+        fail(VE_TABLE_CORRUPT, path_ + " has a damaged table header");
+    }
+    std::uint32_t version = load_le<std::uint32_t>(bytes + 8);
+    if (version > kFormatVersion) {
+        fail(VE_TABLE_VERSION, path_ + " has format version " + std::to_string(version));
+    }
+    options_.char_type = load_le<std::uint16_t>(bytes + 12);
+    options_.memo_block_size = load_le<std::uint16_t>(bytes + 14);
+    std::uint32_t record_length = load_le<std::uint32_t>(bytes + 16);
+    std::uint16_t field_count = load_le<std::uint16_t>(bytes + 20);
+    std::uint16_t collation_length = load_le<std::uint16_t>(bytes + 22);
+    if (value.mv_size < kFixed + collation_length) {
+        fail(VE_TABLE_CORRUPT, path_ + " has a damaged table header");
+    }
+    options_.collation.assign(reinterpret_cast<const char*>(bytes + kFixed), collation_length);
+
+    std::vector<FieldDescriptor> fields;
+    Cursor cursor(txn.get(), fields_, path_);
+    MDB_val fkey, fvalue;
+    for (bool more = cursor.move(MDB_FIRST, &fkey, &fvalue); more;
+         more = cursor.move(MDB_NEXT, &fkey, &fvalue)) {
+        const auto* f = static_cast<const std::uint8_t*>(fvalue.mv_data);
+        if (fvalue.mv_size < 12 || fvalue.mv_size < 12u + load_le<std::uint16_t>(f + 10)) {
+            fail(VE_TABLE_CORRUPT, path_ + " has a damaged field description");
+        }
+        FieldDescriptor field;
+        std::uint16_t type = load_le<std::uint16_t>(f);
+        if (!is_known_type(type)) {
+            fail(VE_TABLE_CORRUPT, path_ + " has a field of unknown type " + std::to_string(type));
+        }
+        field.type = static_cast<FieldType>(type);
+        field.length = load_le<std::uint32_t>(f + 2);
+        field.decimals = load_le<std::uint16_t>(f + 6);
+        field.name.assign(reinterpret_cast<const char*>(f + 12), load_le<std::uint16_t>(f + 10));
+        fields.push_back(std::move(field));
+    }
+    try {
+        schema_ = TableSchema(std::move(fields));
+    } catch (const EngineError& error) {
+        fail(VE_TABLE_CORRUPT, path_ + ": " + error.text());
+    }
+    if (schema_.field_count() != field_count || schema_.record_length() != record_length) {
+        fail(VE_TABLE_CORRUPT, path_ + " has field descriptions that disagree with its header");
+    }
+    txn.commit(path_);
+}
+
+std::uint64_t LmdbTableFile::last_commit_id() const {
+    MDB_envinfo info;
+    mdb_env_info(env_, &info);
+    return info.me_last_txnid;
+}
+
+TableCounters LmdbTableFile::read_counters(const Snapshot& snapshot) const {
+    MDB_txn* txn = txn_of(snapshot);
+    MDB_val key = text_val(kCountersKey);
+    MDB_val value;
+    int rc = mdb_get(txn, meta_, &key, &value);
+    if (rc == MDB_NOTFOUND || (rc == MDB_SUCCESS && value.mv_size < 24)) {
+        fail(VE_TABLE_CORRUPT, path_ + " has no record counters");
+    }
+    check_mdb(rc, "read", path_);
+    const auto* bytes = static_cast<const std::uint8_t*>(value.mv_data);
+    TableCounters counters;
+    counters.next_record = load_le<std::uint32_t>(bytes);
+    counters.next_autoinc = load_le<std::uint32_t>(bytes + 4);
+    counters.next_rowversion = load_le<std::uint64_t>(bytes + 8);
+    counters.deleted_records = load_le<std::uint32_t>(bytes + 16);
+    return counters;
+}
+
+void LmdbTableFile::flush() {
+    // The storage library writes through its own descriptor; syncing it is what its own
+    // forced sync does, here through the engine's Env.
+    mdb_filehandle_t fd = -1;
+    check_mdb(mdb_env_get_fd(env_, &fd), "flush", path_);
+    if (int error = engine::env().sync(fd)) {
+        check_mdb(error, "flush", path_);
+    }
+}
+
+void LmdbTableFile::set_durable(bool durable) {
+    check_mdb(mdb_env_set_flags(env_, MDB_NOSYNC, durable ? 0 : 1), "open", path_);
+}
+
+void LmdbTableFile::zap() {
+    WriteContext write(*this);
+    check_mdb(mdb_drop(txn_of(write), records_, 0), "empty", path_);
+    check_mdb(mdb_drop(txn_of(write), memos_, 0), "empty", path_);
+    write.counters().next_record = 1;
+    write.counters().deleted_records = 0;
+    for (const auto& observer : observers()) {
+        observer->table_rebuilt(write, {});
+    }
+    write.commit();
+}
+
+void LmdbTableFile::pack() {
+    WriteContext write(*this);
+    std::vector<std::uint32_t> live;
+    std::vector<std::uint32_t> dead;
+    {
+        Cursor cursor(txn_of(write), records_, path_);
+        MDB_val key, value;
+        for (bool more = cursor.move(MDB_FIRST, &key, &value); more;
+             more = cursor.move(MDB_NEXT, &key, &value)) {
+            bool deleted = value.mv_size > 0 &&
+                           (static_cast<const std::uint8_t*>(value.mv_data)[0] & kRecordDeleted);
+            (deleted ? dead : live).push_back(decode_record_key(key));
+        }
+    }
+    for (std::uint32_t recno : dead) {
+        write.remove_record(recno);
+    }
+    // Ascending order: each record moves down into a number already vacated.
+    for (std::size_t i = 0; i < live.size(); ++i) {
+        std::uint32_t from = live[i];
+        auto to = static_cast<std::uint32_t>(i + 1);
+        if (from == to) {
+            continue;
+        }
+        std::string value(*write.record(from));
+        RecordKey key(to);
+        put_value(txn_of(write), records_, key.val(), value, path_);
+        for (const auto& field : schema_.fields()) {
+            if (!is_memo_type(field.type)) {
+                continue;
+            }
+            MemoKey memo(from, field.number);
+            MDB_val mk = memo.val();
+            MDB_val mv;
+            int rc = mdb_get(txn_of(write), memos_, &mk, &mv);
+            if (rc == MDB_SUCCESS) {
+                std::string bytes(static_cast<const char*>(mv.mv_data), mv.mv_size);
+                write.put_memo(to, field.number, bytes);
+            } else if (rc != MDB_NOTFOUND) {
+                check_mdb(rc, "read", path_);
+            }
+        }
+        write.remove_record(from);
+    }
+    write.counters().next_record = static_cast<std::uint32_t>(live.size() + 1);
+    write.counters().deleted_records = 0;
+    for (const auto& observer : observers()) {
+        observer->table_rebuilt(write, live);
+    }
+    write.commit();
+}
+
+bool LmdbTableFile::check(bool with_memos, std::string& report) const {
+    std::size_t problems = 0;
+    auto problem = [&](const std::string& line) {
+        ++problems;
+        if (problems <= 1000) {
+            report += line;
+            report += "\n";
+        } else if (problems == 1001) {
+            report += "(more problems not listed)\n";
+        }
+    };
+    LmdbRead txn(env_, path_);
+    txn.begin();
+    TableCounters counters = read_counters(txn);
+    const std::uint32_t length = schema_.record_length();
+    std::uint32_t deleted = 0;
+    std::uint32_t highest = 0;
+    std::set<std::int32_t> autoincs;
+    const FieldDescriptor* autoinc = schema_.autoinc_field();
+    std::set<std::pair<std::uint32_t, std::uint16_t>> memo_markers;
+    {
+        Cursor cursor(txn.txn(), records_, path_);
+        MDB_val key, value;
+        for (bool more = cursor.move(MDB_FIRST, &key, &value); more;
+             more = cursor.move(MDB_NEXT, &key, &value)) {
+            std::uint32_t recno = decode_record_key(key);
+            std::string where = "record " + std::to_string(recno) + ": ";
+            if (key.mv_size != 4 || recno == 0) {
+                problem("a record key of " + std::to_string(key.mv_size) + " bytes is invalid");
+                continue;
+            }
+            highest = recno;
+            if (recno >= counters.next_record) {
+                problem(where + "numbered beyond the next record number " +
+                        std::to_string(counters.next_record));
+            }
+            if (value.mv_size != length + 1) {
+                problem(where + "holds " + std::to_string(value.mv_size) + " bytes instead of " +
+                        std::to_string(length + 1));
+                continue;
+            }
+            const auto* bytes = static_cast<const std::uint8_t*>(value.mv_data);
+            if ((bytes[0] & ~kRecordDeleted) != 0) {
+                problem(where + "has an unknown status byte");
+            }
+            deleted += (bytes[0] & kRecordDeleted) ? 1 : 0;
+            const std::uint8_t* image = bytes + 1;
+            if (autoinc != nullptr) {
+                if (is_null(*autoinc, image)) {
+                    problem(where + "has no AutoInc value");
+                } else {
+                    auto v = load_le<std::int32_t>(image + autoinc->offset);
+                    if (!autoincs.insert(v).second) {
+                        problem(where + "repeats the AutoInc value " + std::to_string(v));
+                    }
+                    if (static_cast<std::uint32_t>(v) >= counters.next_autoinc) {
+                        problem(where + "has an AutoInc value beyond the counter");
+                    }
+                }
+            }
+            for (const auto& field : schema_.fields()) {
+                if (is_memo_type(field.type) && memo_marker(field, image)) {
+                    memo_markers.insert({recno, field.number});
+                }
+                if ((field.type == FieldType::VarCharFox || field.type == FieldType::VarBinaryFox ||
+                     field.type == FieldType::NVarChar) &&
+                    !is_null(field, image)) {
+                    std::size_t word = format::field_image_size(field) - 2;
+                    if (load_le<std::uint16_t>(image + field.offset + word) > field.length) {
+                        problem(where + "field " + field.name + " has a used length too long");
+                    }
+                }
+            }
+        }
+    }
+    if (deleted != counters.deleted_records) {
+        problem("the header counts " + std::to_string(counters.deleted_records) +
+                " deleted records, the table holds " + std::to_string(deleted));
+    }
+    (void)highest;
+    {
+        Cursor cursor(txn.txn(), memos_, path_);
+        MDB_val key, value;
+        std::set<std::pair<std::uint32_t, std::uint16_t>> seen;
+        for (bool more = cursor.move(MDB_FIRST, &key, &value); more;
+             more = cursor.move(MDB_NEXT, &key, &value)) {
+            std::uint32_t recno = decode_record_key(key);
+            std::uint16_t number = decode_memo_field(key);
+            std::string where = "memo of record " + std::to_string(recno) + " field " +
+                                std::to_string(number) + ": ";
+            const FieldDescriptor* field = schema_.by_number(number);
+            if (key.mv_size != 6 || field == nullptr || !is_memo_type(field->type)) {
+                problem(where + "belongs to no memo field");
+                continue;
+            }
+            if (memo_markers.count({recno, number}) == 0) {
+                problem(where + "has no marker in its record");
+                continue;
+            }
+            seen.insert({recno, number});
+            if (with_memos) {
+                RecordKey rk(recno);
+                MDB_val rkey = rk.val();
+                MDB_val rvalue;
+                if (mdb_get(txn.txn(), records_, &rkey, &rvalue) == MDB_SUCCESS &&
+                    rvalue.mv_size == length + 1) {
+                    const auto* image = static_cast<const std::uint8_t*>(rvalue.mv_data) + 1;
+                    auto stored = load_le<std::uint32_t>(image + field->offset + 4);
+                    auto actual = static_cast<std::uint32_t>(
+                        crc32(0, static_cast<const Bytef*>(value.mv_data),
+                              static_cast<uInt>(value.mv_size)));
+                    if (stored != actual) {
+                        problem(where + "does not match its checksum");
+                    }
+                }
+            }
+        }
+        for (const auto& marker : memo_markers) {
+            if (seen.count(marker) == 0) {
+                problem("record " + std::to_string(marker.first) + " field " +
+                        std::to_string(marker.second) +
+                        ": marked as having a memo that is missing");
+            }
+        }
+    }
+    for (const auto& observer : observers()) {
+        observer->check(txn, problem);
+    }
+    txn.close();
+    return problems == 0;
+}
+
+}  // namespace varelum::engine
