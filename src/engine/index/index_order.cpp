@@ -134,7 +134,8 @@ bool IndexOrder::contains(const Snapshot& txn, std::uint32_t recno, const std::u
     return true;
 }
 
-void IndexOrder::for_each_entry(const Snapshot& txn, const std::function<bool(std::string_view)>& visit,
+void IndexOrder::for_each_entry(const Snapshot& txn,
+                                const std::function<bool(std::string_view)>& visit,
                                 bool whole_tag) {
     KeyCursor& c = cursor(txn);
     for (bool found = lower_ && !whole_tag ? c.seek(*lower_) : c.first(); found; found = c.next()) {
