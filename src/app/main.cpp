@@ -3,6 +3,9 @@
 // the guarded main loop until the window closes or a second copy hands over; then destroys
 // the window and its components and closes the shared engine connections. Exit code 0 after a
 // normal end (a second copy's too), 1 when the main window cannot be built.
+#include <QGuiApplication>
+#include <QIcon>
+
 #include <memory>
 #include <utility>
 #include <vector>
@@ -27,6 +30,10 @@ int main(int argc, char** argv) {
         // The program ends by its quit request only (the window's close asks for it), never
         // because Qt saw its last window go.
         qtApplication.setQuitOnLastWindowClosed(false);
+        // Ties the window to the installed menu entry, varelum.desktop, and its icon (none
+        // when run from the build folder, where the icon theme does not know it).
+        QGuiApplication::setDesktopFileName(QStringLiteral("varelum"));
+        QGuiApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("varelum")));
         TQtTopLevelWindows windows;
 
         TProgram program;
