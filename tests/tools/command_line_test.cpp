@@ -46,9 +46,9 @@ TEST_F(CommandLineTest, BadArgumentsGiveOneLineAndExitCodeOne) {
         {{"export", "a", "b.csv", "c"}, "\"c\" is one too many"},
         {{"import", "t", "f.csv", "--fast"}, "import has no option --fast"},
         {{"demo", "d", "--products"}, "--products needs a value (N)"},
-        {{"demo", "d", "--products", "many"}, "--products takes a whole number from 0 to 999999"},
+        {{"demo", "d", "--products", "many"}, "--products takes a whole number from 0 to 10000000"},
         {{"demo", "d", "--products=-1"}, "not \"-1\""},
-        {{"demo", "d", "--products", "1000000"}, "from 0 to 999999"},
+        {{"demo", "d", "--products", "10000001"}, "from 0 to 10000000"},
         {{"demo", "d", "--replace=yes"}, "--replace takes no value"},
         {{"import", "t", "f.csv", "--progress", "0"}, "--progress takes a whole number"},
     };

@@ -87,14 +87,22 @@ int run_demo(const Arguments& arguments) {
     // a demo of many products take seconds instead of minutes.
     ::setenv("VARELUM_ENGINE_SYNC", "0", 1);
     Connection connection(directory);
-    const std::vector<DemoProduct> products = demo_products(product_count);
+    DemoProductSource products(product_count);
+    // The first few products are shown at the end; the rest are written and forgotten.
+    std::vector<DemoProduct> shown;
+    std::size_t sold_out = 0;
     std::string product_indexes;
     std::string employee_indexes;
     {
         Table table = create_table(connection, directory, kDemoProducts);
         std::size_t written = 0;
-        for (const DemoProduct& product : products) {
+        DemoProduct product;
+        while (products.next(product)) {
             append_row(table, product.row);
+            sold_out += product.quantity == 0 ? 1 : 0;
+            if (shown.size() < kProductsShown) {
+                shown.push_back(product);
+            }
             if (++written % kProgressEvery == 0) {
                 std::cerr << "demo: " << written << " products\n";
             }
@@ -116,10 +124,6 @@ int run_demo(const Arguments& arguments) {
     }
     set_ads_ini_alias(directory / "ads.ini", kDemoAlias, directory.string());
 
-    std::size_t sold_out = 0;
-    for (const DemoProduct& product : products) {
-        sold_out += product.quantity == 0 ? 1 : 0;
-    }
     std::cout << "Demo store in " << directory.string() << ":\n"
               << "  " << kDemoProducts.file << "           " << products.size() << " products ("
               << sold_out << " with quantity 0)" << product_indexes << "\n"
@@ -134,10 +138,9 @@ int run_demo(const Arguments& arguments) {
                                  ' ')
                   << employee.name << "\n";
     }
-    if (!products.empty()) {
+    if (!shown.empty()) {
         std::cout << "\nSome products (code, barcode, quantity, description):\n";
-        for (std::size_t i = 0; i < products.size() && i < kProductsShown; ++i) {
-            const DemoProduct& product = products[i];
+        for (const DemoProduct& product : shown) {
             std::cout << "  " << product.code << "  " << product.barcode << "  "
                       << std::string(product.quantity < 10    ? 2
                                      : product.quantity < 100 ? 1

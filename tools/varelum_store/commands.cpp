@@ -72,7 +72,7 @@ const std::vector<CommandSpec>& command_table() {
          run_check},
         {"demo",
          {"DIR"},
-         {{"--products", "N", "the number of products (default 200, at most 999999)"},
+         {{"--products", "N", "the number of products (default 200, at most 10000000)"},
           {"--replace", "", "make the demo tables anew where they exist already"}},
          "Create a demo store for the stock-count program in DIR.",
          "Makes CadProdutos.adt (products with codes, EAN-13 barcodes, groups and quantities),\n"

@@ -2,6 +2,7 @@
 // a Brazilian grocery, with plausible barcodes, prices and stock, and four employees.
 #include "demo_store.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 
@@ -79,9 +80,10 @@ constexpr std::array<std::string_view, 8> kBrands = {"Boa Safra",      "Serra Az
 
 // SplitMix64: a small generator whose output is fixed by its seed on every platform (the
 // standard distributions are not).
+// The state lives with its owner, so that products can be made one at a time.
 class DemoRandom {
   public:
-    explicit DemoRandom(std::uint64_t seed) : state_(seed) {}
+    explicit DemoRandom(std::uint64_t& state) : state_(state) {}
     std::uint64_t next() {
         std::uint64_t z = (state_ += 0x9E3779B97F4A7C15ull);
         z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
@@ -91,8 +93,10 @@ class DemoRandom {
     std::size_t below(std::size_t bound) { return static_cast<std::size_t>(next() % bound); }
 
   private:
-    std::uint64_t state_;
+    std::uint64_t& state_;
 };
+
+constexpr std::uint64_t kDemoSeed = 20240601;
 
 std::string zero_padded(std::uint64_t value, std::size_t digits) {
     std::string text = std::to_string(value);
@@ -115,43 +119,57 @@ std::string ean13(std::string_view twelve_digits) {
     return std::string(twelve_digits) + static_cast<char>('0' + (10 - sum % 10) % 10);
 }
 
+DemoProductSource::DemoProductSource(std::size_t count)
+    : count_(count),
+      code_digits_(std::max<std::size_t>(6, std::to_string(count).size())),
+      first_day_(*parse_date("2023-01-02")),
+      random_state_(kDemoSeed) {}
+
+bool DemoProductSource::next(DemoProduct& product) {
+    if (made_ == count_) {
+        return false;
+    }
+    const std::size_t i = made_++;
+    DemoRandom random(random_state_);
+    const Group& group = groups()[random.below(groups().size())];
+    product.code = zero_padded(i + 1, code_digits_);
+    // "789" is Brazil's GS1 prefix. The nine digits after it are an affine map of the
+    // product's number modulo 10^9 whose factor, 3^18, has no divisor in common with 10:
+    // a one-to-one map, so no two products share a barcode.
+    const std::uint64_t item =
+        (static_cast<std::uint64_t>(i) * 387420489u + 104729u) % 1000000000u;
+    product.barcode = ean13("789" + zero_padded(item, 9));
+    product.group = std::string(group.code);
+    product.description = std::string(group.items[random.below(group.items.size())]) + " " +
+                          std::string(kBrands[random.below(kBrands.size())]) + " " +
+                          std::string(group.sizes[random.below(group.sizes.size())]);
+    // Most shelves hold a few items, some many; every 17th is sold out.
+    const std::size_t draw = random.below(100);
+    product.quantity = i % 17 == 5 ? 0
+                       : draw < 75 ? 1 + static_cast<int>(random.below(12))
+                                   : 13 + static_cast<int>(random.below(60));
+    const int cents = group.base_cents + static_cast<int>(random.below(40)) * 50;
+    const bool active = i % 29 != 13;
+    const std::int32_t registered = first_day_ + static_cast<std::int32_t>(random.below(700));
+    product.row = {product.code,
+                   product.barcode,
+                   product.group,
+                   product.description,
+                   std::string(group.unit),
+                   price_text(cents),
+                   std::to_string(product.quantity),
+                   active ? "true" : "false",
+                   format_date(registered)};
+    return true;
+}
+
 std::vector<DemoProduct> demo_products(std::size_t count) {
-    DemoRandom random(20240601);
-    const std::int32_t first_day = *parse_date("2023-01-02");
+    DemoProductSource source(count);
     std::vector<DemoProduct> products;
     products.reserve(count);
-    for (std::size_t i = 0; i < count; ++i) {
-        const Group& group = groups()[random.below(groups().size())];
-        DemoProduct product;
-        product.code = zero_padded(i + 1, 6);
-        // "789" is Brazil's GS1 prefix. The nine digits after it are an affine map of the
-        // product's number modulo 10^9 whose factor, 3^18, has no divisor in common with 10:
-        // a one-to-one map, so no two products share a barcode.
-        const std::uint64_t item =
-            (static_cast<std::uint64_t>(i) * 387420489u + 104729u) % 1000000000u;
-        product.barcode = ean13("789" + zero_padded(item, 9));
-        product.group = std::string(group.code);
-        product.description = std::string(group.items[random.below(group.items.size())]) + " " +
-                              std::string(kBrands[random.below(kBrands.size())]) + " " +
-                              std::string(group.sizes[random.below(group.sizes.size())]);
-        // Most shelves hold a few items, some many; every 17th is sold out.
-        const std::size_t draw = random.below(100);
-        product.quantity = i % 17 == 5 ? 0
-                           : draw < 75 ? 1 + static_cast<int>(random.below(12))
-                                       : 13 + static_cast<int>(random.below(60));
-        const int cents = group.base_cents + static_cast<int>(random.below(40)) * 50;
-        const bool active = i % 29 != 13;
-        const std::int32_t registered = first_day + static_cast<std::int32_t>(random.below(700));
-        product.row = {product.code,
-                       product.barcode,
-                       product.group,
-                       product.description,
-                       std::string(group.unit),
-                       price_text(cents),
-                       std::to_string(product.quantity),
-                       active ? "true" : "false",
-                       format_date(registered)};
-        products.push_back(std::move(product));
+    DemoProduct product;
+    while (source.next(product)) {
+        products.push_back(product);
     }
     return products;
 }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -44,8 +45,9 @@ inline constexpr DemoIndex kDemoProductIndexes[] = {{"CodProduto", "CodProduto",
                                                     {"CodBarras", "CodBarras", true}};
 inline constexpr DemoIndex kDemoEmployeeIndexes[] = {{"Senha", "Senha", false}};
 
-// The most products a demo makes: product codes have six digits.
-inline constexpr std::size_t kMaxDemoProducts = 999999;
+// The most products a demo makes: a store far larger than a shop's, to try the program at
+// scale. Codes have six digits up to 999,999 products and as many as the count has above.
+inline constexpr std::size_t kMaxDemoProducts = 10'000'000;
 
 // One row of a demo table, as cells in the order of the table's fields (the forms of
 // cell_values.h, so that the demo is written through the same path as an import).
@@ -66,7 +68,25 @@ struct DemoEmployee {
     DemoRow row;
 };
 
-// `count` products with unique codes and unique barcodes.
+// `count` products with unique codes and unique barcodes, made one at a time so that a demo of
+// millions never holds them all.
+class DemoProductSource {
+  public:
+    explicit DemoProductSource(std::size_t count);
+
+    std::size_t size() const { return count_; }
+    // The next product into `product`; false after the last.
+    bool next(DemoProduct& product);
+
+  private:
+    std::size_t count_;
+    std::size_t made_ = 0;
+    std::size_t code_digits_;
+    std::int32_t first_day_;
+    std::uint64_t random_state_;  // of the fixed-seed generator in demo_store.cpp
+};
+
+// All `count` products at once (a small demo, a test).
 std::vector<DemoProduct> demo_products(std::size_t count);
 const std::vector<DemoEmployee>& demo_employees();
 
