@@ -13,17 +13,29 @@
 //
 // The list's texts are read anew after the dataset reports a change, once the event that
 // caused it has been handled; the text of the key value is known at once.
+//
+// The control is a view over the dataset, for lists of any length: its items are a window of
+// a few dozen rows around the key value's row (lookup_list_model.h) that slides as the user
+// scrolls or steps towards its ends, and Home and End go to the dataset's first and last rows.
+// Typing searches the dataset itself (Locate on the list field, which seeks an index where
+// the dataset has one): a typed text that extends the one before within the keyboard interval
+// (counted from the end of the previous key's search, so a slow search never splits a code
+// typed in one go) continues the search; the same character typed again steps to the next row
+// that starts with it.
 #pragma once
 
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QTimer>
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
+#include "db/db_types.h"
 #include "rtl/variant.h"
-#include "ui/dataset_snapshot.h"
+#include "ui/lookup_list_model.h"
 
 namespace varelum::db {
 class TDataSource;
@@ -64,18 +76,39 @@ class TDBLookupComboBox final : public QComboBox {
     void showPopup() override;
     void hidePopup() override;
 
+  protected:
+    void keyPressEvent(QKeyEvent* event) override;
+
   private:
     class Link;
+    class ListView;
     friend class Link;
+    friend class ListView;
 
     void ListActiveChanged();
     void ListDataChanged();
     void RefreshList();
     void KeyValueChanged();
+    // Shows the key value's row as the current item, reading the window around it when the
+    // window does not hold it.
     void ShowKeyRow();
     void Pick(int row);
+    // Makes the bookmarked record the key value's row, as a pick does.
+    void PickRecord(const db::TBookmark& bookmark);
     void FollowHighlight(int row);
     void ReturnToKeyRow();
+    // The incremental search: the record that typing `text` picks; none when no row starts
+    // with the text searched. `fromRow` is the row the search starts at (-1: none).
+    std::optional<db::TBookmark> SearchTyped(const QString& text, int fromRow);
+    // The dropped-down list's incremental search: highlights the row found.
+    void PopupSearch(const QString& text);
+    // Slides the window until `row` has rows on both sides to step to (or the dataset ends);
+    // answers the row's new place.
+    int KeepAwayFromEdges(int row);
+    // Slides the window when the dropped-down list scrolled near one of its ends.
+    void ListScrolled(int value);
+    // The popup's Home and End: the window at the dataset's first or last row.
+    QModelIndex LoadEdge(bool atEnd);
     // The listed dataset while it is open and browsing, else none.
     db::TDataSet* BrowsingDataSet() const;
 
@@ -84,12 +117,19 @@ class TDBLookupComboBox final : public QComboBox {
     std::string FListField;
     rtl::Variant FKeyValue = rtl::Variant::Null();
     std::string FText;
-    TDataSetSnapshot FList;
+    // The key value's row; empty while the key value names none.
+    db::TBookmark FKeyBookmark;
+    TLookupListModel* FModel = nullptr;
+    ListView* FView = nullptr;
     QTimer FRefreshTimer;
+    // The text searched so far and when its last key was handled.
+    QString FSearchText;
+    QElapsedTimer FSearchTime;
     // Set while the control itself moves the dataset, so that it ignores the notices it causes.
     bool FReading = false;
     bool FPopupOpen = false;
     bool FReturnPending = false;
+    bool FSliding = false;
 };
 
 }  // namespace varelum::ui

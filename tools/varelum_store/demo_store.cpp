@@ -136,8 +136,7 @@ bool DemoProductSource::next(DemoProduct& product) {
     // "789" is Brazil's GS1 prefix. The nine digits after it are an affine map of the
     // product's number modulo 10^9 whose factor, 3^18, has no divisor in common with 10:
     // a one-to-one map, so no two products share a barcode.
-    const std::uint64_t item =
-        (static_cast<std::uint64_t>(i) * 387420489u + 104729u) % 1000000000u;
+    const std::uint64_t item = (static_cast<std::uint64_t>(i) * 387420489u + 104729u) % 1000000000u;
     product.barcode = ean13("789" + zero_padded(item, 9));
     product.group = std::string(group.code);
     product.description = std::string(group.items[random.below(group.items.size())]) + " " +
