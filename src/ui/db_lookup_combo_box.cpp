@@ -162,6 +162,8 @@ void TDBLookupComboBox::ListActiveChanged() {
     if (FReading) {
         return;
     }
+    // A list opened or closed anew starts a new search.
+    FSearchTime.invalidate();
     if (!FLink->Active()) {
         FRefreshTimer.stop();
         FModel->Clear();
