@@ -15,6 +15,7 @@
 #include "rtl/variant.h"
 #include "ui/db_grid.h"
 #include "ui/db_lookup_combo_box.h"
+#include "ui/lookup_list_model.h"
 #include "ui/recording_boxes.h"
 
 namespace varelum::ui {
@@ -240,6 +241,90 @@ TEST_F(DBLookupComboBoxTest, TypingSearchesAndArrowsStep) {
     EXPECT_EQ(Combo.Text(), "ABC123");
     EXPECT_EQ(ActiveProduct(), "ABC123");
     EXPECT_EQ(Clicks, 5);  // "a", "d", down, up, up: each moved to another row
+}
+
+// A list far longer than the control's window of rows: the control holds a few dozen of them,
+// and typing, the arrows, Home and End and the dropped-down list still reach every row.
+class DBLookupComboBoxOnALongListTest : public DBLookupComboBoxTest {
+  protected:
+    static constexpr int Products = 2000;
+
+    static std::string Code(int number) {
+        std::string code = std::to_string(number);
+        return "P" + std::string(4 - code.size(), '0') + code;
+    }
+
+    void OpenWithManyProducts() {
+        Table.CreateDataSet();
+        for (int number = 1; number <= Products; ++number) {
+            Append("G", Code(number));
+        }
+        Table.First();
+        Settle();
+    }
+};
+
+TEST_F(DBLookupComboBoxOnALongListTest, HoldsAWindowOfRowsAndTypingFindsAnyRow) {
+    OpenWithManyProducts();
+    EXPECT_LE(Combo.count(), TLookupListModel::WindowRows);
+    EXPECT_EQ(Combo.itemText(0), QStringLiteral("P0001"));
+    Combo.setFocus();
+    QTest::keyClicks(&Combo, QStringLiteral("p1537"));
+    EXPECT_EQ(Combo.Text(), "P1537");
+    EXPECT_EQ(Combo.currentText(), QStringLiteral("P1537"));
+    EXPECT_EQ(ActiveProduct(), "P1537");
+    EXPECT_LE(Combo.count(), TLookupListModel::WindowRows);
+    // A text that no row starts with changes nothing.
+    QTest::keyClicks(&Combo, QStringLiteral("9"));
+    EXPECT_EQ(Combo.Text(), "P1537");
+    // P0001, P1000, P1500, P1530, P1537: each key moved to another row.
+    EXPECT_EQ(Clicks, 5);
+}
+
+TEST_F(DBLookupComboBoxOnALongListTest, ArrowsHomeAndEndReachEveryRow) {
+    OpenWithManyProducts();
+    Combo.SetKeyValue(rtl::Variant(Code(1)));
+    Combo.setFocus();
+    for (int step = 0; step < 150; ++step) {
+        QTest::keyClick(&Combo, Qt::Key_Down);
+    }
+    EXPECT_EQ(Combo.Text(), Code(151));
+    EXPECT_EQ(ActiveProduct(), Code(151));
+    QTest::keyClick(&Combo, Qt::Key_End);
+    EXPECT_EQ(Combo.Text(), Code(Products));
+    QTest::keyClick(&Combo, Qt::Key_Up);
+    EXPECT_EQ(Combo.Text(), Code(Products - 1));
+    QTest::keyClick(&Combo, Qt::Key_Home);
+    EXPECT_EQ(Combo.Text(), Code(1));
+    EXPECT_EQ(ActiveProduct(), Code(1));
+    EXPECT_LE(Combo.count(), TLookupListModel::WindowRows);
+}
+
+TEST_F(DBLookupComboBoxOnALongListTest, TheDroppedDownListScrollsPastItsWindow) {
+    OpenWithManyProducts();
+    Combo.SetKeyValue(rtl::Variant(Code(1000)));
+    Combo.setFocus();
+    Combo.showPopup();
+    QAbstractItemView* list = Combo.view();
+    ASSERT_TRUE(list->isVisible());
+    for (int page = 0; page < 30; ++page) {
+        QTest::keyClick(list, Qt::Key_PageDown);
+    }
+    const std::string highlighted = list->currentIndex().data().toString().toStdString();
+    EXPECT_GT(highlighted, Code(1200));
+    EXPECT_EQ(ActiveProduct(), highlighted);
+    QTest::keyClick(list, Qt::Key_Home);
+    EXPECT_EQ(ActiveProduct(), Code(1));
+    QTest::keyClick(list, Qt::Key_End);
+    EXPECT_EQ(ActiveProduct(), Code(Products));
+    // Typing in the dropped-down list highlights the row found; Enter picks it.
+    QTest::keyClicks(list, QStringLiteral("P0042"));
+    EXPECT_EQ(ActiveProduct(), "P0042");
+    QTest::keyClick(list, Qt::Key_Return);
+    Settle();
+    EXPECT_EQ(Combo.Text(), "P0042");
+    EXPECT_EQ(Combo.KeyValue().AsString(), "P0042");
+    EXPECT_EQ(ActiveProduct(), "P0042");
 }
 
 }  // namespace
