@@ -2,9 +2,11 @@
 // case is written through one path (a field call with text, an SQL INSERT with a parameter) and
 // read back through every other (field calls, a filter with CTOD/CTOT, an index seek, an SQL
 // parameter).
+#include <cstring>
 #include <functional>
 #include <string>
 
+#include "engine/format/code_page.h"
 #include "engine_test_support.h"
 #include "sql/sql_test_support.h"
 
@@ -61,7 +63,8 @@ const DateCase kDateCases[] = {
 class DatePaths : public FormatPaths, public ::testing::WithParamInterface<DateCase> {};
 
 std::string dtos(const std::string& iso) {
-    return iso.empty() ? std::string(8, ' ') : iso.substr(0, 4) + iso.substr(5, 2) + iso.substr(8, 2);
+    return iso.empty() ? std::string(8, ' ')
+                       : iso.substr(0, 4) + iso.substr(5, 2) + iso.substr(8, 2);
 }
 
 TEST_P(DatePaths, AFieldCallDateReadsTheSameEverywhere) {
@@ -205,12 +208,15 @@ INSTANTIATE_TEST_SUITE_P(Times, TimePaths, ::testing::ValuesIn(kTimeCases),
 
 struct LogicalCase {
     const char* name;
-    char byte;   // the field's byte in the record image
-    int truth;   // -1: null
+    char byte;  // the field's byte in the record image
+    int truth;  // -1: null
 };
 
 const LogicalCase kLogicalCases[] = {
-    {"T", 'T', 1}, {"Y", 'y', 1}, {"F", 'F', 0}, {"ZeroByteIsFalseNotNull", '\0', 0},
+    {"T", 'T', 1},
+    {"Y", 'y', 1},
+    {"F", 'F', 0},
+    {"ZeroByteIsFalseNotNull", '\0', 0},
     {"BlankIsNull", ' ', -1},
 };
 
@@ -240,6 +246,119 @@ TEST_P(LogicalPaths, ALogicalByteMeansOneThingEverywhere) {
 
 INSTANTIATE_TEST_SUITE_P(Logicals, LogicalPaths, ::testing::ValuesIn(kLogicalCases),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// Texts of an OEM table (code page 850) are found by the text a caller gives at the boundary
+// (Windows-1252 or UTF-16) through seeks, raw keys and filters, as on an ANSI table.
+class OemTexts : public EngineTest {
+  protected:
+    ADSHANDLE create_oem(const std::string& name) {
+        ADSHANDLE table = 0;
+        EXPECT_ADS_OK(AdsCreateTable90(connection_, u8(name), nullptr, VE_TABLE_TYPE_ADT,
+                                       VE_CHARTYPE_OEM, VE_LOCK_PROPRIETARY, VE_RIGHTS_CHECK, 0,
+                                       u8("Name,Char,10;N,Integer;"), 0, nullptr, &table));
+        return table;
+    }
+
+    static std::u16string wide_name(ADSHANDLE table) {
+        WCHAR buffer[32] = {};
+        UNSIGNED32 length = 32;
+        EXPECT_ADS_OK(AdsGetFieldW(table, u8("Name"), buffer, &length, VE_TRIM_RIGHT));
+        return std::u16string(buffer, length);
+    }
+
+    static UNSIGNED32 aof_count(ADSHANDLE table, const std::u16string& condition) {
+        EXPECT_ADS_OK(AdsSetAOF100(table, condition.c_str(), VE_FILTER_UTF16));
+        UNSIGNED32 count = 0;
+        EXPECT_ADS_OK(AdsGetRecordCount(table, VE_RESPECT_FILTERS, &count));
+        AdsClearAOF(table);
+        return count;
+    }
+};
+
+TEST_F(OemTexts, AnAccentedNameIsFoundBySeekRawKeyAndFilter) {
+    ADSHANDLE table = create_oem("Oem");
+    ADSHANDLE index = 0;
+    ASSERT_ADS_OK(AdsCreateIndex90(table, nullptr, u8("ByName"), u8("Name"), nullptr, nullptr, 0, 0,
+                                   nullptr, &index));
+    append_row(table, {{"Name", "JOSE"}, {"N", "1"}});
+    append_row(table, {{"Name", "JOS\xC9"}, {"N", "2"}});  // "JOSÉ" in Windows-1252
+    append_row(table, {{"Name", "JOSEF"}, {"N", "3"}});
+    ASSERT_ADS_OK(AdsGotoRecord(table, 2));
+    UNSIGNED8 image[64];
+    UNSIGNED32 image_length = sizeof image;
+    ASSERT_ADS_OK(AdsGetRecord(table, image, &image_length));
+    EXPECT_EQ(0x90, image[3]);  // "É" in code page 850
+
+    auto current_n = [&] { return text(table, "N", VE_TRIM_BOTH); };
+    UNSIGNED16 found = 0;
+    ASSERT_ADS_OK(AdsSeek(index, u8("JOS\xC9"), 4, VE_STRINGKEY, VE_HARDSEEK, &found));
+    EXPECT_EQ(1, found);
+    EXPECT_EQ("2", current_n());
+
+    std::u16string wide = u"JOS\u00C9";
+    ASSERT_ADS_OK(AdsGotoTop(table));
+    ASSERT_ADS_OK(AdsSeek(index, reinterpret_cast<const UNSIGNED8*>(wide.c_str()),
+                          static_cast<UNSIGNED16>(wide.size() * 2), VE_WSTRINGKEY, VE_HARDSEEK,
+                          &found));
+    EXPECT_EQ(1, found);
+    EXPECT_EQ("2", current_n());
+
+    // A raw key built from the boundary text and one taken from the record agree.
+    UNSIGNED8 built[64];
+    UNSIGNED16 built_length = sizeof built;
+    ASSERT_ADS_OK(AdsInitRawKey(index));
+    ASSERT_ADS_OK(AdsSetField(index, u8("Name"), u8("JOS\xC9"), 4));
+    ASSERT_ADS_OK(AdsBuildRawKey(index, built, &built_length));
+    UNSIGNED8 extracted[64];
+    UNSIGNED16 extracted_length = sizeof extracted;
+    ASSERT_ADS_OK(AdsGotoRecord(table, 2));
+    ASSERT_ADS_OK(AdsExtractKey(index, extracted, &extracted_length));
+    ASSERT_LE(built_length, extracted_length);
+    EXPECT_EQ(0, std::memcmp(built, extracted, built_length));
+    ASSERT_ADS_OK(AdsGotoTop(table));
+    ASSERT_ADS_OK(AdsSeek(index, extracted, extracted_length, VE_RAWKEY, VE_HARDSEEK, &found));
+    EXPECT_EQ(1, found);
+    EXPECT_EQ("2", current_n());
+
+    EXPECT_EQ(1u, aof_count(table, u"Name = 'JOS\u00C9'"));
+    EXPECT_EQ(1u, aof_count(table, u"UPPER(Name) = 'JOS\u00C9'"));
+    EXPECT_EQ(1u, aof_count(table, u"Name = 'JOS\u00C9' .AND. N = 2"));
+    ASSERT_ADS_OK(AdsSetAOF(table, u8("Name = 'JOS\xC9'"), VE_AOF_DYNAMIC));
+    UNSIGNED32 count = 0;
+    ASSERT_ADS_OK(AdsGetRecordCount(table, VE_RESPECT_FILTERS, &count));
+    EXPECT_EQ(1u, count);
+    AdsCloseTable(table);
+}
+
+TEST_F(OemTexts, EveryCharacterOfCodePage850IsFoundAgain) {
+    ADSHANDLE table = create_oem("Every");
+    ADSHANDLE index = 0;
+    ASSERT_ADS_OK(AdsCreateIndex90(table, nullptr, u8("ByName"), u8("Name"), nullptr, nullptr, 0, 0,
+                                   nullptr, &index));
+    std::vector<std::u16string> names;
+    for (int byte = 0x80; byte <= 0xFF; ++byte) {
+        names.push_back(u"A" +
+                        std::u16string(1, format::byte_to_utf16(format::CodePage::Oem850,
+                                                                static_cast<std::uint8_t>(byte))) +
+                        u"Z");
+        ASSERT_ADS_OK(AdsAppendRecord(table));
+        ASSERT_ADS_OK(AdsSetStringW(table, u8("Name"), names.back().c_str(), 3));
+        ASSERT_ADS_OK(AdsSetLong(table, u8("N"), byte));
+        ASSERT_ADS_OK(AdsWriteRecord(table));
+    }
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        const std::u16string& name = names[i];
+        SCOPED_TRACE(0x80 + i);
+        UNSIGNED16 found = 0;
+        ASSERT_ADS_OK(AdsSeek(index, reinterpret_cast<const UNSIGNED8*>(name.c_str()), 6,
+                              VE_WSTRINGKEY, VE_HARDSEEK, &found));
+        EXPECT_EQ(1, found);
+        EXPECT_EQ(std::to_string(0x80 + i), text(table, "N", VE_TRIM_BOTH));
+        EXPECT_EQ(name, wide_name(table));
+        EXPECT_EQ(1u, aof_count(table, u"Name = '" + name + u"'"));
+    }
+    AdsCloseTable(table);
+}
 
 }  // namespace
 }  // namespace varelum::engine::testing

@@ -4,6 +4,7 @@
 #include "engine/core/text.h"
 #include "engine/expr/short_form.h"
 #include "engine/expr/value_text.h"
+#include "engine/format/code_page.h"
 #include "engine/index/table_expression.h"
 
 using namespace varelum::engine;
@@ -22,7 +23,10 @@ Compiled compile_on(TableCursor& table, const UNSIGNED8* text) {
     Compiled compiled;
     compiled.settings = handle_settings(table, CursorState::of(table).exact);
     compiled.expression.emplace(
-        compile_expression(table, c_text(text), compiled.settings.settings, false));
+        compile_expression(table,
+                           format::recode(format::CodePage::Ansi1252,
+                                          compiled.settings.settings.code_page, c_text(text)),
+                           compiled.settings.settings, false));
     return compiled;
 }
 
@@ -85,7 +89,9 @@ VE_API UNSIGNED32 AdsEvalStringExpr(ADSHANDLE hTable, const UNSIGNED8* pucExpr,
         Compiled compiled = compile_on(table, pucExpr);
         expr::Value value =
             evaluate_on_current(table, *compiled.expression, compiled.settings.settings);
-        put_text(expr::value_text(value, compiled.settings.settings), pucResult, pusLen);
+        put_text(format::recode(compiled.settings.settings.code_page, format::CodePage::Ansi1252,
+                                expr::value_text(value, compiled.settings.settings)),
+                 pucResult, pusLen);
     });
 }
 

@@ -11,26 +11,34 @@ using namespace varelum::engine;
 
 namespace {
 
-// The text of a filter argument: 8-bit, or UTF-16 (zero-terminated) with VE_FILTER_UTF16.
-std::string filter_text(const void* filter, UNSIGNED32 options) {
+// The code page of the table's texts, in which its expressions are kept.
+format::CodePage page_of(const TableCursor& table) {
+    return table.text_context().page;
+}
+
+// The text of a filter argument in the table's code page: 8-bit (Windows-1252), or UTF-16
+// (zero-terminated) with VE_FILTER_UTF16.
+std::string filter_text(const void* filter, UNSIGNED32 options, format::CodePage page) {
     if (filter == nullptr) {
         fail(VE_INVALID_ARGUMENT, "no filter given");
     }
     if (options & VE_FILTER_UTF16) {
         const auto* units = static_cast<const WCHAR*>(filter);
         std::u16string_view text(units);
-        return format::utf16_to_bytes(format::CodePage::Ansi1252, text);
+        return format::utf16_to_bytes(page, text);
     }
-    return std::string(c_text(static_cast<const UNSIGNED8*>(filter)));
+    return format::recode(format::CodePage::Ansi1252, page,
+                          c_text(static_cast<const UNSIGNED8*>(filter)));
 }
 
-void put_filter_text(const std::string& text, void* buffer, UNSIGNED32* length,
-                     UNSIGNED32 options) {
+// A filter text kept in the table's code page, given back as the caller asks.
+void put_filter_text(const std::string& kept, format::CodePage page, void* buffer,
+                     UNSIGNED32* length, UNSIGNED32 options) {
     if (options & VE_FILTER_UTF16) {
-        put_wide(format::bytes_to_utf16(format::CodePage::Ansi1252, text),
-                 static_cast<WCHAR*>(buffer), length);
+        put_wide(format::bytes_to_utf16(page, kept), static_cast<WCHAR*>(buffer), length);
         return;
     }
+    std::string text = format::recode(page, format::CodePage::Ansi1252, kept);
     UNSIGNED32& capacity = out(length);
     UNSIGNED16 narrow = static_cast<UNSIGNED16>(std::min<UNSIGNED32>(capacity, 0xFFFF));
     try {
@@ -56,9 +64,9 @@ void set_filter(ADSHANDLE handle, const void* filter, UNSIGNED32 options, bool o
         (optimized && (options & VE_AOF_KEYSET) && (options & VE_AOF_FIXED))) {
         fail(VE_INVALID_ARGUMENT, "filter options " + std::to_string(options));
     }
-    std::string text = trim_blanks(filter_text(filter, options));
     CallTarget target = target_of(handle);
     TableCursor& table = *target.table;
+    std::string text = trim_blanks(filter_text(filter, options, page_of(table)));
     TableCursor::CallScope scope(table);
     CursorState& state = CursorState::of(table);
     if (table.pending()) {
@@ -110,7 +118,8 @@ VE_API UNSIGNED32 AdsGetAOF(ADSHANDLE hTable, UNSIGNED8* pucFilter, UNSIGNED16* 
     return with_table(hTable, [&](TableCursor& table) {
         CursorState& state = CursorState::of(table);
         require_aof(state);
-        put_text(state.aof()->text(), pucFilter, pusLen);
+        put_text(format::recode(page_of(table), format::CodePage::Ansi1252, state.aof()->text()),
+                 pucFilter, pusLen);
     });
 }
 
@@ -119,7 +128,7 @@ VE_API UNSIGNED32 AdsGetAOF100(ADSHANDLE hTable, UNSIGNED32 ulOptions, void* pvF
     return with_table(hTable, [&](TableCursor& table) {
         CursorState& state = CursorState::of(table);
         require_aof(state);
-        put_filter_text(state.aof()->text(), pvFilter, pulLen, ulOptions);
+        put_filter_text(state.aof()->text(), page_of(table), pvFilter, pulLen, ulOptions);
     });
 }
 
@@ -151,7 +160,8 @@ VE_API UNSIGNED32 AdsGetAOFOptLevel100(ADSHANDLE hTable, UNSIGNED16* pusOptLevel
         require_aof(state);
         level = static_cast<UNSIGNED16>(state.aof()->level());
         if (pulLen != nullptr) {
-            put_filter_text(state.aof()->residual_text(), pvNonOpt, pulLen, ulOptions);
+            put_filter_text(state.aof()->residual_text(), page_of(table), pvNonOpt, pulLen,
+                            ulOptions);
         }
     });
 }
@@ -230,7 +240,8 @@ VE_API UNSIGNED32 AdsGetFilter(ADSHANDLE hTable, UNSIGNED8* pucFilter, UNSIGNED1
         if (state.filter() == nullptr) {
             fail(VE_NO_FILTER);
         }
-        put_text(state.filter()->text(), pucFilter, pusLen);
+        put_text(format::recode(page_of(table), format::CodePage::Ansi1252, state.filter()->text()),
+                 pucFilter, pusLen);
     });
 }
 
@@ -253,7 +264,10 @@ VE_API UNSIGNED32 AdsLocate(ADSHANDLE hTable, const UNSIGNED8* pucExpr, UNSIGNED
         CursorState::Locate locate;
         locate.settings = handle_settings(table, state.exact);
         locate.expression = std::make_unique<expr::Expression>(
-            compile_expression(table, c_text(pucExpr), locate.settings.settings, true));
+            compile_expression(table,
+                               format::recode(format::CodePage::Ansi1252,
+                                              locate.settings.settings.code_page, c_text(pucExpr)),
+                               locate.settings.settings, true));
         locate.forward = bForward != 0;
         state.locate = std::move(locate);
         found = locate_from(table, state, true) ? 1 : 0;

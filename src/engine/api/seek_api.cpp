@@ -59,10 +59,11 @@ ScopeBound key_of_argument(IndexHandle& index, TableCursor& table, CursorState& 
             bound.key = bound.given;
             return bound;
         case VE_STRINGKEY:
-            text = std::string(given_bytes(key, length));
+            text = format::recode(format::CodePage::Ansi1252, table.text_context().page,
+                                  given_bytes(key, length));
             break;
         case VE_WSTRINGKEY:
-            text = format::utf16_to_bytes(format::CodePage::Ansi1252, given_wide(key, length));
+            text = format::utf16_to_bytes(table.text_context().page, given_wide(key, length));
             break;
         case VE_DOUBLEKEY: {
             if (key == nullptr || length < sizeof(double)) {
@@ -86,7 +87,7 @@ ScopeBound key_of_argument(IndexHandle& index, TableCursor& table, CursorState& 
         default:
             fail(VE_INVALID_ARGUMENT, "key type " + std::to_string(type));
     }
-    bound.given = text;
+    bound.given = format::recode(table.text_context().page, format::CodePage::Ansi1252, text);
     HandleSettings settings = handle_settings(table, state.exact);
     try {
         bound.key = keys::key_from_text(layout, text, true, settings.settings);
@@ -223,8 +224,11 @@ UNSIGNED32 set_key_text(ADSHANDLE handle, const UNSIGNED8* field, const UNSIGNED
             const FieldDescriptor&) {
             HandleSettings settings = handle_settings(table, state.exact);
             index.raw_key().set_value(
-                segment, keys::segment_value_of_text(index.tag().layout().segment(segment).type,
-                                                     sized_text(text, length), settings.settings));
+                segment, keys::segment_value_of_text(
+                             index.tag().layout().segment(segment).type,
+                             format::recode(format::CodePage::Ansi1252, settings.settings.code_page,
+                                            sized_text(text, length)),
+                             settings.settings));
         });
 }
 
@@ -237,10 +241,10 @@ UNSIGNED32 set_key_wide(ADSHANDLE handle, const UNSIGNED8* field, const WCHAR* t
             if (text == nullptr && length > 0) {
                 fail(VE_INVALID_ARGUMENT, "the value is missing");
             }
-            std::string bytes =
-                format::utf16_to_bytes(format::CodePage::Ansi1252,
-                                       std::u16string_view(text == nullptr ? u"" : text, length));
             HandleSettings settings = handle_settings(table, state.exact);
+            std::string bytes =
+                format::utf16_to_bytes(settings.settings.code_page,
+                                       std::u16string_view(text == nullptr ? u"" : text, length));
             index.raw_key().set_value(
                 segment, keys::segment_value_of_text(index.tag().layout().segment(segment).type,
                                                      bytes, settings.settings));
@@ -254,8 +258,9 @@ UNSIGNED32 set_key_raw(ADSHANDLE handle, const UNSIGNED8* field, const UNSIGNED8
                             std::size_t segment, const FieldDescriptor& descriptor) {
                             std::vector<std::uint8_t> image = null_image(table.schema());
                             set_field_raw(descriptor, image.data(), bytes, length);
-                            index.raw_key().set_value(segment,
-                                                      expr::decode_field_value(descriptor, image));
+                            index.raw_key().set_value(
+                                segment, expr::decode_field_value(descriptor, image, nullptr,
+                                                                  table.text_context().page));
                         });
 }
 

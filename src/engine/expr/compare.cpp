@@ -70,10 +70,9 @@ bool compare_with(Operator op, const Value& left, const Value& right,
     }
 }
 
-bool text_contained(const Value& left, const Value& right) {
+bool text_contained(const Value& left, const Value& right, format::CodePage page) {
     if (left.case_insensitive || right.case_insensitive) {
-        return format::to_upper(format::CodePage::Ansi1252, right.text)
-                   .find(format::to_upper(format::CodePage::Ansi1252, left.text)) !=
+        return format::to_upper(page, right.text).find(format::to_upper(page, left.text)) !=
                std::string::npos;
     }
     return right.text.find(left.text) != std::string::npos;

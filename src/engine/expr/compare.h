@@ -28,6 +28,6 @@ bool compare_with(Operator op, const Value& left, const Value& right,
                   const ExpressionSettings& settings);
 
 // left $ right: the left text occurs in the right one.
-bool text_contained(const Value& left, const Value& right);
+bool text_contained(const Value& left, const Value& right, format::CodePage page);
 
 }  // namespace varelum::engine::expr

@@ -119,7 +119,7 @@ Value evaluate_binary(const Node& node, const RecordAccess& record) {
             }
             return Value::numeric(a.number / b.number);
         case Operator::Contains:
-            return Value::boolean(text_contained(a, b));
+            return Value::boolean(text_contained(a, b, record.settings().code_page));
         default:
             return Value::boolean(compare_with(node.op, a, b, record.settings()));
     }
@@ -146,7 +146,8 @@ Value evaluate(const Node& node, const RecordAccess& record) {
         case NodeKind::Literal:
             return node.literal;
         case NodeKind::Field:
-            return decode_field_value(node.field, record.record_image(), &record);
+            return decode_field_value(node.field, record.record_image(), &record,
+                                      record.settings().code_page);
         case NodeKind::Unary: {
             Value v = evaluate(*node.children[0], record);
             switch (node.op) {

@@ -164,12 +164,12 @@ ExprType check_case_map(const Node& call, const ExpressionSettings&) {
     return character(arg_type(call, 0).width);
 }
 
-Value eval_upper(std::vector<Value>& a, const ExpressionSettings&, const Node&) {
-    return Value::character(format::to_upper(format::CodePage::Ansi1252, a[0].text));
+Value eval_upper(std::vector<Value>& a, const ExpressionSettings& settings, const Node&) {
+    return Value::character(format::to_upper(settings.code_page, a[0].text));
 }
 
-Value eval_lower(std::vector<Value>& a, const ExpressionSettings&, const Node&) {
-    return Value::character(format::to_lower(format::CodePage::Ansi1252, a[0].text));
+Value eval_lower(std::vector<Value>& a, const ExpressionSettings& settings, const Node&) {
+    return Value::character(format::to_lower(settings.code_page, a[0].text));
 }
 
 Value eval_rtrim(std::vector<Value>& a, const ExpressionSettings&, const Node&) {
@@ -477,9 +477,9 @@ ExprType check_contains(const Node& call, const ExpressionSettings&) {
 
 // CONTAINS(text, words): every blank-separated word occurs in the text, without regard to
 // case; a word's trailing '*' (a prefix search elsewhere) is the same as the word here.
-Value eval_contains(std::vector<Value>& a, const ExpressionSettings&, const Node&) {
-    std::string haystack = format::to_upper(format::CodePage::Ansi1252, a[0].text);
-    std::string words = format::to_upper(format::CodePage::Ansi1252, a[1].text);
+Value eval_contains(std::vector<Value>& a, const ExpressionSettings& settings, const Node&) {
+    std::string haystack = format::to_upper(settings.code_page, a[0].text);
+    std::string words = format::to_upper(settings.code_page, a[1].text);
     std::size_t pos = 0;
     bool any = false;
     while (pos < words.size()) {

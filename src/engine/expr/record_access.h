@@ -11,6 +11,7 @@
 
 #include "engine/expr/string_collation.h"
 #include "engine/format/calendar.h"
+#include "engine/format/code_page.h"
 #include "engine/format/field_type.h"
 
 namespace varelum::engine::expr {
@@ -24,6 +25,9 @@ struct ExpressionSettings {
     std::string date_format = "MM/dd/ccyy";
     // Two-digit years name the first year from this one on that ends in them.
     int epoch = format::kDefaultEpoch;
+    // The code page of the table's 8-bit texts: the texts of expressions on the table (field
+    // values, literals, results) are in it; callers convert at the engine's boundary.
+    format::CodePage code_page = format::CodePage::Ansi1252;
     // The order of texts; the table's collation. Null: the default ANSI order.
     const StringCollation* collation = nullptr;
 

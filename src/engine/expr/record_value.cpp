@@ -27,22 +27,19 @@ std::uint64_t load_u64(const std::uint8_t* p) {
     return format::load_le<std::uint64_t>(p);
 }
 
-// An 8-bit text field in Windows-1252: its bytes up to the first zero byte, recoded from the
-// table's code page, padded back with blanks.
-std::string padded_text(const std::uint8_t* p, std::size_t length, std::size_t used,
-                        format::CodePage page) {
+// An 8-bit text field: its bytes up to the first zero byte, padded back with blanks.
+std::string padded_text(const std::uint8_t* p, std::size_t length, std::size_t used) {
     std::size_t n = 0;
     while (n < used && p[n] != 0) {
         ++n;
     }
-    std::string text = format::recode(page, format::CodePage::Ansi1252,
-                                      std::string_view(reinterpret_cast<const char*>(p), n));
+    std::string text(reinterpret_cast<const char*>(p), n);
     text.resize(length, ' ');
     return text;
 }
 
 // UTF-16LE text of at most `characters` characters, up to the first zero, in Windows-1252.
-std::string utf16_text(const std::uint8_t* p, std::size_t characters) {
+std::string utf16_text(const std::uint8_t* p, std::size_t characters, format::CodePage page) {
     std::u16string units;
     units.reserve(characters);
     for (std::size_t i = 0; i < characters; ++i) {
@@ -52,7 +49,7 @@ std::string utf16_text(const std::uint8_t* p, std::size_t characters) {
         }
         units.push_back(u);
     }
-    return format::utf16_to_bytes(format::CodePage::Ansi1252, units);
+    return format::utf16_to_bytes(page, units);
 }
 
 }  // namespace
@@ -153,26 +150,26 @@ Value decode_field_value(const FieldDescriptor& field, std::span<const std::uint
                                     static_cast<std::int32_t>(load_u32(p + 4)));
         case FieldType::String:
         case FieldType::CIString:
-            return Value::character(padded_text(p, field.length, field.length, page),
+            return Value::character(padded_text(p, field.length, field.length),
                                     field.type == FieldType::CIString);
         case FieldType::Raw:
             return Value::character(std::string(reinterpret_cast<const char*>(p), field.length));
         case FieldType::VarCharFox: {
             std::size_t used = std::min<std::size_t>(load_u16(p + field.length), field.length);
-            return Value::character(padded_text(p, used, used, page));
+            return Value::character(padded_text(p, used, used));
         }
         case FieldType::VarBinaryFox: {
             std::size_t used = std::min<std::size_t>(load_u16(p + field.length), field.length);
             return Value::character(std::string(reinterpret_cast<const char*>(p), used));
         }
         case FieldType::NChar: {
-            std::string text = utf16_text(p, field.length);
+            std::string text = utf16_text(p, field.length, page);
             text.resize(field.length, ' ');
             return Value::character(std::move(text));
         }
         case FieldType::NVarChar: {
             std::size_t used = std::min<std::size_t>(load_u16(p + field.length * 2), field.length);
-            return Value::character(utf16_text(p, used));
+            return Value::character(utf16_text(p, used, page));
         }
         case FieldType::Memo:
         case FieldType::Binary:
@@ -193,7 +190,7 @@ Value decode_field_value(const FieldDescriptor& field, std::span<const std::uint
             for (std::size_t i = 0; i < units.size(); ++i) {
                 units[i] = load_u16(reinterpret_cast<const std::uint8_t*>(bytes->data()) + 2 * i);
             }
-            return Value::character(format::utf16_to_bytes(format::CodePage::Ansi1252, units));
+            return Value::character(format::utf16_to_bytes(page, units));
         }
         case FieldType::Reserved1:
         case FieldType::System:

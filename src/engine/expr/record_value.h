@@ -27,8 +27,8 @@ std::optional<ValueType> field_value_type(FieldType type);
 std::uint32_t field_text_width(const FieldDescriptor& field);
 
 // The field's value. Texts keep their padding to the field's width (LEN of a Char(10) field
-// is 10) and come out in Windows-1252, the text of expressions: 8-bit texts are recoded from
-// the table's code page `page`, UTF-16 texts converted. Memo values come from
+// is 10) and are in the table's code page `page`, the code page of every text an expression
+// on that table handles: 8-bit texts as stored, UTF-16 texts converted. Memo values come from
 // `blobs->read_blob` (no record access: memo fields read as null). Null fields give
 // Value::null_of(type). Throws std::invalid_argument for a field outside the image or of a
 // type no expression can read.

@@ -110,6 +110,10 @@ const PageTables& tables_of(CodePage page) {
 
 }  // namespace
 
+CodePage code_page_of_char_type(std::uint16_t char_type) {
+    return char_type == 2 ? CodePage::Oem850 : CodePage::Ansi1252;
+}
+
 char16_t byte_to_utf16(CodePage page, std::uint8_t byte) {
     return tables_of(page).to_utf16[byte];
 }

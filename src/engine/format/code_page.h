@@ -11,6 +11,9 @@ namespace varelum::engine::format {
 
 enum class CodePage { Ansi1252, Oem850 };
 
+// The code page of a table's 8-bit texts by the character type in its header (2: OEM).
+CodePage code_page_of_char_type(std::uint16_t char_type);
+
 // Every byte has a character (the five unassigned bytes of 1252 map to the C1 control of the
 // same number, so that they survive a round trip); a character the page lacks becomes '?'.
 char16_t byte_to_utf16(CodePage page, std::uint8_t byte);

@@ -148,7 +148,7 @@ void IndexCatalog::sync_locked(const Snapshot& txn, bool in_write) {
             opened_in_write_ = true;
         }
         loaded.push_back(IndexTag::compile(std::move(definition), file_.schema(),
-                                           file_.options().collation, *tree));
+                                           file_.options().collation, code_page(), *tree));
     }
     tags_ = std::move(loaded);
     generation_ = generation;
@@ -236,7 +236,7 @@ std::shared_ptr<const IndexTag> IndexCatalog::create(IndexDefinition definition)
         }
         // Compiled once without its key tree, so that a faulty expression fails before
         // anything is written.
-        IndexTag::compile(definition, file_.schema(), file_.options().collation, 0);
+        IndexTag::compile(definition, file_.schema(), file_.options().collation, code_page(), 0);
         auto next = read_number<std::uint32_t>(file_, write, kNextTagKey);
         definition.tag_id = std::max<std::uint32_t>(next, 1);
         write_number<std::uint32_t>(write, kNextTagKey, definition.tag_id + 1);

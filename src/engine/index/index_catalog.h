@@ -18,6 +18,7 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/format/code_page.h"
 #include "engine/index/index_tag.h"
 #include "engine/storage/table_file.h"
 
@@ -58,6 +59,10 @@ class IndexCatalog final : public WriteObserver {
                const std::function<void(const std::string&)>& problem) override;
 
   private:
+    // The code page of the table's 8-bit texts, in which keys see them.
+    format::CodePage code_page() const {
+        return format::code_page_of_char_type(file_.options().char_type);
+    }
     void sync_locked(const Snapshot& txn, bool in_write);
     std::shared_ptr<const IndexTag> find_locked(std::string_view name) const;
     // Drops a tag's entries and builds them from the records the write sees.

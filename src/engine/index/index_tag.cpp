@@ -45,12 +45,19 @@ std::optional<std::vector<std::string>> split_field_list(std::string_view text) 
 
 std::shared_ptr<const IndexTag> IndexTag::compile(IndexDefinition definition,
                                                   const TableSchema& schema,
-                                                  const std::string& table_collation, TreeId tree) {
+                                                  const std::string& table_collation,
+                                                  format::CodePage code_page, TreeId tree) {
     std::shared_ptr<IndexTag> tag(new IndexTag);
     tag->tree_ = tree;
     tag->collation_name_ = definition.collation.empty() ? table_collation : definition.collation;
     tag->collation_ = collation_named(tag->collation_name_);
     tag->settings_.exact = false;
+    tag->settings_.code_page = code_page;
+    // Definitions keep their texts as given (Windows-1252); the table's expressions read its
+    // own code page.
+    auto in_table_page = [code_page](const std::string& text) {
+        return format::recode(format::CodePage::Ansi1252, code_page, text);
+    };
     if (!definition.date_format.empty()) {
         tag->settings_.date_format = definition.date_format;
     }
@@ -80,8 +87,8 @@ std::shared_ptr<const IndexTag> IndexTag::compile(IndexDefinition definition,
                 tag->normalized_key_ = to_upper_ascii(tag->segment_fields_[0].name);
             }
         } else {
-            tag->expression_.emplace(
-                compile_expression(fields, definition.expression, tag->settings_, false));
+            tag->expression_.emplace(compile_expression(
+                fields, in_table_page(definition.expression), tag->settings_, false));
             if (reads_memo(*tag->expression_, schema)) {
                 fail(VE_INVALID_EXPRESSION,
                      "the key of index " + definition.name + " reads a memo field");
@@ -95,8 +102,8 @@ std::shared_ptr<const IndexTag> IndexTag::compile(IndexDefinition definition,
             }
         }
         if (!trim_blanks(definition.condition).empty()) {
-            tag->condition_storage_.emplace(
-                compile_expression(fields, definition.condition, tag->settings_, true));
+            tag->condition_storage_.emplace(compile_expression(
+                fields, in_table_page(definition.condition), tag->settings_, true));
             if (reads_memo(*tag->condition_storage_, schema)) {
                 fail(VE_INVALID_EXPRESSION,
                      "the condition of index " + definition.name + " reads a memo field");
@@ -116,7 +123,8 @@ std::string IndexTag::key_ignoring_condition(std::span<const std::uint8_t> image
             std::vector<expr::Value> values;
             values.reserve(segment_fields_.size());
             for (const FieldDescriptor& field : segment_fields_) {
-                values.push_back(expr::decode_field_value(field, image));
+                values.push_back(
+                    expr::decode_field_value(field, image, nullptr, settings_.code_page));
             }
             return keys::encode_key(*layout_, values);
         }

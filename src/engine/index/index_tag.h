@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "engine/expr/expression.h"
+#include "engine/format/code_page.h"
 #include "engine/index/index_definition.h"
 #include "engine/keys/key_encoder.h"
 #include "engine/keys/key_layout.h"
@@ -30,7 +31,8 @@ class IndexTag {
     // VE_KEY_TOO_LONG, VE_UNKNOWN_COLLATION.
     static std::shared_ptr<const IndexTag> compile(IndexDefinition definition,
                                                    const TableSchema& schema,
-                                                   const std::string& table_collation, TreeId tree);
+                                                   const std::string& table_collation,
+                                                   format::CodePage code_page, TreeId tree);
 
     const IndexDefinition& definition() const { return definition_; }
     const std::string& name() const { return definition_.name; }

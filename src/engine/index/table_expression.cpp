@@ -41,6 +41,7 @@ HandleSettings handle_settings(const TableCursor& table, bool exact) {
     HandleSettings result;
     result.settings.exact = exact;
     result.settings.date_format = table.connection()->date_format().pattern();
+    result.settings.code_page = table.text_context().page;
     result.collation = collation_named(effective_collation_name(table));
     result.settings.collation = result.collation.get();
     return result;

@@ -84,6 +84,18 @@ std::string text_from_bytes(const std::uint8_t* bytes, std::size_t length) {
     return std::string(reinterpret_cast<const char*>(bytes), length);
 }
 
+// 8-bit bytes (in the table's code page) into a Char, CIChar, VarCharFox or VarBinaryFox field:
+// padded with blanks, cut to the field's length, with the used length of the variable types.
+void store_text_bytes(const FieldDescriptor& field, std::uint8_t* image, std::string_view stored) {
+    std::uint8_t* bytes = at(field, image);
+    std::size_t count = std::min<std::size_t>(stored.size(), field.length);
+    std::memset(bytes, ' ', field.length);
+    std::memcpy(bytes, stored.data(), count);
+    if (field.type == FieldType::VarCharFox || field.type == FieldType::VarBinaryFox) {
+        store_le<std::uint16_t>(bytes + field.length, static_cast<std::uint16_t>(count));
+    }
+}
+
 // The connection's date format, or the engine's first one when the caller gave none.
 const DateFormat& date_format_of(const TextContext& context) {
     static const DateFormat kDefault;
@@ -208,25 +220,14 @@ void set_field_text(const FieldDescriptor& field, std::uint8_t* image, std::stri
     std::uint8_t* bytes = at(field, image);
     switch (field.type) {
         case FieldType::String:
-        case FieldType::CIString: {
-            std::string stored = format::recode(format::CodePage::Ansi1252, context.page, text);
-            std::size_t count = std::min<std::size_t>(stored.size(), field.length);
-            std::memset(bytes, ' ', field.length);
-            std::memcpy(bytes, stored.data(), count);
-            return;
-        }
+        case FieldType::CIString:
         case FieldType::VarCharFox:
-        case FieldType::VarBinaryFox: {
-            std::string stored =
-                field.type == FieldType::VarCharFox
-                    ? format::recode(format::CodePage::Ansi1252, context.page, text)
-                    : std::string(text);
-            std::size_t count = std::min<std::size_t>(stored.size(), field.length);
-            std::memset(bytes, ' ', field.length);
-            std::memcpy(bytes, stored.data(), count);
-            store_le<std::uint16_t>(bytes + field.length, static_cast<std::uint16_t>(count));
+            store_text_bytes(field, image,
+                             format::recode(format::CodePage::Ansi1252, context.page, text));
             return;
-        }
+        case FieldType::VarBinaryFox:
+            store_text_bytes(field, image, text);
+            return;
         case FieldType::Raw: {
             std::size_t count = std::min<std::size_t>(text.size(), field.length);
             std::memset(bytes, 0, field.length);
@@ -322,11 +323,8 @@ void set_field_utf16(const FieldDescriptor& field, std::uint8_t* image, std::u16
     }
     if (field.type == FieldType::String || field.type == FieldType::CIString ||
         field.type == FieldType::VarCharFox) {
-        // Into the table's code page directly.
-        std::string stored = format::utf16_to_bytes(context.page, text);
-        TextContext same = context;
-        std::string ansi = format::recode(context.page, format::CodePage::Ansi1252, stored);
-        set_field_text(field, image, ansi, same);
+        // Into the table's code page directly, so that OEM text loses nothing on the way.
+        store_text_bytes(field, image, format::utf16_to_bytes(context.page, text));
         return;
     }
     set_field_text(field, image, format::utf16_to_bytes(format::CodePage::Ansi1252, text), context);

@@ -108,8 +108,7 @@ TextContext TableCursor::text_context() const {
     static thread_local DateFormat format;
     format = connection_->date_format();
     TextContext context;
-    context.page = file_->options().char_type == VE_CHARTYPE_OEM ? format::CodePage::Oem850
-                                                                 : format::CodePage::Ansi1252;
+    context.page = format::code_page_of_char_type(file_->options().char_type);
     context.date_format = &format;
     context.decimals = EngineSettings::instance().decimals();
     return context;
