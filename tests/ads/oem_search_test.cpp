@@ -23,11 +23,11 @@ class OemSearchTest : public test::TDataSetFixture,
             return;
         }
         ADSHANDLE table = 0;
-        ASSERT_EQ(ace::AdsCreateTable90(Connection(), EngineText(kCustomers), nullptr,
-                                        VE_TABLE_TYPE_ADT, GetParam(), VE_LOCK_PROPRIETARY,
-                                        VE_RIGHTS_CHECK, 0, EngineText("Codigo,Integer;Nome,Char,20"),
-                                        0, nullptr, &table),
-                  0u);
+        ASSERT_EQ(
+            ace::AdsCreateTable90(Connection(), EngineText(kCustomers), nullptr, VE_TABLE_TYPE_ADT,
+                                  GetParam(), VE_LOCK_PROPRIETARY, VE_RIGHTS_CHECK, 0,
+                                  EngineText("Codigo,Integer;Nome,Char,20"), 0, nullptr, &table),
+            0u);
         // Windows-1252 at the engine's boundary: "JOSÉ", "ÇÃO".
         AppendRow(table, {{"Codigo", "1"}, {"Nome", "JOSE"}});
         AppendRow(table, {{"Codigo", "2"}, {"Nome", "JOS\xC9"}});
@@ -70,7 +70,8 @@ TEST_P(OemSearchTest, AnAccentedNameIsSeekedThroughAnIndex) {
 }
 
 INSTANTIATE_TEST_SUITE_P(CharTypes, OemSearchTest,
-                         ::testing::Values(UNSIGNED16{VE_CHARTYPE_OEM}, UNSIGNED16{VE_CHARTYPE_ANSI}),
+                         ::testing::Values(UNSIGNED16{VE_CHARTYPE_OEM},
+                                           UNSIGNED16{VE_CHARTYPE_ANSI}),
                          [](const auto& info) {
                              return std::string(info.param == VE_CHARTYPE_OEM ? "Oem" : "Ansi");
                          });
