@@ -82,9 +82,16 @@ class TDBLookupComboBox::ListView final : public QListView {
         setVerticalScrollMode(QAbstractItemView::ScrollPerItem);
     }
 
-    void keyboardSearch(const QString& search) override { FControl.PopupSearch(search); }
+    void keyboardSearch(const QString& search) override { FControl.PopupSearch(search, FTypedAt); }
 
   protected:
+    // The search is reached from here; the key's time stamp goes with it.
+    void keyPressEvent(QKeyEvent* event) override {
+        FTypedAt = event->timestamp();
+        QListView::keyPressEvent(event);
+        FTypedAt = 0;
+    }
+
     QModelIndex moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) override {
         if (action == MoveHome || action == MoveEnd) {
             const QModelIndex edge = FControl.LoadEdge(action == MoveEnd);
@@ -97,6 +104,7 @@ class TDBLookupComboBox::ListView final : public QListView {
 
   private:
     TDBLookupComboBox& FControl;
+    std::uint64_t FTypedAt = 0;
 };
 
 TDBLookupComboBox::TDBLookupComboBox(QWidget* parent)
@@ -323,14 +331,20 @@ QModelIndex TDBLookupComboBox::LoadEdge(bool atEnd) {
     return edge;
 }
 
-std::optional<db::TBookmark> TDBLookupComboBox::SearchTyped(const QString& text, int fromRow) {
+std::optional<db::TBookmark> TDBLookupComboBox::SearchTyped(const QString& text, int fromRow,
+                                                            std::uint64_t typedAt) {
     db::TDataSet* dataSet = BrowsingDataSet();
     if (dataSet == nullptr || FListField.empty()) {
         return std::nullopt;
     }
+    const auto interval = static_cast<std::uint64_t>(QApplication::keyboardInputInterval());
+    const bool typedSoon =
+        FSearchTypedAt != 0 && typedAt >= FSearchTypedAt && typedAt - FSearchTypedAt <= interval;
     const bool continuing =
-        FSearchTime.isValid() && FSearchTime.elapsed() <= QApplication::keyboardInputInterval();
+        FSearchTime.isValid() &&
+        (typedSoon || static_cast<std::uint64_t>(FSearchTime.elapsed()) <= interval);
     FSearchText = continuing ? FSearchText + text : text;
+    FSearchTypedAt = typedAt;
     // The interval counts from the end of this search, however long it takes.
     struct TRestartClock {
         QElapsedTimer& Clock;
@@ -365,9 +379,10 @@ std::optional<db::TBookmark> TDBLookupComboBox::SearchTyped(const QString& text,
     return std::nullopt;
 }
 
-void TDBLookupComboBox::PopupSearch(const QString& text) {
-    RunEventHandler([this, &text] {
-        const std::optional<db::TBookmark> found = SearchTyped(text, FView->currentIndex().row());
+void TDBLookupComboBox::PopupSearch(const QString& text, std::uint64_t typedAt) {
+    RunEventHandler([this, &text, typedAt] {
+        const std::optional<db::TBookmark> found =
+            SearchTyped(text, FView->currentIndex().row(), typedAt);
         db::TDataSet* dataSet = BrowsingDataSet();
         if (!found || dataSet == nullptr) {
             return;
@@ -391,7 +406,8 @@ void TDBLookupComboBox::keyPressEvent(QKeyEvent* event) {
         event->accept();
         RunEventHandler([this, event] {
             db::TDataSet* dataSet = BrowsingDataSet();
-            const std::optional<db::TBookmark> found = SearchTyped(event->text(), currentIndex());
+            const std::optional<db::TBookmark> found =
+                SearchTyped(event->text(), currentIndex(), event->timestamp());
             // Found where the key value's row is: nothing to pick.
             if (found && dataSet != nullptr &&
                 (FKeyBookmark.empty() || dataSet->CompareBookmarks(*found, FKeyBookmark) != 0)) {

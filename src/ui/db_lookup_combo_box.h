@@ -19,8 +19,9 @@
 // scrolls or steps towards its ends, and Home and End go to the dataset's first and last rows.
 // Typing searches the dataset itself (Locate on the list field, which seeks an index where
 // the dataset has one): a typed text that extends the one before within the keyboard interval
-// (counted from the end of the previous key's search, so a slow search never splits a code
-// typed in one go) continues the search; the same character typed again steps to the next row
+// (by the keys' time stamps where the window system gives them, else counted from the end of
+// the previous key's search, so that a slow search never splits a code typed in one go)
+// continues the search; the same character typed again steps to the next row
 // that starts with it.
 #pragma once
 
@@ -28,6 +29,7 @@
 #include <QElapsedTimer>
 #include <QTimer>
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -98,10 +100,12 @@ class TDBLookupComboBox final : public QComboBox {
     void FollowHighlight(int row);
     void ReturnToKeyRow();
     // The incremental search: the record that typing `text` picks; none when no row starts
-    // with the text searched. `fromRow` is the row the search starts at (-1: none).
-    std::optional<db::TBookmark> SearchTyped(const QString& text, int fromRow);
+    // with the text searched. `fromRow` is the row the search starts at (-1: none); `typedAt`
+    // the key's time stamp from the window system (0: none).
+    std::optional<db::TBookmark> SearchTyped(const QString& text, int fromRow,
+                                             std::uint64_t typedAt);
     // The dropped-down list's incremental search: highlights the row found.
-    void PopupSearch(const QString& text);
+    void PopupSearch(const QString& text, std::uint64_t typedAt);
     // Slides the window until `row` has rows on both sides to step to (or the dataset ends);
     // answers the row's new place.
     int KeepAwayFromEdges(int row);
@@ -122,9 +126,10 @@ class TDBLookupComboBox final : public QComboBox {
     TLookupListModel* FModel = nullptr;
     ListView* FView = nullptr;
     QTimer FRefreshTimer;
-    // The text searched so far and when its last key was handled.
+    // The text searched so far, when its last key's search ended and that key's time stamp.
     QString FSearchText;
     QElapsedTimer FSearchTime;
+    std::uint64_t FSearchTypedAt = 0;
     // Set while the control itself moves the dataset, so that it ignores the notices it causes.
     bool FReading = false;
     bool FPopupOpen = false;

@@ -6,6 +6,7 @@
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QTest>
 
 #include <string>
@@ -279,6 +280,30 @@ TEST_F(DBLookupComboBoxOnALongListTest, HoldsAWindowOfRowsAndTypingFindsAnyRow) 
     EXPECT_EQ(Combo.Text(), "P1537");
     // P0001, P1000, P1500, P1530, P1537: each key moved to another row.
     EXPECT_EQ(Clicks, 5);
+}
+
+// Keys typed within the keyboard interval of each other search on, however late they are
+// handled (a slow search, a busy machine); a pause between them as typed starts a new search.
+TEST_F(DBLookupComboBoxOnALongListTest, KeysTypedTogetherSearchOnWhenTheirHandlingWasLate) {
+    OpenWithManyProducts();
+    Combo.setFocus();
+    auto type = [this](Qt::Key key, const QString& text, quint64 typedAt) {
+        for (QEvent::Type type : {QEvent::KeyPress, QEvent::KeyRelease}) {
+            QKeyEvent event(type, key, Qt::NoModifier, text);
+            event.setTimestamp(typedAt);
+            QApplication::sendEvent(&Combo, &event);
+        }
+    };
+    const auto interval = static_cast<quint64>(QApplication::keyboardInputInterval());
+    type(Qt::Key_P, QStringLiteral("p"), 1000);
+    type(Qt::Key_1, QStringLiteral("1"), 1030);
+    QTest::qWait(QApplication::keyboardInputInterval() + 100);
+    type(Qt::Key_5, QStringLiteral("5"), 1060);
+    EXPECT_EQ(Combo.Text(), "P1500");
+
+    QTest::qWait(QApplication::keyboardInputInterval() + 100);
+    type(Qt::Key_P, QStringLiteral("p"), 1060 + interval + 100);
+    EXPECT_EQ(Combo.Text(), "P1501");
 }
 
 TEST_F(DBLookupComboBoxOnALongListTest, ArrowsHomeAndEndReachEveryRow) {
