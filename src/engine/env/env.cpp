@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstdlib>
@@ -102,6 +103,20 @@ LocalTime local_now() {
 
 bool sync_commits() {
     return env().variable("VARELUM_ENGINE_SYNC") != "0";
+}
+
+std::size_t table_size_limit() {
+    constexpr std::size_t kDefault = std::size_t{64} << 30;
+    constexpr std::size_t kLeast = std::size_t{1} << 20;
+    auto text = env().variable("VARELUM_ENGINE_TABLE_LIMIT");
+    if (!text || text->empty()) {
+        return kDefault;
+    }
+    // Not a plain number of bytes: the setting is ignored, never a smaller table.
+    if (text->find_first_not_of("0123456789") != std::string::npos || text->size() > 19) {
+        return kDefault;
+    }
+    return std::max<std::size_t>(static_cast<std::size_t>(std::stoull(*text)), kLeast);
 }
 
 std::string temporary_directory() {

@@ -60,6 +60,11 @@ LocalTime local_now();
 // process still loses nothing, a crash of the machine may lose the last commits; for bulk
 // loads, benchmarks and tests only).
 bool sync_commits();
+// The most a table file may grow to: VARELUM_ENGINE_TABLE_LIMIT (bytes, at least 1 MiB), else
+// 64 GiB. The storage reserves that much address space per open table and the file grows only
+// as data is written, so the default costs nothing on a 64-bit machine; a smaller limit is for
+// machines with little address space, and for tests of a full table.
+std::size_t table_size_limit();
 // Where temporary tables are made: $TMPDIR, else the shared-memory file system, else /tmp.
 std::string temporary_directory();
 

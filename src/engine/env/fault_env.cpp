@@ -43,11 +43,32 @@ void FaultEnv::set_clock(std::optional<Clock::time_point> when) {
     clock_ = when;
 }
 
+void FaultEnv::set_variable(const std::string& name, std::optional<std::string> value) {
+    std::lock_guard guard(mutex_);
+    if (value) {
+        variables_[name] = std::move(*value);
+    } else {
+        variables_.erase(name);
+    }
+}
+
 void FaultEnv::clear() {
     std::lock_guard guard(mutex_);
     writes_ = Plan{};
     syncs_ = Plan{};
     clock_.reset();
+    variables_.clear();
+}
+
+std::optional<std::string> FaultEnv::variable(std::string_view name) {
+    {
+        std::lock_guard guard(mutex_);
+        auto found = variables_.find(name);
+        if (found != variables_.end()) {
+            return found->second;
+        }
+    }
+    return Env::variable(name);
 }
 
 int FaultEnv::take(Plan& plan, int fd) {

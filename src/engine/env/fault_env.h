@@ -8,6 +8,7 @@
 
 #include <sys/types.h>
 
+#include <map>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -24,6 +25,8 @@ class FaultEnv : public Env {
     void fail_syncs(const std::string& path, int error, int skip = 0, int count = 1);
     // Stops the clock at `when` (nullopt lets it run again).
     void set_clock(std::optional<Clock::time_point> when);
+    // Answers `value` for the environment variable `name` (nullopt: the process's own again).
+    void set_variable(const std::string& name, std::optional<std::string> value);
     void clear();
 
     // The errno a write or sync through fd must fail with, or 0 (and counts it).
@@ -34,6 +37,7 @@ class FaultEnv : public Env {
 
     int sync(int fd) override;
     Clock::time_point now() override;
+    std::optional<std::string> variable(std::string_view name) override;
 
   private:
     struct Plan {
@@ -51,6 +55,7 @@ class FaultEnv : public Env {
     Plan writes_;
     Plan syncs_;
     std::optional<Clock::time_point> clock_;
+    std::map<std::string, std::string, std::less<>> variables_;
 };
 
 // The installed Env when it is a FaultEnv, else nullptr.

@@ -76,6 +76,13 @@ VE_TEST_EXPORT void VarelumTestSetClock(std::int64_t seconds) {
     }
 }
 
+VE_TEST_EXPORT void VarelumTestSetVariable(const char* name, const char* value) {
+    if (faults()) {
+        faults()->set_variable(name,
+                               value != nullptr ? std::optional<std::string>(value) : std::nullopt);
+    }
+}
+
 VE_TEST_EXPORT int VarelumTestPendingFaults() {
     return faults() ? faults()->pending_faults() : 0;
 }

@@ -16,6 +16,8 @@ void VarelumTestFailWrites(const char* path, int error, int skip, int count);
 void VarelumTestFailSyncs(const char* path, int error, int skip, int count);
 // Stops the engine's clock at the given seconds since 1970 (UTC); negative lets it run.
 void VarelumTestSetClock(std::int64_t seconds);
+// Makes the engine read `value` for the environment variable `name` (null: its own again).
+void VarelumTestSetVariable(const char* name, const char* value);
 // Faults armed but not yet spent.
 int VarelumTestPendingFaults();
 }

@@ -117,6 +117,27 @@ TEST(EnvSettings, ComeFromTheEnvironment) {
     }
 }
 
+TEST(EnvSettings, TheTableSizeLimitIsReadAsBytesWithAFloorAndIgnoredWhenMalformed) {
+    FaultEnv faults;
+    Installed installed(faults);
+    constexpr std::size_t kDefault = std::size_t{64} << 30;
+    struct Case {
+        const char* text;  // nullptr: unset
+        std::size_t limit;
+    } cases[] = {
+        {nullptr, kDefault}, {"", kDefault},       {"2097152", 2097152},
+        {"10", 1 << 20},     {"12 MiB", kDefault}, {"-5", kDefault},
+    };
+    for (const auto& c : cases) {
+        faults.set_variable("VARELUM_ENGINE_TABLE_LIMIT",
+                            c.text ? std::optional<std::string>(c.text) : std::nullopt);
+        if (c.text == nullptr) {
+            ::unsetenv("VARELUM_ENGINE_TABLE_LIMIT");
+        }
+        EXPECT_EQ(c.limit, table_size_limit()) << (c.text ? c.text : "unset");
+    }
+}
+
 TEST(FaultEnvSync, FailsTheChosenSyncsOfOneFileOnly) {
     TempDir dir;
     dir.touch("a");

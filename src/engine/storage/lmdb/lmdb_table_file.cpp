@@ -24,9 +24,6 @@
 namespace varelum::engine {
 namespace {
 
-// Address space reserved for one table file. LMDB maps the whole size but the file only
-// grows as data is written; 64-bit address space makes a generous reservation free.
-constexpr std::size_t kMapSize = std::size_t{64} << 30;
 constexpr unsigned kMaxDatabases = 128;  // header, fields, indexes, records, memos, index tags
 constexpr unsigned kMaxReaders = 1022;   // one per open table handle, across processes
 constexpr char kHeaderMagic[8] = {'V', 'R', 'L', 'M', 'T', 'A', 'B', 'L'};
@@ -50,7 +47,7 @@ MDB_env* open_env(const std::string& path) {
     MDB_env* env = nullptr;
     check_mdb(mdb_env_create(&env), "prepare", path);
     mdb_env_set_maxdbs(env, kMaxDatabases);
-    mdb_env_set_mapsize(env, kMapSize);
+    mdb_env_set_mapsize(env, table_size_limit());
     mdb_env_set_maxreaders(env, kMaxReaders);
     int rc = mdb_env_open(env, path.c_str(), env_flags(), 0664);
     if (rc != MDB_SUCCESS) {
