@@ -45,6 +45,20 @@ constexpr int EdgeScrollRows = 2;
 
 // A typed key that searches: printable text without Ctrl, Alt or Meta. A space drops the list
 // down instead, as in any drop-down.
+// Restarts a clock when the scope ends, also by an exception: the keyboard interval counts
+// from the end of a key's whole handling (its search, the pick, the rows read), however long
+// that took.
+class TRestartOnExit {
+  public:
+    explicit TRestartOnExit(QElapsedTimer& clock) : FClock(clock) {}
+    ~TRestartOnExit() { FClock.start(); }
+    TRestartOnExit(const TRestartOnExit&) = delete;
+    TRestartOnExit& operator=(const TRestartOnExit&) = delete;
+
+  private:
+    QElapsedTimer& FClock;
+};
+
 bool IsSearchKey(const QKeyEvent& event) {
     const QString text = event.text();
     return !text.isEmpty() && text.at(0).isPrint() && text != QStringLiteral(" ") &&
@@ -345,11 +359,6 @@ std::optional<db::TBookmark> TDBLookupComboBox::SearchTyped(const QString& text,
         (typedSoon || static_cast<std::uint64_t>(FSearchTime.elapsed()) <= interval);
     FSearchText = continuing ? FSearchText + text : text;
     FSearchTypedAt = typedAt;
-    // The interval counts from the end of this search, however long it takes.
-    struct TRestartClock {
-        QElapsedTimer& Clock;
-        ~TRestartClock() { Clock.start(); }
-    } restartClock{FSearchTime};
 
     // The same character again steps through the rows that start with it.
     const bool sameKey =
@@ -380,6 +389,7 @@ std::optional<db::TBookmark> TDBLookupComboBox::SearchTyped(const QString& text,
 }
 
 void TDBLookupComboBox::PopupSearch(const QString& text, std::uint64_t typedAt) {
+    const TRestartOnExit restart(FSearchTime);
     RunEventHandler([this, &text, typedAt] {
         const std::optional<db::TBookmark> found =
             SearchTyped(text, FView->currentIndex().row(), typedAt);
@@ -404,6 +414,7 @@ void TDBLookupComboBox::PopupSearch(const QString& text, std::uint64_t typedAt) 
 void TDBLookupComboBox::keyPressEvent(QKeyEvent* event) {
     if (!FPopupOpen && IsSearchKey(*event)) {
         event->accept();
+        const TRestartOnExit restart(FSearchTime);
         RunEventHandler([this, event] {
             db::TDataSet* dataSet = BrowsingDataSet();
             const std::optional<db::TBookmark> found =
