@@ -43,8 +43,6 @@ constexpr int EdgeRows = 16;
 // How near one end of the window the dropped-down list may scroll before the window slides.
 constexpr int EdgeScrollRows = 2;
 
-// A typed key that searches: printable text without Ctrl, Alt or Meta. A space drops the list
-// down instead, as in any drop-down.
 // Restarts a clock when the scope ends, also by an exception: the keyboard interval counts
 // from the end of a key's whole handling (its search, the pick, the rows read), however long
 // that took.
@@ -59,6 +57,8 @@ class TRestartOnExit {
     QElapsedTimer& FClock;
 };
 
+// A typed key that searches: printable text without Ctrl, Alt or Meta. A space drops the list
+// down instead, as in any drop-down.
 bool IsSearchKey(const QKeyEvent& event) {
     const QString text = event.text();
     return !text.isEmpty() && text.at(0).isPrint() && text != QStringLiteral(" ") &&
