@@ -213,6 +213,14 @@ TEST_F(Faults, AWriteFailingAnywhereInACommitLosesNothingOnceTheTableIsOpenedAga
             EXPECT_NE(std::string::npos, last_error_text().find("Input/output error"))
                 << last_error_text();
             AdsCancelUpdate(table_);
+            VarelumTestFailWrites(path().c_str(), 0, 0, 0);
+            // Either the table reads on, or it says how to get it back.
+            UNSIGNED32 after = AdsGotoRecord(table_, 2);
+            if (after != VE_SUCCESS) {
+                EXPECT_EQ(VE_FILE_ERROR, after);
+                EXPECT_NE(std::string::npos, last_error_text().find("open it again"))
+                    << last_error_text();
+            }
         }
         VarelumTestFailWrites(path().c_str(), 0, 0, 0);
         ASSERT_ADS_OK(AdsCloseTable(table_));

@@ -29,6 +29,10 @@ void check_mdb(int rc, std::string_view operation, std::string_view path) {
             fail(VE_TABLE_CORRUPT, detail);
         case MDB_VERSION_MISMATCH:
             fail(VE_TABLE_VERSION, detail);
+        case MDB_PANIC:
+            // LMDB refuses the file for the rest of the process after its header page could
+            // not be written; what was committed is intact once the file is opened afresh.
+            fail(VE_FILE_ERROR, detail + "; close the table on every handle and open it again");
         case ENOMEM:
             fail(VE_OUT_OF_MEMORY, detail);
         default:
