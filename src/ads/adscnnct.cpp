@@ -1,93 +1,105 @@
-// The connection component's core: alias and path, the connection string, connecting,
-// disconnecting and the attached datasets.
+// The connection component's construction, properties and setters, its paths, the server
+// information it answers, and its list of attached datasets (see adscnnct.h).
 #include "ads/adscnnct.h"
 
 #include <algorithm>
-#include <optional>
+#include <mutex>
 
 #include "ads/ace.h"
 #include "ads/adsdata_cursor.h"
 #include "ads/adsdata_errors.h"
 #include "rtl/code_page.h"
+#include "rtl/text.h"
 
 namespace varelum::ads {
 
 namespace {
 
-// The longest data source the connection string carries.
-constexpr std::size_t kMaxDataSourceLength = 255;
+// The engine takes date formats of at most this many characters.
+constexpr std::size_t kMaxDateFormatLength = 11;
+// Buffer sizes of the engine's answers.
+constexpr UNSIGNED16 kDateFormatCapacity = 12;
+constexpr UNSIGNED16 kServerNameCapacity = 255;
 
-std::string ConnectedMessage(const char* propertyName) {
-    return std::string("The TAdsConnection.") + propertyName +
-           " may not be changed when IsConnected is TRUE";
+std::mutex gLoginDialogSync;
+TAdsLoginDialog gLoginDialog;
+
+const UNSIGNED8* Text8(const std::string& text) {
+    return reinterpret_cast<const UNSIGNED8*>(text.c_str());
 }
 
-const char* TableTypeText(TAdsConnectionTableTypes type) {
-    switch (type) {
-        case ttAdsConnectCDX:
-            return "CDX";
-        case ttAdsConnectNTX:
-            return "NTX";
-        case ttAdsConnectADT:
-            return "ADT";
-        case ttAdsConnectVFP:
-            return "VFP";
-        case ttAdsConnectUnspecified:
-            break;
+void CheckConnectionCall(UNSIGNED32 result) {
+    if (result != VE_SUCCESS) {
+        throw adscnnct::AdsError(result);
     }
-    return "ALIAS_TABLE_TYPE_NOT_SET";
-}
-
-std::string ServerTypeList(TAdsServerTypes types) {
-    std::string list;
-    if (types.Contains(stADS_LOCAL)) {
-        list += "LOCAL|";
-    }
-    if (types.Contains(stADS_REMOTE)) {
-        list += "REMOTE|";
-    }
-    if (types.Contains(stADS_AIS)) {
-        list += "INTERNET|";
-    }
-    if (!list.empty()) {
-        list.pop_back();
-    }
-    return list;
 }
 
 }  // namespace
 
-TAdsConnection::TAdsConnection(rtl::TComponent* owner) : TAdsConnectionBase(owner) {}
+void SetLoginDialog(TAdsLoginDialog dialog) {
+    const std::lock_guard<std::mutex> lock(gLoginDialogSync);
+    gLoginDialog = std::move(dialog);
+}
 
-TAdsConnection::~TAdsConnection() {
-    if (FConnected) {
-        try {
-            CloseAttachedDataSets(false);
-        } catch (...) {
-            // A dataset that cannot close is still cut loose below; a destructor cannot raise.
-        }
-        for (TAdsDatabaseLink* table : FTablesList) {
-            table->ClearAdsConnection();
-        }
-        FTablesList.clear();
-        // A refusal (5024, the handle is gone already, or any other) leaves nothing to undo,
-        // and a destructor has nobody to report it to.
-        static_cast<void>(ace::AdsDisconnect(FhConnection));
-        FhConnection = 0;
-        FConnected = false;
-    } else {
-        for (TAdsDatabaseLink* table : FTablesList) {
-            table->ClearAdsConnection();
-        }
-        FTablesList.clear();
+TAdsLoginDialog LoginDialog() {
+    const std::lock_guard<std::mutex> lock(gLoginDialogSync);
+    return gLoginDialog;
+}
+
+// --- TAdsEncryptionOptions
+// ------------------------------------------------------------------------
+
+void TAdsEncryptionOptions::CheckNotConnected() const {
+    if (FConnection.IsConnected()) {
+        throw adscnnct::AdsConnectionError("Connection cannot be active when changing property.");
     }
 }
+
+void TAdsEncryptionOptions::SetFIPSMode(bool Value) {
+    CheckNotConnected();
+    FFIPSMode = Value;
+}
+
+void TAdsEncryptionOptions::SetTLSCipherSuite(TAdsTLSCipherSuites Value) {
+    CheckNotConnected();
+    FCipherSuites = Value;
+}
+
+void TAdsEncryptionOptions::SetTLSCertificate(const std::string& Value) {
+    CheckNotConnected();
+    FCertificate = Value;
+}
+
+void TAdsEncryptionOptions::SetTLSCommonName(const std::string& Value) {
+    CheckNotConnected();
+    FCommonName = Value;
+}
+
+void TAdsEncryptionOptions::SetDataEncryptionType(TAdsDataEncryptionType Value) {
+    CheckNotConnected();
+    FDataEncryptionType = Value;
+}
+
+void TAdsEncryptionOptions::SetDataDictionaryPassword(const std::string& Value) {
+    CheckNotConnected();
+    FDDPassword = Value;
+}
+
+// --- Construction
+// ---------------------------------------------------------------------------------
+
+TAdsConnection::TAdsConnection(rtl::TComponent* owner)
+    : TAdsConnectionBase(owner),
+      FEncryptionOptions(std::make_unique<TAdsEncryptionOptions>(*this)) {}
 
 void TAdsConnection::CheckNotConnected(const char* propertyName) const {
     if (FConnected) {
-        throw adscnnct::AdsConnectionError(ConnectedMessage(propertyName));
+        throw adscnnct::AdsConnectionError(std::string("The TAdsConnection.") + propertyName +
+                                           " may not be changed when IsConnected is TRUE");
     }
 }
+
+// --- Where the connection goes ----------------------------------------------------------------
 
 void TAdsConnection::SetAliasName(const std::string& Value) {
     CheckNotConnected("AliasName");
@@ -142,15 +154,10 @@ std::string TAdsConnection::GetConnectionWithDDPath() const {
 std::string TAdsConnection::GetConnectionPath() const {
     std::string path = GetConnectionWithDDPath();
     const std::size_t length = path.size();
-    if (length <= 4 || path[length - 4] != '.') {
+    if (length <= 4 || path[length - 4] != '.' || rtl::SameText(path.substr(length - 3), "ADD")) {
         return path;
     }
-    std::string extension = path.substr(length - 3);
-    std::transform(extension.begin(), extension.end(), extension.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-    if (extension == "ADD") {
-        return path;
-    }
+    // The path names a file (a table or another dictionary's file): its directory is meant.
     if (const std::size_t slash = path.rfind('/'); slash != std::string::npos) {
         return path.substr(0, slash);
     }
@@ -160,101 +167,106 @@ std::string TAdsConnection::GetConnectionPath() const {
     return ".\\";
 }
 
-std::string TAdsConnection::ConnectString() const {
-    std::string text =
-        "Data Source=" + GetConnectionWithDDPath().substr(0, kMaxDataSourceLength) + ";";
-    text += "FIPS=False;";
-    if (!FAdsServerTypes.Empty()) {
-        text += "ServerType=" + ServerTypeList(FAdsServerTypes) + ";";
-    }
-    if (meAliasTableType != ttAdsConnectUnspecified) {
-        text += std::string("TableType=") + TableTypeText(meAliasTableType) + ";";
-    }
-    return text;
-}
+// --- Options
+// --------------------------------------------------------------------------------------
 
-void TAdsConnection::SetIsConnected(bool Value) {
-    if (Value) {
-        Connect();
-    } else {
-        Disconnect();
-    }
-}
-
-void TAdsConnection::Connect() {
+void TAdsConnection::SetSQLTimeout(std::int32_t Value) {
     if (FConnected) {
+        if (Value < 0) {
+            throw rtl::ERangeError("Range check error");
+        }
+        CheckAceResult(nullptr,
+                       ace::AdsSetSQLTimeout(FhConnection, static_cast<UNSIGNED32>(Value)));
+    }
+    FSQLTimeout = Value;
+}
+
+void TAdsConnection::SetApplicationID(const std::string& Value) {
+    if (Value == FAppID) {
         return;
     }
-    if (ComponentState().Contains(rtl::csReading)) {
-        bConnectAfterLoad = true;
-        return;
-    }
-    if (!FValidAlias) {
-        SetAliasName(FAliasName);
-        if (!FValidAlias) {
-            throw adscnnct::AdsConnectionError("TAdsConnection.AliasName is not valid");
-        }
-    }
-    if (GetConnectionWithDDPath().empty()) {
-        throw adscnnct::AdsConnectionError(
-            "Must specify connection string before getting a server connection.");
-    }
-    OpenEngineConnection();
-    FConnected = true;
-}
-
-void TAdsConnection::OpenEngineConnection() {
-    const std::string connectString = rtl::Utf8ToAnsi(ConnectString());
-    ADSHANDLE handle = 0;
-    CheckAceResult(nullptr,
-                   ace::AdsConnect101(reinterpret_cast<const UNSIGNED8*>(connectString.c_str()),
-                                      nullptr, &handle));
-    FhConnection = handle;
-}
-
-void TAdsConnection::CloseAttachedDataSets(bool dropErrors) {
-    for (TAdsDatabaseLink* table : FTablesList) {
-        auto* dataset = dynamic_cast<TAdsDataSet*>(table);
-        if (dataset == nullptr) {
-            continue;
-        }
-        if (dropErrors) {
-            try {
-                dataset->Close();
-            } catch (...) {
-                // A dataset that fails to close must not keep the connection open.
-            }
-        } else {
-            dataset->Close();
-        }
-        dataset->InvalidateAceHandles();
+    FAppID = Value;
+    if (FConnected) {
+        SendApplicationID();
     }
 }
 
-void TAdsConnection::Disconnect() {
+void TAdsConnection::SetExtraConnectString(const std::string& Value) {
+    CheckNotConnected("ExtraConnectString");
+    FExtraConnectString = Value;
+}
+
+void TAdsConnection::SetDateFormat(const std::string& Value) {
+    const std::string engineFormat = rtl::Utf8ToAnsi(Value.substr(0, kMaxDateFormatLength));
+    if (FConnected) {
+        if (Value.empty()) {
+            throw adscnnct::AdsConnectionError(
+                "The TAdsConnection.DateFormat may not be set to an empty string when IsConnected "
+                "is TRUE");
+        }
+        CheckAceResult(nullptr, ace::AdsSetDateFormat60(FhConnection, Text8(engineFormat)));
+    } else if (!Value.empty()) {
+        // Only the engine knows which formats it reads; ask it with the process-wide format
+        // and put that back, whatever the answer.
+        UNSIGNED8 saved[kDateFormatCapacity + 1] = {};
+        UNSIGNED16 length = kDateFormatCapacity;
+        const UNSIGNED32 savedResult = ace::AdsGetDateFormat(saved, &length);
+        const UNSIGNED32 trial = ace::AdsSetDateFormat(Text8(engineFormat));
+        if (savedResult == VE_SUCCESS) {
+            // Putting back a format the engine gave out cannot be refused; if it were, the
+            // engine would keep the tried one, which it accepts as well.
+            static_cast<void>(ace::AdsSetDateFormat(saved));
+        }
+        if (trial != VE_SUCCESS) {
+            throw adscnnct::AdsConnectionError("Unrecognized DateFormat String");
+        }
+    }
+    FDateFormat = Value;
+}
+
+// --- Server information ---------------------------------------------------------------------
+
+std::string TAdsConnection::ServerName() const {
     if (!FConnected) {
-        return;
+        if (ComponentState().Contains(rtl::csDesigning)) {
+            return {};
+        }
+        throw adscnnct::AdsConnectionError("Must be connected to get database server name.");
     }
-    CloseAttachedDataSets(true);
-    // The error is built at once, while the engine's last error is still this call's.
-    std::optional<adscnnct::AdsError> refusal;
-    if (const UNSIGNED32 result = ace::AdsDisconnect(FhConnection); result != 0) {
-        refusal.emplace(result);
+    UNSIGNED8 name[kServerNameCapacity + 1] = {};
+    UNSIGNED16 length = kServerNameCapacity;
+    CheckConnectionCall(ace::AdsGetServerName(FhConnection, name, &length));
+    return rtl::AnsiToUtf8(std::string(reinterpret_cast<const char*>(name), length));
+}
+
+std::string TAdsConnection::ConnectionType() const {
+    if (!FConnected) {
+        return {};
     }
-    FConnected = false;
-    FhConnection = 0;
-    if (refusal) {
-        throw *refusal;
+    UNSIGNED16 type = 0;
+    CheckConnectionCall(ace::AdsGetConnectionType(FhConnection, &type));
+    switch (type) {
+        case VE_SERVER_LOCAL:
+            return "Local";
+        case VE_SERVER_REMOTE:
+            return "Remote";
+        case VE_SERVER_INTERNET:
+            return "Internet";
+        default:
+            return {};
     }
 }
 
-void TAdsConnection::Loaded() {
-    TAdsConnectionBase::Loaded();
-    if (bConnectAfterLoad && !FConnected) {
-        bConnectAfterLoad = false;
-        Connect();
+bool TAdsConnection::IsConnectionAlive() const {
+    if (!FConnected) {
+        return false;
     }
+    UNSIGNED16 alive = 0;
+    CheckConnectionCall(ace::AdsIsConnectionAlive(FhConnection, &alive));
+    return alive != 0;
 }
+
+// --- Attached datasets ------------------------------------------------------------------------
 
 void TAdsConnection::AddTableToConnectList(TAdsDatabaseLink* table) {
     FTablesList.push_back(table);
@@ -265,6 +277,51 @@ void TAdsConnection::RemoveTableFromConnectList(TAdsDatabaseLink* table) {
     if (found != FTablesList.end()) {
         FTablesList.erase(found);
     }
+}
+
+void TAdsConnection::CloseCachedStatements() {
+    // Every entry goes, also when the engine refuses to close one: a statement whose
+    // connection is gone is gone with it.
+    std::vector<TStmtInfo> statements;
+    statements.swap(FStmtList);
+    for (const TStmtInfo& statement : statements) {
+        if (statement.StmtHandle != 0) {
+            static_cast<void>(ace::AdsCloseSQLStatement(statement.StmtHandle));
+        }
+    }
+}
+
+// --- Events
+// ---------------------------------------------------------------------------------------
+
+void TAdsConnection::Fire(const TAdsConnectionNotifyEvent& event) {
+    if (event) {
+        event(*this);
+    }
+}
+
+void TAdsConnection::DoAfterCommit() {
+    Fire(AfterCommit);
+}
+
+void TAdsConnection::DoBeforeCommit() {
+    Fire(BeforeCommit);
+}
+
+void TAdsConnection::DoAfterRollback() {
+    Fire(AfterRollback);
+}
+
+void TAdsConnection::DoBeforeRollback() {
+    Fire(BeforeRollback);
+}
+
+void TAdsConnection::DoOnConnect() {
+    Fire(OnConnect);
+}
+
+void TAdsConnection::DoOnDisconnect() {
+    Fire(OnDisconnect);
 }
 
 }  // namespace varelum::ads

@@ -1,34 +1,182 @@
 // TAdsConnection: the connection component. A named, owned, non-visual component that opens one
-// engine connection from a connection path or from an alias of ads.ini, and keeps the list of
-// datasets attached to it (those whose DatabaseName names it).
+// engine connection from a connection path or from an alias of ads.ini, with log-in,
+// encryption and transport options, and keeps the list of datasets attached to it (those whose
+// DatabaseName names it, or whose AdsConnection is set to it).
 //
-// This is the component's core: AliasName (validated against ads.ini), ConnectPath,
-// AdsServerTypes, connecting and disconnecting with the engine connection string, the list of
-// attached datasets and the destruction rules. Login, encryption and transport options,
-// transactions, statement caching and the other services of an open connection come later; a
-// connection string is built only from the parts those properties leave (data source, FIPS,
-// server type, alias table type).
+// The class is one concern spread over a few files:
+//   adscnnct.cpp            construction, the properties and their setters, the paths
+//   adscnnct_string.cpp     the engine connection string
+//   adscnnct_lifecycle.cpp  connecting (with the log-in step), disconnecting, destruction,
+//                           Loaded, and the renaming that links datasets to the connection
+//
+// Misuse (a property changed while connected, nothing to connect to) raises
+// adscnnct::AdsConnectionError with a fixed sentence; a failed engine connect raises
+// EADSDatabaseError without a dataset; a failed engine disconnect adscnnct::AdsError.
+//
+// Texts are UTF-8; the connection string goes to the engine as Windows-1252.
 #pragma once
 
+#include <cstdint>
+#include <functional>
+#include <initializer_list>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "ads/adsdata_registry.h"
 #include "ads/adsset.h"
+#include "rtl/string_list.h"
 
 namespace varelum::ads {
 
+class TAdsConnection;
+
+// --- Enumerations (values in order from 0) ------------------------------------------------------
+
+enum TAdsCompressionTypes {
+    ccAdsCompressionNotSet,
+    ccAdsCompressInternet,
+    ccAdsCompressAlways,
+    ccAdsCompressNever,
+};
+
+enum TAdsCommunicationType {
+    ctAdsDefault,
+    ctAdsUDPIP,
+    ctAdsIPX,
+    ctAdsTCPIP,
+    ctAdsTLS,
+};
+
+enum TAdsTLSCipherSuite {
+    tlsAES128SHA,
+    tlsAES256SHA,
+    tlsRC4MD5,
+};
+
+enum TAdsDataEncryptionType {
+    etAdsDefault,
+    etAdsAES128,
+    etAdsAES256,
+    etAdsRC4,
+};
+
+// A set of TAdsTLSCipherSuite (the TLSCipherSuite property).
+class TAdsTLSCipherSuites {
+  public:
+    constexpr TAdsTLSCipherSuites() noexcept = default;
+    constexpr TAdsTLSCipherSuites(std::initializer_list<TAdsTLSCipherSuite> suites) noexcept {
+        for (const TAdsTLSCipherSuite suite : suites) {
+            Include(suite);
+        }
+    }
+
+    constexpr bool Contains(TAdsTLSCipherSuite suite) const noexcept {
+        return (FBits & Bit(suite)) != 0;
+    }
+    constexpr bool Empty() const noexcept { return FBits == 0; }
+    constexpr void Include(TAdsTLSCipherSuite suite) noexcept { FBits |= Bit(suite); }
+    constexpr void Exclude(TAdsTLSCipherSuite suite) noexcept {
+        FBits &= static_cast<unsigned>(~Bit(suite));
+    }
+    friend constexpr bool operator==(TAdsTLSCipherSuites, TAdsTLSCipherSuites) noexcept = default;
+
+  private:
+    static constexpr unsigned Bit(TAdsTLSCipherSuite suite) noexcept { return 1u << suite; }
+    unsigned FBits = 0;
+};
+
+// --- Events
+// ---------------------------------------------------------------------------------------
+
+// A notification with its sender (AfterConnect, BeforeDisconnect, AfterCommit, ...).
+using TAdsConnectionNotifyEvent = std::function<void(TAdsConnection& Sender)>;
+// OnLogin: called with the two values empty; the handler fills them.
+using TAdsDatabaseLoginEvent = std::function<void(TAdsConnection& AdsConnection,
+                                                  std::string& Username, std::string& Password)>;
+
+// The database log-in dialog of the process: shown with the database name, the user name
+// (which may be changed) and the empty password (which may be filled); answers false when the
+// user cancels. None is installed by default; a windowed program may install one. Without
+// one, a connection that asks for a log-in uses its Password.
+using TAdsLoginDialog = std::function<bool(const std::string& DatabaseName, std::string& UserName,
+                                           std::string& Password)>;
+void SetLoginDialog(TAdsLoginDialog dialog);
+TAdsLoginDialog LoginDialog();
+
+// --- TAdsEncryptionOptions
+// ------------------------------------------------------------------------
+
+// The encryption and TLS options of one connection, created with it and owned by it. Every
+// setter is refused while the owning connection is connected (adscnnct::AdsConnectionError
+// "Connection cannot be active when changing property.").
+class TAdsEncryptionOptions {
+  public:
+    explicit TAdsEncryptionOptions(TAdsConnection& connection) : FConnection(connection) {}
+
+    TAdsEncryptionOptions(const TAdsEncryptionOptions&) = delete;
+    TAdsEncryptionOptions& operator=(const TAdsEncryptionOptions&) = delete;
+
+    TAdsConnection& OwningConnection() const noexcept { return FConnection; }
+
+    bool FIPSMode() const noexcept { return FFIPSMode; }
+    void SetFIPSMode(bool Value);
+    TAdsTLSCipherSuites TLSCipherSuite() const noexcept { return FCipherSuites; }
+    void SetTLSCipherSuite(TAdsTLSCipherSuites Value);
+    const std::string& TLSCertificate() const noexcept { return FCertificate; }
+    void SetTLSCertificate(const std::string& Value);
+    const std::string& TLSCommonName() const noexcept { return FCommonName; }
+    void SetTLSCommonName(const std::string& Value);
+    TAdsDataEncryptionType DataEncryptionType() const noexcept { return FDataEncryptionType; }
+    void SetDataEncryptionType(TAdsDataEncryptionType Value);
+    const std::string& DataDictionaryPassword() const noexcept { return FDDPassword; }
+    void SetDataDictionaryPassword(const std::string& Value);
+
+  private:
+    void CheckNotConnected() const;
+
+    TAdsConnection& FConnection;
+    std::string FDDPassword;
+    std::string FCertificate;
+    TAdsTLSCipherSuites FCipherSuites;
+    std::string FCommonName;
+    bool FFIPSMode = false;
+    TAdsDataEncryptionType FDataEncryptionType = etAdsDefault;
+};
+
+// One entry of the connection's cache of prepared statements.
+struct TStmtInfo {
+    std::int32_t HashCode = 0;
+    ADSHANDLE StmtHandle = 0;  // 0 while not prepared
+    std::string SQLText;
+};
+
+// --- TAdsConnection
+// -------------------------------------------------------------------------------
+
 class TAdsConnection : public TAdsConnectionBase {
   public:
-    // Disconnected, no alias or path, AdsServerTypes empty; joins ConnectionRegistry.
+    // Disconnected, every property at its default (LoginPrompt, StoreConnected and
+    // CancelOnRollback true, the rest empty, false or zero); joins ConnectionRegistry and
+    // records the calling thread.
     explicit TAdsConnection(rtl::TComponent* owner = nullptr);
     // Connected: closes every attached dataset, forgets its handles and its link to this
-    // connection, and disconnects (an engine refusal other than 5024 is dropped here: a
-    // destructor cannot raise). Not connected: the attached datasets just forget this
-    // connection.
+    // connection, closes the cached statements, disconnects (unless the handle is shared) and
+    // fires OnDisconnect only. Not connected: the attached datasets forget this connection.
+    // A destructor cannot raise: a dataset that fails to close, or an engine refusal other
+    // than 5024 (the connection is gone already), goes to the application's exception handler
+    // (db::ApplicationExceptionHandler) when one is installed.
     ~TAdsConnection() override;
 
-    // --- Where the connection goes ---------------------------------------------------------------
+    // Renames the connection. Datasets of DataSetRegistry that named it by its old Name (or
+    // Owner.Name) now name it by the new one, and a dataset of the same Owner name that names
+    // the new Name is linked to it, through their DatabaseName setters; so a dataset read
+    // before the connection it names is linked when the connection receives its Name. When a
+    // dataset that would be renamed is open, nothing changes and EADSDatabaseError (that
+    // dataset, 5121) "Cannot perform this operation on an open dataset" is raised.
+    void SetName(std::string name) override;
+
+    // --- Where the connection goes -------------------------------------------------------------
 
     const std::string& AliasName() const noexcept { return FAliasName; }
     // Refused while connected (AdsConnectionError "The TAdsConnection.AliasName may not be
@@ -42,48 +190,115 @@ class TAdsConnection : public TAdsConnectionBase {
     bool ValidAlias() const noexcept { return FValidAlias; }
 
     const std::string& ConnectPath() const noexcept { return FConnectString; }
-    // Refused while connected. Sets the path and forgets the alias.
+    // Refused while connected. Sets the path (a directory or a dictionary file) and forgets
+    // the alias.
     void SetConnectPath(const std::string& Value);
-
-    TAdsServerTypes AdsServerTypes() const noexcept { return FAdsServerTypes; }
-    void SetAdsServerTypes(TAdsServerTypes Value) { FAdsServerTypes = Value; }
 
     // ConnectPath when not empty, else the alias's path.
     std::string GetConnectionWithDDPath() const;
     // As GetConnectionWithDDPath, cut to its directory when it ends in a file name (a "." as
-    // fourth character from the end, not of ".ADD").
+    // fourth character from the end, not of ".ADD"); a bare file name gives ".\".
     std::string GetConnectionPath() const override;
     TAdsConnectionTableTypes GetAdsTableType() const override { return meAliasTableType; }
     bool IsDictionaryConn() const noexcept { return FIsDictionaryConn; }
 
-    // The engine connection string: "Data Source=<path, at most 255 characters>;FIPS=False;",
-    // then "ServerType=LOCAL|REMOTE|INTERNET;" (the types present, in that order) when
-    // AdsServerTypes is not empty, then "TableType=CDX|NTX|ADT|VFP;" when the alias gives one.
-    std::string ConnectString() const;
+    // The engine connection string: "Data Source=<path, at most 255 characters>;" and the
+    // optional parts that the properties ask for, each "key=value;", in a fixed order (see
+    // adscnnct_string.cpp). Values are inserted as they are; only the password is quoted.
+    virtual std::string ConnectString() const;
 
-    // --- Connecting ------------------------------------------------------------------------------
+    // --- Log-in, transport and options ---------------------------------------------------------
+
+    TAdsServerTypes AdsServerTypes() const noexcept { return FAdsServerTypes; }
+    void SetAdsServerTypes(TAdsServerTypes Value) { FAdsServerTypes = Value; }
+    bool LoginPrompt() const noexcept { return FLoginPrompt; }
+    void SetLoginPrompt(bool Value) { FLoginPrompt = Value; }
+    const std::string& Username() const noexcept { return FUsername; }
+    void SetUsername(const std::string& Value) { FUsername = Value; }
+    const std::string& Password() const noexcept { return FPassword; }
+    void SetPassword(const std::string& Value) { FPassword = Value; }
+    bool MiddleTierConnection() const noexcept { return FMiddleTierConn; }
+    void SetMiddleTierConnection(bool Value) { FMiddleTierConn = Value; }
+    bool StoreConnected() const noexcept { return FbStoreConnected; }
+    void SetStoreConnected(bool Value) { FbStoreConnected = Value; }
+    bool StoredProcedureConnection() const noexcept { return FStoredProcConn; }
+    void SetStoredProcedureConnection(bool Value) { FStoredProcConn = Value; }
+    TAdsCompressionTypes Compression() const noexcept { return FAdsCompression; }
+    void SetCompression(TAdsCompressionTypes Value) { FAdsCompression = Value; }
+    TAdsCommunicationType CommunicationType() const noexcept { return FAdsCommunicationType; }
+    void SetCommunicationType(TAdsCommunicationType Value) { FAdsCommunicationType = Value; }
+    // Attached tables and queries open read-only.
+    bool ReadOnly() const override { return FReadOnly; }
+    void SetReadOnly(bool Value) { FReadOnly = Value; }
+    bool CancelOnRollback() const noexcept { return FCancelOnRollback; }
+    void SetCancelOnRollback(bool Value) { FCancelOnRollback = Value; }
+
+    std::int32_t SQLTimeout() const noexcept { return FSQLTimeout; }
+    // Stored; while connected also given to the engine connection (a negative value then
+    // raises rtl::ERangeError "Range check error" and is not stored).
+    void SetSQLTimeout(std::int32_t Value);
+
+    const std::string& ApplicationID() const noexcept { return FAppID; }
+    // Stored; while connected (and changed) also sent to the engine, as connecting does.
+    void SetApplicationID(const std::string& Value);
+
+    // The collation of the attached tables and statements that set none of their own.
+    std::string AdsCollation() const override { return FAdsCollation; }
+    void SetAdsCollation(const std::string& Value) { FAdsCollation = Value; }
+
+    TAdsEncryptionOptions& EncryptionOptions() noexcept { return *FEncryptionOptions; }
+    const TAdsEncryptionOptions& EncryptionOptions() const noexcept { return *FEncryptionOptions; }
+
+    const std::string& ExtraConnectString() const noexcept { return FExtraConnectString; }
+    // Refused while connected. Appended to the connection string as it stands.
+    void SetExtraConnectString(const std::string& Value);
+
+    const std::string& DateFormat() const noexcept { return FDateFormat; }
+    // While connected: an empty Value is refused; any other goes to the engine connection
+    // (its first 11 characters), whose refusal raises EADSDatabaseError. While not connected:
+    // a non-empty Value is tried on the engine (the process's format is put back afterwards);
+    // a refusal raises AdsConnectionError "Unrecognized DateFormat String".
+    void SetDateFormat(const std::string& Value);
+
+    // --- Connecting ----------------------------------------------------------------------------
 
     bool IsConnected() const override { return FConnected; }
     // true connects (while the component is being read, only at Loaded), false disconnects.
     void SetIsConnected(bool Value);
-    // Nothing when connected. An alias not found (again) raises AdsConnectionError
-    // "TAdsConnection.AliasName is not valid"; no path at all "Must specify connection string
-    // before getting a server connection."; an engine refusal EADSDatabaseError without a
-    // dataset. Any failure leaves the component disconnected.
+    // Nothing when connected. Fires BeforeConnect; an alias not found (again) raises
+    // AdsConnectionError "TAdsConnection.AliasName is not valid", no path at all "Must specify
+    // connection string before getting a server connection."; the log-in step may raise
+    // rtl::EDatabaseError "Cannot connect to database '<Name>'"; an engine refusal raises
+    // EADSDatabaseError without a dataset. Any of these leaves the component disconnected and
+    // fires nothing more. Connected, it sends the ApplicationID, lets the datasets of a
+    // dictionary re-read their default index, and fires AfterConnect, then OnConnect.
     void Connect() override;
-    // Nothing when not connected. Closes the attached datasets (errors while closing are
-    // dropped) and forgets their handles, then disconnects; an engine refusal raises
-    // adscnnct::AdsError after the component has become disconnected.
+    // Nothing when not connected. Fires BeforeDisconnect; closes every attached dataset in
+    // attach order (an error while closing is dropped: the connection must close regardless)
+    // and forgets its engine handles; closes the cached statements; disconnects from the
+    // engine (unless the handle is shared); becomes disconnected; fires AfterDisconnect, then
+    // OnDisconnect; and only then raises adscnnct::AdsError when the engine refused.
     void Disconnect();
     // The engine handle while connected, else 0.
     ADSHANDLE ConnectionHandle() const override { return FConnected ? FhConnection : 0; }
     // The raw handle field, also when not connected.
     ADSHANDLE Handle() const noexcept { return FhConnection; }
 
-    // Connects now when connecting was asked for while the component was being read.
+    // Connects now when connecting was asked for while the component was being read. A
+    // failure propagates; in a designer it goes to the application's exception handler.
     void Loaded() override;
 
-    // --- Attached datasets -----------------------------------------------------------------------
+    // --- Server information --------------------------------------------------------------------
+
+    // The engine's server name; empty when not connected in a designer, and otherwise refused
+    // when not connected (AdsConnectionError "Must be connected to get database server name.").
+    std::string ServerName() const;
+    // "Local", "Remote" or "Internet"; empty when not connected.
+    std::string ConnectionType() const;
+    // False when not connected; otherwise the engine's answer.
+    bool IsConnectionAlive() const;
+
+    // --- Attached datasets ---------------------------------------------------------------------
 
     void AddTableToConnectList(TAdsDatabaseLink* table) override;
     void RemoveTableFromConnectList(TAdsDatabaseLink* table) override;
@@ -91,11 +306,45 @@ class TAdsConnection : public TAdsConnectionBase {
     // REQUIRES: 0 <= index < DataSetCount().
     TAdsDatabaseLink* DataSets(int index) const { return FTablesList.at(index); }
 
+    // Closes every cached statement and empties the cache.
+    void CloseCachedStatements();
+
+    // --- Events --------------------------------------------------------------------------------
+
+    TAdsConnectionNotifyEvent BeforeConnect;
+    TAdsConnectionNotifyEvent AfterConnect;
+    TAdsConnectionNotifyEvent OnConnect;
+    TAdsConnectionNotifyEvent BeforeDisconnect;
+    TAdsConnectionNotifyEvent AfterDisconnect;
+    TAdsConnectionNotifyEvent OnDisconnect;
+    TAdsConnectionNotifyEvent BeforeCommit;
+    TAdsConnectionNotifyEvent AfterCommit;
+    TAdsConnectionNotifyEvent BeforeRollback;
+    TAdsConnectionNotifyEvent AfterRollback;
+    TAdsDatabaseLoginEvent OnLogin;
+
+  protected:
+    virtual void DoAfterCommit();
+    virtual void DoBeforeCommit();
+    virtual void DoAfterRollback();
+    virtual void DoBeforeRollback();
+    virtual void DoOnConnect();
+    virtual void DoOnDisconnect();
+    // Log-in and the engine connect; the handle goes to FhConnection.
+    virtual void OpenEngineConnection();
+    // Sends the ApplicationID to the engine connection.
+    virtual void SendApplicationID();
+
   private:
     void CheckNotConnected(const char* propertyName) const;
-    void OpenEngineConnection();
-    // Closes each attached dataset and forgets its engine handles.
-    void CloseAttachedDataSets(bool dropErrors);
+    void Fire(const TAdsConnectionNotifyEvent& event);
+    // The log-in step: the user and password the engine connect uses.
+    void LogIn();
+    // Closes each attached dataset and forgets its engine handles, in attach order.
+    void CloseAttachedDataSets();
+    // The destructor's part while connected.
+    void DestroyConnected() noexcept;
+    void RenameDataSets(const std::string& oldName, const std::string& newName);
 
     std::string FAliasName;
     bool FValidAlias = true;
@@ -107,7 +356,29 @@ class TAdsConnection : public TAdsConnectionBase {
     std::string mstrAliasPath;
     TAdsConnectionTableTypes meAliasTableType = ttAdsConnectUnspecified;
     bool FIsDictionaryConn = false;
+    bool FLoginPrompt = true;
+    std::string FUsername;
+    std::string FPassword;
     TAdsServerTypes FAdsServerTypes;
+    std::vector<TStmtInfo> FStmtList;
+    bool FMiddleTierConn = false;
+    bool FStoredProcConn = false;
+    bool FbStoreConnected = true;
+    TAdsCompressionTypes FAdsCompression = ccAdsCompressionNotSet;
+    TAdsCommunicationType FAdsCommunicationType = ctAdsDefault;
+    bool FReadOnly = false;
+    // A handle adopted from elsewhere and shared: never disconnected here; 0 when none.
+    ADSHANDLE FGivenConnection = 0;
+    rtl::TStringList FUserGroups;
+    std::string FUserGroupsString;
+    bool FReadUserGroups = false;
+    bool FCancelOnRollback = true;
+    std::int32_t FSQLTimeout = 0;
+    std::string FAppID;
+    std::string FAdsCollation;
+    std::unique_ptr<TAdsEncryptionOptions> FEncryptionOptions;
+    std::string FExtraConnectString;
+    std::string FDateFormat;
 };
 
 }  // namespace varelum::ads

@@ -182,7 +182,11 @@ std::string TAdsDataSet::GetEffectiveCollation() const {
     if (!mpoAdsTableOptions->AdsCollation().empty()) {
         return mpoAdsTableOptions->AdsCollation();
     }
-    // The connection component's own collation joins here once the component keeps one.
+    if (mpoAdsConnection != nullptr) {
+        if (std::string collation = mpoAdsConnection->AdsCollation(); !collation.empty()) {
+            return collation;
+        }
+    }
     return std::string(AdsCharTypeName(mpoAdsTableOptions->AdsCharType()));
 }
 

@@ -51,6 +51,11 @@ class TAdsConnectionBase : public rtl::TComponent {
     // Attach and detach a dataset (the first occurrence; detaching an absent one does nothing).
     virtual void AddTableToConnectList(TAdsDatabaseLink* table) = 0;
     virtual void RemoveTableFromConnectList(TAdsDatabaseLink* table) = 0;
+    // Whether the attached tables and queries open read-only.
+    virtual bool ReadOnly() const { return false; }
+    // The collation of the attached tables and statements that set none of their own; empty
+    // when the connection gives none.
+    virtual std::string AdsCollation() const { return {}; }
 
     // True when name is this connection's Name, or its Owner's Name + "." + its Name (the
     // latter only when it has an Owner), ignoring case.

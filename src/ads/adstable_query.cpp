@@ -335,9 +335,9 @@ void TAdsQuery::SetStatementOptions() {
     Check(ace::AdsStmtSetTableCollation(mhStmt, Text8(collation)));
     Check(ace::AdsStmtSetTableRights(mhStmt, AceRightsCheck(options.AdsRightsCheck())));
     Check(ace::AdsStmtSetTableReadOnly(mhStmt, mbRequestLive ? 2 : 1));
-    // A read-only linked connection makes it 1 once more; the connection components do not
-    // tell yet whether they are read-only (TAdsConnectionBase has no ReadOnly), so nothing
-    // asks here.
+    if (mpoAdsConnection != nullptr && mpoAdsConnection->ReadOnly()) {
+        Check(ace::AdsStmtSetTableReadOnly(mhStmt, 1));
+    }
     UNSIGNED16 tableType = VE_TABLE_TYPE_NTX;
     switch (TableType()) {
         case ttAdsADT:

@@ -99,8 +99,14 @@ ADSHANDLE TAdsTable::OpenEngineCursor() {
     if (mbReadOnly) {
         options |= VE_OPEN_READONLY;
     }
-    // A read-only connection component makes its tables read-only too, once the component
-    // tells it.
+    // A read-only connection makes its tables read-only; the table keeps saying so after it
+    // closes, as a designer would otherwise store a read-only table as writable.
+    if (mpoAdsConnection != nullptr && mpoAdsConnection->ReadOnly()) {
+        options |= VE_OPEN_READONLY;
+        if (!ComponentState().Contains(rtl::csDesigning)) {
+            mbReadOnly = true;
+        }
+    }
     if (meIndexCollationMismatch == icmIgnore) {
         options |= kIgnoreMismatch;
     } else if (meIndexCollationMismatch == icmReindex) {

@@ -41,7 +41,7 @@ TEST_F(Connections, AServerTypeMaskWithoutTheLocalServerFailsAtConnect) {
     AdsDisconnect(handle);
 }
 
-TEST_F(Connections, ConnectionStringsCarryThePathAndIgnoreUnknownKeys) {
+TEST_F(Connections, ConnectionStringsAreReadKeyByKeyAndMalformedOnesRefused) {
     struct Case {
         std::string text;
         UNSIGNED32 expected;
@@ -54,6 +54,32 @@ TEST_F(Connections, ConnectionStringsCarryThePathAndIgnoreUnknownKeys) {
         {"Data Source=" + dir_.path() + ";DateFormat=QQ;", VE_INVALID_DATE_FORMAT},
         {"FIPS=False;", VE_INVALID_CONNECT_STRING},
         {"Data Source=" + dir_.file("missing") + ";", VE_PATH_NOT_FOUND},
+        // Every key this engine reads or ignores, in any case, with blanks around.
+        {" data source = " + dir_.path() +
+             " ; SERVERTYPE=local|2 ;TableType=adt;DateFormat=CCYY-MM-DD;SQLTimeout=30;"
+             "User ID=ana;Password=\"p;w=\" ;DDPassword=dd;FIPS=True;EncryptionType=AES256;"
+             "TLSCertificate=c.pem;TLSCommonName=cn;TLSCiphers=AES128-SHA:RC4-MD5;CommType=TLS;"
+             "Compression=ALWAYS;IncrementUserCount=TRUE;StoredProcedureConnection=TRUE",
+         VE_SUCCESS},
+        {"Data Source=" + dir_.path() + ";;", VE_SUCCESS},
+        {"Data Source=" + dir_.path() + ";TableType=CDX;", VE_SUCCESS},
+        // Malformed strings.
+        {"Data Source=" + dir_.path() + ";Password=\"open;", VE_INVALID_CONNECT_STRING},
+        {"Data Source=" + dir_.path() + ";Password=\"a\"b;", VE_INVALID_CONNECT_STRING},
+        {"Data Source=" + dir_.path() + ";NoEquals;", VE_INVALID_CONNECT_STRING},
+        {"Data Source=" + dir_.path() + ";=value;", VE_INVALID_CONNECT_STRING},
+        {"Data Source=" + dir_.path() + ";data source=/elsewhere;", VE_INVALID_CONNECT_STRING},
+        {"Data Source=" + dir_.path() + ";User ID=a;Data Source=/x;", VE_INVALID_CONNECT_STRING},
+        {"Data Source=" + dir_.path() + ";ServerType=LOCL;", VE_INVALID_CONNECT_STRING},
+        {"Data Source=" + dir_.path() + ";ServerType=;", VE_INVALID_CONNECT_STRING},
+        {"Data Source=" + dir_.path() + ";TableType=DBF;", VE_INVALID_CONNECT_STRING},
+        {"Data Source=" + dir_.path() + ";SQLTimeout=-5;", VE_INVALID_CONNECT_STRING},
+        {"Data Source=" + dir_.path() + ";SQLTimeout=99999999999;", VE_INVALID_CONNECT_STRING},
+        {"Data Source=;", VE_INVALID_CONNECT_STRING},
+        {"", VE_INVALID_CONNECT_STRING},
+        // A dictionary's log-in is read, but dictionaries are not served yet.
+        {"Data Source=" + dir_.file("store.add") + ";User ID=ana;Password=\"pw\";",
+         VE_NOT_SUPPORTED},
     };
     for (const auto& c : cases) {
         ADSHANDLE handle = 0;
@@ -62,6 +88,32 @@ TEST_F(Connections, ConnectionStringsCarryThePathAndIgnoreUnknownKeys) {
             EXPECT_ADS_OK(AdsDisconnect(handle));
         }
     }
+}
+
+TEST_F(Connections, AMalformedConnectionStringIsExplainedWithoutItsValues) {
+    ADSHANDLE handle = 0;
+    const std::string text = "Data Source=" + dir_.path() + ";Password=\"secret;";
+    EXPECT_EQ(VE_INVALID_CONNECT_STRING, AdsConnect101(u8(text), nullptr, &handle));
+    EXPECT_NE(std::string::npos, last_error_text().find("Password is not closed"))
+        << last_error_text();
+    EXPECT_EQ(std::string::npos, last_error_text().find("secret"));
+    const std::string loose = "Data Source=" + dir_.path() + ";Password=ab;cd;";
+    EXPECT_EQ(VE_INVALID_CONNECT_STRING, AdsConnect101(u8(loose), nullptr, &handle));
+    EXPECT_NE(std::string::npos, last_error_text().find("has no \"=\"")) << last_error_text();
+    EXPECT_EQ(std::string::npos, last_error_text().find("cd"));
+}
+
+TEST_F(Connections, AConnectionsSqlTimeoutIsTakenAndChecked) {
+    ADSHANDLE handle = 0;
+    ASSERT_ADS_OK(
+        AdsConnect101(u8("Data Source=" + dir_.path() + ";SQLTimeout=5;"), nullptr, &handle));
+    EXPECT_ADS_OK(AdsSetSQLTimeout(handle, 7));
+    ADSHANDLE statement = 0;
+    ASSERT_ADS_OK(AdsCreateSQLStatement(handle, &statement));
+    EXPECT_ADS_OK(AdsSetSQLTimeout(statement, 0));
+    EXPECT_ADS_OK(AdsCloseSQLStatement(statement));
+    EXPECT_ADS_OK(AdsDisconnect(handle));
+    EXPECT_EQ(VE_CLOSED_HANDLE, AdsSetSQLTimeout(handle, 7));
 }
 
 TEST_F(Connections, DateFormatsAreValidatedAndUsedForDateText) {

@@ -4,6 +4,7 @@
 
 #include <cstdio>
 
+#include "engine/api/connect_string.h"
 #include "engine/api/guard.h"
 #include "engine/core/settings.h"
 #include "engine/core/text.h"
@@ -14,65 +15,6 @@
 using namespace varelum::engine;
 
 namespace {
-
-// Splits "key=value;key=value;" into pairs; values in double quotes may hold ";".
-std::vector<std::pair<std::string, std::string>> parse_connect_string(std::string_view text) {
-    std::vector<std::pair<std::string, std::string>> pairs;
-    std::size_t i = 0;
-    while (i < text.size()) {
-        std::size_t equals = text.find('=', i);
-        std::size_t semicolon = text.find(';', i);
-        if (equals == std::string_view::npos ||
-            (semicolon != std::string_view::npos && semicolon < equals)) {
-            // A piece without "=": skip it.
-            i = semicolon == std::string_view::npos ? text.size() : semicolon + 1;
-            continue;
-        }
-        std::string key = trim_blanks(text.substr(i, equals - i));
-        std::size_t v = equals + 1;
-        while (v < text.size() && text[v] == ' ') {
-            ++v;
-        }
-        std::string value;
-        if (v < text.size() && text[v] == '"') {
-            std::size_t close = text.find('"', v + 1);
-            if (close == std::string_view::npos) {
-                fail(VE_INVALID_CONNECT_STRING, "a quoted value is not closed");
-            }
-            value = std::string(text.substr(v + 1, close - v - 1));
-            semicolon = text.find(';', close);
-        } else {
-            value = trim_blanks(text.substr(
-                v, semicolon == std::string_view::npos ? std::string_view::npos : semicolon - v));
-        }
-        pairs.emplace_back(key, value);
-        i = semicolon == std::string_view::npos ? text.size() : semicolon + 1;
-    }
-    return pairs;
-}
-
-std::uint16_t parse_server_types(const std::string& value) {
-    std::uint16_t mask = 0;
-    std::size_t start = 0;
-    while (start <= value.size()) {
-        std::size_t bar = value.find('|', start);
-        std::string word = to_upper_ascii(trim_blanks(value.substr(start, bar - start)));
-        if (word == "LOCAL" || word == "ADS_LOCAL_SERVER") {
-            mask |= VE_SERVER_LOCAL;
-        } else if (word == "REMOTE" || word == "ADS_REMOTE_SERVER") {
-            mask |= VE_SERVER_REMOTE;
-        } else if (word == "INTERNET" || word == "AIS" || word == "ADS_AIS_SERVER") {
-            mask |= VE_SERVER_INTERNET;
-        } else if (!word.empty() && word.find_first_not_of("0123456789") == std::string::npos) {
-            mask |= static_cast<std::uint16_t>(std::stoi(word) & 7);
-        }
-        if (bar == std::string::npos) {
-            break;
-        }
-        start = bar + 1;
-    }
-    return mask;
-}
 
 ADSHANDLE register_connection(std::shared_ptr<Connection> connection) {
     return HandleRegistry::instance().add(std::move(connection));
@@ -182,28 +124,18 @@ VE_API UNSIGNED32 AdsConnect101(const UNSIGNED8* pucConnectString, const ADSHAND
         if (phOptions != nullptr && *phOptions != 0) {
             fail(VE_NOT_SUPPORTED, "connection options");
         }
-        std::string data_source;
+        const ConnectStringParts parts = parse_connect_string(c_text(pucConnectString));
         ConnectionOptions options;
-        for (const auto& [key, value] : parse_connect_string(c_text(pucConnectString))) {
-            if (iequals(key, "Data Source")) {
-                data_source = ansi_to_utf8(value);
-            } else if (iequals(key, "ServerType")) {
-                options.server_types = parse_server_types(value);
-            } else if (iequals(key, "DateFormat") && !value.empty()) {
-                options.date_format = DateFormat(value);
-            } else if (iequals(key, "TableType")) {
-                std::string type = to_upper_ascii(value);
-                options.default_table_type = type == "CDX"   ? VE_TABLE_TYPE_CDX
-                                             : type == "NTX" ? VE_TABLE_TYPE_NTX
-                                             : type == "VFP" ? VE_TABLE_TYPE_VFP
-                                                             : VE_TABLE_TYPE_ADT;
-            }
-            // Every other key (User ID, Password, FIPS, CommType, ...) has no meaning for
-            // local free tables and is ignored.
+        options.server_types = parts.server_types;
+        if (parts.date_format) {
+            options.date_format = DateFormat(*parts.date_format);
         }
-        if (trim_blanks(data_source).empty()) {
-            fail(VE_INVALID_CONNECT_STRING, "it has no Data Source");
-        }
+        options.default_table_type = parts.table_type.value_or(VE_TABLE_TYPE_ADT);
+        options.sql_timeout_seconds = parts.sql_timeout_seconds.value_or(0);
+        options.user_id = ansi_to_utf8(parts.user_id);
+        options.password = ansi_to_utf8(parts.password);
+        options.dd_password = ansi_to_utf8(parts.dd_password);
+        const std::string data_source = ansi_to_utf8(parts.data_source);
         result = register_connection(std::make_shared<Connection>(data_source, options, false));
     });
 }

@@ -194,7 +194,9 @@ extern "C" {
 VE_API UNSIGNED32 AdsCreateSQLStatement(ADSHANDLE hConnect, ADSHANDLE* phStatement) {
     return guarded([&] {
         ADSHANDLE& handle = out(phStatement);
-        auto statement = std::make_shared<Statement>(connection_of(hConnect));
+        auto connection = connection_of(hConnect);
+        auto statement = std::make_shared<Statement>(connection);
+        statement->settings().timeout_seconds = connection->sql_timeout();
         handle = HandleRegistry::instance().add(statement);
     });
 }
@@ -258,9 +260,16 @@ VE_API UNSIGNED32 AdsGetSQLStmtParams(UNSIGNED8* pucStatement) {
 }
 
 VE_API UNSIGNED32 AdsSetSQLTimeout(ADSHANDLE hObj, UNSIGNED32 ulTimeout) {
-    return with_statement(hObj, [&](Statement& statement) {
-        statement.connection();
-        statement.settings().timeout_seconds = ulTimeout;
+    return guarded([&] {
+        // A connection takes the timeout for the statements made on it from now on.
+        if (HandleRegistry::instance().find(hObj)->kind() == HandleKind::Connection) {
+            connection_of(hObj)->set_sql_timeout(ulTimeout);
+            return;
+        }
+        auto statement = statement_of(hObj);
+        std::lock_guard guard(statement->session().mutex());
+        statement->connection();
+        statement->settings().timeout_seconds = ulTimeout;
     });
 }
 

@@ -264,25 +264,26 @@ typedef uint16_t WCHAR;
 #define VE_RECORD_CHANGED 5186u     /* reserved: the record was changed by another user */
 #define VE_SQL_ERROR 7200u          /* an SQL error; the text carries "NativeError = n;" */
 
-#define VE_NOT_IMPLEMENTED 6000u        /* this engine does not implement the function yet */
-#define VE_INVALID_HANDLE 6001u         /* the handle was never issued by this engine */
-#define VE_CLOSED_HANDLE 6002u          /* the handle was closed */
-#define VE_WRONG_HANDLE_KIND 6003u      /* the handle is of another kind than the call needs */
-#define VE_INVALID_ARGUMENT 6004u       /* a missing pointer or an option value out of range */
-#define VE_INTERNAL_ERROR 6005u         /* an unexpected failure inside the engine */
-#define VE_OUT_OF_MEMORY 6006u          /* memory ran out */
-#define VE_PATH_NOT_FOUND 6010u         /* the connection's directory does not exist */
-#define VE_SERVER_NOT_AVAILABLE 6011u   /* the server-type mask excludes the local server */
-#define VE_NOT_SUPPORTED 6012u          /* dictionaries, encryption, DBF table types, ... */
-#define VE_INVALID_CONNECT_STRING 6013u /* the connection string has no usable Data Source */
-#define VE_INVALID_DATE_FORMAT 6014u    /* the date format lacks day, month or year */
-#define VE_TABLE_NOT_FOUND 6020u        /* no table file at that path */
-#define VE_TABLE_IN_USE 6021u           /* opened exclusively elsewhere, or needed exclusively */
-#define VE_TABLE_CORRUPT 6022u          /* the file is not a readable table (garbage, truncated) */
-#define VE_TABLE_VERSION 6023u          /* the table was written by a newer engine */
-#define VE_FILE_ERROR 6024u             /* the operating system refused a file operation */
-#define VE_READ_ONLY 6025u              /* the handle was opened read-only */
-#define VE_TABLE_FULL 6026u             /* the table file or its record numbers are exhausted */
+#define VE_NOT_IMPLEMENTED 6000u      /* this engine does not implement the function yet */
+#define VE_INVALID_HANDLE 6001u       /* the handle was never issued by this engine */
+#define VE_CLOSED_HANDLE 6002u        /* the handle was closed */
+#define VE_WRONG_HANDLE_KIND 6003u    /* the handle is of another kind than the call needs */
+#define VE_INVALID_ARGUMENT 6004u     /* a missing pointer or an option value out of range */
+#define VE_INTERNAL_ERROR 6005u       /* an unexpected failure inside the engine */
+#define VE_OUT_OF_MEMORY 6006u        /* memory ran out */
+#define VE_PATH_NOT_FOUND 6010u       /* the connection's directory does not exist */
+#define VE_SERVER_NOT_AVAILABLE 6011u /* the server-type mask excludes the local server */
+#define VE_NOT_SUPPORTED 6012u        /* dictionaries, encryption, DBF table types, ... */
+#define VE_INVALID_CONNECT_STRING \
+    6013u                            /* the connection string is malformed or lacks a Data Source */
+#define VE_INVALID_DATE_FORMAT 6014u /* the date format lacks day, month or year */
+#define VE_TABLE_NOT_FOUND 6020u     /* no table file at that path */
+#define VE_TABLE_IN_USE 6021u        /* opened exclusively elsewhere, or needed exclusively */
+#define VE_TABLE_CORRUPT 6022u       /* the file is not a readable table (garbage, truncated) */
+#define VE_TABLE_VERSION 6023u       /* the table was written by a newer engine */
+#define VE_FILE_ERROR 6024u          /* the operating system refused a file operation */
+#define VE_READ_ONLY 6025u           /* the handle was opened read-only */
+#define VE_TABLE_FULL 6026u          /* the table file or its record numbers are exhausted */
 #define VE_INVALID_FIELD_DEFINITION 6030u /* the field text of a new table is malformed */
 #define VE_FIELD_NOT_FOUND 6031u          /* no field with that name or number */
 #define VE_FIELD_TYPE_MISMATCH 6032u      /* the call does not apply to this field's type */
@@ -326,11 +327,17 @@ VE_API UNSIGNED32 AdsThreadExit(void);
  * VE_NOT_SUPPORTED for a data dictionary (.add), VE_SERVER_NOT_AVAILABLE when the engine's
  * server-type mask lacks VE_SERVER_LOCAL. */
 VE_API UNSIGNED32 AdsConnect(const UNSIGNED8* pucServerName, ADSHANDLE* phConnect);
-/* Connects with a connection string "Data Source=path;key=value;...". Keys (case-insensitive):
- * Data Source (required), ServerType (LOCAL|REMOTE|INTERNET, overrides the engine's mask for
- * this connection), DateFormat (this connection's date format), TableType (ADT, CDX, NTX,
- * VFP: the default for opens with table type 0). Unknown keys are ignored. pOptions must be
- * NULL (there are no connection options). */
+/* Connects with a connection string "Data Source=path;key=value;...". Keys (case-insensitive,
+ * each at most once): Data Source (required), ServerType (LOCAL|REMOTE|INTERNET, overrides the
+ * engine's mask for this connection), DateFormat (this connection's date format), TableType
+ * (ADT, CDX, NTX, VFP: the default for opens with table type 0), SQLTimeout (seconds, for the
+ * connection's statements), User ID, Password and DDPassword (kept for data dictionaries, which
+ * answer VE_NOT_SUPPORTED). A value in double quotes may hold ";". The keys of a remote
+ * transport (FIPS, EncryptionType, TLSCertificate, TLSCommonName, TLSCiphers, CommType,
+ * Compression, IncrementUserCount, StoredProcedureConnection) and unknown keys are ignored.
+ * VE_INVALID_CONNECT_STRING for a malformed string: a part without "=", an empty or repeated
+ * key, an unterminated quoted value or text after its closing quote, a value a key above cannot
+ * take, no Data Source. pOptions must be NULL (there are no connection options). */
 VE_API UNSIGNED32 AdsConnect101(const UNSIGNED8* pucConnectString, const ADSHANDLE* phOptions,
                                 ADSHANDLE* phConnect);
 /* Closes every table of the connection (writing their pending changes and releasing their
@@ -1002,7 +1009,8 @@ VE_API UNSIGNED32 AdsCloseSQLStatement(ADSHANDLE hStatement);
 /* Accepts a statement text before the caller scans its parameters; leaves it unchanged (the
  * engine numbers the markers as that scan does). */
 VE_API UNSIGNED32 AdsGetSQLStmtParams(UNSIGNED8* pucStatement);
-/* Seconds a statement may run before it is interrupted (native error 2117); 0: no limit. */
+/* Seconds a statement may run before it is interrupted (native error 2117); 0: no limit. On a
+ * connection handle: the timeout of the statements created on it from now on. */
 VE_API UNSIGNED32 AdsSetSQLTimeout(ADSHANDLE hObj, UNSIGNED32 ulTimeout);
 /* Settings of a statement. Lock type (0, 1), rights (1, 2), constrained updates (1, 2) and
  * read-all-columns (1, 2) are remembered; table type (0 to 4) too (only ADT tables are

@@ -37,6 +37,16 @@ void Connection::set_date_format(const DateFormat& format) {
     options_.date_format = format;
 }
 
+std::uint32_t Connection::sql_timeout() const {
+    std::lock_guard guard(mutex_);
+    return options_.sql_timeout_seconds;
+}
+
+void Connection::set_sql_timeout(std::uint32_t seconds) {
+    std::lock_guard guard(mutex_);
+    options_.sql_timeout_seconds = seconds;
+}
+
 std::string Connection::resolve(const std::string& name_utf8) const {
     std::string spelled;
     for (char c : name_utf8) {

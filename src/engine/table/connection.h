@@ -24,6 +24,11 @@ struct ConnectionOptions {
     std::optional<std::uint16_t> server_types;  // from the connection string
     std::optional<DateFormat> date_format;
     std::uint16_t default_table_type = 3;
+    std::uint32_t sql_timeout_seconds = 0;  // for the connection's new statements; 0: none
+    // The log-in of a data dictionary; kept until dictionaries are served.
+    std::string user_id;
+    std::string password;
+    std::string dd_password;
 };
 
 class Connection : public HandleObject {
@@ -38,6 +43,9 @@ class Connection : public HandleObject {
     DateFormat date_format() const;
     void set_date_format(const DateFormat& format);
     std::uint16_t default_table_type() const { return options_.default_table_type; }
+    // The SQL timeout the connection's new statements start with (seconds; 0: none).
+    std::uint32_t sql_timeout() const;
+    void set_sql_timeout(std::uint32_t seconds);
 
     // The path of a table name: relative names are taken from the connection's directory.
     std::string resolve(const std::string& name_utf8) const;
