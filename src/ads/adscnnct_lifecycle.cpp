@@ -65,7 +65,8 @@ class TScopedStatement {
 
 }  // namespace
 
-// --- Connecting -----------------------------------------------------------------------------------
+// --- Connecting
+// -----------------------------------------------------------------------------------
 
 void TAdsConnection::SetIsConnected(bool Value) {
     if (Value) {
@@ -152,8 +153,9 @@ void TAdsConnection::OpenEngineConnection() {
 
 void TAdsConnection::SendApplicationID() {
     TScopedStatement statement(FhConnection);
-    CheckAceResult(nullptr, ace::AdsPrepareSQL(statement.Handle(),
-                                               Text8("execute procedure sp_setapplicationid(:FAppID)")));
+    CheckAceResult(nullptr,
+                   ace::AdsPrepareSQL(statement.Handle(),
+                                      Text8("execute procedure sp_setapplicationid(:FAppID)")));
     const std::string id = rtl::Utf8ToAnsi(FAppID);
     CheckAceResult(nullptr, ace::AdsSetString(statement.Handle(), ADSFIELD(1), Text8(id),
                                               static_cast<UNSIGNED32>(id.size())));
@@ -161,7 +163,8 @@ void TAdsConnection::SendApplicationID() {
     CheckAceResult(nullptr, ace::AdsExecuteSQL(statement.Handle(), &cursor));
 }
 
-// --- Disconnecting --------------------------------------------------------------------------------
+// --- Disconnecting
+// --------------------------------------------------------------------------------
 
 void TAdsConnection::CloseAttachedDataSets() {
     // A copy: closing runs the datasets' events, which may detach or destroy datasets.
@@ -208,7 +211,8 @@ void TAdsConnection::Disconnect() {
     }
 }
 
-// --- Destruction ----------------------------------------------------------------------------------
+// --- Destruction
+// ----------------------------------------------------------------------------------
 
 TAdsConnection::~TAdsConnection() {
     if (FConnected) {
@@ -254,7 +258,8 @@ void TAdsConnection::DestroyConnected() noexcept {
     FConnected = false;
 }
 
-// --- Loading --------------------------------------------------------------------------------------
+// --- Loading
+// --------------------------------------------------------------------------------------
 
 void TAdsConnection::Loaded() {
     TAdsConnectionBase::Loaded();
@@ -276,7 +281,8 @@ void TAdsConnection::Loaded() {
     }
 }
 
-// --- Renaming -------------------------------------------------------------------------------------
+// --- Renaming
+// -------------------------------------------------------------------------------------
 
 void TAdsConnection::SetName(std::string name) {
     if (name == Name()) {

@@ -60,10 +60,10 @@ class ConnectionTest : public test::TStoreFixture {
 
     // An ads.ini of our own with the aliases of every table-type letter, plus `extra` lines.
     void WriteAdsIni(const std::string& extra) {
-        FIni.WriteFile("ads.ini", "[Databases]\nBALDERIM = " + DataPath() +
-                                      "\nADTSTORE = " + DataPath() + ";A\nNTXSTORE = " +
-                                      DataPath() + ";N\nCDXSTORE = " + DataPath() +
-                                      ";c\nVFPSTORE = " + DataPath() + ";V\n" + extra);
+        FIni.WriteFile("ads.ini",
+                       "[Databases]\nBALDERIM = " + DataPath() + "\nADTSTORE = " + DataPath() +
+                           ";A\nNTXSTORE = " + DataPath() + ";N\nCDXSTORE = " + DataPath() +
+                           ";c\nVFPSTORE = " + DataPath() + ";V\n" + extra);
     }
 
     // A connection of the form on the store's directory.
@@ -105,7 +105,8 @@ class ConnectionTest : public test::TStoreFixture {
     TScopedEnvironment FIniPath{"adsini_path", FIni.Path()};
 };
 
-// --- Creation and defaults ------------------------------------------------------------------------
+// --- Creation and defaults
+// ------------------------------------------------------------------------
 
 TEST_F(ConnectionTest, ANewConnectionHasTheDefaultsAndJoinsTheRegistry) {
     TAdsConnection connection;
@@ -151,7 +152,8 @@ TEST_F(ConnectionTest, ANewConnectionHasTheDefaultsAndJoinsTheRegistry) {
     EXPECT_EQ(registry->Items().back(), &connection);
 }
 
-// --- The connection string ------------------------------------------------------------------------
+// --- The connection string
+// ------------------------------------------------------------------------
 
 TEST_F(ConnectionTest, TheConnectionStringHasEachPartItsPropertiesAskForInOrder) {
     const std::string data = DataPath();
@@ -165,10 +167,14 @@ TEST_F(ConnectionTest, TheConnectionStringHasEachPartItsPropertiesAskForInOrder)
         {"the local server", [](TAdsConnection& c) { c.SetAdsServerTypes({stADS_LOCAL}); },
          "Data Source=" + data + ";FIPS=False;ServerType=LOCAL;"},
         {"every server type, local first",
-         [](TAdsConnection& c) { c.SetAdsServerTypes({stADS_AIS, stADS_REMOTE, stADS_LOCAL}); },
+         [](TAdsConnection& c) {
+             c.SetAdsServerTypes({stADS_AIS, stADS_REMOTE, stADS_LOCAL});
+         },
          "Data Source=" + data + ";FIPS=False;ServerType=LOCAL|REMOTE|INTERNET;"},
         {"remote and Internet",
-         [](TAdsConnection& c) { c.SetAdsServerTypes({stADS_AIS, stADS_REMOTE}); },
+         [](TAdsConnection& c) {
+             c.SetAdsServerTypes({stADS_AIS, stADS_REMOTE});
+         },
          "Data Source=" + data + ";FIPS=False;ServerType=REMOTE|INTERNET;"},
         {"a user of a dictionary, with a password",
          [](TAdsConnection& c) {
@@ -298,7 +304,8 @@ TEST_F(ConnectionTest, TheDataSourceIsCutTo255Characters) {
     TAdsConnection connection;
     const std::string longPath = "/" + std::string(300, 'd');
     connection.SetConnectPath(longPath);
-    EXPECT_EQ(connection.ConnectString(), "Data Source=" + longPath.substr(0, 255) + ";FIPS=False;");
+    EXPECT_EQ(connection.ConnectString(),
+              "Data Source=" + longPath.substr(0, 255) + ";FIPS=False;");
     // Characters, not bytes: a character is never cut in half.
     const std::string accented = "/" + std::string(253, 'd') + "\xC3\xA9\xC3\xA9\xC3\xA9";
     connection.SetConnectPath(accented);
@@ -306,7 +313,8 @@ TEST_F(ConnectionTest, TheDataSourceIsCutTo255Characters) {
               "Data Source=/" + std::string(253, 'd') + "\xC3\xA9;FIPS=False;");
 }
 
-// --- Paths ----------------------------------------------------------------------------------------
+// --- Paths
+// ----------------------------------------------------------------------------------------
 
 TEST_F(ConnectionTest, TheConnectionPathIsTheDirectoryOfAFileButNotOfADictionary) {
     struct Case {
@@ -361,7 +369,8 @@ TEST_F(ConnectionTest, AnAliasTypeReachesTheOwnersDataSetsOnTheConnection) {
     EXPECT_EQ(other->TableType(), ttAdsADT) << "not on this connection";
 }
 
-// --- Setters and their refusals -------------------------------------------------------------------
+// --- Setters and their refusals
+// -------------------------------------------------------------------
 
 TEST_F(ConnectionTest, WhileConnectedTheConnectionsWhereaboutsAndOptionsAreRefused) {
     auto connection = Connection();
@@ -453,7 +462,8 @@ TEST_F(ConnectionTest, AnSQLTimeoutIsSentToAConnectedEngine) {
     EXPECT_EQ(connection->SQLTimeout(), 20);
 }
 
-// --- Connecting -----------------------------------------------------------------------------------
+// --- Connecting
+// -----------------------------------------------------------------------------------
 
 // Records the events of a connection and of datasets, in order.
 class TEventLog {
@@ -467,7 +477,9 @@ class TEventLog {
         connection.OnDisconnect = Recorder("OnDisconnect");
     }
     void Watch(db::TDataSet& dataset) {
-        dataset.AfterClose = [this](db::TDataSet& d) { Events.push_back(d.Name() + ".AfterClose"); };
+        dataset.AfterClose = [this](db::TDataSet& d) {
+            Events.push_back(d.Name() + ".AfterClose");
+        };
     }
     std::vector<std::string> Take() { return std::exchange(Events, {}); }
 
@@ -525,8 +537,7 @@ TEST_F(ConnectionTest, AFailedConnectStaysDisconnectedAndFiresNothingAfterBefore
         {"an unknown alias", [](TAdsConnection& c) { c.SetAliasName("NOWHERE"); },
          "TAdsConnection.AliasName is not valid"},
         {"a missing directory",
-         [this](TAdsConnection& c) { c.SetConnectPath(DataPath() + "/missing"); },
-         "(engine)"},
+         [this](TAdsConnection& c) { c.SetConnectPath(DataPath() + "/missing"); }, "(engine)"},
         {"no local server", [](TAdsConnection& c) { c.SetAdsServerTypes({stADS_REMOTE}); },
          "(engine)"},
     };
@@ -596,9 +607,8 @@ TEST_F(ConnectionTest, AnApplicationIdIsSentWhenConnecting) {
     ADSHANDLE statement = 0;
     ASSERT_EQ(ace::AdsCreateSQLStatement(connection->ConnectionHandle(), &statement), 0u);
     ADSHANDLE cursor = 0;
-    ASSERT_EQ(ace::AdsExecuteSQLDirect(statement,
-                                       EngineText("execute procedure sp_getapplicationid()"),
-                                       &cursor),
+    ASSERT_EQ(ace::AdsExecuteSQLDirect(
+                  statement, EngineText("execute procedure sp_getapplicationid()"), &cursor),
               0u);
     UNSIGNED8 id[64] = {};
     UNSIGNED32 length = sizeof id;
@@ -608,7 +618,8 @@ TEST_F(ConnectionTest, AnApplicationIdIsSentWhenConnecting) {
     ace::AdsCloseSQLStatement(statement);
 }
 
-// --- The log-in step ------------------------------------------------------------------------------
+// --- The log-in step
+// ------------------------------------------------------------------------------
 
 TEST_F(ConnectionTest, ADictionaryLogsInThroughOnLoginAndKeepsWhatItGave) {
     TAdsConnection connection;
@@ -673,7 +684,8 @@ TEST_F(ConnectionTest, TheLoginDialogGetsTheNameAndUserAndCanRefuse) {
     EXPECT_NE(connection.ConnectString().find("Password=\"typed\""), std::string::npos);
 }
 
-// --- Attached datasets ----------------------------------------------------------------------------
+// --- Attached datasets
+// ----------------------------------------------------------------------------
 
 TEST_F(ConnectionTest, TwoDataSetsShareTheConnectionsHandle) {
     CreateStaff();
@@ -801,7 +813,8 @@ TEST_F(ConnectionTest, AReadOnlyConnectionOpensItsTablesReadOnly) {
     EXPECT_TRUE(table->ReadOnly()) << "the table stays read-only after it closes";
 }
 
-// --- Loading and renaming -------------------------------------------------------------------------
+// --- Loading and renaming
+// -------------------------------------------------------------------------
 
 rtl::TStoredLayout LayoutWithTableBeforeConnection(const std::string& path, bool connected) {
     rtl::TStoredLayout layout;
