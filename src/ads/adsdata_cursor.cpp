@@ -869,7 +869,15 @@ void TAdsDataSet::SetRecNo(int value) {
 
 int TAdsDataSet::RecordCount() const {
     CheckActive();
-    UNSIGNED16 option = VE_IGNORE_FILTERS;
+    UNSIGNED16 option = 0;
+    const ADSHANDLE handle = CountingHandle(option);
+    UNSIGNED32 count = 0;
+    Check(ace::AdsGetRecordCount(handle, option, &count));
+    return CheckedCount(count);
+}
+
+ADSHANDLE TAdsDataSet::CountingHandle(UNSIGNED16& option) const {
+    option = VE_IGNORE_FILTERS;
     if (mpoAdsTableOptions->AdsFilterOptions() == RESPECT_WHEN_COUNTING) {
         option = VE_RESPECT_FILTERS;
     } else if (mpoAdsTableOptions->AdsScopeOptions() == RESPECT_SCOPES_WHEN_COUNTING) {
@@ -891,9 +899,7 @@ int TAdsDataSet::RecordCount() const {
     if (mpoAdsTableOptions->AdsFreshRecordCount()) {
         option = static_cast<UNSIGNED16>(option + VE_REFRESH_COUNT);
     }
-    UNSIGNED32 count = 0;
-    Check(ace::AdsGetRecordCount(handle, option, &count));
-    return CheckedCount(count);
+    return handle;
 }
 
 ADSHANDLE TAdsDataSet::AdsActiveRecord() {

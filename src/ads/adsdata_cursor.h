@@ -313,6 +313,8 @@ class TAdsDataSet : public db::TDataSet, public TAdsDatabaseLink {
     // --- Steps for descendants
     // ---------------------------------------------------------------------
 
+    // The handle and counting option (filters, scopes, a fresh count) of the record count.
+    ADSHANDLE CountingHandle(UNSIGNED16& option) const;
     // Reads the character type and collation the engine reports for handle into
     // musOpenCharType (and AdsCharType when the table has no collation of its own).
     void ReadTableCharType(ADSHANDLE handle);

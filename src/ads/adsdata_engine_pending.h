@@ -43,6 +43,39 @@ UNSIGNED32 AdsDDGetTableProperty(ADSHANDLE hDictionary, const UNSIGNED8* pucTabl
 // flag, 3 writes it as the varchar flag, 4 reads the varchar flag; on the record image given.
 UNSIGNED32 AdsAccessVfpSystemField(ADSHANDLE hTable, const UNSIGNED8* pucFldName,
                                    UNSIGNED8* pucRecord, UNSIGNED16 usOption, UNSIGNED32* pulFlag);
+// Direct operations: copies and conversions (usFilterOption as for AdsGetRecordCount),
+// blob files, the handle's user value, encryption of records and tables, callbacks.
+UNSIGNED32 AdsCopyTable(ADSHANDLE hObj, UNSIGNED16 usFilterOption, const UNSIGNED8* pucFile);
+UNSIGNED32 AdsConvertTable(ADSHANDLE hObj, UNSIGNED16 usFilterOption, const UNSIGNED8* pucFile,
+                           UNSIGNED16 usTableType);
+UNSIGNED32 AdsCopyTableContents(ADSHANDLE hObjFrom, ADSHANDLE hTableTo, UNSIGNED16 usFilterOption);
+UNSIGNED32 AdsCopyTableStructure(ADSHANDLE hTable, const UNSIGNED8* pucFile);
+UNSIGNED32 AdsBinaryToFile(ADSHANDLE hTable, const UNSIGNED8* pucFldName,
+                           const UNSIGNED8* pucFileName);
+UNSIGNED32 AdsFileToBinary(ADSHANDLE hTable, const UNSIGNED8* pucFldName, UNSIGNED16 usBinaryType,
+                           const UNSIGNED8* pucFileName);
+UNSIGNED32 AdsImageToClipboard(ADSHANDLE hTable, const UNSIGNED8* pucFldName);
+UNSIGNED32 AdsGetHandleLong(ADSHANDLE hObj, UNSIGNED32* pulVal);
+UNSIGNED32 AdsSetHandleLong(ADSHANDLE hObj, UNSIGNED32 ulVal);
+UNSIGNED32 AdsIsServerLoaded(const UNSIGNED8* pucServer, UNSIGNED16* pbLoaded);
+UNSIGNED32 AdsInTransaction(ADSHANDLE hConnect, UNSIGNED16* pbInTrans);
+UNSIGNED32 AdsDisableEncryption(ADSHANDLE hTable);
+UNSIGNED32 AdsEncryptTable(ADSHANDLE hTable);
+UNSIGNED32 AdsDecryptTable(ADSHANDLE hTable);
+UNSIGNED32 AdsIsRecordEncrypted(ADSHANDLE hTable, UNSIGNED32 ulRec, UNSIGNED16* pbEncrypted);
+UNSIGNED32 AdsEncryptRecord(ADSHANDLE hTable);
+UNSIGNED32 AdsDecryptRecord(ADSHANDLE hTable);
+UNSIGNED32 AdsRegisterProgressCallback(UNSIGNED32 (*lpfnCallback)(UNSIGNED16 usPercent));
+UNSIGNED32 AdsClearProgressCallback(void);
+UNSIGNED32 AdsRegisterSQLAbortFunc(UNSIGNED32 (*lpfnCallback)(void));
+UNSIGNED32 AdsClearSQLAbortFunc(void);
+UNSIGNED32 AdsRegisterCallbackFunction(UNSIGNED32 (*lpfnCallback)(UNSIGNED16 usPercent,
+                                                                  UNSIGNED32 ulCallbackID),
+                                       UNSIGNED32 ulCallbackID);
+UNSIGNED32 AdsRegisterCallbackFunction101(UNSIGNED32 (*lpfnCallback)(UNSIGNED16 usPercent,
+                                                                     SIGNED64 qCallbackID),
+                                          SIGNED64 qCallbackID);
+UNSIGNED32 AdsClearCallbackFunction(void);
 }
 
 namespace varelum::ads::ace_pending {
@@ -78,7 +111,14 @@ class TPendingAceFunction<UNSIGNED32(Args...)> {
 #define VARELUM_ACE_PENDING_FUNCTIONS(X)                                                      \
     X(AdsRestructureTable90) X(AdsIsTableEncrypted) X(AdsIsEncryptionEnabled)                 \
     X(AdsEnableEncryption) X(AdsDDRenameObject) X(AdsDDGetTableProperty)                      \
-    X(AdsAccessVfpSystemField)
+    X(AdsAccessVfpSystemField) X(AdsCopyTable) X(AdsConvertTable) X(AdsCopyTableContents)     \
+    X(AdsCopyTableStructure) X(AdsBinaryToFile) X(AdsFileToBinary) X(AdsImageToClipboard)     \
+    X(AdsGetHandleLong) X(AdsSetHandleLong) X(AdsIsServerLoaded) X(AdsInTransaction)          \
+    X(AdsDisableEncryption) X(AdsEncryptTable) X(AdsDecryptTable) X(AdsIsRecordEncrypted)     \
+    X(AdsEncryptRecord) X(AdsDecryptRecord) X(AdsRegisterProgressCallback)                    \
+    X(AdsClearProgressCallback) X(AdsRegisterSQLAbortFunc) X(AdsClearSQLAbortFunc)            \
+    X(AdsRegisterCallbackFunction) X(AdsRegisterCallbackFunction101)                          \
+    X(AdsClearCallbackFunction)
 
 // The functions that moved to ace.h, under their old qualified names.
 #define VARELUM_ACE_MOVED_FUNCTIONS(X)                                                        \

@@ -1,7 +1,7 @@
 // TAdsTable: one table of an engine database, opened by name and presented as a dataset.
 //
 // The class chain is TAdsDataSet → TAdsExtendedDataSet → TAdsExtendedTable → TAdsTable. The
-// two middle classes hold no state; the direct engine operations come to them later. TAdsTable
+// two middle classes hold no state; they add the direct engine operations (adsfunc.h). TAdsTable
 // supplies the step that opens the table file (OpenEngineCursor) and the table's own
 // properties and operations; walking, buffering and field access are TAdsDataSet's.
 //
@@ -17,19 +17,9 @@
 #include <string>
 #include <vector>
 
-#include "ads/adsdata_cursor.h"
+#include "ads/adsfunc.h"
 
 namespace varelum::ads {
-
-class TAdsExtendedDataSet : public TAdsDataSet {
-  public:
-    explicit TAdsExtendedDataSet(rtl::TComponent* owner = nullptr) : TAdsDataSet(owner) {}
-};
-
-class TAdsExtendedTable : public TAdsExtendedDataSet {
-  public:
-    explicit TAdsExtendedTable(rtl::TComponent* owner = nullptr) : TAdsExtendedDataSet(owner) {}
-};
 
 enum TIndexCollationMismatchOptions {
     icmError,

@@ -6,6 +6,8 @@
 //       Edit and Cancel; prints "edited".
 //   ads_lock_peer DIRECTORY TABLE RECORD change FIELD VALUE
 //       Edit, FIELD := VALUE, Post; prints "changed".
+//   ads_lock_peer DIRECTORY TABLE RECORD lockrecord
+//       AdsLockRecord(RECORD) without moving; prints "granted" or "refused".
 //
 // An EADSDatabaseError prints "error CODE" and its message on a second line; the exit code is
 // 0 whenever the peer could report, 2 for a wrong call or another failure.
@@ -21,7 +23,8 @@ int main(int argc, char** argv) {
     using varelum::ads::EADSDatabaseError;
     using varelum::ads::TAdsTable;
     if (argc < 5) {
-        std::cerr << "usage: ads_lock_peer DIRECTORY TABLE RECORD edit|change [FIELD VALUE]\n";
+        std::cerr
+            << "usage: ads_lock_peer DIRECTORY TABLE RECORD edit|change|lockrecord [FIELD VALUE]\n";
         return 2;
     }
     const std::string action = argv[4];
@@ -31,6 +34,11 @@ int main(int argc, char** argv) {
         table.SetDatabaseName(argv[1]);
         table.SetTableName(argv[2]);
         table.Open();
+        if (action == "lockrecord") {
+            std::cout << (table.AdsLockRecord(std::atoi(argv[3])) ? "granted\n" : "refused\n");
+            table.Close();
+            return 0;
+        }
         table.SetRecNo(std::atoi(argv[3]));
         table.Edit();
         if (action == "edit") {
