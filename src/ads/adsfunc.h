@@ -169,8 +169,7 @@ class TAdsExtendedDataSet : public TAdsDataSet {
                         const std::function<UNSIGNED32(UNSIGNED8*, UNSIGNED16*)>& call);
     // A text the engine reports in two steps (length, then text): empty on 5037, a larger
     // buffer on 5005.
-    std::string AskFilterText(const std::function<UNSIGNED32(void*, UNSIGNED32*)>& call,
-                              bool wide);
+    std::string AskFilterText(const std::function<UNSIGNED32(void*, UNSIGNED32*)>& call, bool wide);
 
     // Range error before any engine call: a negative count, number, offset or id.
     static UNSIGNED32 Unsigned(std::int64_t value);
@@ -214,8 +213,8 @@ class TAdsExtendedTable : public TAdsExtendedDataSet {
     void AdsSetLogical(const std::string& strFieldName, bool bValue);
     void AdsSetEmpty(const std::string& strFieldName);
     void AdsSetBinary(const std::string& strFieldName, TAdsBinaryTypes eBinaryType,
-                      std::int64_t ulTotalLength, std::int64_t ulOffset,
-                      const std::uint8_t* pucBuf, std::int64_t ulBufLength);
+                      std::int64_t ulTotalLength, std::int64_t ulOffset, const std::uint8_t* pucBuf,
+                      std::int64_t ulBufLength);
     void AdsFileToBinary(const std::string& strFieldName, TAdsBinaryTypes eBinaryType,
                          const std::string& strFileName);
 

@@ -22,8 +22,8 @@ Value TAdsExtendedTable::ReadFieldValue(const std::string& strFieldName, const C
     return value;
 }
 
-void TAdsExtendedTable::WriteFieldValue(
-    const std::string& strFieldName, const std::function<UNSIGNED32(const UNSIGNED8*)>& call) {
+void TAdsExtendedTable::WriteFieldValue(const std::string& strFieldName,
+                                        const std::function<UNSIGNED32(const UNSIGNED8*)>& call) {
     const std::string name = AdsEngineText(strFieldName, kAdsNameLimit);
     Perform(TGuard::BrowseRecord, TAfter::Resync, [&] { return call(AdsBytes(name)); });
 }
@@ -123,9 +123,8 @@ bool TAdsExtendedTable::AdsIsEmpty(const std::string& strFieldName) {
     return ReadFieldValue<UNSIGNED16>(strFieldName, ace::AdsIsEmpty) != 0;
 }
 
-std::int32_t TAdsExtendedTable::AdsGetBinary(const std::string& strFieldName,
-                                             std::int64_t ulOffSet, std::uint8_t* pucBuf,
-                                             std::int64_t ulBufLen) {
+std::int32_t TAdsExtendedTable::AdsGetBinary(const std::string& strFieldName, std::int64_t ulOffSet,
+                                             std::uint8_t* pucBuf, std::int64_t ulBufLen) {
     const UNSIGNED32 offset = Unsigned(ulOffSet);
     UNSIGNED32 length = Unsigned(ulBufLen);
     AdsActiveRecord();
@@ -138,9 +137,8 @@ void TAdsExtendedTable::AdsBinaryToFile(const std::string& strFieldName,
                                         const std::string& strFileName) {
     const std::string name = AdsEngineText(strFieldName, kAdsNameLimit);
     const std::string file = AdsEngineText(strFileName, kAdsFileLimit);
-    Perform(TGuard::Record, TAfter::None, [&] {
-        return ace_pending::AdsBinaryToFile(mlHandle, AdsBytes(name), AdsBytes(file));
-    });
+    Perform(TGuard::Record, TAfter::None,
+            [&] { return ace_pending::AdsBinaryToFile(mlHandle, AdsBytes(name), AdsBytes(file)); });
 }
 
 void TAdsExtendedTable::AdsImageToClipboard(const std::string& strFieldName) {
@@ -149,8 +147,7 @@ void TAdsExtendedTable::AdsImageToClipboard(const std::string& strFieldName) {
             [&] { return ace_pending::AdsImageToClipboard(mlHandle, AdsBytes(name)); });
 }
 
-void TAdsExtendedTable::AdsSetString(const std::string& strFieldName,
-                                     const std::string& strValue) {
+void TAdsExtendedTable::AdsSetString(const std::string& strFieldName, const std::string& strValue) {
     const std::string value = AdsEngineText(strValue, kAdsNoLimit);
     WriteFieldValue(strFieldName, [&](const UNSIGNED8* name) {
         return ace::AdsSetString(mlHandle, name, AdsBytes(value),
@@ -158,8 +155,7 @@ void TAdsExtendedTable::AdsSetString(const std::string& strFieldName,
     });
 }
 
-void TAdsExtendedTable::AdsSetField(const std::string& strFieldName,
-                                    const std::string& strValue) {
+void TAdsExtendedTable::AdsSetField(const std::string& strFieldName, const std::string& strValue) {
     const std::string value = AdsEngineText(strValue, kAdsNoLimit);
     WriteFieldValue(strFieldName, [&](const UNSIGNED8* name) {
         return ace::AdsSetField(mlHandle, name, AdsBytes(value),
@@ -184,20 +180,23 @@ void TAdsExtendedTable::AdsSetTime(const std::string& strFieldName, const std::s
 }
 
 void TAdsExtendedTable::AdsSetDouble(const std::string& strFieldName, double dValue) {
-    WriteFieldValue(strFieldName,
-                    [&](const UNSIGNED8* name) { return ace::AdsSetDouble(mlHandle, name, dValue); });
+    WriteFieldValue(strFieldName, [&](const UNSIGNED8* name) {
+        return ace::AdsSetDouble(mlHandle, name, dValue);
+    });
 }
 void TAdsExtendedTable::AdsSetJulian(const std::string& strFieldName, std::int32_t lValue) {
-    WriteFieldValue(strFieldName,
-                    [&](const UNSIGNED8* name) { return ace::AdsSetJulian(mlHandle, name, lValue); });
+    WriteFieldValue(strFieldName, [&](const UNSIGNED8* name) {
+        return ace::AdsSetJulian(mlHandle, name, lValue);
+    });
 }
 void TAdsExtendedTable::AdsSetLong(const std::string& strFieldName, std::int32_t lValue) {
     WriteFieldValue(strFieldName,
                     [&](const UNSIGNED8* name) { return ace::AdsSetLong(mlHandle, name, lValue); });
 }
 void TAdsExtendedTable::AdsSetShort(const std::string& strFieldName, std::int16_t sValue) {
-    WriteFieldValue(strFieldName,
-                    [&](const UNSIGNED8* name) { return ace::AdsSetShort(mlHandle, name, sValue); });
+    WriteFieldValue(strFieldName, [&](const UNSIGNED8* name) {
+        return ace::AdsSetShort(mlHandle, name, sValue);
+    });
 }
 void TAdsExtendedTable::AdsSetMilliseconds(const std::string& strFieldName, std::int32_t lValue) {
     WriteFieldValue(strFieldName, [&](const UNSIGNED8* name) {

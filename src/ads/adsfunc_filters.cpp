@@ -19,9 +19,8 @@ void TAdsExtendedTable::AdsSetFilter(const std::string& strFilter) {
     if (Filtered()) {
         SetFiltered(false);
     }
-    Perform(TGuard::None, TAfter::Resync, [&] {
-        return ace::AdsSetFilter100(TableHandle(), filter.c_str(), VE_FILTER_UTF16);
-    });
+    Perform(TGuard::None, TAfter::Resync,
+            [&] { return ace::AdsSetFilter100(TableHandle(), filter.c_str(), VE_FILTER_UTF16); });
 }
 
 void TAdsExtendedTable::AdsClearFilter() {
@@ -72,8 +71,8 @@ TAdsAOFOptimizeLevel TAdsExtendedDataSet::AdsGetAOFOptLevel(std::string& strFilt
     bool none = false;
     strFilter = AskFilterText(
         [&](void* buffer, UNSIGNED32* length) {
-            const UNSIGNED32 result = ace::AdsGetAOFOptLevel100(TableHandle(), &level, buffer,
-                                                                length, VE_FILTER_UTF16);
+            const UNSIGNED32 result =
+                ace::AdsGetAOFOptLevel100(TableHandle(), &level, buffer, length, VE_FILTER_UTF16);
             none = result == VE_NO_FILTER;
             return result;
         },
@@ -126,9 +125,8 @@ void TAdsExtendedTable::AdsClearAllScopes() {
 std::string TAdsExtendedTable::AdsGetScope(TAdsScopeBound eScopeOption) {
     return AskText(TGuard::None, static_cast<std::uint16_t>(kAdsKeyLimit),
                    [&](UNSIGNED8* buffer, UNSIGNED16* length) {
-                       return ace::AdsGetScope(IndexHandle(),
-                                               static_cast<UNSIGNED16>(eScopeOption), buffer,
-                                               length);
+                       return ace::AdsGetScope(IndexHandle(), static_cast<UNSIGNED16>(eScopeOption),
+                                               buffer, length);
                    });
 }
 

@@ -68,10 +68,9 @@ void TAdsExtendedDataSet::AdsCreateIndex(const std::string& strFileName,
     ADSHANDLE index = 0;
     Perform(TGuard::None, TAfter::PropertyChange, [&] {
         return ace::AdsCreateIndex90(TableHandle(), AdsBytes(file), AdsBytes(tag),
-                                     AdsBytes(expression), AdsBytes(condition),
-                                     AdsBytes(whileText), setIndexOptions,
-                                     AdsTableOptions().AdsIndexPageSize(), AdsBytes(collation),
-                                     &index);
+                                     AdsBytes(expression), AdsBytes(condition), AdsBytes(whileText),
+                                     setIndexOptions, AdsTableOptions().AdsIndexPageSize(),
+                                     AdsBytes(collation), &index);
     });
 }
 
@@ -81,9 +80,8 @@ void TAdsExtendedTable::AdsDeleteIndex(const std::string& strTag) {
 }
 
 void TAdsExtendedTable::AdsReindex() {
-    Perform(TGuard::Browse, TAfter::Resync, [&] {
-        return ace::AdsReindex61(TableHandle(), AdsTableOptions().AdsIndexPageSize());
-    });
+    Perform(TGuard::Browse, TAfter::Resync,
+            [&] { return ace::AdsReindex61(TableHandle(), AdsTableOptions().AdsIndexPageSize()); });
 }
 
 void TAdsExtendedTable::AdsAddCustomKey(const std::string& strTag) {
@@ -168,13 +166,15 @@ std::int32_t TAdsExtendedDataSet::AdsGetKeyNum() {
 }
 
 bool TAdsExtendedTable::AdsIsIndexCompound() {
-    return AskYesNo(TGuard::None,
-                    [&](UNSIGNED16* answer) { return ace::AdsIsIndexCompound(IndexHandle(), answer); });
+    return AskYesNo(TGuard::None, [&](UNSIGNED16* answer) {
+        return ace::AdsIsIndexCompound(IndexHandle(), answer);
+    });
 }
 
 bool TAdsExtendedTable::AdsIsIndexCustom() {
-    return AskYesNo(TGuard::None,
-                    [&](UNSIGNED16* answer) { return ace::AdsIsIndexCustom(IndexHandle(), answer); });
+    return AskYesNo(TGuard::None, [&](UNSIGNED16* answer) {
+        return ace::AdsIsIndexCustom(IndexHandle(), answer);
+    });
 }
 
 bool TAdsExtendedTable::AdsIsIndexDescending() {
@@ -184,8 +184,9 @@ bool TAdsExtendedTable::AdsIsIndexDescending() {
 }
 
 bool TAdsExtendedTable::AdsIsIndexUnique() {
-    return AskYesNo(TGuard::None,
-                    [&](UNSIGNED16* answer) { return ace::AdsIsIndexUnique(IndexHandle(), answer); });
+    return AskYesNo(TGuard::None, [&](UNSIGNED16* answer) {
+        return ace::AdsIsIndexUnique(IndexHandle(), answer);
+    });
 }
 
 std::uint16_t TAdsExtendedTable::AdsGetNumIndexes() {

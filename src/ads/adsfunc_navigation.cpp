@@ -39,9 +39,8 @@ bool TAdsExtendedTable::SeekKey(
         key.resize(kAdsKeyLimit);
     }
     UNSIGNED16 found = 0;
-    Perform(TGuard::Browse, TAfter::Resync, [&] {
-        return call(reinterpret_cast<const UNSIGNED8*>(key.c_str()), &found);
-    });
+    Perform(TGuard::Browse, TAfter::Resync,
+            [&] { return call(reinterpret_cast<const UNSIGNED8*>(key.c_str()), &found); });
     return found != 0;
 }
 
@@ -214,8 +213,9 @@ bool TAdsExtendedTable::AdsIsRecordLocked(std::int64_t ulRecNum) {
 }
 
 bool TAdsExtendedTable::AdsIsTableLocked() {
-    return AskYesNo(TGuard::None,
-                    [&](UNSIGNED16* locked) { return ace::AdsIsTableLocked(TableHandle(), locked); });
+    return AskYesNo(TGuard::None, [&](UNSIGNED16* locked) {
+        return ace::AdsIsTableLocked(TableHandle(), locked);
+    });
 }
 
 std::int32_t TAdsExtendedTable::AdsGetNumLocks() {

@@ -29,9 +29,7 @@ TAdsExpressionTypes ExpressionTypeFromEngine(UNSIGNED16 code) noexcept {
 }
 
 TAdsMemoDataTypes MemoDataTypeFromEngine(UNSIGNED16 code) noexcept {
-    return code == VE_BINARY_BINARY  ? mdtBINARY
-           : code == VE_BINARY_IMAGE ? mdtIMAGE
-                                     : mdtMEMO;
+    return code == VE_BINARY_BINARY ? mdtBINARY : code == VE_BINARY_IMAGE ? mdtIMAGE : mdtMEMO;
 }
 
 TAdsAOFOptimizeLevel OptimizeLevelFromEngine(UNSIGNED16 code) noexcept {

@@ -68,9 +68,9 @@ std::uint16_t TAdsExtendedTable::AdsGetFieldNum(const std::string& strFieldName)
 }
 
 std::int32_t TAdsExtendedTable::AdsGetFieldLength(const std::string& strFieldName) {
-    return static_cast<std::int32_t>(FieldProperty<UNSIGNED32>(
-        TableHandle(), strFieldName, ace::AdsGetFieldLength,
-        [&](UNSIGNED32 result) { Tolerate(result); }));
+    return static_cast<std::int32_t>(
+        FieldProperty<UNSIGNED32>(TableHandle(), strFieldName, ace::AdsGetFieldLength,
+                                  [&](UNSIGNED32 result) { Tolerate(result); }));
 }
 
 std::uint16_t TAdsExtendedTable::AdsGetFieldDecimals(const std::string& strFieldName) {
@@ -79,15 +79,15 @@ std::uint16_t TAdsExtendedTable::AdsGetFieldDecimals(const std::string& strField
 }
 
 std::int32_t TAdsExtendedTable::AdsGetFieldOffset(const std::string& strFieldName) {
-    return static_cast<std::int32_t>(FieldProperty<UNSIGNED32>(
-        TableHandle(), strFieldName, ace::AdsGetFieldOffset,
-        [&](UNSIGNED32 result) { Tolerate(result); }));
+    return static_cast<std::int32_t>(
+        FieldProperty<UNSIGNED32>(TableHandle(), strFieldName, ace::AdsGetFieldOffset,
+                                  [&](UNSIGNED32 result) { Tolerate(result); }));
 }
 
 TAdsFieldTypes TAdsExtendedTable::AdsGetFieldType(const std::string& strFieldName) {
-    return FieldTypeFromEngine(FieldProperty<UNSIGNED16>(
-        TableHandle(), strFieldName, ace::AdsGetFieldType,
-        [&](UNSIGNED32 result) { Tolerate(result); }));
+    return FieldTypeFromEngine(
+        FieldProperty<UNSIGNED16>(TableHandle(), strFieldName, ace::AdsGetFieldType,
+                                  [&](UNSIGNED32 result) { Tolerate(result); }));
 }
 
 std::string TAdsExtendedTable::AdsGetTableFileName(TAdsFilenameOptions eOption) {
@@ -172,8 +172,7 @@ void TAdsExtendedDataSet::AdsConvertTable(const std::string& strFile, TAdsTableT
 void TAdsExtendedDataSet::AdsCopyTableContents(TAdsDataSet& oDestination) {
     Perform(TGuard::Browse, TAfter::None, [&] {
         return ace_pending::AdsCopyTableContents(CopySource(IndexHandle(), TableHandle()),
-                                                 oDestination.GetAceTableHandle(),
-                                                 CountingMode());
+                                                 oDestination.GetAceTableHandle(), CountingMode());
     });
 }
 
@@ -190,8 +189,7 @@ void TAdsExtendedTable::AdsCreateTable(const std::string& strName, TAdsTableType
     const std::string fields = AdsEngineText(strFields, kAdsNoLimit);
     const std::string collation = AdsEngineText(GetEffectiveCollation(), kAdsNoLimit);
     ADSHANDLE table = 0;
-    Tolerate(ace::AdsCreateTable90(connection, AdsBytes(name), nullptr,
-                                   EngineTableType(eTableType),
+    Tolerate(ace::AdsCreateTable90(connection, AdsBytes(name), nullptr, EngineTableType(eTableType),
                                    static_cast<UNSIGNED16>(eCharType + 1), VE_LOCK_PROPRIETARY,
                                    VE_RIGHTS_CHECK, usMemoSize, AdsBytes(fields), 0,
                                    AdsBytes(collation), &table));
@@ -212,9 +210,8 @@ void TAdsExtendedTable::AdsDecryptTable() {
 
 void TAdsExtendedDataSet::AdsEnableEncryption(const std::string& strPassword) {
     const std::string password = AdsEngineText(strPassword, kAdsNoLimit);
-    Perform(TGuard::None, TAfter::Resync, [&] {
-        return ace_pending::AdsEnableEncryption(TableHandle(), AdsBytes(password));
-    });
+    Perform(TGuard::None, TAfter::Resync,
+            [&] { return ace_pending::AdsEnableEncryption(TableHandle(), AdsBytes(password)); });
 }
 
 void TAdsExtendedDataSet::AdsDisableEncryption() {

@@ -22,8 +22,7 @@ static_assert(std::is_base_of_v<TAdsExtendedTable, TAdsTable>);
 static_assert(!std::is_base_of_v<TAdsExtendedTable, TAdsQuery>);
 
 constexpr const char* kStock = "Stock.adt";
-constexpr const char* kClosedMessage =
-    "TbStock: Cannot perform this operation on a closed dataset";
+constexpr const char* kClosedMessage = "TbStock: Cannot perform this operation on a closed dataset";
 
 class DirectOperationsTest : public test::TDataSetFixture {
   protected:
@@ -68,15 +67,15 @@ TEST_P(ClosedGuardTest, AGuardedMemberRefusesAClosedDatasetWithTheGenericError) 
 
 INSTANTIATE_TEST_SUITE_P(
     Members, ClosedGuardTest,
-    ::testing::Values(
-        TGuardCase{"AdsGetString", [](TAdsTable& t) { t.AdsGetString("Name"); }},
-        TGuardCase{"AdsSetLong", [](TAdsTable& t) { t.AdsSetLong("Qty", 1); }},
-        TGuardCase{"AdsGotoTop", [](TAdsTable& t) { t.AdsGotoTop(); }},
-        TGuardCase{"AdsSeek", [](TAdsTable& t) { t.AdsSeek("A1", stHARD); }},
-        TGuardCase{"AdsLockRecord", [](TAdsTable& t) { t.AdsLockRecord(1); }},
-        TGuardCase{"AdsSetFilter", [](TAdsTable& t) { t.AdsSetFilter("Qty > 5"); }},
-        TGuardCase{"AdsReindex", [](TAdsTable& t) { t.AdsReindex(); }},
-        TGuardCase{"AdsEvalNumericExpr", [](TAdsTable& t) { t.AdsEvalNumericExpr("Qty"); }}),
+    ::testing::Values(TGuardCase{"AdsGetString", [](TAdsTable& t) { t.AdsGetString("Name"); }},
+                      TGuardCase{"AdsSetLong", [](TAdsTable& t) { t.AdsSetLong("Qty", 1); }},
+                      TGuardCase{"AdsGotoTop", [](TAdsTable& t) { t.AdsGotoTop(); }},
+                      TGuardCase{"AdsSeek", [](TAdsTable& t) { t.AdsSeek("A1", stHARD); }},
+                      TGuardCase{"AdsLockRecord", [](TAdsTable& t) { t.AdsLockRecord(1); }},
+                      TGuardCase{"AdsSetFilter", [](TAdsTable& t) { t.AdsSetFilter("Qty > 5"); }},
+                      TGuardCase{"AdsReindex", [](TAdsTable& t) { t.AdsReindex(); }},
+                      TGuardCase{"AdsEvalNumericExpr",
+                                 [](TAdsTable& t) { t.AdsEvalNumericExpr("Qty"); }}),
     [](const auto& info) { return std::string(info.param.Member); });
 
 TEST_F(DirectOperationsTest, AnUnguardedMemberOnAClosedDatasetRaisesTheEnginesErrorForNoHandle) {
