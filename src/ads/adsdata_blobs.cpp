@@ -28,6 +28,16 @@ void TAdsBlobCache::ClearCache() {
     mulRecNum = 0;
     mulFieldNo = 0;
     mbBlobModified = false;
+    mbCleared = false;
+}
+
+void TAdsBlobCache::ClearValue(ADSHANDLE hAdsTable, UNSIGNED32 ulFieldNo, UNSIGNED32 ulRecNo) {
+    Clear();
+    mhAdsTable = hAdsTable;
+    mulRecNum = ulRecNo;
+    mulFieldNo = ulFieldNo;
+    mbBlobModified = true;
+    mbCleared = true;
 }
 
 void TAdsBlobCache::Forget() {
@@ -47,6 +57,7 @@ void TAdsBlobCache::RefreshCache(ADSHANDLE hAdsTable, UNSIGNED32 ulFieldNo, UNSI
     mulRecNum = ulRecNo;
     mulFieldNo = ulFieldNo;
     mbBlobModified = false;
+    mbCleared = false;
     if (ulRecNo == 0) {
         return;
     }
@@ -110,6 +121,12 @@ void TAdsBlobCache::Flush(TAdsDataSet* dataSet) {
         return;
     }
     const UNSIGNED8* field = ADSFIELD(mulFieldNo);
+    if (mbCleared) {
+        CheckAceResult(dataSet, ace::AdsSetEmpty(mhAdsTable, field));
+        mbBlobModified = false;
+        mbCleared = false;
+        return;
+    }
     UNSIGNED16 type = 0;
     CheckAceResult(dataSet, ace::AdsGetFieldType(mhAdsTable, field, &type));
     if (type == VE_FIELD_NMEMO) {
@@ -126,11 +143,13 @@ void TAdsBlobCache::Flush(TAdsDataSet* dataSet) {
 
 std::size_t TAdsBlobCache::Write(const void* buffer, std::size_t count) {
     mbBlobModified = true;
+    mbCleared = false;
     return TMemoryStream::Write(buffer, count);
 }
 
 void TAdsBlobCache::Truncate() {
     mbBlobModified = true;
+    mbCleared = false;
     TMemoryStream::Truncate();
 }
 

@@ -34,8 +34,12 @@ class TAdsBlobCache : public db::TMemoryStream {
                       bool bForceReread, TAdsDataSet* dataSet = nullptr);
     // Empty; no table, record or field.
     void ClearCache();
+    // The value of field ulFieldNo of record ulRecNo through hAdsTable cleared in an edit
+    // (TField::Clear, a Null variant): empty and modified without reading the old value, and
+    // sent as null unless something is written after it.
+    void ClearValue(ADSHANDLE hAdsTable, UNSIGNED32 ulFieldNo, UNSIGNED32 ulRecNo);
     // Sends a modified value to the engine's record buffer (AdsSetField, AdsSetFieldW for
-    // NMEMO); then it counts as unmodified.
+    // NMEMO, AdsSetEmpty for a cleared value); then it counts as unmodified.
     void Flush(TAdsDataSet* dataSet = nullptr);
     bool IsCacheModified() const { return mbBlobModified; }
 
@@ -53,6 +57,7 @@ class TAdsBlobCache : public db::TMemoryStream {
     UNSIGNED32 mulRecNum = 0;
     bool mbBlobModified = false;
     UNSIGNED32 mulFieldNo = 0;
+    bool mbCleared = false;
 };
 
 class TAdsBlobStream : public db::TStream {

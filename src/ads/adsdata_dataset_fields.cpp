@@ -280,6 +280,14 @@ void TAdsDataSet::WriteFieldValue(db::TField& field, const void* value) {
                 ConvertNativeToField(def, field.DataType(), value, buffer, ConversionContext());
             }
             def.SetModified(true);
+            // A memo value reaches the engine only through its blob cache; a cleared one must
+            // go that way too, or the post would leave the old value in place.
+            if (value == nullptr && IsEditState(state) && IsAdsMemoType(def.FieldType()) &&
+                field.BlobIndex() >= 0) {
+                BlobCache(buffer, field.BlobIndex())
+                    ->ClearValue(mlHandle, static_cast<UNSIGNED32>(number),
+                                 BufferBookmarkRecord(buffer));
+            }
         }
         if (state == db::dsSetKey && mpstKeyBuffer != nullptr) {
             if (mpstKeyBuffer->KeyLengths.size() < FACEFieldDefs.Count() + std::size_t{0}) {

@@ -169,6 +169,67 @@ TEST_F(EditingTest, AMemoIsSentOnlyWhenItsValueWasWritten) {
     EXPECT_EQ(ReadOnOtherConnection("Notas.adt", 2, "Texto"), "");
 }
 
+struct TClearedBlobCase {
+    const char* Name;
+    const char* FieldType;
+    bool ThroughVariant;  // AsVariant := Null instead of Clear()
+};
+
+void PrintTo(const TClearedBlobCase& c, std::ostream* out) {
+    *out << c.Name;
+}
+
+class ClearedBlobTest : public EditingTest,
+                        public ::testing::WithParamInterface<TClearedBlobCase> {};
+
+TEST_P(ClearedBlobTest, ClearingAPostedValueIsSaved) {
+    const std::string fields = std::string("Codigo,Integer;Valor,") + GetParam().FieldType;
+    ace::AdsCloseTable(CreateTable("Notas.adt", fields));
+    auto table = Table("Notas.adt");
+    table->Open();
+    table->Append();
+    table->FieldByName("Codigo").SetAsInteger(1);
+    table->FieldByName("Valor").SetAsString("old value");
+    table->Post();
+    ASSERT_EQ(table->FieldByName("Valor").AsString(), "old value");
+
+    table->Edit();
+    if (GetParam().ThroughVariant) {
+        table->FieldByName("Valor").SetAsVariant(rtl::Variant::Null());
+    } else {
+        table->FieldByName("Valor").Clear();
+    }
+    EXPECT_TRUE(table->FieldByName("Valor").IsNull()) << "during the edit";
+    table->Post();
+    EXPECT_TRUE(table->FieldByName("Valor").IsNull()) << "after the post";
+    EXPECT_EQ(table->FieldByName("Valor").AsString(), "");
+    EXPECT_EQ(ReadOnOtherConnection("Notas.adt", 1, "Valor"), "<null>");
+
+    table->Close();
+    table->Open();
+    EXPECT_TRUE(table->FieldByName("Valor").IsNull()) << "reopened";
+
+    // A value written after the clear is the one saved.
+    table->Edit();
+    table->FieldByName("Valor").Clear();
+    table->FieldByName("Valor").SetAsString("new value");
+    table->Post();
+    EXPECT_EQ(ReadOnOtherConnection("Notas.adt", 1, "Valor"), "new value");
+}
+
+INSTANTIATE_TEST_SUITE_P(BlobTypes, ClearedBlobTest,
+                         ::testing::Values(TClearedBlobCase{"MemoClear", "Memo", false},
+                                           TClearedBlobCase{"MemoVariantNull", "Memo", true},
+                                           TClearedBlobCase{"NMemoClear", "NMemo", false},
+                                           TClearedBlobCase{"NMemoVariantNull", "NMemo", true},
+                                           TClearedBlobCase{"ImageClear", "Image", false},
+                                           TClearedBlobCase{"ImageVariantNull", "Image", true},
+                                           TClearedBlobCase{"BinaryClear", "Binary", false},
+                                           TClearedBlobCase{"BinaryVariantNull", "Binary", true}),
+                         [](const ::testing::TestParamInfo<TClearedBlobCase>& info) {
+                             return info.param.Name;
+                         });
+
 TEST_F(EditingTest, RequiredFieldFailsBeforeAnythingIsAppended) {
     auto audit = Table(kAudit);
     audit->Open();
