@@ -2,7 +2,7 @@
 // finds out whether a copy of the same program is already running and, when it is, hands over
 // to that copy or lets its owner decide (OnDuplicated).
 //
-// Detection rests on a named system-wide object (named_system_object.h) that the first copy
+// Detection rests on a named object of the user's own (named_system_object.h) that the first copy
 // creates and holds for the rest of its life; a later copy that tries to create the same name
 // learns that it exists. The name is "one_instance_", the caption of the application's
 // registered main window (empty while there is none) and IdApplication in decimal. The check

@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstddef>
 #include <cstring>
+#include <string>
 
 namespace varelum::app {
 
@@ -51,13 +52,18 @@ int TSystemHandle::Release() noexcept {
     return descriptor;
 }
 
+std::string UserScope() {
+    return "user_" + std::to_string(::getuid()) + "/";
+}
+
 std::string SystemObjectAddress(std::string_view name) {
-    if (name.size() <= MaxAbstractNameLength) {
-        return std::string(name);
+    std::string address = UserScope();
+    if (address.size() + name.size() <= MaxAbstractNameLength) {
+        return address.append(name);
     }
     static constexpr std::size_t DigestLength = 1 + 16;  // "~" and sixteen hex digits
     static constexpr char Hex[] = "0123456789abcdef";
-    std::string address(name.substr(0, MaxAbstractNameLength - DigestLength));
+    address.append(name.substr(0, MaxAbstractNameLength - address.size() - DigestLength));
     address += '~';
     const std::uint64_t hash = NameHash(name);
     for (int shift = 60; shift >= 0; shift -= 4) {

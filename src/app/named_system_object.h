@@ -1,13 +1,16 @@
-// A named system-wide object with the first-creator-wins property, the single-instance guard's
-// stand-in for a named kernel semaphore: an abstract-namespace Unix domain socket bound to the
-// name. Whoever binds a name first holds it for as long as the socket stays open; every later
-// attempt, from any process, learns that the name exists. The kernel drops the name when its
-// last descriptor closes, which includes the end of the holding process however it ends (exit,
-// crash, SIGKILL), so a dead copy never leaves a stale name behind.
+// A named object of the user's own with the first-creator-wins property, the single-instance
+// guard's stand-in for a session-local named kernel semaphore: an abstract-namespace Unix domain
+// socket bound to the name within the user's scope (the address carries the user id). Whoever
+// binds a name first holds it for as long as the socket stays open; every later attempt, from
+// any process of the same user, learns that the name exists, while another user's processes
+// bind a name of their own. The kernel drops the name when its last descriptor closes, which
+// includes the end of the holding process however it ends (exit, crash, SIGKILL), so a dead copy
+// never leaves a stale name behind.
 //
 // The abstract namespace belongs to the network namespace: processes that share one (the
-// normal case on a desktop, across all users) share the names. The kernel keeps the names of
-// each socket type apart; these objects are stream sockets.
+// normal case on a desktop, across all users) share the addresses, which is why the user id is
+// part of each. The kernel keeps the names of each socket type apart; these objects are stream
+// sockets.
 #pragma once
 
 #include <cstdint>
@@ -58,14 +61,17 @@ struct TNamedObjectResult {
     std::uint32_t LastError = 0;
 };
 
-// Creates the named object, or learns that it exists. The name may be any bytes; one longer
-// than MaxAbstractNameLength is stood in for by SystemObjectAddress. The handle is not inherited
+// Creates the named object of this process's user, or learns that it exists. The name may be
+// any bytes; its address is SystemObjectAddress(name). The handle is not inherited
 // by programs this process starts (close-on-exec); a child made by fork alone shares it.
 TNamedObjectResult CreateNamedSystemObject(std::string_view name);
 
-// The abstract socket name that stands for `name`: the name itself when it fits, else its first
-// bytes followed by "~" and sixteen hexadecimal digits of a 64-bit hash of the whole name, so
-// that long names stay distinct and every process maps a name alike.
+// The start of every address of this process's user: "user_", the real user id in decimal, "/".
+std::string UserScope();
+
+// The abstract socket name that stands for `name`: UserScope() followed by the name when that
+// fits, else by the name's first bytes, "~" and sixteen hexadecimal digits of a 64-bit hash of
+// the whole name, so that long names stay distinct and every process maps a name alike.
 std::string SystemObjectAddress(std::string_view name);
 
 }  // namespace varelum::app

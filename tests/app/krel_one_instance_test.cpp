@@ -4,8 +4,10 @@
 // cases cover the properties, the stored-layout order, the name and the window search.
 #include "app/krel_one_instance.h"
 
+#include <grp.h>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <csignal>
@@ -186,13 +188,19 @@ constexpr char ReportConfused = '?';
 // A copy of the program in a process of its own: it checks as the program does, reports
 // ReportFirstCopy (holding the name) or ReportDuplicate (told once, asked to end the loop), and
 // then runs on until Stop, or a signal, ends it. With `startTogether` it checks only once that
-// pipe's write ends have all closed.
+// pipe's write ends have all closed. Given another `user`, it becomes that user first (which
+// takes root) and reports nothing when it cannot.
 class TCopyProcess {
   public:
-    explicit TCopyProcess(std::int32_t idApplication, TPipe* startTogether = nullptr)
-        : FChild([this, idApplication, startTogether] {
+    explicit TCopyProcess(std::int32_t idApplication, TPipe* startTogether = nullptr,
+                          uid_t user = ::getuid())
+        : FChild([this, idApplication, startTogether, user] {
               FStop.CloseWrite();
               FReports.CloseRead();
+              if (user != ::getuid() &&
+                  (::setgroups(0, nullptr) != 0 || ::setgid(user) != 0 || ::setuid(user) != 0)) {
+                  return 3;
+              }
               if (startTogether != nullptr) {
                   startTogether->CloseWrite();
                   startTogether->ReadAll();
@@ -274,6 +282,32 @@ TEST(KrelOneInstanceTest, FirstCopyHoldsTheNameAndALaterCopyIsToldOnceAndEndsIts
     TKrelOneInstance& nextGuard = next.ReadAsTheProgram(id);
     EXPECT_EQ(next.DuplicateCalls(), 0);
     EXPECT_TRUE(nextGuard.HoldsInstanceName(ProgramName(id)));
+}
+
+// A user of the machine other than the one running the tests; any id will do, for a process
+// running as root may become any user.
+constexpr uid_t OtherUser = 64123;
+
+TEST(KrelOneInstanceTest, TwoUsersOfOneMachineEachRunTheirOwnCopy) {
+    if (::geteuid() != 0 || ::getuid() == OtherUser) {
+        GTEST_SKIP() << "running a copy as another user takes root";
+    }
+    const std::int32_t id = UniqueIdApplication();
+    TCopyProcess mine(id);
+    ASSERT_EQ(mine.Report(), std::string(1, ReportFirstCopy));
+    TCopyProcess theirs(id, nullptr, OtherUser);
+    EXPECT_EQ(theirs.Report(), std::string(1, ReportFirstCopy))
+        << "another user's copy is not kept from starting";
+
+    // Each user still gets one.
+    TCopyProcess theirSecond(id, nullptr, OtherUser);
+    EXPECT_EQ(theirSecond.Report(), std::string(1, ReportDuplicate));
+    TCopyProcess mySecond(id);
+    EXPECT_EQ(mySecond.Report(), std::string(1, ReportDuplicate));
+
+    for (TCopyProcess* copy : {&mine, &theirs, &theirSecond, &mySecond}) {
+        EXPECT_EQ(copy->Stop(), 0);
+    }
 }
 
 TEST(KrelOneInstanceTest, AKilledFirstCopyLeavesNoNameBehind) {
@@ -423,9 +457,13 @@ struct TNameCase {
     }
 };
 
+void PrintTo(const TNameCase& c, std::ostream* out) {
+    *out << c.Label;
+}
+
 class KrelOneInstanceNameTest : public ::testing::TestWithParam<TNameCase> {};
 
-TEST_P(KrelOneInstanceNameTest, TheNameIsHeldSystemWide) {
+TEST_P(KrelOneInstanceNameTest, TheNameIsHeldForTheUser) {
     const TNameCase& nameCase = GetParam();
     const std::int32_t id = nameCase.NegativeId ? -UniqueIdApplication() : UniqueIdApplication();
     TProgramCopy copy;

@@ -75,15 +75,32 @@ TEST(NamedSystemObjectTest, ASocketOfAnotherKindUnderTheNameIsAnotherObject) {
     const int datagram = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
     ASSERT_GE(datagram, 0);
     TSystemHandle owner(datagram);
+    const std::string scoped = SystemObjectAddress(name);
     sockaddr_un address{};
     address.sun_family = AF_UNIX;
-    std::memcpy(address.sun_path + 1, name.data(), name.size());
+    std::memcpy(address.sun_path + 1, scoped.data(), scoped.size());
     ASSERT_EQ(::bind(datagram, reinterpret_cast<const sockaddr*>(&address),
-                     static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + 1 + name.size())),
+                     static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + 1 + scoped.size())),
               0);
     TNamedObjectResult created = CreateNamedSystemObject(name);
     EXPECT_EQ(created.LastError, 0u);
     EXPECT_EQ(CreateNamedSystemObject(name).LastError, ErrorAlreadyExists);
+}
+
+// Another user's process may bind any abstract name; the bare name, as it used to be bound, is
+// not this user's object and does not keep the name from this user.
+TEST(NamedSystemObjectTest, TheBareNameBoundByAnyoneIsNotTheUsersObject) {
+    const std::string name = UniqueName("bare");
+    const int squatter = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    ASSERT_GE(squatter, 0);
+    TSystemHandle owner(squatter);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::memcpy(address.sun_path + 1, name.data(), name.size());
+    ASSERT_EQ(::bind(squatter, reinterpret_cast<const sockaddr*>(&address),
+                     static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + 1 + name.size())),
+              0);
+    EXPECT_EQ(CreateNamedSystemObject(name).LastError, 0u);
 }
 
 TEST(NamedSystemObjectTest, AProgramStartedByTheHolderDoesNotKeepTheName) {
@@ -109,8 +126,9 @@ TEST(NamedSystemObjectTest, LongNamesAreStoodInForAndStayDistinct) {
     EXPECT_EQ(SystemObjectAddress(a).size(), MaxAbstractNameLength);
     EXPECT_NE(SystemObjectAddress(a), SystemObjectAddress(b));
     EXPECT_EQ(SystemObjectAddress(a), SystemObjectAddress(std::string(a)));
-    const std::string fits(MaxAbstractNameLength, 'y');
-    EXPECT_EQ(SystemObjectAddress(fits), fits);
+    const std::string fits(MaxAbstractNameLength - UserScope().size(), 'y');
+    EXPECT_EQ(SystemObjectAddress(fits), UserScope() + fits);
+    EXPECT_EQ(SystemObjectAddress(fits + "z").size(), MaxAbstractNameLength);
 
     TNamedObjectResult heldA = CreateNamedSystemObject(a);
     EXPECT_EQ(heldA.LastError, 0u);

@@ -3,7 +3,7 @@
 // runs normally; a missing engine library ends the start with the "Application Error" box. The
 // program reports its boxes and its window's showing on standard error there (nobody could
 // answer a box), which is what these tests read. A copy of the program running elsewhere on the
-// machine (any user's) holds the instance name too and makes them fail.
+// machine under the same user holds the instance name too and makes them fail.
 #include <gtest/gtest.h>
 #include <signal.h>
 
