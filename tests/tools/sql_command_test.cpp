@@ -107,5 +107,27 @@ TEST_F(SqlCommandTest, AnSqlErrorEndsWithItsOneLineMessage) {
     EXPECT_EQ(before, exported()) << "nothing changed by the failures";
 }
 
+TEST_F(SqlCommandTest, ATableOutsideTheStoreIsNeitherReadNorCreatedNorDropped) {
+    ok({"demo", "fora", "--products", "3"});
+    const std::string elsewhere = file("fora").string();
+    const std::vector<std::vector<std::string>> refused = {
+        {"sql", "loja", "DROP TABLE \"../fora/CadProdutos\""},
+        {"sql", "loja", "DROP TABLE \"" + elsewhere + "/CadProdutos.adt\""},
+        {"sql", "loja", "CREATE TABLE \"" + elsewhere + "/Nova\" (Codigo Integer)"},
+        {"sql", "loja", "SELECT * FROM \"../fora/CadProdutos\""},
+        {"sql", "loja", "DELETE FROM \"../fora/CadProdutos\""},
+    };
+    for (const auto& arguments : refused) {
+        ToolResult result = tool(arguments);
+        EXPECT_ONE_LINE_FAILURE(result);
+        EXPECT_NE(std::string::npos, result.err.find("NativeError = 2121;")) << result.err;
+        EXPECT_NE(std::string::npos, result.err.find("outside the database's folder"))
+            << result.err;
+    }
+    EXPECT_TRUE(std::filesystem::exists(file("fora/CadProdutos.adt")));
+    EXPECT_FALSE(std::filesystem::exists(file("fora/Nova.adt")));
+    EXPECT_EQ(4u, lines_of(ok({"export", "fora/CadProdutos"}).out).size()) << "three rows kept";
+}
+
 }  // namespace
 }  // namespace varelum::store::testing

@@ -978,7 +978,9 @@ VE_API UNSIGNED32 AdsExpressionShortToLong90(ADSHANDLE hTable, const UNSIGNED8* 
  *   use, 2109 table exists, 2110 parameter, 2111 read-only, 2112 not supported, 2113 value out
  *   of range, 2114 ambiguous column, 2115 no statement prepared, 2116 other engine failure,
  *   2117 timeout, 2118 index exists, 2119 unknown index, 2120 ambiguous index name (DROP INDEX
- *   without a table, of a tag several tables have), 2199 other SQL error.
+ *   without a table, of a tag several tables have), 2121 a table name that is a path outside
+ *   the connection's directory, 2199 other SQL error. Table names in SQL are names within the
+ *   connection's directory: a statement reaches no file outside it.
  *
  * A query gives a cursor handle that every table call accepts (navigation, fields, record
  * images, counts, bookmarks, filters, indexes); AdsCloseTable closes it. A plain single-table

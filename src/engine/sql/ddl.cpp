@@ -230,7 +230,7 @@ class ScratchDatabase {
 
 }  // namespace
 
-void create_table(SqlSession& session, Connection& connection, const StatementSettings& settings,
+void create_table(SqlSession& session, const StatementSettings& settings,
                   const StatementText& statement) {
     std::vector<const Token*> tokens = significant(statement);
     std::size_t i = 1;
@@ -289,7 +289,7 @@ void create_table(SqlSession& session, Connection& connection, const StatementSe
         }
     }
 
-    std::string path = connection.resolve(name);
+    std::string path = session.table_path(name);
     if (!has_extension(path)) {
         path += ".adt";
     }

@@ -24,7 +24,7 @@ namespace varelum::engine::sql {
 class SqlSession;
 struct StatementSettings;
 
-void create_table(SqlSession& session, Connection& connection, const StatementSettings& settings,
+void create_table(SqlSession& session, const StatementSettings& settings,
                   const StatementText& statement);
 void drop_table(SqlSession& session, const std::shared_ptr<Connection>& connection,
                 const StatementText& statement);

@@ -35,6 +35,7 @@ constexpr Title kTitles[] = {
     {NativeError::IndexExists, "Index exists"},
     {NativeError::UnknownIndex, "Unknown index"},
     {NativeError::AmbiguousIndex, "Ambiguous index name"},
+    {NativeError::OutsideStore, "Table outside the database"},
     {NativeError::Other, "SQL error"},
 };
 

@@ -40,6 +40,7 @@ enum class NativeError : std::uint32_t {
     IndexExists = 2118,      // CREATE INDEX of a tag name the table has already
     UnknownIndex = 2119,     // DROP INDEX of a tag no table (or not the named table) has
     AmbiguousIndex = 2120,   // DROP INDEX without a table, of a tag several tables have
+    OutsideStore = 2121,     // a table name that is a path outside the connection's directory
     Other = 2199,            // any other SQLite failure
 };
 

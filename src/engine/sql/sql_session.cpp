@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <filesystem>
 
 #include "engine/core/error.h"
 #include "engine/core/handles.h"
@@ -57,6 +58,15 @@ std::string quoted_literal(std::string_view text) {
     return quoted + "'";
 }
 
+// An absolute path with its "." and ".." steps taken, and no slash at the end.
+std::string without_dot_steps(const std::string& path) {
+    std::string normal = std::filesystem::path(path).lexically_normal().string();
+    while (normal.size() > 1 && normal.back() == '/') {
+        normal.pop_back();
+    }
+    return normal;
+}
+
 }  // namespace
 
 std::shared_ptr<SqlSession> SqlSession::of(const std::shared_ptr<Connection>& connection) {
@@ -97,12 +107,25 @@ std::shared_ptr<Connection> SqlSession::connection() const {
     return connection;
 }
 
+std::string SqlSession::table_path(std::string_view name) const {
+    const std::shared_ptr<Connection> owner = connection();
+    const std::string spelled = trim_blanks(name);
+    // Both without "." and ".." steps, so that none of them leads out past the check.
+    const std::string path = without_dot_steps(owner->resolve(spelled));
+    const std::string directory = without_dot_steps(owner->path());
+    const std::string inside = directory == "/" ? directory : directory + "/";
+    if (path.size() <= inside.size() || path.compare(0, inside.size(), inside) != 0) {
+        fail_sql(NativeError::OutsideStore,
+                 "the table " + spelled + " is outside the database's folder " + directory);
+    }
+    return path;
+}
+
 std::string SqlSession::find_table_file(std::string_view name) const {
-    std::string spelled = trim_blanks(name);
-    if (spelled.empty()) {
+    if (trim_blanks(name).empty()) {
         return {};
     }
-    std::string path = connection()->resolve(spelled);
+    std::string path = table_path(name);
     if (!has_extension(path)) {
         std::string with_extension = find_file_any_case(path + ".adt");
         if (!with_extension.empty()) {

@@ -80,8 +80,12 @@ class SqlSession {
     // error of a text SQLite refuses or of a table that does not exist.
     PreparedStatement prepare(const std::string& sql);
 
+    // The path an SQL table name stands for, before any extension is added: a name within the
+    // connection's directory ("Produtos", "sub/Produtos", or an absolute path that lies inside
+    // it). A name that leads outside it is refused with SQL error 2121.
+    std::string table_path(std::string_view name) const;
     // The table file an SQL table name stands for: "Produtos", "produtos.ADT", a relative or
-    // absolute path. Empty when there is none.
+    // absolute path within the connection's directory (table_path). Empty when there is none.
     std::string find_table_file(std::string_view name) const;
     // The table files (".adt", any letter case) of the connection's directory, sorted.
     std::vector<std::string> table_files() const;

@@ -351,7 +351,7 @@ std::shared_ptr<ResultCursor> Statement::execute(bool want_cursor) {
                 run_change(part);
                 break;
             case StatementKind::CreateTable:
-                create_table(*session_, *connection, settings_, part.text);
+                create_table(*session_, settings_, part.text);
                 break;
             case StatementKind::DropTable:
                 drop_table(*session_, connection, part.text);

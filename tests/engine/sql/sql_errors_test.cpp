@@ -54,6 +54,55 @@ TEST_F(Errors, TheExplanationFollowsTheNativeNumber) {
     EXPECT_EQ("ERROR 7200: Unknown table. NativeError = 2102; no such table: Nenhuma", last_text());
 }
 
+// A table name in SQL is a name within the connection's directory: a path that leads outside it
+// is refused, whatever the statement, and nothing outside is created, changed or deleted.
+TEST_F(Errors, ATableNameOutsideTheConnectionsDirectoryIsRefused) {
+    TempDir elsewhere;
+    ADSHANDLE other = 0;
+    ASSERT_ADS_OK(AdsConnect(u8(elsewhere.path()), &other));
+    ADSHANDLE outside_statement = 0;
+    ASSERT_ADS_OK(AdsCreateSQLStatement(other, &outside_statement));
+    ADSHANDLE none = 0;
+    ASSERT_ADS_OK(
+        AdsExecuteSQLDirect(outside_statement, u8("CREATE TABLE Alheia (Codigo Integer)"), &none));
+    ASSERT_ADS_OK(AdsExecuteSQLDirect(outside_statement,
+                                      u8("INSERT INTO Alheia (Codigo) VALUES (7)"), &none));
+    AdsCloseSQLStatement(outside_statement);
+    AdsDisconnect(other);
+    const std::string alheia = elsewhere.file("Alheia");
+    const std::string relative =
+        "../" + std::filesystem::path(elsewhere.path()).filename().string();
+
+    const std::string statements[] = {
+        "CREATE TABLE \"" + elsewhere.file("Nova") + "\" (Codigo Integer)",
+        "CREATE TABLE \"" + relative + "/Nova\" (Codigo Integer)",
+        "CREATE TABLE \"sub/../../Nova\" (Codigo Integer)",
+        "DROP TABLE \"" + alheia + "\"",
+        "DROP TABLE \"" + relative + "/Alheia.adt\"",
+        "SELECT * FROM \"" + alheia + "\"",
+        "INSERT INTO \"" + alheia + "\" (Codigo) VALUES (8)",
+        "UPDATE \"" + alheia + "\" SET Codigo = 9",
+        "DELETE FROM \"" + alheia + "\"",
+        "CREATE INDEX PorCodigo ON \"" + alheia + "\" (Codigo)",
+    };
+    for (const std::string& text : statements) {
+        EXPECT_EQ(VE_SQL_ERROR, run_code(text)) << text;
+        EXPECT_EQ(2121, last_native()) << text << ": " << last_text();
+        EXPECT_NE(std::string::npos, last_text().find("outside the database's folder"))
+            << last_text();
+    }
+    EXPECT_FALSE(std::filesystem::exists(elsewhere.file("Nova.adt")));
+    EXPECT_FALSE(
+        std::filesystem::exists(std::filesystem::path(dir_.path()).parent_path() / "Nova.adt"));
+    ASSERT_TRUE(std::filesystem::exists(elsewhere.file("Alheia.adt")));
+
+    // Within the directory, a path of any spelling still names its table.
+    EXPECT_ADS_OK(run_code("CREATE TABLE \"" + dir_.file("Nova") + "\" (Codigo Integer)"));
+    EXPECT_ADS_OK(run_code("INSERT INTO \"./Nova\" (Codigo) VALUES (1)"));
+    EXPECT_ADS_OK(run_code("DROP TABLE \"sub/../Nova\""));
+    EXPECT_FALSE(std::filesystem::exists(dir_.file("Nova.adt")));
+}
+
 TEST_F(Errors, AStatementGoneAnswers5106) {
     ADSHANDLE query = 0;
     ASSERT_ADS_OK(AdsCreateSQLStatement(connection_, &query));
