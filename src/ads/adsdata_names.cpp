@@ -16,6 +16,7 @@
 
 #include "ads/adsdata_errors.h"
 #include "ads/process_paths.h"
+#include "rtl/profile_text.h"
 #include "rtl/text.h"
 
 namespace varelum::ads {
@@ -60,14 +61,6 @@ std::string ReadIniText(const std::string& file) {
     return rtl::IsValidUtf8(text) ? text : rtl::AnsiToUtf8(text);
 }
 
-std::string Unquoted(std::string value) {
-    if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
-        value.back() == value.front()) {
-        return value.substr(1, value.size() - 2);
-    }
-    return value;
-}
-
 // The value of key in section of the profile file; nullopt when the file, the section or the
 // key is absent. The first entry of a key wins.
 std::optional<std::string> ReadProfileString(const std::string& file, std::string_view section,
@@ -75,49 +68,22 @@ std::optional<std::string> ReadProfileString(const std::string& file, std::strin
     if (!FileExists(file)) {
         return std::nullopt;
     }
-    const std::string text = ReadIniText(file);
-    std::optional<std::string> found;
-    bool inSection = false;
-    std::size_t lineNumber = 0;
-    std::size_t start = 0;
-    while (start < text.size()) {
-        std::size_t end = text.find('\n', start);
-        if (end == std::string::npos) {
-            end = text.size();
+    const std::vector<rtl::TProfileLine> lines = rtl::ReadProfileLines(ReadIniText(file));
+    // Every line of the section is checked, also after the key's, so that a broken file is
+    // reported at once rather than when some other alias is looked up.
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        const std::string lineNumber = std::to_string(i + 1);
+        if (lines[i].Kind == rtl::TProfileLineKind::Unclosed) {
+            RaiseIniError(
+                file, "is malformed: line " + lineNumber + " has a section header without \"]\".");
         }
-        ++lineNumber;
-        const std::string line = rtl::Trim(std::string_view(text).substr(start, end - start));
-        start = end + 1;
-        if (line.empty() || line.front() == ';' || line.front() == '#') {
-            continue;
-        }
-        if (line.front() == '[') {
-            const std::size_t close = line.find(']');
-            if (close == std::string::npos) {
-                RaiseIniError(file, "is malformed: line " + std::to_string(lineNumber) +
-                                        " has a section header without \"]\".");
-            }
-            inSection = rtl::SameText(rtl::Trim(line.substr(1, close - 1)), section);
-            continue;
-        }
-        if (!inSection) {
-            continue;
-        }
-        const std::size_t equals = line.find('=');
-        const std::string name =
-            equals == std::string::npos ? std::string() : rtl::Trim(line.substr(0, equals));
-        if (name.empty()) {
-            RaiseIniError(file, "is malformed: line " + std::to_string(lineNumber) +
-                                    " of section [" + std::string(section) +
-                                    "] is not of the form name = path.");
-        }
-        // Every line of the section is checked, also after the key was found, so that a broken
-        // file is reported at once rather than when some other alias is looked up.
-        if (!found && rtl::SameText(name, key)) {
-            found = Unquoted(rtl::Trim(line.substr(equals + 1)));
+        if (lines[i].Kind == rtl::TProfileLineKind::Malformed &&
+            rtl::InProfileSection(lines, i, section)) {
+            RaiseIniError(file, "is malformed: line " + lineNumber + " of section [" +
+                                    std::string(section) + "] is not of the form name = path.");
         }
     }
-    return found;
+    return rtl::ProfileValue(lines, section, key);
 }
 
 // The alias entry of name: its path and the letter after ";" (0 when none).
@@ -138,6 +104,8 @@ bool LookupAliasEntry(const std::string& name, std::string& path, char& letter) 
             }
         }
         entry.resize(semicolon);
+        // "BALDERIM = /srv/loja ;A": the blanks before the ";" are no part of the path.
+        entry = rtl::Trim(entry);
     }
     if (entry.empty()) {
         return false;

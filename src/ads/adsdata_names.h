@@ -6,11 +6,11 @@
 // depend on datasets or connections: where ads.ini is, what an alias maps to, and whether a
 // name is a path. The resolution itself is TAdsDatabaseLink's (adsdata_link.h).
 //
-// ads.ini is a profile file: "[Section]" headers and "name = value" lines; blank lines and
-// lines starting with ";" or "#" are comments. Section and key names compare without regard to
-// case; blanks around names and values are dropped, and a value enclosed in a pair of double or
-// single quotes loses them. An alias entry is "name = path", optionally followed by ";" and a
-// table-type letter N, C, A or V. The file may be UTF-8 or Windows-1252.
+// ads.ini is a profile file, read by the rules of rtl/profile_text.h that varelum-store writes
+// it by too: "[Section]" headers (a comment may follow the "]") and "name = value" lines; blank
+// lines and lines starting with ";" or "#" are comments; section and key names compare without
+// regard to case. An alias entry is "name = path", optionally followed by ";" and a table-type
+// letter N, C, A or V. The file may be UTF-8 or Windows-1252.
 #pragma once
 
 #include <string>

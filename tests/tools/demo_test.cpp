@@ -1,8 +1,10 @@
 // demo: the store of the stock-count program, with the columns it uses, unique codes and
 // barcodes, employees with upper-case passwords, an empty audit table and the alias in
 // ads.ini.
+#include <cstdlib>
 #include <set>
 
+#include "ads/adsdata_names.h"
 #include "store_test_support.h"
 
 namespace varelum::store::testing {
@@ -150,6 +152,34 @@ TEST_F(DemoTest, DemoKeepsAnExistingStoreAndOtherAliasesUnlessTold) {
     ok({"demo", "loja", "--replace", "--products", "7"});
     EXPECT_EQ(7u, EngineView(file("loja") / "CadProdutos.adt").count());
     EXPECT_EQ(4u, EngineView(file("loja") / "CadFuncionariosLojas.adt").count());
+}
+
+// The components read ads.ini by the rules demo writes it by: a header with a comment is the
+// section, and the alias the program resolves is the one demo set.
+TEST_F(DemoTest, TheAliasDemoSetsIsTheOneTheProgramResolves) {
+    std::filesystem::create_directory(file("loja"));
+    write_file(file("loja") / "ads.ini",
+               "[databases] ; main store\nOUTRA = /srv/outra\n  Balderim =  /old/store ;A\n");
+    ok({"demo", "loja", "--products", "2"});
+    const std::string ini = read_file(file("loja") / "ads.ini");
+    EXPECT_EQ(
+        "[databases] ; main store\nOUTRA = /srv/outra\nBALDERIM = " + file("loja").string() + "\n",
+        ini);
+
+    const char* saved = std::getenv("adsini_path");
+    const std::string restore = saved != nullptr ? saved : "";
+    ::setenv("adsini_path", file("loja").c_str(), 1);
+    std::string path;
+    ads::TAdsConnectionTableTypes type = ads::ttAdsConnectADT;
+    const bool found = ads::LookupAlias("balderim", path, type);
+    if (saved != nullptr) {
+        ::setenv("adsini_path", restore.c_str(), 1);
+    } else {
+        ::unsetenv("adsini_path");
+    }
+    ASSERT_TRUE(found);
+    EXPECT_EQ(path, file("loja").string());
+    EXPECT_EQ(type, ads::ttAdsConnectUnspecified);
 }
 
 TEST_F(DemoTest, TheUniqueIndexesRefuseASecondProductWithTheSameCode) {

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "rtl/profile_text.h"
 #include "rtl/text.h"
 #include "store_error.h"
 
@@ -38,57 +39,38 @@ std::vector<std::string> read_lines(const fs::path& path) {
     return lines;
 }
 
-// The name of a "[Name]" line, or nothing for any other line.
-std::optional<std::string> section_name(const std::string& line) {
-    std::string_view text = rtl::TrimmedView(line);
-    if (text.size() < 2 || text.front() != '[' || text.back() != ']') {
-        return std::nullopt;
-    }
-    return rtl::Trim(text.substr(1, text.size() - 2));
-}
-
-bool is_entry_of(const std::string& line, std::string_view key) {
-    const std::size_t equals = line.find('=');
-    return equals != std::string::npos && rtl::SameText(rtl::Trim(line.substr(0, equals)), key);
-}
-
 }  // namespace
 
 void set_ads_ini_alias(const fs::path& path, std::string_view alias, std::string_view value) {
     std::vector<std::string> lines = read_lines(path);
     const std::string entry = std::string(alias) + " = " + std::string(value);
 
-    bool in_section = false;
-    std::optional<std::size_t> section_end;  // where a new entry of the section goes
-    bool done = false;
-    for (std::size_t i = 0; i < lines.size() && !done; ++i) {
-        if (std::optional<std::string> name = section_name(lines[i])) {
-            in_section = rtl::SameText(*name, kSection);
-            if (in_section) {
+    // The lines read by the same rules as the components read them, so that the entry written
+    // here is the one they find.
+    std::string text;
+    for (const std::string& line : lines) {
+        text += line;
+        text += '\n';
+    }
+    const std::vector<rtl::TProfileLine> profile = rtl::ReadProfileLines(text);
+    if (std::optional<std::size_t> existing = rtl::FindProfileEntry(profile, kSection, alias)) {
+        lines[*existing] = entry;
+    } else if (std::optional<std::size_t> header = rtl::FindProfileSection(profile, kSection)) {
+        // After the section's last line that is not blank.
+        std::size_t section_end = *header + 1;
+        for (std::size_t i = *header + 1;
+             i < profile.size() && profile[i].Kind != rtl::TProfileLineKind::Section; ++i) {
+            if (!rtl::TrimmedView(lines[i]).empty()) {
                 section_end = i + 1;
             }
-            continue;
         }
-        if (!in_section) {
-            continue;
+        lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(section_end), entry);
+    } else {
+        if (!lines.empty() && !rtl::TrimmedView(lines.back()).empty()) {
+            lines.emplace_back();
         }
-        if (is_entry_of(lines[i], alias)) {
-            lines[i] = entry;
-            done = true;
-        } else if (!rtl::TrimmedView(lines[i]).empty()) {
-            section_end = i + 1;
-        }
-    }
-    if (!done) {
-        if (section_end) {
-            lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(*section_end), entry);
-        } else {
-            if (!lines.empty() && !rtl::TrimmedView(lines.back()).empty()) {
-                lines.emplace_back();
-            }
-            lines.push_back("[" + std::string(kSection) + "]");
-            lines.push_back(entry);
-        }
+        lines.push_back("[" + std::string(kSection) + "]");
+        lines.push_back(entry);
     }
 
     fs::path partial = path;
