@@ -118,13 +118,25 @@ std::string normalized_text(const Node& node) {
             return literal_text(node.literal);
         case NodeKind::Field:
             return format::to_upper(format::CodePage::Ansi1252, node.field.name);
-        case NodeKind::Unary:
-            return "(" + std::string(operator_text(node.op)) + normalized_text(*node.children[0]) +
-                   ")";
-        case NodeKind::Binary:
-            return "(" + normalized_text(*node.children[0]) + " " +
-                   std::string(operator_text(node.op)) + " " + normalized_text(*node.children[1]) +
-                   ")";
+        // Appended piece by piece: `"(" + std::string(...)` trips a false -Wrestrict in
+        // GCC 12 at -O3, which -Werror turns into a failed build.
+        case NodeKind::Unary: {
+            std::string out = "(";
+            out += operator_text(node.op);
+            out += normalized_text(*node.children[0]);
+            out += ")";
+            return out;
+        }
+        case NodeKind::Binary: {
+            std::string out = "(";
+            out += normalized_text(*node.children[0]);
+            out += " ";
+            out += operator_text(node.op);
+            out += " ";
+            out += normalized_text(*node.children[1]);
+            out += ")";
+            return out;
+        }
         case NodeKind::Call: {
             std::string out(node.function->name);
             out += "(";
