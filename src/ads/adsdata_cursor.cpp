@@ -25,7 +25,6 @@ constexpr const char* kTableTypeMismatch =
     "The table type must remain identical to the table type associated with the alias.";
 constexpr const char* kDefaultIndexName = "ADS_DEFAULT";
 constexpr UNSIGNED16 kIndexNameCapacity = 260;
-constexpr UNSIGNED16 kSegmentNameCapacity = 510;
 constexpr UNSIGNED16 kIndexConditionCapacity = 510;
 constexpr UNSIGNED16 kCollationCapacity = 101;
 constexpr UNSIGNED16 kMaxIndexesPerFile = 256;
@@ -600,7 +599,7 @@ void TAdsDataSet::UpdateIndexDefs() {
             // The engine counts segments from 0.
             for (UNSIGNED16 segment = 0; segment < segments; ++segment) {
                 UNSIGNED8 field[kSegmentNameCapacity + 1] = {};
-                UNSIGNED16 fieldLength = kSegmentNameCapacity;
+                UNSIGNED16 fieldLength = kSegmentNameCapacity + 1;
                 Check(ace_pending::AdsGetSegmentFieldname(index, segment, field, &fieldLength));
                 if (!fields.empty()) {
                     fields += ';';

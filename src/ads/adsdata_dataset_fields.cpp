@@ -209,8 +209,8 @@ bool TAdsDataSet::ActiveIndexIsSegmentOf(const db::TField& field) {
     }
     // The engine counts segments from 0.
     for (UNSIGNED16 segment = 0; segment < segments; ++segment) {
-        UNSIGNED8 name[kFieldNameCapacity * 4 + 1] = {};
-        UNSIGNED16 length = sizeof name - 1;
+        UNSIGNED8 name[kSegmentNameCapacity + 1] = {};
+        UNSIGNED16 length = kSegmentNameCapacity + 1;
         Check(ace_pending::AdsGetSegmentFieldname(mlActiveHandle, segment, name, &length));
         if (rtl::SameText(rtl::AnsiToUtf8(std::string_view(reinterpret_cast<char*>(name), length)),
                           field.FieldName())) {

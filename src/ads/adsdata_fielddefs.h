@@ -78,6 +78,10 @@ inline constexpr UNSIGNED16 kAceTableADT = VE_TABLE_TYPE_ADT;
 inline constexpr UNSIGNED16 kAceTableVFP = VE_TABLE_TYPE_VFP;
 
 // Column rights (TACEFieldDef::Permissions).
+// The longest field name the engine keeps, in bytes of 8-bit text. An index segment names one of
+// the fields, so a buffer for a segment's field name holds this many bytes and a zero.
+inline constexpr UNSIGNED16 kSegmentNameCapacity = 128;
+
 inline constexpr std::uint8_t kAdsPermissionUpdate = VE_COLUMN_UPDATE;
 inline constexpr std::uint8_t kAdsPermissionInsert = VE_COLUMN_INSERT;
 

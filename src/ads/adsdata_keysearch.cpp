@@ -26,7 +26,6 @@ namespace {
 // takes one byte more.
 constexpr UNSIGNED16 kRawKeyCapacity = 4082;
 constexpr UNSIGNED16 kNearestKeyCapacity = 4083;
-constexpr UNSIGNED16 kSegmentNameCapacity = 128;
 
 }  // namespace
 

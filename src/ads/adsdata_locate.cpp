@@ -35,7 +35,6 @@ constexpr UNSIGNED16 kRawKeyCapacity = 4082;
 // whether there is one.
 constexpr UNSIGNED16 kScopeCapacity = 4082;
 constexpr UNSIGNED16 kConditionProbeCapacity = 10;
-constexpr UNSIGNED16 kSegmentNameCapacity = 510;
 // The temporary filter of a search is UTF-16 text; as an optimised filter it is resolved
 // when first used.
 constexpr UNSIGNED32 kSearchFilterOptions = VE_FILTER_UTF16;
@@ -316,7 +315,7 @@ ADSHANDLE TAdsDataSet::ChooseSearchIndex(std::string_view KeyFields,
         std::string indexFields;
         for (UNSIGNED16 segment = 0; segment < segments; ++segment) {
             UNSIGNED8 name[kSegmentNameCapacity + 1] = {};
-            UNSIGNED16 length = kSegmentNameCapacity;
+            UNSIGNED16 length = kSegmentNameCapacity + 1;
             Check(ace::AdsGetSegmentFieldname(candidate, segment, name, &length));
             if (!indexFields.empty()) {
                 indexFields += ';';
@@ -621,13 +620,12 @@ std::string TAdsDataSet::ActiveIndexFieldNames() {
 }
 
 db::TField& TAdsDataSet::FieldForSegment(int segment) {
-    constexpr UNSIGNED16 kFieldNameCapacity = 128;
-    UNSIGNED8 name[kFieldNameCapacity + 1] = {};
-    UNSIGNED16 length = kFieldNameCapacity + 1;
+    UNSIGNED8 name[kSegmentNameCapacity + 1] = {};
+    UNSIGNED16 length = kSegmentNameCapacity + 1;
     Check(ace::AdsGetSegmentFieldname(mlActiveHandle, static_cast<UNSIGNED16>(segment), name,
                                       &length));
     return FieldByName(rtl::AnsiToUtf8(std::string_view(
-        reinterpret_cast<const char*>(name), std::min<UNSIGNED16>(length, kFieldNameCapacity))));
+        reinterpret_cast<const char*>(name), std::min<UNSIGNED16>(length, kSegmentNameCapacity))));
 }
 
 // --- OnFilterRecord ----------------------------------------------------------------------------

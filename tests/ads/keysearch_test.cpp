@@ -242,7 +242,36 @@ INSTANTIATE_TEST_SUITE_P(Values, NearestTest,
                                            TNearestCase{"3", true, "CARLA DIAS"},
                                            TNearestCase{"4", false, "EVA ROCHA"},
                                            TNearestCase{"0", false, "ANA LIMA"},
-                                           TNearestCase{"9", false, "EVA ROCHA"}));
+                                           TNearestCase{"9", false, "EVA ROCHA"}),
+                         ReadableCaseName());
+
+// --- Segment field names ------------------------------------------------------------------------
+
+// Every reader of an index segment's field name takes the longest name the engine keeps: the
+// index definitions, Locate's choice of an index, a key search and a key field's edit.
+TEST_F(KeySearchTest, AKeyFieldWithTheLongestNameTheEngineKeepsIsFound) {
+    REQUIRE_KEY_SEARCH();
+    const std::string longest = "C" + std::string(kSegmentNameCapacity - 1, 'x');
+    const ADSHANDLE handle = CreateTable("Longos.adt", longest + ",Char,10;Nome,Char,20;");
+    AppendRow(handle, {{longest, "B"}, {"Nome", "SEGUNDO"}});
+    AppendRow(handle, {{longest, "A"}, {"Nome", "PRIMEIRO"}});
+    AppendRow(handle, {{longest, "C"}, {"Nome", "TERCEIRO"}});
+    ace::AdsCloseTable(handle);
+    CreateIndex("Longos.adt", "LONGO", longest);
+
+    auto table = Table("Longos.adt");
+    table->SetIndexName("LONGO");
+    table->Open();
+    EXPECT_TRUE(rtl::SameText(table->IndexDefs().Find("LONGO").Fields(), longest));
+    EXPECT_TRUE(table->FindKey({"C"}));
+    EXPECT_EQ(table->FieldByName("Nome").AsString(), "TERCEIRO");
+    table->SetKey();
+    table->FieldByName(longest).SetAsString("A");
+    EXPECT_TRUE(table->GotoKey());
+    EXPECT_EQ(table->FieldByName("Nome").AsString(), "PRIMEIRO");
+    EXPECT_TRUE(table->Locate(longest, "B", 0));
+    EXPECT_EQ(table->FieldByName("Nome").AsString(), "SEGUNDO");
+}
 
 // --- GotoCurrent -------------------------------------------------------------------------------
 
