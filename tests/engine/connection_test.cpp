@@ -135,6 +135,33 @@ TEST_F(Connections, DateFormatsAreValidatedAndUsedForDateText) {
     EXPECT_EQ(2415019, julian);
 }
 
+// Each table's date text follows its own connection's format, however the calls on tables of
+// connections with other formats interleave on one thread.
+TEST_F(Connections, DateTextOfTwoConnectionsInterleavedKeepsEachOnesFormat) {
+    ADSHANDLE table = create("Datas.adt", "Dia,Date;");
+    append_row(table, {{"Dia", "03/26/2018"}});
+    ADSHANDLE other_connection = 0;
+    ASSERT_ADS_OK(AdsConnect(u8(dir_.path()), &other_connection));
+    ASSERT_ADS_OK(AdsSetDateFormat60(connection_, u8("DD.MM.CCYY")));
+    ASSERT_ADS_OK(AdsSetDateFormat60(other_connection, u8("CCYY-MM-DD")));
+    ADSHANDLE other = 0;
+    ASSERT_ADS_OK(open("Datas.adt", &other, 0, other_connection));
+    ASSERT_ADS_OK(AdsGotoTop(table));
+    ASSERT_ADS_OK(AdsGotoTop(other));
+    for (int round = 0; round < 2; ++round) {
+        EXPECT_EQ("26.03.2018", text(table, "Dia"));
+        EXPECT_EQ("2018-03-26", text(other, "Dia"));
+    }
+    ASSERT_ADS_OK(AdsSetDate(table, u8("Dia"), u8("27.03.2018"), 10));
+    EXPECT_EQ("2018-03-26", text(other, "Dia"));
+    EXPECT_EQ("27.03.2018", text(table, "Dia"));
+    ASSERT_ADS_OK(AdsWriteRecord(table));
+    ASSERT_ADS_OK(AdsRefreshRecord(other));
+    EXPECT_EQ("2018-03-27", text(other, "Dia"));
+    AdsCloseTable(other);
+    AdsDisconnect(other_connection);
+}
+
 TEST_F(Connections, JulianDaysConvertToAndFromYyyymmdd) {
     double julian = 0;
     EXPECT_ADS_OK(AdsConvertStringToJulian(u8("18991230"), 8, &julian));

@@ -555,7 +555,7 @@ VE_API UNSIGNED32 AdsSetDate(ADSHANDLE hObj, const UNSIGNED8* pucFldName, const 
     return with_table(hObj, [&](TableCursor& table) {
         const FieldDescriptor& field = table.field(pucFldName);
         std::string text = trim_blanks(sized_text(pucValue, usLen));
-        const DateFormat& format = *table.text_context().date_format;
+        const DateFormat format = *table.text_context().date_format;
         change_field(table, field, [&](std::uint8_t* image) {
             if (text.empty()) {
                 field_julian(field, image);  // checks the type

@@ -99,7 +99,7 @@ void store_text_bytes(const FieldDescriptor& field, std::uint8_t* image, std::st
 // The connection's date format, or the engine's first one when the caller gave none.
 const DateFormat& date_format_of(const TextContext& context) {
     static const DateFormat kDefault;
-    return context.date_format != nullptr ? *context.date_format : kDefault;
+    return context.date_format ? *context.date_format : kDefault;
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -27,10 +28,11 @@ using format::set_null;
 using format::store_le;
 
 // What text conversions need to know: the table's code page, the date format of the
-// connection and the number of decimals for doubles.
+// connection (a copy of its own, so that no other context can change it; none: the default
+// format) and the number of decimals for doubles.
 struct TextContext {
     format::CodePage page = format::CodePage::Ansi1252;
-    const DateFormat* date_format = nullptr;
+    std::optional<DateFormat> date_format;
     int decimals = 2;
 };
 

@@ -300,8 +300,7 @@ std::shared_ptr<ResultCursor> ResultCursor::materialize(
         file->set_durable(false);
         {
             TextContext context;
-            DateFormat format = connection->date_format();
-            context.date_format = &format;
+            context.date_format = connection->date_format();
             WriteContext write(*file);
             std::vector<std::uint8_t> image;
             for (std::size_t r = 0; r < rows.size(); ++r) {

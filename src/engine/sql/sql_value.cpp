@@ -82,7 +82,7 @@ DayAndTime day_and_time(const FieldDescriptor& field, const SqlValue& value,
     if (auto iso = parse_iso(text)) {
         return *iso;
     }
-    if (context.date_format != nullptr) {
+    if (context.date_format) {
         if (auto julian = context.date_format->parse(text)) {
             return DayAndTime{*julian, 0};
         }

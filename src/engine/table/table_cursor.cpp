@@ -105,11 +105,9 @@ const TableSchema& TableCursor::schema() const {
 }
 
 TextContext TableCursor::text_context() const {
-    static thread_local DateFormat format;
-    format = connection_->date_format();
     TextContext context;
     context.page = format::code_page_of_char_type(file_->options().char_type);
-    context.date_format = &format;
+    context.date_format = connection_->date_format();
     context.decimals = EngineSettings::instance().decimals();
     return context;
 }
