@@ -5,6 +5,9 @@
 // between processes in both locking modes.
 #include <gtest/gtest.h>
 
+#include <ostream>
+
+#include "case_names.h"
 #include "db/field.h"
 #include "rtl/datetime.h"
 #include "search_test_support.h"
@@ -102,6 +105,11 @@ struct TBlankCase {
     const char* Expected;  // as another user reads it
 };
 
+void PrintTo(const TBlankCase& c, std::ostream* out) {
+    *out << (c.PreserveSpaces ? "spaces preserved" : "spaces not preserved") << " reads "
+         << c.Expected;
+}
+
 class BlankTextTest : public EditingTest, public ::testing::WithParamInterface<TBlankCase> {};
 
 TEST_P(BlankTextTest, BlankTextIsPostedAsEmptyUnlessSpacesArePreserved) {
@@ -118,7 +126,8 @@ TEST_P(BlankTextTest, BlankTextIsPostedAsEmptyUnlessSpacesArePreserved) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Spaces, BlankTextTest,
-                         ::testing::Values(TBlankCase{false, "<null>"}, TBlankCase{true, ""}));
+                         ::testing::Values(TBlankCase{false, "<null>"}, TBlankCase{true, ""}),
+                         ReadableCaseName());
 
 TEST_F(EditingTest, AnAutoIncValueIsNeverSent) {
     auto audit = Table(kAudit);

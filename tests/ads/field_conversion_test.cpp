@@ -6,6 +6,7 @@
 
 #include <cstring>
 #include <map>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -103,6 +104,10 @@ struct TNullCase {
     std::uint32_t Length;
     std::vector<std::uint8_t> NullBytes;  // what a null of the type looks like
 };
+
+void PrintTo(const TNullCase& c, std::ostream* out) {
+    *out << c.Name;
+}
 
 class AdtNullRule : public FieldConversion, public ::testing::WithParamInterface<TNullCase> {};
 

@@ -3,7 +3,11 @@
 // ends, the key edit's Post and Cancel, the key properties, and GotoCurrent.
 #include <gtest/gtest.h>
 
+#include <ostream>
+
+#include "case_names.h"
 #include "db/field.h"
+#include "rtl/text.h"
 #include "search_test_support.h"
 
 namespace varelum::ads {
@@ -98,6 +102,10 @@ struct TNotFoundCase {
     const char* Expected;   // the record shown afterwards
     const char* AfterNext;  // and after one Next
 };
+
+void PrintTo(const TNotFoundCase& c, std::ostream* out) {
+    *out << c.Name;
+}
 
 class KeyNotFoundTest : public KeySearchTest,
                         public ::testing::WithParamInterface<TNotFoundCase> {};
@@ -226,6 +234,10 @@ struct TNearestCase {
     bool Found;
     const char* Expected;
 };
+
+void PrintTo(const TNearestCase& c, std::ostream* out) {
+    *out << c.Value << (c.Found ? " found at " : " not found, at ") << c.Expected;
+}
 
 class NearestTest : public KeySearchTest, public ::testing::WithParamInterface<TNearestCase> {};
 

@@ -5,7 +5,10 @@
 // already has, and the list helpers of the index choice.
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include "ads/adsdata_locate.h"
+#include "case_names.h"
 #include "db/field.h"
 #include "rtl/datetime.h"
 #include "rtl/exception.h"
@@ -27,6 +30,10 @@ struct TCoverCase {
     const char* LastCovered;
 };
 
+void PrintTo(const TCoverCase& c, std::ostream* out) {
+    *out << c.IndexFields << " for " << c.KeyFields << (c.Covered ? " covers" : " does not cover");
+}
+
 class IndexCoverTest : public ::testing::TestWithParam<TCoverCase> {};
 
 TEST_P(IndexCoverTest, KeyFieldsMustBeTheLeadingFieldsOfTheIndex) {
@@ -46,7 +53,8 @@ INSTANTIATE_TEST_SUITE_P(
                       TCoverCase{"A;B", " a ; b ", true, "B"}, TCoverCase{"A;B", "B", false, ""},
                       TCoverCase{"A;B;C", "A;C", false, ""}, TCoverCase{"A;B", "A;X", false, ""},
                       TCoverCase{"AB;B", "A", false, ""}, TCoverCase{"A;B", "", false, ""},
-                      TCoverCase{"", "A", false, ""}));
+                      TCoverCase{"", "A", false, ""}),
+    ReadableCaseName());
 
 TEST(FieldListTest, PositionsAndItems) {
     EXPECT_EQ(FieldPositionInList("b", "A;B"), 2);
@@ -219,6 +227,11 @@ struct TOptionCase {
     const char* Name;  // the record found
 };
 
+void PrintTo(const TOptionCase& c, std::ostream* out) {
+    *out << c.Value << " options " << c.Options << (c.Found ? " finds " : " finds nothing, ")
+         << c.Name;
+}
+
 class LocateOptionTest : public LocateTest, public ::testing::WithParamInterface<TOptionCase> {};
 
 // With a descending index on the password: the exact and the partial search seek it (a
@@ -247,7 +260,8 @@ INSTANTIATE_TEST_SUITE_P(
                       TOptionCase{"12", db::loPartialKey, true, "MARIA DA SILVA"},
                       TOptionCase{"x", db::loPartialKey | db::loCaseInsensitive, true,
                                   "FIRST IN TABLE"},
-                      TOptionCase{"Z", db::loPartialKey, false, "MARIA DA SILVA"}));
+                      TOptionCase{"Z", db::loPartialKey, false, "MARIA DA SILVA"}),
+    ReadableCaseName());
 
 TEST_F(LocateTest, PartialSearchByExpressionTurnsExactOffOnlyForTheSearch) {
     REQUIRE_FILTERS();
@@ -360,6 +374,10 @@ struct TBehaviorCase {
     const char* Name;
 };
 
+void PrintTo(const TBehaviorCase& c, std::ostream* out) {
+    *out << c.Name;
+}
+
 class LocateBehaviorTest : public LocateTest,
                            public ::testing::WithParamInterface<TBehaviorCase> {};
 
@@ -379,7 +397,8 @@ TEST_P(LocateBehaviorTest, FindFirstTriesNoIndexButTheActiveOrder) {
 
 INSTANTIATE_TEST_SUITE_P(Behaviors, LocateBehaviorTest,
                          ::testing::Values(TBehaviorCase{lbFastestPossible, "PREFIX"},
-                                           TBehaviorCase{lbFindFirst, "FIRST IN TABLE"}));
+                                           TBehaviorCase{lbFindFirst, "FIRST IN TABLE"}),
+                         ReadableCaseName());
 
 // Indexes that show only some records, or keys other than the records', are never seeked in
 // the place of the table: each of these descending indexes would find PREFIX first.
@@ -389,6 +408,10 @@ struct TUnusableCase {
     const char* Condition;
     bool Scoped;
 };
+
+void PrintTo(const TUnusableCase& c, std::ostream* out) {
+    *out << c.Name;
+}
 
 class UnusableIndexTest : public LocateTest, public ::testing::WithParamInterface<TUnusableCase> {};
 

@@ -1,16 +1,19 @@
 // ads.ini and aliases: where the file is found, what an entry maps to with and without its
 // table-type letter, what a malformed file does, and the path tests.
 #include <gtest/gtest.h>
+
 #include <sys/stat.h>
 
 #include <filesystem>
 #include <fstream>
 #include <optional>
+#include <ostream>
 #include <string>
 
 #include "ads/adsdata_errors.h"
 #include "ads/adsdata_names.h"
 #include "ads_test_support.h"
+#include "case_names.h"
 
 namespace varelum::ads {
 namespace {
@@ -146,6 +149,10 @@ struct TAliasCase {
     TAdsConnectionTableTypes ConnectionType;
 };
 
+void PrintTo(const TAliasCase& c, std::ostream* out) {
+    *out << "BALDERIM = " << c.Entry << (c.Found ? " gives " : " is no alias ") << c.Path;
+}
+
 class LookupAliasEntries : public ::testing::TestWithParam<TAliasCase> {};
 
 TEST_P(LookupAliasEntries, MapPathAndTableTypeLetter) {
@@ -191,7 +198,8 @@ INSTANTIATE_TEST_SUITE_P(
                    ttAdsConnectUnspecified},
         // Nothing before the ";" (or nothing at all) is no alias.
         TAliasCase{";A", false, "", ttAdsADT, ttAdsConnectUnspecified},
-        TAliasCase{"", false, "", ttAdsADT, ttAdsConnectUnspecified}));
+        TAliasCase{"", false, "", ttAdsADT, ttAdsConnectUnspecified}),
+    ReadableCaseName());
 
 TEST(LookupAlias, NamesAndSectionsCompareWithoutCaseAndOtherSectionsDoNotCount) {
     TTempDirectory work;
@@ -243,6 +251,10 @@ struct TMalformedCase {
     std::string Content;
     const char* Problem;  // part of the message
 };
+
+void PrintTo(const TMalformedCase& c, std::ostream* out) {
+    *out << c.Name;
+}
 
 class MalformedAdsIni : public ::testing::TestWithParam<TMalformedCase> {};
 

@@ -10,6 +10,7 @@
 
 #include "ads/adstable_query.h"
 #include "ads/adstable_table.h"
+#include "case_names.h"
 #include "component_test_support.h"
 #include "db/data_source.h"
 #include "db/field.h"
@@ -64,7 +65,8 @@ INSTANTIATE_TEST_SUITE_P(
                       TScanCase{"blank ends a quoted name", "a = :\"my name\"", {"my"}},
                       TScanCase{"empty name", "a = : b", {""}},
                       TScanCase{"unclosed literal", "a = 'open :x", {}},
-                      TScanCase{"tab is no delimiter", "a = :x\tand", {"x\tand"}}));
+                      TScanCase{"tab is no delimiter", "a = :x\tand", {"x\tand"}}),
+    ReadableCaseName());
 
 // --- SQL lines and parameters --------------------------------------------------------------------
 
@@ -448,7 +450,8 @@ INSTANTIATE_TEST_SUITE_P(
         TBindCase{"var bytes", [](db::TParam& p) { Typed(p, db::ftVarBytes, rtl::TBytes{7}); },
                   ":p = X'07'"},
         TBindCase{"FMTBcd is not bound", [](db::TParam& p) { Typed(p, db::ftFMTBcd, "1.5"); },
-                  ":p IS NULL"}));
+                  ":p IS NULL"}),
+    ReadableCaseName());
 
 TEST_F(QueryTest, ANameUsedTwiceIsBoundAsTwoNumbers) {
     CreateProductTable(kProducts);
@@ -529,7 +532,8 @@ INSTANTIATE_TEST_SUITE_P(
                    0},
         TCountCase{"delete", "DELETE FROM CadProdutos WHERE CodProduto = 'C3'", 1},
         TCountCase{"insert", "INSERT INTO CadProdutos (CodProduto, QtdeAtual) VALUES ('D4', 1)", 1},
-        TCountCase{"select has no count", "SELECT * FROM CadProdutos", -1}));
+        TCountCase{"select has no count", "SELECT * FROM CadProdutos", -1}),
+    ReadableCaseName());
 
 TEST_F(QueryTest, AnUpdateRunByExecSqlIsSeenByAnOpenTable) {
     CreateProductTable({{"A1", "789001", "G1", "2"}, {"B2", "789002", "G1", "3"}});
@@ -584,7 +588,8 @@ INSTANTIATE_TEST_SUITE_P(
                       TLiveCase{"live asked", "SELECT * FROM CadProdutos", true, true},
                       TLiveCase{"live asked of a static result",
                                 "SELECT CodProduto, QtdeAtual * 2 AS Twice FROM CadProdutos", true,
-                                false}));
+                                false}),
+    ReadableCaseName());
 
 TEST_F(QueryTest, TheStatementIsMadeOnceAndOutlivesCloses) {
     CreateProductTable(kProducts);

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <ostream>
 
 namespace varelum::app {
 namespace {
@@ -13,6 +14,10 @@ struct TPeriodCase {
     const char* Message;
     const char* Shown;
 };
+
+void PrintTo(const TPeriodCase& c, std::ostream* out) {
+    *out << c.Name;
+}
 
 class ErrorBoxTextTest : public ::testing::TestWithParam<TPeriodCase> {};
 

@@ -15,6 +15,7 @@
 #include <cstdio>
 #include <functional>
 #include <memory>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -558,6 +559,10 @@ struct THandOverCase {
     bool Minimized;
     std::vector<std::string> Calls;
 };
+
+void PrintTo(const THandOverCase& c, std::ostream* out) {
+    *out << c.Label;
+}
 
 class KrelOneInstanceHandOverTest : public ::testing::TestWithParam<THandOverCase> {};
 

@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <functional>
 #include <memory>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -590,6 +591,10 @@ struct TBrokenStoreCase {
     const char* ErrorStart;                       // the error box's text starts so
     const char* ErrorPart;                        // and holds this
 };
+
+void PrintTo(const TBrokenStoreCase& c, std::ostream* out) {
+    *out << c.Name;
+}
 
 class CountWithABrokenStore : public CountEndToEnd,
                               public ::testing::WithParamInterface<TBrokenStoreCase> {

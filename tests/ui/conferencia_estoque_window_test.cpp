@@ -9,6 +9,8 @@
 #include <QLabel>
 #include <QStatusBar>
 
+#include <ostream>
+
 #include "count/notices.h"
 #include "ui/window_fixture.h"
 
@@ -212,6 +214,24 @@ TEST_F(ConferenciaEstoqueWindowTest, TheChooserIsLockedByTheFirstReadAndFreedByF
 // Which control has the focus when the function key is pressed.
 enum class TFocusedControl { Chooser, CodeField, CorrectGrid, WrongGrid };
 
+const char* NameOf(TFocusedControl control) {
+    switch (control) {
+        case TFocusedControl::Chooser:
+            return "Chooser";
+        case TFocusedControl::CodeField:
+            return "CodeField";
+        case TFocusedControl::CorrectGrid:
+            return "CorrectGrid";
+        case TFocusedControl::WrongGrid:
+            return "WrongGrid";
+    }
+    return "Unknown";
+}
+
+void PrintTo(TFocusedControl control, std::ostream* out) {
+    *out << NameOf(control);
+}
+
 QWidget* ControlOf(TConferenciaEstoqueWindow& window, TFocusedControl control) {
     switch (control) {
         case TFocusedControl::Chooser:
@@ -289,17 +309,7 @@ INSTANTIATE_TEST_SUITE_P(EachControl, FunctionKeysTest,
                                            TFocusedControl::CorrectGrid,
                                            TFocusedControl::WrongGrid),
                          [](const ::testing::TestParamInfo<TFocusedControl>& info) {
-                             switch (info.param) {
-                                 case TFocusedControl::Chooser:
-                                     return "Chooser";
-                                 case TFocusedControl::CodeField:
-                                     return "CodeField";
-                                 case TFocusedControl::CorrectGrid:
-                                     return "CorrectGrid";
-                                 case TFocusedControl::WrongGrid:
-                                     return "WrongGrid";
-                             }
-                             return "Unknown";
+                             return std::string(NameOf(info.param));
                          });
 
 TEST_F(ConferenciaEstoqueWindowTest, ClosingIsRefusedWhileReadsExist) {
@@ -328,6 +338,10 @@ struct TNoticeCase {
     std::function<void(WindowFixture&)> Act;
     const char* Notice;
 };
+
+void PrintTo(const TNoticeCase& c, std::ostream* out) {
+    *out << c.Name;
+}
 
 class NoticeTest : public WindowFixture, public ::testing::WithParamInterface<TNoticeCase> {
   public:

@@ -2,6 +2,10 @@
 // message text.
 #include <gtest/gtest.h>
 
+#include <ostream>
+
+#include "case_names.h"
+
 #include "engine/expr/expr_test_support.h"
 
 namespace varelum::engine::test {
@@ -13,6 +17,10 @@ struct ErrorCase {
     std::size_t position;
     const char* message;
 };
+
+void PrintTo(const ErrorCase& c, std::ostream* out) {
+    *out << "\"" << c.expression << "\" fails at " << c.position;
+}
 
 class CompileError : public ::testing::TestWithParam<ErrorCase> {};
 
@@ -57,7 +65,8 @@ INSTANTIATE_TEST_SUITE_P(
                       ErrorCase{"Qty = , 1", Code::UnexpectedToken, 6,
                                 "Expression error at position 6: unexpected ','"},
                       ErrorCase{"@99 = 1", Code::UnknownField, 0,
-                                "Expression error at position 0: no field number 99"}));
+                                "Expression error at position 0: no field number 99"}),
+    ReadableCaseName());
 
 INSTANTIATE_TEST_SUITE_P(
     Names, CompileError,
@@ -73,7 +82,8 @@ INSTANTIATE_TEST_SUITE_P(
                           "SUBSTR(Code)", Code::WrongArgumentCount, 0,
                           "Expression error at position 0: SUBSTR takes 2 to 3 arguments, not 1"},
                       ErrorCase{"DATE(1)", Code::WrongArgumentCount, 0,
-                                "Expression error at position 0: DATE takes 0 arguments, not 1"}));
+                                "Expression error at position 0: DATE takes 0 arguments, not 1"}),
+    ReadableCaseName());
 
 INSTANTIATE_TEST_SUITE_P(
     Types, CompileError,
@@ -108,7 +118,8 @@ INSTANTIATE_TEST_SUITE_P(
         ErrorCase{"Born + Born", Code::TypeMismatch, 5,
                   "Expression error at position 5: type mismatch: '+' of Date and Date"},
         ErrorCase{"Qty $ Code", Code::TypeMismatch, 4,
-                  "Expression error at position 4: type mismatch: '$' of Numeric and Character"}));
+                  "Expression error at position 4: type mismatch: '$' of Numeric and Character"}),
+    ReadableCaseName());
 
 TEST(CompileErrors, ConditionMustBeLogical) {
     TestRecord record = product_record();

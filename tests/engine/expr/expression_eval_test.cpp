@@ -2,6 +2,10 @@
 // setting, case-insensitive texts, nulls and the edge values of the functions.
 #include <gtest/gtest.h>
 
+#include <ostream>
+
+#include "case_names.h"
+
 #include "engine/expr/expr_test_support.h"
 
 namespace varelum::engine::test {
@@ -11,6 +15,10 @@ struct Case {
     const char* expression;
     const char* expected;  // render() of the result
 };
+
+void PrintTo(const Case& c, std::ostream* out) {
+    *out << "\"" << c.expression << "\" gives " << c.expected;
+}
 
 class Evaluation : public ::testing::TestWithParam<Case> {};
 
@@ -43,7 +51,8 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"Stamp > CTOTS('31/12/2020 10:29:59')", "L:T"}, Case{"'BC' $ Code", "L:T"},
         Case{"'bc' $ Code", "L:F"}, Case{"'dge' $ Name", "L:T"}, Case{"'' $ Code", "L:T"},
         Case{"Active = .T.", "L:T"}, Case{".F. < .T.", "L:T"},
-        Case{"t->Qty + product->Price", "N:19.5"}, Case{"@4 * 2", "N:14"}));
+        Case{"t->Qty + product->Price", "N:19.5"}, Case{"@4 * 2", "N:14"}),
+    ReadableCaseName());
 
 // Functions, with the edge values that matter.
 INSTANTIATE_TEST_SUITE_P(
@@ -94,7 +103,8 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"UPPER(Wide) = '\xC7"
              "AF\xC9'",
              "L:T"},
-        Case{"YEAR(DATE()) > 2000 AND YEAR(TODAY()) > 2000 AND NOW() > Stamp", "L:T"}));
+        Case{"YEAR(DATE()) > 2000 AND YEAR(TODAY()) > 2000 AND NOW() > Stamp", "L:T"}),
+    ReadableCaseName());
 
 // Nulls compare as the empty value of their type.
 INSTANTIATE_TEST_SUITE_P(Nulls, Evaluation,
@@ -104,13 +114,19 @@ INSTANTIATE_TEST_SUITE_P(Nulls, Evaluation,
                                            Case{"NoDate < Born", "L:T"}, Case{"Flag", "null L:F"},
                                            Case{"Blank = ''", "L:T"},
                                            Case{"Blank + 'x'", "C:'     x'"},
-                                           Case{"ISNULL(NoQty + 1)", "L:F"}));
+                                           Case{"ISNULL(NoQty + 1)", "L:F"}),
+                         ReadableCaseName());
 
 struct ExactCase {
     const char* expression;
     bool exact_on;
     bool expected;
 };
+
+void PrintTo(const ExactCase& c, std::ostream* out) {
+    *out << "\"" << c.expression << "\" exact " << (c.exact_on ? "on" : "off") << " is "
+         << (c.expected ? "true" : "false");
+}
 
 class ExactSetting : public ::testing::TestWithParam<ExactCase> {};
 
@@ -141,7 +157,8 @@ INSTANTIATE_TEST_SUITE_P(
         ExactCase{"Name = 'wid'", false, true}, ExactCase{"Code = 'abc123'", true, false},
         ExactCase{"UPPER(Name) = 'WIDGET'", true, true},
         ExactCase{"LOWER(Name) = 'WIDGET'", true, false},
-        ExactCase{"TRIM(Name) + 'X' = 'WIDGETx'", true, true}));
+        ExactCase{"TRIM(Name) + 'X' = 'WIDGETx'", true, true}),
+    ReadableCaseName());
 
 TEST(ExpressionEvaluation, DivisionByZeroIsAnErrorAtTheDivisor) {
     TestRecord record = product_record();
