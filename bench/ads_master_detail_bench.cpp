@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "ace_bench_support.h"
 #include "ads/ace.h"
 #include "ads/adstable_table.h"
 #include "db/data_source.h"
@@ -27,25 +28,12 @@ namespace {
 
 using namespace varelum;
 using namespace varelum::ads;
+using varelum::bench::Check;
+using varelum::bench::Text8;
 
 constexpr SIGNED32 kOrders = 10'000;
 constexpr SIGNED32 kItemsPerOrder = 10;
 constexpr SIGNED32 kItems = kOrders * kItemsPerOrder;
-
-const UNSIGNED8* Text8(const char* text) {
-    return reinterpret_cast<const UNSIGNED8*>(text);
-}
-
-void Check(UNSIGNED32 result, const char* what) {
-    if (result != 0) {
-        UNSIGNED32 code = 0;
-        UNSIGNED8 text[600] = {};
-        UNSIGNED16 length = sizeof text;
-        ace::AdsGetLastError(&code, text, &length);
-        std::fprintf(stderr, "%s failed: %u %s\n", what, code, text);
-        std::abort();
-    }
-}
 
 ADSHANDLE CreateTable(ADSHANDLE connection, const char* name, const char* fields) {
     ADSHANDLE table = 0;

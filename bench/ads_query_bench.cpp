@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "ace_bench_support.h"
 #include "ads/ace.h"
 #include "ads/adstable_query.h"
 #include "rtl/code_page.h"
@@ -27,27 +28,14 @@ namespace {
 
 using namespace varelum;
 using namespace varelum::ads;
+using varelum::bench::Check;
+using varelum::bench::Text8;
 
 constexpr UNSIGNED32 kProducts = 100'000;
 constexpr const char* kProductFields =
     "CodProduto,Char,20;CodBarras,Char,20;CodGrupo,Char,6;Descricao,Char,60;Unidade,Char,4;"
     "PrecoVenda,Numeric,12,2;QtdeAtual,Integer;Ativo,Logical;DataCadastro,Date;";
 constexpr const char* kProductList = "SELECT *\r\nFROM CadProdutos\r\norder by codproduto\r\n";
-
-const UNSIGNED8* Text8(const std::string& text) {
-    return reinterpret_cast<const UNSIGNED8*>(text.c_str());
-}
-
-void Check(UNSIGNED32 result, const char* what) {
-    if (result != 0) {
-        UNSIGNED32 code = 0;
-        UNSIGNED8 text[600] = {};
-        UNSIGNED16 length = sizeof text;
-        ace::AdsGetLastError(&code, text, &length);
-        std::fprintf(stderr, "%s failed: %u %s\n", what, code, text);
-        std::abort();
-    }
-}
 
 void SetText(ADSHANDLE table, const char* field, const std::string& value) {
     Check(
