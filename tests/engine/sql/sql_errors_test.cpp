@@ -73,6 +73,12 @@ TEST_F(Errors, ATableNameOutsideTheConnectionsDirectoryIsRefused) {
     const std::string relative =
         "../" + std::filesystem::path(elsewhere.path()).filename().string();
 
+    // The store's parent is shared with everything else on the machine, which may hold a
+    // Nova.adt of its own: what counts is that the statements leave it as it was.
+    const std::filesystem::path parents_nova =
+        std::filesystem::path(dir_.path()).parent_path() / "Nova.adt";
+    const bool parent_had_nova = std::filesystem::exists(parents_nova);
+
     const std::string statements[] = {
         "CREATE TABLE \"" + elsewhere.file("Nova") + "\" (Codigo Integer)",
         "CREATE TABLE \"" + relative + "/Nova\" (Codigo Integer)",
@@ -92,8 +98,7 @@ TEST_F(Errors, ATableNameOutsideTheConnectionsDirectoryIsRefused) {
             << last_text();
     }
     EXPECT_FALSE(std::filesystem::exists(elsewhere.file("Nova.adt")));
-    EXPECT_FALSE(
-        std::filesystem::exists(std::filesystem::path(dir_.path()).parent_path() / "Nova.adt"));
+    EXPECT_EQ(parent_had_nova, std::filesystem::exists(parents_nova));
     ASSERT_TRUE(std::filesystem::exists(elsewhere.file("Alheia.adt")));
 
     // Within the directory, a path of any spelling still names its table.
