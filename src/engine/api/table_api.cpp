@@ -213,6 +213,8 @@ VE_API UNSIGNED32 AdsDeleteTable(ADSHANDLE hTable) {
             path = table->file().path();
         }
         close_handle(hTable);
+        table.reset();
+        TableFile::release_unused(path);
         if (::unlink(path.c_str()) != 0 && errno != ENOENT) {
             fail_errno("delete", path, errno);
         }

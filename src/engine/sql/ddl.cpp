@@ -331,12 +331,13 @@ void drop_table(SqlSession& session, const std::shared_ptr<Connection>& connecti
     try {
         OpenRequest request;
         request.exclusive = true;
-        auto table = TableCursor::open(connection, path, request);
         {
+            auto table = TableCursor::open(connection, path, request);
             TableCursor::CallScope scope(*table);
             table->require_writable_for_delete();
             table->close();
         }
+        TableFile::release_unused(path);
         if (::unlink(path.c_str()) != 0 && errno != ENOENT) {
             fail_errno("delete", path, errno);
         }

@@ -28,6 +28,10 @@ bool TableFile::open_in_process(const std::string& path) {
     return LmdbTableFile::open_in_process(path);
 }
 
+void TableFile::release_unused(const std::string& path) {
+    LmdbTableFile::release_kept(path);
+}
+
 WriteContext::WriteContext(TableFile& file) : file_(file), transaction_(file.begin_write()) {
     counters_ = file.read_counters(*transaction_);
 }

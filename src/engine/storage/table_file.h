@@ -171,8 +171,13 @@ class TableFile {
     // The process's TableFile of the file at path, opened and validated on first use.
     // Throws VE_TABLE_NOT_FOUND, VE_TABLE_CORRUPT, VE_TABLE_VERSION, VE_FILE_ERROR.
     static std::shared_ptr<TableFile> open(const std::string& path);
-    // Whether this process has the file open (by any handle).
+    // Whether this process has the file open (by any handle). The process keeps the files it
+    // opened last open after their last handle closed, so that opening them again is cheap;
+    // those count as not open.
     static bool open_in_process(const std::string& path);
+    // Closes the file at path if the process keeps it open only for a next open (after the
+    // file was deleted, so that its space is given back).
+    static void release_unused(const std::string& path);
 
     virtual ~TableFile() = default;
     TableFile(const TableFile&) = delete;

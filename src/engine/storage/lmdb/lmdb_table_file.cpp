@@ -139,11 +139,62 @@ void put_value(MDB_txn* txn, MDB_dbi dbi, MDB_val key, std::string_view bytes,
     check_mdb(mdb_put(txn, dbi, &key, &value, 0), "write", path);
 }
 
+// How many files the process keeps open after their last handle closed. Opening an
+// environment costs far more than a statement on it, and SQL statements, the components'
+// tables and varelum-store open and close the same few tables over and over.
+constexpr std::size_t kKeptFiles = 8;
+
 // The process-wide registry of open table files, keyed by device and inode.
 struct Registry {
     std::mutex mutex;
     std::map<std::pair<dev_t, ino_t>, std::weak_ptr<LmdbTableFile>> files;
+    // The files opened last, most recent first, held so that the next open finds them. A
+    // kept file holds its data file open, so its inode cannot pass to another file.
+    std::vector<std::shared_ptr<LmdbTableFile>> kept;
     pid_t pid = 0;
+
+    // Keeps `file` as the most recent; answers the file no longer kept, to be released
+    // outside the lock.
+    std::shared_ptr<LmdbTableFile> keep(const std::shared_ptr<LmdbTableFile>& file) {
+        std::erase(kept, file);
+        kept.insert(kept.begin(), file);
+        std::shared_ptr<LmdbTableFile> dropped;
+        if (kept.size() > kKeptFiles) {
+            dropped = std::move(kept.back());
+            kept.pop_back();
+        }
+        return dropped;
+    }
+
+    // Stops keeping the files at `path` that no handle uses (a file replaced, deleted or about
+    // to be created there): they are answered, to be released outside the lock. The old file
+    // shares its "-lock" file with a new one at the path, and closing the old environment
+    // later would drop the process's locks on it under the new one.
+    std::vector<std::shared_ptr<LmdbTableFile>> release_kept(const std::string& path) {
+        std::vector<std::shared_ptr<LmdbTableFile>> released;
+        std::erase_if(kept, [&](std::shared_ptr<LmdbTableFile>& file) {
+            if (file->path() != path || file.use_count() > 1) {
+                return false;
+            }
+            released.push_back(std::move(file));
+            return true;
+        });
+        return released;
+    }
+
+    // Whether a handle (not only this registry) holds the file.
+    bool in_use(const std::pair<dev_t, ino_t>& key) const {
+        auto found = files.find(key);
+        if (found == files.end()) {
+            return false;
+        }
+        auto file = found->second.lock();
+        if (!file) {
+            return false;
+        }
+        bool held_here = std::find(kept.begin(), kept.end(), file) != kept.end();
+        return file.use_count() > (held_here ? 2 : 1);
+    }
 
     // After fork the child must not touch the parent's environments: forget them (they are
     // never closed in the child, which LMDB requires).
@@ -155,6 +206,10 @@ struct Registry {
                 }
             }
             files.clear();
+            for (auto& file : kept) {
+                new std::shared_ptr<LmdbTableFile>(std::move(file));
+            }
+            kept.clear();
             pid = getpid();
         }
     }
@@ -478,6 +533,7 @@ void LmdbTableFile::create(const std::string& path, const TableSchema& schema,
     if (open_in_process(path)) {
         fail(VE_TABLE_IN_USE, path);
     }
+    release_kept(path);
     struct stat info {};
     if (::stat(path.c_str(), &info) == 0) {
         FileLocks probe(path);
@@ -533,12 +589,27 @@ std::shared_ptr<TableFile> LmdbTableFile::open(const std::string& path) {
         fail_errno("open", path, errno);
     }
     Registry& reg = registry();
+    std::shared_ptr<LmdbTableFile> no_longer_kept;
+    std::vector<std::shared_ptr<LmdbTableFile>> replaced;
     std::lock_guard guard(reg.mutex);
     reg.forget_after_fork();
     auto key = std::make_pair(info.st_dev, info.st_ino);
     if (auto found = reg.files[key].lock()) {
-        return found;
+        bool only_kept = found.use_count() == 2 &&
+                         std::find(reg.kept.begin(), reg.kept.end(), found) != reg.kept.end();
+        // A kept file renamed since answers to another path (its "-lock" file stays behind).
+        if (!only_kept || (found->path() == path && found->reusable())) {
+            no_longer_kept = reg.keep(found);
+            return found;
+        }
+        // Kept only here, and renamed, refused by the storage library after a failed write or
+        // opened under another size limit: the next open is a fresh one, which is what the
+        // error told the caller to do.
+        std::erase(reg.kept, found);
+        replaced.push_back(std::move(found));
     }
+    replaced = reg.release_kept(path);
+    replaced.clear();  // closed before a new environment opens the same "-lock" file
     validate_file(path, info);
     MDB_env* env = open_env(path);
     std::shared_ptr<LmdbTableFile> file(new LmdbTableFile(path, env));
@@ -547,7 +618,30 @@ std::shared_ptr<TableFile> LmdbTableFile::open(const std::string& path) {
         hook(*file);
     }
     reg.files[key] = file;
+    no_longer_kept = reg.keep(file);
     return file;
+}
+
+void LmdbTableFile::release_kept(const std::string& path) {
+    Registry& reg = registry();
+    std::vector<std::shared_ptr<LmdbTableFile>> released;
+    std::lock_guard guard(reg.mutex);
+    reg.forget_after_fork();
+    released = reg.release_kept(path);
+}
+
+bool LmdbTableFile::reusable() const {
+    MDB_envinfo info;
+    mdb_env_info(env_, &info);
+    if (info.me_mapsize != table_size_limit()) {
+        return false;
+    }
+    MDB_txn* txn = nullptr;
+    if (mdb_txn_begin(env_, nullptr, MDB_RDONLY, &txn) != MDB_SUCCESS) {
+        return false;
+    }
+    mdb_txn_abort(txn);
+    return true;
 }
 
 bool LmdbTableFile::open_in_process(const std::string& path) {
@@ -558,8 +652,7 @@ bool LmdbTableFile::open_in_process(const std::string& path) {
     Registry& reg = registry();
     std::lock_guard guard(reg.mutex);
     reg.forget_after_fork();
-    auto found = reg.files.find(std::make_pair(info.st_dev, info.st_ino));
-    return found != reg.files.end() && !found->second.expired();
+    return reg.in_use(std::make_pair(info.st_dev, info.st_ino));
 }
 
 LmdbTableFile::LmdbTableFile(std::string path, MDB_env* env)

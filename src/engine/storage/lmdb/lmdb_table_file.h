@@ -31,6 +31,7 @@ class LmdbTableFile final : public TableFile {
                        const TableOptions& options);
     static std::shared_ptr<TableFile> open(const std::string& path);
     static bool open_in_process(const std::string& path);
+    static void release_kept(const std::string& path);
 
     ~LmdbTableFile() override;
 
@@ -78,6 +79,10 @@ class LmdbTableFile final : public TableFile {
   private:
     LmdbTableFile(std::string path, MDB_env* env);
     void load();
+    // Whether a file kept open can serve a new open: opened under the size limit now in force,
+    // and still taking transactions (the storage library refuses every one after a failed
+    // write of its own header).
+    bool reusable() const;
     // What an error reading or writing a tree is called: index trees by that name.
     const char* reading(TreeId tree) const;
     const char* writing(TreeId tree) const;
