@@ -572,7 +572,12 @@ void LmdbTableFile::create(const std::string& path, const TableSchema& schema,
         throw;
     }
     mdb_env_close(env);
-    ::unlink((staging + "-lock").c_str());
+    // The new file gets a "-lock" file of its own before it takes the path: a process that
+    // still has the old file open (a handle, or a file kept for its next open) goes on with
+    // the old lock file, and the two files never share LMDB's lock state.
+    if (::rename((staging + "-lock").c_str(), (path + "-lock").c_str()) != 0) {
+        ::unlink((staging + "-lock").c_str());
+    }
     if (::rename(staging.c_str(), path.c_str()) != 0) {
         int error = errno;
         ::unlink(staging.c_str());
