@@ -150,7 +150,12 @@ class TAceFunction<Result(Args...)> {
     X(AdsStmtSetTableRights) X(AdsStmtSetTableReadOnly) X(AdsStmtSetTableType)                \
     X(AdsStmtConstrainUpdates) X(AdsStmtReadAllColumns) X(AdsStmtEnableEncryption)            \
     X(AdsStmtDisableEncryption) X(AdsStmtSetTablePassword) X(AdsStmtClearTablePasswords)      \
-    X(AdsSqlPeekStatement)
+    X(AdsSqlPeekStatement)                                                                    \
+    /* handles' own values, servers, clipboard, encryption */                                 \
+    X(AdsGetHandleLong) X(AdsSetHandleLong) X(AdsIsServerLoaded) X(AdsImageToClipboard)       \
+    X(AdsIsTableEncrypted) X(AdsIsEncryptionEnabled) X(AdsIsRecordEncrypted)                  \
+    X(AdsEnableEncryption) X(AdsDisableEncryption) X(AdsEncryptTable) X(AdsDecryptTable)      \
+    X(AdsEncryptRecord) X(AdsDecryptRecord)
 // clang-format on
 
 // The slots. decltype only reads the engine header's declaration; nothing here refers to the

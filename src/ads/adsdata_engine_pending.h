@@ -23,16 +23,13 @@
 #include "varelum_engine.h"
 
 extern "C" {
-// Tables: restructuring, encryption, dictionary objects, VFP system fields.
+// Tables: restructuring, dictionary objects, VFP system fields.
 UNSIGNED32 AdsRestructureTable90(ADSHANDLE hConnect, const UNSIGNED8* pucName,
                                  const UNSIGNED8* pucAlias, UNSIGNED16 usTableType,
                                  UNSIGNED16 usCharType, UNSIGNED16 usLockType,
                                  UNSIGNED16 usCheckRights, const UNSIGNED8* pucAddFields,
                                  const UNSIGNED8* pucDeleteFields, const UNSIGNED8* pucChangeFields,
                                  const UNSIGNED8* pucCollation);
-UNSIGNED32 AdsIsTableEncrypted(ADSHANDLE hTable, UNSIGNED16* pbEncrypted);
-UNSIGNED32 AdsIsEncryptionEnabled(ADSHANDLE hTable, UNSIGNED16* pbEnabled);
-UNSIGNED32 AdsEnableEncryption(ADSHANDLE hTable, const UNSIGNED8* pucPassword);
 UNSIGNED32 AdsDDRenameObject(ADSHANDLE hDictionary, const UNSIGNED8* pucObjectName,
                              const UNSIGNED8* pucNewObjectName, UNSIGNED16 usObjectType,
                              UNSIGNED32 ulOptions);
@@ -44,7 +41,7 @@ UNSIGNED32 AdsDDGetTableProperty(ADSHANDLE hDictionary, const UNSIGNED8* pucTabl
 UNSIGNED32 AdsAccessVfpSystemField(ADSHANDLE hTable, const UNSIGNED8* pucFldName,
                                    UNSIGNED8* pucRecord, UNSIGNED16 usOption, UNSIGNED32* pulFlag);
 // Direct operations: copies and conversions (usFilterOption as for AdsGetRecordCount),
-// blob files, the handle's user value, encryption of records and tables, callbacks.
+// blob files, transactions and the callbacks.
 UNSIGNED32 AdsCopyTable(ADSHANDLE hObj, UNSIGNED16 usFilterOption, const UNSIGNED8* pucFile);
 UNSIGNED32 AdsConvertTable(ADSHANDLE hObj, UNSIGNED16 usFilterOption, const UNSIGNED8* pucFile,
                            UNSIGNED16 usTableType);
@@ -54,17 +51,7 @@ UNSIGNED32 AdsBinaryToFile(ADSHANDLE hTable, const UNSIGNED8* pucFldName,
                            const UNSIGNED8* pucFileName);
 UNSIGNED32 AdsFileToBinary(ADSHANDLE hTable, const UNSIGNED8* pucFldName, UNSIGNED16 usBinaryType,
                            const UNSIGNED8* pucFileName);
-UNSIGNED32 AdsImageToClipboard(ADSHANDLE hTable, const UNSIGNED8* pucFldName);
-UNSIGNED32 AdsGetHandleLong(ADSHANDLE hObj, UNSIGNED32* pulVal);
-UNSIGNED32 AdsSetHandleLong(ADSHANDLE hObj, UNSIGNED32 ulVal);
-UNSIGNED32 AdsIsServerLoaded(const UNSIGNED8* pucServer, UNSIGNED16* pbLoaded);
 UNSIGNED32 AdsInTransaction(ADSHANDLE hConnect, UNSIGNED16* pbInTrans);
-UNSIGNED32 AdsDisableEncryption(ADSHANDLE hTable);
-UNSIGNED32 AdsEncryptTable(ADSHANDLE hTable);
-UNSIGNED32 AdsDecryptTable(ADSHANDLE hTable);
-UNSIGNED32 AdsIsRecordEncrypted(ADSHANDLE hTable, UNSIGNED32 ulRec, UNSIGNED16* pbEncrypted);
-UNSIGNED32 AdsEncryptRecord(ADSHANDLE hTable);
-UNSIGNED32 AdsDecryptRecord(ADSHANDLE hTable);
 UNSIGNED32 AdsRegisterProgressCallback(UNSIGNED32 (*lpfnCallback)(UNSIGNED16 usPercent));
 UNSIGNED32 AdsClearProgressCallback(void);
 UNSIGNED32 AdsRegisterSQLAbortFunc(UNSIGNED32 (*lpfnCallback)(void));
@@ -109,15 +96,11 @@ class TPendingAceFunction<UNSIGNED32(Args...)> {
 
 // clang-format off
 #define VARELUM_ACE_PENDING_FUNCTIONS(X)                                                      \
-    X(AdsRestructureTable90) X(AdsIsTableEncrypted) X(AdsIsEncryptionEnabled)                 \
-    X(AdsEnableEncryption) X(AdsDDRenameObject) X(AdsDDGetTableProperty)                      \
+    X(AdsRestructureTable90) X(AdsDDRenameObject) X(AdsDDGetTableProperty)                    \
     X(AdsAccessVfpSystemField) X(AdsCopyTable) X(AdsConvertTable) X(AdsCopyTableContents)     \
-    X(AdsCopyTableStructure) X(AdsBinaryToFile) X(AdsFileToBinary) X(AdsImageToClipboard)     \
-    X(AdsGetHandleLong) X(AdsSetHandleLong) X(AdsIsServerLoaded) X(AdsInTransaction)          \
-    X(AdsDisableEncryption) X(AdsEncryptTable) X(AdsDecryptTable) X(AdsIsRecordEncrypted)     \
-    X(AdsEncryptRecord) X(AdsDecryptRecord) X(AdsRegisterProgressCallback)                    \
-    X(AdsClearProgressCallback) X(AdsRegisterSQLAbortFunc) X(AdsClearSQLAbortFunc)            \
-    X(AdsRegisterCallbackFunction) X(AdsRegisterCallbackFunction101)                          \
+    X(AdsCopyTableStructure) X(AdsBinaryToFile) X(AdsFileToBinary) X(AdsInTransaction)        \
+    X(AdsRegisterProgressCallback) X(AdsClearProgressCallback) X(AdsRegisterSQLAbortFunc)     \
+    X(AdsClearSQLAbortFunc) X(AdsRegisterCallbackFunction) X(AdsRegisterCallbackFunction101)  \
     X(AdsClearCallbackFunction)
 
 // The functions that moved to ace.h, under their old qualified names.
@@ -133,7 +116,11 @@ class TPendingAceFunction<UNSIGNED32(Args...)> {
     X(AdsStmtSetTableLockType) X(AdsStmtSetTableCollation) X(AdsStmtSetTableRights)           \
     X(AdsStmtSetTableReadOnly) X(AdsStmtSetTableType) X(AdsStmtConstrainUpdates)              \
     X(AdsStmtReadAllColumns) X(AdsStmtEnableEncryption) X(AdsStmtDisableEncryption)           \
-    X(AdsStmtSetTablePassword) X(AdsStmtClearTablePasswords) X(AdsSqlPeekStatement)
+    X(AdsStmtSetTablePassword) X(AdsStmtClearTablePasswords) X(AdsSqlPeekStatement)          \
+    X(AdsIsTableEncrypted) X(AdsIsEncryptionEnabled) X(AdsEnableEncryption)                   \
+    X(AdsGetHandleLong) X(AdsSetHandleLong) X(AdsIsServerLoaded) X(AdsImageToClipboard)       \
+    X(AdsDisableEncryption) X(AdsEncryptTable) X(AdsDecryptTable) X(AdsIsRecordEncrypted)     \
+    X(AdsEncryptRecord) X(AdsDecryptRecord)
 // clang-format on
 
 #define VARELUM_ACE_PENDING_SLOT(name) \

@@ -240,7 +240,7 @@ bool TAdsExtendedDataSet::AdsIsRecordEncrypted(std::int64_t ulRecNum) {
                 return moved;
             }
         }
-        return ace_pending::AdsIsRecordEncrypted(TableHandle(), 0, answer);
+        return ace::AdsIsRecordEncrypted(TableHandle(), answer);
     });
 }
 

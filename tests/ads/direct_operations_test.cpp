@@ -401,6 +401,19 @@ TEST_F(DirectOperationsTest, AdsCreateTableWorksOnAClosedDatasetAndLeavesNothing
     EXPECT_FALSE(table->Active());
 }
 
+TEST_F(DirectOperationsTest, TheTableIsNotEncryptedAndKeepsTheCallersHandleValue) {
+    auto table = OpenStock();
+    EXPECT_FALSE(table->AdsIsTableEncrypted());
+    EXPECT_FALSE(table->AdsIsEncryptionEnabled());
+    EXPECT_FALSE(table->AdsIsRecordEncrypted(2));
+    EXPECT_EQ(table->FieldByName("Code").AsString(), "A1");
+    EXPECT_EQ(ErrorCode([&] { table->AdsEncryptTable(); }), VE_NOT_SUPPORTED);
+    EXPECT_EQ(ErrorCode([&] { table->AdsImageToClipboard("Name"); }), VE_NOT_SUPPORTED);
+    table->AdsSetHandleLong(77);
+    EXPECT_EQ(table->AdsGetHandleLong(), 77);
+    EXPECT_THROW(table->AdsSetHandleLong(-1), rtl::ERangeError);
+}
+
 // --- Engine-wide ----------------------------------------------------------------------------
 
 TEST_F(DirectOperationsTest, EngineWideMembersNeedNoOpenDataset) {

@@ -1041,6 +1041,27 @@ VE_API UNSIGNED32 AdsSqlPeekStatement(ADSHANDLE hCursor, UNSIGNED16* pbLive);
  * updated or deleted (VE_NO_ROW_COUNT, 5117, when it ran none of those); AdsGetLastAutoinc
  * the AutoInc value of its last inserted record. */
 
+/* ---- Handles' own values, servers, clipboard, encryption ---------------------------------- */
+
+/* A 32-bit value the caller keeps with any live handle (0 until set). */
+VE_API UNSIGNED32 AdsGetHandleLong(ADSHANDLE hObj, UNSIGNED32* pulVal);
+VE_API UNSIGNED32 AdsSetHandleLong(ADSHANDLE hObj, UNSIGNED32 ulVal);
+/* The engine runs in the process: no server is ever loaded (*pbLoaded 0). */
+VE_API UNSIGNED32 AdsIsServerLoaded(const UNSIGNED8* pucServer, UNSIGNED16* pbLoaded);
+/* VE_NOT_SUPPORTED: there is no clipboard on this platform. */
+VE_API UNSIGNED32 AdsImageToClipboard(ADSHANDLE hTable, const UNSIGNED8* pucFldName);
+/* Encrypted tables are not supported: the questions answer "not encrypted" (0), the other
+ * calls VE_NOT_SUPPORTED. */
+VE_API UNSIGNED32 AdsIsTableEncrypted(ADSHANDLE hTable, UNSIGNED16* pbEncrypted);
+VE_API UNSIGNED32 AdsIsEncryptionEnabled(ADSHANDLE hTable, UNSIGNED16* pbEnabled);
+VE_API UNSIGNED32 AdsIsRecordEncrypted(ADSHANDLE hTable, UNSIGNED16* pbEncrypted);
+VE_API UNSIGNED32 AdsEnableEncryption(ADSHANDLE hTable, const UNSIGNED8* pucPassword);
+VE_API UNSIGNED32 AdsDisableEncryption(ADSHANDLE hTable);
+VE_API UNSIGNED32 AdsEncryptTable(ADSHANDLE hTable);
+VE_API UNSIGNED32 AdsDecryptTable(ADSHANDLE hTable);
+VE_API UNSIGNED32 AdsEncryptRecord(ADSHANDLE hTable);
+VE_API UNSIGNED32 AdsDecryptRecord(ADSHANDLE hTable);
+
 #ifdef __cplusplus
 } /* extern "C" */
 #endif
