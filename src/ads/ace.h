@@ -31,6 +31,53 @@
 
 #include "varelum_engine.h"
 
+// Functions the components call that the engine does not export yet (the engine header's
+// introduction lists them). Declared here in the header's conventions so that their slots have
+// a type; until the engine exports one, calling it raises "External exception C0FB007F" like
+// any function the library lacks. A function the engine header comes to declare is deleted
+// here: a different signature there would be a compile error, not a wrong call.
+extern "C" {
+UNSIGNED32 AdsRestructureTable90(ADSHANDLE hConnect, const UNSIGNED8* pucName,
+                                 const UNSIGNED8* pucAlias, UNSIGNED16 usTableType,
+                                 UNSIGNED16 usCharType, UNSIGNED16 usLockType,
+                                 UNSIGNED16 usCheckRights, const UNSIGNED8* pucAddFields,
+                                 const UNSIGNED8* pucDeleteFields, const UNSIGNED8* pucChangeFields,
+                                 const UNSIGNED8* pucCollation);
+UNSIGNED32 AdsDDRenameObject(ADSHANDLE hDictionary, const UNSIGNED8* pucObjectName,
+                             const UNSIGNED8* pucNewObjectName, UNSIGNED16 usObjectType,
+                             UNSIGNED32 ulOptions);
+UNSIGNED32 AdsDDGetTableProperty(ADSHANDLE hDictionary, const UNSIGNED8* pucTableName,
+                                 UNSIGNED16 usPropertyID, void* pvProperty,
+                                 UNSIGNED16* pusPropertyLen);
+// usOption 1 reads the null flag of the field into *pulFlag, 2 writes *pulFlag as the null
+// flag, 3 writes it as the varchar flag, 4 reads the varchar flag; on the record image given.
+UNSIGNED32 AdsAccessVfpSystemField(ADSHANDLE hTable, const UNSIGNED8* pucFldName,
+                                   UNSIGNED8* pucRecord, UNSIGNED16 usOption, UNSIGNED32* pulFlag);
+// Copies and conversions (usFilterOption as for AdsGetRecordCount), blob files, transactions.
+UNSIGNED32 AdsCopyTable(ADSHANDLE hObj, UNSIGNED16 usFilterOption, const UNSIGNED8* pucFile);
+UNSIGNED32 AdsConvertTable(ADSHANDLE hObj, UNSIGNED16 usFilterOption, const UNSIGNED8* pucFile,
+                           UNSIGNED16 usTableType);
+UNSIGNED32 AdsCopyTableContents(ADSHANDLE hObjFrom, ADSHANDLE hTableTo, UNSIGNED16 usFilterOption);
+UNSIGNED32 AdsCopyTableStructure(ADSHANDLE hTable, const UNSIGNED8* pucFile);
+UNSIGNED32 AdsBinaryToFile(ADSHANDLE hTable, const UNSIGNED8* pucFldName,
+                           const UNSIGNED8* pucFileName);
+UNSIGNED32 AdsFileToBinary(ADSHANDLE hTable, const UNSIGNED8* pucFldName, UNSIGNED16 usBinaryType,
+                           const UNSIGNED8* pucFileName);
+UNSIGNED32 AdsInTransaction(ADSHANDLE hConnect, UNSIGNED16* pbInTrans);
+// Progress, SQL-abort and general callbacks.
+UNSIGNED32 AdsRegisterProgressCallback(UNSIGNED32 (*lpfnCallback)(UNSIGNED16 usPercent));
+UNSIGNED32 AdsClearProgressCallback(void);
+UNSIGNED32 AdsRegisterSQLAbortFunc(UNSIGNED32 (*lpfnCallback)(void));
+UNSIGNED32 AdsClearSQLAbortFunc(void);
+UNSIGNED32 AdsRegisterCallbackFunction(UNSIGNED32 (*lpfnCallback)(UNSIGNED16 usPercent,
+                                                                  UNSIGNED32 ulCallbackID),
+                                       UNSIGNED32 ulCallbackID);
+UNSIGNED32 AdsRegisterCallbackFunction101(UNSIGNED32 (*lpfnCallback)(UNSIGNED16 usPercent,
+                                                                     SIGNED64 qCallbackID),
+                                          SIGNED64 qCallbackID);
+UNSIGNED32 AdsClearCallbackFunction(void);
+}
+
 namespace varelum::ads::ace {
 
 // Exception codes of the two ways the engine can be unreachable.
@@ -155,7 +202,14 @@ class TAceFunction<Result(Args...)> {
     X(AdsGetHandleLong) X(AdsSetHandleLong) X(AdsIsServerLoaded) X(AdsImageToClipboard)       \
     X(AdsIsTableEncrypted) X(AdsIsEncryptionEnabled) X(AdsIsRecordEncrypted)                  \
     X(AdsEnableEncryption) X(AdsDisableEncryption) X(AdsEncryptTable) X(AdsDecryptTable)      \
-    X(AdsEncryptRecord) X(AdsDecryptRecord)
+    X(AdsEncryptRecord) X(AdsDecryptRecord)                                                   \
+    /* not exported by the engine yet (declared above) */                                     \
+    X(AdsRestructureTable90) X(AdsDDRenameObject) X(AdsDDGetTableProperty)                    \
+    X(AdsAccessVfpSystemField) X(AdsCopyTable) X(AdsConvertTable) X(AdsCopyTableContents)     \
+    X(AdsCopyTableStructure) X(AdsBinaryToFile) X(AdsFileToBinary) X(AdsInTransaction)        \
+    X(AdsRegisterProgressCallback) X(AdsClearProgressCallback) X(AdsRegisterSQLAbortFunc)     \
+    X(AdsClearSQLAbortFunc) X(AdsRegisterCallbackFunction) X(AdsRegisterCallbackFunction101)  \
+    X(AdsClearCallbackFunction)
 // clang-format on
 
 // The slots. decltype only reads the engine header's declaration; nothing here refers to the

@@ -7,7 +7,6 @@
 #include <cstring>
 
 #include "ads/ace.h"
-#include "ads/adsdata_engine_pending.h"
 #include "ads/adsdata_errors.h"
 #include "ads/adsdata_names.h"
 #include "ads/adsdata_registry.h"
@@ -60,12 +59,6 @@ int CheckedCount(UNSIGNED32 value) {
         throw rtl::ERangeError("Range check error");
     }
     return static_cast<int>(value);
-}
-
-// While the engine has no index support, its index calls answer "not implemented"; a table
-// then simply has no indexes.
-bool EngineLacksIndexes(UNSIGNED32 result) {
-    return result == VE_NOT_IMPLEMENTED;
 }
 
 }  // namespace
@@ -209,7 +202,7 @@ void TAdsDataSet::ActivateCursor() {
     mbCanModify = (mulTableOptions & VE_OPEN_READONLY) == 0;
     if (mbCanModify && (mulTableOptions & VE_OPEN_EXCLUSIVE) != 0) {
         UNSIGNED16 live = 1;
-        if (ace_pending::AdsSqlPeekStatement(mlHandle, &live) == VE_SUCCESS && live == 0) {
+        if (ace::AdsSqlPeekStatement(mlHandle, &live) == VE_SUCCESS && live == 0) {
             mbExclusive = true;
         }
     }
@@ -221,13 +214,12 @@ void TAdsDataSet::ActivateCursor() {
 
     ADSHANDLE firstIndex = 0;
     UNSIGNED16 indexCount = 1;
-    const UNSIGNED32 indexes = ace_pending::AdsGetAllIndexes(mlHandle, &firstIndex, &indexCount);
+    const UNSIGNED32 indexes = ace::AdsGetAllIndexes(mlHandle, &firstIndex, &indexCount);
     if ((indexes == VE_SUCCESS || indexes == VE_BUFFER_TOO_SMALL) && indexCount > 0) {
         UNSIGNED32 pageSize = 0;
         mpoAdsTableOptions->SetAdsIndexPageSize(
-            ace_pending::AdsGetIndexPageSize(firstIndex, &pageSize) == VE_SUCCESS ? pageSize : 0);
-    } else if (indexes != VE_SUCCESS && indexes != VE_BUFFER_TOO_SMALL &&
-               !EngineLacksIndexes(indexes)) {
+            ace::AdsGetIndexPageSize(firstIndex, &pageSize) == VE_SUCCESS ? pageSize : 0);
+    } else if (indexes != VE_SUCCESS && indexes != VE_BUFFER_TOO_SMALL) {
         Check(indexes);
     }
 
@@ -333,7 +325,7 @@ void TAdsDataSet::OpenIndexFilesOn(ADSHANDLE handle) {
                 rtl::Utf8ToAnsi(GetDatabasePath() + "\\" + (*mpoIndexFiles)[i]);
             ADSHANDLE indexes[kMaxIndexesPerFile] = {};
             UNSIGNED16 count = kMaxIndexesPerFile;
-            Check(ace_pending::AdsOpenIndex(handle, Text8(path), indexes, &count));
+            Check(ace::AdsOpenIndex(handle, Text8(path), indexes, &count));
             FOpenIndexFiles.emplace_back((*mpoIndexFiles)[i],
                                          std::vector<ADSHANDLE>(indexes, indexes + count));
         }
@@ -350,7 +342,7 @@ void TAdsDataSet::OpenIndexFile(const std::string& name) {
     const std::string path = rtl::Utf8ToAnsi(hasSeparator ? name : GetDatabasePath() + "\\" + name);
     ADSHANDLE indexes[kMaxIndexesPerFile] = {};
     UNSIGNED16 count = kMaxIndexesPerFile;
-    Check(ace_pending::AdsOpenIndex(mlHandle, Text8(path), indexes, &count));
+    Check(ace::AdsOpenIndex(mlHandle, Text8(path), indexes, &count));
     FOpenIndexFiles.emplace_back(name, std::vector<ADSHANDLE>(indexes, indexes + count));
 }
 
@@ -366,7 +358,7 @@ void TAdsDataSet::CloseIndexFile(const std::string& name) {
                     mstrIndexFieldNames.clear();
                     ActivateOrder();
                 }
-                Check(ace_pending::AdsCloseIndex(index));
+                Check(ace::AdsCloseIndex(index));
             }
             return;
         }
@@ -425,12 +417,11 @@ void TAdsDataSet::ActivateOrder() {
         case ndxNone:
             break;
         case ndxIndexName:
-            Check(ace_pending::AdsGetIndexHandle(mlHandle, Text8(rtl::Utf8ToAnsi(mstrIndexName)),
-                                                 &order));
+            Check(ace::AdsGetIndexHandle(mlHandle, Text8(rtl::Utf8ToAnsi(mstrIndexName)), &order));
             break;
         case ndxDefault:
-            Check(ace_pending::AdsGetIndexHandle(mlHandle, Text8(rtl::Utf8ToAnsi(mstrDefaultIndex)),
-                                                 &order));
+            Check(
+                ace::AdsGetIndexHandle(mlHandle, Text8(rtl::Utf8ToAnsi(mstrDefaultIndex)), &order));
             break;
         case ndxIndexField:
             order = FindIndexForFields(mstrIndexFieldNames);
@@ -485,7 +476,7 @@ ADSHANDLE TAdsDataSet::FindIndexForFields(const std::string& names) {
         return kNoAdsHandle;
     }
     ADSHANDLE order = kNoAdsHandle;
-    Check(ace_pending::AdsGetIndexHandle(mlHandle, Text8(rtl::Utf8ToAnsi(found->Name())), &order));
+    Check(ace::AdsGetIndexHandle(mlHandle, Text8(rtl::Utf8ToAnsi(found->Name())), &order));
     return order;
 }
 
@@ -580,27 +571,24 @@ void TAdsDataSet::UpdateIndexDefs() {
     try {
         mpoIndexDefs->Clear();
         UNSIGNED16 count = 0;
-        const UNSIGNED32 result = ace_pending::AdsGetNumIndexes(handle, &count);
-        if (!EngineLacksIndexes(result)) {
-            Check(result);
-        }
+        Check(ace::AdsGetNumIndexes(handle, &count));
         std::vector<ADSHANDLE> indexes(count);
         if (count > 0) {
-            Check(ace_pending::AdsGetAllIndexes(handle, indexes.data(), &count));
+            Check(ace::AdsGetAllIndexes(handle, indexes.data(), &count));
             indexes.resize(count);
         }
         for (ADSHANDLE index : indexes) {
             UNSIGNED8 name[kIndexNameCapacity + 1] = {};
             UNSIGNED16 nameLength = kIndexNameCapacity;
-            Check(ace_pending::AdsGetIndexName(index, name, &nameLength));
+            Check(ace::AdsGetIndexName(index, name, &nameLength));
             UNSIGNED16 segments = 0;
-            Check(ace_pending::AdsGetNumSegments(index, &segments));
+            Check(ace::AdsGetNumSegments(index, &segments));
             std::string fields;
             // The engine counts segments from 0.
             for (UNSIGNED16 segment = 0; segment < segments; ++segment) {
                 UNSIGNED8 field[kSegmentNameCapacity + 1] = {};
                 UNSIGNED16 fieldLength = kSegmentNameCapacity + 1;
-                Check(ace_pending::AdsGetSegmentFieldname(index, segment, field, &fieldLength));
+                Check(ace::AdsGetSegmentFieldname(index, segment, field, &fieldLength));
                 if (!fields.empty()) {
                     fields += ';';
                 }
@@ -608,16 +596,16 @@ void TAdsDataSet::UpdateIndexDefs() {
             }
             db::TIndexOptions options = 0;
             UNSIGNED16 yes = 0;
-            Check(ace_pending::AdsIsIndexDescending(index, &yes));
+            Check(ace::AdsIsIndexDescending(index, &yes));
             options |= yes ? unsigned{db::ixDescending} : 0u;
-            Check(ace_pending::AdsIsIndexUnique(index, &yes));
+            Check(ace::AdsIsIndexUnique(index, &yes));
             bool unique = yes != 0;
             if (!unique && TableType() == ttAdsVFP) {
-                Check(ace_pending::AdsIsIndexCandidate(index, &yes));
+                Check(ace::AdsIsIndexCandidate(index, &yes));
                 unique = yes != 0;
             }
             options |= unique ? unsigned{db::ixUnique} : 0u;
-            Check(ace_pending::AdsIsIndexPrimaryKey(index, &yes));
+            Check(ace::AdsIsIndexPrimaryKey(index, &yes));
             options |= yes ? unsigned{db::ixPrimary} : 0u;
             if (segments == 0) {
                 options |= db::ixExpression;
@@ -627,8 +615,7 @@ void TAdsDataSet::UpdateIndexDefs() {
             if (segments == 0) {
                 UNSIGNED8 expression[kIndexConditionCapacity + 1] = {};
                 UNSIGNED16 expressionLength = kIndexConditionCapacity;
-                if (ace_pending::AdsGetIndexExpr(index, expression, &expressionLength) ==
-                    VE_SUCCESS) {
+                if (ace::AdsGetIndexExpr(index, expression, &expressionLength) == VE_SUCCESS) {
                     def.SetExpression(FromText8(expression, expressionLength));
                 }
             }
@@ -651,19 +638,16 @@ void TAdsDataSet::GetIndexNames(std::vector<std::string>& list) {
     try {
         list.clear();
         UNSIGNED16 count = 0;
-        const UNSIGNED32 result = ace_pending::AdsGetNumIndexes(handle, &count);
-        if (!EngineLacksIndexes(result)) {
-            Check(result);
-        }
+        Check(ace::AdsGetNumIndexes(handle, &count));
         std::vector<ADSHANDLE> indexes(count);
         if (count > 0) {
-            Check(ace_pending::AdsGetAllIndexes(handle, indexes.data(), &count));
+            Check(ace::AdsGetAllIndexes(handle, indexes.data(), &count));
             indexes.resize(count);
         }
         for (ADSHANDLE index : indexes) {
             UNSIGNED8 name[kIndexNameCapacity + 1] = {};
             UNSIGNED16 length = kIndexNameCapacity;
-            Check(ace_pending::AdsGetIndexName(index, name, &length));
+            Check(ace::AdsGetIndexName(index, name, &length));
             list.push_back(FromText8(name, length));
         }
     } catch (...) {
@@ -692,7 +676,7 @@ void TAdsDataSet::UpdateDefaultIndex() {
     UNSIGNED8 answer[kDefaultIndexCapacity + 1] = {};
     UNSIGNED16 length = kDefaultIndexCapacity;
     const std::string table = rtl::Utf8ToAnsi(mstrTableName);
-    const UNSIGNED32 result = ace_pending::AdsDDGetTableProperty(
+    const UNSIGNED32 result = ace::AdsDDGetTableProperty(
         mpoAdsConnection->ConnectionHandle(), Text8(table), kDefaultIndexProperty, answer, &length);
     if (result == kNoDefaultIndex) {
         if (mstrIndexName == kDefaultIndexName) {
@@ -809,13 +793,13 @@ std::uint32_t TAdsDataSet::CurrentRecordNumber() {
     }
     if (meSeqLevel == slExact) {
         UNSIGNED32 key = 0;
-        Check(ace_pending::AdsGetKeyNum(mlActiveHandle, VE_RESPECT_FILTERS, &key));
+        Check(ace::AdsGetKeyNum(mlActiveHandle, VE_RESPECT_FILTERS, &key));
         return key;
     }
     UNSIGNED32 count = 0;
     Check(ace::AdsGetRecordCount(mlHandle, VE_IGNORE_FILTERS, &count));
     double position = 0.0;
-    const UNSIGNED32 result = ace_pending::AdsGetRelKeyPos(mlActiveHandle, &position);
+    const UNSIGNED32 result = ace::AdsGetRelKeyPos(mlActiveHandle, &position);
     if (result == VE_NO_KEY_POSITION) {
         position = 0.0;
     } else {
@@ -850,7 +834,7 @@ void TAdsDataSet::SetRecNo(int value) {
         UNSIGNED32 count = 0;
         Check(ace::AdsGetRecordCount(mlHandle, VE_IGNORE_FILTERS, &count));
         const double position = count == 0 ? 0.0 : std::min(1.0, double(value) / double(count));
-        Check(ace_pending::AdsSetRelKeyPos(mlActiveHandle, position));
+        Check(ace::AdsSetRelKeyPos(mlActiveHandle, position));
     } else if (Filtered()) {
         Check(ace::AdsGotoTop(mlHandle));
         Check(ace::AdsSkip(mlHandle, value - 1));
@@ -885,11 +869,11 @@ ADSHANDLE TAdsDataSet::CountingHandle(UNSIGNED16& option) const {
     ADSHANDLE handle = mlActiveHandle;
     if (option == VE_RESPECT_FILTERS && mlActiveHandle != mlHandle) {
         UNSIGNED32 flags = 0;
-        Check(ace_pending::AdsGetIndexFlags(mlActiveHandle, &flags));
+        Check(ace::AdsGetIndexFlags(mlActiveHandle, &flags));
         if (TableType() == ttAdsADT || (flags & kIndexFlagUnique) == 0) {
             UNSIGNED8 condition[kIndexConditionCapacity + 1] = {};
             UNSIGNED16 length = kIndexConditionCapacity;
-            Check(ace_pending::AdsGetIndexCondition(mlActiveHandle, condition, &length));
+            Check(ace::AdsGetIndexCondition(mlActiveHandle, condition, &length));
             if (condition[0] == 0 && !ActiveIndexHasScope()) {
                 handle = mlHandle;
             }

@@ -6,7 +6,6 @@
 
 #include "ads/ace.h"
 #include "ads/adsdata_cursor.h"
-#include "ads/adsdata_engine_pending.h"
 #include "ads/adsdata_errors.h"
 #include "db/db_messages.h"
 #include "db/field.h"
@@ -204,14 +203,14 @@ bool TAdsDataSet::ActiveIndexIsSegmentOf(const db::TField& field) {
         return true;
     }
     UNSIGNED16 segments = 0;
-    if (ace_pending::AdsGetNumSegments(mlActiveHandle, &segments) != VE_SUCCESS || segments == 0) {
+    if (ace::AdsGetNumSegments(mlActiveHandle, &segments) != VE_SUCCESS || segments == 0) {
         return true;
     }
     // The engine counts segments from 0.
     for (UNSIGNED16 segment = 0; segment < segments; ++segment) {
         UNSIGNED8 name[kSegmentNameCapacity + 1] = {};
         UNSIGNED16 length = kSegmentNameCapacity + 1;
-        Check(ace_pending::AdsGetSegmentFieldname(mlActiveHandle, segment, name, &length));
+        Check(ace::AdsGetSegmentFieldname(mlActiveHandle, segment, name, &length));
         if (rtl::SameText(rtl::AnsiToUtf8(std::string_view(reinterpret_cast<char*>(name), length)),
                           field.FieldName())) {
             return true;

@@ -18,7 +18,6 @@
 
 #include "ads/ace.h"
 #include "ads/adsdata_cursor.h"
-#include "ads/adsdata_engine_pending.h"
 #include "ads/adsdata_errors.h"
 #include "rtl/code_page.h"
 
@@ -183,8 +182,8 @@ void TAdsDataSet::WriteModifiedFields(db::TRecordBuffer buffer) {
         const std::uint32_t length = def.Length();
         if (vfp) {
             UNSIGNED32 nullFlag = 0;
-            Check(ace_pending::AdsAccessVfpSystemField(mlHandle, field, buffer, kVfpReadNullFlag,
-                                                       &nullFlag));
+            Check(
+                ace::AdsAccessVfpSystemField(mlHandle, field, buffer, kVfpReadNullFlag, &nullFlag));
             if (nullFlag != 0) {
                 UNSIGNED16 nullable = 0;
                 Check(ace::AdsIsNullable(mlHandle, field, &nullable));
@@ -201,8 +200,8 @@ void TAdsDataSet::WriteModifiedFields(db::TRecordBuffer buffer) {
         if (type == VE_FIELD_VARCHAR_FOX || type == VE_FIELD_VARBINARY_FOX) {
             if (vfp) {
                 UNSIGNED32 varcharFlag = 0;
-                Check(ace_pending::AdsAccessVfpSystemField(mlHandle, field, buffer,
-                                                           kVfpReadVarcharFlag, &varcharFlag));
+                Check(ace::AdsAccessVfpSystemField(mlHandle, field, buffer, kVfpReadVarcharFlag,
+                                                   &varcharFlag));
                 used = varcharFlag != 0 ? length : bytes[length - 1];
             } else if (musAceTableType == kAceTableADT) {
                 used = WordAfter(bytes, length);

@@ -10,7 +10,6 @@
 #include <cstring>
 
 #include "ads/ace.h"
-#include "ads/adsdata_engine_pending.h"
 #include "ads/adsdata_errors.h"
 #include "rtl/bcd.h"
 #include "rtl/exception.h"
@@ -301,8 +300,8 @@ std::string TAceRecordImageEngine::JulianToString(double julian) {
 std::uint32_t TAceRecordImageEngine::VfpSystemField(const TACEFieldDef& field, std::uint8_t* image,
                                                     std::uint16_t option, std::uint32_t flag) {
     UNSIGNED32 value = flag;
-    CheckAceResult(nullptr, ace_pending::AdsAccessVfpSystemField(
-                                FHandle, ADSFIELD(field.FieldNumber()), image, option, &value));
+    CheckAceResult(nullptr, ace::AdsAccessVfpSystemField(FHandle, ADSFIELD(field.FieldNumber()),
+                                                         image, option, &value));
     return value;
 }
 

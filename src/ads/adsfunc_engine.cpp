@@ -1,5 +1,5 @@
 // Engine-wide direct operations: they use no handle of the dataset.
-#include "ads/adsdata_engine_pending.h"
+#include "ads/ace.h"
 #include "ads/adsfunc.h"
 #include "rtl/code_page.h"
 
@@ -23,7 +23,7 @@ bool TAdsExtendedDataSet::AdsIsServerLoaded(const std::string& strServer) {
     const std::string name = AdsEngineText(strServer, kAdsFileLimit);
     UNSIGNED16 loaded = 0;
     // Only the answer counts: a server that cannot be asked is not loaded.
-    (void)ace_pending::AdsIsServerLoaded(AdsBytes(name), &loaded);
+    (void)ace::AdsIsServerLoaded(AdsBytes(name), &loaded);
     return loaded != 0;
 }
 
@@ -64,25 +64,25 @@ void TAdsExtendedTable::AdsShowError(const std::string& strCaption) {
 // --- Callbacks: handed to the engine unchanged -----------------------------------------------
 
 void TAdsExtendedDataSet::AdsRegisterProgressCallBack(TAdsProgressCallback callback) {
-    Tolerate(ace_pending::AdsRegisterProgressCallback(callback));
+    Tolerate(ace::AdsRegisterProgressCallback(callback));
 }
 
 void TAdsExtendedDataSet::AdsClearProgressCallback() {
-    Tolerate(ace_pending::AdsClearProgressCallback());
+    Tolerate(ace::AdsClearProgressCallback());
 }
 
 void TAdsExtendedDataSet::AdsRegisterSQLAbortFunc(TAdsSQLAbortCallback callback) {
-    Tolerate(ace_pending::AdsRegisterSQLAbortFunc(callback));
+    Tolerate(ace::AdsRegisterSQLAbortFunc(callback));
 }
 
 void TAdsExtendedDataSet::AdsClearSQLAbortFunc() {
-    Tolerate(ace_pending::AdsClearSQLAbortFunc());
+    Tolerate(ace::AdsClearSQLAbortFunc());
 }
 
 void TAdsExtendedDataSet::AdsRegisterCallbackFunction(TAdsCallbackFunction callback,
                                                       std::int64_t ulCallbackID) {
     const UNSIGNED32 id = Unsigned(ulCallbackID);
-    Tolerate(ace_pending::AdsRegisterCallbackFunction(callback, id));
+    Tolerate(ace::AdsRegisterCallbackFunction(callback, id));
 }
 
 void TAdsExtendedDataSet::AdsRegisterCallbackFunction101(TAdsCallbackFunction101 callback,
@@ -90,11 +90,11 @@ void TAdsExtendedDataSet::AdsRegisterCallbackFunction101(TAdsCallbackFunction101
     if (qCallbackID < 0) {
         Unsigned(qCallbackID);
     }
-    Tolerate(ace_pending::AdsRegisterCallbackFunction101(callback, qCallbackID));
+    Tolerate(ace::AdsRegisterCallbackFunction101(callback, qCallbackID));
 }
 
 void TAdsExtendedDataSet::AdsClearCallbackFunction() {
-    Tolerate(ace_pending::AdsClearCallbackFunction());
+    Tolerate(ace::AdsClearCallbackFunction());
 }
 
 }  // namespace varelum::ads

@@ -1,5 +1,5 @@
 // Field values read and written by field name, past the record buffers.
-#include "ads/adsdata_engine_pending.h"
+#include "ads/ace.h"
 #include "ads/adsfunc.h"
 #include "rtl/code_page.h"
 
@@ -138,13 +138,13 @@ void TAdsExtendedTable::AdsBinaryToFile(const std::string& strFieldName,
     const std::string name = AdsEngineText(strFieldName, kAdsNameLimit);
     const std::string file = AdsEngineText(strFileName, kAdsFileLimit);
     Perform(TGuard::Record, TAfter::None,
-            [&] { return ace_pending::AdsBinaryToFile(mlHandle, AdsBytes(name), AdsBytes(file)); });
+            [&] { return ace::AdsBinaryToFile(mlHandle, AdsBytes(name), AdsBytes(file)); });
 }
 
 void TAdsExtendedTable::AdsImageToClipboard(const std::string& strFieldName) {
     const std::string name = AdsEngineText(strFieldName, kAdsNameLimit);
     Perform(TGuard::Record, TAfter::None,
-            [&] { return ace_pending::AdsImageToClipboard(mlHandle, AdsBytes(name)); });
+            [&] { return ace::AdsImageToClipboard(mlHandle, AdsBytes(name)); });
 }
 
 void TAdsExtendedTable::AdsSetString(const std::string& strFieldName, const std::string& strValue) {
@@ -232,8 +232,8 @@ void TAdsExtendedTable::AdsFileToBinary(const std::string& strFieldName,
     const std::string name = AdsEngineText(strFieldName, kAdsNameLimit);
     const std::string file = AdsEngineText(strFileName, kAdsFileLimit);
     Perform(TGuard::BrowseRecord, TAfter::None, [&] {
-        return ace_pending::AdsFileToBinary(mlHandle, AdsBytes(name),
-                                            static_cast<UNSIGNED16>(eBinaryType), AdsBytes(file));
+        return ace::AdsFileToBinary(mlHandle, AdsBytes(name), static_cast<UNSIGNED16>(eBinaryType),
+                                    AdsBytes(file));
     });
 }
 

@@ -1,6 +1,6 @@
 // The table, its fields and expressions on the engine handles: counts, names, copies,
 // conversions, packing, creating and encrypting tables, and evaluating expressions.
-#include "ads/adsdata_engine_pending.h"
+#include "ads/ace.h"
 #include "ads/adsfunc.h"
 #include "ads/adsset.h"
 
@@ -99,13 +99,13 @@ std::string TAdsExtendedTable::AdsGetTableFileName(TAdsFilenameOptions eOption) 
 
 std::int32_t TAdsExtendedTable::AdsGetHandleLong() {
     UNSIGNED32 value = 0;
-    Tolerate(ace_pending::AdsGetHandleLong(OrderHandle(), &value));
+    Tolerate(ace::AdsGetHandleLong(OrderHandle(), &value));
     return static_cast<std::int32_t>(value);
 }
 
 void TAdsExtendedTable::AdsSetHandleLong(std::int64_t ulHandle) {
     const UNSIGNED32 value = Unsigned(ulHandle);
-    Tolerate(ace_pending::AdsSetHandleLong(OrderHandle(), value));
+    Tolerate(ace::AdsSetHandleLong(OrderHandle(), value));
 }
 
 TAdsHandleTypes TAdsExtendedTable::AdsGetHandleType(ADSHANDLE hObj) {
@@ -118,7 +118,7 @@ bool TAdsExtendedDataSet::AdsInTransaction() {
     ADSHANDLE connection = 0;
     Tolerate(ace::AdsGetTableConnection(TableHandle(), &connection));
     return AskYesNo(TGuard::None, [&](UNSIGNED16* inTransaction) {
-        return ace_pending::AdsInTransaction(connection, inTransaction);
+        return ace::AdsInTransaction(connection, inTransaction);
     });
 }
 
@@ -155,30 +155,29 @@ ADSHANDLE CopySource(ADSHANDLE index, ADSHANDLE table) {
 void TAdsExtendedDataSet::AdsCopyTable(const std::string& strFile) {
     const std::string file = AdsEngineText(strFile, kAdsFileLimit);
     Perform(TGuard::Browse, TAfter::None, [&] {
-        return ace_pending::AdsCopyTable(CopySource(IndexHandle(), TableHandle()), CountingMode(),
-                                         AdsBytes(file));
+        return ace::AdsCopyTable(CopySource(IndexHandle(), TableHandle()), CountingMode(),
+                                 AdsBytes(file));
     });
 }
 
 void TAdsExtendedDataSet::AdsConvertTable(const std::string& strFile, TAdsTableTypes eTableType) {
     const std::string file = AdsEngineText(strFile, kAdsFileLimit);
     Perform(TGuard::Browse, TAfter::Resync, [&] {
-        return ace_pending::AdsConvertTable(CopySource(IndexHandle(), TableHandle()),
-                                            CountingMode(), AdsBytes(file),
-                                            EngineTableType(eTableType));
+        return ace::AdsConvertTable(CopySource(IndexHandle(), TableHandle()), CountingMode(),
+                                    AdsBytes(file), EngineTableType(eTableType));
     });
 }
 
 void TAdsExtendedDataSet::AdsCopyTableContents(TAdsDataSet& oDestination) {
     Perform(TGuard::Browse, TAfter::None, [&] {
-        return ace_pending::AdsCopyTableContents(CopySource(IndexHandle(), TableHandle()),
-                                                 oDestination.GetAceTableHandle(), CountingMode());
+        return ace::AdsCopyTableContents(CopySource(IndexHandle(), TableHandle()),
+                                         oDestination.GetAceTableHandle(), CountingMode());
     });
 }
 
 void TAdsExtendedDataSet::AdsCopyTableStructure(const std::string& strFile) {
     const std::string file = AdsEngineText(strFile, kAdsFileLimit);
-    Tolerate(ace_pending::AdsCopyTableStructure(TableHandle(), AdsBytes(file)));
+    Tolerate(ace::AdsCopyTableStructure(TableHandle(), AdsBytes(file)));
 }
 
 void TAdsExtendedTable::AdsCreateTable(const std::string& strName, TAdsTableTypes eTableType,
@@ -199,35 +198,32 @@ void TAdsExtendedTable::AdsCreateTable(const std::string& strName, TAdsTableType
 // --- Encryption ----------------------------------------------------------------------------------
 
 void TAdsExtendedTable::AdsEncryptTable() {
-    Perform(TGuard::None, TAfter::Resync,
-            [&] { return ace_pending::AdsEncryptTable(TableHandle()); });
+    Perform(TGuard::None, TAfter::Resync, [&] { return ace::AdsEncryptTable(TableHandle()); });
 }
 
 void TAdsExtendedTable::AdsDecryptTable() {
-    Perform(TGuard::None, TAfter::Resync,
-            [&] { return ace_pending::AdsDecryptTable(TableHandle()); });
+    Perform(TGuard::None, TAfter::Resync, [&] { return ace::AdsDecryptTable(TableHandle()); });
 }
 
 void TAdsExtendedDataSet::AdsEnableEncryption(const std::string& strPassword) {
     const std::string password = AdsEngineText(strPassword, kAdsNoLimit);
     Perform(TGuard::None, TAfter::Resync,
-            [&] { return ace_pending::AdsEnableEncryption(TableHandle(), AdsBytes(password)); });
+            [&] { return ace::AdsEnableEncryption(TableHandle(), AdsBytes(password)); });
 }
 
 void TAdsExtendedDataSet::AdsDisableEncryption() {
-    Perform(TGuard::None, TAfter::Resync,
-            [&] { return ace_pending::AdsDisableEncryption(TableHandle()); });
+    Perform(TGuard::None, TAfter::Resync, [&] { return ace::AdsDisableEncryption(TableHandle()); });
 }
 
 bool TAdsExtendedDataSet::AdsIsTableEncrypted() {
     return AskYesNo(TGuard::None, [&](UNSIGNED16* answer) {
-        return ace_pending::AdsIsTableEncrypted(TableHandle(), answer);
+        return ace::AdsIsTableEncrypted(TableHandle(), answer);
     });
 }
 
 bool TAdsExtendedDataSet::AdsIsEncryptionEnabled() {
     return AskYesNo(TGuard::None, [&](UNSIGNED16* answer) {
-        return ace_pending::AdsIsEncryptionEnabled(TableHandle(), answer);
+        return ace::AdsIsEncryptionEnabled(TableHandle(), answer);
     });
 }
 
@@ -246,12 +242,12 @@ bool TAdsExtendedDataSet::AdsIsRecordEncrypted(std::int64_t ulRecNum) {
 
 void TAdsExtendedDataSet::AdsEncryptRecord() {
     Perform(TGuard::BrowseRecord, TAfter::None,
-            [&] { return ace_pending::AdsEncryptRecord(TableHandle()); });
+            [&] { return ace::AdsEncryptRecord(TableHandle()); });
 }
 
 void TAdsExtendedDataSet::AdsDecryptRecord() {
     Perform(TGuard::BrowseRecord, TAfter::None,
-            [&] { return ace_pending::AdsDecryptRecord(TableHandle()); });
+            [&] { return ace::AdsDecryptRecord(TableHandle()); });
 }
 
 // --- Expressions ---------------------------------------------------------------------------------

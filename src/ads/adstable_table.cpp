@@ -6,7 +6,6 @@
 #include <filesystem>
 
 #include "ads/ace.h"
-#include "ads/adsdata_engine_pending.h"
 #include "ads/adsdata_errors.h"
 #include "ads/adsdata_registry.h"
 #include "db/db_messages.h"
@@ -165,11 +164,11 @@ ADSHANDLE TAdsTable::OpenEngineCursor() {
         if (!FstrEncryptionPassword.empty()) {
             UNSIGNED16 encrypted = 0;
             UNSIGNED16 enabled = 0;
-            Check(ace_pending::AdsIsTableEncrypted(handle, &encrypted));
-            Check(ace_pending::AdsIsEncryptionEnabled(handle, &enabled));
+            Check(ace::AdsIsTableEncrypted(handle, &encrypted));
+            Check(ace::AdsIsEncryptionEnabled(handle, &enabled));
             if (encrypted == 1 && enabled != 1) {
                 const std::string password = rtl::Utf8ToAnsi(FstrEncryptionPassword);
-                Check(ace_pending::AdsEnableEncryption(handle, Text8(password)));
+                Check(ace::AdsEnableEncryption(handle, Text8(password)));
             }
         }
     } catch (...) {
@@ -238,7 +237,7 @@ void TAdsTable::Restructure(const std::string& strAddFields, const std::string& 
     const std::string deleted = rtl::Utf8ToAnsi(strDeleteFields);
     const std::string changed = rtl::Utf8ToAnsi(strChangeFields);
     const std::string collation = rtl::Utf8ToAnsi(GetEffectiveCollation());
-    Check(ace_pending::AdsRestructureTable90(
+    Check(ace::AdsRestructureTable90(
         connection, Text8(name), nullptr, HasDictionaryConnection() ? 0 : musOpenTableType,
         static_cast<UNSIGNED16>(tableOptions.AdsCharType() + 1),
         AceLockType(tableOptions.AdsLockType()), AceRightsCheck(tableOptions.AdsRightsCheck()),
@@ -252,8 +251,8 @@ void TAdsTable::RenameTable(const std::string& NewTableName) {
     CheckInactive();
     const std::string oldName = rtl::Utf8ToAnsi(mstrTableName);
     const std::string newName = rtl::Utf8ToAnsi(NewTableName);
-    Check(ace_pending::AdsDDRenameObject(mpoAdsConnection->ConnectionHandle(), Text8(oldName),
-                                         Text8(newName), kDictionaryTableObject, 0));
+    Check(ace::AdsDDRenameObject(mpoAdsConnection->ConnectionHandle(), Text8(oldName),
+                                 Text8(newName), kDictionaryTableObject, 0));
     SetTableName(NewTableName);
 }
 

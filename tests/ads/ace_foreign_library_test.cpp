@@ -7,6 +7,7 @@
 
 #include "ads/ace.h"
 #include "ads/adsdata_errors.h"
+#include "ads/adstable_table.h"
 #include "rtl/exception.h"
 
 namespace varelum::ads {
@@ -30,6 +31,18 @@ TEST(AceForeignLibrary, MissingFunctionRaisesC0FB007FAtEveryCall) {
     }
     // The functions it does have are found.
     EXPECT_EQ(ace::AdsShowError(reinterpret_cast<const UNSIGNED8*>("probe")), 0u);
+}
+
+TEST(AceForeignLibrary, AComponentMemberWhoseEngineFunctionIsMissingRaisesC0FB007F) {
+    // Not an error of the components' own making: the same exception as any missing function.
+    TAdsTable table;
+    try {
+        table.AdsClearProgressCallback();
+        FAIL() << "the library has no AdsClearProgressCallback";
+    } catch (const rtl::EExternalException& error) {
+        EXPECT_EQ(error.ExceptionCode(), ace::kEngineFunctionMissing);
+        EXPECT_EQ(error.Message(), "External exception C0FB007F");
+    }
 }
 
 TEST(AceForeignLibrary, SettingsAdsErrorWithoutTextShowsTheErrorAndHasNoMessage) {

@@ -7,7 +7,6 @@
 #include <filesystem>
 #include <memory>
 
-#include "ads/adsdata_engine_pending.h"
 #include "ads/adstable_table.h"
 #include "component_test_support.h"
 #include "db/field.h"

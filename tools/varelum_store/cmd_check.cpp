@@ -35,16 +35,16 @@ struct Finding {
 // The line that names the index tags a passing check compared with the records; "" for a
 // table without any.
 std::string indexes_checked(const Table& table) {
-    const std::optional<std::vector<IndexInfo>> indexes = table.indexes();
-    if (!indexes || indexes->empty()) {
+    const std::vector<IndexInfo> indexes = table.indexes();
+    if (indexes.empty()) {
         return {};
     }
     std::string names;
-    for (const IndexInfo& index : *indexes) {
+    for (const IndexInfo& index : indexes) {
         names += (names.empty() ? "" : ", ") + index.name;
     }
-    return "  " + std::to_string(indexes->size()) +
-           (indexes->size() == 1 ? " index agrees" : " indexes agree") +
+    return "  " + std::to_string(indexes.size()) +
+           (indexes.size() == 1 ? " index agrees" : " indexes agree") +
            " with the records: " + names + "\n";
 }
 

@@ -62,15 +62,10 @@ int run_index(const Arguments& arguments) {
         std::cerr << "index: building " << tag << " of " << path.string() << " from "
                   << count_text(records, "record", "records") << "\n";
     }
-    const std::optional<IndexInfo> created =
-        table.create_index(tag, expression, options, condition.value_or(""));
-    if (!created) {
-        throw StoreError("cannot create the index " + tag + " of " + display_name(path) +
-                         ": this engine makes no indexes");
-    }
+    const IndexInfo created = table.create_index(tag, expression, options, condition.value_or(""));
     table.close();
-    std::cout << "Created index " << created->name << " of " << path.string() << ": "
-              << count_text(created->key_count, "key", "keys") << " (" << describe(*created)
+    std::cout << "Created index " << created.name << " of " << path.string() << ": "
+              << count_text(created.key_count, "key", "keys") << " (" << describe(created)
               << ").\n";
     return 0;
 }

@@ -48,23 +48,20 @@ void count_records(const Table& table, UNSIGNED32& visible, UNSIGNED32& all) {
 // One line per tag: its name, its key count, the key expression with its FOR condition, and
 // its flags.
 void print_indexes(const Table& table) {
-    const std::optional<std::vector<IndexInfo>> indexes = table.indexes();
-    if (!indexes) {
-        return;
-    }
-    std::cout << "Indexes:  " << indexes->size() << "\n";
-    if (indexes->empty()) {
+    const std::vector<IndexInfo> indexes = table.indexes();
+    std::cout << "Indexes:  " << indexes.size() << "\n";
+    if (indexes.empty()) {
         return;
     }
     std::size_t name_width = 3;
     std::size_t keys_width = 4;
-    for (const IndexInfo& index : *indexes) {
+    for (const IndexInfo& index : indexes) {
         name_width = std::max(name_width, display_width(index.name));
         keys_width = std::max(keys_width, std::to_string(index.key_count).size());
     }
     std::cout << "  " << padded("Tag", name_width) << "  " << right("Keys", keys_width)
               << "  Expression\n";
-    for (const IndexInfo& index : *indexes) {
+    for (const IndexInfo& index : indexes) {
         std::string row = "  " + padded(index.name, name_width) + "  " +
                           right(std::to_string(index.key_count), keys_width) + "  " +
                           index.expression;

@@ -227,14 +227,10 @@ IndexInfo Table::describe_index(ADSHANDLE index) const {
     return info;
 }
 
-std::optional<std::vector<IndexInfo>> Table::indexes() const {
+std::vector<IndexInfo> Table::indexes() const {
     UNSIGNED16 count = 0;
-    const UNSIGNED32 code = AdsGetNumIndexes(handle_, &count);
-    if (code == VE_NOT_IMPLEMENTED) {
-        return std::nullopt;  // an engine without indexes has none to show
-    }
     const std::string context = "cannot describe the indexes of " + display_name(path_);
-    check(code, context);
+    check(AdsGetNumIndexes(handle_, &count), context);
     std::vector<IndexInfo> indexes;
     for (UNSIGNED16 order = 1; order <= count; ++order) {
         ADSHANDLE index = 0;
@@ -244,8 +240,8 @@ std::optional<std::vector<IndexInfo>> Table::indexes() const {
     return indexes;
 }
 
-std::optional<IndexInfo> Table::create_index(std::string_view tag, std::string_view expression,
-                                             UNSIGNED32 options, std::string_view condition) {
+IndexInfo Table::create_index(std::string_view tag, std::string_view expression, UNSIGNED32 options,
+                              std::string_view condition) {
     const std::string name = to_engine_text(tag, "index name");
     const std::string key = to_engine_text(expression, "index expression");
     const std::string for_condition = to_engine_text(condition, "index condition");
@@ -254,9 +250,6 @@ std::optional<IndexInfo> Table::create_index(std::string_view tag, std::string_v
         AdsCreateIndex90(handle_, nullptr, engine_text(name), engine_text(key),
                          for_condition.empty() ? nullptr : engine_text(for_condition), nullptr,
                          options | VE_INDEX_COMPOUND, 0, nullptr, &index);
-    if (code == VE_NOT_IMPLEMENTED) {
-        return std::nullopt;
-    }
     std::string context =
         "cannot create the index " + std::string(tag) + " of " + display_name(path_);
     if (code == VE_INVALID_EXPRESSION && !for_condition.empty()) {

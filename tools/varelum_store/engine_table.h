@@ -8,7 +8,6 @@
 #pragma once
 
 #include <filesystem>
-#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -107,16 +106,15 @@ class Table {
     UNSIGNED32 record_count() const;
     UNSIGNED32 record_length() const;
 
-    // The index tags open on the handle (those of the table file), in order of creation;
-    // nothing while the engine does not serve indexes.
-    std::optional<std::vector<IndexInfo>> indexes() const;
+    // The index tags open on the handle (those of the table file), in order of creation.
+    std::vector<IndexInfo> indexes() const;
     // Creates an index tag of the table file over a key expression (or field names separated
     // by ";"), for the records where condition holds (empty: every record); options:
-    // VE_INDEX_... bits. Answers the new tag as indexes() describes it, or nothing when the
-    // engine does not serve indexes. StoreError with the engine's reason otherwise (an
-    // expression error with its position, a duplicate key, a key too long, a tag that exists).
-    std::optional<IndexInfo> create_index(std::string_view tag, std::string_view expression,
-                                          UNSIGNED32 options, std::string_view condition = {});
+    // VE_INDEX_... bits. Answers the new tag as indexes() describes it. StoreError with the
+    // engine's reason otherwise (an expression error with its position, a duplicate key, a key
+    // too long, a tag that exists).
+    IndexInfo create_index(std::string_view tag, std::string_view expression, UNSIGNED32 options,
+                           std::string_view condition = {});
 
     // Closes the handle now, reporting a failure (destruction closes quietly).
     void close();

@@ -32,7 +32,23 @@
  *    atomic, durable transaction of the table file.
  *  - Dates: a Julian day number (day number + 1721425, where day 1 is 0001-01-01; 2415019 is
  *    1899-12-30); times: milliseconds since midnight. Dates in text form follow the engine's
- *    date format (AdsSetDateFormat; per connection AdsSetDateFormat60), "MM/DD/CCYY" at start.
+ *    date format (AdsSetDateFormat; per connection AdsSetDateFormat60), "MM/DD/CCYY" at start;
+ *    a year given with one or two digits falls into 1900..1999, so give four digits for other
+ *    centuries. Field calls, expressions (CTOD, DTOC), index keys and SQL parameters read a date
+ *    text alike.
+ *  - Texts of a table created with the OEM character type are kept in code page 850. The
+ *    engine converts at its boundary: 8-bit texts given or answered (values, filters, locate
+ *    and evaluated expressions, seek keys) are Windows-1252, W texts UTF-16; expressions, keys
+ *    and comparisons on the table work in its own code page, so every character it holds is
+ *    found again.
+ *
+ * Functions the data-access components call that this engine does not export yet (a call
+ * through the components raises "External exception C0FB007F" until it does):
+ * AdsRestructureTable90, AdsDDRenameObject, AdsDDGetTableProperty, AdsAccessVfpSystemField,
+ * AdsCopyTable, AdsConvertTable, AdsCopyTableContents, AdsCopyTableStructure, AdsBinaryToFile,
+ * AdsFileToBinary, AdsInTransaction, AdsRegisterProgressCallback, AdsClearProgressCallback,
+ * AdsRegisterSQLAbortFunc, AdsClearSQLAbortFunc, AdsRegisterCallbackFunction,
+ * AdsRegisterCallbackFunction101, AdsClearCallbackFunction.
  */
 #ifndef VARELUM_ENGINE_H
 #define VARELUM_ENGINE_H
