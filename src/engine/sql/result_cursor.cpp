@@ -191,7 +191,7 @@ std::string unique_name(std::string name, const std::vector<FieldDescriptor>& fi
 }  // namespace
 
 ResultCursor::~ResultCursor() {
-    if (table_) {
+    if (table_ && !table_->closed()) {
         try {
             TableCursor::CallScope scope(*table_);
             table_->close();
@@ -202,14 +202,18 @@ ResultCursor::~ResultCursor() {
     table_.reset();
 }
 
-std::shared_ptr<ResultCursor> ResultCursor::over_rows(const std::shared_ptr<Connection>& connection,
-                                                      const std::string& path,
+std::shared_ptr<TableCursor> ResultCursor::open_table(const std::shared_ptr<Connection>& connection,
+                                                      const std::string& path, bool writable) {
+    OpenRequest request;
+    request.read_only = !writable;
+    return TableCursor::open(connection, path, request);
+}
+
+std::shared_ptr<ResultCursor> ResultCursor::over_rows(std::shared_ptr<TableCursor> table,
                                                       std::vector<std::uint32_t> records,
                                                       bool writable) {
     std::shared_ptr<ResultCursor> cursor(new ResultCursor);
-    OpenRequest request;
-    request.read_only = !writable;
-    cursor->table_ = TableCursor::open(connection, path, request);
+    cursor->table_ = std::move(table);
     cursor->live_ = writable;
     TableCursor::CallScope scope(*cursor->table_);
     cursor->table_->replace_natural_order(

@@ -42,9 +42,12 @@ class ResultCursor : public HandleObject {
     // Whether edits through the cursor reach the table (AdsSqlPeekStatement).
     bool live() const { return live_; }
 
-    // A row list over the table file at `path`, in the order given.
-    static std::shared_ptr<ResultCursor> over_rows(const std::shared_ptr<Connection>& connection,
-                                                   const std::string& path,
+    // The handle a row list reads through, opened before the query runs: the query's own
+    // scans then find the file and its locks open.
+    static std::shared_ptr<TableCursor> open_table(const std::shared_ptr<Connection>& connection,
+                                                   const std::string& path, bool writable);
+    // A row list over `table` (from open_table), in the order given.
+    static std::shared_ptr<ResultCursor> over_rows(std::shared_ptr<TableCursor> table,
                                                    std::vector<std::uint32_t> records,
                                                    bool writable);
     // Runs `statement` (bound, not yet stepped) to its end and keeps its rows in a table of

@@ -67,6 +67,30 @@ std::string without_dot_steps(const std::string& path) {
     return normal;
 }
 
+// The tags SQL can use of a file: one field, no condition.
+std::vector<IndexedField> indexed_fields(TableFile& file) {
+    std::vector<IndexedField> fields;
+    for (const auto& tag : IndexCatalog::of(file).tags()) {
+        const IndexDefinition& definition = tag->definition();
+        if (tag->has_condition() || definition.custom() || tag->segment_fields().size() != 1) {
+            continue;
+        }
+        IndexedField indexed;
+        indexed.tag = tag->name();
+        indexed.field = tag->segment_fields().front().number;
+        std::string collation = to_upper_ascii(tag->collation_name());
+        indexed.sql_order = !definition.descending() && (collation.empty() || collation == "ANSI");
+        fields.push_back(std::move(indexed));
+    }
+    return fields;
+}
+
+bool same_fields(const std::vector<IndexedField>& a, const std::vector<IndexedField>& b) {
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](const auto& x, const auto& y) {
+        return x.tag == y.tag && x.field == y.field && x.sql_order == y.sql_order;
+    });
+}
+
 }  // namespace
 
 std::shared_ptr<SqlSession> SqlSession::of(const std::shared_ptr<Connection>& connection) {
@@ -163,19 +187,7 @@ bool SqlSession::register_table(const std::string& sql_name) {
         // a table from being dropped or replaced.
         auto file = TableFile::open(path);
         entry.schema = file->schema();
-        for (const auto& tag : IndexCatalog::of(*file).tags()) {
-            const IndexDefinition& definition = tag->definition();
-            if (tag->has_condition() || definition.custom() || tag->segment_fields().size() != 1) {
-                continue;
-            }
-            IndexedField indexed;
-            indexed.tag = tag->name();
-            indexed.field = tag->segment_fields().front().number;
-            std::string collation = to_upper_ascii(tag->collation_name());
-            indexed.sql_order =
-                !definition.descending() && (collation.empty() || collation == "ANSI");
-            entry.indexes.push_back(std::move(indexed));
-        }
+        entry.indexes = indexed_fields(*file);
     } catch (const EngineError& error) {
         fail_sql(classify_engine_error(error.code()), error.text());
     }
@@ -192,6 +204,7 @@ bool SqlSession::register_table(const std::string& sql_name) {
 
 void SqlSession::drop_virtual_table(const std::string& sql_name) {
     ++generation_;
+    idle_.clear();  // their plans name the table
     execute_plain(db_, "DROP TABLE IF EXISTS " + quoted_name(sql_name));
     tables_.erase(upper(sql_name));
 }
@@ -203,6 +216,16 @@ void SqlSession::drop_stale_tables() {
         if (::stat(entry.path.c_str(), &info) != 0 || info.st_dev != entry.device ||
             info.st_ino != entry.inode) {
             stale.push_back(name);
+            continue;
+        }
+        // A tag made or deleted since (by any handle or process) changes the plans.
+        try {
+            auto file = TableFile::open(entry.path);
+            if (!same_fields(entry.indexes, indexed_fields(*file))) {
+                stale.push_back(name);
+            }
+        } catch (const EngineError&) {
+            stale.push_back(name);  // registered again by the next statement, which reports it
         }
     }
     for (const std::string& name : stale) {
@@ -224,6 +247,13 @@ void SqlSession::forget_file(const std::string& path) {
 
 PreparedStatement SqlSession::prepare(const std::string& sql) {
     drop_stale_tables();
+    for (auto idle = idle_.begin(); idle != idle_.end(); ++idle) {
+        if (idle->sql == sql) {
+            PreparedStatement reused = std::move(idle->prepared);
+            idle_.erase(idle);
+            return reused;
+        }
+    }
     static constexpr std::string_view kNoSuchTable = "no such table: ";
     for (int attempt = 0;; ++attempt) {
         sqlite3_stmt* statement = nullptr;
@@ -244,6 +274,19 @@ PreparedStatement SqlSession::prepare(const std::string& sql) {
             }
         }
         fail_from_sqlite(db_, rc);
+    }
+}
+
+void SqlSession::recycle(std::string sql, PreparedStatement prepared) {
+    if (prepared.get() == nullptr) {
+        return;
+    }
+    // Reset, so that it holds no scan of a table while it waits.
+    sqlite3_reset(prepared.get());
+    sqlite3_clear_bindings(prepared.get());
+    idle_.insert(idle_.begin(), IdleStatement{std::move(sql), std::move(prepared)});
+    if (idle_.size() > kIdleStatements) {
+        idle_.pop_back();
     }
 }
 

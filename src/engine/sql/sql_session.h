@@ -77,8 +77,13 @@ class SqlSession {
     std::shared_ptr<Connection> connection() const;
 
     // Prepares one statement of UTF-8 text, registering the tables it names. Throws the SQL
-    // error of a text SQLite refuses or of a table that does not exist.
+    // error of a text SQLite refuses or of a table that does not exist. A statement of the
+    // same text given back (recycle) is answered instead of planning the text again.
     PreparedStatement prepare(const std::string& sql);
+    // Takes back a statement prepared from `sql` that its user no longer needs, for the next
+    // prepare of that text. The plans kept are dropped whenever a table is forgotten (a file
+    // replaced or dropped, or its tags changed).
+    void recycle(std::string sql, PreparedStatement prepared);
 
     // The path an SQL table name stands for, before any extension is added: a name within the
     // connection's directory ("Produtos", "sub/Produtos", or an absolute path that lies inside
@@ -115,6 +120,12 @@ class SqlSession {
     std::mutex mutex_;
     std::map<std::string, TableEntry> tables_;  // by the upper-cased SQL name
     std::uint64_t generation_ = 0;
+    struct IdleStatement {
+        std::string sql;
+        PreparedStatement prepared;
+    };
+    static constexpr std::size_t kIdleStatements = 16;
+    std::vector<IdleStatement> idle_;  // the most recently given back first
 };
 
 // Runs SQL that yields no rows on the session's database (schema changes of the session).

@@ -91,6 +91,15 @@ Statement::~Statement() {
     // Prepared SQLite statements belong to the session's database: finalize them under its
     // lock.
     std::lock_guard guard(session_->mutex());
+    recycle_parts();
+}
+
+void Statement::recycle_parts() {
+    for (Part& part : parts_) {
+        if (part.generation == session_->generation()) {
+            session_->recycle(std::move(part.prepared_sql), std::move(part.prepared));
+        }
+    }
     parts_.clear();
 }
 
@@ -109,13 +118,14 @@ std::shared_ptr<Connection> Statement::connection() const {
 void Statement::prepare_part(Part& part, bool row_numbers) {
     const std::string& sql = row_numbers ? part.plain->rowid_query : part.text.sql;
     part.prepared = session_->prepare(sql);
+    part.prepared_sql = sql;
     part.generation = session_->generation();
 }
 
 void Statement::prepare(std::string_view text) {
     connection();
     script_.reset();
-    parts_.clear();
+    recycle_parts();
     values_.clear();
     rows_affected_.reset();
     Script script = parse_script(text);
@@ -242,6 +252,13 @@ std::shared_ptr<ResultCursor> Statement::run_query(Part& part, bool want_cursor)
                 entry = session_->table(part.plain->table);
             }
             bind(part.prepared.get());
+            const bool writable = settings_.read_only != 1;
+            std::shared_ptr<TableCursor> table;
+            try {
+                table = ResultCursor::open_table(connection_, entry->path, writable);
+            } catch (const EngineError& error) {
+                fail_sql(classify_engine_error(error.code()), error.text());
+            }
             std::vector<std::uint32_t> records;
             pending_engine_error() = PendingEngineError{};
             for (;;) {
@@ -256,10 +273,8 @@ std::shared_ptr<ResultCursor> Statement::run_query(Part& part, bool want_cursor)
                     static_cast<std::uint32_t>(sqlite3_column_int64(part.prepared.get(), 0)));
             }
             sqlite3_reset(part.prepared.get());
-            std::string path = entry->path;
             try {
-                return ResultCursor::over_rows(connection_, path, std::move(records),
-                                               settings_.read_only != 1);
+                return ResultCursor::over_rows(std::move(table), std::move(records), writable);
             } catch (const EngineError& error) {
                 fail_sql(classify_engine_error(error.code()), error.text());
             }

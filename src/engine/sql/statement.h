@@ -84,9 +84,12 @@ class Statement : public HandleObject {
         StatementText text;
         std::optional<PlainSelect> plain;
         PreparedStatement prepared;  // the query itself, or its row-number form when plain
+        std::string prepared_sql;    // the text `prepared` was made from
         std::uint64_t generation = 0;
     };
 
+    // Gives the parts' prepared statements back to the session for the next use of their text.
+    void recycle_parts();
     std::vector<std::size_t> parameters_named(const std::uint8_t* argument) const;
     void prepare_part(Part& part, bool row_numbers);
     void bind(sqlite3_stmt* statement) const;

@@ -47,9 +47,14 @@ bool FileLocks::set_lock(short type, std::int64_t start, std::int64_t length) {
 
 void FileLocks::apply_open_lock() {
     short type = exclusive_opens_ > 0 ? F_WRLCK : shared_opens_ > 0 ? F_RDLCK : F_UNLCK;
+    if (type == open_lock_) {
+        return;
+    }
+    open_lock_ = -1;
     if (!set_lock(type, kOpenLockOffset, 1)) {
         fail(VE_TABLE_IN_USE, path_);
     }
+    open_lock_ = type;
 }
 
 void FileLocks::add_open(bool exclusive) {
@@ -92,6 +97,7 @@ bool FileLocks::sole_user() {
     if (exclusive_opens_ > 0) {
         return true;
     }
+    open_lock_ = -1;
     bool alone = set_lock(F_WRLCK, kOpenLockOffset, 1);
     if (alone) {
         set_lock(F_RDLCK, kOpenLockOffset, 1);

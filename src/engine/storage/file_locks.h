@@ -60,6 +60,9 @@ class FileLocks {
     std::string path_;
     int shared_opens_ = 0;
     int exclusive_opens_ = 0;
+    // The open lock this descriptor holds now (-1: not known), so that a second handle on
+    // the file asks the kernel for nothing.
+    short open_lock_ = -1;
     bool table_locked_ = false;
     std::set<std::uint32_t> records_;
 };

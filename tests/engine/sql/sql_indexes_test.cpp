@@ -95,6 +95,26 @@ TEST_F(SqlIndexes, ANewTagIsUsedByTheSessionAndSeenByTableHandles) {
     EXPECT_EQ((Rows{{"P200"}}), rows(run(by_barcode)));
 }
 
+// A statement's plan is kept for the next statement of the same text; a tag made or deleted
+// through a table handle (or another process) since must not leave it reading a tag that is
+// gone or passing over one that is new.
+TEST_F(SqlIndexes, AKeptPlanFollowsTagsMadeAndDeletedThroughTableHandles) {
+    const std::string list = "SELECT CodProduto FROM CadProdutos ORDER BY CodProduto";
+    const Rows in_order = {{"P100"}, {"P200"}, {"P300"}, {"P400"}};
+    EXPECT_EQ(in_order, rows(run(list)));
+    ADSHANDLE table = 0;
+    ASSERT_ADS_OK(open("CadProdutos", &table));
+    ADSHANDLE index = 0;
+    ASSERT_ADS_OK(AdsCreateIndex90(table, nullptr, u8("PorCodigo"), u8("CodProduto"), nullptr,
+                                   nullptr, 0, 512, nullptr, &index));
+    EXPECT_NE(std::string::npos, plan(list).find("PorCodigo")) << plan(list);
+    EXPECT_EQ(in_order, rows(run(list)));
+    ASSERT_ADS_OK(AdsDeleteIndex(index));
+    AdsCloseTable(table);
+    EXPECT_EQ(std::string::npos, plan(list).find("PorCodigo")) << plan(list);
+    EXPECT_EQ(in_order, rows(run(list)));
+}
+
 // The components ask every cursor they open for its tags; a live cursor over a table with
 // tags must answer them like a table handle does, a static copy has none.
 TEST_F(SqlIndexes, ResultCursorsAnswerTheirTags) {
