@@ -64,18 +64,6 @@ UNSIGNED32 AdsBinaryToFile(ADSHANDLE hTable, const UNSIGNED8* pucFldName,
 UNSIGNED32 AdsFileToBinary(ADSHANDLE hTable, const UNSIGNED8* pucFldName, UNSIGNED16 usBinaryType,
                            const UNSIGNED8* pucFileName);
 UNSIGNED32 AdsInTransaction(ADSHANDLE hConnect, UNSIGNED16* pbInTrans);
-// Progress, SQL-abort and general callbacks.
-UNSIGNED32 AdsRegisterProgressCallback(UNSIGNED32 (*lpfnCallback)(UNSIGNED16 usPercent));
-UNSIGNED32 AdsClearProgressCallback(void);
-UNSIGNED32 AdsRegisterSQLAbortFunc(UNSIGNED32 (*lpfnCallback)(void));
-UNSIGNED32 AdsClearSQLAbortFunc(void);
-UNSIGNED32 AdsRegisterCallbackFunction(UNSIGNED32 (*lpfnCallback)(UNSIGNED16 usPercent,
-                                                                  UNSIGNED32 ulCallbackID),
-                                       UNSIGNED32 ulCallbackID);
-UNSIGNED32 AdsRegisterCallbackFunction101(UNSIGNED32 (*lpfnCallback)(UNSIGNED16 usPercent,
-                                                                     SIGNED64 qCallbackID),
-                                          SIGNED64 qCallbackID);
-UNSIGNED32 AdsClearCallbackFunction(void);
 }
 
 namespace varelum::ads::ace {
@@ -207,6 +195,7 @@ class TAceFunction<Result(Args...)> {
     X(AdsRestructureTable90) X(AdsDDRenameObject) X(AdsDDGetTableProperty)                    \
     X(AdsAccessVfpSystemField) X(AdsCopyTable) X(AdsConvertTable) X(AdsCopyTableContents)     \
     X(AdsCopyTableStructure) X(AdsBinaryToFile) X(AdsFileToBinary) X(AdsInTransaction)        \
+    /* progress and abort callbacks */                                                        \
     X(AdsRegisterProgressCallback) X(AdsClearProgressCallback) X(AdsRegisterSQLAbortFunc)     \
     X(AdsClearSQLAbortFunc) X(AdsRegisterCallbackFunction) X(AdsRegisterCallbackFunction101)  \
     X(AdsClearCallbackFunction)

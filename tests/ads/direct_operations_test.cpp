@@ -7,6 +7,7 @@
 
 #include <filesystem>
 #include <type_traits>
+#include <vector>
 
 #include "ads/adstable_query.h"
 #include "db/field.h"
@@ -415,6 +416,72 @@ TEST_F(DirectOperationsTest, TheTableIsNotEncryptedAndKeepsTheCallersHandleValue
 }
 
 // --- Engine-wide ----------------------------------------------------------------------------
+
+std::vector<UNSIGNED16> gPercents;
+bool gStop = false;
+
+UNSIGNED32 HearPercent(UNSIGNED16 percent) {
+    gPercents.push_back(percent);
+    return gStop ? 1 : 0;
+}
+
+TEST_F(DirectOperationsTest, AProgressCallbackHearsAPackAndCanStopItLeavingTheTableAsItWas) {
+    auto table = Table(kStock);
+    table->SetExclusive(true);
+    table->Open();
+    table->AdsDeleteRecord();
+    gPercents.clear();
+    gStop = true;
+    table->AdsRegisterProgressCallBack(&HearPercent);
+    EXPECT_EQ(ErrorCode([&] { table->AdsPackTable(); }), VE_OPERATION_CANCELLED);
+    EXPECT_EQ(gPercents, std::vector<UNSIGNED16>{0});
+    EXPECT_EQ(table->AdsGetRecordCount(), 3) << "the deleted record is still there";
+
+    gPercents.clear();
+    gStop = false;
+    table->AdsPackTable();
+    EXPECT_EQ(table->AdsGetRecordCount(), 2);
+    ASSERT_FALSE(gPercents.empty());
+    EXPECT_EQ(gPercents.back(), 100);
+
+    table->AdsClearProgressCallback();
+    gPercents.clear();
+    table->AdsReindex();
+    EXPECT_TRUE(gPercents.empty());
+}
+
+UNSIGNED32 StopStatement() {
+    return 1;
+}
+
+UNSIGNED32 StopWithId(UNSIGNED16 percent, UNSIGNED32 id) {
+    gPercents.push_back(percent);
+    return id == 5 ? 1 : 0;
+}
+
+TEST_F(DirectOperationsTest, TheAbortCallbacksOfAQueryStopItsStatementAndClearingLetsItRun) {
+    auto query = std::make_unique<TAdsQuery>();
+    query->SetName("QyStock");
+    query->SetDatabaseName("BALDERIM");
+    query->SQL().Add("UPDATE Stock SET Qty = Qty + 1");
+    query->AdsRegisterSQLAbortFunc(&StopStatement);
+    EXPECT_EQ(ErrorCode([&] { query->ExecSQL(); }), VE_SQL_ERROR);
+    query->AdsClearSQLAbortFunc();
+
+    gPercents.clear();
+    query->AdsRegisterCallbackFunction(&StopWithId, 5);
+    EXPECT_EQ(ErrorCode([&] { query->ExecSQL(); }), VE_SQL_ERROR);
+    EXPECT_FALSE(gPercents.empty());
+    query->AdsClearCallbackFunction();
+    EXPECT_THROW(query->AdsRegisterCallbackFunction(&StopWithId, -1), rtl::ERangeError);
+
+    auto table = OpenStock();
+    EXPECT_EQ(table->FieldByName("Qty").AsInteger(), 5) << "no stopped statement changed a row";
+    table->Close();
+    query->ExecSQL();
+    table->Open();
+    EXPECT_EQ(table->FieldByName("Qty").AsInteger(), 6);
+}
 
 TEST_F(DirectOperationsTest, EngineWideMembersNeedNoOpenDataset) {
     auto table = Table(kStock);

@@ -7,6 +7,7 @@
 #include <fstream>
 
 #include "engine/api/guard.h"
+#include "engine/core/progress.h"
 #include "engine/core/settings.h"
 #include "engine/core/text.h"
 #include "engine/filter/record_walk.h"
@@ -96,7 +97,9 @@ VE_API UNSIGNED32 AdsCreateIndex90(ADSHANDLE hObj, const UNSIGNED8* pucFileName,
             table.write();
         }
         IndexCatalog& catalog = IndexCatalog::of(table.file());
+        Progress progress(table.file().census().records);
         catalog.create(definition);
+        progress.finish();
         CursorState& state = CursorState::of(table);
         std::shared_ptr<IndexHandle> handle;
         if (!definition.file_name.empty()) {
@@ -174,7 +177,10 @@ VE_API UNSIGNED32 AdsReindex61(ADSHANDLE hObj, UNSIGNED32 ulPageSize) {
         if (table.pending()) {
             table.write();
         }
-        IndexCatalog::of(table.file()).rebuild_all();
+        IndexCatalog& catalog = IndexCatalog::of(table.file());
+        Progress progress(table.file().census().records * catalog.tags().size());
+        catalog.rebuild_all();
+        progress.finish();
     });
 }
 

@@ -1,8 +1,10 @@
 // Exported functions: creating, opening and closing tables, and describing them.
 #include "engine/api/guard.h"
+#include "engine/core/progress.h"
 #include "engine/core/settings.h"
 #include "engine/core/text.h"
 #include "engine/env/files.h"
+#include "engine/index/index_catalog.h"
 #include "engine/sql/statement_calls.h"
 #include "engine/storage/table_file.h"
 
@@ -227,7 +229,14 @@ VE_API UNSIGNED32 AdsZapTable(ADSHANDLE hTable) {
 }
 
 VE_API UNSIGNED32 AdsPackTable(ADSHANDLE hTable) {
-    return with_table(hTable, [&](TableCursor& table) { table.pack(); });
+    return with_table(hTable, [&](TableCursor& table) {
+        // A step per stored record, then one per kept record for each index tag rebuilt.
+        const TableFile::Census census = table.file().census();
+        const std::uint64_t tags = IndexCatalog::of(table.file()).tags().size();
+        Progress progress(census.records + (census.records - census.deleted) * tags);
+        table.pack();
+        progress.finish();
+    });
 }
 
 VE_API UNSIGNED32 AdsGetTableType(ADSHANDLE hTable, UNSIGNED16* pusType) {

@@ -46,9 +46,7 @@
  * through the components raises "External exception C0FB007F" until it does):
  * AdsRestructureTable90, AdsDDRenameObject, AdsDDGetTableProperty, AdsAccessVfpSystemField,
  * AdsCopyTable, AdsConvertTable, AdsCopyTableContents, AdsCopyTableStructure, AdsBinaryToFile,
- * AdsFileToBinary, AdsInTransaction, AdsRegisterProgressCallback, AdsClearProgressCallback,
- * AdsRegisterSQLAbortFunc, AdsClearSQLAbortFunc, AdsRegisterCallbackFunction,
- * AdsRegisterCallbackFunction101, AdsClearCallbackFunction.
+ * AdsFileToBinary, AdsInTransaction.
  */
 #ifndef VARELUM_ENGINE_H
 #define VARELUM_ENGINE_H
@@ -318,6 +316,7 @@ typedef uint16_t WCHAR;
 #define VE_DUPLICATE_KEY 6063u        /* a unique index has that key already; nothing changed */
 #define VE_INVALID_KEY 6064u          /* a key, key text or key type that the index cannot take */
 #define VE_TOO_MANY_INDEXES 6065u     /* the table file holds as many index tags as it can */
+#define VE_OPERATION_CANCELLED 6080u  /* a progress or abort callback stopped the work */
 
 /* ---- Errors ------------------------------------------------------------------------------ */
 
@@ -1077,6 +1076,30 @@ VE_API UNSIGNED32 AdsEncryptTable(ADSHANDLE hTable);
 VE_API UNSIGNED32 AdsDecryptTable(ADSHANDLE hTable);
 VE_API UNSIGNED32 AdsEncryptRecord(ADSHANDLE hTable);
 VE_API UNSIGNED32 AdsDecryptRecord(ADSHANDLE hTable);
+
+/* ---- Progress and abort callbacks --------------------------------------------------------- */
+
+/* Callbacks belong to the calling thread and are called on it, during that thread's own work.
+ * Long work (AdsPackTable, AdsReindex, AdsReindex61, AdsCreateIndex90, AdsCopyTable,
+ * AdsConvertTable, AdsCopyTableContents) calls the progress callback and the general callback
+ * with the percent done: 0 when it starts, each new whole percent, 100 when done. An answer
+ * other than 0 stops the work with VE_OPERATION_CANCELLED and keeps nothing of it (the table
+ * is as before the call); the answer to 100 reported after the work is kept does not count.
+ * SQL statements call the SQL-abort callback and the general callback (with percent 0) every
+ * so often while they run; an answer other than 0 stops the statement with an SQL error.
+ * A new registration replaces the previous one of its kind; the two forms of the general
+ * callback are one kind. Registering NULL is the same as clearing. */
+VE_API UNSIGNED32 AdsRegisterProgressCallback(UNSIGNED32 (*lpfnCallback)(UNSIGNED16 usPercent));
+VE_API UNSIGNED32 AdsClearProgressCallback(void);
+VE_API UNSIGNED32 AdsRegisterSQLAbortFunc(UNSIGNED32 (*lpfnCallback)(void));
+VE_API UNSIGNED32 AdsClearSQLAbortFunc(void);
+VE_API UNSIGNED32 AdsRegisterCallbackFunction(UNSIGNED32 (*lpfnCallback)(UNSIGNED16 usPercent,
+                                                                         UNSIGNED32 ulCallbackID),
+                                              UNSIGNED32 ulCallbackID);
+VE_API UNSIGNED32 AdsRegisterCallbackFunction101(UNSIGNED32 (*lpfnCallback)(UNSIGNED16 usPercent,
+                                                                            SIGNED64 qCallbackID),
+                                                 SIGNED64 qCallbackID);
+VE_API UNSIGNED32 AdsClearCallbackFunction(void);
 
 #ifdef __cplusplus
 } /* extern "C" */

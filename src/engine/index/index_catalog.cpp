@@ -7,6 +7,7 @@
 #include <set>
 
 #include "engine/core/error.h"
+#include "engine/core/progress.h"
 #include "engine/core/text.h"
 #include "engine/record/record_image.h"
 #include "varelum_engine.h"
@@ -206,6 +207,7 @@ void IndexCatalog::fill(WriteContext& write, const IndexTag& tag) {
     }
     file_.clear(write, tag.tree());
     for_each_record(write, file_, [&](std::uint32_t recno, std::span<const std::uint8_t> image) {
+        progress_step();
         if (tag.definition().custom() && custom_members.count(recno) == 0) {
             return;
         }

@@ -32,6 +32,7 @@ constexpr Title kTitles[] = {
     {NativeError::NotPrepared, "No statement prepared"},
     {NativeError::Engine, "Engine error"},
     {NativeError::Timeout, "Timeout"},
+    {NativeError::Cancelled, "Cancelled"},
     {NativeError::IndexExists, "Index exists"},
     {NativeError::UnknownIndex, "Unknown index"},
     {NativeError::AmbiguousIndex, "Ambiguous index name"},
@@ -130,6 +131,8 @@ NativeError classify_engine_error(std::uint32_t engine_code) {
             return NativeError::Other;
         case VE_INDEX_EXISTS:
             return NativeError::IndexExists;
+        case VE_OPERATION_CANCELLED:
+            return NativeError::Cancelled;
 #ifdef VE_DUPLICATE_KEY
         case VE_DUPLICATE_KEY:
             return NativeError::Constraint;

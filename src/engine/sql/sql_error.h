@@ -41,6 +41,7 @@ enum class NativeError : std::uint32_t {
     UnknownIndex = 2119,     // DROP INDEX of a tag no table (or not the named table) has
     AmbiguousIndex = 2120,   // DROP INDEX without a table, of a tag several tables have
     OutsideStore = 2121,     // a table name that is a path outside the connection's directory
+    Cancelled = 2122,        // the caller's abort callback stopped the statement
     Other = 2199,            // any other SQLite failure
 };
 

@@ -2,8 +2,10 @@
 #include "engine/sql/statement.h"
 
 #include <chrono>
+#include <optional>
 
 #include "engine/core/error.h"
+#include "engine/core/progress.h"
 #include "engine/core/text.h"
 #include "engine/sql/ddl.h"
 #include "engine/sql/result_cursor.h"
@@ -15,13 +17,21 @@
 namespace varelum::engine::sql {
 namespace {
 
-// Interrupts a statement that runs past its deadline (AdsSetSQLTimeout).
+// Interrupts a statement that runs past its deadline (AdsSetSQLTimeout) or that the calling
+// thread's abort callback asks to stop; the callback is asked before the statement starts too,
+// so that a short statement is stopped as surely as a long one.
 class Deadline {
   public:
     Deadline(sqlite3* db, std::uint32_t seconds) : db_(db) {
         if (seconds > 0) {
             end_ = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
-            sqlite3_progress_handler(db_, 10000, &Deadline::check, this);
+        }
+        if (abort_requestable() && abort_requested()) {
+            fail_sql(NativeError::Cancelled, "the abort callback stopped the statement");
+        }
+        if (seconds > 0 || abort_requestable()) {
+            // Every thousand virtual-machine steps: a few microseconds between looks.
+            sqlite3_progress_handler(db_, 1000, &Deadline::check, this);
         }
     }
     ~Deadline() { sqlite3_progress_handler(db_, 0, nullptr, nullptr); }
@@ -30,10 +40,22 @@ class Deadline {
 
   private:
     static int check(void* self) {
-        return std::chrono::steady_clock::now() > static_cast<Deadline*>(self)->end_ ? 1 : 0;
+        auto& deadline = *static_cast<Deadline*>(self);
+        if (deadline.end_ && std::chrono::steady_clock::now() > *deadline.end_) {
+            return 1;
+        }
+        if (abort_requested()) {
+            // Reported as what it is, not as a timeout (the statement sees SQLITE_INTERRUPT).
+            PendingEngineError& pending = pending_engine_error();
+            pending.set = true;
+            pending.code = VE_OPERATION_CANCELLED;
+            pending.text = "the abort callback stopped the statement";
+            return 1;
+        }
+        return 0;
     }
     sqlite3* db_;
-    std::chrono::steady_clock::time_point end_;
+    std::optional<std::chrono::steady_clock::time_point> end_;
 };
 
 bool names_row_number(const TableSchema& schema) {

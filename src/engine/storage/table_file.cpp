@@ -118,4 +118,12 @@ int TableFile::open_handles() const {
     return open_handles_;
 }
 
+TableFile::Census TableFile::census() const {
+    std::unique_ptr<ReadSnapshot> snapshot = read_snapshot();
+    snapshot->begin();
+    Census census{stored_records(*snapshot), read_counters(*snapshot).deleted_records};
+    snapshot->close();
+    return census;
+}
+
 }  // namespace varelum::engine

@@ -242,6 +242,14 @@ class TableFile {
     void remove_open_handle(bool exclusive);
     int open_handles() const;
 
+    // The records stored now (deleted ones included) and how many of them are deleted, as
+    // committed when asked: for sizing long work, which may find a little more or less.
+    struct Census {
+        std::uint64_t records = 0;
+        std::uint64_t deleted = 0;
+    };
+    Census census() const;
+
     // Removes every record and memo; the counters restart except AutoInc and RowVersion,
     // which keep rising so that values never repeat.
     virtual void zap() = 0;

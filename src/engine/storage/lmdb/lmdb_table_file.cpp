@@ -16,6 +16,7 @@
 #include <set>
 
 #include "engine/core/error.h"
+#include "engine/core/progress.h"
 #include "engine/env/env.h"
 #include "engine/record/record_image.h"
 #include "engine/storage/file_locks.h"
@@ -815,6 +816,7 @@ void LmdbTableFile::pack() {
             bool deleted = value.mv_size > 0 &&
                            (static_cast<const std::uint8_t*>(value.mv_data)[0] & kRecordDeleted);
             (deleted ? dead : live).push_back(decode_record_key(key));
+            progress_step();
         }
     }
     for (std::uint32_t recno : dead) {
