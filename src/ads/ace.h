@@ -125,6 +125,10 @@ class TAceFunction<Result(Args...)> {
     X(AdsGetDateFormat) X(AdsSetDateFormat60) X(AdsShowDeleted) X(AdsGetDeleted)              \
     X(AdsSetDecimals) X(AdsGetDecimals) X(AdsCacheOpenTables) X(AdsCacheOpenCursors)          \
     X(AdsCacheRecords) X(AdsGetNumOpenTables) X(AdsGetVersion)                                \
+    X(AdsGetConnectionProperty) X(AdsCloseCachedTables)                                       \
+    /* finding tables */                                                                      \
+    X(AdsFindFirstTable) X(AdsFindNextTable) X(AdsFindFirstTable62) X(AdsFindNextTable62)     \
+    X(AdsFindClose)                                                                           \
     /* tables */                                                                              \
     X(AdsCreateTable90) X(AdsOpenTable90) X(AdsCloseTable) X(AdsCloseAllTables)               \
     X(AdsDeleteTable) X(AdsZapTable) X(AdsPackTable) X(AdsGetTableType)                       \

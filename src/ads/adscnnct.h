@@ -8,6 +8,8 @@
 //   adscnnct_string.cpp     the engine connection string
 //   adscnnct_lifecycle.cpp  connecting (with the log-in step), disconnecting, destruction,
 //                           Loaded, and the renaming that links datasets to the connection
+//   adscnnct_services.cpp   SQL execution with the statement cache, name lists, dictionary
+//                           properties, server time, the application id, adopting a handle
 //
 // Misuse (a property changed while connected, nothing to connect to) raises
 // adscnnct::AdsConnectionError with a fixed sentence; a failed engine connect raises
@@ -25,6 +27,8 @@
 
 #include "ads/adsdata_registry.h"
 #include "ads/adsset.h"
+#include "db/params.h"
+#include "rtl/datetime.h"
 #include "rtl/string_list.h"
 
 namespace varelum::ads {
@@ -133,6 +137,8 @@ class TAdsEncryptionOptions {
     void SetDataDictionaryPassword(const std::string& Value);
 
   private:
+    // Adopting an engine connection stores its settings without the setters' refusal.
+    friend class TAdsConnection;
     void CheckNotConnected() const;
 
     TAdsConnection& FConnection;
@@ -142,6 +148,15 @@ class TAdsEncryptionOptions {
     std::string FCommonName;
     bool FFIPSMode = false;
     TAdsDataEncryptionType FDataEncryptionType = etAdsDefault;
+};
+
+// The table options given to the second form of Execute (engine values).
+struct TAdsDatasetOptions {
+    UNSIGNED16 musAdsLockType = 0;
+    UNSIGNED16 musAdsCharType = 0;
+    UNSIGNED16 musAdsRightsCheck = 0;
+    UNSIGNED16 musAdsTableType = 0;
+    std::string mstrCollation;
 };
 
 // One entry of the connection's cache of prepared statements.
@@ -298,6 +313,81 @@ class TAdsConnection : public TAdsConnectionBase {
     // False when not connected; otherwise the engine's answer.
     bool IsConnectionAlive() const;
 
+    // The server's date and time. Connects first when not connected.
+    rtl::TDateTime GetServerTime();
+    // Lets the engine close the tables it keeps open for reuse; nothing when not connected.
+    void CloseCachedTables();
+
+    // --- SQL -----------------------------------------------------------------------------------
+
+    // Runs SQL on this connection, connecting first when not connected, and returns the rows
+    // it affected (0 when a cursor is wanted, or when the statement gives no count). With
+    // Params holding a parameter, the prepared statement runs with them bound by number;
+    // otherwise the text runs directly. With Cache the prepared statement is kept in FStmtList
+    // (found again by HashSQLText and the text, ignoring case, so a text in another letter
+    // case gets its own entry) until commit, rollback or disconnect; without, it is closed,
+    // also after a failure. Cursor, when given, receives the result cursor's handle (0 when
+    // the statement gives none); the caller then owns it. Engine refusals raise
+    // EADSDatabaseError without a dataset; so does a parameter of type ftUnknown (5121).
+    std::int32_t Execute(const std::string& SQL, const db::TParams* Params = nullptr,
+                         bool Cache = false, ADSHANDLE* Cursor = nullptr);
+    // As above, a new statement taking the table type, character type, lock type and rights
+    // checking of Options, and its collation instead of AdsCollation; a statement that gives
+    // no rows-affected count raises here.
+    std::int32_t Execute(const TAdsDatasetOptions& Options, const std::string& SQL,
+                         const db::TParams* Params = nullptr, bool Cache = false,
+                         ADSHANDLE* Cursor = nullptr);
+    // The cache's hash of an SQL text, over its UTF-16 units as they are (letter case counts).
+    static std::int32_t HashSQLText(const std::string& Text);
+    // The statement cache, in the order entries were made.
+    const std::vector<TStmtInfo>& CachedStatements() const noexcept { return FStmtList; }
+
+    // The application id as the engine connection knows it while connected; else the stored
+    // one.
+    std::string GetApplicationID();
+
+    // --- Name lists and dictionary properties --------------------------------------------------
+
+    // Adds the names of the tables of the connection's directory that match strFileMask (when
+    // the alias gives no table type; "*.adt" for ADT aliases, "*.dbf" for the others) to
+    // poList, in the engine's order (byte order of the names). Nothing without a list.
+    // AdsConnectionError "No connection to database server." when not connected; an engine
+    // refusal raises adscnnct::AdsError.
+    void GetTableNames(rtl::TStringList* poList, const std::string& strFileMask = "");
+    // As GetTableNames, adding each name's dictionary link alias to poLinkNames and the name
+    // to poTableNames, each when given.
+    void GetTableAndLinkNames(rtl::TStringList* poLinkNames, rtl::TStringList* poTableNames,
+                              const std::string& strFileMask = "");
+    // The stored procedures of a dictionary connection; connects first. A connection to free
+    // tables has none and adds nothing.
+    void GetProcedureNames(rtl::TStringList* poList);
+    // The version of the connection's dictionary; 0 unless connected to one.
+    int DDVersionMajor() const;
+    int DDVersionMinor() const;
+    // The groups of the dictionary user, read once per connect; empty for free tables.
+    const rtl::TStringList& UserGroups();
+    const std::string& UserGroupsString();
+
+    // --- Adopting an engine connection ---------------------------------------------------------
+
+    // Takes over a connection opened elsewhere: its path becomes ConnectPath, its user,
+    // password, server type, encryption and transport settings become this component's, and
+    // the component connects. Shared (bShareHandle), the handle itself is used and never
+    // disconnected here; otherwise a connection of its own is opened with those settings.
+    // AdsConnectionError "TAdsConnection already has a working connection" when connected or
+    // holding a handle; "TAdsConnection cannot resolve the connection path from the given
+    // connection handle." when the engine gives no path for it.
+    void SetHandle(ADSHANDLE hConnection, bool bShareHandle);
+    // Forgets a shared handle: the component then disconnects or reconnects on its own.
+    void ClearHandle() noexcept { FGivenConnection = 0; }
+    // A new connection sharing hConnection. Created with new: Owner (when given) owns it,
+    // otherwise the caller. Nothing is left behind when adopting fails.
+    static TAdsConnection* CreateWithHandle(rtl::TComponent* Owner, ADSHANDLE Handle);
+    // A new connection of its own, opened like hConnection, named strName, without a log-in
+    // prompt.
+    static TAdsConnection* CreateFromHandle(rtl::TComponent* Owner, ADSHANDLE Handle,
+                                            const std::string& strName);
+
     // --- Attached datasets ---------------------------------------------------------------------
 
     void AddTableToConnectList(TAdsDatabaseLink* table) override;
@@ -337,6 +427,18 @@ class TAdsConnection : public TAdsConnectionBase {
 
   private:
     void CheckNotConnected(const char* propertyName) const;
+    // AdsConnectionError "No connection to database server." unless connected.
+    void CheckConnected() const;
+    // Both forms of Execute; Options null for the first.
+    std::int32_t ExecuteStatement(const TAdsDatasetOptions* Options, const std::string& SQL,
+                                  const db::TParams* Params, bool Cache, ADSHANDLE* Cursor);
+    // A new prepared statement for SQL with the settings of the form of Execute.
+    ADSHANDLE PrepareStatement(const TAdsDatasetOptions* Options, const std::string& SQL,
+                               bool wantCursor);
+    // The directory and mask GetTableNames searches: empty for a dictionary.
+    std::string TableSearchPattern(const std::string& strFileMask) const;
+    // Reads the adopted connection's settings into the properties.
+    void AdoptSettings(ADSHANDLE hConnection);
     void Fire(const TAdsConnectionNotifyEvent& event);
     // The log-in step: the user and password the engine connect uses.
     void LogIn();

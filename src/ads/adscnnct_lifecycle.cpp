@@ -43,26 +43,6 @@ void ReportFromDestructor(std::exception_ptr error) noexcept {
     }
 }
 
-// An engine statement closed when the scope ends.
-class TScopedStatement {
-  public:
-    explicit TScopedStatement(ADSHANDLE connection) {
-        CheckAceResult(nullptr, ace::AdsCreateSQLStatement(connection, &FHandle));
-    }
-    ~TScopedStatement() {
-        if (FHandle != 0) {
-            // Closing is clean-up: an error on the way out has been raised already.
-            static_cast<void>(ace::AdsCloseSQLStatement(FHandle));
-        }
-    }
-    TScopedStatement(const TScopedStatement&) = delete;
-    TScopedStatement& operator=(const TScopedStatement&) = delete;
-    ADSHANDLE Handle() const noexcept { return FHandle; }
-
-  private:
-    ADSHANDLE FHandle = 0;
-};
-
 }  // namespace
 
 // --- Connecting
@@ -149,18 +129,6 @@ void TAdsConnection::OpenEngineConnection() {
     ADSHANDLE handle = 0;
     CheckAceResult(nullptr, ace::AdsConnect101(Text8(connectString), nullptr, &handle));
     FhConnection = handle;
-}
-
-void TAdsConnection::SendApplicationID() {
-    TScopedStatement statement(FhConnection);
-    CheckAceResult(nullptr,
-                   ace::AdsPrepareSQL(statement.Handle(),
-                                      Text8("execute procedure sp_setapplicationid(:FAppID)")));
-    const std::string id = rtl::Utf8ToAnsi(FAppID);
-    CheckAceResult(nullptr, ace::AdsSetString(statement.Handle(), ADSFIELD(1), Text8(id),
-                                              static_cast<UNSIGNED32>(id.size())));
-    ADSHANDLE cursor = 0;
-    CheckAceResult(nullptr, ace::AdsExecuteSQL(statement.Handle(), &cursor));
 }
 
 // --- Disconnecting

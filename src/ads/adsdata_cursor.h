@@ -51,6 +51,7 @@
 #include "db/data_source.h"
 #include "db/dataset.h"
 #include "db/index_defs.h"
+#include "rtl/string_list.h"
 #include "varelum_engine.h"
 
 namespace varelum::ads {
@@ -232,6 +233,14 @@ class TAdsDataSet : public db::TDataSet, public TAdsDatabaseLink {
     virtual void ClearEngineScope();
     // Only on dictionary connections (TAdsTable); here it fails.
     virtual void RenameTable(const std::string& NewTableName);
+
+    // Adds the names of the table files of the dataset's database ("*.adt" for an ADT
+    // dataset, else "*.dbf") to list, in the engine's order. Nothing when the database path
+    // is empty. Searches on the connection component (connecting it when needed), else on
+    // the open table's connection, else on a connection opened for the search and closed
+    // after it. EADSDatabaseError (this dataset, 5121) "Internal error getting connection
+    // handle" without a connection; engine refusals raise through CheckAceResult.
+    void GetFiles(rtl::TStringList& list);
 
     // --- Members that exist only to fail (EADSDatabaseError 5121)
     // ---------------------------------

@@ -164,7 +164,6 @@ class TAdsQuery : public TAdsExtendedDataSet {
     void SetStatementOptions();
     ADSHANDLE ExecuteAndGetCursor();
     void BindParameters();
-    void BindParameter(const db::TParam& param, UNSIGNED16 number);
     void SetParamsFromMaster();
     void ScriptOrVerify(bool script);
     void CloseStatementIgnoringGone();

@@ -71,6 +71,23 @@ std::uint16_t parse_table_type(const std::string& value) {
     malformed("TableType is none of ADT, CDX, NTX and VFP");
 }
 
+// A transport's name; it means nothing locally, so an unknown one is no error.
+std::uint32_t comm_type_of(const std::string& value) {
+    if (iequals(value, "TCP_IP")) {
+        return VE_COMM_TCP_IP;
+    }
+    if (iequals(value, "UDP_IP")) {
+        return VE_COMM_UDP_IP;
+    }
+    if (iequals(value, "IPX")) {
+        return VE_COMM_IPX;
+    }
+    if (iequals(value, "TLS")) {
+        return VE_COMM_TLS;
+    }
+    return VE_COMM_DEFAULT;
+}
+
 std::uint32_t parse_seconds(const std::string& value) {
     if (value.empty() || value.size() > 10 ||
         value.find_first_not_of("0123456789") != std::string::npos) {
@@ -159,9 +176,22 @@ ConnectStringParts parse_connect_string(std::string_view text) {
             parts.password = value;
         } else if (iequals(key, "DDPassword")) {
             parts.dd_password = value;
+        } else if (iequals(key, "EncryptionType")) {
+            parts.encryption_type = value;
+        } else if (iequals(key, "TLSCertificate")) {
+            parts.tls_certificate = value;
+        } else if (iequals(key, "TLSCiphers")) {
+            parts.tls_ciphers = value;
+        } else if (iequals(key, "TLSCommonName")) {
+            parts.tls_common_name = value;
+        } else if (iequals(key, "FIPS")) {
+            parts.fips = iequals(value, "True");
+        } else if (iequals(key, "CommType")) {
+            parts.comm_type = comm_type_of(value);
         }
-        // Every other key, a remote transport's (FIPS, TLS..., CommType, Compression, ...) as
-        // any this engine does not know, is accepted and has no effect on a local connection.
+        // Every other key, a remote transport's (Compression, ...) as any this engine does not
+        // know, is accepted and has no effect on a local connection. The transport keys above
+        // are only kept: a local connection has no transport.
     }
     if (!has_data_source || trim_blanks(parts.data_source).empty()) {
         fail(VE_INVALID_CONNECT_STRING, "it has no Data Source");

@@ -7,7 +7,8 @@
 // User ID, Password and DDPassword, kept for data dictionaries. Keys of a remote transport,
 // which mean nothing to local tables (FIPS, EncryptionType, TLSCertificate, TLSCommonName,
 // TLSCiphers, CommType, Compression, IncrementUserCount, StoredProcedureConnection), and keys
-// this engine does not know are accepted and ignored.
+// this engine does not know are accepted and have no effect; the first six are kept, as the
+// connection's properties tell them.
 //
 // A malformed string fails with VE_INVALID_CONNECT_STRING: a part without "=", an empty key,
 // a key given twice (the later one would silently win, so a user name holding
@@ -32,6 +33,13 @@ struct ConnectStringParts {
     std::string user_id;
     std::string password;
     std::string dd_password;
+    // The remote transport's settings, kept as given so that the connection can tell them.
+    std::string encryption_type;
+    std::string tls_certificate;
+    std::string tls_ciphers;
+    std::string tls_common_name;
+    bool fips = false;               // "True" (any case) is true
+    std::uint32_t comm_type = 0;     // VE_COMM_...; unknown names are VE_COMM_DEFAULT
 };
 
 // Throws EngineError(VE_INVALID_CONNECT_STRING) for a malformed string, and for a string

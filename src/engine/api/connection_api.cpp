@@ -11,6 +11,7 @@
 #include "engine/env/env.h"
 #include "engine/format/calendar.h"
 #include "engine/storage/table_file.h"
+#include "engine/table/table_search.h"
 
 using namespace varelum::engine;
 
@@ -18,6 +19,18 @@ namespace {
 
 ADSHANDLE register_connection(std::shared_ptr<Connection> connection) {
     return HandleRegistry::instance().add(std::move(connection));
+}
+
+// A number property into the caller's buffer, which must hold one.
+template <typename Number>
+void put_number(Number value, void* buffer, UNSIGNED32* length) {
+    UNSIGNED32& capacity = out(length);
+    if (buffer == nullptr || capacity < sizeof(Number)) {
+        fail(VE_INVALID_ARGUMENT, "the property needs " + std::to_string(sizeof(Number)) +
+                                      " bytes");
+    }
+    std::memcpy(buffer, &value, sizeof(Number));
+    capacity = sizeof(Number);
 }
 
 }  // namespace
@@ -135,6 +148,12 @@ VE_API UNSIGNED32 AdsConnect101(const UNSIGNED8* pucConnectString, const ADSHAND
         options.user_id = ansi_to_utf8(parts.user_id);
         options.password = ansi_to_utf8(parts.password);
         options.dd_password = ansi_to_utf8(parts.dd_password);
+        options.encryption_type = parts.encryption_type;
+        options.tls_certificate = parts.tls_certificate;
+        options.tls_ciphers = parts.tls_ciphers;
+        options.tls_common_name = parts.tls_common_name;
+        options.fips = parts.fips;
+        options.comm_type = parts.comm_type;
         const std::string data_source = ansi_to_utf8(parts.data_source);
         result = register_connection(std::make_shared<Connection>(data_source, options, false));
     });
@@ -154,6 +173,11 @@ VE_API UNSIGNED32 AdsDisconnect(ADSHANDLE hConnect) {
                 }
             }
             HandleRegistry::instance().remove(table->handle());
+        }
+        for (const auto& object : HandleRegistry::instance().all(HandleKind::TableSearch)) {
+            if (static_cast<const TableSearch&>(*object).connection_handle() == hConnect) {
+                HandleRegistry::instance().remove(object->handle());
+            }
         }
         HandleRegistry::instance().remove(hConnect);
         if (first_failure) {
@@ -210,6 +234,39 @@ VE_API UNSIGNED32 AdsGetServerTime(ADSHANDLE hConnect, UNSIGNED8* pucDate, UNSIG
             put_text(connection->date_format().format(julian), pucDate, pusDateLen);
         }
     });
+}
+
+VE_API UNSIGNED32 AdsGetConnectionProperty(ADSHANDLE hConnect, UNSIGNED16 usPropertyID,
+                                           void* pvProperty, UNSIGNED32* pulPropertyLen) {
+    return guarded([&] {
+        const ConnectionOptions options = connection_of(hConnect)->options();
+        auto* text = static_cast<UNSIGNED8*>(pvProperty);
+        switch (usPropertyID) {
+            case VE_CONNECTION_PROP_USERNAME:
+                return put_text(utf8_to_ansi(options.user_id), text, pulPropertyLen);
+            case VE_CONNECTION_PROP_PASSWORD:
+                return put_text(utf8_to_ansi(options.password), text, pulPropertyLen);
+            case VE_CONNECTION_PROP_COMM_TYPE:
+                return put_number<UNSIGNED32>(options.comm_type, pvProperty, pulPropertyLen);
+            case VE_CONNECTION_PROP_ENCRYPTION_TYPE:
+                return put_text(options.encryption_type, text, pulPropertyLen);
+            case VE_CONNECTION_PROP_FIPS:
+                return put_number<UNSIGNED16>(options.fips ? 1 : 0, pvProperty, pulPropertyLen);
+            case VE_CONNECTION_PROP_TLS_CERTIFICATE:
+                return put_text(options.tls_certificate, text, pulPropertyLen);
+            case VE_CONNECTION_PROP_TLS_CIPHERS:
+                return put_text(options.tls_ciphers, text, pulPropertyLen);
+            case VE_CONNECTION_PROP_TLS_COMMON_NAME:
+                return put_text(options.tls_common_name, text, pulPropertyLen);
+            default:
+                fail(VE_INVALID_ARGUMENT, "no connection property " + std::to_string(usPropertyID));
+        }
+    });
+}
+
+VE_API UNSIGNED32 AdsCloseCachedTables(ADSHANDLE hConnect) {
+    // Closed tables are not kept open for reuse here, so there is nothing to let go of.
+    return guarded([&] { connection_of(hConnect); });
 }
 
 VE_API UNSIGNED32 AdsCheckExistence(ADSHANDLE hConnect, const UNSIGNED8* pucFileName,

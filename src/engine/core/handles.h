@@ -18,6 +18,7 @@ enum class HandleKind : std::uint16_t {
     Index = 3,
     Statement = 4,
     Cursor = 5,
+    TableSearch = 6,
 };
 
 // Objects are always owned by shared pointers, so one can hand out a pointer to itself even

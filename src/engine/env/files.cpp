@@ -82,6 +82,64 @@ std::vector<std::string> regular_files_with_extension(const std::string& directo
     return files;
 }
 
+bool matches_file_mask(std::string_view name, std::string_view mask) {
+    // Greedy matching with one point of return: the last "*" seen and where it started
+    // matching, so that a mask is matched in linear steps per star, never by recursion.
+    std::size_t n = 0;
+    std::size_t m = 0;
+    std::size_t star = std::string_view::npos;
+    std::size_t star_name = 0;
+    while (n < name.size()) {
+        if (m < mask.size() && mask[m] == '*') {
+            star = m++;
+            star_name = n;
+        } else if (m < mask.size() &&
+                   (mask[m] == '?' || ascii_lower(mask[m]) == ascii_lower(name[n]))) {
+            ++m;
+            ++n;
+        } else if (star != std::string_view::npos) {
+            m = star + 1;
+            n = ++star_name;
+        } else {
+            return false;
+        }
+    }
+    while (m < mask.size() && mask[m] == '*') {
+        ++m;
+    }
+    return m == mask.size();
+}
+
+std::vector<std::string> regular_files_matching(const std::string& directory,
+                                                std::string_view mask) {
+    std::vector<std::string> all;
+    std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(directory.c_str()), &::closedir);
+    if (!dir) {
+        return all;
+    }
+    while (dirent* entry = ::readdir(dir.get())) {
+        std::string path = (directory == "/" ? "" : directory) + "/" + entry->d_name;
+        struct stat info {};
+        if (::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode)) {
+            all.emplace_back(entry->d_name);
+        }
+    }
+    std::sort(all.begin(), all.end());
+    constexpr std::string_view kLockSuffix = "-lock";
+    std::vector<std::string> names;
+    for (const std::string& name : all) {
+        const bool own_lock_file =
+            name.size() > kLockSuffix.size() &&
+            name.compare(name.size() - kLockSuffix.size(), kLockSuffix.size(), kLockSuffix) == 0 &&
+            std::binary_search(all.begin(), all.end(),
+                               name.substr(0, name.size() - kLockSuffix.size()));
+        if (!own_lock_file && matches_file_mask(name, mask)) {
+            names.push_back(name);
+        }
+    }
+    return names;
+}
+
 bool has_extension(const std::string& path) {
     std::size_t slash = path.rfind('/');
     std::size_t dot = path.rfind('.');

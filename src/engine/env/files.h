@@ -19,6 +19,16 @@ std::string find_file_any_case(const std::string& path);
 std::vector<std::string> regular_files_with_extension(const std::string& directory,
                                                       std::string_view extension);
 
+// Whether name matches a file mask: "*" stands for any run of characters, "?" for exactly one;
+// letters compare without regard to ASCII case.
+bool matches_file_mask(std::string_view name, std::string_view mask);
+
+// The names (without the directory) of the regular files of a directory that match a file
+// mask, in byte order; a table's own lock file ("name-lock" beside a file "name") is left
+// out. Empty when the directory cannot be read.
+std::vector<std::string> regular_files_matching(const std::string& directory,
+                                                std::string_view mask);
+
 // Whether the last part of path has an extension (a dot that does not start it).
 bool has_extension(const std::string& path);
 

@@ -154,6 +154,7 @@ typedef uint16_t WCHAR;
 #define VE_HANDLE_INDEX 3
 #define VE_HANDLE_STATEMENT 4
 #define VE_HANDLE_CURSOR 5
+#define VE_HANDLE_TABLE_SEARCH 6 /* AdsFindFirstTable's enumeration */
 
 /* Binary types of AdsSetBinary, and memo data types of AdsGetMemoDataType. */
 #define VE_MEMO_TEXT 5
@@ -409,6 +410,63 @@ VE_API UNSIGNED32 AdsGetNumOpenTables(UNSIGNED16* pusNum);
  * the pointers may be NULL. */
 VE_API UNSIGNED32 AdsGetVersion(UNSIGNED32* pulMajor, UNSIGNED32* pulMinor, UNSIGNED8* pucLetter,
                                 UNSIGNED8* pucDesc, UNSIGNED16* pusDescLen);
+
+/* A connection's properties (AdsGetConnectionProperty). Texts are answered as given in the
+ * connection string (empty when not given); VE_CONNECTION_PROP_FIPS is UNSIGNED16 (1 or 0),
+ * VE_CONNECTION_PROP_COMM_TYPE UNSIGNED32 (VE_COMM_...). The transport values mean nothing to
+ * a local connection; they are kept so that a caller can open a connection like this one. */
+#define VE_CONNECTION_PROP_USERNAME 0
+#define VE_CONNECTION_PROP_PASSWORD 1
+#define VE_CONNECTION_PROP_COMM_TYPE 2
+#define VE_CONNECTION_PROP_ENCRYPTION_TYPE 3
+#define VE_CONNECTION_PROP_FIPS 4
+#define VE_CONNECTION_PROP_TLS_CERTIFICATE 5
+#define VE_CONNECTION_PROP_TLS_CIPHERS 6
+#define VE_CONNECTION_PROP_TLS_COMMON_NAME 7
+#define VE_COMM_DEFAULT 0
+#define VE_COMM_TCP_IP 1
+#define VE_COMM_UDP_IP 2
+#define VE_COMM_IPX 3
+#define VE_COMM_TLS 5
+
+/* One property of a connection into pvProperty (capacity *pulPropertyLen bytes in, length
+ * out): a text with its terminating zero (VE_BUFFER_TOO_SMALL when it does not fit), or a
+ * number of the size the property names (VE_INVALID_ARGUMENT for a smaller capacity).
+ * VE_INVALID_ARGUMENT for an unknown property. */
+VE_API UNSIGNED32 AdsGetConnectionProperty(ADSHANDLE hConnect, UNSIGNED16 usPropertyID,
+                                           void* pvProperty, UNSIGNED32* pulPropertyLen);
+/* Lets go of the tables the connection keeps open for reuse after their handles closed. This
+ * engine keeps none beyond its handles, so the call only checks the handle. */
+VE_API UNSIGNED32 AdsCloseCachedTables(ADSHANDLE hConnect);
+
+/* ---- Finding tables ------------------------------------------------------------------------ */
+
+/* Lists the table files of a directory whose names match a mask. pucFileMask is
+ * "directory\mask" or "directory/mask" (a relative directory is taken from the connection's),
+ * a bare mask (the connection's directory), or empty ("*.adt" in the connection's directory).
+ * In the mask, "*" stands for any run of characters and "?" for exactly one; letter case does
+ * not matter. Only regular files count, and a table's own lock file ("name-lock" beside
+ * "name") is never listed. The names, without their directory, are taken when the search
+ * begins and come in byte order of their names.
+ * AdsFindFirstTable answers the first name and a search handle; each AdsFindNextTable the
+ * next; both answer VE_NO_MORE_TABLES (5059) when there is none (AdsFindFirstTable then issues
+ * no handle: *phFindHandle is 0). AdsFindClose ends the search; a search also ends with its
+ * connection. */
+VE_API UNSIGNED32 AdsFindFirstTable(ADSHANDLE hConnect, const UNSIGNED8* pucFileMask,
+                                    UNSIGNED8* pucFirstFile, UNSIGNED16* pusFileLen,
+                                    ADSHANDLE* phFindHandle);
+VE_API UNSIGNED32 AdsFindNextTable(ADSHANDLE hConnect, ADSHANDLE hFindHandle,
+                                   UNSIGNED8* pucFileName, UNSIGNED16* pusFileLen);
+/* As above, each name with the alias of the dictionary link it was found through; a directory
+ * of free tables has no links, so the alias is always empty. */
+VE_API UNSIGNED32 AdsFindFirstTable62(ADSHANDLE hConnect, const UNSIGNED8* pucFileMask,
+                                      UNSIGNED8* pucFirstDD, UNSIGNED16* pusDDLen,
+                                      UNSIGNED8* pucFirstFile, UNSIGNED16* pusFileLen,
+                                      ADSHANDLE* phFindHandle);
+VE_API UNSIGNED32 AdsFindNextTable62(ADSHANDLE hConnect, ADSHANDLE hFindHandle,
+                                     UNSIGNED8* pucDDName, UNSIGNED16* pusDDLen,
+                                     UNSIGNED8* pucFileName, UNSIGNED16* pusFileLen);
+VE_API UNSIGNED32 AdsFindClose(ADSHANDLE hConnect, ADSHANDLE hFindHandle);
 
 /* ---- Tables ------------------------------------------------------------------------------ */
 

@@ -27,6 +27,11 @@ Connection::Connection(const std::string& path, ConnectionOptions options, bool 
     }
 }
 
+ConnectionOptions Connection::options() const {
+    std::lock_guard guard(mutex_);
+    return options_;
+}
+
 DateFormat Connection::date_format() const {
     std::lock_guard guard(mutex_);
     return options_.date_format.value_or(EngineSettings::instance().date_format());

@@ -29,6 +29,14 @@ struct ConnectionOptions {
     std::string user_id;
     std::string password;
     std::string dd_password;
+    // A remote transport's settings as the connection string gave them (8-bit text); kept so
+    // that the connection can tell them (AdsGetConnectionProperty), with no local effect.
+    std::string encryption_type;
+    std::string tls_certificate;
+    std::string tls_ciphers;
+    std::string tls_common_name;
+    bool fips = false;
+    std::uint32_t comm_type = 0;
 };
 
 class Connection : public HandleObject {
@@ -39,6 +47,8 @@ class Connection : public HandleObject {
     HandleKind kind() const override { return kKind; }
 
     const std::string& path() const { return path_; }  // UTF-8, absolute, "/" separated
+    // A copy: the date format and timeout may change while it is read.
+    ConnectionOptions options() const;
     bool implicit() const { return implicit_; }        // made for a table opened without one
     DateFormat date_format() const;
     void set_date_format(const DateFormat& format);

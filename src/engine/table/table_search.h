@@ -1,0 +1,39 @@
+// A search for the table files of a directory (AdsFindFirstTable and the calls after it): the
+// names matching a mask, taken once when the search begins, handed out one at a time.
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "engine/core/handles.h"
+
+namespace varelum::engine {
+
+class Connection;
+
+class TableSearch : public HandleObject {
+  public:
+    static constexpr HandleKind kKind = HandleKind::TableSearch;
+
+    // The names matching pattern, which is "directory/mask" ("\" as separator too; a relative
+    // directory is the connection's), a bare mask in the connection's directory, or empty
+    // ("*.adt" in the connection's directory).
+    TableSearch(const Connection& connection, std::uint32_t connection_handle,
+                const std::string& pattern_utf8);
+    HandleKind kind() const override { return kKind; }
+
+    std::uint32_t connection_handle() const { return connection_handle_; }
+    // The name to hand out next (UTF-8), or none when every name was handed out.
+    std::optional<std::string> current() const;
+    // Moves on to the following name.
+    void advance() { ++position_; }
+
+  private:
+    std::uint32_t connection_handle_;
+    std::vector<std::string> names_;
+    std::size_t position_ = 0;
+};
+
+}  // namespace varelum::engine
