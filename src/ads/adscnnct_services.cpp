@@ -143,8 +143,8 @@ std::int32_t TAdsConnection::HashSQLText(const std::string& Text) {
     return static_cast<std::int32_t>(hash);
 }
 
-std::int32_t TAdsConnection::Execute(const std::string& SQL, const db::TParams* Params,
-                                     bool Cache, ADSHANDLE* Cursor) {
+std::int32_t TAdsConnection::Execute(const std::string& SQL, const db::TParams* Params, bool Cache,
+                                     ADSHANDLE* Cursor) {
     return ExecuteStatement(nullptr, SQL, Params, Cache, Cursor);
 }
 
@@ -245,8 +245,9 @@ std::string TAdsConnection::GetApplicationID() {
     CheckAceResult(nullptr, ace::AdsCreateSQLStatement(FhConnection, &handle));
     const TStatementGuard statement(handle);
     ADSHANDLE cursor = 0;
-    CheckAceResult(nullptr, ace::AdsExecuteSQLDirect(
-                                handle, Text8("execute procedure sp_getapplicationid( )"), &cursor));
+    CheckAceResult(
+        nullptr, ace::AdsExecuteSQLDirect(handle, Text8("execute procedure sp_getapplicationid( )"),
+                                          &cursor));
     // The cursor is the statement's answer only; it is closed with the answer read.
     struct TCursorGuard {
         ADSHANDLE Handle;
@@ -258,8 +259,8 @@ std::string TAdsConnection::GetApplicationID() {
     } cursorGuard{cursor};
     UNSIGNED8 value[kApplicationIDCapacity + 1] = {};
     UNSIGNED32 length = kApplicationIDCapacity;
-    CheckAceResult(nullptr, ace::AdsGetField(cursor, Text8("ApplicationID"), value, &length,
-                                             VE_TRIM_BOTH));
+    CheckAceResult(nullptr,
+                   ace::AdsGetField(cursor, Text8("ApplicationID"), value, &length, VE_TRIM_BOTH));
     return FromText8(value, std::min<UNSIGNED32>(length, kApplicationIDCapacity));
 }
 
@@ -398,16 +399,16 @@ void TAdsConnection::AdoptSettings(ADSHANDLE hConnection) {
     // Stored directly: the encryption options' setters refuse while connected, and these
     // values describe a connection that exists already.
     TAdsEncryptionOptions& options = *FEncryptionOptions;
-    options.FDataEncryptionType = EncryptionTypeOf(
-        ConnectionTextProperty(hConnection, VE_CONNECTION_PROP_ENCRYPTION_TYPE));
+    options.FDataEncryptionType =
+        EncryptionTypeOf(ConnectionTextProperty(hConnection, VE_CONNECTION_PROP_ENCRYPTION_TYPE));
     options.FCertificate = ConnectionTextProperty(hConnection, VE_CONNECTION_PROP_TLS_CERTIFICATE);
     options.FCipherSuites =
         CipherSuitesOf(ConnectionTextProperty(hConnection, VE_CONNECTION_PROP_TLS_CIPHERS));
     options.FCommonName = ConnectionTextProperty(hConnection, VE_CONNECTION_PROP_TLS_COMMON_NAME);
     UNSIGNED16 fips = 0;
     UNSIGNED32 fipsLength = sizeof fips;
-    CheckConnectionCall(ace::AdsGetConnectionProperty(hConnection, VE_CONNECTION_PROP_FIPS, &fips,
-                                                      &fipsLength));
+    CheckConnectionCall(
+        ace::AdsGetConnectionProperty(hConnection, VE_CONNECTION_PROP_FIPS, &fips, &fipsLength));
     options.FFIPSMode = fips != 0;
     UNSIGNED32 comm = 0;
     UNSIGNED32 commLength = sizeof comm;

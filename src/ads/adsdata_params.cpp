@@ -115,7 +115,8 @@ void BindStatementParameter(TAdsDatabaseLink* oDataSet, ADSHANDLE statement,
         case db::ftBlob: {
             const rtl::TBytes bytes = value.AsBytes();
             const auto size = static_cast<UNSIGNED32>(bytes.size());
-            Check(ace::AdsSetBinary(statement, field, VE_BINARY_BINARY, size, 0, bytes.data(), size));
+            Check(
+                ace::AdsSetBinary(statement, field, VE_BINARY_BINARY, size, 0, bytes.data(), size));
             break;
         }
         default:

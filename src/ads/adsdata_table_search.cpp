@@ -25,14 +25,14 @@ void FindTables(ADSHANDLE connection, const std::string& pattern, bool withLinks
     UNSIGNED16 nameLength = kNameCapacity;
     ADSHANDLE search = 0;
     UNSIGNED32 result =
-        withLinks ? ace::AdsFindFirstTable62(connection, reinterpret_cast<const UNSIGNED8*>(mask.c_str()),
-                                             link, &linkLength, name, &nameLength, &search)
-                  : ace::AdsFindFirstTable(connection, reinterpret_cast<const UNSIGNED8*>(mask.c_str()),
-                                           name, &nameLength, &search);
+        withLinks
+            ? ace::AdsFindFirstTable62(connection, reinterpret_cast<const UNSIGNED8*>(mask.c_str()),
+                                       link, &linkLength, name, &nameLength, &search)
+            : ace::AdsFindFirstTable(connection, reinterpret_cast<const UNSIGNED8*>(mask.c_str()),
+                                     name, &nameLength, &search);
     try {
         while (result == VE_SUCCESS) {
-            found(withLinks ? NameOf(link, linkLength) : std::string(),
-                  NameOf(name, nameLength));
+            found(withLinks ? NameOf(link, linkLength) : std::string(), NameOf(name, nameLength));
             linkLength = kNameCapacity;
             nameLength = kNameCapacity;
             result = withLinks ? ace::AdsFindNextTable62(connection, search, link, &linkLength,

@@ -213,9 +213,8 @@ TEST_F(ConnectionServicesTest, EveryParameterTypeReachesTheEngine) {
         connection->Execute("DELETE FROM Tipos");
         db::TParams params;
         params.CreateParam(c.type, "v").SetValue(c.value);
-        EXPECT_EQ(connection->Execute(std::string("INSERT INTO Tipos (") + c.column +
-                                          ") VALUES (:v)",
-                                      &params),
+        EXPECT_EQ(connection->Execute(
+                      std::string("INSERT INTO Tipos (") + c.column + ") VALUES (:v)", &params),
                   1);
         EXPECT_EQ(FirstValue(*connection, "SELECT * FROM Tipos", c.column), c.expected);
     }
@@ -247,8 +246,7 @@ TEST_F(ConnectionServicesTest, TheSecondFormSetsTheTableOptionsAndWantsARowCount
     // A statement without a rows-affected count: 0 in the first form, an error in the second.
     const std::string create = "CREATE TABLE Novo (X CHAR(4))";
     EXPECT_EQ(connection->Execute(create), 0);
-    EXPECT_THROW(connection->Execute(options, "CREATE TABLE Outro (X CHAR(4))"),
-                 EADSDatabaseError);
+    EXPECT_THROW(connection->Execute(options, "CREATE TABLE Outro (X CHAR(4))"), EADSDatabaseError);
 
     options.musAdsTableType = 77;  // an option value the engine refuses
     EXPECT_THROW(connection->Execute(options, "SELECT * FROM Itens"), EADSDatabaseError);
@@ -442,7 +440,8 @@ TEST_F(AdoptedConnectionTest, AHandleWithoutAPathIsRefusedAndNothingIsLeftBehind
     EXPECT_FALSE(connection.IsConnected());
     EXPECT_EQ(connection.ConnectPath(), "");
     const int before = FForm->ComponentCount();
-    EXPECT_THROW(TAdsConnection::CreateWithHandle(FForm.get(), closed), adscnnct::AdsConnectionError);
+    EXPECT_THROW(TAdsConnection::CreateWithHandle(FForm.get(), closed),
+                 adscnnct::AdsConnectionError);
     EXPECT_EQ(FForm->ComponentCount(), before);
 }
 

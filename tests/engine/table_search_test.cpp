@@ -31,10 +31,10 @@ class TableSearchTest : public EngineTest {
         UNSIGNED16 link_length = 260;
         UNSIGNED16 name_length = 260;
         ADSHANDLE search = 0;
-        UNSIGNED32 rc = with_links ? AdsFindFirstTable62(connection_, u8(pattern), link,
-                                                         &link_length, name, &name_length, &search)
-                                   : AdsFindFirstTable(connection_, u8(pattern), name,
-                                                       &name_length, &search);
+        UNSIGNED32 rc =
+            with_links ? AdsFindFirstTable62(connection_, u8(pattern), link, &link_length, name,
+                                             &name_length, &search)
+                       : AdsFindFirstTable(connection_, u8(pattern), name, &name_length, &search);
         while (rc == VE_SUCCESS) {
             if (with_links) {
                 EXPECT_EQ(link_length, 0) << "free tables come through no link";
@@ -67,8 +67,8 @@ TEST_F(TableSearchTest, MasksMatchNamesInByteOrderWithoutLockFilesOrDirectories)
         {dir + "\\*.ADT", {"Aux1.adt", "Aux22.adt", "Produtos.adt", "auditoria.adt"}},
         {dir + "/a*", {"Aux1.adt", "Aux22.adt", "auditoria.adt"}},
         {dir + "/aux?.adt", {"Aux1.adt"}},
-        {dir + "/*", {"Aux1.adt", "Aux22.adt", "Produtos.adt", "auditoria.adt", "legacy.DBF",
-                      "notes.txt"}},
+        {dir + "/*",
+         {"Aux1.adt", "Aux22.adt", "Produtos.adt", "auditoria.adt", "legacy.DBF", "notes.txt"}},
         {dir + "/*.dbf", {"legacy.DBF"}},
         {dir + "/*.cdx", {}},
         {"*.txt", {"notes.txt"}},  // a bare mask: the connection's directory
@@ -90,8 +90,8 @@ TEST_F(TableSearchTest, ANameThatDoesNotFitIsGivenAgainAndTheSearchEndsWithItsCo
     EXPECT_EQ(search, 0u);
 
     length = 260;
-    ASSERT_ADS_OK(AdsFindFirstTable(connection_, u8(dir_.path() + "/aux*"), name, &length,
-                                    &search));
+    ASSERT_ADS_OK(
+        AdsFindFirstTable(connection_, u8(dir_.path() + "/aux*"), name, &length, &search));
     EXPECT_STREQ(reinterpret_cast<const char*>(name), "Aux1.adt");
     length = 3;
     EXPECT_EQ(AdsFindNextTable(connection_, search, name, &length), VE_BUFFER_TOO_SMALL);

@@ -38,8 +38,8 @@ struct ConnectStringParts {
     std::string tls_certificate;
     std::string tls_ciphers;
     std::string tls_common_name;
-    bool fips = false;               // "True" (any case) is true
-    std::uint32_t comm_type = 0;     // VE_COMM_...; unknown names are VE_COMM_DEFAULT
+    bool fips = false;            // "True" (any case) is true
+    std::uint32_t comm_type = 0;  // VE_COMM_...; unknown names are VE_COMM_DEFAULT
 };
 
 // Throws EngineError(VE_INVALID_CONNECT_STRING) for a malformed string, and for a string

@@ -9,6 +9,7 @@
 #include "engine/core/settings.h"
 #include "engine/core/text.h"
 #include "engine/env/env.h"
+#include "engine/env/files.h"
 #include "engine/format/calendar.h"
 #include "engine/storage/table_file.h"
 #include "engine/table/table_search.h"
@@ -26,8 +27,8 @@ template <typename Number>
 void put_number(Number value, void* buffer, UNSIGNED32* length) {
     UNSIGNED32& capacity = out(length);
     if (buffer == nullptr || capacity < sizeof(Number)) {
-        fail(VE_INVALID_ARGUMENT, "the property needs " + std::to_string(sizeof(Number)) +
-                                      " bytes");
+        fail(VE_INVALID_ARGUMENT,
+             "the property needs " + std::to_string(sizeof(Number)) + " bytes");
     }
     std::memcpy(buffer, &value, sizeof(Number));
     capacity = sizeof(Number);
@@ -265,8 +266,14 @@ VE_API UNSIGNED32 AdsGetConnectionProperty(ADSHANDLE hConnect, UNSIGNED16 usProp
 }
 
 VE_API UNSIGNED32 AdsCloseCachedTables(ADSHANDLE hConnect) {
-    // Closed tables are not kept open for reuse here, so there is nothing to let go of.
-    return guarded([&] { connection_of(hConnect); });
+    return guarded([&] {
+        // The process keeps the files of tables closed last open for their next open; those of
+        // this connection's directory that no handle uses are let go of.
+        const std::string directory = connection_of(hConnect)->path();
+        for (const std::string& name : regular_files_matching(directory, "*")) {
+            TableFile::release_unused(directory + "/" + name);
+        }
+    });
 }
 
 VE_API UNSIGNED32 AdsCheckExistence(ADSHANDLE hConnect, const UNSIGNED8* pucFileName,

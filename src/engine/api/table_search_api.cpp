@@ -33,15 +33,14 @@ void put_next(TableSearch& search, bool with_link, UNSIGNED8* pucDD, UNSIGNED16*
 }
 
 UNSIGNED32 find_first(ADSHANDLE hConnect, const UNSIGNED8* pucFileMask, bool with_link,
-                      UNSIGNED8* pucDD,
-                      UNSIGNED16* pusDDLen, UNSIGNED8* pucFile, UNSIGNED16* pusFileLen,
-                      ADSHANDLE* phFindHandle) {
+                      UNSIGNED8* pucDD, UNSIGNED16* pusDDLen, UNSIGNED8* pucFile,
+                      UNSIGNED16* pusFileLen, ADSHANDLE* phFindHandle) {
     return guarded([&] {
         ADSHANDLE& result = out(phFindHandle);
         result = 0;
         auto connection = connection_of(hConnect);
-        auto search = std::make_shared<TableSearch>(*connection, hConnect,
-                                                    ansi_to_utf8(c_text(pucFileMask)));
+        auto search =
+            std::make_shared<TableSearch>(*connection, hConnect, ansi_to_utf8(c_text(pucFileMask)));
         // The first name is taken before a handle is issued, so an empty search leaves none
         // behind to close.
         put_next(*search, with_link, pucDD, pusDDLen, pucFile, pusFileLen);
@@ -72,8 +71,8 @@ VE_API UNSIGNED32 AdsFindFirstTable62(ADSHANDLE hConnect, const UNSIGNED8* pucFi
                                       UNSIGNED8* pucFirstDD, UNSIGNED16* pusDDLen,
                                       UNSIGNED8* pucFirstFile, UNSIGNED16* pusFileLen,
                                       ADSHANDLE* phFindHandle) {
-    return find_first(hConnect, pucFileMask, true, pucFirstDD, pusDDLen, pucFirstFile,
-                      pusFileLen, phFindHandle);
+    return find_first(hConnect, pucFileMask, true, pucFirstDD, pusDDLen, pucFirstFile, pusFileLen,
+                      phFindHandle);
 }
 
 VE_API UNSIGNED32 AdsFindNextTable62(ADSHANDLE hConnect, ADSHANDLE hFindHandle,

@@ -133,7 +133,8 @@ std::vector<std::string> regular_files_matching(const std::string& directory,
             name.compare(name.size() - kLockSuffix.size(), kLockSuffix.size(), kLockSuffix) == 0 &&
             std::binary_search(all.begin(), all.end(),
                                name.substr(0, name.size() - kLockSuffix.size()));
-        if (!own_lock_file && matches_file_mask(name, mask)) {
+        const bool work_file = name.front() == '.';  // a table being made, for one
+        if (!own_lock_file && !work_file && matches_file_mask(name, mask)) {
             names.push_back(name);
         }
     }

@@ -435,8 +435,8 @@ VE_API UNSIGNED32 AdsGetVersion(UNSIGNED32* pulMajor, UNSIGNED32* pulMinor, UNSI
  * VE_INVALID_ARGUMENT for an unknown property. */
 VE_API UNSIGNED32 AdsGetConnectionProperty(ADSHANDLE hConnect, UNSIGNED16 usPropertyID,
                                            void* pvProperty, UNSIGNED32* pulPropertyLen);
-/* Lets go of the tables the connection keeps open for reuse after their handles closed. This
- * engine keeps none beyond its handles, so the call only checks the handle. */
+/* Lets go of the table files of the connection's directory that the process keeps open for
+ * reuse after their last handle closed; files that a handle uses stay open. */
 VE_API UNSIGNED32 AdsCloseCachedTables(ADSHANDLE hConnect);
 
 /* ---- Finding tables ------------------------------------------------------------------------ */
@@ -445,9 +445,9 @@ VE_API UNSIGNED32 AdsCloseCachedTables(ADSHANDLE hConnect);
  * "directory\mask" or "directory/mask" (a relative directory is taken from the connection's),
  * a bare mask (the connection's directory), or empty ("*.adt" in the connection's directory).
  * In the mask, "*" stands for any run of characters and "?" for exactly one; letter case does
- * not matter. Only regular files count, and a table's own lock file ("name-lock" beside
- * "name") is never listed. The names, without their directory, are taken when the search
- * begins and come in byte order of their names.
+ * not matter. Only regular files count; a table's own lock file ("name-lock" beside "name")
+ * and the engine's work files (names starting with ".") are never listed. The names, without their
+ * directory, are taken when the search begins and come in byte order of their names.
  * AdsFindFirstTable answers the first name and a search handle; each AdsFindNextTable the
  * next; both answer VE_NO_MORE_TABLES (5059) when there is none (AdsFindFirstTable then issues
  * no handle: *phFindHandle is 0). AdsFindClose ends the search; a search also ends with its

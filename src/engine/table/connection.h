@@ -49,7 +49,7 @@ class Connection : public HandleObject {
     const std::string& path() const { return path_; }  // UTF-8, absolute, "/" separated
     // A copy: the date format and timeout may change while it is read.
     ConnectionOptions options() const;
-    bool implicit() const { return implicit_; }        // made for a table opened without one
+    bool implicit() const { return implicit_; }  // made for a table opened without one
     DateFormat date_format() const;
     void set_date_format(const DateFormat& format);
     std::uint16_t default_table_type() const { return options_.default_table_type; }
