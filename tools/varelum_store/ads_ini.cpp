@@ -1,6 +1,9 @@
 // The alias writer for ads.ini (see ads_ini.h).
 #include "ads_ini.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstring>
 #include <fstream>
@@ -19,6 +22,17 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr std::string_view kSection = "Databases";
+
+// fsync of a file or folder: 0, or the errno value of the failure.
+int sync_to_disk(const fs::path& path, int flags) {
+    int fd = ::open(path.c_str(), flags | O_CLOEXEC);
+    if (fd < 0) {
+        return errno;
+    }
+    int failed = ::fsync(fd) == 0 ? 0 : errno;
+    ::close(fd);
+    return failed;
+}
 
 std::vector<std::string> read_lines(const fs::path& path) {
     std::vector<std::string> lines;
@@ -87,10 +101,21 @@ void set_ads_ini_alias(const fs::path& path, std::string_view alias, std::string
             throw StoreError("cannot write " + path.string() + ": " + std::strerror(errno));
         }
     }
+    // The new text reaches the disk before it replaces the old, and the folder after: a power
+    // cut leaves the old file or the new one, never an empty one.
+    if (int failed = sync_to_disk(partial, O_RDONLY)) {
+        std::error_code ignored;
+        fs::remove(partial, ignored);
+        throw StoreError("cannot write " + path.string() + ": " + std::strerror(failed));
+    }
     std::error_code error;
     fs::rename(partial, path, error);
     if (error) {
         throw StoreError("cannot write " + path.string() + ": " + error.message());
+    }
+    fs::path folder = path.has_parent_path() ? path.parent_path() : fs::path(".");
+    if (int failed = sync_to_disk(folder, O_RDONLY | O_DIRECTORY)) {
+        throw StoreError("cannot write " + path.string() + ": " + std::strerror(failed));
     }
 }
 

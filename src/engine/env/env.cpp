@@ -101,6 +101,16 @@ LocalTime local_now() {
     return local_time(env().now());
 }
 
+int sync_directory(const std::string& directory) {
+    int fd = env().open_file(directory, O_RDONLY | O_DIRECTORY);
+    if (fd < 0) {
+        return -fd;
+    }
+    int error = env().sync(fd);
+    env().close_file(fd);
+    return error;
+}
+
 bool sync_commits() {
     return env().variable("VARELUM_ENGINE_SYNC") != "0";
 }

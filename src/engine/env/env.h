@@ -46,6 +46,10 @@ Env& env();
 // it alive while installed; not for use while other threads call the engine.
 void install_env(Env* env);
 
+// Forces a directory's entries (a file created in it, a rename) to the disk, so that a power
+// cut after a replace shows the new file or the old one, never neither: 0, or an errno value.
+int sync_directory(const std::string& directory);
+
 // A local date and time of day, broken down.
 struct LocalTime {
     int year = 0, month = 0, day = 0;

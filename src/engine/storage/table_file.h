@@ -25,8 +25,9 @@
 namespace varelum::engine {
 
 // Stored in every table file; never reuse a value. 1: no index tags; 2: may hold index tags
-// (an engine that knows only version 1 would write records without keeping them in step).
-constexpr std::uint32_t kFormatVersion = 2;
+// (an engine that knows only version 1 would write records without keeping them in step);
+// 3: records may carry a checksum (an older engine would take them for damaged).
+constexpr std::uint32_t kFormatVersion = 3;
 constexpr std::uint8_t kRecordDeleted = 0x01;  // status byte of a stored record
 
 // Everything a new table needs besides its fields.

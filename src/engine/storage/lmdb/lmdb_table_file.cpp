@@ -20,6 +20,7 @@
 #include "engine/env/env.h"
 #include "engine/record/record_image.h"
 #include "engine/storage/file_locks.h"
+#include "engine/storage/lmdb/page_check.h"
 #include "varelum_engine.h"
 
 namespace varelum::engine {
@@ -29,8 +30,47 @@ constexpr unsigned kMaxDatabases = 128;  // header, fields, indexes, records, me
 constexpr unsigned kMaxReaders = 1022;   // one per open table handle, across processes
 constexpr char kHeaderMagic[8] = {'V', 'R', 'L', 'M', 'T', 'A', 'B', 'L'};
 constexpr std::uint32_t kLmdbMagic = 0xBEEFC0DE;
+constexpr std::uint32_t kLmdbDataVersion = 1;
 constexpr char kHeaderKey[] = "header";
 constexpr char kCountersKey[] = "counters";
+constexpr std::size_t kRecordChecksumSize = 4;
+// How often the page walk of a first open starts again because other processes' commits
+// overwrote the header page of the snapshot it walks (each commit moves the snapshot on).
+constexpr int kPageCheckAttempts = 8;
+
+std::uint32_t checksum(const void* bytes, std::size_t size) {
+    return static_cast<std::uint32_t>(
+        crc32(0, static_cast<const Bytef*>(bytes), static_cast<uInt>(size)));
+}
+
+// The stored record without its checksum, after verifying it. Records written before
+// checksums existed (status byte and image only) are answered as they are.
+std::string_view verified_record(std::string_view stored, std::uint32_t length, std::uint32_t recno,
+                                 const std::string& path) {
+    if (stored.size() == length + 1) {
+        return stored;
+    }
+    if (stored.size() != length + 1 + kRecordChecksumSize) {
+        fail(VE_TABLE_CORRUPT, path + ": record " + std::to_string(recno) + " has " +
+                                   std::to_string(stored.size()) + " bytes instead of " +
+                                   std::to_string(length + 1 + kRecordChecksumSize));
+    }
+    auto expected =
+        load_le<std::uint32_t>(reinterpret_cast<const std::uint8_t*>(stored.data()) + length + 1);
+    if (checksum(stored.data(), length + 1) != expected) {
+        fail(VE_TABLE_CORRUPT,
+             path + ": record " + std::to_string(recno) + " does not match its checksum");
+    }
+    return stored.substr(0, length + 1);
+}
+
+// A record's stored bytes (status byte and image) followed by their checksum.
+std::string with_checksum(std::string_view record) {
+    std::string stored(record);
+    std::uint32_t sum = checksum(record.data(), record.size());
+    stored.append(reinterpret_cast<const char*>(&sum), sizeof sum);
+    return stored;
+}
 
 MDB_val text_val(const char* text) {
     return MDB_val{std::strlen(text), const_cast<char*>(text)};
@@ -80,15 +120,30 @@ void validate_file(const std::string& path, const struct stat& info) {
     if (fd < 0) {
         fail_errno("open", path, -fd);
     }
-    std::uint8_t head[24];
-    ssize_t got = engine::env().read_at(fd, head, sizeof head, 0);
-    engine::env().close_file(fd);
-    std::uint32_t magic = 0;
-    if (got == static_cast<ssize_t>(sizeof head)) {
-        std::memcpy(&magic, head + 16, sizeof magic);
+    // Both header pages: LMDB would take a damaged version word for a newer format.
+    // (The page size is kept in the first header page, 40 bytes in.)
+    std::uint32_t words[2][2] = {};
+    std::uint32_t page_size = 0;
+    for (off_t page = 0; page < 2; ++page) {
+        std::uint8_t head[44] = {};
+        if (engine::env().read_at(fd, head, sizeof head, page * page_size) ==
+            static_cast<ssize_t>(sizeof head)) {
+            std::memcpy(words[page], head + 16, sizeof words[page]);
+            if (page == 0) {
+                std::memcpy(&page_size, head + 40, sizeof page_size);
+            }
+        }
+        if (page_size < 512 || page_size > 65536) {
+            break;  // the page walk names this fault; the second page is not where it says
+        }
     }
-    if (magic != kLmdbMagic) {
+    engine::env().close_file(fd);
+    if (words[0][0] != kLmdbMagic) {
         fail(VE_TABLE_CORRUPT, path + " is not a table file");
+    }
+    if (words[1][0] != kLmdbMagic || words[0][1] != kLmdbDataVersion ||
+        words[1][1] != kLmdbDataVersion) {
+        fail(VE_TABLE_CORRUPT, path + " has a damaged header page");
     }
 }
 
@@ -322,8 +377,9 @@ class LmdbKeyCursor final : public KeyCursor {
 // Record-number order over the records sub-database.
 class LmdbRecordCursor final : public RecordCursor {
   public:
-    LmdbRecordCursor(const Snapshot& snapshot, MDB_dbi dbi, const std::string& path)
-        : cursor_(snapshot, dbi, path, "read") {}
+    LmdbRecordCursor(const Snapshot& snapshot, MDB_dbi dbi, const std::string& path,
+                     std::uint32_t length)
+        : cursor_(snapshot, dbi, path, "read"), path_(path), length_(length) {}
     StoredRecord first() override { return found(cursor_.first()); }
     StoredRecord last() override { return found(cursor_.last()); }
     StoredRecord at_or_after(std::uint32_t recno) override {
@@ -341,10 +397,13 @@ class LmdbRecordCursor final : public RecordCursor {
         }
         std::string_view key = cursor_.key();
         MDB_val k{key.size(), const_cast<char*>(key.data())};
-        return StoredRecord{decode_record_key(k), cursor_.value()};
+        std::uint32_t recno = decode_record_key(k);
+        return StoredRecord{recno, verified_record(cursor_.value(), length_, recno, path_)};
     }
 
     LmdbKeyCursor cursor_;
+    const std::string& path_;
+    std::uint32_t length_;
 };
 
 }  // namespace
@@ -372,11 +431,17 @@ void LmdbTableFile::write_record(Snapshot& transaction, std::uint32_t recno, std
     const std::uint32_t length = schema_.record_length();
     RecordKey key(recno);
     MDB_val k = key.val();
-    MDB_val value{length + 1, nullptr};
+    if (format_version_ < kFormatVersion) {
+        // The file now holds checksummed records, which an older engine would misread.
+        raise_format_version(transaction, kFormatVersion);
+    }
+    MDB_val value{length + 1 + kRecordChecksumSize, nullptr};
     check_mdb(mdb_put(txn_of(transaction), records_, &k, &value, MDB_RESERVE), "write", path_);
     auto* target = static_cast<std::uint8_t*>(value.mv_data);
     target[0] = status;
     std::memcpy(target + 1, image, length);
+    std::uint32_t sum = checksum(target, length + 1);
+    std::memcpy(target + 1 + length, &sum, sizeof sum);
 }
 
 void LmdbTableFile::erase_record(Snapshot& transaction, std::uint32_t recno) {
@@ -427,11 +492,11 @@ std::optional<std::string_view> LmdbTableFile::record(const Snapshot& snapshot,
         return std::nullopt;
     }
     check_mdb(rc, "read", path_);
-    return view_of(value);
+    return verified_record(view_of(value), schema_.record_length(), recno, path_);
 }
 
 std::unique_ptr<RecordCursor> LmdbTableFile::record_cursor(const Snapshot& snapshot) const {
-    return std::make_unique<LmdbRecordCursor>(snapshot, records_, path_);
+    return std::make_unique<LmdbRecordCursor>(snapshot, records_, path_, schema_.record_length());
 }
 
 std::uint64_t LmdbTableFile::stored_records(const Snapshot& snapshot) const {
@@ -448,6 +513,16 @@ std::optional<std::string_view> LmdbTableFile::memo(const Snapshot& snapshot, st
         return std::nullopt;
     }
     check_mdb(rc, "read", path_);
+    // The record's marker carries the value's CRC-32: a value that does not match is damage.
+    const FieldDescriptor* descriptor = schema_.by_number(field);
+    std::optional<std::string_view> stored = record(snapshot, recno);
+    if (descriptor == nullptr || !stored ||
+        load_le<std::uint32_t>(reinterpret_cast<const std::uint8_t*>(stored->data()) + 1 +
+                               descriptor->offset + 4) != checksum(value.mv_data, value.mv_size)) {
+        fail(VE_TABLE_CORRUPT, path_ + ": record " + std::to_string(recno) + " field " +
+                                   (descriptor ? descriptor->name : std::to_string(field)) +
+                                   ": the value does not match its checksum");
+    }
     return view_of(value);
 }
 
@@ -584,6 +659,11 @@ void LmdbTableFile::create(const std::string& path, const TableSchema& schema,
         ::unlink(staging.c_str());
         fail_errno("create", path, error);
     }
+    // The file was synced before the rename; the folder must be after it, or a power cut
+    // could leave the old table, or none, in its place.
+    if (int error = sync_directory(directory)) {
+        fail_errno("create", path, error);
+    }
 }
 
 std::shared_ptr<TableFile> LmdbTableFile::open(const std::string& path) {
@@ -619,6 +699,7 @@ std::shared_ptr<TableFile> LmdbTableFile::open(const std::string& path) {
     validate_file(path, info);
     MDB_env* env = open_env(path);
     std::shared_ptr<LmdbTableFile> file(new LmdbTableFile(path, env));
+    file->check_pages();
     file->load();
     if (OpenHook hook = open_hook()) {
         hook(*file);
@@ -670,6 +751,20 @@ LmdbTableFile::~LmdbTableFile() {
     }
 }
 
+void LmdbTableFile::check_pages() {
+    // The read transaction pins its snapshot, so no commit of another process reuses the
+    // pages while they are walked.
+    ReadTransaction txn;
+    for (int attempt = 0; attempt < kPageCheckAttempts; ++attempt) {
+        txn.begin(env_, path_);
+        if (check_page_structure(path_, mdb_txn_id(txn.get())) == PageCheck::sound) {
+            return;
+        }
+        txn.end();
+    }
+    fail(VE_FILE_ERROR, path_ + " changes too fast to be checked; open it again");
+}
+
 void LmdbTableFile::load() {
     // LMDB maps pages up to its last page number; a file cut short would fault on access.
     MDB_envinfo info;
@@ -713,6 +808,7 @@ void LmdbTableFile::load() {
     if (version > kFormatVersion) {
         fail(VE_TABLE_VERSION, path_ + " has format version " + std::to_string(version));
     }
+    format_version_ = version;
     options_.char_type = load_le<std::uint16_t>(bytes + 12);
     options_.memo_block_size = load_le<std::uint16_t>(bytes + 14);
     std::uint32_t record_length = load_le<std::uint32_t>(bytes + 16);
@@ -822,16 +918,25 @@ void LmdbTableFile::pack() {
     for (std::uint32_t recno : dead) {
         write.remove_record(recno);
     }
+    // A file from before record checksums gets them on every record it keeps.
+    const bool upgrade = format_version_ < kFormatVersion;
+    if (upgrade) {
+        write.require_format_version(kFormatVersion);
+    }
     // Ascending order: each record moves down into a number already vacated.
     for (std::size_t i = 0; i < live.size(); ++i) {
         std::uint32_t from = live[i];
         auto to = static_cast<std::uint32_t>(i + 1);
         if (from == to) {
+            if (upgrade) {
+                RecordKey key(to);
+                put_value(txn_of(write), records_, key.val(), with_checksum(*write.record(from)),
+                          path_);
+            }
             continue;
         }
-        std::string value(*write.record(from));
         RecordKey key(to);
-        put_value(txn_of(write), records_, key.val(), value, path_);
+        put_value(txn_of(write), records_, key.val(), with_checksum(*write.record(from)), path_);
         for (const auto& field : schema_.fields()) {
             if (!is_memo_type(field.type)) {
                 continue;
@@ -893,9 +998,10 @@ bool LmdbTableFile::check(bool with_memos, std::string& report) const {
                 problem(where + "numbered beyond the next record number " +
                         std::to_string(counters.next_record));
             }
-            if (value.mv_size != length + 1) {
-                problem(where + "holds " + std::to_string(value.mv_size) + " bytes instead of " +
-                        std::to_string(length + 1));
+            try {
+                verified_record(view_of(value), length, recno, path_);
+            } catch (const EngineError& error) {
+                problem(error.text());
                 continue;
             }
             const auto* bytes = static_cast<const std::uint8_t*>(value.mv_data);
@@ -962,7 +1068,7 @@ bool LmdbTableFile::check(bool with_memos, std::string& report) const {
                 MDB_val rkey = rk.val();
                 MDB_val rvalue;
                 if (mdb_get(txn.txn(), records_, &rkey, &rvalue) == MDB_SUCCESS &&
-                    rvalue.mv_size == length + 1) {
+                    rvalue.mv_size >= length + 1) {
                     const auto* image = static_cast<const std::uint8_t*>(rvalue.mv_data) + 1;
                     auto stored = load_le<std::uint32_t>(image + field->offset + 4);
                     auto actual = static_cast<std::uint32_t>(

@@ -87,7 +87,11 @@ class LmdbTableFile final : public TableFile {
     const char* reading(TreeId tree) const;
     const char* writing(TreeId tree) const;
 
+    // Walks the file's pages before anything reads it through LMDB (page_check.h).
+    void check_pages();
+
     MDB_env* env_ = nullptr;
+    std::uint32_t format_version_ = 0;  // as loaded: below 3, records may lack checksums
     MDB_dbi meta_ = 0, fields_ = 0, indexes_ = 0, records_ = 0, memos_ = 0;
 };
 
