@@ -88,9 +88,9 @@ bool walk(ADSHANDLE cursor, UNSIGNED16 fields, Reading& reading) {
 Reading read_table(ADSHANDLE connection, const std::string& name) {
     Reading reading;
     ADSHANDLE table = 0;
-    reading.error = AdsOpenTable90(connection, u8(name), nullptr, VE_TABLE_TYPE_ADT,
-                                   VE_CHARTYPE_ANSI, VE_LOCK_PROPRIETARY, VE_RIGHTS_CHECK, 0,
-                                   u8("ANSI"), &table);
+    reading.error =
+        AdsOpenTable90(connection, u8(name), nullptr, VE_TABLE_TYPE_ADT, VE_CHARTYPE_ANSI,
+                       VE_LOCK_PROPRIETARY, VE_RIGHTS_CHECK, 0, u8("ANSI"), &table);
     if (reading.error != VE_SUCCESS) {
         reading.where = "open";
         return reading;
@@ -125,9 +125,8 @@ struct CheckResult {
 CheckResult check_table(ADSHANDLE connection, const std::string& name) {
     ADSHANDLE table = 0;
     CheckResult result;
-    result.code = AdsOpenTable90(connection, u8(name), nullptr, VE_TABLE_TYPE_ADT,
-                                 VE_CHARTYPE_ANSI, VE_LOCK_PROPRIETARY, VE_RIGHTS_CHECK, 0,
-                                 u8("ANSI"), &table);
+    result.code = AdsOpenTable90(connection, u8(name), nullptr, VE_TABLE_TYPE_ADT, VE_CHARTYPE_ANSI,
+                                 VE_LOCK_PROPRIETARY, VE_RIGHTS_CHECK, 0, u8("ANSI"), &table);
     if (result.code != VE_SUCCESS) {
         result.report = last_error_text();
         return result;
@@ -209,8 +208,8 @@ class DamagedFileTest : public EngineTest, public ::testing::WithParamInterface<
         ASSERT_ADS_OK(AdsCreateTable90(
             connection, u8("Estoque"), nullptr, VE_TABLE_TYPE_ADT, VE_CHARTYPE_ANSI,
             VE_LOCK_PROPRIETARY, VE_RIGHTS_CHECK, 0,
-            u8("Codigo,Char,12;Qtde,Integer;Preco,Numeric,10,2;Dia,Date;Obs,Memo;"), 0,
-            u8("ANSI"), &table));
+            u8("Codigo,Char,12;Qtde,Integer;Preco,Numeric,10,2;Dia,Date;Obs,Memo;"), 0, u8("ANSI"),
+            &table));
         for (int i = 1; i <= 400; ++i) {
             ASSERT_ADS_OK(AdsAppendRecord(table));
             std::string code = "P" + std::to_string(100000 + (i * 7919) % 100000);

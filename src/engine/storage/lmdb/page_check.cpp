@@ -94,7 +94,8 @@ int compare_keys(std::string_view a, std::string_view b, bool integer_keys) {
 
 class FileReader {
   public:
-    FileReader(const std::string& path) : path_(path), fd_(engine::env().open_file(path, O_RDONLY)) {
+    FileReader(const std::string& path)
+        : path_(path), fd_(engine::env().open_file(path, O_RDONLY)) {
         if (fd_ < 0) {
             fail_errno("open", path, -fd_);
         }
@@ -242,8 +243,8 @@ class PageWalker {
                 previous = key;
             }
             if (branch) {
-                std::uint64_t child = lo | (std::uint64_t{hi} << 16) |
-                                      (std::uint64_t{node_flags} << 32);
+                std::uint64_t child =
+                    lo | (std::uint64_t{hi} << 16) | (std::uint64_t{node_flags} << 32);
                 children.emplace_back(child, key);
                 continue;
             }
@@ -270,7 +271,8 @@ class PageWalker {
         if (data_offset + (big ? 8 : data_size) > page_size_) {
             fault("has a value running past its end", number);
         }
-        if (is_main_ != ((node_flags & kSubData) != 0) || (is_main_ && (big || data_size != kTreeHeaderSize))) {
+        if (is_main_ != ((node_flags & kSubData) != 0) ||
+            (is_main_ && (big || data_size != kTreeHeaderSize))) {
             fault("has an entry that does not name a tree where one must", number);
         }
         if (is_main_) {
