@@ -104,8 +104,9 @@ void strip_checksums(const std::string& path, std::size_t record_length) {
     for (int rc = mdb_cursor_get(cursor, &key, &value, MDB_FIRST); rc == MDB_SUCCESS;
          rc = mdb_cursor_get(cursor, &key, &value, MDB_NEXT)) {
         ASSERT_EQ(record_length + 5, value.mv_size);
-        shorter.emplace_back(std::string(static_cast<const char*>(key.mv_data), key.mv_size),
-                             std::string(static_cast<const char*>(value.mv_data), record_length + 1));
+        shorter.emplace_back(
+            std::string(static_cast<const char*>(key.mv_data), key.mv_size),
+            std::string(static_cast<const char*>(value.mv_data), record_length + 1));
     }
     mdb_cursor_close(cursor);
     for (auto& [k, v] : shorter) {
