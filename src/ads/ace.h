@@ -64,6 +64,14 @@ UNSIGNED32 AdsBinaryToFile(ADSHANDLE hTable, const UNSIGNED8* pucFldName,
 UNSIGNED32 AdsFileToBinary(ADSHANDLE hTable, const UNSIGNED8* pucFldName, UNSIGNED16 usBinaryType,
                            const UNSIGNED8* pucFileName);
 UNSIGNED32 AdsInTransaction(ADSHANDLE hConnect, UNSIGNED16* pbInTrans);
+// Transactions and savepoints of a connection.
+UNSIGNED32 AdsBeginTransaction(ADSHANDLE hConnect);
+UNSIGNED32 AdsCommitTransaction(ADSHANDLE hConnect);
+UNSIGNED32 AdsRollbackTransaction(ADSHANDLE hConnect);
+UNSIGNED32 AdsRollbackTransaction80(ADSHANDLE hConnect, UNSIGNED8* pucSavepoint,
+                                    UNSIGNED32 ulOptions);
+UNSIGNED32 AdsCreateSavepoint(ADSHANDLE hConnect, UNSIGNED8* pucSavepoint, UNSIGNED32 ulOptions);
+UNSIGNED32 AdsGetTransactionCount(ADSHANDLE hConnect, UNSIGNED32* pulTransactionCount);
 }
 
 namespace varelum::ads::ace {
@@ -199,6 +207,8 @@ class TAceFunction<Result(Args...)> {
     X(AdsRestructureTable90) X(AdsDDRenameObject) X(AdsDDGetTableProperty)                    \
     X(AdsAccessVfpSystemField) X(AdsCopyTable) X(AdsConvertTable) X(AdsCopyTableContents)     \
     X(AdsCopyTableStructure) X(AdsBinaryToFile) X(AdsFileToBinary) X(AdsInTransaction)        \
+    X(AdsBeginTransaction) X(AdsCommitTransaction) X(AdsRollbackTransaction)                  \
+    X(AdsRollbackTransaction80) X(AdsCreateSavepoint) X(AdsGetTransactionCount)               \
     /* progress and abort callbacks */                                                        \
     X(AdsRegisterProgressCallback) X(AdsClearProgressCallback) X(AdsRegisterSQLAbortFunc)     \
     X(AdsClearSQLAbortFunc) X(AdsRegisterCallbackFunction) X(AdsRegisterCallbackFunction101)  \

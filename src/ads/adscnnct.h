@@ -8,6 +8,7 @@
 //   adscnnct_string.cpp     the engine connection string
 //   adscnnct_lifecycle.cpp  connecting (with the log-in step), disconnecting, destruction,
 //                           Loaded, and the renaming that links datasets to the connection
+//   adscnnct_transactions.cpp  transactions and savepoints with their events
 //   adscnnct_services.cpp   SQL execution with the statement cache, name lists, dictionary
 //                           properties, server time, the application id, adopting a handle
 //
@@ -317,6 +318,30 @@ class TAdsConnection : public TAdsConnectionBase {
     rtl::TDateTime GetServerTime();
     // Lets the engine close the tables it keeps open for reuse; nothing when not connected.
     void CloseCachedTables();
+
+    // --- Transactions --------------------------------------------------------------------------
+
+    // Whether a transaction is active on the connection, and how many are (0 or 1). Both
+    // refuse when not connected (AdsConnectionError "No connection to database server.").
+    bool TransactionActive() const;
+    std::int32_t TransactionCount() const;
+    // Refused when not connected; an engine refusal (a transaction active already) raises
+    // adscnnct::AdsError.
+    void BeginTransaction();
+    // BeforeCommit; the cached statements closed; the engine commits (a refusal raises
+    // adscnnct::AdsError and fires nothing more); AfterCommit.
+    void Commit();
+    // BeforeRollback; the cached statements closed; with CancelOnRollback the pending edits
+    // of the attached datasets cancelled, in attach order; the engine rolls back (a refusal
+    // raises adscnnct::AdsError); the open attached datasets in browse state refreshed, so
+    // they show the tables as they are again; AfterRollback.
+    void Rollback();
+    // An empty name is the plain Rollback, events included. Otherwise the changes after the
+    // newest savepoint of that name are undone, without events, cancels or refreshes; an
+    // unknown name raises EADSDatabaseError.
+    void Rollback(const std::string& strSavepoint);
+    // Marks a savepoint in the active transaction; outside one EADSDatabaseError.
+    void CreateSavepoint(const std::string& strSavepoint);
 
     // --- SQL -----------------------------------------------------------------------------------
 
