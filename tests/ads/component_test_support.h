@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <exception>
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -13,6 +15,16 @@
 #include "ads_test_support.h"
 
 namespace varelum::ads::test {
+
+// The message of what action throws, or "(no error)".
+inline std::string Message(const std::function<void()>& action) {
+    try {
+        action();
+    } catch (const std::exception& error) {
+        return error.what();
+    }
+    return "(no error)";
+}
 
 // A field value to append: the field name and its text (nullptr: left null).
 using TFieldText = std::pair<std::string, const char*>;

@@ -21,18 +21,9 @@ namespace varelum::ads {
 namespace {
 
 using test::EngineText;
+using test::Message;
 using test::TScopedEnvironment;
 using test::TTempDirectory;
-
-// The message of what action throws, or "(no error)".
-std::string Message(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const std::exception& error) {
-        return error.what();
-    }
-    return "(no error)";
-}
 
 std::vector<std::string> Lines(const rtl::TStringList& list) {
     std::vector<std::string> lines;

@@ -22,18 +22,9 @@ namespace varelum::ads {
 namespace {
 
 using test::EngineText;
+using test::Message;
 using test::TScopedEnvironment;
 using test::TTempDirectory;
-
-// The message of what action throws, or "(no error)".
-std::string Message(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const std::exception& error) {
-        return error.what();
-    }
-    return "(no error)";
-}
 
 // Installs an application exception handler that keeps the messages it gets.
 class TCollectedErrors {
