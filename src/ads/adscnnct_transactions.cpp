@@ -91,8 +91,8 @@ void TAdsConnection::Rollback(const std::string& strSavepoint) {
 void TAdsConnection::CreateSavepoint(const std::string& strSavepoint) {
     CheckConnected();
     std::string name = rtl::Utf8ToAnsi(strSavepoint);
-    CheckAceResult(nullptr, ace::AdsCreateSavepoint(
-                                FhConnection, reinterpret_cast<UNSIGNED8*>(name.data()), 0));
+    CheckAceResult(nullptr, ace::AdsCreateSavepoint(FhConnection,
+                                                    reinterpret_cast<UNSIGNED8*>(name.data()), 0));
 }
 
 }  // namespace varelum::ads
