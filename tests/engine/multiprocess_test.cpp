@@ -150,6 +150,52 @@ TEST_F(Processes, AChangeLocksItsRecordUntilItIsWritten) {
     AdsDisconnect(other_connection);
 }
 
+// A walk keeps its snapshot between calls while nothing is committed; whatever another
+// connection commits between two steps (in this process or another) the next step sees.
+TEST_F(Processes, AWalkSeesWhatOthersCommitBetweenItsSteps) {
+    ADSHANDLE table = create("Walk", "Name,Char,10;");
+    for (const char* name : {"a", "b", "c"}) {
+        append_row(table, {{"Name", name}});
+    }
+    // Changes record 3 and appends a fourth through a connection of its own.
+    auto change = [](ADSHANDLE connection) {
+        ADSHANDLE other = 0;
+        if (AdsOpenTable90(connection, u8("Walk"), nullptr, 3, 1, 1, 1, 0, nullptr, &other) != 0 ||
+            AdsGotoRecord(other, 3) != 0 || AdsSetString(other, u8("Name"), u8("C"), 1) != 0 ||
+            AdsWriteRecord(other) != 0 || AdsAppendRecord(other) != 0 ||
+            AdsSetString(other, u8("Name"), u8("d"), 1) != 0 || AdsWriteRecord(other) != 0) {
+            return 1;
+        }
+        AdsCloseTable(other);
+        return 0;
+    };
+    for (bool other_process : {false, true}) {
+        SCOPED_TRACE(other_process ? "another process" : "another connection of this process");
+        ASSERT_ADS_OK(AdsZapTable(table));
+        for (const char* name : {"a", "b", "c"}) {
+            append_row(table, {{"Name", name}});
+        }
+        ASSERT_ADS_OK(AdsGotoTop(table));
+        ASSERT_ADS_OK(AdsSkip(table, 1));
+        EXPECT_EQ("b", text(table, "Name", VE_TRIM_BOTH));
+        if (other_process) {
+            ASSERT_EQ(0, wait_for(spawn(change)));
+        } else {
+            ADSHANDLE connection = 0;
+            ASSERT_ADS_OK(AdsConnect(u8(dir_.path()), &connection));
+            EXPECT_EQ(0, change(connection));
+            AdsDisconnect(connection);
+        }
+        ASSERT_ADS_OK(AdsSkip(table, 1));
+        EXPECT_EQ("C", text(table, "Name", VE_TRIM_BOTH));
+        ASSERT_ADS_OK(AdsSkip(table, 1));
+        EXPECT_EQ("d", text(table, "Name", VE_TRIM_BOTH));
+        ASSERT_ADS_OK(AdsSkip(table, 1));
+        EXPECT_TRUE(at_eof(table));
+    }
+    AdsCloseTable(table);
+}
+
 TEST_F(Processes, AppendsFromTwoProcessesInterleaveWithoutLossOrDuplicates) {
     ADSHANDLE table = create("Log", "Id,AutoInc;Who,Char,1;Seq,Integer;");
     AdsCloseTable(table);

@@ -123,7 +123,7 @@ inline std::shared_ptr<TableCursor> table_of(ADSHANDLE handle) {
     if (object->kind() == HandleKind::Cursor) {
         return static_cast<const sql::ResultCursor&>(*object).table();
     }
-    return std::static_pointer_cast<TableCursor>(object);
+    return std::static_pointer_cast<TableCursor>(std::move(object));
 }
 
 // What a navigation or record call acts on: a table handle, or an index handle's table
@@ -137,13 +137,13 @@ inline CallTarget target_of(ADSHANDLE handle) {
     auto object = HandleRegistry::instance().find(
         handle, {HandleKind::Table, HandleKind::Index, HandleKind::Cursor});
     if (object->kind() == HandleKind::Index) {
-        auto index = std::static_pointer_cast<IndexHandle>(object);
+        auto index = std::static_pointer_cast<IndexHandle>(std::move(object));
         return {index->table(), index};
     }
     if (object->kind() == HandleKind::Cursor) {
         return {static_cast<const sql::ResultCursor&>(*object).table(), nullptr};
     }
-    return {std::static_pointer_cast<TableCursor>(object), nullptr};
+    return {std::static_pointer_cast<TableCursor>(std::move(object)), nullptr};
 }
 
 // Runs body(table) for one engine call on a table handle or an index handle.

@@ -5,6 +5,20 @@
 #include "varelum_engine.h"
 
 namespace varelum::engine {
+namespace {
+
+// The handle a thread looked up last: a walk calls the engine on one handle over and over,
+// and this answers it without the registry's lock. The weak pointer never keeps a closed
+// object alive, and a removal of any handle makes it stale.
+struct LastLookUp {
+    std::uint32_t handle = 0;
+    std::uint64_t removals = 0;
+    std::weak_ptr<HandleObject> object;
+};
+
+thread_local LastLookUp last_look_up;
+
+}  // namespace
 
 HandleRegistry& HandleRegistry::instance() {
     static HandleRegistry* registry = new HandleRegistry;  // outlives every static user
@@ -30,12 +44,31 @@ void HandleRegistry::remove(std::uint32_t handle) {
         if (found != objects_.end()) {
             removed = std::move(found->second);
             objects_.erase(found);
+            removals_.fetch_add(1, std::memory_order_release);
         }
     }
 }
 
 std::shared_ptr<HandleObject> HandleRegistry::find(std::uint32_t handle) const {
-    std::lock_guard guard(mutex_);
+    LastLookUp& last = last_look_up;
+    const std::uint64_t removals = removals_.load(std::memory_order_acquire);
+    if (last.handle == handle && last.removals == removals) {
+        if (auto object = last.object.lock()) {
+            return object;
+        }
+    }
+    std::shared_ptr<HandleObject> object;
+    {
+        std::lock_guard guard(mutex_);
+        object = find_locked(handle);
+    }
+    last.handle = handle;
+    last.removals = removals;
+    last.object = object;
+    return object;
+}
+
+std::shared_ptr<HandleObject> HandleRegistry::find_locked(std::uint32_t handle) const {
     auto found = objects_.find(handle);
     if (found != objects_.end()) {
         return found->second;

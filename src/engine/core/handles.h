@@ -3,6 +3,7 @@
 // never issued twice, so a closed handle is told apart from one never issued.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -55,7 +56,11 @@ class HandleRegistry {
     // Handles start high enough not to pass for small numbers, and never reach all bits set,
     // which the components use for "no handle".
     static constexpr std::uint32_t kFirstHandle = 0x1001;
+    std::shared_ptr<HandleObject> find_locked(std::uint32_t handle) const;
     mutable std::mutex mutex_;
+    // Rises with every removal: a thread's remembered look-up (handles.cpp) is good only
+    // while it has not risen since.
+    std::atomic<std::uint64_t> removals_{0};
     std::uint32_t next_ = kFirstHandle;
     std::unordered_map<std::uint32_t, std::shared_ptr<HandleObject>> objects_;
 };

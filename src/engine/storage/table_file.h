@@ -107,6 +107,9 @@ class RecordCursor {
     virtual StoredRecord next() = 0;
     virtual StoredRecord prev() = 0;
     virtual void rebind(const Snapshot& snapshot) = 0;
+    // The number of the record the cursor stands on in the snapshot it is bound to; 0 when
+    // it stands on none (bound anew, or moved past an end).
+    virtual std::uint32_t position() const = 0;
 };
 
 class TableFile;

@@ -28,6 +28,10 @@ StoredRecord NaturalOrder::after(const Snapshot& snapshot, std::uint32_t recno,
     if (recno == 0xFFFFFFFFu) {
         return {};
     }
+    // A walk whose snapshot is unchanged since the last step goes on from where it stands.
+    if (records.position() == recno) {
+        return records.next();
+    }
     return records.at_or_after(recno + 1);
 }
 

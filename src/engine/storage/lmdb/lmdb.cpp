@@ -40,7 +40,7 @@ void check_mdb(int rc, std::string_view operation, std::string_view path) {
     }
 }
 
-WriteTransaction::WriteTransaction(MDB_env* env, std::string_view path) : path_(path) {
+WriteTransaction::WriteTransaction(MDB_env* env, std::string_view path) : env_(env), path_(path) {
     check_mdb(mdb_txn_begin(env, nullptr, 0, &txn_), "begin writing", path_);
 }
 
@@ -54,16 +54,27 @@ void WriteTransaction::commit() {
     MDB_txn* txn = txn_;
     txn_ = nullptr;  // a failed commit frees the transaction too
     check_mdb(mdb_txn_commit(txn), "commit to", path_);
+    ParkedRead::end_parked(env_);
 }
 
 ReadTransaction::~ReadTransaction() {
     close();
 }
 
-void ReadTransaction::begin(MDB_env* env, std::string_view path) {
-    if (active_) {
+void ReadTransaction::begin(MDB_env* env, std::string_view path, std::uint64_t trees) {
+    if (parked_.in_call()) {
         return;
     }
+    if (txn_ != nullptr && parked_.resume()) {
+        MDB_envinfo info;
+        mdb_env_info(env, &info);
+        if (info.me_last_txnid == mdb_txn_id(txn_) && trees == trees_) {
+            return;  // nothing committed since it was parked: the same snapshot
+        }
+        mdb_txn_reset(txn_);
+    }
+    trees_ = trees;
+    env_ = env;
     if (txn_ == nullptr) {
         check_mdb(mdb_txn_begin(env, nullptr, MDB_RDONLY, &txn_), "begin reading", path);
     } else {
@@ -74,28 +85,40 @@ void ReadTransaction::begin(MDB_env* env, std::string_view path) {
             check_mdb(mdb_txn_begin(env, nullptr, MDB_RDONLY, &txn_), "begin reading", path);
         }
     }
-    active_ = true;
+    ++renewals_;
+    parked_.txn = txn_;
+    parked_.env = env;
+    parked_.enter();
 }
 
 void ReadTransaction::end() {
-    if (active_) {
-        mdb_txn_reset(txn_);
-        active_ = false;
+    if (!parked_.in_call()) {
+        return;
     }
+    // Only the latest snapshot is parked: one that a commit has passed already (the handle's
+    // own write, often) would pin the pages that commit replaced, and is renewed anyway.
+    MDB_envinfo info;
+    mdb_env_info(env_, &info);
+    if (info.me_last_txnid != mdb_txn_id(txn_)) {
+        mdb_txn_reset(txn_);
+        parked_.stop();
+        return;
+    }
+    parked_.park();
 }
 
 void ReadTransaction::close() {
+    parked_.stop();
     if (txn_ != nullptr) {
         mdb_txn_abort(txn_);
         txn_ = nullptr;
     }
-    active_ = false;
 }
 
 void ReadTransaction::commit(std::string_view path) {
+    parked_.stop();
     MDB_txn* txn = txn_;
     txn_ = nullptr;
-    active_ = false;
     if (txn != nullptr) {
         check_mdb(mdb_txn_commit(txn), "open", path);
     }

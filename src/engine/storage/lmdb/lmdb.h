@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 
+#include "engine/storage/lmdb/parked_reads.h"
+
 namespace varelum::engine {
 
 // Throws the engine error matching an LMDB result (VE_TABLE_FULL for a full map,
@@ -26,28 +28,38 @@ class WriteTransaction {
 
   private:
     MDB_txn* txn_ = nullptr;
+    MDB_env* env_ = nullptr;
     std::string path_;
 };
 
-// A read-only transaction kept by a table handle: renewed at the start of each engine call
-// and reset at its end, so that every call sees the file as it is then.
+// A read-only transaction kept by a table handle. Each engine call begins it and ends it:
+// a call sees the file as last committed when it begins, and between calls the transaction
+// stays parked (parked_reads.h) so that the next call, when nothing was committed meanwhile,
+// goes on in the same snapshot with its cursors where they were.
 class ReadTransaction {
   public:
     ReadTransaction() = default;
     ~ReadTransaction();
     ReadTransaction(const ReadTransaction&) = delete;
     ReadTransaction& operator=(const ReadTransaction&) = delete;
-    void begin(MDB_env* env, std::string_view path);  // begins or renews
-    void end();                                       // resets (keeps the reader slot)
-    void close();                                     // aborts, releasing the reader slot
+    // Begins, renews, or takes the parked snapshot back when it is still the latest and the
+    // file's open trees (counted by `trees`, which rises with each one opened) are the same.
+    void begin(MDB_env* env, std::string_view path, std::uint64_t trees = 0);
+    void end();    // parks it
+    void close();  // aborts, releasing the reader slot
     // Commits: a transaction that opened sub-databases must, for their handles to stay open.
     void commit(std::string_view path);
     MDB_txn* get() const { return txn_; }
-    bool active() const { return active_; }
+    bool active() const { return parked_.in_call(); }
+    // Rises with every renewal: cursors kept from before must be renewed too.
+    std::uint64_t renewals() const { return renewals_; }
 
   private:
     MDB_txn* txn_ = nullptr;
-    bool active_ = false;
+    MDB_env* env_ = nullptr;
+    std::uint64_t renewals_ = 0;
+    std::uint64_t trees_ = 0;
+    ParkedRead parked_;
 };
 
 // An LMDB cursor closed at destruction.

@@ -279,17 +279,20 @@ Registry& registry() {
 // A handle's read transaction (see ReadSnapshot).
 class LmdbRead final : public LmdbSnapshot {
   public:
-    LmdbRead(MDB_env* env, const std::string& path) : env_(env), path_(path) {}
+    LmdbRead(MDB_env* env, const std::string& path, const std::atomic<std::uint64_t>& trees)
+        : env_(env), path_(path), trees_(trees) {}
     MDB_txn* txn() const override { return txn_.get(); }
-    void begin() override { txn_.begin(env_, path_); }
+    void begin() override { txn_.begin(env_, path_, trees_.load(std::memory_order_acquire)); }
     void end() override { txn_.end(); }
     void close() override { txn_.close(); }
     void commit() override { txn_.commit(path_); }
     bool active() const override { return txn_.active(); }
+    std::uint64_t renewals() const override { return txn_.renewals(); }
 
   private:
     MDB_env* env_;
     const std::string& path_;
+    const std::atomic<std::uint64_t>& trees_;
     ReadTransaction txn_;
 };
 
@@ -345,22 +348,31 @@ class LmdbKeyCursor final : public KeyCursor {
         // its transaction: LMDB frees it at the transaction's end.)
         MDB_txn* txn = txn_of(snapshot);
         std::uint64_t id = mdb_txn_id(txn);
+        std::uint64_t renewals =
+            static_cast<const LmdbSnapshot&>(snapshot.transaction()).renewals();
         if (cursor_ == nullptr) {
             check_mdb(mdb_cursor_open(txn, dbi_, &cursor_), operation_, path_);
-        } else if (txn != txn_ || id != txnid_) {
+            positioned_ = false;
+        } else if (txn != txn_ || id != txnid_ || renewals != renewals_) {
             check_mdb(mdb_cursor_renew(txn, cursor_), operation_, path_);
+            positioned_ = false;
         }
         txn_ = txn;
         txnid_ = id;
+        renewals_ = renewals;
     }
+    // Whether the last move found an entry in the snapshot the cursor is still bound to.
+    bool positioned() const { return positioned_; }
 
   private:
     bool move(MDB_cursor_op op) {
+        positioned_ = false;
         int rc = mdb_cursor_get(cursor_, &key_, &value_, op);
         if (rc == MDB_NOTFOUND) {
             return false;
         }
         check_mdb(rc, operation_, path_);
+        positioned_ = true;
         return true;
     }
 
@@ -370,6 +382,8 @@ class LmdbKeyCursor final : public KeyCursor {
     MDB_cursor* cursor_ = nullptr;
     MDB_txn* txn_ = nullptr;
     std::uint64_t txnid_ = 0;
+    std::uint64_t renewals_ = 0;
+    bool positioned_ = false;
     MDB_val key_{};
     MDB_val value_{};
 };
@@ -389,6 +403,14 @@ class LmdbRecordCursor final : public RecordCursor {
     StoredRecord next() override { return found(cursor_.next()); }
     StoredRecord prev() override { return found(cursor_.prev()); }
     void rebind(const Snapshot& snapshot) override { cursor_.rebind(snapshot); }
+    std::uint32_t position() const override {
+        if (!cursor_.positioned()) {
+            return 0;
+        }
+        std::string_view key = cursor_.key();
+        MDB_val k{key.size(), const_cast<char*>(key.data())};
+        return decode_record_key(k);
+    }
 
   private:
     StoredRecord found(bool any) {
@@ -479,7 +501,7 @@ void LmdbTableFile::commit_write(Snapshot& transaction, const TableCounters& cou
 }
 
 std::unique_ptr<ReadSnapshot> LmdbTableFile::read_snapshot() const {
-    return std::make_unique<LmdbRead>(env_, path_);
+    return std::make_unique<LmdbRead>(env_, path_, trees_opened_);
 }
 
 std::optional<std::string_view> LmdbTableFile::record(const Snapshot& snapshot,
@@ -540,6 +562,8 @@ std::optional<TreeId> LmdbTableFile::open_tree(const Snapshot& snapshot, const s
                                                bool create) {
     MDB_dbi dbi = 0;
     int rc = mdb_dbi_open(txn_of(snapshot), name.c_str(), create ? MDB_CREATE : 0, &dbi);
+    // A parked read transaction knows only the trees open when it began.
+    trees_opened_.fetch_add(1, std::memory_order_release);
     if (rc == MDB_NOTFOUND && !create) {
         return std::nullopt;
     }
@@ -553,6 +577,7 @@ std::optional<TreeId> LmdbTableFile::open_tree(const Snapshot& snapshot, const s
 void LmdbTableFile::drop_tree(TreeId tree) noexcept {
     MDB_txn* txn = nullptr;
     if (mdb_txn_begin(env_, nullptr, 0, &txn) == MDB_SUCCESS) {
+        trees_opened_.fetch_add(1, std::memory_order_release);
         if (mdb_drop(txn, tree, 1) == MDB_SUCCESS) {
             mdb_txn_commit(txn);
         } else {
@@ -973,7 +998,7 @@ bool LmdbTableFile::check(bool with_memos, std::string& report) const {
             report += "(more problems not listed)\n";
         }
     };
-    LmdbRead txn(env_, path_);
+    LmdbRead txn(env_, path_, trees_opened_);
     txn.begin();
     TableCounters counters = read_counters(txn);
     const std::uint32_t length = schema_.record_length();

@@ -9,6 +9,7 @@
 
 #include <lmdb.h>
 
+#include <atomic>
 #include <memory>
 #include <string>
 
@@ -23,6 +24,9 @@ class LmdbSnapshot : public ReadSnapshot {
   public:
     virtual MDB_txn* txn() const = 0;
     std::uint64_t id() const override { return mdb_txn_id(txn()); }
+    // Rises whenever txn() is renewed (a read transaction); cursors bound to it before must
+    // be renewed then, even when the snapshot id is the same.
+    virtual std::uint64_t renewals() const { return 0; }
 };
 
 class LmdbTableFile final : public TableFile {
@@ -92,6 +96,9 @@ class LmdbTableFile final : public TableFile {
 
     MDB_env* env_ = nullptr;
     std::uint32_t format_version_ = 0;  // as loaded: below 3, records may lack checksums
+    // Rises whenever a tree is opened or dropped: read transactions parked before then must
+    // be renewed to see it.
+    std::atomic<std::uint64_t> trees_opened_{0};
     MDB_dbi meta_ = 0, fields_ = 0, indexes_ = 0, records_ = 0, memos_ = 0;
 };
 

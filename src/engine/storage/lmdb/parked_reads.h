@@ -1,0 +1,66 @@
+// Read transactions parked between engine calls, and the process's reaper that ends those
+// left idle.
+//
+// A table handle keeps its read transaction (and so its cursors' places) from one call to
+// the next while nothing has been committed since, so that a walk pays no new transaction per
+// record. A parked transaction keeps the pages of its snapshot from being reused once a
+// writer replaces them, so the reaper, a thread of its own, ends every transaction that has
+// stayed parked through one whole sweep: a handle left idle pins old pages for at most two
+// sweep intervals (kSweepInterval), whatever the writers do meanwhile.
+#pragma once
+
+#include <lmdb.h>
+
+#include <atomic>
+#include <chrono>
+
+namespace varelum::engine {
+
+class ParkedRead {
+  public:
+    static constexpr std::chrono::milliseconds kSweepInterval{100};
+
+    enum State : int {
+        kEnded,    // no snapshot: the next use renews the transaction
+        kInCall,   // used by its handle's engine call
+        kParked,   // between calls, still reading its snapshot
+        kReaping,  // being ended by the reaper
+    };
+
+    ParkedRead();  // registers with the reaper
+    ~ParkedRead();  // unregisters (after which the reaper never touches it)
+    ParkedRead(const ParkedRead&) = delete;
+    ParkedRead& operator=(const ParkedRead&) = delete;
+
+    // Takes the transaction back for a call: true when it is still parked (its snapshot
+    // intact), false when it was ended (by the reaper) and must be renewed.
+    bool resume();
+    // Marks it taken for a call after a renewal.
+    void enter() { state_.store(kInCall, std::memory_order_release); }
+    // Leaves it parked at the end of a call.
+    void park();
+    // Ends it for good (the caller then aborts or commits the transaction).
+    void stop();
+    bool in_call() const { return state_.load(std::memory_order_acquire) == kInCall; }
+    bool parked() const { return state_.load(std::memory_order_acquire) == kParked; }
+
+    // Ends at once every transaction of `env` parked in this process: called after a commit
+    // to the file, which their snapshots no longer show and whose replaced pages they pin.
+    static void end_parked(MDB_env* env);
+
+    // The transaction the reaper resets and its environment; set by the owner while in a
+    // call.
+    MDB_txn* txn = nullptr;
+    MDB_env* env = nullptr;
+
+  private:
+    friend class ParkedReadReaper;
+    // Called by the reaper under its lock: ends the transaction if it stayed parked since
+    // the previous sweep (or at once when `now`).
+    void sweep(bool now = false);
+
+    std::atomic<int> state_{kEnded};
+    std::atomic<bool> idle_since_sweep_{false};
+};
+
+}  // namespace varelum::engine
