@@ -17,12 +17,11 @@ namespace {
 class ParkedReads : public ::testing::Test {
   protected:
     void SetUp() override {
-        std::string pattern =
-            (std::filesystem::temp_directory_path() / "parked-XXXXXX").string();
+        std::string pattern = (std::filesystem::temp_directory_path() / "parked-XXXXXX").string();
         directory_ = mkdtemp(pattern.data());
         ASSERT_EQ(0, mdb_env_create(&env_));
-        ASSERT_EQ(0, mdb_env_open(env_, (directory_ + "/t.mdb").c_str(),
-                                  MDB_NOSUBDIR | MDB_NOTLS, 0664));
+        ASSERT_EQ(
+            0, mdb_env_open(env_, (directory_ + "/t.mdb").c_str(), MDB_NOSUBDIR | MDB_NOTLS, 0664));
         MDB_txn* txn = nullptr;
         ASSERT_EQ(0, mdb_txn_begin(env_, nullptr, MDB_RDONLY, &txn));
         read_.txn = txn;

@@ -17,8 +17,7 @@ class ParkedReadReaper {
         static auto* reaper = [] {
             auto* made = new ParkedReadReaper;  // used by handles until the process ends
             // A child forked while the reaper held its lock would find it locked for ever.
-            ::pthread_atfork([] { instance().mutex_.lock(); },
-                             [] { instance().mutex_.unlock(); },
+            ::pthread_atfork([] { instance().mutex_.lock(); }, [] { instance().mutex_.unlock(); },
                              [] { instance().mutex_.unlock(); });
             return made;
         }();

@@ -27,7 +27,7 @@ class ParkedRead {
         kReaping,  // being ended by the reaper
     };
 
-    ParkedRead();  // registers with the reaper
+    ParkedRead();   // registers with the reaper
     ~ParkedRead();  // unregisters (after which the reaper never touches it)
     ParkedRead(const ParkedRead&) = delete;
     ParkedRead& operator=(const ParkedRead&) = delete;
