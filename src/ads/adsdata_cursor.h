@@ -18,6 +18,8 @@
 //   adsdata_scopes.cpp     Scoped, ScopeBegin and ScopeEnd
 //   adsdata_ranges.cpp     SetRange and its companions (key buffers 1 to 4)
 //   adsdata_master.cpp     MasterSource, MasterFields and the master-detail range
+//   adsdata_maintenance.cpp     adding and deleting indexes, emptying, packing, deleting and
+//                          creating the table
 //
 // Record buffer layout (ComputeBufferLayout), areas without gaps:
 //   [0, musRecordSize)                 the engine record image, as AdsGetRecord delivers it
@@ -242,6 +244,30 @@ class TAdsDataSet : public db::TDataSet, public TAdsDatabaseLink {
     // handle" without a connection; engine refusals raise through CheckAceResult.
     void GetFiles(rtl::TStringList& list);
 
+    // --- Index and table maintenance (adsdata_maintenance.cpp) -----------------------------------
+    // Each works on mlHandle when open, else on a temporary handle from OpenEngineCursor that
+    // is closed again also on failure (a failing close reports its own error).
+
+    // Creates the index strName over strFields (";"-separated) with the framework's options;
+    // AddIndexEx names the index file too. Index definitions are out of date afterwards.
+    void AddIndex(const std::string& strName, const std::string& strFields,
+                  db::TIndexOptions poOptions);
+    void AddIndexEx(const std::string& strFileName, const std::string& strIndexName,
+                    const std::string& strFields, db::TIndexOptions poOptions);
+    // Open and exclusive only ("Table must be Active and Exclusive."); the active index is
+    // refused ("Cannot delete the active index!").
+    void DeleteIndex(const std::string& strName);
+    // Removes every record, open or closed.
+    void EmptyTable();
+    // Removes deleted records of the open table; nothing when closed.
+    void PackTable();
+    // Deletes the table file; the dataset must be closed.
+    void DeleteTable();
+    // Creates the table from FieldDefs (or the persistent fields) and IndexDefs; closed only.
+    void CreateTable() { InternalCreateTable(0); }
+    void CreateTable(unsigned eOptions) { InternalCreateTable(eOptions); }
+    virtual void InternalCreateTable(unsigned eOptions);
+
     // --- Members that exist only to fail (EADSDatabaseError 5121)
     // ---------------------------------
 
@@ -346,6 +372,9 @@ class TAdsDataSet : public db::TDataSet, public TAdsDatabaseLink {
     void InvalidateIndexDefs() { mpoIndexDefs->SetUpdated(false); }
     // The table handle to read definitions from: mlHandle, or a temporary cursor.
     ADSHANDLE TemporaryOrOpenHandle(bool& temporary);
+    // Runs body on mlHandle, or on a temporary cursor closed afterwards (also when body throws;
+    // a failing close then reports its own error instead).
+    void WithTableHandle(const std::function<void(ADSHANDLE)>& body);
     // Descendants that the linked connection's dictionary concerns.
     bool HasDictionaryConnection() const;
     // Whether the table's dictionary default index applies (not to SQL results).

@@ -36,6 +36,7 @@ TEST_F(Indexes, EachKindWalksItsKeyOrderBothWaysWithNullsFirstAndDuplicatesInRec
         {"Born", 0, {3, 5, 4, 2, 1}},
         {"Qty;Name", 0, {3, 5, 1, 2, 4}},
         {"UPPER(Name) + STR(Qty, 3)", 0, {3, 5, 2, 4, 1}},
+        {"upper( Name );Qty", 0, {3, 5, 2, 4, 1}},
     };
     int n = 0;
     for (const Case& c : cases) {
@@ -108,6 +109,10 @@ TEST_F(Indexes, CreationRefusesFaultsWithClearCodes) {
                                nullptr, &handle));
     EXPECT_EQ(VE_UNKNOWN_COLLATION, AdsCreateIndex90(table_, nullptr, u8("X"), u8("Name"), nullptr,
                                                      nullptr, 0, 0, u8("KLINGON_XX"), &handle));
+    // Only a text segment of a field list can be upper-cased.
+    EXPECT_EQ(VE_INVALID_EXPRESSION,
+              AdsCreateIndex90(table_, nullptr, u8("X"), u8("UPPER(Qty);Name"), nullptr, nullptr, 0,
+                               0, nullptr, &handle));
     index(table_, "NAME", "Name");
     EXPECT_EQ(VE_INDEX_EXISTS, AdsCreateIndex90(table_, nullptr, u8("name"), u8("Qty"), nullptr,
                                                 nullptr, 0, 0, nullptr, &handle));

@@ -805,7 +805,8 @@ VE_API UNSIGNED32 AdsFlushFileBuffers(ADSHANDLE hTable);
 /* Creates a tag and builds its keys from the records; *phIndex (may be NULL) gets its handle
  * on hObj. pucFileName: NULL or the table's own name for a tag of the table file, another name
  * for an index file beside the table. pucTag: the tag name (NULL: the file's base name).
- * pucExpr: a key expression, or field names separated by ";" (a key of several segments).
+ * pucExpr: a key expression, or field names separated by ";" (a key of several segments); a
+ * text field of such a list written UPPER(name) is a segment that ignores case.
  * pucCondition: NULL or a FOR condition. pucWhile must be NULL or empty. ulOptions:
  * VE_INDEX_... bits. ulPageSize is accepted and answered. pucCollation: NULL for the handle's
  * collation. Errors: VE_INDEX_EXISTS, VE_INVALID_EXPRESSION (with the position), VE_KEY_TOO_LONG,

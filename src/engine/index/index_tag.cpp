@@ -1,6 +1,8 @@
 // Compiled index tags (see index_tag.h).
 #include "engine/index/index_tag.h"
 
+#include <cctype>
+
 #include "engine/core/error.h"
 #include "engine/core/text.h"
 #include "engine/expr/record_value.h"
@@ -19,6 +21,28 @@ bool reads_memo(const expr::Expression& expression, const TableSchema& schema) {
         }
     }
     return false;
+}
+
+// The field of a field-list entry "UPPER(name)" (any case, blanks allowed), which makes
+// the segment compare without regard to case; empty for a plain entry.
+std::string_view upper_argument(std::string_view entry) {
+    constexpr std::string_view kUpper = "UPPER(";
+    if (entry.size() <= kUpper.size() || entry.back() != ')') {
+        return {};
+    }
+    for (std::size_t i = 0; i < kUpper.size(); ++i) {
+        if (std::toupper(static_cast<unsigned char>(entry[i])) != kUpper[i]) {
+            return {};
+        }
+    }
+    std::string_view inner = entry.substr(kUpper.size(), entry.size() - kUpper.size() - 1);
+    while (!inner.empty() && inner.front() == ' ') {
+        inner.remove_prefix(1);
+    }
+    while (!inner.empty() && inner.back() == ' ') {
+        inner.remove_suffix(1);
+    }
+    return inner;
 }
 
 }  // namespace
@@ -69,20 +93,33 @@ std::shared_ptr<const IndexTag> IndexTag::compile(IndexDefinition definition,
                 fail(VE_INVALID_EXPRESSION,
                      "the field list of index " + definition.name + " names no field");
             }
-            for (const std::string& name : *names) {
+            std::vector<keys::KeySegment> segments;
+            for (const std::string& entry : *names) {
+                const std::string_view upper = upper_argument(entry);
+                const std::string name(upper.empty() ? std::string_view(entry) : upper);
                 const FieldDescriptor* field = schema.by_name(name);
                 if (field == nullptr) {
                     fail(VE_INVALID_EXPRESSION,
-                         "index " + definition.name + " names no field " + name);
+                         "index " + definition.name + " names no field " + entry);
+                }
+                keys::KeySegment segment = keys::segment_for_field(*field);
+                if (!upper.empty()) {
+                    if (segment.type != keys::SegmentType::Character) {
+                        fail(VE_INVALID_EXPRESSION,
+                             "index " + definition.name +
+                                 " upper-cases a field that is no text: " + entry);
+                    }
+                    segment.case_insensitive = true;
                 }
                 tag->segment_fields_.push_back(*field);
+                segments.push_back(segment);
             }
-            tag->layout_ = std::make_unique<keys::KeyLayout>(keys::KeyLayout::for_fields(
-                tag->segment_fields_, tag->collation_, definition.descending()));
+            tag->layout_ = std::make_unique<keys::KeyLayout>(std::move(segments), tag->collation_,
+                                                             definition.descending());
             tag->key_type_ = {expr::field_value_type(tag->segment_fields_[0].type)
                                   .value_or(expr::ValueType::Character),
                               expr::field_text_width(tag->segment_fields_[0]),
-                              tag->segment_fields_[0].type == FieldType::CIString};
+                              tag->layout_->segment(0).case_insensitive};
             if (tag->segment_fields_.size() == 1) {
                 tag->normalized_key_ = to_upper_ascii(tag->segment_fields_[0].name);
             }
