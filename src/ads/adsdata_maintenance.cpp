@@ -90,15 +90,15 @@ void TAdsDataSet::AddIndex(const std::string& strName, const std::string& strFie
                            db::TIndexOptions poOptions) {
     // Tag-holding types keep the index as a tag of the table's index file; the others give it
     // a file of its own named after the index.
-    const bool compound = TableType() == ttAdsCDX || TableType() == ttAdsADT ||
-                          TableType() == ttAdsVFP;
+    const bool compound =
+        TableType() == ttAdsCDX || TableType() == ttAdsADT || TableType() == ttAdsVFP;
     AddIndexEx(compound ? std::string() : strName, strName, strFields, poOptions);
 }
 
 void TAdsDataSet::AddIndexEx(const std::string& strFileName, const std::string& strIndexName,
                              const std::string& strFields, db::TIndexOptions poOptions) {
-    const bool compound = TableType() == ttAdsCDX || TableType() == ttAdsADT ||
-                          TableType() == ttAdsVFP;
+    const bool compound =
+        TableType() == ttAdsCDX || TableType() == ttAdsADT || TableType() == ttAdsVFP;
     const UNSIGNED32 options = AceIndexOptions(poOptions, musOpenTableType, compound);
     WithTableHandle([&](ADSHANDLE handle) {
         std::string fields = strFields;
@@ -236,10 +236,9 @@ void TAdsDataSet::InternalCreateTable(unsigned eOptions) {
             if (primary) {
                 try {
                     ExecuteOnConnection(
-                        connection,
-                        FillStatement(kPrimaryKeyStatement,
-                                      {Quoted(tableName), "'TABLE_PRIMARY_KEY'",
-                                       Quoted(def.Name()), "'NO_VALIDATE'", "NULL"}));
+                        connection, FillStatement(kPrimaryKeyStatement,
+                                                  {Quoted(tableName), "'TABLE_PRIMARY_KEY'",
+                                                   Quoted(def.Name()), "'NO_VALIDATE'", "NULL"}));
                 } catch (const EADSDatabaseError& error) {
                     // 5132: the connection cannot keep table properties; the index stands.
                     if (error.ACEErrorCode() != VE_DICTIONARY_ONLY) {
