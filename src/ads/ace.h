@@ -37,12 +37,6 @@
 // any function the library lacks. A function the engine header comes to declare is deleted
 // here: a different signature there would be a compile error, not a wrong call.
 extern "C" {
-UNSIGNED32 AdsRestructureTable90(ADSHANDLE hConnect, const UNSIGNED8* pucName,
-                                 const UNSIGNED8* pucAlias, UNSIGNED16 usTableType,
-                                 UNSIGNED16 usCharType, UNSIGNED16 usLockType,
-                                 UNSIGNED16 usCheckRights, const UNSIGNED8* pucAddFields,
-                                 const UNSIGNED8* pucDeleteFields, const UNSIGNED8* pucChangeFields,
-                                 const UNSIGNED8* pucCollation);
 UNSIGNED32 AdsDDRenameObject(ADSHANDLE hDictionary, const UNSIGNED8* pucObjectName,
                              const UNSIGNED8* pucNewObjectName, UNSIGNED16 usObjectType,
                              UNSIGNED32 ulOptions);
@@ -139,7 +133,8 @@ class TAceFunction<Result(Args...)> {
     X(AdsFindClose)                                                                           \
     /* tables */                                                                              \
     X(AdsCreateTable90) X(AdsOpenTable90) X(AdsCloseTable) X(AdsCloseAllTables)               \
-    X(AdsDeleteTable) X(AdsZapTable) X(AdsPackTable) X(AdsGetTableType)                       \
+    X(AdsDeleteTable) X(AdsZapTable) X(AdsPackTable) X(AdsRestructureTable90)                 \
+    X(AdsGetTableType)                                                                        \
     X(AdsGetTableCharType) X(AdsGetTableCollation) X(AdsGetTableOpenOptions)                  \
     X(AdsGetTableFilename) X(AdsGetTableConnection) X(AdsGetRecordLength) X(AdsGetNumFields)  \
     X(AdsGetFieldName) X(AdsGetFieldNum) X(AdsGetFieldType) X(AdsGetFieldLength)              \
@@ -204,7 +199,7 @@ class TAceFunction<Result(Args...)> {
     X(AdsEnableEncryption) X(AdsDisableEncryption) X(AdsEncryptTable) X(AdsDecryptTable)      \
     X(AdsEncryptRecord) X(AdsDecryptRecord)                                                   \
     /* not exported by the engine yet (declared above) */                                     \
-    X(AdsRestructureTable90) X(AdsDDRenameObject) X(AdsDDGetTableProperty)                    \
+    X(AdsDDRenameObject) X(AdsDDGetTableProperty)                                             \
     X(AdsAccessVfpSystemField) X(AdsCopyTable) X(AdsConvertTable) X(AdsCopyTableContents)     \
     X(AdsCopyTableStructure) X(AdsBinaryToFile) X(AdsFileToBinary) X(AdsInTransaction)        \
     X(AdsBeginTransaction) X(AdsCommitTransaction) X(AdsRollbackTransaction)                  \

@@ -1,5 +1,6 @@
 // Exported functions: creating, opening and closing tables, and describing them.
 #include "engine/api/guard.h"
+#include "engine/api/restructure.h"
 #include "engine/core/progress.h"
 #include "engine/core/settings.h"
 #include "engine/core/text.h"
@@ -237,6 +238,38 @@ VE_API UNSIGNED32 AdsPackTable(ADSHANDLE hTable) {
         table.pack();
         progress.finish();
     });
+}
+
+VE_API UNSIGNED32 AdsRestructureTable90(ADSHANDLE hConnect, const UNSIGNED8* pucName,
+                                        const UNSIGNED8* pucAlias, UNSIGNED16 usTableType,
+                                        UNSIGNED16 usCharType, UNSIGNED16 usLockType,
+                                        UNSIGNED16 usCheckRights, const UNSIGNED8* pucAddFields,
+                                        const UNSIGNED8* pucDeleteFields,
+                                        const UNSIGNED8* pucChangeFields,
+                                        const UNSIGNED8* pucCollation) {
+    (void)pucAlias;
+    (void)usLockType;
+    (void)usCheckRights;
+    (void)pucCollation;
+    std::shared_ptr<Connection> implicit;
+    UNSIGNED32 result = guarded([&] {
+        std::shared_ptr<Connection> connection = connection_for(hConnect, pucName);
+        if (connection->implicit()) {
+            implicit = connection;
+        }
+        check_table_type(usTableType, connection.get());
+        check_char_type(usCharType);
+        const std::string path = table_path_for_open(*connection, pucName);
+        RestructureRequest request;
+        request.add_fields = std::string(c_text(pucAddFields));
+        request.delete_fields = std::string(c_text(pucDeleteFields));
+        request.change_fields = std::string(c_text(pucChangeFields));
+        restructure_table(connection, path, request);
+    });
+    if (implicit) {
+        forget_implicit(implicit);
+    }
+    return result;
 }
 
 VE_API UNSIGNED32 AdsGetTableType(ADSHANDLE hTable, UNSIGNED16* pusType) {

@@ -77,6 +77,7 @@ constexpr CodeText kCodeTexts[] = {
     {VE_DUPLICATE_KEY, "The key exists already in a unique index."},
     {VE_INVALID_KEY, "The key is not valid for the index."},
     {VE_TOO_MANY_INDEXES, "The table cannot hold more index tags."},
+    {VE_DATA_WOULD_BE_LOST, "The change would lose data of a field."},
     {VE_OPERATION_CANCELLED, "The operation was cancelled by a callback."},
 };
 

@@ -44,7 +44,7 @@
  *
  * Functions the data-access components call that this engine does not export yet (a call
  * through the components raises "External exception C0FB007F" until it does):
- * AdsRestructureTable90, AdsDDRenameObject, AdsDDGetTableProperty, AdsAccessVfpSystemField,
+ * AdsDDRenameObject, AdsDDGetTableProperty, AdsAccessVfpSystemField,
  * AdsCopyTable, AdsConvertTable, AdsCopyTableContents, AdsCopyTableStructure, AdsBinaryToFile,
  * AdsFileToBinary, AdsInTransaction.
  */
@@ -305,6 +305,8 @@ typedef uint16_t WCHAR;
 #define VE_VALUE_NOT_CONVERTIBLE 6033u    /* the value is no number, date or time of this field */
 #define VE_VALUE_OUT_OF_RANGE 6034u       /* the value does not fit the field */
 #define VE_FIELD_READ_ONLY 6035u          /* the engine assigns this field (AutoInc) */
+#define VE_DATA_WOULD_BE_LOST 6036u /* a restructure would lose a value; the text names the field \
+                                       and the first record */
 #define VE_NOT_EXCLUSIVE 6040u     /* the operation needs the table used by this handle only */
 #define VE_NO_PENDING_APPEND 6041u /* reserved */
 #define VE_INVALID_EXPRESSION \
@@ -510,6 +512,38 @@ VE_API UNSIGNED32 AdsZapTable(ADSHANDLE hTable);
 /* Removes the records marked deleted and numbers the others 1..n in their order. Needs the
  * table open by this handle alone. The handle goes to the first record. */
 VE_API UNSIGNED32 AdsPackTable(ADSHANDLE hTable);
+/* Changes the fields of a closed table while keeping its records (and their numbers, deleted
+ * ones too), memo values and index tags. The table (name as for AdsOpenTable90) is opened
+ * exclusively for the whole work: VE_TABLE_IN_USE while anyone has it open. The new table is
+ * built beside it and takes its place with one synced rename, so that a crash at any moment
+ * leaves either the old table or the new one, whole. usCharType, usLockType, usCheckRights and
+ * pucCollation are accepted as for AdsOpenTable90; the table keeps its own character type and
+ * collation. Pack, reindex and index progress callbacks see its percent done, and stop it.
+ *
+ * The field texts (8-bit, NULL or empty for none; entries separated by ";"):
+ *  - pucAddFields: "name,type[,length[,decimals]];..." as for AdsCreateTable90; the new fields
+ *    follow the others and are null in every record (an added AutoInc numbers the records).
+ *  - pucDeleteFields: "name;name;...". Their values go, and so do the index tags on them.
+ *  - pucChangeFields: "name,newname[,type[,length[,decimals]]][,LOSSY];...". An empty or
+ *    missing newname keeps the name, a missing type (length, decimals) keeps the field's own.
+ *    Values are converted: texts to texts, numbers to numbers, dates to dates and timestamps,
+ *    and between texts and the other types through their text; memo types keep their values
+ *    only when the type stays. A value that would not survive (a text longer than the new
+ *    length, a number out of the new range or losing digits, a text that is no value of the
+ *    new type, a type with no conversion) refuses the whole change with VE_DATA_WOULD_BE_LOST,
+ *    whose text names the field and the first record at fault; the table stays as it was.
+ *    LOSSY allows the loss for that field: a text keeps what fits, other values become null.
+ * Index tags are built anew on the new fields; a field-list tag follows a renamed field, and a
+ * tag whose key no longer compiles goes. Errors: VE_FIELD_NOT_FOUND, VE_INVALID_FIELD_DEFINITION,
+ * VE_DATA_WOULD_BE_LOST, VE_DUPLICATE_KEY (a unique tag over converted values),
+ * VE_OPERATION_CANCELLED, VE_TABLE_IN_USE, VE_NOT_SUPPORTED (table types other than ADT). */
+VE_API UNSIGNED32 AdsRestructureTable90(ADSHANDLE hConnect, const UNSIGNED8* pucName,
+                                        const UNSIGNED8* pucAlias, UNSIGNED16 usTableType,
+                                        UNSIGNED16 usCharType, UNSIGNED16 usLockType,
+                                        UNSIGNED16 usCheckRights, const UNSIGNED8* pucAddFields,
+                                        const UNSIGNED8* pucDeleteFields,
+                                        const UNSIGNED8* pucChangeFields,
+                                        const UNSIGNED8* pucCollation);
 /* Table type (always VE_TABLE_TYPE_ADT), character type (1 ANSI, 2 OEM), collation (the one the
  * handle was opened with, else the table's; 5025 when neither exists). */
 VE_API UNSIGNED32 AdsGetTableType(ADSHANDLE hTable, UNSIGNED16* pusType);
