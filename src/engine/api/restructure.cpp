@@ -192,18 +192,18 @@ Loss store_number(const FieldDescriptor& target, std::uint8_t* image, double val
     try {
         if (is_integer_type(target.type)) {
             if (value != std::trunc(value)) {
-                return "value " + format_fixed(value, 6) + " is no whole number";
+                return "value " + format::format_fixed(value, 6) + " is no whole number";
             }
             set_field_integer(target, image, static_cast<std::int64_t>(value));
         } else {
             set_field_double(target, image, value);
         }
     } catch (const EngineError&) {
-        return "value " + format_fixed(value, 6) + " is out of the new range";
+        return "value " + format::format_fixed(value, 6) + " is out of the new range";
     }
     const double stored = field_double(target, image);
     if (std::fabs(stored - value) > 1e-9 * std::max(1.0, std::fabs(value))) {
-        return "value " + format_fixed(value, 6) + " would become " + format_fixed(stored, 6);
+        return "value " + format::format_fixed(value, 6) + " would become " + format::format_fixed(stored, 6);
     }
     return {};
 }
@@ -354,18 +354,6 @@ std::string renamed_field_list(const std::string& expression, const std::vector<
     return result;
 }
 
-void sync_directory(const std::string& directory) {
-    const int fd = env().open_file(directory, O_RDONLY | O_DIRECTORY);
-    if (fd < 0) {
-        fail_errno("sync", directory, -fd);
-    }
-    const int error = env().sync(fd);
-    env().close_file(fd);
-    if (error != 0) {
-        fail_errno("sync", directory, error);
-    }
-}
-
 }  // namespace
 
 void restructure_table(const std::shared_ptr<Connection>& connection, const std::string& path,
@@ -497,7 +485,9 @@ void restructure_table(const std::shared_ptr<Connection>& connection, const std:
         fail_errno("rename", path, errno);
     }
     staging.placed();
-    sync_directory(directory);
+    if (const int error = sync_directory(directory); error != 0) {
+        fail_errno("sync", directory, error);
+    }
     progress.finish();
 }
 
