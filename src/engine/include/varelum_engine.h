@@ -305,8 +305,9 @@ typedef uint16_t WCHAR;
 #define VE_VALUE_NOT_CONVERTIBLE 6033u    /* the value is no number, date or time of this field */
 #define VE_VALUE_OUT_OF_RANGE 6034u       /* the value does not fit the field */
 #define VE_FIELD_READ_ONLY 6035u          /* the engine assigns this field (AutoInc) */
-#define VE_DATA_WOULD_BE_LOST 6036u /* a restructure would lose a value; the text names the field \
-                                       and the first record */
+#define VE_DATA_WOULD_BE_LOST                                                                    \
+    6036u                          /* a restructure would lose a value; the text names the field \
+                                      and the first record */
 #define VE_NOT_EXCLUSIVE 6040u     /* the operation needs the table used by this handle only */
 #define VE_NO_PENDING_APPEND 6041u /* reserved */
 #define VE_INVALID_EXPRESSION \
