@@ -47,18 +47,8 @@ UNSIGNED32 AdsDDGetTableProperty(ADSHANDLE hDictionary, const UNSIGNED8* pucTabl
 // flag, 3 writes it as the varchar flag, 4 reads the varchar flag; on the record image given.
 UNSIGNED32 AdsAccessVfpSystemField(ADSHANDLE hTable, const UNSIGNED8* pucFldName,
                                    UNSIGNED8* pucRecord, UNSIGNED16 usOption, UNSIGNED32* pulFlag);
-// Copies and conversions (usFilterOption as for AdsGetRecordCount), blob files, transactions.
-UNSIGNED32 AdsCopyTable(ADSHANDLE hObj, UNSIGNED16 usFilterOption, const UNSIGNED8* pucFile);
-UNSIGNED32 AdsConvertTable(ADSHANDLE hObj, UNSIGNED16 usFilterOption, const UNSIGNED8* pucFile,
-                           UNSIGNED16 usTableType);
-UNSIGNED32 AdsCopyTableContents(ADSHANDLE hObjFrom, ADSHANDLE hTableTo, UNSIGNED16 usFilterOption);
-UNSIGNED32 AdsCopyTableStructure(ADSHANDLE hTable, const UNSIGNED8* pucFile);
-UNSIGNED32 AdsBinaryToFile(ADSHANDLE hTable, const UNSIGNED8* pucFldName,
-                           const UNSIGNED8* pucFileName);
-UNSIGNED32 AdsFileToBinary(ADSHANDLE hTable, const UNSIGNED8* pucFldName, UNSIGNED16 usBinaryType,
-                           const UNSIGNED8* pucFileName);
-UNSIGNED32 AdsInTransaction(ADSHANDLE hConnect, UNSIGNED16* pbInTrans);
 // Transactions and savepoints of a connection.
+UNSIGNED32 AdsInTransaction(ADSHANDLE hConnect, UNSIGNED16* pbInTrans);
 UNSIGNED32 AdsBeginTransaction(ADSHANDLE hConnect);
 UNSIGNED32 AdsCommitTransaction(ADSHANDLE hConnect);
 UNSIGNED32 AdsRollbackTransaction(ADSHANDLE hConnect);
@@ -198,10 +188,12 @@ class TAceFunction<Result(Args...)> {
     X(AdsIsTableEncrypted) X(AdsIsEncryptionEnabled) X(AdsIsRecordEncrypted)                  \
     X(AdsEnableEncryption) X(AdsDisableEncryption) X(AdsEncryptTable) X(AdsDecryptTable)      \
     X(AdsEncryptRecord) X(AdsDecryptRecord)                                                   \
+    /* copies and conversions of tables, memo values and files */                             \
+    X(AdsCopyTable) X(AdsConvertTable) X(AdsCopyTableContents) X(AdsCopyTableStructure)       \
+    X(AdsBinaryToFile) X(AdsFileToBinary)                                                     \
     /* not exported by the engine yet (declared above) */                                     \
     X(AdsDDRenameObject) X(AdsDDGetTableProperty)                                             \
-    X(AdsAccessVfpSystemField) X(AdsCopyTable) X(AdsConvertTable) X(AdsCopyTableContents)     \
-    X(AdsCopyTableStructure) X(AdsBinaryToFile) X(AdsFileToBinary) X(AdsInTransaction)        \
+    X(AdsAccessVfpSystemField) X(AdsInTransaction)                                            \
     X(AdsBeginTransaction) X(AdsCommitTransaction) X(AdsRollbackTransaction)                  \
     X(AdsRollbackTransaction80) X(AdsCreateSavepoint) X(AdsGetTransactionCount)               \
     /* progress and abort callbacks */                                                        \

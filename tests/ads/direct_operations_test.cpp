@@ -415,6 +415,50 @@ TEST_F(DirectOperationsTest, TheTableIsNotEncryptedAndKeepsTheCallersHandleValue
     EXPECT_THROW(table->AdsSetHandleLong(-1), rtl::ERangeError);
 }
 
+TEST_F(DirectOperationsTest, ACopyUnderTheActiveIndexAndAFilterHoldsWhatTheDatasetShows) {
+    auto table = Table(kStock);
+    table->SetIndexName("BYCODE");
+    table->AdsTableOptions().SetAdsFilterOptions(RESPECT_WHEN_COUNTING);
+    table->Open();
+    table->AdsSetAOF("Qty > 5");
+    table->AdsCopyTable(DataPath() + "/Visible.adt");
+    auto copy = Table("Visible.adt");
+    copy->Open();
+    EXPECT_EQ(copy->RecordCount(), 2);
+    EXPECT_EQ(copy->FieldByName("Code").AsString(), "B2");
+    copy->Close();
+
+    // Into a table of its own fields, and the structure alone; other table types refused.
+    table->AdsCopyTableStructure(DataPath() + "/Again.adt");
+    auto again = Table("Again.adt");
+    again->Open();
+    EXPECT_EQ(again->RecordCount(), 0);
+    table->AdsCopyTableContents(*again);
+    again->Refresh();
+    EXPECT_EQ(again->AdsGetRecordCount(), 2);
+    EXPECT_EQ(ErrorCode([&] { table->AdsConvertTable(DataPath() + "/Old.dbf", ttAdsCDX); }),
+              VE_NOT_SUPPORTED);
+    table->AdsConvertTable(DataPath() + "/New.adt", ttAdsADT);
+    EXPECT_TRUE(std::filesystem::exists(DataPath() + "/New.adt"));
+}
+
+TEST_F(DirectOperationsTest, AMemoValueGoesToAFileAndBack) {
+    const ADSHANDLE handle = CreateTable("Notes.adt", "Id,Integer;Body,Memo");
+    AppendRow(handle, {{"Id", "1"}, {"Body", "first line"}});
+    ace::AdsCloseTable(handle);
+    auto table = Table("Notes.adt");
+    table->Open();
+    const std::string file = DataPath() + "/body.txt";
+    table->AdsBinaryToFile("Body", file);
+    table->Edit();
+    table->FieldByName("Body").SetAsString("replaced");
+    table->Post();
+    table->AdsFileToBinary("Body", btBINARY, file);
+    table->AdsWriteRecord();
+    table->Refresh();
+    EXPECT_EQ(table->FieldByName("Body").AsString(), "first line");
+}
+
 // --- Engine-wide ----------------------------------------------------------------------------
 
 std::vector<UNSIGNED16> gPercents;

@@ -26,6 +26,14 @@ void Env::close_file(int fd) {
     ::close(fd);
 }
 
+ssize_t Env::write_at(int fd, const void* data, std::size_t size, off_t offset) {
+    ssize_t put;
+    do {
+        put = ::pwrite(fd, data, size, offset);
+    } while (put < 0 && errno == EINTR);
+    return put >= 0 ? put : -errno;
+}
+
 ssize_t Env::read_at(int fd, void* data, std::size_t size, off_t offset) {
     ssize_t got;
     do {

@@ -29,6 +29,8 @@ class Env {
     virtual void close_file(int fd);
     // Bytes read, or -errno.
     virtual ssize_t read_at(int fd, void* data, std::size_t size, off_t offset);
+    // Bytes written, or -errno.
+    virtual ssize_t write_at(int fd, const void* data, std::size_t size, off_t offset);
     // Forces what was written through fd to the disk: 0, or an errno value.
     virtual int sync(int fd);
     // Sets (type F_RDLCK or F_WRLCK) or clears (F_UNLCK) an open-file-description lock on a

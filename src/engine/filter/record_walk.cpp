@@ -83,6 +83,26 @@ std::uint32_t count_records(TableCursor& table, IndexHandle* index, std::uint16_
     return count;
 }
 
+void visit_records(TableCursor& table, IndexHandle* index, std::uint16_t option,
+                   const std::function<bool(const StoredRecord&)>& visit) {
+    std::uint16_t kind = check_option(option);
+    if (table.pending()) {
+        table.write();
+    }
+    if (kind == VE_RESPECT_FILTERS || index == nullptr) {
+        walk(table, table.order(), kind == VE_RESPECT_FILTERS, visit);
+        return;
+    }
+    const Snapshot& txn = table.read_txn();
+    index->order().for_each_entry(
+        txn,
+        [&](std::string_view entry) {
+            StoredRecord record = index->order().record_of(txn, entry);
+            return !record_passes(table, record, false) || visit(record);
+        },
+        kind == VE_IGNORE_FILTERS);
+}
+
 std::uint32_t key_number(TableCursor& table, IndexHandle& index, std::uint16_t option) {
     std::uint16_t kind = check_option(option);
     std::uint32_t current = table.on_record() ? table.record_number() : 0;

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 
 #include "engine/index/index_handle.h"
 #include "engine/table/record_order.h"
@@ -21,6 +22,10 @@ bool record_passes(TableCursor& table, const StoredRecord& record, bool with_fil
 // an index), VE_RESPECT_SCOPES (the keys in the index's scope) or VE_RESPECT_FILTERS (what
 // navigation shows), optionally plus VE_REFRESH_COUNT. REQUIRES: the handle's order is set.
 std::uint32_t count_records(TableCursor& table, IndexHandle* index, std::uint16_t option);
+// Calls visit(record) for each record the handle shows under usOption (as count_records
+// counts them), in the handle's order, until visit answers false. REQUIRES: the order is set.
+void visit_records(TableCursor& table, IndexHandle* index, std::uint16_t option,
+                   const std::function<bool(const StoredRecord&)>& visit);
 // The 1-based position of the current record among the keys in scope (with filters for
 // VE_RESPECT_FILTERS); 0 on a crack or when the record has no key in scope.
 std::uint32_t key_number(TableCursor& table, IndexHandle& index, std::uint16_t option);

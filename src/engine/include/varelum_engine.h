@@ -45,8 +45,8 @@
  * Functions the data-access components call that this engine does not export yet (a call
  * through the components raises "External exception C0FB007F" until it does):
  * AdsDDRenameObject, AdsDDGetTableProperty, AdsAccessVfpSystemField,
- * AdsCopyTable, AdsConvertTable, AdsCopyTableContents, AdsCopyTableStructure, AdsBinaryToFile,
- * AdsFileToBinary, AdsInTransaction.
+ * AdsInTransaction, AdsBeginTransaction, AdsCommitTransaction, AdsRollbackTransaction,
+ * AdsRollbackTransaction80, AdsCreateSavepoint, AdsGetTransactionCount.
  */
 #ifndef VARELUM_ENGINE_H
 #define VARELUM_ENGINE_H
@@ -1170,6 +1170,38 @@ VE_API UNSIGNED32 AdsEncryptTable(ADSHANDLE hTable);
 VE_API UNSIGNED32 AdsDecryptTable(ADSHANDLE hTable);
 VE_API UNSIGNED32 AdsEncryptRecord(ADSHANDLE hTable);
 VE_API UNSIGNED32 AdsDecryptRecord(ADSHANDLE hTable);
+
+/* ---- Copies and conversions of tables, memo values and files ----------------------------- */
+
+/* A new table file pucFile (in the connection's directory unless the name leads elsewhere;
+ * ".adt" added when the name has no extension; an existing file nobody has open is replaced)
+ * with the fields of the table and the records hObj shows under usFilterOption (as
+ * AdsGetRecordCount counts them: VE_RESPECT_FILTERS what navigation shows, filters and the
+ * optimised filter included), in hObj's order (an index handle: its key order). Record
+ * contents, deleted flags and memo values are copied; index tags are not. The copy appears
+ * whole or not at all. */
+VE_API UNSIGNED32 AdsCopyTable(ADSHANDLE hObj, UNSIGNED16 usFilterOption, const UNSIGNED8* pucFile);
+/* AdsCopyTable into a table of type usTableType: VE_TABLE_TYPE_ADT (or 0); other types answer
+ * VE_NOT_SUPPORTED. */
+VE_API UNSIGNED32 AdsConvertTable(ADSHANDLE hObj, UNSIGNED16 usFilterOption,
+                                  const UNSIGNED8* pucFile, UNSIGNED16 usTableType);
+/* Appends the records hObjFrom shows (as AdsCopyTable) to the open table hTableTo: each field
+ * of hTableTo takes the value of the source's field of the same name (converted through its
+ * text where the two differ); other fields stay empty, and AutoInc, RowVersion and ModTime
+ * fields are filled by the engine. Progress is reported while the records are read, before
+ * any is appended, so that a stop keeps nothing. */
+VE_API UNSIGNED32 AdsCopyTableContents(ADSHANDLE hObjFrom, ADSHANDLE hTableTo,
+                                       UNSIGNED16 usFilterOption);
+/* A new, empty table file with the table's fields (pucFile as for AdsCopyTable). */
+VE_API UNSIGNED32 AdsCopyTableStructure(ADSHANDLE hTable, const UNSIGNED8* pucFile);
+/* Writes the current record's memo or binary value to the file pucFileName (replaced whole;
+ * an empty value makes an empty file). */
+VE_API UNSIGNED32 AdsBinaryToFile(ADSHANDLE hTable, const UNSIGNED8* pucFldName,
+                                  const UNSIGNED8* pucFileName);
+/* Makes the file's bytes the field's value in the record buffer (VE_BINARY_BINARY or
+ * VE_BINARY_IMAGE); written by AdsWriteRecord like any change. */
+VE_API UNSIGNED32 AdsFileToBinary(ADSHANDLE hTable, const UNSIGNED8* pucFldName,
+                                  UNSIGNED16 usBinaryType, const UNSIGNED8* pucFileName);
 
 /* ---- Progress and abort callbacks --------------------------------------------------------- */
 
