@@ -6,6 +6,7 @@
 #include <mutex>
 
 #include "ads/ace.h"
+#include "ads/ace_text.h"
 #include "ads/adsdata_cursor.h"
 #include "ads/adsdata_errors.h"
 #include "rtl/code_page.h"
@@ -23,10 +24,6 @@ constexpr UNSIGNED16 kServerNameCapacity = 255;
 
 std::mutex gLoginDialogSync;
 TAdsLoginDialog gLoginDialog;
-
-const UNSIGNED8* Text8(const std::string& text) {
-    return reinterpret_cast<const UNSIGNED8*>(text.c_str());
-}
 
 void CheckConnectionCall(UNSIGNED32 result) {
     if (result != VE_SUCCESS) {

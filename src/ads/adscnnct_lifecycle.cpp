@@ -10,6 +10,7 @@
 #include <utility>
 
 #include "ads/ace.h"
+#include "ads/ace_text.h"
 #include "ads/adscnnct.h"
 #include "ads/adsdata_cursor.h"
 #include "ads/adsdata_errors.h"
@@ -25,10 +26,6 @@ namespace {
 // engine's own end); a destructor lets them pass, as there is nothing left to close.
 bool ConnectionGone(UNSIGNED32 result) {
     return result == 5024 || result == VE_CLOSED_HANDLE;
-}
-
-const UNSIGNED8* Text8(const std::string& text) {
-    return reinterpret_cast<const UNSIGNED8*>(text.c_str());
 }
 
 // Hands an error that a destructor cannot raise to the application's exception handler; with

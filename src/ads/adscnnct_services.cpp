@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "ads/ace.h"
+#include "ads/ace_text.h"
 #include "ads/adscnnct.h"
 #include "ads/adsdata_errors.h"
 #include "ads/adsdata_params.h"
@@ -35,10 +36,6 @@ constexpr UNSIGNED16 kPathCapacity = 260;
 constexpr UNSIGNED32 kPropertyCapacity = 260;
 constexpr UNSIGNED32 kApplicationIDCapacity = 301;
 constexpr double kMillisecondsPerDay = 86400000.0;
-
-const UNSIGNED8* Text8(const std::string& text) {
-    return reinterpret_cast<const UNSIGNED8*>(text.c_str());
-}
 
 const WCHAR* Text16(const std::u16string& text) {
     return reinterpret_cast<const WCHAR*>(text.c_str());

@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "ads/ace.h"
+#include "ads/ace_text.h"
 #include "ads/adsdata_errors.h"
 #include "ads/adsdata_names.h"
 #include "ads/adsdata_registry.h"
@@ -31,10 +32,6 @@ constexpr UNSIGNED16 kDefaultIndexProperty = 213;
 constexpr UNSIGNED16 kDefaultIndexCapacity = 200;
 constexpr UNSIGNED32 kNoDefaultIndex = 5138;
 constexpr UNSIGNED32 kIndexFlagUnique = 1;
-
-const UNSIGNED8* Text8(const std::string& text) {
-    return reinterpret_cast<const UNSIGNED8*>(text.c_str());
-}
 
 std::string FromText8(const UNSIGNED8* text, std::size_t length) {
     return rtl::AnsiToUtf8(std::string_view(reinterpret_cast<const char*>(text), length));

@@ -17,6 +17,7 @@
 #include <cstring>
 
 #include "ads/ace.h"
+#include "ads/ace_text.h"
 #include "ads/adsdata_cursor.h"
 #include "ads/adsdata_errors.h"
 #include "db/db_messages.h"
@@ -39,10 +40,6 @@ constexpr UNSIGNED16 kConditionProbeCapacity = 10;
 // when first used.
 constexpr UNSIGNED32 kSearchFilterOptions = VE_FILTER_UTF16;
 constexpr UNSIGNED32 kSearchAofOptions = VE_FILTER_UTF16 | VE_AOF_RESOLVE_LATER;
-
-const UNSIGNED8* Text8(const std::string& text) {
-    return reinterpret_cast<const UNSIGNED8*>(text.c_str());
-}
 
 // Calls each ";"-separated entry of list (blanks around it removed, empty ones skipped) with
 // its 1-based position until visit answers false.

@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "ads/ace.h"
+#include "ads/ace_text.h"
 #include "ads/adsdata_cursor.h"
 #include "ads/adsdata_errors.h"
 #include "ads/adsdata_maintenance.h"
@@ -19,10 +20,6 @@ constexpr const char* kActiveAndExclusive = "Table must be Active and Exclusive.
 constexpr const char* kActiveIndex = "Cannot delete the active index!";
 constexpr const char* kPrimaryKeyStatement =
     "EXECUTE PROCEDURE sp_ModifyTableProperty( %s, %s, %s, %s, %s )";
-
-const UNSIGNED8* Text8(const std::string& text) {
-    return reinterpret_cast<const UNSIGNED8*>(text.c_str());
-}
 
 // An SQL string literal: single quotes, inner single quotes doubled.
 std::string Quoted(const std::string& text) {

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "ads/ace.h"
+#include "ads/ace_text.h"
 #include "ads/adsdata_errors.h"
 #include "ads/adsdata_fielddefs.h"
 #include "ads/adsdata_maintenance.h"
@@ -14,10 +15,6 @@ namespace {
 
 constexpr const char* kCaseInsensitiveExpression =
     "ixCaseInsensitive is not supported with ixExpression indexes";
-
-const UNSIGNED8* Text8(const std::string& text) {
-    return reinterpret_cast<const UNSIGNED8*>(text.c_str());
-}
 
 [[noreturn]] void RaiseUnsupportedType(const char* typeName) {
     RaiseAdsComponentError(nullptr, std::string(typeName) + " is not a supported field type.");

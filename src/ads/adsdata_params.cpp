@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "ads/ace.h"
+#include "ads/ace_text.h"
 #include "ads/adsdata_errors.h"
 #include "rtl/code_page.h"
 #include "rtl/exception.h"
@@ -16,10 +17,6 @@ namespace {
 
 constexpr std::int32_t kJulianOfDateZero = 2415019;
 constexpr double kMillisecondsPerDay = 86400000.0;
-
-const UNSIGNED8* Text8(const std::string& text) {
-    return reinterpret_cast<const UNSIGNED8*>(text.c_str());
-}
 
 std::int32_t CheckedInt32(double value) {
     if (!(value >= double(INT32_MIN) && value <= double(INT32_MAX))) {

@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "ads/ace.h"
+#include "ads/ace_text.h"
 #include "ads/adsdata_errors.h"
 #include "ads/adsdata_params.h"
 #include "ads/adsdata_registry.h"
@@ -28,10 +29,6 @@ constexpr const char* kNoNtx = "The TAdsQuery component does not support the NTX
 constexpr const char* kCircularLink = "Circular Data Link";
 constexpr const char* kScriptError = "ERROR IN SCRIPT: ";
 constexpr const char* kStatementGoneMarker = "7209";
-
-const UNSIGNED8* Text8(const std::string& text) {
-    return reinterpret_cast<const UNSIGNED8*>(text.c_str());
-}
 
 bool IsNameDelimiter(char c) {
     return c == '\r' || c == '\n' || c == ' ' || c == ')' || c == ',' || c == ';';

@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "ads/ace.h"
+#include "ads/ace_text.h"
 #include "ads/adsdata_errors.h"
 #include "ads/adsdata_registry.h"
 #include "db/db_messages.h"
@@ -23,10 +24,6 @@ constexpr const char* kInvalidConnection = "Internal Error: invalid connection h
 constexpr UNSIGNED32 kReindexOnMismatch = VE_OPEN_REINDEX_ON_COLLATION_MISMATCH;
 constexpr UNSIGNED32 kIgnoreMismatch = VE_OPEN_IGNORE_COLLATION_MISMATCH;
 constexpr UNSIGNED16 kDictionaryTableObject = 1;
-
-const UNSIGNED8* Text8(const std::string& text) {
-    return reinterpret_cast<const UNSIGNED8*>(text.c_str());
-}
 
 bool IsValidConnection(ADSHANDLE connection) {
     return connection != 0 && connection != kNoAdsHandle;
