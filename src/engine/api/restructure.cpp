@@ -29,23 +29,9 @@ namespace {
 // little, small enough that one transaction's dirty pages stay modest.
 constexpr std::size_t kRecordsPerBatch = 4096;
 
-std::vector<std::string> split(std::string_view text, char separator) {
-    std::vector<std::string> pieces;
-    std::size_t start = 0;
-    while (start <= text.size()) {
-        std::size_t end = text.find(separator, start);
-        if (end == std::string_view::npos) {
-            end = text.size();
-        }
-        pieces.push_back(trim_blanks(text.substr(start, end - start)));
-        start = end + 1;
-    }
-    return pieces;
-}
-
 std::vector<std::string> entries_of(std::string_view text) {
     std::vector<std::string> entries;
-    for (std::string& entry : split(text, ';')) {
+    for (std::string& entry : split_trimmed(text, ';')) {
         if (!entry.empty()) {
             entries.push_back(std::move(entry));
         }
@@ -109,7 +95,7 @@ std::vector<FieldPlan> plan_fields(const TableSchema& schema, const RestructureR
     }
     std::vector<std::optional<FieldPlan>> changes(schema.field_count() + 1u);
     for (const std::string& entry : entries_of(request.change_fields)) {
-        std::vector<std::string> pieces = split(entry, ',');
+        std::vector<std::string> pieces = split_trimmed(entry, ',');
         const FieldDescriptor* field = schema.by_name(pieces.front());
         if (field == nullptr) {
             fail(VE_FIELD_NOT_FOUND, pieces.front() + " (to change)");

@@ -80,6 +80,19 @@ std::string trim_blanks(std::string_view text) {
     return std::string(text.substr(begin, end - begin + 1));
 }
 
+std::vector<std::string> split_trimmed(std::string_view text, char separator) {
+    std::vector<std::string> parts;
+    std::size_t start = 0;
+    while (true) {
+        std::size_t end = text.find(separator, start);
+        parts.push_back(trim_blanks(text.substr(start, end - start)));
+        if (end == std::string_view::npos) {
+            return parts;
+        }
+        start = end + 1;
+    }
+}
+
 std::string normalize_path(std::string_view path) {
     std::string spelled;
     spelled.reserve(path.size() + 1);

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace varelum::engine {
 
@@ -17,6 +18,8 @@ std::string utf8_to_ansi(std::string_view text);
 bool iequals(std::string_view a, std::string_view b);
 std::string to_upper_ascii(std::string_view text);
 std::string trim_blanks(std::string_view text);
+// The pieces between each separator, blanks trimmed; "a," gives "a" and "".
+std::vector<std::string> split_trimmed(std::string_view text, char separator);
 
 // A path as the engine keeps it: "\" turned into "/", repeated separators folded, no
 // trailing separator (except the root), made absolute against the working directory.

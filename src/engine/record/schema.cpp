@@ -100,19 +100,6 @@ std::uint32_t fixed_length(FieldType type) {
     fail(VE_INVALID_FIELD_DEFINITION, detail);
 }
 
-std::vector<std::string> split(std::string_view text, char separator) {
-    std::vector<std::string> parts;
-    std::size_t start = 0;
-    while (true) {
-        std::size_t end = text.find(separator, start);
-        parts.push_back(trim_blanks(text.substr(start, end - start)));
-        if (end == std::string_view::npos) {
-            return parts;
-        }
-        start = end + 1;
-    }
-}
-
 std::uint32_t parse_number(std::string_view piece, const std::string& text) {
     std::uint32_t value = 0;
     auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
@@ -186,11 +173,11 @@ const FieldDescriptor* TableSchema::by_name(std::string_view name) const {
 
 std::vector<FieldDescriptor> parse_field_text(std::string_view text) {
     std::vector<FieldDescriptor> fields;
-    for (const std::string& piece : split(text, ';')) {
+    for (const std::string& piece : split_trimmed(text, ';')) {
         if (piece.empty()) {
             continue;  // the text usually ends with ";"
         }
-        std::vector<std::string> parts = split(piece, ',');
+        std::vector<std::string> parts = split_trimmed(piece, ',');
         if (parts.size() < 2 || parts.size() > 4) {
             bad_piece(piece, "expected name,type[,length[,decimals]]");
         }
