@@ -78,8 +78,29 @@ std::vector<IndexedField> indexed_fields(TableFile& file) {
         IndexedField indexed;
         indexed.tag = tag->name();
         indexed.field = tag->segment_fields().front().number;
+        const FieldDescriptor& field = tag->segment_fields().front();
         std::string collation = to_upper_ascii(tag->collation_name());
-        indexed.sql_order = !definition.descending() && (collation.empty() || collation == "ANSI");
+        switch (field.type) {
+            case FieldType::String:
+            case FieldType::CIString:
+                indexed.sql_order = (collation.empty() || collation == "ANSI") &&
+                                    tag->layout().segment(0).case_insensitive ==
+                                        (field.type == FieldType::CIString);
+                break;
+            case FieldType::Integer:
+            case FieldType::ShortInt:
+            case FieldType::AutoInc:
+            case FieldType::Numeric:
+            case FieldType::Double:
+            case FieldType::Date:
+            case FieldType::TimeStamp:
+            case FieldType::ModTime:
+                indexed.sql_order = true;
+                break;
+            default:
+                break;
+        }
+        indexed.descending = definition.descending();
         fields.push_back(std::move(indexed));
     }
     return fields;
@@ -87,7 +108,8 @@ std::vector<IndexedField> indexed_fields(TableFile& file) {
 
 bool same_fields(const std::vector<IndexedField>& a, const std::vector<IndexedField>& b) {
     return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](const auto& x, const auto& y) {
-        return x.tag == y.tag && x.field == y.field && x.sql_order == y.sql_order;
+        return x.tag == y.tag && x.field == y.field && x.sql_order == y.sql_order &&
+               x.descending == y.descending;
     });
 }
 

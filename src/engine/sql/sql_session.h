@@ -32,7 +32,10 @@ namespace varelum::engine::sql {
 struct IndexedField {
     std::string tag;
     std::uint16_t field = 0;  // 1-based
-    bool sql_order = false;   // ascending, in the default ANSI order
+    // Keys in the order SQL compares the column (texts: the default ANSI collation and the
+    // field's own rule for letter case), so a stretch of the tag holds a range of values.
+    bool sql_order = false;
+    bool descending = false;
 };
 
 // A table file as the session knows it.

@@ -17,6 +17,7 @@
 #include "engine/sql/sql_error.h"
 #include "engine/sql/sql_session.h"
 #include "engine/sql/sql_value.h"
+#include "engine/sql/tag_range.h"
 #include "engine/table/connection.h"
 #include "engine/table/table_cursor.h"
 #include "varelum_engine.h"
@@ -30,7 +31,13 @@ enum Plan : int {
     kRowidEquals = 1,
     kIndexEquals = 2,  // idxStr: the tag; argument: the value
     kIndexOrder = 3,   // idxStr: the tag; every record in its key order
+    kIndexRange = 4,   // idxStr: the tag; arguments: the lower bound, the upper, as flagged
 };
+// Flags added to kIndexRange.
+constexpr int kPlanMask = 0xF;
+constexpr int kHasLower = 0x10;
+constexpr int kHasUpper = 0x20;
+constexpr int kOrdered = 0x40;  // SQLite relies on the tag's order: no scan may stand in
 
 struct EngineTable : sqlite3_vtab {
     SqlSession* session = nullptr;
@@ -46,10 +53,10 @@ struct EngineScan : sqlite3_vtab_cursor {
     std::shared_ptr<TableCursor> table;
     std::optional<TableCursor::CallScope> scope;
     bool eof = true;
-    // An index plan: the record numbers found in the tag, walked in order.
-    bool by_records = false;
-    std::vector<std::uint32_t> records;
-    std::size_t next_record = 0;
+    // An index plan: the tag's entries walked from the start of the range as rows are
+    // asked for, in the snapshot the scan's call holds.
+    TagRange range;
+    std::unique_ptr<KeyCursor> walk;
 };
 
 EngineTable& table_of(sqlite3_vtab* vtab) {
@@ -190,9 +197,19 @@ int disconnect(sqlite3_vtab* vtab) {
     return SQLITE_OK;
 }
 
-const IndexedField* index_on(const EngineTable& table, int column, bool need_order) {
+const IndexedField* index_on(const EngineTable& table, int column) {
     for (const auto& indexed : table.indexes) {
-        if (indexed.field == column + 1 && (!need_order || indexed.sql_order)) {
+        if (indexed.field == column + 1) {
+            return &indexed;
+        }
+    }
+    return nullptr;
+}
+
+// A tag whose keys follow the column's SQL order, falling when `descending`.
+const IndexedField* ordered_index_on(const EngineTable& table, int column, bool descending) {
+    for (const auto& indexed : table.indexes) {
+        if (indexed.field == column + 1 && indexed.sql_order && indexed.descending == descending) {
             return &indexed;
         }
     }
@@ -224,10 +241,100 @@ bool indexable_type(FieldType type) {
         case FieldType::AutoInc:
         case FieldType::Numeric:
         case FieldType::Double:
+        case FieldType::Date:
+        case FieldType::TimeStamp:
+        case FieldType::ModTime:
             return true;
         default:
             return false;
     }
+}
+
+bool is_range_operator(unsigned char op) {
+    return op == SQLITE_INDEX_CONSTRAINT_GT || op == SQLITE_INDEX_CONSTRAINT_GE ||
+           op == SQLITE_INDEX_CONSTRAINT_LT || op == SQLITE_INDEX_CONSTRAINT_LE;
+}
+
+bool orders_by(const sqlite3_index_info* info, int column, bool descending) {
+    return info->nOrderBy == 1 && info->aOrderBy[0].iColumn == column &&
+           (info->aOrderBy[0].desc != 0) == descending;
+}
+
+void use_tag(sqlite3_index_info* info, int plan, const IndexedField& indexed) {
+    info->idxNum = plan;
+    info->idxStr = sqlite3_mprintf("%s", indexed.tag.c_str());
+    info->needToFreeIdxStr = 1;
+}
+
+// The best range of a tag among the comparisons: one bounded at both ends before one
+// bounded at one, and one that gives the order asked for before one that does not.
+bool plan_range(const EngineTable& table, sqlite3_index_info* info) {
+    struct Candidate {
+        int lower = -1;
+        int upper = -1;
+        const IndexedField* indexed = nullptr;
+    };
+    std::vector<Candidate> candidates;
+    for (int i = 0; i < info->nConstraint; ++i) {
+        const auto& constraint = info->aConstraint[i];
+        if (!constraint.usable || constraint.iColumn < 0 || !is_range_operator(constraint.op)) {
+            continue;
+        }
+        const FieldDescriptor* field =
+            table.schema.by_number(static_cast<std::uint32_t>(constraint.iColumn + 1));
+        if (field == nullptr || !indexable_type(field->type) ||
+            !index_fits_collation(info, i, *field)) {
+            continue;
+        }
+        bool descending = info->nOrderBy == 1 && info->aOrderBy[0].desc != 0;
+        const IndexedField* indexed = ordered_index_on(table, constraint.iColumn, descending);
+        if (indexed == nullptr) {
+            indexed = ordered_index_on(table, constraint.iColumn, !descending);
+        }
+        if (indexed == nullptr) {
+            continue;
+        }
+        auto same = std::find_if(candidates.begin(), candidates.end(), [&](const Candidate& c) {
+            return c.indexed->field == indexed->field;
+        });
+        if (same == candidates.end()) {
+            same = candidates.insert(candidates.end(), Candidate{-1, -1, indexed});
+        }
+        bool upper = constraint.op == SQLITE_INDEX_CONSTRAINT_LT ||
+                     constraint.op == SQLITE_INDEX_CONSTRAINT_LE;
+        (upper ? same->upper : same->lower) = i;
+    }
+    auto worth = [&](const Candidate& c) {
+        int column = static_cast<int>(c.indexed->field) - 1;
+        return (c.lower >= 0 && c.upper >= 0 ? 2 : 0) +
+               (orders_by(info, column, c.indexed->descending) ? 1 : 0);
+    };
+    const Candidate* best = nullptr;
+    for (const auto& candidate : candidates) {
+        if (best == nullptr || worth(candidate) > worth(*best)) {
+            best = &candidate;
+        }
+    }
+    if (best == nullptr) {
+        return false;
+    }
+    int plan = kIndexRange;
+    int argument = 0;
+    for (auto [constraint, flag] : {std::pair{best->lower, kHasLower}, {best->upper, kHasUpper}}) {
+        if (constraint >= 0) {
+            plan |= flag;
+            info->aConstraintUsage[constraint].argvIndex = ++argument;
+            info->aConstraintUsage[constraint].omit = 0;
+        }
+    }
+    if (orders_by(info, static_cast<int>(best->indexed->field) - 1, best->indexed->descending)) {
+        plan |= kOrdered;
+        info->orderByConsumed = 1;
+    }
+    use_tag(info, plan, *best->indexed);
+    info->estimatedRows = argument == 2 ? 25000 : 250000;
+    info->estimatedCost = static_cast<double>(info->estimatedRows);
+    return true;
 }
 
 int best_index(sqlite3_vtab* vtab, sqlite3_index_info* info) {
@@ -256,14 +363,12 @@ int best_index(sqlite3_vtab* vtab, sqlite3_index_info* info) {
         }
         const FieldDescriptor* field =
             table.schema.by_number(static_cast<std::uint32_t>(constraint.iColumn + 1));
-        const IndexedField* indexed = index_on(table, constraint.iColumn, false);
+        const IndexedField* indexed = index_on(table, constraint.iColumn);
         if (field == nullptr || indexed == nullptr || !indexable_type(field->type) ||
             !index_fits_collation(info, i, *field)) {
             continue;
         }
-        info->idxNum = kIndexEquals;
-        info->idxStr = sqlite3_mprintf("%s", indexed->tag.c_str());
-        info->needToFreeIdxStr = 1;
+        use_tag(info, kIndexEquals, *indexed);
         info->aConstraintUsage[i].argvIndex = 1;
         info->aConstraintUsage[i].omit = 0;
         info->estimatedCost = 10;
@@ -275,66 +380,19 @@ int best_index(sqlite3_vtab* vtab, sqlite3_index_info* info) {
         }
         return SQLITE_OK;
     }
-    if (info->nOrderBy == 1 && !info->aOrderBy[0].desc && info->aOrderBy[0].iColumn >= 0) {
-        const FieldDescriptor* field =
-            table.schema.by_number(static_cast<std::uint32_t>(info->aOrderBy[0].iColumn + 1));
-        const IndexedField* indexed = index_on(table, info->aOrderBy[0].iColumn, true);
-        if (field != nullptr && indexed != nullptr &&
-            (field->type == FieldType::String || field->type == FieldType::CIString)) {
-            info->idxNum = kIndexOrder;
-            info->idxStr = sqlite3_mprintf("%s", indexed->tag.c_str());
-            info->needToFreeIdxStr = 1;
+    if (plan_range(table, info)) {
+        return SQLITE_OK;
+    }
+    if (info->nOrderBy == 1 && info->aOrderBy[0].iColumn >= 0) {
+        const IndexedField* indexed =
+            ordered_index_on(table, info->aOrderBy[0].iColumn, info->aOrderBy[0].desc != 0);
+        if (indexed != nullptr) {
+            use_tag(info, kIndexOrder, *indexed);
             info->orderByConsumed = 1;
             info->estimatedCost = 9e5;  // a full scan without the sort
         }
     }
     return SQLITE_OK;
-}
-
-// The key a value of an SQL comparison has in a one-field tag; nothing when the value is of
-// no type the field's keys can hold (the scan then reads every record).
-std::optional<std::string> key_of_value(const IndexTag& tag, const FieldDescriptor& field,
-                                        sqlite3_value* value) {
-    expr::Value key_value;
-    int type = sqlite3_value_type(value);
-    if (field.type == FieldType::String || field.type == FieldType::CIString) {
-        if (type == SQLITE_NULL || type == SQLITE_BLOB) {
-            return std::nullopt;
-        }
-        key_value = expr::Value::character(
-            utf8_to_ansi(reinterpret_cast<const char*>(sqlite3_value_text(value))),
-            field.type == FieldType::CIString);
-    } else {
-        if (type != SQLITE_INTEGER && type != SQLITE_FLOAT) {
-            return std::nullopt;
-        }
-        key_value = expr::Value::numeric(sqlite3_value_double(value));
-    }
-    try {
-        return keys::encode_key(tag.layout(), key_value);
-    } catch (const std::exception&) {
-        return std::nullopt;
-    }
-}
-
-// The record numbers of a tag's entries: those with `key`, or all.
-std::vector<std::uint32_t> records_in_tag(TableCursor& table, const IndexTag& tag,
-                                          const std::optional<std::string>& key) {
-    std::vector<std::uint32_t> records;
-    auto cursor = table.file().cursor(table.read_txn(), tag.tree());
-    std::string start = key.value_or(std::string());
-    bool more = start.empty() ? cursor->first() : cursor->seek(start);
-    for (; more; more = cursor->next()) {
-        std::string_view entry = cursor->key();
-        if (entry.size() < 4) {
-            continue;
-        }
-        if (key && (entry.size() != key->size() + 4 || entry.compare(0, key->size(), *key) != 0)) {
-            break;
-        }
-        records.push_back(keys::entry_record_number(entry));
-    }
-    return records;
 }
 
 std::shared_ptr<TableCursor> open_handle(EngineTable& table, bool writable) {
@@ -352,6 +410,7 @@ int open_scan(sqlite3_vtab*, sqlite3_vtab_cursor** result) {
 
 int close_scan(sqlite3_vtab_cursor* cursor) {
     EngineScan* scan = &scan_of(cursor);
+    scan->walk.reset();  // before the transaction it reads in ends
     scan->scope.reset();
     if (scan->table) {
         try {
@@ -374,12 +433,19 @@ void settle(EngineScan& scan) {
     scan.eof = scan.table->at_eof();
 }
 
-// Moves to the next record of an index plan that is still a row.
-void settle_on_records(EngineScan& scan) {
-    while (scan.next_record < scan.records.size()) {
-        std::uint32_t recno = scan.records[scan.next_record++];
+// Moves to the next entry of an index plan, from where the walk stands when `more`, whose
+// record is still a row.
+void settle_on_tag(EngineScan& scan, bool more) {
+    for (; more; more = scan.walk->next()) {
+        std::string_view entry = scan.walk->key();
+        if (entry.size() < keys::kRecordNumberLength) {
+            continue;
+        }
+        if (scan.range.past_end(keys::entry_key(entry))) {
+            break;
+        }
         try {
-            scan.table->goto_record(recno);
+            scan.table->goto_record(keys::entry_record_number(entry));
         } catch (const EngineError& error) {
             if (error.code() != VE_RECORD_NOT_FOUND) {
                 throw;
@@ -394,17 +460,69 @@ void settle_on_records(EngineScan& scan) {
     scan.eof = true;
 }
 
+// Starts an index plan's walk; false when the plan cannot use its tag (gone, or a value
+// that bounds nothing) and a scan of every record must stand in.
+bool start_tag_walk(EngineScan& scan, int plan, const char* tag_name, int argc,
+                    sqlite3_value** argv) {
+    int kind = plan & kPlanMask;
+    if ((kind != kIndexEquals && kind != kIndexOrder && kind != kIndexRange) ||
+        tag_name == nullptr) {
+        return false;
+    }
+    bool ordered = kind == kIndexOrder || (plan & kOrdered) != 0;
+    auto tag = IndexCatalog::of(scan.table->file()).find(tag_name);
+    if (!tag) {
+        if (ordered) {
+            fail(VE_INDEX_NOT_OPEN,
+                 std::string(tag_name) + " is gone; prepare the statement again");
+        }
+        return false;
+    }
+    const FieldDescriptor& field = tag->segment_fields().front();
+    scan.range = TagRange();
+    int argument = 0;
+    auto bound = [&](bool upper) {
+        if (argument < argc) {
+            scan.range.bound(*tag, field, argv[argument], upper);
+        }
+    };
+    if (kind == kIndexEquals) {
+        bound(false);
+        bound(true);
+    }
+    if ((plan & kHasLower) != 0) {
+        bound(false);
+        ++argument;
+    }
+    if ((plan & kHasUpper) != 0) {
+        bound(true);
+        ++argument;
+    }
+    if (scan.range.empty()) {
+        scan.table->goto_eof();
+        scan.eof = true;
+        return true;
+    }
+    if (!ordered && scan.range.unbounded()) {
+        return false;  // the record order reads the same rows faster
+    }
+    scan.walk = scan.table->file().cursor(scan.table->read_txn(), tag->tree());
+    settle_on_tag(scan, scan.range.start().empty() ? scan.walk->first()
+                                                   : scan.walk->seek(scan.range.start()));
+    return true;
+}
+
 int filter(sqlite3_vtab_cursor* cursor, int plan, const char* tag_name, int argc,
            sqlite3_value** argv) {
     EngineScan& scan = scan_of(cursor);
     EngineTable& table = table_of(cursor->pVtab);
     return guarded_call(cursor->pVtab, [&] {
+        scan.walk.reset();  // before the transaction it reads in ends
         scan.scope.reset();
         if (!scan.table) {
             scan.table = open_handle(table, false);
         }
         scan.scope.emplace(*scan.table);
-        scan.by_records = false;
         if (plan == kRowidEquals && argc == 1) {
             sqlite3_value* wanted = argv[0];
             sqlite3_int64 recno = sqlite3_value_int64(wanted);
@@ -424,26 +542,8 @@ int filter(sqlite3_vtab_cursor* cursor, int plan, const char* tag_name, int argc
             scan.eof = scan.table->at_eof() || scan.table->deleted();
             return;
         }
-        if ((plan == kIndexEquals || plan == kIndexOrder) && tag_name != nullptr) {
-            auto tag = IndexCatalog::of(scan.table->file()).find(tag_name);
-            if (!tag && plan == kIndexOrder) {
-                fail(VE_INDEX_NOT_OPEN,
-                     std::string(tag_name) + " is gone; prepare the statement again");
-            }
-            std::optional<std::string> key;
-            bool usable = tag != nullptr;
-            if (usable && plan == kIndexEquals) {
-                const FieldDescriptor& field = tag->segment_fields().front();
-                key = argc == 1 ? key_of_value(*tag, field, argv[0]) : std::nullopt;
-                usable = key.has_value();
-            }
-            if (usable) {
-                scan.records = records_in_tag(*scan.table, *tag, key);
-                scan.next_record = 0;
-                scan.by_records = true;
-                settle_on_records(scan);
-                return;
-            }
+        if (start_tag_walk(scan, plan, tag_name, argc, argv)) {
+            return;
         }
         scan.table->goto_top();
         settle(scan);
@@ -453,8 +553,8 @@ int filter(sqlite3_vtab_cursor* cursor, int plan, const char* tag_name, int argc
 int next(sqlite3_vtab_cursor* cursor) {
     EngineScan& scan = scan_of(cursor);
     return guarded_call(cursor->pVtab, [&] {
-        if (scan.by_records) {
-            settle_on_records(scan);
+        if (scan.walk) {
+            settle_on_tag(scan, scan.walk->next());
             return;
         }
         scan.table->skip(1);
