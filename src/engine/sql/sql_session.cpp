@@ -80,25 +80,12 @@ std::vector<IndexedField> indexed_fields(TableFile& file) {
         indexed.field = tag->segment_fields().front().number;
         const FieldDescriptor& field = tag->segment_fields().front();
         std::string collation = to_upper_ascii(tag->collation_name());
-        switch (field.type) {
-            case FieldType::String:
-            case FieldType::CIString:
-                indexed.sql_order = (collation.empty() || collation == "ANSI") &&
-                                    tag->layout().segment(0).case_insensitive ==
-                                        (field.type == FieldType::CIString);
-                break;
-            case FieldType::Integer:
-            case FieldType::ShortInt:
-            case FieldType::AutoInc:
-            case FieldType::Numeric:
-            case FieldType::Double:
-            case FieldType::Date:
-            case FieldType::TimeStamp:
-            case FieldType::ModTime:
-                indexed.sql_order = true;
-                break;
-            default:
-                break;
+        if (field.type == FieldType::String || field.type == FieldType::CIString) {
+            indexed.sql_order =
+                (collation.empty() || collation == "ANSI") &&
+                tag->layout().segment(0).case_insensitive == (field.type == FieldType::CIString);
+        } else {
+            indexed.sql_order = tag_serves_type(field.type);
         }
         indexed.descending = definition.descending();
         fields.push_back(std::move(indexed));
@@ -114,6 +101,24 @@ bool same_fields(const std::vector<IndexedField>& a, const std::vector<IndexedFi
 }
 
 }  // namespace
+
+bool tag_serves_type(FieldType type) {
+    switch (type) {
+        case FieldType::String:
+        case FieldType::CIString:
+        case FieldType::Integer:
+        case FieldType::ShortInt:
+        case FieldType::AutoInc:
+        case FieldType::Numeric:
+        case FieldType::Double:
+        case FieldType::Date:
+        case FieldType::TimeStamp:
+        case FieldType::ModTime:
+            return true;
+        default:
+            return false;
+    }
+}
 
 std::shared_ptr<SqlSession> SqlSession::of(const std::shared_ptr<Connection>& connection) {
     SessionRegistry& registry = sessions();

@@ -38,6 +38,10 @@ struct IndexedField {
     bool descending = false;
 };
 
+// Whether a one-field tag on a field of this type can find rows of SQL comparisons: its
+// keys hold the values SQL compares (texts, numbers, dates and timestamps).
+bool tag_serves_type(FieldType type);
+
 // A table file as the session knows it.
 struct TableEntry {
     std::string path;  // UTF-8, absolute

@@ -232,24 +232,6 @@ bool index_fits_collation(sqlite3_index_info* info, int constraint, const FieldD
     return sqlite3_stricmp(collation, "BINARY") == 0;
 }
 
-bool indexable_type(FieldType type) {
-    switch (type) {
-        case FieldType::String:
-        case FieldType::CIString:
-        case FieldType::Integer:
-        case FieldType::ShortInt:
-        case FieldType::AutoInc:
-        case FieldType::Numeric:
-        case FieldType::Double:
-        case FieldType::Date:
-        case FieldType::TimeStamp:
-        case FieldType::ModTime:
-            return true;
-        default:
-            return false;
-    }
-}
-
 bool is_range_operator(unsigned char op) {
     return op == SQLITE_INDEX_CONSTRAINT_GT || op == SQLITE_INDEX_CONSTRAINT_GE ||
            op == SQLITE_INDEX_CONSTRAINT_LT || op == SQLITE_INDEX_CONSTRAINT_LE;
@@ -282,7 +264,7 @@ bool plan_range(const EngineTable& table, sqlite3_index_info* info) {
         }
         const FieldDescriptor* field =
             table.schema.by_number(static_cast<std::uint32_t>(constraint.iColumn + 1));
-        if (field == nullptr || !indexable_type(field->type) ||
+        if (field == nullptr || !tag_serves_type(field->type) ||
             !index_fits_collation(info, i, *field)) {
             continue;
         }
@@ -364,7 +346,7 @@ int best_index(sqlite3_vtab* vtab, sqlite3_index_info* info) {
         const FieldDescriptor* field =
             table.schema.by_number(static_cast<std::uint32_t>(constraint.iColumn + 1));
         const IndexedField* indexed = index_on(table, constraint.iColumn);
-        if (field == nullptr || indexed == nullptr || !indexable_type(field->type) ||
+        if (field == nullptr || indexed == nullptr || !tag_serves_type(field->type) ||
             !index_fits_collation(info, i, *field)) {
             continue;
         }

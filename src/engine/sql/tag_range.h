@@ -24,8 +24,7 @@ class TagRange {
 
     // Narrows the stretch to the rows whose field is at least (`upper` false) or at most
     // (`upper` true) `value` in the column's SQL order. A null value matches no row.
-    void bound(const IndexTag& tag, const FieldDescriptor& field, sqlite3_value* value,
-               bool upper);
+    void bound(const IndexTag& tag, const FieldDescriptor& field, sqlite3_value* value, bool upper);
 
     bool empty() const { return empty_; }
     bool unbounded() const { return start_.empty() && !stop_; }

@@ -66,25 +66,57 @@ TEST_F(SqlRanges, ARangeReadsTheTagAndFindsWhatAScanFinds) {
     const char* conditions[] = {
         // text: ends inside, between and outside the values, blanks, a value longer than
         // the field, an empty range and one with its ends the wrong way round
-        "Code > 'B'", "Code >= 'B2'", "Code < 'B2'", "Code <= 'B2'", "Code BETWEEN 'B' AND 'B5'",
-        "Code > 'Z'", "Code BETWEEN 'C' AND 'A'", "Code > ''", "Code <= ''", "Code > 'B10   '",
-        "Code < 'B1000000000'", "Code >= 'B1000000000'", "Code > 5", "Code >= NULL",
+        "Code > 'B'",
+        "Code >= 'B2'",
+        "Code < 'B2'",
+        "Code <= 'B2'",
+        "Code BETWEEN 'B' AND 'B5'",
+        "Code > 'Z'",
+        "Code BETWEEN 'C' AND 'A'",
+        "Code > ''",
+        "Code <= ''",
+        "Code > 'B10   '",
+        "Code < 'B1000000000'",
+        "Code >= 'B1000000000'",
+        "Code > 5",
+        "Code >= NULL",
         // case-free text
-        "Name >= 'beta'", "Name < 'C'", "Name BETWEEN 'b' AND 'E'",
+        "Name >= 'beta'",
+        "Name < 'C'",
+        "Name BETWEEN 'b' AND 'E'",
         // numbers on a falling tag, texts that read as numbers and one that does not
-        "Qty > 0", "Qty >= 5", "Qty < 5", "Qty BETWEEN -3 AND 5", "Qty > 4.5", "Qty > '4'",
-        "Qty < 'x'", "Qty > 'x'", "Qty < NULL", "Price <= 1.5", "Price > -2 AND Price < 2",
+        "Qty > 0",
+        "Qty >= 5",
+        "Qty < 5",
+        "Qty BETWEEN -3 AND 5",
+        "Qty > 4.5",
+        "Qty > '4'",
+        "Qty < 'x'",
+        "Qty > 'x'",
+        "Qty < NULL",
+        "Price <= 1.5",
+        "Price > -2 AND Price < 2",
         // dates: whole days, days with a time, short and odd texts, a number
-        "Dia > '2024-01-10'", "Dia >= '2024-01-10'", "Dia < '2024-02-29'",
-        "Dia BETWEEN '2024-01-01' AND '2024-02-29'", "Dia >= '2024'", "Dia < '2024-01-10x'",
-        "Dia <= '2024-01-10 00:00'", "Dia > 20240101", "Dia > '2024-13-01'",
+        "Dia > '2024-01-10'",
+        "Dia >= '2024-01-10'",
+        "Dia < '2024-02-29'",
+        "Dia BETWEEN '2024-01-01' AND '2024-02-29'",
+        "Dia >= '2024'",
+        "Dia < '2024-01-10x'",
+        "Dia <= '2024-01-10 00:00'",
+        "Dia > 20240101",
+        "Dia > '2024-13-01'",
         // timestamps on a falling tag: milliseconds at both ends of a day
-        "Quando >= '2024-01-10 08:00:00'", "Quando > '2024-01-10 08:00:00'",
-        "Quando < '2024-03-01'", "Quando <= '2024-02-29 23:59:59.999'",
-        "Quando < '2024-02-29 23:59:59.999'", "Quando BETWEEN '2024-01-01' AND '2024-01-10 12:30'",
+        "Quando >= '2024-01-10 08:00:00'",
+        "Quando > '2024-01-10 08:00:00'",
+        "Quando < '2024-03-01'",
+        "Quando <= '2024-02-29 23:59:59.999'",
+        "Quando < '2024-02-29 23:59:59.999'",
+        "Quando BETWEEN '2024-01-01' AND '2024-01-10 12:30'",
         "Quando > '2024-03-01 00:00:00'",
         // several comparisons: the tighter end counts, another column is checked as well
-        "Qty > 0 AND Qty > 6", "Code > 'A' AND Code < 'C' AND Qty < 10",
+        "Qty > 0 AND Qty > 6",
+        "Code > 'A' AND Code < 'C' AND Qty < 10",
         "Dia >= '2024-01-01' AND Quando < '2024-02-01'",
     };
     for (const char* condition : conditions) {
@@ -130,7 +162,7 @@ TEST_F(SqlRanges, BoundParametersAndChangesOfTheTableAreSeen) {
     auto between = [&](const char* low, const char* high) {
         ADSHANDLE statement = this->statement();
         EXPECT_ADS_OK(AdsPrepareSQL(statement, u8(query)));
-        EXPECT_ADS_OK(AdsSetString(statement, u8("low"), u8(low), 
+        EXPECT_ADS_OK(AdsSetString(statement, u8("low"), u8(low),
                                    static_cast<UNSIGNED32>(std::string(low).size())));
         EXPECT_ADS_OK(AdsSetString(statement, u8("high"), u8(high),
                                    static_cast<UNSIGNED32>(std::string(high).size())));
