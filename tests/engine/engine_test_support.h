@@ -104,6 +104,18 @@ class EngineTest : public ::testing::Test {
         ASSERT_ADS_OK(AdsWriteRecord(table));
     }
 
+    // Appends the rows of an SQL SELECT to the table (fields matched by name) through the
+    // engine's copy, which commits in synced batches: a large fixture without a synced commit
+    // per row.
+    void fill_by_sql(ADSHANDLE table, const std::string& select) {
+        ADSHANDLE statement = 0;
+        ASSERT_ADS_OK(AdsCreateSQLStatement(connection_, &statement));
+        ADSHANDLE cursor = 0;
+        ASSERT_ADS_OK(AdsExecuteSQLDirect(statement, u8(select), &cursor));
+        ASSERT_ADS_OK(AdsCopyTableContents(cursor, table, VE_IGNORE_FILTERS));
+        ASSERT_ADS_OK(AdsCloseSQLStatement(statement));
+    }
+
     static UNSIGNED32 recno(ADSHANDLE table) {
         UNSIGNED32 number = 0;
         AdsGetRecordNum(table, VE_IGNORE_FILTERS, &number);

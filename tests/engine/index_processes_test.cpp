@@ -52,7 +52,6 @@ int write_rows(ADSHANDLE table, int first, int count) {
 }
 
 TEST_F(IndexProcesses, TwoProcessesWritingKeepEveryTagRight) {
-    setenv("VARELUM_ENGINE_SYNC", "0", 1);
     ADSHANDLE table = create("Shared", "Code,Char,10;Qty,Integer;");
     ADSHANDLE code = index(table, "CODE", "Code", VE_INDEX_UNIQUE);
     index(table, "QTY", "Qty", VE_INDEX_DESCENDING, "Qty > 0");
@@ -113,11 +112,9 @@ TEST_F(IndexProcesses, TwoProcessesWritingKeepEveryTagRight) {
     ASSERT_ADS_OK(AdsGetKeyCount(code, VE_IGNORE_FILTERS, &keys));
     EXPECT_EQ(30u, keys);
     expect_consistent(table);
-    unsetenv("VARELUM_ENGINE_SYNC");
 }
 
 TEST_F(IndexProcesses, AWriterKilledInTheMiddleLeavesTableAndIndexesInAgreement) {
-    setenv("VARELUM_ENGINE_SYNC", "0", 1);
     ADSHANDLE table = create("Shared", "Code,Char,10;Qty,Integer;");
     index(table, "CODE", "Code");
     index(table, "QTY", "Qty", 0, "Qty > 2");
@@ -151,7 +148,6 @@ TEST_F(IndexProcesses, AWriterKilledInTheMiddleLeavesTableAndIndexesInAgreement)
     ASSERT_ADS_OK(open("Shared", &table));
     EXPECT_GT(count(table, VE_IGNORE_FILTERS), 50u);
     expect_consistent(table);
-    unsetenv("VARELUM_ENGINE_SYNC");
 }
 
 }  // namespace

@@ -76,9 +76,8 @@ class Restructure : public EngineTest {
 // --- Changes that keep every value ---------------------------------------------------------
 
 TEST_F(Restructure, AddDeleteRenameAndWidenAHundredThousandIndexedRecordsWithMemos) {
-    // Filling the table is not what is tested: commits need not wait for the disk here.
-    ::setenv("VARELUM_ENGINE_SYNC", "0", 1);
     constexpr UNSIGNED32 kRecords = 100000;
+    constexpr UNSIGNED32 kNoteEvery = 1000;
     ADSHANDLE table = create("Big", "Code,Integer;Name,Char,12;Price,Numeric,9,2;Note,Memo");
     ADSHANDLE unused = 0;
     ASSERT_ADS_OK(AdsCreateIndex90(table, nullptr, u8("ByCode"), u8("Code"), nullptr, nullptr,
@@ -89,27 +88,21 @@ TEST_F(Restructure, AddDeleteRenameAndWidenAHundredThousandIndexedRecordsWithMem
                                    0, nullptr, &unused));
     ASSERT_ADS_OK(AdsCreateIndex90(table, nullptr, u8("Upper"), u8("UPPER(Name)+STR(Code,7)"),
                                    nullptr, nullptr, 0, 0, nullptr, &unused));
-    ASSERT_ADS_OK(AdsLockTable(table));
-    for (UNSIGNED32 i = 1; i <= kRecords; ++i) {
-        ASSERT_ADS_OK(AdsAppendRecord(table));
-        const std::string code = std::to_string(kRecords - i);
-        const std::string name = "item" + std::to_string(i % 977);
+    // Row i: Code 100000 - i, Name "item<i % 977>", Price 1.25 (in synced batches), and a note
+    // on every thousandth (each its own synced write).
+    fill_by_sql(table, "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < " +
+                           std::to_string(kRecords) + ") SELECT " + std::to_string(kRecords) +
+                           " - i AS Code, 'item' || (i % 977) AS Name, 1.25 AS Price FROM n");
+    for (UNSIGNED32 i = kNoteEvery; i <= kRecords; i += kNoteEvery) {
+        const std::string note = "note of " + std::to_string(i);
+        ASSERT_ADS_OK(AdsGotoRecord(table, i));
         ASSERT_ADS_OK(
-            AdsSetField(table, u8("Code"), u8(code), static_cast<UNSIGNED32>(code.size())));
-        ASSERT_ADS_OK(
-            AdsSetField(table, u8("Name"), u8(name), static_cast<UNSIGNED32>(name.size())));
-        ASSERT_ADS_OK(AdsSetField(table, u8("Price"), u8("1.25"), 4));
-        if (i % 10 == 0) {
-            const std::string note = "note of " + std::to_string(i);
-            ASSERT_ADS_OK(
-                AdsSetString(table, u8("Note"), u8(note), static_cast<UNSIGNED32>(note.size())));
-        }
+            AdsSetString(table, u8("Note"), u8(note), static_cast<UNSIGNED32>(note.size())));
         ASSERT_ADS_OK(AdsWriteRecord(table));
     }
     ASSERT_ADS_OK(AdsGotoRecord(table, 7));
     ASSERT_ADS_OK(AdsDeleteRecord(table));
     ASSERT_ADS_OK(AdsCloseTable(table));
-    ::unsetenv("VARELUM_ENGINE_SYNC");
 
     ASSERT_ADS_OK(restructure("Big", "Qty,Integer", "Price", "Name,Title,Char,40"));
 
@@ -133,7 +126,7 @@ TEST_F(Restructure, AddDeleteRenameAndWidenAHundredThousandIndexedRecordsWithMem
         UNSIGNED32 memo_length = static_cast<UNSIGNED32>(memo.size());
         UNSIGNED32 rc = AdsGetString(table, u8("Note"), memo.data(), &memo_length, VE_TRIM_NONE);
         const std::string note(reinterpret_cast<char*>(memo.data()), rc == 0 ? memo_length : 0);
-        ok = ok && note == (i % 10 == 0 ? "note of " + std::to_string(i) : "");
+        ok = ok && note == (i % kNoteEvery == 0 ? "note of " + std::to_string(i) : "");
         UNSIGNED16 deleted = 0;
         AdsIsRecordDeleted(table, &deleted);
         ok = ok && (deleted != 0) == (i == 7);
@@ -266,16 +259,14 @@ UNSIGNED32 kill_at_percent(UNSIGNED16 percent) {
 }
 
 TEST_F(Restructure, AProcessKilledInTheMiddleLeavesTheOldTableOrTheNewOne) {
-    ::setenv("VARELUM_ENGINE_SYNC", "0", 1);
     ADSHANDLE table = create("K", "Code,Integer;Name,Char,10;Note,Memo");
     ADSHANDLE unused = 0;
     ASSERT_ADS_OK(AdsCreateIndex90(table, nullptr, u8("ByName"), u8("Name"), nullptr, nullptr, 0, 0,
                                    nullptr, &unused));
-    for (int i = 1; i <= 3000; ++i) {
-        append_row(table, {{"Code", std::to_string(i)}, {"Name", "n" + std::to_string(i)}});
-    }
+    fill_by_sql(table,
+                "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < "
+                "3000) SELECT i AS Code, 'n' || i AS Name FROM n");
     ASSERT_ADS_OK(AdsCloseTable(table));
-    ::unsetenv("VARELUM_ENGINE_SYNC");
 
     bool saw_old = false;
     bool saw_new = false;

@@ -1,11 +1,10 @@
 // varelum-store demo DIR [--products N]: a store on which the stock-count program runs: the
 // product, staff and audit tables in DIR and the alias BALDERIM for DIR in DIR/ads.ini.
-#include <stdlib.h>
-
 #include <filesystem>
 #include <iostream>
 
 #include "ads_ini.h"
+#include "batched_append.h"
 #include "cell_values.h"
 #include "commands.h"
 #include "demo_store.h"
@@ -78,10 +77,6 @@ int run_demo(const Arguments& arguments) {
         }
     }
 
-    // The demo's tables are new, so nothing is at risk while they fill: the engine may leave
-    // flushing its commits to the end (each table is flushed before it is closed), which makes
-    // a demo of many products take seconds instead of minutes.
-    ::setenv("VARELUM_ENGINE_SYNC", "0", 1);
     Connection connection(directory);
     DemoProductSource products(product_count);
     // The first few products are shown at the end; the rest are written and forgotten.
@@ -91,10 +86,15 @@ int run_demo(const Arguments& arguments) {
     std::string employee_indexes;
     {
         Table table = create_table(connection, directory, kDemoProducts);
+        // Written in synced batches: one synced commit per product would take minutes.
+        BatchedAppend batches(connection, table);
         std::size_t written = 0;
         DemoProduct product;
         while (products.next(product)) {
-            append_row(table, product.row);
+            append_row(batches.staging(), product.row);
+            if (batches.row_written()) {
+                batches.send();
+            }
             sold_out += product.quantity == 0 ? 1 : 0;
             if (shown.size() < kProductsShown) {
                 shown.push_back(product);
@@ -103,6 +103,7 @@ int run_demo(const Arguments& arguments) {
                 std::cerr << "demo: " << written << " products\n";
             }
         }
+        batches.send();
         product_indexes = create_indexes(table, kDemoProductIndexes);
         flush_and_close(table);
     }

@@ -1,20 +1,14 @@
-// varelum-store import TABLE FILE.csv: appends the rows of a CSV file to a table, one engine
-// write per row, so that a row that fails leaves every row before it in the table and
-// nothing of itself.
-//
-// Each write is its own commit, but commits are not forced to disk one by one (that costs a
-// disk flush per row, about a hundred rows a second): the file is flushed once, when the
-// import ends or stops. A commit is in the kernel's page cache when it returns, so a killed
-// import still leaves a sound table with every row it wrote; only a power cut or a crash of
-// the system during the import can lose rows or damage the file.
-#include <stdlib.h>
-
+// varelum-store import TABLE FILE.csv: appends the rows of a CSV file to a table, in batches
+// each synced to disk (batched_append.h), so that a row that fails leaves every row before it
+// in the table and nothing of itself, and a killed import or a power cut loses at most the
+// rows of its last batch, never a row that was in the table before.
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fstream>
 #include <iostream>
 
+#include "batched_append.h"
 #include "cell_values.h"
 #include "commands.h"
 #include "csv.h"
@@ -68,16 +62,34 @@ std::vector<const FieldInfo*> map_columns(const Table& table, const CsvRow& head
 }
 
 // Appends the rows after the header; answers how many went in.
-std::size_t append_rows(const Table& table, std::istream& input, const std::string& source,
-                        unsigned long progress_every) {
+std::size_t append_rows(Connection& connection, const Table& table, std::istream& input,
+                        const std::string& source, unsigned long progress_every,
+                        std::size_t rows_per_batch) {
     const UNSIGNED16 code_page = table.char_type();
 
-    std::size_t imported = 0;
+    BatchedAppend batches(connection, table, rows_per_batch);
+    const Table& staging = batches.staging();
+    // The line of each row staged since the last batch went in, to name a row the table
+    // refuses.
+    std::vector<std::size_t> staged_lines;
     CsvReader reader(input);
     // Every failure from here on names the file, the line and how much went in before it.
     auto stop = [&](const std::string& where_and_why) {
+        const std::size_t imported = batches.rows_sent();
         throw StoreError(source + " " + where_and_why + "; " + rows_text(imported) + " before it " +
                          (imported == 1 ? "was" : "were") + " imported");
+    };
+    // Sends the staged rows; a row the table refuses stops the import at its line.
+    auto send = [&] {
+        const std::size_t before = batches.rows_sent();
+        try {
+            batches.send();
+        } catch (const StoreError& error) {
+            const std::size_t refused = batches.rows_sent() - before;
+            stop("line " + std::to_string(staged_lines.at(refused)) +
+                 ": the row was not written: " + error.what());
+        }
+        staged_lines.clear();
     };
 
     std::optional<CsvRow> header;
@@ -91,11 +103,13 @@ std::size_t append_rows(const Table& table, std::istream& input, const std::stri
     }
     const std::vector<const FieldInfo*> columns = map_columns(table, *header, source);
 
+    std::size_t read = 0;
     while (true) {
         std::optional<CsvRow> row;
         try {
             row = reader.next();
         } catch (const StoreError& error) {
+            send();
             stop(error.what());
         }
         if (!row) {
@@ -103,33 +117,41 @@ std::size_t append_rows(const Table& table, std::istream& input, const std::stri
         }
         const std::string line = "line " + std::to_string(row->line);
         if (row->cells.size() != columns.size()) {
+            send();
             stop(line + ": " + std::to_string(row->cells.size()) + " values, but the header has " +
                  std::to_string(columns.size()));
         }
-        check(AdsAppendRecord(table.handle()), source + " " + line + ": cannot append");
+        check(AdsAppendRecord(staging.handle()), source + " " + line + ": cannot append");
         for (std::size_t i = 0; i < columns.size(); ++i) {
             if (columns[i] == nullptr) {
                 continue;
             }
             try {
-                set_cell(table, *columns[i], row->cells[i], code_page);
+                set_cell(staging, *columns[i], row->cells[i], code_page);
             } catch (const StoreError& error) {
-                AdsCancelUpdate(table.handle());  // the row goes in whole or not at all
+                AdsCancelUpdate(staging.handle());  // the row goes in whole or not at all
+                send();
                 stop(line + ", field " + columns[i]->name + ": " + error.what());
             }
         }
-        if (AdsWriteRecord(table.handle()) != VE_SUCCESS) {
+        if (AdsWriteRecord(staging.handle()) != VE_SUCCESS) {
             const std::string why = last_error_text();
-            AdsCancelUpdate(table.handle());
+            AdsCancelUpdate(staging.handle());
+            send();
             stop(line + ": the row was not written: " + why);
         }
-        ++imported;
-        if (imported % progress_every == 0) {
+        staged_lines.push_back(row->line);
+        if (batches.row_written()) {
+            send();
+        }
+        ++read;
+        if (read % progress_every == 0) {
             // One write per line, so that a reader of the output never sees half of one.
-            std::cerr << ("import: " + rows_text(imported) + "\n");
+            std::cerr << ("import: " + rows_text(read) + "\n");
         }
     }
-    return imported;
+    send();
+    return batches.rows_sent();
 }
 
 }  // namespace
@@ -139,28 +161,17 @@ int run_import(const Arguments& arguments) {
     const std::string source = arguments.at(1);
     const unsigned long progress_every =
         arguments.number("--progress", kDefaultProgressEvery, 1, 1000000000);
+    const std::size_t rows_per_batch =
+        arguments.number("--batch", BatchedAppend::kDefaultRowsPerBatch, 1, 1000000);
 
     std::ifstream input(source, std::ios::binary);
     if (!input) {
         throw StoreError("cannot read " + source + ": " + std::strerror(errno));
     }
-    // The engine reads this when it opens a table file, for every file the process opens
-    // afterwards; import opens no other.
-    ::setenv("VARELUM_ENGINE_SYNC", "0", 1);
     Connection connection(path.parent_path());
     Table table = Table::open(connection, path, OpenMode::Shared);
-    std::size_t imported = 0;
-    try {
-        imported = append_rows(table, input, source, progress_every);
-    } catch (...) {
-        // The rows before the one that stopped the import stay, and go to disk like the others.
-        // A flush error here would hide the reason the import stopped, which matters more (the
-        // rows are in the kernel's cache all the same).
-        AdsCancelUpdate(table.handle());  // nothing of a half-set row may be written
-        AdsFlushFileBuffers(table.handle());
-        throw;
-    }
-    check(AdsFlushFileBuffers(table.handle()), "cannot put " + path.string() + " on disk");
+    const std::size_t imported =
+        append_rows(connection, table, input, source, progress_every, rows_per_batch);
     table.close();
     std::cerr << "Imported " << rows_text(imported) << " into " << path.string() << ".\n";
     return 0;

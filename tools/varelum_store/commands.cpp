@@ -35,14 +35,16 @@ const std::vector<CommandSpec>& command_table() {
          run_index},
         {"import",
          {"TABLE", "FILE.csv"},
-         {{"--progress", "N", "report progress every N rows (default 10000)"}},
+         {{"--progress", "N", "report progress every N rows (default 10000)"},
+          {"--batch", "N", "rows written to disk together (default 4096)"}},
          "Append the rows of a CSV file to a table.",
          "The first row names the fields (in any order and case; fields it does not name stay\n"
-         "null). Each row is written as it is read, its index keys with it; a row that does\n"
-         "not fit the table stops the import with its line number and the reason, and the\n"
-         "rows before it stay in the table.\n\n"
-         "Synced to disk once, at the end: a killed import keeps its rows, a power cut may "
-         "damage the table.",
+         "null). The rows go into the table with their index keys in batches, each synced to\n"
+         "disk; a row that does not fit the table stops the import with its line number and\n"
+         "the reason, and the rows before it stay in the table.\n\n"
+         "Other users see the rows a batch at a time: a killed import keeps its rows up to\n"
+         "the last whole batch, and a power cut loses at most that batch, never a row that\n"
+         "was in the table before.",
          run_import},
         {"export",
          {"TABLE", "[FILE.csv]"},

@@ -238,6 +238,9 @@ VE_API UNSIGNED32 AdsCopyTableContents(ADSHANDLE hObjFrom, ADSHANDLE hTableTo,
         TextContext from_context = from.text_context();
         from_context.decimals = 15;  // a number read as text for another type keeps its digits
         const TextContext to_context = to->text_context();
+        // Appended in synced batches rather than one synced commit each; a record that fails
+        // keeps those before it, as it would one by one.
+        WriteBatch batch(to->file());
         for (const Pending& record : pending) {
             to->append();
             try {
@@ -250,9 +253,11 @@ VE_API UNSIGNED32 AdsCopyTableContents(ADSHANDLE hObjFrom, ADSHANDLE hTableTo,
                 to->write();
             } catch (...) {
                 to->cancel();
+                batch.finish();
                 throw;
             }
         }
+        batch.finish();
     });
 }
 

@@ -119,10 +119,6 @@ int sync_directory(const std::string& directory) {
     return error;
 }
 
-bool sync_commits() {
-    return env().variable("VARELUM_ENGINE_SYNC") != "0";
-}
-
 std::size_t table_size_limit() {
     constexpr std::size_t kDefault = std::size_t{64} << 30;
     constexpr std::size_t kLeast = std::size_t{1} << 20;

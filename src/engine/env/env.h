@@ -62,10 +62,6 @@ LocalTime local_time(Clock::time_point when);
 LocalTime local_now();
 
 // The engine's settings from the environment, read when asked.
-// Whether commits are forced to disk (VARELUM_ENGINE_SYNC=0 turns it off: a crash of the
-// process still loses nothing, a crash of the machine may lose the last commits; for bulk
-// loads, benchmarks and tests only).
-bool sync_commits();
 // The most a table file may grow to: VARELUM_ENGINE_TABLE_LIMIT (bytes, at least 1 MiB), else
 // 64 GiB. The storage reserves that much address space per open table and the file grows only
 // as data is written, so the default costs nothing on a 64-bit machine; a smaller limit is for

@@ -32,6 +32,27 @@ void TableFile::release_unused(const std::string& path) {
     LmdbTableFile::release_kept(path);
 }
 
+WriteBatch::WriteBatch(TableFile& file, std::size_t writes_per_commit) : file_(file) {
+    file_.begin_batch(writes_per_commit);
+}
+
+WriteBatch::~WriteBatch() {
+    if (!finished_) {
+        try {
+            file_.end_batch();
+        } catch (...) {
+            // Only reached while another error unwinds the bulk work; that one is reported.
+        }
+    }
+}
+
+void WriteBatch::finish() {
+    if (!finished_) {
+        finished_ = true;
+        file_.end_batch();
+    }
+}
+
 WriteContext::WriteContext(TableFile& file) : file_(file), transaction_(file.begin_write()) {
     counters_ = file.read_counters(*transaction_);
 }

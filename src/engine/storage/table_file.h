@@ -10,6 +10,7 @@
 // key, so that data and indexes never disagree and a crash loses nothing that was committed.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -166,6 +167,29 @@ class WriteContext : public Snapshot {
     bool committed_ = false;
 };
 
+// Groups the writes this thread makes to one file into few commits, for bulk work (copies and
+// loads): while it lives, each write transaction of the thread on the file is nested in the
+// batch's own, and the batch commits, synced, after every `writes_per_commit` of them and when
+// it finishes. A crash loses at most the writes since the batch last committed, never what was
+// committed before; other connections see the writes a batch at a time. A write that fails
+// takes back only itself. Batches of one thread on one file nest (the outer one commits).
+class WriteBatch {
+  public:
+    static constexpr std::size_t kWritesPerCommit = 4096;
+    explicit WriteBatch(TableFile& file, std::size_t writes_per_commit = kWritesPerCommit);
+    // Commits what is left; a failure then is not reported (the error that ends the batch
+    // early is already on its way), so bulk work calls finish() on its way out.
+    ~WriteBatch();
+    WriteBatch(const WriteBatch&) = delete;
+    WriteBatch& operator=(const WriteBatch&) = delete;
+    // Commits what is left and ends the batch. Throws what the commit throws.
+    void finish();
+
+  private:
+    TableFile& file_;
+    bool finished_ = false;
+};
+
 class TableFile {
   public:
     // Creates the file (replacing one that nobody has open). Atomic: the table appears whole
@@ -267,7 +291,10 @@ class TableFile {
 
     // What a WriteContext asks of its file.
     friend class WriteContext;
+    friend class WriteBatch;
     virtual std::unique_ptr<Snapshot> begin_write() = 0;
+    virtual void begin_batch(std::size_t writes_per_commit) = 0;
+    virtual void end_batch() = 0;  // commits; the batch is over also when this throws
     virtual void commit_write(Snapshot& transaction, const TableCounters& counters) = 0;
     virtual void write_record(Snapshot& transaction, std::uint32_t recno, std::uint8_t status,
                               const std::uint8_t* image) = 0;

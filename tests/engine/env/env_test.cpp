@@ -97,13 +97,6 @@ TEST(EnvClock, AStoppedClockGivesTheEngineItsTime) {
 }
 
 TEST(EnvSettings, ComeFromTheEnvironment) {
-    ::setenv("VARELUM_ENGINE_SYNC", "0", 1);
-    EXPECT_FALSE(sync_commits());
-    ::setenv("VARELUM_ENGINE_SYNC", "1", 1);
-    EXPECT_TRUE(sync_commits());
-    ::unsetenv("VARELUM_ENGINE_SYNC");
-    EXPECT_TRUE(sync_commits());
-
     const char* saved = std::getenv("TMPDIR");
     std::string kept = saved != nullptr ? saved : "";
     ::setenv("TMPDIR", "/some/where", 1);

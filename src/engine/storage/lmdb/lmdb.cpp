@@ -40,8 +40,9 @@ void check_mdb(int rc, std::string_view operation, std::string_view path) {
     }
 }
 
-WriteTransaction::WriteTransaction(MDB_env* env, std::string_view path) : env_(env), path_(path) {
-    check_mdb(mdb_txn_begin(env, nullptr, 0, &txn_), "begin writing", path_);
+WriteTransaction::WriteTransaction(MDB_env* env, std::string_view path, MDB_txn* parent)
+    : env_(env), nested_(parent != nullptr), path_(path) {
+    check_mdb(mdb_txn_begin(env, parent, 0, &txn_), "begin writing", path_);
 }
 
 WriteTransaction::~WriteTransaction() {
@@ -54,7 +55,9 @@ void WriteTransaction::commit() {
     MDB_txn* txn = txn_;
     txn_ = nullptr;  // a failed commit frees the transaction too
     check_mdb(mdb_txn_commit(txn), "commit to", path_);
-    ParkedRead::end_parked(env_);
+    if (!nested_) {  // a nested commit changes nothing another snapshot could see
+        ParkedRead::end_parked(env_);
+    }
 }
 
 ReadTransaction::~ReadTransaction() {

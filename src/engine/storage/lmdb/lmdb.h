@@ -16,10 +16,10 @@ namespace varelum::engine {
 // VE_TABLE_CORRUPT for damaged pages, VE_FILE_ERROR otherwise) unless rc is MDB_SUCCESS.
 void check_mdb(int rc, std::string_view operation, std::string_view path);
 
-// A write transaction; aborted at destruction unless committed.
+// A write transaction (nested in parent when given); aborted at destruction unless committed.
 class WriteTransaction {
   public:
-    WriteTransaction(MDB_env* env, std::string_view path);
+    WriteTransaction(MDB_env* env, std::string_view path, MDB_txn* parent = nullptr);
     ~WriteTransaction();
     WriteTransaction(const WriteTransaction&) = delete;
     WriteTransaction& operator=(const WriteTransaction&) = delete;
@@ -29,6 +29,7 @@ class WriteTransaction {
   private:
     MDB_txn* txn_ = nullptr;
     MDB_env* env_ = nullptr;
+    bool nested_ = false;
     std::string path_;
 };
 

@@ -12,6 +12,7 @@
 #include <atomic>
 #include <memory>
 #include <string>
+#include <thread>
 
 #include "engine/storage/lmdb/lmdb.h"
 #include "engine/storage/table_file.h"
@@ -71,6 +72,8 @@ class LmdbTableFile final : public TableFile {
 
   protected:
     std::unique_ptr<Snapshot> begin_write() override;
+    void begin_batch(std::size_t writes_per_commit) override;
+    void end_batch() override;
     void commit_write(Snapshot& transaction, const TableCounters& counters) override;
     void write_record(Snapshot& transaction, std::uint32_t recno, std::uint8_t status,
                       const std::uint8_t* image) override;
@@ -94,7 +97,17 @@ class LmdbTableFile final : public TableFile {
     // Walks the file's pages before anything reads it through LMDB (page_check.h).
     void check_pages();
 
+    // Whether the calling thread has a batch open on the file.
+    bool in_batch() const;
+
     MDB_env* env_ = nullptr;
+    // The open write batch (WriteBatch): its transaction, the thread that owns it (only that
+    // thread reads the other members), how deeply batches nest and the writes since its
+    // last commit.
+    MDB_txn* batch_ = nullptr;
+    std::atomic<std::thread::id> batch_thread_{};
+    int batch_depth_ = 0;
+    std::size_t batch_writes_ = 0, batch_limit_ = 0;
     std::uint32_t format_version_ = 0;  // as loaded: below 3, records may lack checksums
     // Rises whenever a tree is opened or dropped: read transactions parked before then must
     // be renewed to see it.
