@@ -57,6 +57,13 @@ struct EngineScan : sqlite3_vtab_cursor {
     // asked for, in the snapshot the scan's call holds.
     TagRange range;
     std::unique_ptr<KeyCursor> walk;
+    // The row the walk stands on; the handle goes there only when a column is read, so a
+    // query that needs only record numbers (a row list) reads no record image twice.
+    std::uint32_t walk_record = 0;
+    bool handle_on_walk_record = false;
+    // No record of the snapshot is marked deleted: every entry of a tag is a row, and the
+    // walk need not read the records to know it.
+    bool none_deleted = false;
 };
 
 EngineTable& table_of(sqlite3_vtab* vtab) {
@@ -426,20 +433,33 @@ void settle_on_tag(EngineScan& scan, bool more) {
         if (scan.range.past_end(keys::entry_key(entry))) {
             break;
         }
-        try {
-            scan.table->goto_record(keys::entry_record_number(entry));
-        } catch (const EngineError& error) {
-            if (error.code() != VE_RECORD_NOT_FOUND) {
-                throw;
-            }
-            continue;
+        std::uint32_t recno = keys::entry_record_number(entry);
+        if (scan.none_deleted) {
+            scan.walk_record = recno;
+            scan.handle_on_walk_record = false;
+            scan.eof = false;
+            return;
         }
-        if (!scan.table->deleted()) {
+        std::optional<std::string_view> stored =
+            scan.table->file().record(scan.table->read_txn(), recno);
+        if (stored && !stored->empty() &&
+            (static_cast<std::uint8_t>(stored->front()) & kRecordDeleted) == 0) {
+            scan.walk_record = recno;
+            scan.handle_on_walk_record = false;
             scan.eof = false;
             return;
         }
     }
     scan.eof = true;
+}
+
+// The handle of a scan, on the scan's current row.
+TableCursor& scan_row(EngineScan& scan) {
+    if (scan.walk && !scan.handle_on_walk_record) {
+        scan.table->goto_record(scan.walk_record);
+        scan.handle_on_walk_record = true;
+    }
+    return *scan.table;
 }
 
 // Starts an index plan's walk; false when the plan cannot use its tag (gone, or a value
@@ -488,7 +508,9 @@ bool start_tag_walk(EngineScan& scan, int plan, const char* tag_name, int argc,
     if (!ordered && scan.range.unbounded()) {
         return false;  // the record order reads the same rows faster
     }
-    scan.walk = scan.table->file().cursor(scan.table->read_txn(), tag->tree());
+    const Snapshot& txn = scan.table->read_txn();
+    scan.none_deleted = scan.table->file().read_counters(txn).deleted_records == 0;
+    scan.walk = scan.table->file().cursor(txn, tag->tree());
     settle_on_tag(scan, scan.range.start().empty() ? scan.walk->first()
                                                    : scan.walk->seek(scan.range.start()));
     return true;
@@ -561,13 +583,15 @@ int column(sqlite3_vtab_cursor* cursor, sqlite3_context* context, int index) {
             sqlite3_result_null(context);
             return;
         }
-        result_field(context, *scan.table, *field);
+        result_field(context, scan_row(scan), *field);
     });
 }
 
 int rowid(sqlite3_vtab_cursor* cursor, sqlite3_int64* result) {
     EngineScan& scan = scan_of(cursor);
-    return guarded_call(cursor->pVtab, [&] { *result = scan.table->record_number(); });
+    return guarded_call(cursor->pVtab, [&] {
+        *result = scan.walk ? scan.walk_record : scan.table->record_number();
+    });
 }
 
 TableCursor& writer_of(EngineTable& table) {
