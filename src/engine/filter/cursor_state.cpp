@@ -2,6 +2,7 @@
 #include "engine/filter/cursor_state.h"
 
 #include <algorithm>
+#include <typeinfo>
 
 #include "engine/core/error.h"
 #include "engine/core/text.h"
@@ -12,8 +13,11 @@
 namespace varelum::engine {
 
 CursorState& CursorState::of(TableCursor& table) {
-    if (auto* state = dynamic_cast<CursorState*>(table.extension())) {
-        return *state;
+    // Asked on every engine call: the class is final, so comparing the exact type is enough
+    // and costs less than a dynamic_cast.
+    TableCursor::Extension* extension = table.extension();
+    if (extension != nullptr && typeid(*extension) == typeid(CursorState)) {
+        return static_cast<CursorState&>(*extension);
     }
     auto state = std::make_unique<CursorState>(table);
     CursorState& result = *state;
