@@ -25,8 +25,9 @@ using varelum::store::Connection;
 using varelum::store::OpenMode;
 using varelum::store::Table;
 
-constexpr const char* kFields = "CodProduto,Char,15;CodBarras,Char,14;Descricao,Char,40;"
-                                "QtdeAtual,Integer;";
+constexpr const char* kFields =
+    "CodProduto,Char,15;CodBarras,Char,14;Descricao,Char,40;"
+    "QtdeAtual,Integer;";
 
 struct Row {
     std::string code, barcode, name, quantity;
@@ -140,11 +141,12 @@ void BM_SqliteImportInSyncedBatches(benchmark::State& state) {
         state.PauseTiming();
         sqlite3* db = nullptr;
         sqlite3_open((directory / ("peer" + std::to_string(++n) + ".db")).c_str(), &db);
-        exec(db, "PRAGMA synchronous=FULL;"
-                 "CREATE TABLE Products (CodProduto TEXT, CodBarras TEXT, Descricao TEXT,"
-                 " QtdeAtual INTEGER);"
-                 "CREATE UNIQUE INDEX ByCode ON Products (CodProduto);"
-                 "CREATE UNIQUE INDEX ByBarcode ON Products (CodBarras);");
+        exec(db,
+             "PRAGMA synchronous=FULL;"
+             "CREATE TABLE Products (CodProduto TEXT, CodBarras TEXT, Descricao TEXT,"
+             " QtdeAtual INTEGER);"
+             "CREATE UNIQUE INDEX ByCode ON Products (CodProduto);"
+             "CREATE UNIQUE INDEX ByBarcode ON Products (CodBarras);");
         sqlite3_stmt* insert = nullptr;
         sqlite3_prepare_v2(db, "INSERT INTO Products VALUES (?1, ?2, ?3, ?4)", -1, &insert,
                            nullptr);
@@ -175,7 +177,10 @@ void BM_SqliteImportInSyncedBatches(benchmark::State& state) {
 }
 
 BENCHMARK(BM_EngineImportInSyncedBatches)->Arg(50000)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(BM_EngineImportRowByRowInMemory)->Arg(50000)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_EngineImportRowByRowInMemory)
+    ->Arg(50000)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 BENCHMARK(BM_EngineImportRowByRowSynced)->Arg(200)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_SqliteImportInSyncedBatches)->Arg(50000)->Unit(benchmark::kMillisecond)->UseRealTime();
 
