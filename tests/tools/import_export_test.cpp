@@ -142,6 +142,27 @@ TEST_F(ImportExportTest, ABadRowStopsTheImportAtItsLineAndKeepsTheRowsBefore) {
     }
 }
 
+TEST_F(ImportExportTest, ARowTheTableRefusesStopsTheImportAtItsLineInAnyBatch) {
+    // Rows go in by batches; a duplicate key is found only when its batch goes in, and must
+    // still stop the import at its own line with exactly the rows before it kept.
+    for (const char* batch : {"1", "3", "4", "100"}) {
+        SCOPED_TRACE(batch);
+        ok({"create", "t", "Code,Char,5;", "--replace"});
+        ok({"index", "t", "Code", "Code", "--unique"});
+        write_file(file("in.csv"), "Code\r\na\r\nb\r\nc\r\nd\r\nb\r\ne\r\n");
+        ToolResult result = tool({"import", "t", "in.csv", "--batch", batch});
+        EXPECT_ONE_LINE_FAILURE(result);
+        EXPECT_NE(std::string::npos, result.err.find("in.csv line 6: the row was not written"))
+            << result.err;
+        EXPECT_NE(std::string::npos, result.err.find("4 rows before it were imported"))
+            << result.err;
+        EngineView view(file("t.adt"));
+        std::vector<std::string> codes;
+        view.each([&] { codes.push_back(view.text("Code")); });
+        EXPECT_EQ((std::vector<std::string>{"a", "b", "c", "d"}), codes);
+    }
+}
+
 TEST_F(ImportExportTest, AHeaderThatDoesNotFitTheTableImportsNothing) {
     ok({"create", "t", "Name,Char,5;Qty,Integer;"});
     const std::vector<std::pair<std::string, std::string>> cases = {

@@ -46,27 +46,21 @@ BatchedAppend::BatchedAppend(Connection& connection, const Table& target,
     check(AdsCopyTableStructure(target.handle(),
                                 reinterpret_cast<const UNSIGNED8*>(engine_path.c_str())),
           "cannot make a staging table in " + staging_path_.parent_path().string());
+    // Unlinked as soon as it is open, so that nothing is left in temporary space (memory)
+    // when the process is killed; the open file lives on until the process ends.
+    std::error_code ignored;
     try {
         staging_.emplace(Table::open(connection, staging_path_, OpenMode::Exclusive));
     } catch (...) {
-        fs::remove(staging_path_);
-        fs::remove(staging_path_.string() + "-lock");
+        fs::remove(staging_path_, ignored);
+        fs::remove(staging_path_.string() + "-lock", ignored);
         throw;
     }
-}
-
-BatchedAppend::~BatchedAppend() {
-    // Deleting through the engine also lets go of the file it keeps open for a next open.
-    try {
-        staging_->remove();
-    } catch (const StoreError&) {
-        // Removed below all the same; the engine's hold on it ends with the process.
-    }
-    staging_.reset();
-    std::error_code ignored;  // a staging file left in temporary space harms nobody
     fs::remove(staging_path_, ignored);
     fs::remove(staging_path_.string() + "-lock", ignored);
 }
+
+BatchedAppend::~BatchedAppend() = default;
 
 bool BatchedAppend::row_written() {
     return ++staged_ >= rows_per_batch_;

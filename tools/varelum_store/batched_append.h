@@ -21,7 +21,7 @@ class BatchedAppend {
     // target must stay open while the BatchedAppend lives.
     BatchedAppend(Connection& connection, const Table& target,
                   std::size_t rows_per_batch = kDefaultRowsPerBatch);
-    // Removes the staging table; rows still staged are not sent (call send() first).
+    // Closes the staging table; rows still staged are not sent (call send() first).
     ~BatchedAppend();
     BatchedAppend(const BatchedAppend&) = delete;
     BatchedAppend& operator=(const BatchedAppend&) = delete;

@@ -266,11 +266,6 @@ IndexInfo Table::create_index(std::string_view tag, std::string_view expression,
     return describe_index(index);
 }
 
-void Table::remove() {
-    check(AdsDeleteTable(handle_), "cannot delete " + display_name(path_));
-    handle_ = 0;
-}
-
 void Table::close() {
     if (handle_ != 0) {
         check(AdsCloseTable(std::exchange(handle_, 0)), "cannot close " + display_name(path_));

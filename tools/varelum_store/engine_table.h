@@ -118,8 +118,6 @@ class Table {
 
     // Closes the handle now, reporting a failure (destruction closes quietly).
     void close();
-    // Closes the handle and deletes the table file, which this handle alone may have open.
-    void remove();
 
   private:
     Table(ADSHANDLE handle, std::filesystem::path path);
