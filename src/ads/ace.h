@@ -47,15 +47,6 @@ UNSIGNED32 AdsDDGetTableProperty(ADSHANDLE hDictionary, const UNSIGNED8* pucTabl
 // flag, 3 writes it as the varchar flag, 4 reads the varchar flag; on the record image given.
 UNSIGNED32 AdsAccessVfpSystemField(ADSHANDLE hTable, const UNSIGNED8* pucFldName,
                                    UNSIGNED8* pucRecord, UNSIGNED16 usOption, UNSIGNED32* pulFlag);
-// Transactions and savepoints of a connection.
-UNSIGNED32 AdsInTransaction(ADSHANDLE hConnect, UNSIGNED16* pbInTrans);
-UNSIGNED32 AdsBeginTransaction(ADSHANDLE hConnect);
-UNSIGNED32 AdsCommitTransaction(ADSHANDLE hConnect);
-UNSIGNED32 AdsRollbackTransaction(ADSHANDLE hConnect);
-UNSIGNED32 AdsRollbackTransaction80(ADSHANDLE hConnect, UNSIGNED8* pucSavepoint,
-                                    UNSIGNED32 ulOptions);
-UNSIGNED32 AdsCreateSavepoint(ADSHANDLE hConnect, UNSIGNED8* pucSavepoint, UNSIGNED32 ulOptions);
-UNSIGNED32 AdsGetTransactionCount(ADSHANDLE hConnect, UNSIGNED32* pulTransactionCount);
 }
 
 namespace varelum::ads::ace {
@@ -193,9 +184,11 @@ class TAceFunction<Result(Args...)> {
     X(AdsBinaryToFile) X(AdsFileToBinary)                                                     \
     /* not exported by the engine yet (declared above) */                                     \
     X(AdsDDRenameObject) X(AdsDDGetTableProperty)                                             \
-    X(AdsAccessVfpSystemField) X(AdsInTransaction)                                            \
-    X(AdsBeginTransaction) X(AdsCommitTransaction) X(AdsRollbackTransaction)                  \
-    X(AdsRollbackTransaction80) X(AdsCreateSavepoint) X(AdsGetTransactionCount)               \
+    X(AdsAccessVfpSystemField)                                                                \
+    /* transactions and savepoints */                                                         \
+    X(AdsInTransaction) X(AdsBeginTransaction) X(AdsCommitTransaction)                        \
+    X(AdsRollbackTransaction) X(AdsRollbackTransaction80) X(AdsCreateSavepoint)               \
+    X(AdsGetTransactionCount)                                                                 \
     /* progress and abort callbacks */                                                        \
     X(AdsRegisterProgressCallback) X(AdsClearProgressCallback) X(AdsRegisterSQLAbortFunc)     \
     X(AdsClearSQLAbortFunc) X(AdsRegisterCallbackFunction) X(AdsRegisterCallbackFunction101)  \

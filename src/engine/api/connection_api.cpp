@@ -180,6 +180,16 @@ VE_API UNSIGNED32 AdsDisconnect(ADSHANDLE hConnect) {
                 HandleRegistry::instance().remove(object->handle());
             }
         }
+        if (connection->transaction() != nullptr) {
+            // A transaction left open is not committed by going away.
+            try {
+                connection->rollback_transaction();
+            } catch (...) {
+                if (!first_failure) {
+                    first_failure = std::current_exception();
+                }
+            }
+        }
         HandleRegistry::instance().remove(hConnect);
         if (first_failure) {
             std::rethrow_exception(first_failure);

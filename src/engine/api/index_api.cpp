@@ -96,6 +96,7 @@ VE_API UNSIGNED32 AdsCreateIndex90(ADSHANDLE hObj, const UNSIGNED8* pucFileName,
         if (table.pending()) {
             table.write();
         }
+        table.connection()->require_no_transaction("making an index");
         IndexCatalog& catalog = IndexCatalog::of(table.file());
         Progress progress(table.file().census().records);
         catalog.create(definition);
@@ -159,6 +160,7 @@ VE_API UNSIGNED32 AdsCloseAllIndexes(ADSHANDLE hTable) {
 
 VE_API UNSIGNED32 AdsDeleteIndex(ADSHANDLE hIndex) {
     return with_index(hIndex, [&](IndexHandle& index, TableCursor& table, CursorState& state) {
+        table.connection()->require_no_transaction("deleting an index");
         table.require_sole_use();
         std::string name = index.tag().name();
         std::string file = index.tag().definition().file_name;
@@ -174,6 +176,7 @@ VE_API UNSIGNED32 AdsDeleteIndex(ADSHANDLE hIndex) {
 VE_API UNSIGNED32 AdsReindex61(ADSHANDLE hObj, UNSIGNED32 ulPageSize) {
     (void)ulPageSize;  // accepted: keys need no pages here
     return with_table(hObj, [&](TableCursor& table) {
+        table.connection()->require_no_transaction("rebuilding the indexes");
         if (table.pending()) {
             table.write();
         }
@@ -434,6 +437,7 @@ VE_API UNSIGNED32 AdsAddCustomKey(ADSHANDLE hIndex) {
         if (recno == 0) {
             fail(VE_NO_CURRENT_RECORD);
         }
+        table.connection()->require_no_transaction("adding a custom key");
         IndexCatalog::of(table.file()).change_custom_key(index.tag(), recno, table.image(), true);
     });
 }
@@ -444,6 +448,7 @@ VE_API UNSIGNED32 AdsDeleteCustomKey(ADSHANDLE hIndex) {
         if (recno == 0) {
             fail(VE_NO_CURRENT_RECORD);
         }
+        table.connection()->require_no_transaction("deleting a custom key");
         IndexCatalog::of(table.file()).change_custom_key(index.tag(), recno, table.image(), false);
     });
 }

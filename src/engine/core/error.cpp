@@ -79,6 +79,12 @@ constexpr CodeText kCodeTexts[] = {
     {VE_TOO_MANY_INDEXES, "The table cannot hold more index tags."},
     {VE_DATA_WOULD_BE_LOST, "The change would lose data of a field."},
     {VE_OPERATION_CANCELLED, "The operation was cancelled by a callback."},
+    {VE_IN_TRANSACTION, "A transaction is active on the connection."},
+    {VE_NO_TRANSACTION, "No transaction is active on the connection."},
+    {VE_UNKNOWN_SAVEPOINT, "The transaction has no savepoint of that name."},
+    {VE_UNFINISHED_TRANSACTION,
+     "A process ended inside a transaction on this table, and its changes cannot be rolled "
+     "back here (the directory or the table is read-only)."},
 };
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <ctime>
 
@@ -26,20 +27,45 @@ void Env::close_file(int fd) {
     ::close(fd);
 }
 
-ssize_t Env::write_at(int fd, const void* data, std::size_t size, off_t offset) {
-    ssize_t put;
-    do {
-        put = ::pwrite(fd, data, size, offset);
-    } while (put < 0 && errno == EINTR);
-    return put >= 0 ? put : -errno;
-}
-
 ssize_t Env::read_at(int fd, void* data, std::size_t size, off_t offset) {
     ssize_t got;
     do {
         got = ::pread(fd, data, size, offset);
     } while (got < 0 && errno == EINTR);
     return got >= 0 ? got : -errno;
+}
+
+ssize_t Env::write_at(int fd, const void* data, std::size_t size, off_t offset) {
+    std::size_t done = 0;
+    while (done < size) {
+        ssize_t put = ::pwrite(fd, static_cast<const char*>(data) + done, size - done,
+                               offset + static_cast<off_t>(done));
+        if (put < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return -errno;
+        }
+        done += static_cast<std::size_t>(put);
+    }
+    return static_cast<ssize_t>(done);
+}
+
+int Env::truncate_file(int fd, off_t size) {
+    while (::ftruncate(fd, size) != 0) {
+        if (errno != EINTR) {
+            return errno;
+        }
+    }
+    return 0;
+}
+
+int Env::rename_file(const std::string& from, const std::string& to) {
+    return ::rename(from.c_str(), to.c_str()) == 0 ? 0 : errno;
+}
+
+int Env::remove_file(const std::string& path) {
+    return ::unlink(path.c_str()) == 0 ? 0 : errno;
 }
 
 int Env::sync(int fd) {

@@ -29,10 +29,14 @@ class Env {
     virtual void close_file(int fd);
     // Bytes read, or -errno.
     virtual ssize_t read_at(int fd, void* data, std::size_t size, off_t offset);
-    // Bytes written, or -errno.
+    // Bytes written (all of them unless the disk refused), or -errno.
     virtual ssize_t write_at(int fd, const void* data, std::size_t size, off_t offset);
     // Forces what was written through fd to the disk: 0, or an errno value.
     virtual int sync(int fd);
+    // 0, or an errno value.
+    virtual int truncate_file(int fd, off_t size);
+    virtual int rename_file(const std::string& from, const std::string& to);
+    virtual int remove_file(const std::string& path);
     // Sets (type F_RDLCK or F_WRLCK) or clears (F_UNLCK) an open-file-description lock on a
     // byte range without waiting: 0, or an errno value (EAGAIN when another holds it).
     virtual int lock_range(int fd, short type, std::int64_t start, std::int64_t length);

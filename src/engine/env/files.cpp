@@ -34,8 +34,7 @@ std::string find_file_any_case(const std::string& path) {
         return path;
     }
     std::size_t slash = path.rfind('/');
-    std::string directory =
-        slash == std::string::npos ? "." : path.substr(0, slash == 0 ? 1 : slash);
+    std::string directory = parent_directory(path);
     std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
     if (name.empty()) {
         return {};
@@ -139,6 +138,11 @@ std::vector<std::string> regular_files_matching(const std::string& directory,
         }
     }
     return names;
+}
+
+std::string parent_directory(const std::string& path) {
+    std::size_t slash = path.rfind('/');
+    return slash == std::string::npos ? "." : path.substr(0, slash == 0 ? 1 : slash);
 }
 
 bool has_extension(const std::string& path) {

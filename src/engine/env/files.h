@@ -29,6 +29,9 @@ bool matches_file_mask(std::string_view name, std::string_view mask);
 std::vector<std::string> regular_files_matching(const std::string& directory,
                                                 std::string_view mask);
 
+// The directory part of path ("." when it has none, "/" for the root).
+std::string parent_directory(const std::string& path);
+
 // Whether the last part of path has an extension (a dot that does not start it).
 bool has_extension(const std::string& path);
 

@@ -44,9 +44,7 @@
  *
  * Functions the data-access components call that this engine does not export yet (a call
  * through the components raises "External exception C0FB007F" until it does):
- * AdsDDRenameObject, AdsDDGetTableProperty, AdsAccessVfpSystemField,
- * AdsInTransaction, AdsBeginTransaction, AdsCommitTransaction, AdsRollbackTransaction,
- * AdsRollbackTransaction80, AdsCreateSavepoint, AdsGetTransactionCount.
+ * AdsDDRenameObject, AdsDDGetTableProperty, AdsAccessVfpSystemField.
  */
 #ifndef VARELUM_ENGINE_H
 #define VARELUM_ENGINE_H
@@ -312,15 +310,19 @@ typedef uint16_t WCHAR;
 #define VE_NO_PENDING_APPEND 6041u /* reserved */
 #define VE_INVALID_EXPRESSION \
     6050u /* the expression does not compile; the text gives the position */
-#define VE_EXPRESSION_FAILED 6051u    /* evaluating failed (division by zero, text too long) */
-#define VE_UNKNOWN_COLLATION 6052u    /* no collation of that name */
-#define VE_INDEX_FILE_NOT_FOUND 6060u /* no index file of that name belongs to the table */
-#define VE_INDEX_EXISTS 6061u         /* the table has an index tag of that name already */
-#define VE_KEY_TOO_LONG 6062u         /* the index key would take more than 480 bytes */
-#define VE_DUPLICATE_KEY 6063u        /* a unique index has that key already; nothing changed */
-#define VE_INVALID_KEY 6064u          /* a key, key text or key type that the index cannot take */
-#define VE_TOO_MANY_INDEXES 6065u     /* the table file holds as many index tags as it can */
-#define VE_OPERATION_CANCELLED 6080u  /* a progress or abort callback stopped the work */
+#define VE_EXPRESSION_FAILED 6051u      /* evaluating failed (division by zero, text too long) */
+#define VE_UNKNOWN_COLLATION 6052u      /* no collation of that name */
+#define VE_INDEX_FILE_NOT_FOUND 6060u   /* no index file of that name belongs to the table */
+#define VE_INDEX_EXISTS 6061u           /* the table has an index tag of that name already */
+#define VE_KEY_TOO_LONG 6062u           /* the index key would take more than 480 bytes */
+#define VE_DUPLICATE_KEY 6063u          /* a unique index has that key already; nothing changed */
+#define VE_INVALID_KEY 6064u            /* a key, key text or key type that the index cannot take */
+#define VE_TOO_MANY_INDEXES 6065u       /* the table file holds as many index tags as it can */
+#define VE_OPERATION_CANCELLED 6080u    /* a progress or abort callback stopped the work */
+#define VE_IN_TRANSACTION 6090u         /* begun inside a transaction, or work it cannot hold */
+#define VE_NO_TRANSACTION 6091u         /* commit or rollback with no transaction active */
+#define VE_UNKNOWN_SAVEPOINT 6092u      /* no savepoint of that name in the transaction */
+#define VE_UNFINISHED_TRANSACTION 6093u /* a dead process's transaction cannot be undone here */
 
 /* ---- Errors ------------------------------------------------------------------------------ */
 
@@ -470,6 +472,48 @@ VE_API UNSIGNED32 AdsFindNextTable62(ADSHANDLE hConnect, ADSHANDLE hFindHandle,
                                      UNSIGNED8* pucDDName, UNSIGNED16* pusDDLen,
                                      UNSIGNED8* pucFileName, UNSIGNED16* pusFileLen);
 VE_API UNSIGNED32 AdsFindClose(ADSHANDLE hConnect, ADSHANDLE hFindHandle);
+
+/* ---- Transactions ------------------------------------------------------------------------
+ * A transaction belongs to a connection and covers every table the connection writes while it
+ * is active: appends, edits, deletes and recalls, memo and blob values, and the index keys that
+ * follow from them. Changes reach the table files at once. Other connections and processes see
+ * them as they are made (there is no isolation of reads), but cannot lock or change a record
+ * the transaction changed: each such record stays locked for the connection until the
+ * transaction ends, whatever AdsUnlockRecord or AdsUnlockTable say meanwhile, and others get
+ * VE_LOCK_REFUSED (5035).
+ *
+ * Before a change is applied, the record's and memo values' previous contents are written to
+ * the connection's undo journal (a hidden file ".varelum-txn-*.vtj" beside the tables) and
+ * forced to the disk. Rollback puts them back; a record appended in the transaction becomes a
+ * deleted record (its record number and AutoInc value are not handed out again). Once
+ * AdsCommitTransaction has answered 0, the changes are on the disk and survive a crash of the
+ * process or the machine. A process that ends inside a transaction (killed, power cut) leaves
+ * its journal behind; the next process that opens one of its tables rolls it back before
+ * reading, or answers VE_UNFINISHED_TRANSACTION when it cannot write there.
+ *
+ * Work that cannot be undone record by record is refused inside a transaction with
+ * VE_IN_TRANSACTION: AdsZapTable, AdsPackTable, making, deleting and rebuilding index tags,
+ * and adding or deleting custom keys. Disconnecting rolls back a transaction left open.
+ * AdsBeginTransaction inside a transaction answers VE_IN_TRANSACTION; commit and rollback
+ * outside one VE_NO_TRANSACTION. */
+VE_API UNSIGNED32 AdsBeginTransaction(ADSHANDLE hConnect);
+VE_API UNSIGNED32 AdsCommitTransaction(ADSHANDLE hConnect);
+VE_API UNSIGNED32 AdsRollbackTransaction(ADSHANDLE hConnect);
+/* Rolls back to the newest savepoint of that name (case-insensitive): the changes after it are
+ * undone, later savepoints are forgotten, it and the transaction stay. A NULL or empty name
+ * rolls back the whole transaction. VE_UNKNOWN_SAVEPOINT for a name not made in the
+ * transaction; ulOptions must be 0. */
+VE_API UNSIGNED32 AdsRollbackTransaction80(ADSHANDLE hConnect, UNSIGNED8* pucSavepoint,
+                                           UNSIGNED32 ulOptions);
+/* Marks the point reached in the transaction under a name (8-bit text, not empty); savepoints
+ * nest. VE_NO_TRANSACTION outside a transaction; ulOptions must be 0. */
+VE_API UNSIGNED32 AdsCreateSavepoint(ADSHANDLE hConnect, UNSIGNED8* pucSavepoint,
+                                     UNSIGNED32 ulOptions);
+/* 1 while a transaction is active on the connection, else 0. */
+VE_API UNSIGNED32 AdsInTransaction(ADSHANDLE hConnect, UNSIGNED16* pbInTrans);
+/* The number of transactions begun and not ended on the connection: 1 or 0, since a
+ * transaction does not nest (savepoints do). */
+VE_API UNSIGNED32 AdsGetTransactionCount(ADSHANDLE hConnect, UNSIGNED32* pulTransactionCount);
 
 /* ---- Tables ------------------------------------------------------------------------------ */
 

@@ -116,6 +116,10 @@ bool FileLocks::try_lock_record(std::uint32_t recno) {
     if (records_.count(recno) != 0) {
         return true;
     }
+    if (held_.count(recno) != 0) {
+        records_.insert(recno);
+        return true;
+    }
     // Under our own table lock the byte is ours already; taking it again would be a no-op.
     if (!table_locked_ && !set_lock(F_WRLCK, kRecordLockBase + recno, 1)) {
         return false;
@@ -126,10 +130,11 @@ bool FileLocks::try_lock_record(std::uint32_t recno) {
 
 bool FileLocks::unlock_record(std::uint32_t recno) {
     std::lock_guard guard(mutex_);
-    if (records_.erase(recno) == 0) {
+    bool held = held_.count(recno) != 0;
+    if (records_.erase(recno) == 0 && !held) {
         return false;
     }
-    if (!table_locked_) {
+    if (!table_locked_ && !held) {
         set_lock(F_UNLCK, kRecordLockBase + recno, 1);
     }
     return true;
@@ -137,7 +142,29 @@ bool FileLocks::unlock_record(std::uint32_t recno) {
 
 bool FileLocks::holds_record(std::uint32_t recno) const {
     std::lock_guard guard(mutex_);
-    return table_locked_ || records_.count(recno) != 0;
+    return table_locked_ || records_.count(recno) != 0 || held_.count(recno) != 0;
+}
+
+void FileLocks::hold_for_transaction(std::uint32_t recno) {
+    std::lock_guard guard(mutex_);
+    if (held_.count(recno) != 0) {
+        return;
+    }
+    if (!table_locked_ && records_.count(recno) == 0 &&
+        !set_lock(F_WRLCK, kRecordLockBase + recno, 1)) {
+        fail(VE_LOCK_REFUSED, "record " + std::to_string(recno) + " of " + path_);
+    }
+    held_.insert(recno);
+}
+
+void FileLocks::release_transaction_locks() {
+    std::lock_guard guard(mutex_);
+    for (std::uint32_t recno : held_) {
+        if (!table_locked_ && records_.count(recno) == 0) {
+            set_lock(F_UNLCK, kRecordLockBase + recno, 1);
+        }
+    }
+    held_.clear();
 }
 
 void FileLocks::lock_table() {
@@ -161,6 +188,9 @@ bool FileLocks::unlock_table() {
     // Unlocking the range dropped our record locks inside it too; nobody could take them
     // meanwhile, so taking them back cannot fail.
     for (std::uint32_t recno : records_) {
+        set_lock(F_WRLCK, kRecordLockBase + recno, 1);
+    }
+    for (std::uint32_t recno : held_) {
         set_lock(F_WRLCK, kRecordLockBase + recno, 1);
     }
     return true;

@@ -51,6 +51,12 @@ class FileLocks {
     // Tries a record lock without failing; false when refused.
     bool try_lock_record(std::uint32_t recno);
 
+    // Keeps the record locked for the connection's transaction until
+    // release_transaction_locks(), whatever unlock_record says meanwhile. Throws
+    // VE_LOCK_REFUSED when another connection holds it.
+    void hold_for_transaction(std::uint32_t recno);
+    void release_transaction_locks();
+
   private:
     bool set_lock(short type, std::int64_t start, std::int64_t length);
     void apply_open_lock();
@@ -65,6 +71,7 @@ class FileLocks {
     short open_lock_ = -1;
     bool table_locked_ = false;
     std::set<std::uint32_t> records_;
+    std::set<std::uint32_t> held_;  // records the connection's transaction changed
 };
 
 }  // namespace varelum::engine

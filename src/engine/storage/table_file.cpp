@@ -53,7 +53,8 @@ void WriteBatch::finish() {
     }
 }
 
-WriteContext::WriteContext(TableFile& file) : file_(file), transaction_(file.begin_write()) {
+WriteContext::WriteContext(TableFile& file, UndoLog* undo)
+    : file_(file), undo_(undo), transaction_(file.begin_write()) {
     counters_ = file.read_counters(*transaction_);
 }
 
@@ -69,8 +70,12 @@ void WriteContext::require_format_version(std::uint32_t version) {
 
 void WriteContext::put_record(std::uint32_t recno, std::uint8_t status, const std::uint8_t* image) {
     std::optional<std::string> before;
-    if (!file_.observers().empty()) {
-        if (auto stored = record(recno)) {
+    if (!file_.observers().empty() || undo_ != nullptr) {
+        auto stored = record(recno);
+        if (undo_ != nullptr) {
+            undo_->record_before(file_, recno, stored);
+        }
+        if (stored) {
             before = std::string(stored->substr(1));
         }
     }
@@ -87,10 +92,16 @@ void WriteContext::remove_record(std::uint32_t recno) {
 }
 
 void WriteContext::put_memo(std::uint32_t recno, std::uint16_t field, std::string_view bytes) {
+    if (undo_ != nullptr) {
+        undo_->memo_before(file_, recno, field, file_.memo(*transaction_, recno, field));
+    }
     file_.write_memo(*transaction_, recno, field, bytes);
 }
 
 void WriteContext::remove_memo(std::uint32_t recno, std::uint16_t field) {
+    if (undo_ != nullptr) {
+        undo_->memo_before(file_, recno, field, file_.memo(*transaction_, recno, field));
+    }
     file_.erase_memo(*transaction_, recno, field);
 }
 
@@ -99,6 +110,9 @@ std::optional<std::string_view> WriteContext::record(std::uint32_t recno) {
 }
 
 void WriteContext::commit() {
+    if (undo_ != nullptr) {
+        undo_->make_durable();
+    }
     file_.commit_write(*transaction_, counters_);
     committed_ = true;
 }

@@ -135,11 +135,26 @@ class WriteObserver {
                        const std::function<void(const std::string&)>& /*problem*/) {}
 };
 
+// Told of every change a write transaction makes, before it makes it, so that the change can
+// be undone later (a connection's transaction journal).
+class UndoLog {
+  public:
+    virtual ~UndoLog() = default;
+    // stored: the record as it is (status byte, then the image), nullopt for a new record.
+    virtual void record_before(TableFile& file, std::uint32_t recno,
+                               std::optional<std::string_view> stored) = 0;
+    // value: the memo value as it is, nullopt when there is none.
+    virtual void memo_before(TableFile& file, std::uint32_t recno, std::uint16_t field,
+                             std::optional<std::string_view> value) = 0;
+    // The write transaction is about to commit: what was told must be on the disk first.
+    virtual void make_durable() = 0;
+};
+
 // One write transaction on a table file, with the counters read at its start. Aborted at
-// destruction unless committed.
+// destruction unless committed. With an undo log, every change is told to it first.
 class WriteContext : public Snapshot {
   public:
-    explicit WriteContext(TableFile& file);
+    explicit WriteContext(TableFile& file, UndoLog* undo = nullptr);
     ~WriteContext() override;  // tells the observers whether the transaction was committed
     WriteContext(const WriteContext&) = delete;
     WriteContext& operator=(const WriteContext&) = delete;
@@ -162,6 +177,7 @@ class WriteContext : public Snapshot {
 
   private:
     TableFile& file_;
+    UndoLog* undo_;
     std::unique_ptr<Snapshot> transaction_;
     TableCounters counters_;
     bool committed_ = false;

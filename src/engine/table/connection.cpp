@@ -7,6 +7,7 @@
 #include "engine/core/settings.h"
 #include "engine/core/text.h"
 #include "engine/storage/table_file.h"
+#include "engine/txn/transaction.h"
 #include "varelum_engine.h"
 
 namespace varelum::engine {
@@ -30,6 +31,37 @@ Connection::Connection(const std::string& path, ConnectionOptions options, bool 
 ConnectionOptions Connection::options() const {
     std::lock_guard guard(mutex_);
     return options_;
+}
+
+Connection::~Connection() = default;
+
+void Connection::begin_transaction() {
+    if (transaction_) {
+        fail(VE_IN_TRANSACTION);
+    }
+    transaction_ = std::make_unique<Transaction>();
+}
+
+void Connection::commit_transaction() {
+    if (!transaction_) {
+        fail(VE_NO_TRANSACTION);
+    }
+    std::unique_ptr<Transaction> ending = std::move(transaction_);
+    ending->commit();
+}
+
+void Connection::rollback_transaction() {
+    if (!transaction_) {
+        fail(VE_NO_TRANSACTION);
+    }
+    std::unique_ptr<Transaction> ending = std::move(transaction_);
+    ending->rollback();
+}
+
+void Connection::require_no_transaction(const std::string& what) const {
+    if (transaction_) {
+        fail(VE_IN_TRANSACTION, what + " cannot be part of a transaction");
+    }
 }
 
 DateFormat Connection::date_format() const {

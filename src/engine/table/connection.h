@@ -19,6 +19,7 @@ namespace varelum::engine {
 
 class TableFile;
 class TableCursor;
+class Transaction;
 
 struct ConnectionOptions {
     std::optional<std::uint16_t> server_types;  // from the connection string
@@ -44,6 +45,7 @@ class Connection : public HandleObject {
     static constexpr HandleKind kKind = HandleKind::Connection;
     // Throws VE_PATH_NOT_FOUND, VE_NOT_SUPPORTED (dictionaries), VE_SERVER_NOT_AVAILABLE.
     Connection(const std::string& path, ConnectionOptions options, bool implicit);
+    ~Connection() override;  // rolls back a transaction left open
     HandleKind kind() const override { return kKind; }
 
     const std::string& path() const { return path_; }  // UTF-8, absolute, "/" separated
@@ -65,6 +67,14 @@ class Connection : public HandleObject {
     void remove_table(const TableCursor* table);
     std::vector<std::shared_ptr<TableCursor>> tables() const;
 
+    // The open transaction (every write of the connection joins it), nullptr outside one.
+    Transaction* transaction() const { return transaction_.get(); }
+    void begin_transaction();     // throws VE_IN_TRANSACTION inside one
+    void commit_transaction();    // throws VE_NO_TRANSACTION outside one
+    void rollback_transaction();  // throws VE_NO_TRANSACTION outside one
+    // Whole-table work (zap, pack, index changes) cannot be undone: VE_IN_TRANSACTION.
+    void require_no_transaction(const std::string& what) const;
+
   private:
     std::string path_;
     ConnectionOptions options_;
@@ -72,6 +82,7 @@ class Connection : public HandleObject {
     mutable std::mutex mutex_;
     std::map<std::string, std::weak_ptr<FileLocks>> locks_;
     std::vector<std::weak_ptr<TableCursor>> tables_;
+    std::unique_ptr<Transaction> transaction_;
 };
 
 }  // namespace varelum::engine

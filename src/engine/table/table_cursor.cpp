@@ -9,9 +9,12 @@
 #include "engine/core/error.h"
 #include "engine/core/settings.h"
 #include "engine/env/env.h"
+#include "engine/env/files.h"
 #include "engine/storage/file_locks.h"
 #include "engine/storage/table_file.h"
 #include "engine/table/connection.h"
+#include "engine/txn/recovery.h"
+#include "engine/txn/transaction.h"
 #include "varelum_engine.h"
 
 namespace varelum::engine {
@@ -27,6 +30,8 @@ std::uint32_t crc_of(const void* bytes, std::size_t length) {
 std::shared_ptr<TableCursor> TableCursor::open(std::shared_ptr<Connection> connection,
                                                const std::string& path,
                                                const OpenRequest& request) {
+    // A process that died inside a transaction left it half done: undone before anyone reads.
+    recover_dead_transactions(parent_directory(path));
     auto file = TableFile::open(path);
     file->add_open_handle(request.exclusive);
     std::shared_ptr<FileLocks> locks;
@@ -473,7 +478,8 @@ void TableCursor::write() {
     if (appending_) {
         require_writable();
         std::vector<std::uint8_t> image = image_;
-        WriteContext write(*file_);
+        Transaction* transaction = joined_transaction();
+        WriteContext write(*file_, transaction);
         TableCounters& counters = write.counters();
         std::uint32_t recno = reserved_recno_;
         std::uint32_t autoinc = last_autoinc_;
@@ -486,6 +492,9 @@ void TableCursor::write() {
                 autoinc = counters.next_autoinc++;
                 store_le(image.data() + field->offset, static_cast<std::int32_t>(autoinc));
             }
+        }
+        if (transaction != nullptr) {
+            transaction->hold(*file_, recno);
         }
         stamp_engine_fields(image.data(), write);
         write.put_record(recno, 0, image.data());
@@ -512,7 +521,11 @@ void TableCursor::write() {
     }
     require_writable();
     std::vector<std::uint8_t> image = image_;
-    WriteContext write(*file_);
+    Transaction* transaction = joined_transaction();
+    if (transaction != nullptr) {
+        transaction->hold(*file_, recno_);
+    }
+    WriteContext write(*file_, transaction);
     auto stored = write.record(recno_);
     if (!stored) {
         fail(VE_RECORD_NOT_FOUND, "record " + std::to_string(recno_) + " is gone");
@@ -602,7 +615,11 @@ void TableCursor::set_deleted(bool deleted) {
         took_lock = true;
     }
     try {
-        WriteContext write(*file_);
+        Transaction* transaction = joined_transaction();
+        if (transaction != nullptr) {
+            transaction->hold(*file_, recno_);
+        }
+        WriteContext write(*file_, transaction);
         auto stored = write.record(recno_);
         if (!stored) {
             fail(VE_RECORD_NOT_FOUND, "record " + std::to_string(recno_) + " is gone");
@@ -678,7 +695,16 @@ void TableCursor::require_sole_use() {
     }
 }
 
+Transaction* TableCursor::joined_transaction() {
+    Transaction* transaction = connection_->transaction();
+    if (transaction != nullptr) {
+        transaction->enlist(file_, locks_);
+    }
+    return transaction;
+}
+
 void TableCursor::zap() {
+    connection_->require_no_transaction("emptying a table");
     require_writable();
     require_sole_use();
     appending_ = false;
@@ -689,6 +715,7 @@ void TableCursor::zap() {
 }
 
 void TableCursor::pack() {
+    connection_->require_no_transaction("packing a table");
     require_writable();
     require_sole_use();
     flush_pending();

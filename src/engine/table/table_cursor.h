@@ -168,6 +168,8 @@ class TableCursor : public HandleObject {
     void release_implicit_lock();
     void require_writable() const;
     void stamp_engine_fields(std::uint8_t* image, class WriteContext& write);
+    // The connection's transaction with this file enlisted in it; nullptr outside one.
+    class Transaction* joined_transaction();
 
     std::shared_ptr<Connection> connection_;
     std::shared_ptr<TableFile> file_;

@@ -1,0 +1,289 @@
+// The undo journal file (see journal_file.h).
+#include "engine/txn/journal_file.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+#include <zlib.h>
+
+#include <atomic>
+#include <cstring>
+#include <random>
+
+#include "engine/core/error.h"
+#include "engine/env/env.h"
+#include "engine/storage/table_file.h"
+
+namespace varelum::engine {
+namespace {
+
+constexpr std::string_view kMagic = "VLTXJNL1";
+constexpr std::size_t kFrameHeader = 8;  // length, CRC-32
+// A payload longer than this is a torn or garbled length, never a real entry.
+constexpr std::uint32_t kMaxPayload = 1u << 30;
+
+template <typename T>
+void put(std::string& out, T value) {
+    char bytes[sizeof(T)];
+    for (std::size_t i = 0; i < sizeof(T); ++i) {
+        bytes[i] = static_cast<char>((static_cast<std::uint64_t>(value) >> (8 * i)) & 0xFF);
+    }
+    out.append(bytes, sizeof(T));
+}
+
+template <typename T>
+T get(std::string_view in, std::size_t& at) {
+    std::uint64_t value = 0;
+    for (std::size_t i = 0; i < sizeof(T); ++i) {
+        value |= static_cast<std::uint64_t>(static_cast<unsigned char>(in[at + i])) << (8 * i);
+    }
+    at += sizeof(T);
+    return static_cast<T>(value);
+}
+
+std::uint32_t crc_of(std::string_view bytes) {
+    return static_cast<std::uint32_t>(
+        crc32(0, reinterpret_cast<const Bytef*>(bytes.data()), static_cast<uInt>(bytes.size())));
+}
+
+std::string unique_name() {
+    static std::atomic<std::uint64_t> sequence{0};
+    std::random_device random;
+    return ".varelum-txn-" + std::to_string(::getpid()) + "-" +
+           std::to_string(sequence.fetch_add(1)) + "-" + std::to_string(random());
+}
+
+// Parses one payload into contents; false when it makes no sense (then reading stops).
+bool parse_payload(std::string_view payload, JournalContents& contents) {
+    if (payload.empty()) {
+        return false;
+    }
+    std::size_t at = 1;
+    char kind = payload[0];
+    if (kind == 'T') {
+        if (payload.size() < 5) {
+            return false;
+        }
+        auto id = get<std::uint32_t>(payload, at);
+        if (id != contents.tables.size()) {
+            return false;
+        }
+        contents.tables.emplace_back(payload.substr(at));
+        return true;
+    }
+    UndoEntry entry;
+    std::size_t fixed = kind == 'R' ? 10 : kind == 'M' ? 12 : 0;
+    if (fixed == 0 || payload.size() < fixed) {
+        return false;
+    }
+    entry.table = get<std::uint32_t>(payload, at);
+    entry.recno = get<std::uint32_t>(payload, at);
+    if (kind == 'M') {
+        entry.memo = true;
+        entry.field = get<std::uint16_t>(payload, at);
+    }
+    bool present = get<std::uint8_t>(payload, at) != 0;
+    if (entry.table >= contents.tables.size()) {
+        return false;
+    }
+    if (present) {
+        entry.before = std::string(payload.substr(at));
+    }
+    contents.entries.push_back(std::move(entry));
+    return true;
+}
+
+}  // namespace
+
+JournalFile::JournalFile(const std::string& directory) {
+    // Made under a name no scanner looks at, locked, and only then given its name: a journal
+    // is never found unlocked while its owner lives.
+    std::string base = (directory == "/" ? "" : directory) + "/" + unique_name();
+    std::string temporary = base + ".new";
+    path_ = base + std::string(kExtension);
+    int fd = env().open_file(temporary, O_RDWR | O_CREAT | O_EXCL, 0644);
+    if (fd < 0) {
+        fail_errno("create the transaction journal", temporary, -fd);
+    }
+    fd_ = fd;
+    int error = env().lock_range(fd_, F_WRLCK, 0, 0);
+    if (error == 0) {
+        ssize_t put_bytes = env().write_at(fd_, kMagic.data(), kMagic.size(), 0);
+        error = put_bytes < 0 ? static_cast<int>(-put_bytes) : 0;
+    }
+    if (error == 0 && sync_commits()) {
+        error = env().sync(fd_);
+    }
+    if (error == 0) {
+        error = env().rename_file(temporary, path_);
+    }
+    if (error == 0 && sync_commits()) {
+        // The name must be on the disk before any change the journal covers.
+        int dir = env().open_file(directory, O_RDONLY | O_DIRECTORY);
+        if (dir >= 0) {
+            error = env().sync(dir);
+            env().close_file(dir);
+        } else {
+            error = -dir;
+        }
+    }
+    if (error != 0) {
+        env().close_file(fd_);
+        env().remove_file(temporary);
+        env().remove_file(path_);
+        fail_errno("create the transaction journal", path_, error);
+    }
+    written_ = kMagic.size();
+}
+
+JournalFile::~JournalFile() {
+    if (fd_ >= 0) {
+        env().close_file(fd_);
+    }
+}
+
+std::uint32_t JournalFile::table_id(const TableFile& file) {
+    auto found = table_ids_.find(&file);
+    if (found != table_ids_.end()) {
+        return found->second;
+    }
+    auto id = static_cast<std::uint32_t>(tables_.size());
+    std::string payload(1, 'T');
+    put(payload, id);
+    payload += file.path();
+    add_entry(payload);
+    tables_.push_back(&file);
+    table_ids_.emplace(&file, id);
+    return id;
+}
+
+void JournalFile::add_record(const TableFile& file, std::uint32_t recno,
+                             std::optional<std::string_view> stored) {
+    std::uint32_t id = table_id(file);
+    std::string payload(1, 'R');
+    put(payload, id);
+    put(payload, recno);
+    put(payload, static_cast<std::uint8_t>(stored ? 1 : 0));
+    if (stored) {
+        payload += *stored;
+    }
+    add_entry(payload);
+}
+
+void JournalFile::add_memo(const TableFile& file, std::uint32_t recno, std::uint16_t field,
+                           std::optional<std::string_view> value) {
+    std::uint32_t id = table_id(file);
+    std::string payload(1, 'M');
+    put(payload, id);
+    put(payload, recno);
+    put(payload, field);
+    put(payload, static_cast<std::uint8_t>(value ? 1 : 0));
+    if (value) {
+        payload += *value;
+    }
+    add_entry(payload);
+}
+
+void JournalFile::add_entry(const std::string& payload) {
+    put(pending_, static_cast<std::uint32_t>(payload.size()));
+    put(pending_, crc_of(payload));
+    pending_ += payload;
+}
+
+void JournalFile::sync() {
+    if (pending_.empty()) {
+        return;
+    }
+    ssize_t put_bytes =
+        env().write_at(fd_, pending_.data(), pending_.size(), static_cast<off_t>(written_));
+    if (put_bytes < 0) {
+        fail_errno("write the transaction journal", path_, static_cast<int>(-put_bytes));
+    }
+    if (sync_commits()) {
+        if (int error = env().sync(fd_); error != 0) {
+            fail_errno("sync the transaction journal", path_, error);
+        }
+    }
+    written_ += pending_.size();
+    pending_.clear();
+}
+
+JournalFile::Mark JournalFile::mark() const {
+    return Mark{written_ + pending_.size(), tables_.size()};
+}
+
+JournalFile::Mark JournalFile::start() {
+    return Mark{kMagic.size(), 0};
+}
+
+void JournalFile::truncate(const Mark& mark) {
+    sync();
+    if (mark.size < written_) {
+        if (int error = env().truncate_file(fd_, static_cast<off_t>(mark.size)); error != 0) {
+            fail_errno("shorten the transaction journal", path_, error);
+        }
+        if (sync_commits()) {
+            if (int error = env().sync(fd_); error != 0) {
+                fail_errno("sync the transaction journal", path_, error);
+            }
+        }
+        written_ = mark.size;
+    }
+    while (tables_.size() > mark.tables) {
+        table_ids_.erase(tables_.back());
+        tables_.pop_back();
+    }
+}
+
+void JournalFile::discard() {
+    // Emptied and synced before it goes: a name that survives a crash then undoes nothing,
+    // so a committed transaction is never rolled back by the next opener.
+    pending_.clear();
+    int error = env().truncate_file(fd_, 0);
+    if (error == 0 && sync_commits()) {
+        error = env().sync(fd_);
+    }
+    if (error != 0) {
+        fail_errno("empty the transaction journal", path_, error);
+    }
+    env().remove_file(path_);
+    env().close_file(fd_);
+    fd_ = -1;
+}
+
+JournalContents JournalFile::read(int fd, const std::string& path) {
+    std::string bytes;
+    char buffer[65536];
+    for (;;) {
+        ssize_t got = env().read_at(fd, buffer, sizeof buffer, static_cast<off_t>(bytes.size()));
+        if (got < 0) {
+            fail_errno("read the transaction journal", path, static_cast<int>(-got));
+        }
+        if (got == 0) {
+            break;
+        }
+        bytes.append(buffer, static_cast<std::size_t>(got));
+    }
+    JournalContents contents;
+    if (bytes.size() < kMagic.size() ||
+        std::string_view(bytes).substr(0, kMagic.size()) != kMagic) {
+        return contents;  // emptied at commit, or never written: nothing to undo
+    }
+    std::string_view rest(bytes);
+    std::size_t at = kMagic.size();
+    while (rest.size() - at >= kFrameHeader) {
+        std::size_t frame = at;
+        auto length = get<std::uint32_t>(rest, frame);
+        auto crc = get<std::uint32_t>(rest, frame);
+        if (length > kMaxPayload || rest.size() - frame < length) {
+            break;
+        }
+        std::string_view payload = rest.substr(frame, length);
+        if (crc_of(payload) != crc || !parse_payload(payload, contents)) {
+            break;
+        }
+        at = frame + length;
+    }
+    return contents;
+}
+
+}  // namespace varelum::engine

@@ -1,0 +1,95 @@
+// A connection's transaction: every change of every table the connection writes is applied to
+// the table file at once, its before-image first going to the undo journal of the table's
+// directory (synced before the change commits). Each changed record stays locked for the
+// connection until the transaction ends. Commit syncs the touched tables and drops the
+// journals; rollback applies the before-images backwards (records, memo values, and through
+// the files' observers their index keys; a record appended in the transaction becomes a
+// deleted record). Savepoints nest: rolling back to one undoes what came after it.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <set>
+#include <span>
+#include <string>
+#include <tuple>
+#include <utility>
+#include <vector>
+
+#include "engine/storage/table_file.h"
+#include "engine/txn/journal_file.h"
+
+namespace varelum::engine {
+
+class FileLocks;
+
+// Applies undo entries backwards to the tables they name (one write transaction per table).
+// Records that did not exist before are marked deleted, keeping their image.
+void undo_entries(std::span<const UndoEntry> entries,
+                  const std::vector<std::shared_ptr<TableFile>>& tables);
+
+class Transaction final : public UndoLog {
+  public:
+    Transaction() = default;
+    ~Transaction() override;  // rolls back what was not committed
+    Transaction(const Transaction&) = delete;
+    Transaction& operator=(const Transaction&) = delete;
+
+    // A table handle is about to change records of file: the transaction keeps the file and
+    // the connection's locks on it until it ends.
+    void enlist(const std::shared_ptr<TableFile>& file, const std::shared_ptr<FileLocks>& locks);
+    // The record is about to change: it stays locked until the end. Throws VE_LOCK_REFUSED.
+    void hold(const TableFile& file, std::uint32_t recno);
+
+    // UndoLog.
+    void record_before(TableFile& file, std::uint32_t recno,
+                       std::optional<std::string_view> stored) override;
+    void memo_before(TableFile& file, std::uint32_t recno, std::uint16_t field,
+                     std::optional<std::string_view> value) override;
+    void make_durable() override;
+
+    // A savepoint of that name (case-insensitive) after every change so far; one of the same
+    // name made before is kept but is no longer found by name.
+    void create_savepoint(const std::string& name);
+    // Undoes the changes after the savepoint; it and the transaction stay. Throws
+    // VE_UNKNOWN_SAVEPOINT.
+    void rollback_to(const std::string& name);
+    bool has_savepoint(const std::string& name) const;
+
+    // Both end the transaction and release its locks, also when they fail.
+    void commit();
+    void rollback();
+    bool ended() const { return ended_; }
+
+  private:
+    struct Table {
+        std::shared_ptr<TableFile> file;
+        std::shared_ptr<FileLocks> locks;
+        JournalFile* journal = nullptr;
+        std::uint32_t index = 0;
+    };
+    struct Savepoint {
+        std::string name;
+        std::size_t entries = 0;
+        std::map<JournalFile*, JournalFile::Mark> marks;
+    };
+
+    Table& table_of(const TableFile& file);
+    JournalFile& journal_for(const std::string& directory);
+    void undo_after(std::size_t first);
+    void finish();
+
+    std::map<const TableFile*, Table> tables_;
+    std::vector<std::shared_ptr<TableFile>> files_;                 // by Table::index
+    std::map<std::string, std::unique_ptr<JournalFile>> journals_;  // by directory
+    std::vector<UndoEntry> entries_;
+    std::vector<Savepoint> savepoints_;
+    // What the current savepoint segment has journalled already: only the oldest image of a
+    // record or value in a segment is needed to undo it.
+    std::set<std::tuple<const TableFile*, std::uint32_t, int>> seen_;
+    std::set<std::pair<const TableFile*, std::uint32_t>> appended_;
+    bool ended_ = false;
+};
+
+}  // namespace varelum::engine
