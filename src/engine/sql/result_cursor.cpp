@@ -339,6 +339,7 @@ std::shared_ptr<ResultCursor> ResultCursor::materialize(
         }
         OpenRequest request;
         request.read_only = true;
+        request.scratch = true;
         cursor->table_ = TableCursor::open(connection, path, request);
     } catch (...) {
         ::unlink(path.c_str());

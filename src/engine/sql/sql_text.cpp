@@ -296,9 +296,11 @@ StatementKind kind_of(const std::vector<Token>& tokens) {
         }
         return StatementKind::Unsupported;
     }
+    if (first == "BEGIN" || first == "COMMIT" || first == "ROLLBACK" || first == "SAVEPOINT") {
+        return StatementKind::Transaction;
+    }
     if (first == "ALTER" || first == "ATTACH" || first == "DETACH" || first == "VACUUM" ||
-        first == "BEGIN" || first == "COMMIT" || first == "END" || first == "ROLLBACK" ||
-        first == "SAVEPOINT" || first == "RELEASE" || first == "REINDEX" || first == "ANALYZE") {
+        first == "END" || first == "RELEASE" || first == "REINDEX" || first == "ANALYZE") {
         return StatementKind::Unsupported;
     }
     return StatementKind::Other;

@@ -33,6 +33,7 @@ enum class StatementKind {
     DropTable,
     DropIndex,
     Procedure,    // EXECUTE PROCEDURE name(arguments)
+    Transaction,  // BEGIN, COMMIT, ROLLBACK, SAVEPOINT: the connection's transaction
     Unsupported,  // CREATE VIEW, CREATE TRIGGER, ATTACH, ...: the engine's tables only
     Other,        // anything else SQLite may run (PRAGMA, EXPLAIN, ...)
 };

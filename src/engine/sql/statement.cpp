@@ -10,6 +10,7 @@
 #include "engine/sql/ddl.h"
 #include "engine/sql/result_cursor.h"
 #include "engine/sql/sql_error.h"
+#include "engine/sql/transaction_statement.h"
 #include "engine/table/connection.h"
 #include "engine/table/table_cursor.h"
 #include "varelum_engine.h"
@@ -164,6 +165,9 @@ void Statement::prepare(std::string_view text) {
             case StatementKind::Other:
                 prepare_part(part, false);
                 break;
+            case StatementKind::Transaction:
+                check_transaction_statement(part.text);
+                break;
             case StatementKind::Unsupported:
                 fail_sql(NativeError::NotSupported,
                          "this engine runs queries, changes of rows, CREATE and DROP of tables "
@@ -192,6 +196,8 @@ void Statement::verify(std::string_view text) {
         if (statement.kind == StatementKind::Query || statement.kind == StatementKind::Change ||
             statement.kind == StatementKind::Other) {
             session_->prepare(statement.sql);
+        } else if (statement.kind == StatementKind::Transaction) {
+            check_transaction_statement(statement);
         } else if (statement.kind == StatementKind::Unsupported) {
             fail_sql(NativeError::NotSupported, trim_blanks(statement.sql));
         }
@@ -384,19 +390,29 @@ std::shared_ptr<ResultCursor> Statement::execute(bool want_cursor) {
                 }
                 break;
             }
-            case StatementKind::Change:
+            case StatementKind::Change: {
+                // A statement that fails on its tenth row leaves the first nine unchanged.
+                AtomicStatement atomic(*connection);
                 run_change(part);
+                atomic.finish();
+                break;
+            }
+            case StatementKind::Transaction:
+                run_transaction_statement(*connection, part.text);
                 break;
             case StatementKind::CreateTable:
                 create_table(*session_, settings_, part.text);
                 break;
             case StatementKind::DropTable:
+                connection->require_no_transaction("dropping a table");
                 drop_table(*session_, connection, part.text);
                 break;
             case StatementKind::CreateIndex:
+                connection->require_no_transaction("making an index");
                 create_index(*session_, connection, part.text);
                 break;
             case StatementKind::DropIndex:
+                connection->require_no_transaction("deleting an index");
                 drop_index(*session_, connection, part.text);
                 break;
             case StatementKind::Procedure: {

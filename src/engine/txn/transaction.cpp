@@ -190,6 +190,15 @@ bool Transaction::has_savepoint(const std::string& name) const {
                        [&](const Savepoint& savepoint) { return iequals(savepoint.name, name); });
 }
 
+void Transaction::release_savepoint(const std::string& name) {
+    auto found = std::find_if(savepoints_.rbegin(), savepoints_.rend(),
+                              [&](const Savepoint& s) { return iequals(s.name, name); });
+    if (found == savepoints_.rend()) {
+        fail(VE_UNKNOWN_SAVEPOINT, name);
+    }
+    savepoints_.resize(static_cast<std::size_t>(savepoints_.rend() - found) - 1);
+}
+
 void Transaction::rollback_to(const std::string& name) {
     auto found = std::find_if(savepoints_.rbegin(), savepoints_.rend(),
                               [&](const Savepoint& s) { return iequals(s.name, name); });

@@ -56,6 +56,8 @@ class Transaction final : public UndoLog {
     // VE_UNKNOWN_SAVEPOINT.
     void rollback_to(const std::string& name);
     bool has_savepoint(const std::string& name) const;
+    // Forgets the newest savepoint of that name and those after it, keeping their changes.
+    void release_savepoint(const std::string& name);
 
     // Both end the transaction and release its locks, also when they fail.
     void commit();
