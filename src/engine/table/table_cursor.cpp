@@ -31,7 +31,9 @@ std::shared_ptr<TableCursor> TableCursor::open(std::shared_ptr<Connection> conne
                                                const std::string& path,
                                                const OpenRequest& request) {
     // A process that died inside a transaction left it half done: undone before anyone reads.
-    recover_dead_transactions(parent_directory(path));
+    if (!request.scratch) {
+        recover_dead_transactions(parent_directory(path));
+    }
     auto file = TableFile::open(path);
     file->add_open_handle(request.exclusive);
     std::shared_ptr<FileLocks> locks;

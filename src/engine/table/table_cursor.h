@@ -36,6 +36,8 @@ struct OpenRequest {
     std::uint32_t options = 0;  // as passed, answered by AdsGetTableOpenOptions
     std::uint16_t lock_type = 1;
     std::string collation;
+    // A private result table of this process: no other process's transaction can be in it.
+    bool scratch = false;
 };
 
 class TableCursor : public HandleObject {

@@ -7,7 +7,9 @@
 
 #include <atomic>
 #include <cstring>
+#include <mutex>
 #include <random>
+#include <set>
 
 #include "engine/core/error.h"
 #include "engine/env/env.h"
@@ -43,6 +45,18 @@ T get(std::string_view in, std::size_t& at) {
 std::uint32_t crc_of(std::string_view bytes) {
     return static_cast<std::uint32_t>(
         crc32(0, reinterpret_cast<const Bytef*>(bytes.data()), static_cast<uInt>(bytes.size())));
+}
+
+std::mutex own_mutex;
+std::set<std::string> own_paths;
+
+void set_own(const std::string& path, bool own) {
+    std::lock_guard guard(own_mutex);
+    if (own) {
+        own_paths.insert(path);
+    } else {
+        own_paths.erase(path);
+    }
 }
 
 std::string unique_name() {
@@ -133,12 +147,19 @@ JournalFile::JournalFile(const std::string& directory) {
         fail_errno("create the transaction journal", path_, error);
     }
     written_ = kMagic.size();
+    set_own(path_, true);
 }
 
 JournalFile::~JournalFile() {
     if (fd_ >= 0) {
         env().close_file(fd_);
+        set_own(path_, false);
     }
+}
+
+bool JournalFile::own(const std::string& path) {
+    std::lock_guard guard(own_mutex);
+    return own_paths.count(path) != 0;
 }
 
 std::uint32_t JournalFile::table_id(const TableFile& file) {
@@ -248,6 +269,7 @@ void JournalFile::discard() {
     env().remove_file(path_);
     env().close_file(fd_);
     fd_ = -1;
+    set_own(path_, false);
 }
 
 JournalContents JournalFile::read(int fd, const std::string& path) {

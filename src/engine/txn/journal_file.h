@@ -72,6 +72,9 @@ class JournalFile {
     // even if a crash keeps its name) and removes it.
     void discard();
 
+    // Whether the journal at path is one of this process's own (alive, so never rolled back).
+    static bool own(const std::string& path);
+
     // Reads a journal's entries, ignoring a torn end. Throws VE_FILE_ERROR.
     static JournalContents read(int fd, const std::string& path);
 

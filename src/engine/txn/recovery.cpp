@@ -121,7 +121,10 @@ void recover_dead_transactions(const std::string& directory) {
     }
     bool remaining = false;
     for (const auto& path : regular_files_with_extension(directory, JournalFile::kExtension)) {
-        remaining = recover_journal(path) || remaining;
+        // This process's own journals are alive as long as it is; it rolls them back itself.
+        if (!JournalFile::own(path)) {
+            remaining = recover_journal(path) || remaining;
+        }
     }
     state.modified = info.st_mtim;
     state.journals = remaining;
