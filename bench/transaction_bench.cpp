@@ -52,10 +52,10 @@ struct Store {
         directory = mkdtemp(pattern.data());
         AdsSetServerType(VE_SERVER_LOCAL);
         check(AdsConnect(u8(directory), &connection), "connect");
-        check(AdsCreateTable90(connection, u8("Stock"), nullptr, VE_TABLE_TYPE_ADT,
-                               VE_CHARTYPE_ANSI, 1, 1, 0, u8("Code,Char,10;Qty,Integer;"), 0,
-                               nullptr, &table),
-              "create");
+        check(
+            AdsCreateTable90(connection, u8("Stock"), nullptr, VE_TABLE_TYPE_ADT, VE_CHARTYPE_ANSI,
+                             1, 1, 0, u8("Code,Char,10;Qty,Integer;"), 0, nullptr, &table),
+            "create");
         ADSHANDLE index = 0;
         check(AdsCreateIndex90(table, nullptr, u8("CODE"), u8("Code"), nullptr, nullptr, 0, 0,
                                nullptr, &index),
@@ -143,8 +143,7 @@ void BM_SqliteEditsInOneTransaction(benchmark::State& state) {
     for (auto _ : state) {
         check_sqlite(sqlite3_exec(s.peer, "BEGIN", nullptr, nullptr, nullptr), s.peer, "begin");
         peer_edits(s, ++value);
-        check_sqlite(sqlite3_exec(s.peer, "COMMIT", nullptr, nullptr, nullptr), s.peer,
-                     "commit");
+        check_sqlite(sqlite3_exec(s.peer, "COMMIT", nullptr, nullptr, nullptr), s.peer, "commit");
     }
     state.SetItemsProcessed(state.iterations() * kRows);
 }

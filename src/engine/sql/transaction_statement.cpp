@@ -38,9 +38,9 @@ Command parse(const StatementText& statement) {
         return false;
     };
     auto name = [&]() {
-        if (at >= tokens.size() || (tokens[at]->kind != TokenKind::Word &&
-                                    tokens[at]->kind != TokenKind::QuotedName &&
-                                    tokens[at]->kind != TokenKind::String)) {
+        if (at >= tokens.size() ||
+            (tokens[at]->kind != TokenKind::Word && tokens[at]->kind != TokenKind::QuotedName &&
+             tokens[at]->kind != TokenKind::String)) {
             fail_sql(NativeError::Syntax, "a savepoint name is missing: " + statement.sql);
         }
         return token_name(*tokens[at++]);
@@ -65,7 +65,8 @@ Command parse(const StatementText& statement) {
         command.savepoint = name();
     }
     if (at < tokens.size()) {
-        fail_sql(NativeError::Syntax, "unexpected \"" + tokens[at]->text + "\" in " + statement.sql);
+        fail_sql(NativeError::Syntax,
+                 "unexpected \"" + tokens[at]->text + "\" in " + statement.sql);
     }
     return command;
 }

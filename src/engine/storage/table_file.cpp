@@ -3,8 +3,10 @@
 #include "engine/storage/table_file.h"
 
 #include <atomic>
+#include <cstring>
 
 #include "engine/core/error.h"
+#include "engine/record/record_image.h"
 #include "engine/storage/lmdb/lmdb_table_file.h"
 #include "varelum_engine.h"
 
@@ -74,6 +76,10 @@ void WriteContext::put_record(std::uint32_t recno, std::uint8_t status, const st
         auto stored = record(recno);
         if (undo_ != nullptr) {
             undo_->record_before(file_, recno, stored);
+            if (stored) {
+                log_memos_before(recno, reinterpret_cast<const std::uint8_t*>(stored->data()) + 1,
+                                 image);
+            }
         }
         if (stored) {
             before = std::string(stored->substr(1));
@@ -91,17 +97,24 @@ void WriteContext::remove_record(std::uint32_t recno) {
     file_.erase_record(*transaction_, recno);
 }
 
-void WriteContext::put_memo(std::uint32_t recno, std::uint16_t field, std::string_view bytes) {
-    if (undo_ != nullptr) {
-        undo_->memo_before(file_, recno, field, file_.memo(*transaction_, recno, field));
+void WriteContext::log_memos_before(std::uint32_t recno, const std::uint8_t* stored,
+                                    const std::uint8_t* image) {
+    // A memo value changes only with its slot in the image (which carries its checksum), and
+    // it is read here while the stored image still vouches for it.
+    for (const auto& field : file_.schema().fields()) {
+        if (is_memo_type(field.type) &&
+            std::memcmp(stored + field.offset, image + field.offset, kMemoSlotSize) != 0) {
+            undo_->memo_before(file_, recno, field.number,
+                               file_.memo(*transaction_, recno, field.number));
+        }
     }
+}
+
+void WriteContext::put_memo(std::uint32_t recno, std::uint16_t field, std::string_view bytes) {
     file_.write_memo(*transaction_, recno, field, bytes);
 }
 
 void WriteContext::remove_memo(std::uint32_t recno, std::uint16_t field) {
-    if (undo_ != nullptr) {
-        undo_->memo_before(file_, recno, field, file_.memo(*transaction_, recno, field));
-    }
     file_.erase_memo(*transaction_, recno, field);
 }
 

@@ -143,7 +143,8 @@ class UndoLog {
     // stored: the record as it is (status byte, then the image), nullopt for a new record.
     virtual void record_before(TableFile& file, std::uint32_t recno,
                                std::optional<std::string_view> stored) = 0;
-    // value: the memo value as it is, nullopt when there is none.
+    // value: the memo value as it is, nullopt when there is none. Told for every memo slot a
+    // record change alters, before the record is stored.
     virtual void memo_before(TableFile& file, std::uint32_t recno, std::uint16_t field,
                              std::optional<std::string_view> value) = 0;
     // The write transaction is about to commit: what was told must be on the disk first.
@@ -176,6 +177,10 @@ class WriteContext : public Snapshot {
     const Snapshot& transaction() const override { return *transaction_; }
 
   private:
+    // Tells the undo log the memo values whose slots differ between the two images.
+    void log_memos_before(std::uint32_t recno, const std::uint8_t* stored,
+                          const std::uint8_t* image);
+
     TableFile& file_;
     UndoLog* undo_;
     std::unique_ptr<Snapshot> transaction_;

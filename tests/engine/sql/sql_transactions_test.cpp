@@ -90,12 +90,9 @@ TEST_F(SqlTransactions, MisplacedOrMalformedTransactionStatementsAreRefused) {
         UNSIGNED32 code;
     };
     const Case outside[] = {
-        {"COMMIT", VE_NO_TRANSACTION},
-        {"ROLLBACK WORK", VE_NO_TRANSACTION},
-        {"SAVEPOINT s", VE_NO_TRANSACTION},
-        {"ROLLBACK TO SAVEPOINT s", VE_NO_TRANSACTION},
-        {"SAVEPOINT", VE_SQL_ERROR},
-        {"BEGIN TRANSACTION now", VE_SQL_ERROR},
+        {"COMMIT", VE_NO_TRANSACTION},       {"ROLLBACK WORK", VE_NO_TRANSACTION},
+        {"SAVEPOINT s", VE_NO_TRANSACTION},  {"ROLLBACK TO SAVEPOINT s", VE_NO_TRANSACTION},
+        {"SAVEPOINT", VE_SQL_ERROR},         {"BEGIN TRANSACTION now", VE_SQL_ERROR},
         {"COMMIT everything", VE_SQL_ERROR},
     };
     for (const Case& c : outside) {
