@@ -29,9 +29,6 @@ class ConnectionTransactionsTest : public test::TStoreFixture {
         if (IsSkipped()) {
             return;
         }
-        if (!EngineHasTransactions()) {
-            GTEST_SKIP() << "the engine library does not export transactions yet";
-        }
         const ADSHANDLE items = CreateTable("Itens", "Codigo,Char,10;Qtde,Integer;");
         AppendRow(items, {{"Codigo", "A"}, {"Qtde", "1"}});
         ace::AdsCloseTable(items);
@@ -52,16 +49,6 @@ class ConnectionTransactionsTest : public test::TStoreFixture {
         FConnection->Connect();
         FItems->Open();
         FMoves->Open();
-    }
-
-    static bool EngineHasTransactions() {
-        try {
-            UNSIGNED32 count = 0;
-            static_cast<void>(ace::AdsGetTransactionCount(0, &count));
-            return true;
-        } catch (const rtl::EExternalException&) {
-            return false;
-        }
     }
 
     std::unique_ptr<TAdsTable> Table(const std::string& name, const std::string& tableName) {
