@@ -124,13 +124,13 @@ JournalFile::JournalFile(const std::string& directory) {
         ssize_t put_bytes = env().write_at(fd_, kMagic.data(), kMagic.size(), 0);
         error = put_bytes < 0 ? static_cast<int>(-put_bytes) : 0;
     }
-    if (error == 0 && sync_commits()) {
+    if (error == 0) {
         error = env().sync(fd_);
     }
     if (error == 0) {
         error = env().rename_file(temporary, path_);
     }
-    if (error == 0 && sync_commits()) {
+    if (error == 0) {
         // The name must be on the disk before any change the journal covers.
         int dir = env().open_file(directory, O_RDONLY | O_DIRECTORY);
         if (dir >= 0) {
@@ -219,10 +219,8 @@ void JournalFile::sync() {
     if (put_bytes < 0) {
         fail_errno("write the transaction journal", path_, static_cast<int>(-put_bytes));
     }
-    if (sync_commits()) {
-        if (int error = env().sync(fd_); error != 0) {
-            fail_errno("sync the transaction journal", path_, error);
-        }
+    if (int error = env().sync(fd_); error != 0) {
+        fail_errno("sync the transaction journal", path_, error);
     }
     written_ += pending_.size();
     pending_.clear();
@@ -242,10 +240,8 @@ void JournalFile::truncate(const Mark& mark) {
         if (int error = env().truncate_file(fd_, static_cast<off_t>(mark.size)); error != 0) {
             fail_errno("shorten the transaction journal", path_, error);
         }
-        if (sync_commits()) {
-            if (int error = env().sync(fd_); error != 0) {
-                fail_errno("sync the transaction journal", path_, error);
-            }
+        if (int error = env().sync(fd_); error != 0) {
+            fail_errno("sync the transaction journal", path_, error);
         }
         written_ = mark.size;
     }
@@ -260,7 +256,7 @@ void JournalFile::discard() {
     // so a committed transaction is never rolled back by the next opener.
     pending_.clear();
     int error = env().truncate_file(fd_, 0);
-    if (error == 0 && sync_commits()) {
+    if (error == 0) {
         error = env().sync(fd_);
     }
     if (error != 0) {

@@ -97,7 +97,7 @@ bool recover_journal(const std::string& path) {
     }
     // Emptied first, so that a crash before the name goes leaves nothing to undo twice.
     error = env().truncate_file(fd.get(), 0);
-    if (error == 0 && sync_commits()) {
+    if (error == 0) {
         error = env().sync(fd.get());
     }
     if (error != 0) {
