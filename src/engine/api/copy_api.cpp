@@ -201,7 +201,7 @@ VE_API UNSIGNED32 AdsCopyTableContents(ADSHANDLE hObjFrom, ADSHANDLE hTableTo,
     return guarded([&] {
         CallTarget target = target_of(hObjFrom);
         std::shared_ptr<TableCursor> to = table_of(hTableTo);
-        if (to == target.table) {
+        if (to.get() == target.table) {
             fail(VE_INVALID_ARGUMENT, "a table handle cannot take its own records");
         }
         TableCursor::CallScope from_scope(*target.table);

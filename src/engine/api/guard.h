@@ -129,21 +129,31 @@ inline std::shared_ptr<TableCursor> table_of(ADSHANDLE handle) {
 // What a navigation or record call acts on: a table handle, or an index handle's table
 // (which then moves in that index's order).
 struct CallTarget {
-    std::shared_ptr<TableCursor> table;
+    // Keeps what the handle names alive for the call: the table handle, the result cursor
+    // (which owns its table) or the index handle's table. The table itself is a plain
+    // pointer, so a call on a result cursor copies one shared pointer, not two.
+    std::shared_ptr<HandleObject> owner;
+    TableCursor* table = nullptr;
     std::shared_ptr<IndexHandle> index;  // null for a table handle
 };
 
 inline CallTarget target_of(ADSHANDLE handle) {
     auto object = HandleRegistry::instance().find(
         handle, {HandleKind::Table, HandleKind::Index, HandleKind::Cursor});
+    CallTarget target;
     if (object->kind() == HandleKind::Index) {
-        auto index = std::static_pointer_cast<IndexHandle>(std::move(object));
-        return {index->table(), index};
+        target.index = std::static_pointer_cast<IndexHandle>(std::move(object));
+        std::shared_ptr<TableCursor> table = target.index->table();
+        target.table = table.get();
+        target.owner = std::move(table);
+    } else if (object->kind() == HandleKind::Cursor) {
+        target.table = static_cast<const sql::ResultCursor&>(*object).table().get();
+        target.owner = std::move(object);
+    } else {
+        target.table = static_cast<TableCursor*>(object.get());
+        target.owner = std::move(object);
     }
-    if (object->kind() == HandleKind::Cursor) {
-        return {static_cast<const sql::ResultCursor&>(*object).table(), nullptr};
-    }
-    return {std::static_pointer_cast<TableCursor>(std::move(object)), nullptr};
+    return target;
 }
 
 // Runs body(table) for one engine call on a table handle or an index handle.

@@ -346,9 +346,9 @@ bool TableCursor::visible() {
     if (appending_) {
         return true;
     }
-    std::string stored(1, static_cast<char>(status_));
-    stored.append(reinterpret_cast<const char*>(image_.data()), image_.size());
-    StoredRecord record{recno_, stored};
+    visible_scratch_.assign(1, static_cast<char>(status_));
+    visible_scratch_.append(reinterpret_cast<const char*>(image_.data()), image_.size());
+    StoredRecord record{recno_, visible_scratch_};
     return order_->contains(txn(), recno_, image_.data()) &&
            (extension_ == nullptr || extension_->accepts(record));
 }

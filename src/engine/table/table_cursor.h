@@ -191,6 +191,10 @@ class TableCursor : public HandleObject {
 
     std::vector<std::uint8_t> image_;
     std::uint8_t status_ = 0;
+    // The status byte and image as stored, for the extension's look at the current record;
+    // kept so that asking whether a record is visible (once per row a dataset reads) does
+    // not allocate.
+    std::string visible_scratch_;
     bool loaded_ = false;
     std::uint64_t loaded_txnid_ = 0;
 
