@@ -157,7 +157,7 @@ TEST_F(SqlRanges, ATagInTheOrderAskedForGivesTheOrderWithoutASort) {
     }
 }
 
-TEST_F(SqlRanges, BoundParametersAndChangesOfTheTableAreSeen) {
+TEST_F(SqlRanges, BoundParametersAndChangesThroughARangeAreSeen) {
     const std::string query = "SELECT Id FROM Tagged WHERE Code BETWEEN :low AND :high";
     auto between = [&](const char* low, const char* high) {
         ADSHANDLE statement = this->statement();
@@ -178,6 +178,13 @@ TEST_F(SqlRanges, BoundParametersAndChangesOfTheTableAreSeen) {
     ASSERT_ADS_OK(run_code("UPDATE Tagged SET Code = 'A' || Code WHERE Code >= 'B'"));
     EXPECT_EQ((Rows{{"AB10"}, {"AB3"}, {"AC"}, {"AZ"}, {"Ab2"}}),
               sorted(rows(run("SELECT Code FROM Tagged WHERE Code > 'A1' AND Code < 'B'"))));
+    // A delete found through a range removes the rows the range names, by their numbers.
+    for (const char* table : {"Tagged", "Plain"}) {
+        ASSERT_ADS_OK(run_code(std::string("DELETE FROM ") + table + " WHERE Qty BETWEEN 5 AND 7"));
+    }
+    EXPECT_EQ(sorted(rows(run("SELECT Id FROM Plain"))),
+              sorted(rows(run("SELECT Id FROM Tagged"))));
+    EXPECT_EQ((Rows{{"2"}, {"3"}, {"4"}, {"5"}}), sorted(rows(run("SELECT Id FROM Tagged"))));
 }
 
 }  // namespace
