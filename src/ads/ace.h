@@ -37,12 +37,6 @@
 // any function the library lacks. A function the engine header comes to declare is deleted
 // here: a different signature there would be a compile error, not a wrong call.
 extern "C" {
-UNSIGNED32 AdsDDRenameObject(ADSHANDLE hDictionary, const UNSIGNED8* pucObjectName,
-                             const UNSIGNED8* pucNewObjectName, UNSIGNED16 usObjectType,
-                             UNSIGNED32 ulOptions);
-UNSIGNED32 AdsDDGetTableProperty(ADSHANDLE hDictionary, const UNSIGNED8* pucTableName,
-                                 UNSIGNED16 usPropertyID, void* pvProperty,
-                                 UNSIGNED16* pusPropertyLen);
 // usOption 1 reads the null flag of the field into *pulFlag, 2 writes *pulFlag as the null
 // flag, 3 writes it as the varchar flag, 4 reads the varchar flag; on the record image given.
 UNSIGNED32 AdsAccessVfpSystemField(ADSHANDLE hTable, const UNSIGNED8* pucFldName,
@@ -182,8 +176,9 @@ class TAceFunction<Result(Args...)> {
     /* copies and conversions of tables, memo values and files */                             \
     X(AdsCopyTable) X(AdsConvertTable) X(AdsCopyTableContents) X(AdsCopyTableStructure)       \
     X(AdsBinaryToFile) X(AdsFileToBinary)                                                     \
-    /* not exported by the engine yet (declared above) */                                     \
+    /* data dictionaries */                                                                   \
     X(AdsDDRenameObject) X(AdsDDGetTableProperty)                                             \
+    /* not exported by the engine yet (declared above) */                                     \
     X(AdsAccessVfpSystemField)                                                                \
     /* transactions and savepoints */                                                         \
     X(AdsInTransaction) X(AdsBeginTransaction) X(AdsCommitTransaction)                        \

@@ -11,7 +11,7 @@ TEST_F(Connections, AMissingDirectoryFailsWithAClearCode) {
     EXPECT_EQ(VE_PATH_NOT_FOUND, AdsConnect(u8(dir_.file("nowhere")), &handle));
     EXPECT_NE(std::string::npos, last_error_text().find("nowhere"));
     EXPECT_EQ(VE_PATH_NOT_FOUND, AdsConnect(u8("BALDERIM"), &handle));
-    EXPECT_EQ(VE_NOT_SUPPORTED, AdsConnect(u8(dir_.file("store.add")), &handle));
+    EXPECT_EQ(VE_PATH_NOT_FOUND, AdsConnect(u8(dir_.file("store.add")), &handle));
 }
 
 TEST_F(Connections, BackslashesAreSeparatorsAndThePathComesBackAbsolute) {
@@ -77,9 +77,9 @@ TEST_F(Connections, ConnectionStringsAreReadKeyByKeyAndMalformedOnesRefused) {
         {"Data Source=" + dir_.path() + ";SQLTimeout=99999999999;", VE_INVALID_CONNECT_STRING},
         {"Data Source=;", VE_INVALID_CONNECT_STRING},
         {"", VE_INVALID_CONNECT_STRING},
-        // A dictionary's log-in is read, but dictionaries are not served yet.
+        // A dictionary's log-in is read; there is no such dictionary.
         {"Data Source=" + dir_.file("store.add") + ";User ID=ana;Password=\"pw\";",
-         VE_NOT_SUPPORTED},
+         VE_PATH_NOT_FOUND},
     };
     for (const auto& c : cases) {
         ADSHANDLE handle = 0;

@@ -8,6 +8,7 @@
 #include "engine/api/guard.h"
 #include "engine/core/settings.h"
 #include "engine/core/text.h"
+#include "engine/dict/dictionary.h"
 #include "engine/env/env.h"
 #include "engine/env/files.h"
 #include "engine/format/calendar.h"
@@ -32,6 +33,33 @@ void put_number(Number value, void* buffer, UNSIGNED32* length) {
     }
     std::memcpy(buffer, &value, sizeof(Number));
     capacity = sizeof(Number);
+}
+
+// A connection to a folder of free tables, or to a data dictionary, which logs in first. The
+// password is dropped once checked: nothing keeps it after the log-in.
+std::shared_ptr<Connection> make_connection(const std::string& path, ConnectionOptions options) {
+    if (!is_dictionary_path(path)) {
+        return std::make_shared<Connection>(path, std::move(options), false);
+    }
+    std::string dictionary_path = normalize_path(path);
+    std::shared_ptr<Dictionary> dictionary;
+    try {
+        dictionary = Dictionary::open(dictionary_path);
+    } catch (const EngineError& error) {
+        if (error.code() == VE_TABLE_NOT_FOUND) {
+            fail(VE_PATH_NOT_FOUND, dictionary_path);
+        }
+        throw;
+    }
+    auto session = std::make_shared<DictionarySession>();
+    session->login = dictionary->log_in(options.user_id, options.password);
+    session->dictionary = std::move(dictionary);
+    options.password.clear();
+    options.dd_password.clear();
+    auto connection =
+        std::make_shared<Connection>(session->dictionary->directory(), std::move(options), false);
+    connection->set_dictionary(std::move(session));
+    return connection;
 }
 
 }  // namespace
@@ -126,8 +154,7 @@ VE_API UNSIGNED32 AdsConnect(const UNSIGNED8* pucServerName, ADSHANDLE* phConnec
         if (trim_blanks(path).empty()) {
             fail(VE_PATH_NOT_FOUND, "no path given");
         }
-        result =
-            register_connection(std::make_shared<Connection>(path, ConnectionOptions{}, false));
+        result = register_connection(make_connection(path, ConnectionOptions{}));
     });
 }
 
@@ -156,7 +183,7 @@ VE_API UNSIGNED32 AdsConnect101(const UNSIGNED8* pucConnectString, const ADSHAND
         options.fips = parts.fips;
         options.comm_type = parts.comm_type;
         const std::string data_source = ansi_to_utf8(parts.data_source);
-        result = register_connection(std::make_shared<Connection>(data_source, options, false));
+        result = register_connection(make_connection(data_source, std::move(options)));
     });
 }
 

@@ -4,6 +4,9 @@
 #include "engine/core/progress.h"
 #include "engine/core/settings.h"
 #include "engine/core/text.h"
+#include "engine/dict/dictionary.h"
+#include "engine/dict/table_access.h"
+#include "engine/dict/table_binding.h"
 #include "engine/env/files.h"
 #include "engine/index/index_catalog.h"
 #include "engine/sql/statement_calls.h"
@@ -71,8 +74,11 @@ void forget_implicit(const std::shared_ptr<Connection>& connection) {
 }
 
 ADSHANDLE open_handle(const std::shared_ptr<Connection>& connection, const std::string& path,
-                      UNSIGNED32 options, UNSIGNED16 lock_type, const UNSIGNED8* collation) {
+                      UNSIGNED32 options, UNSIGNED16 lock_type, const UNSIGNED8* collation,
+                      const AccessRights& rights = {}) {
+    check_table_binding(*TableFile::open(path), *connection);
     OpenRequest request;
+    request.rights = rights;
     request.exclusive = (options & VE_OPEN_EXCLUSIVE) != 0;
     request.read_only = (options & VE_OPEN_READONLY) != 0;
     request.options = options;
@@ -98,6 +104,41 @@ void close_handle(ADSHANDLE handle) {
     if (failure) {
         std::rethrow_exception(failure);
     }
+}
+
+// Creation options that say where a new table goes, not how it opens.
+constexpr UNSIGNED32 kCreateOnlyOptions = VE_CREATE_FREE_TABLE | VE_CREATE_DICTIONARY_TABLE;
+
+std::string dictionary_name_of(const std::string& path) {
+    std::string file_name = path.substr(path.rfind('/') + 1);
+    return file_name.substr(0, file_name.rfind('.'));
+}
+
+// Before a table is made for a dictionary: only its administrator adds tables, and a name
+// is registered once.
+void check_new_dictionary_table(const Connection& connection, const std::string& path) {
+    if (!connection.dictionary()->login.administrator) {
+        fail(VE_PERMISSION_DENIED, "only the administrator adds tables to the dictionary");
+    }
+    std::string name = dictionary_name_of(path);
+    if (connection.dictionary()->dictionary->find(DictObjectType::Table, name)) {
+        fail(VE_DD_OBJECT_EXISTS, "table \"" + name + "\"");
+    }
+}
+
+// Registers a table just created on a dictionary connection under its file's base name, and
+// binds the file to the dictionary; the administrator who made it holds every right.
+AccessRights add_to_dictionary(const Connection& connection, const std::string& path) {
+    Dictionary& dictionary = *connection.dictionary()->dictionary;
+    std::string file_name = path.substr(path.rfind('/') + 1);
+    std::string name = dictionary_name_of(path);
+    DictObject table;
+    table.type = DictObjectType::Table;
+    table.name = name;
+    table.properties[dict_property::kPath] = file_name;
+    dictionary.put(table);
+    set_bound_dictionary(*TableFile::open(path), dictionary.path());
+    return AccessRights{};
 }
 
 std::string base_name(const std::string& path, bool with_extension) {
@@ -136,7 +177,9 @@ VE_API UNSIGNED32 AdsCreateTable90(ADSHANDLE hConnect, const UNSIGNED8* pucName,
         if (connection->implicit()) {
             implicit = connection;
         }
-        check_table_type(usTableType, connection.get());
+        if (!connection->dictionary()) {
+            check_table_type(usTableType, connection.get());
+        }
         check_char_type(usCharType);
         TableSchema schema(parse_field_text(c_text(pucFields)));
         TableOptions options;
@@ -147,8 +190,21 @@ VE_API UNSIGNED32 AdsCreateTable90(ADSHANDLE hConnect, const UNSIGNED8* pucName,
         if (!has_extension(path)) {
             path += ".adt";
         }
+        bool into_dictionary = connection->dictionary() && (ulOptions & VE_CREATE_FREE_TABLE) == 0;
+        if (!find_file_any_case(path).empty()) {
+            // Replacing a dictionary's table is its dictionary's business alone.
+            check_table_binding(*TableFile::open(path), *connection);
+        }
+        if (into_dictionary) {
+            check_new_dictionary_table(*connection, path);
+        }
         TableFile::create(path, schema, options);
-        handle = open_handle(connection, path, ulOptions, usLockType, pucCollation);
+        AccessRights rights;
+        if (into_dictionary) {
+            rights = add_to_dictionary(*connection, path);
+        }
+        handle = open_handle(connection, path, ulOptions & ~kCreateOnlyOptions, usLockType,
+                             pucCollation, rights);
     });
     if (result != VE_SUCCESS && implicit) {
         forget_implicit(implicit);
@@ -173,8 +229,16 @@ VE_API UNSIGNED32 AdsOpenTable90(ADSHANDLE hConnect, const UNSIGNED8* pucName,
         if (connection->implicit()) {
             implicit = connection;
         }
-        check_table_type(usTableType, connection.get());
         check_char_type(usCharType);
+        if (connection->dictionary()) {
+            // A dictionary's tables are ADT tables whatever type the caller passes (0 or 3).
+            TableAccess access =
+                dictionary_table_access(*connection, ansi_to_utf8(c_text(pucName)));
+            handle = open_handle(connection, access.path, ulOptions, usLockType, pucCollation,
+                                 access.rights);
+            return;
+        }
+        check_table_type(usTableType, connection.get());
         std::string path = table_path_for_open(*connection, pucName);
         handle = open_handle(connection, path, ulOptions, usLockType, pucCollation);
     });
@@ -303,8 +367,12 @@ VE_API UNSIGNED32 AdsGetTableCollation(ADSHANDLE hTable, UNSIGNED8* pucCollation
 VE_API UNSIGNED32 AdsGetTableOpenOptions(ADSHANDLE hTable, UNSIGNED32* pulOptions) {
     return with_table(hTable, [&](TableCursor& table) {
         UNSIGNED32 options = table.request().options;
-        if (!table.request().read_only) {
-            options |= VE_TABLE_RIGHT_UPDATE | VE_TABLE_RIGHT_INSERT;
+        const AccessRights& rights = table.request().rights;
+        if (!table.request().read_only && (rights.table & AccessRights::kUpdate) != 0) {
+            options |= VE_TABLE_RIGHT_UPDATE;
+        }
+        if (!table.request().read_only && (rights.table & AccessRights::kInsert) != 0) {
+            options |= VE_TABLE_RIGHT_INSERT;
         }
         out(pulOptions) = options;
     });
@@ -403,8 +471,14 @@ VE_API UNSIGNED32 AdsGetColumnPermissions(ADSHANDLE hTable, const UNSIGNED8* puc
         bool engine_maintained = field.type == FieldType::AutoInc ||
                                  field.type == FieldType::RowVersion ||
                                  field.type == FieldType::ModTime;
+        std::uint8_t granted = table.request().rights.column(field.number);
         if (!table.request().read_only && !engine_maintained) {
-            permissions |= VE_COLUMN_UPDATE | VE_COLUMN_INSERT;
+            if ((granted & AccessRights::kUpdate) != 0) {
+                permissions |= VE_COLUMN_UPDATE;
+            }
+            if ((granted & AccessRights::kInsert) != 0) {
+                permissions |= VE_COLUMN_INSERT;
+            }
         }
         out(pucPermissions) = permissions;
     });

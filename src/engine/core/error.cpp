@@ -38,7 +38,9 @@ constexpr CodeText kCodeTexts[] = {
     {VE_STATEMENT_GONE, "The SQL statement handle is no longer valid."},
     {VE_NO_ROW_COUNT, "The statement produced no count of affected rows."},
     {VE_COMPONENT_ERROR, "Error in the data-access components."},
-    {VE_DICTIONARY_ONLY, "The operation needs a data dictionary connection."},
+    {VE_DICTIONARY_ONLY, "The object is not in the data dictionary."},
+    {VE_DD_NO_MORE_OBJECTS, "There are no more objects in the data dictionary list."},
+    {VE_DD_PROPERTY_NOT_SET, "The data dictionary property has no value."},
     {VE_RECORD_CHANGED, "Record was changed by another user."},
     {VE_SQL_ERROR, "SQL error."},
     {VE_NOT_IMPLEMENTED, "The function is not implemented by this engine yet."},
@@ -85,6 +87,12 @@ constexpr CodeText kCodeTexts[] = {
     {VE_UNFINISHED_TRANSACTION,
      "A process ended inside a transaction on this table, and its changes cannot be rolled "
      "back here (the directory or the table is read-only)."},
+    {VE_LOGIN_FAILED, "The user name or password is not valid."},
+    {VE_BOUND_TO_DICTIONARY,
+     "The table belongs to a data dictionary; open it through a connection to that dictionary."},
+    {VE_NOT_A_DICTIONARY, "The file is not a data dictionary."},
+    {VE_DICTIONARY_EXISTS, "A file of that name exists already."},
+    {VE_DD_OBJECT_EXISTS, "The data dictionary holds an object of that name already."},
 };
 
 }  // namespace

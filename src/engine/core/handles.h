@@ -20,6 +20,7 @@ enum class HandleKind : std::uint16_t {
     Statement = 4,
     Cursor = 5,
     TableSearch = 6,
+    DictionaryFind = 7,  // an enumeration of a data dictionary's objects
 };
 
 // Objects are always owned by shared pointers, so one can hand out a pointer to itself even

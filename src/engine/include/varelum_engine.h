@@ -44,7 +44,7 @@
  *
  * Functions the data-access components call that this engine does not export yet (a call
  * through the components raises "External exception C0FB007F" until it does):
- * AdsDDRenameObject, AdsDDGetTableProperty, AdsAccessVfpSystemField.
+ * AdsAccessVfpSystemField.
  */
 #ifndef VARELUM_ENGINE_H
 #define VARELUM_ENGINE_H
@@ -114,6 +114,10 @@ typedef uint16_t WCHAR;
 #define VE_OPEN_IGNORE_COLLATION_MISMATCH 0x00000200u
 #define VE_OPEN_CACHE_READS 0x20000000u
 #define VE_OPEN_CACHE_WRITES 0x40000000u
+/* Where AdsCreateTable90 puts a new table made on a data dictionary connection: into the
+ * dictionary (the default there) or beside it as a free table. */
+#define VE_CREATE_FREE_TABLE 0x00001000u
+#define VE_CREATE_DICTIONARY_TABLE 0x00004000u
 /* Rights that AdsGetTableOpenOptions adds to the open options: a handle not opened read-only
  * may update and insert records. */
 #define VE_TABLE_RIGHT_UPDATE 0x00000020u
@@ -273,9 +277,13 @@ typedef uint16_t WCHAR;
 #define VE_STATEMENT_GONE 5106u     /* the SQL statement handle is gone */
 #define VE_NO_ROW_COUNT 5117u       /* the statement produced no rows-affected count */
 #define VE_COMPONENT_ERROR 5121u    /* reserved for the components' own errors */
-#define VE_DICTIONARY_ONLY 5132u    /* the operation needs a data dictionary connection */
-#define VE_RECORD_CHANGED 5186u     /* reserved: the record was changed by another user */
-#define VE_SQL_ERROR 7200u          /* an SQL error; the text carries "NativeError = n;" */
+#define VE_DICTIONARY_ONLY                                                                         \
+    5132u                           /* the data dictionary holds no such object, or the call needs \
+                                       a data dictionary connection */
+#define VE_DD_NO_MORE_OBJECTS 5137u /* end of a data dictionary object enumeration */
+#define VE_DD_PROPERTY_NOT_SET 5138u /* the data dictionary property has no value */
+#define VE_RECORD_CHANGED 5186u      /* reserved: the record was changed by another user */
+#define VE_SQL_ERROR 7200u           /* an SQL error; the text carries "NativeError = n;" */
 
 #define VE_NOT_IMPLEMENTED 6000u      /* this engine does not implement the function yet */
 #define VE_INVALID_HANDLE 6001u       /* the handle was never issued by this engine */
@@ -324,6 +332,12 @@ typedef uint16_t WCHAR;
 #define VE_UNKNOWN_SAVEPOINT 6092u      /* no savepoint of that name in the transaction */
 #define VE_UNFINISHED_TRANSACTION 6093u /* a dead process's transaction cannot be undone here */
 
+#define VE_LOGIN_FAILED 6090u         /* unknown user or wrong password (never said which) */
+#define VE_BOUND_TO_DICTIONARY 6091u  /* the table belongs to a data dictionary */
+#define VE_NOT_A_DICTIONARY 6092u     /* the file is no data dictionary */
+#define VE_DICTIONARY_EXISTS 6093u    /* a new dictionary's file exists already */
+#define VE_DD_OBJECT_EXISTS 6094u     /* the dictionary holds an object of that name already */
+
 /* ---- Errors ------------------------------------------------------------------------------ */
 
 /* The calling thread's last error: *pulErrCode gets its code (0 when the last call succeeded);
@@ -344,17 +358,18 @@ VE_API UNSIGNED32 AdsThreadExit(void);
 /* ---- Connections and engine settings -------------------------------------------------- */
 
 /* Connects to a directory of tables (8-bit path, "\" or "/" as separators, relative to the
- * working directory unless absolute). Fails with VE_PATH_NOT_FOUND for a missing directory,
- * VE_NOT_SUPPORTED for a data dictionary (.add), VE_SERVER_NOT_AVAILABLE when the engine's
- * server-type mask lacks VE_SERVER_LOCAL. */
+ * working directory unless absolute), or to a data dictionary (a path ending in ".add"), which
+ * needs a log-in and so AdsConnect101. Fails with VE_PATH_NOT_FOUND for a missing directory or
+ * dictionary, VE_LOGIN_FAILED for a dictionary without a valid user and password,
+ * VE_SERVER_NOT_AVAILABLE when the engine's server-type mask lacks VE_SERVER_LOCAL. */
 VE_API UNSIGNED32 AdsConnect(const UNSIGNED8* pucServerName, ADSHANDLE* phConnect);
 /* Connects with a connection string "Data Source=path;key=value;...". Keys (case-insensitive,
  * each at most once): Data Source (required), ServerType (LOCAL|REMOTE|INTERNET, overrides the
  * engine's mask for this connection), DateFormat (this connection's date format), TableType
  * (ADT, CDX, NTX, VFP: the default for opens with table type 0), SQLTimeout (seconds, for the
- * connection's statements), User ID, Password and DDPassword (kept for data dictionaries, which
- * answer VE_NOT_SUPPORTED). A value in double quotes may hold ";". The keys of a remote
- * transport (FIPS, EncryptionType, TLSCertificate, TLSCommonName, TLSCiphers, CommType,
+ * connection's statements), User ID and Password (the log-in of a data dictionary; the password is
+ * checked and not kept), DDPassword (ignored). A value in double quotes may hold ";". The keys of a
+ * remote transport (FIPS, EncryptionType, TLSCertificate, TLSCommonName, TLSCiphers, CommType,
  * Compression, IncrementUserCount, StoredProcedureConnection) and unknown keys are ignored.
  * VE_INVALID_CONNECT_STRING for a malformed string: a part without "=", an empty or repeated
  * key, an unterminated quoted value or text after its closing quote, a value a key above cannot
@@ -419,7 +434,8 @@ VE_API UNSIGNED32 AdsGetVersion(UNSIGNED32* pulMajor, UNSIGNED32* pulMinor, UNSI
 /* A connection's properties (AdsGetConnectionProperty). Texts are answered as given in the
  * connection string (empty when not given); VE_CONNECTION_PROP_FIPS is UNSIGNED16 (1 or 0),
  * VE_CONNECTION_PROP_COMM_TYPE UNSIGNED32 (VE_COMM_...). The transport values mean nothing to
- * a local connection; they are kept so that a caller can open a connection like this one. */
+ * a local connection; they are kept so that a caller can open a connection like this one. A
+ * data dictionary's password is checked at the log-in and not kept: it answers empty. */
 #define VE_CONNECTION_PROP_USERNAME 0
 #define VE_CONNECTION_PROP_PASSWORD 1
 #define VE_CONNECTION_PROP_COMM_TYPE 2
@@ -1270,6 +1286,125 @@ VE_API UNSIGNED32 AdsRegisterCallbackFunction101(UNSIGNED32 (*lpfnCallback)(UNSI
                                                                             SIGNED64 qCallbackID),
                                                  SIGNED64 qCallbackID);
 VE_API UNSIGNED32 AdsClearCallbackFunction(void);
+
+/* ---- Data dictionaries -------------------------------------------------------------------
+ *
+ * A data dictionary is a file (name ending in ".add") that holds a database's users, their
+ * groups, its tables with the rights each user or group has on them, and its properties. A
+ * connection to it (AdsConnect101 with "Data Source=path.add;User ID=...;Password=...;") logs
+ * in; its table calls then find tables by their names in the dictionary and enforce the rights:
+ * no read right refuses the open, and a change without the right answers VE_PERMISSION_DENIED
+ * with "Update permission not granted on this table." (or Insert, Delete, or "... on this
+ * field: NAME."). AdsGetTableOpenOptions and AdsGetColumnPermissions tell the rights granted.
+ * A table registered in a dictionary is bound to it: opened as a free table, or through
+ * another dictionary, it answers VE_BOUND_TO_DICTIONARY. Passwords are kept only as salted
+ * hashes, and no error text carries a password.
+ *
+ * The dictionary guards what users may do through this engine. Whoever can read the files
+ * themselves can read the data in them: protecting the files is the operating system's
+ * permissions' job (or an encryption's).
+ *
+ * Every dictionary has the user "Admin", who holds every right and alone may change the
+ * dictionary (the others answer VE_PERMISSION_DENIED for changes). Names of users, groups and
+ * tables are unique per kind without regard to case and hold neither ";" nor ":".
+ * Every call below takes a connection to a dictionary and answers VE_DICTIONARY_ONLY (5132)
+ * for another connection and for a name the dictionary does not hold. */
+
+/* Object types (AdsDDFindFirstObject, AdsDDRenameObject). */
+#define VE_DD_TABLE_OBJECT 1
+#define VE_DD_USER_OBJECT 7
+#define VE_DD_USER_GROUP_OBJECT 8
+#define VE_DD_PROCEDURE_OBJECT 10
+#define VE_DD_LINK_OBJECT 11
+/* Rights on a table (bits); on a column only update and insert mean something. */
+#define VE_DD_RIGHT_READ 1u
+#define VE_DD_RIGHT_UPDATE 2u
+#define VE_DD_RIGHT_INSERT 4u
+#define VE_DD_RIGHT_DELETE 8u
+/* Properties: of the database (16-bit versions, a text comment), of a user (text: the groups
+ * joined by ";", a comment), of a table (texts). */
+#define VE_DD_COMMENT 101
+#define VE_DD_VERSION_MAJOR 111
+#define VE_DD_VERSION_MINOR 112
+#define VE_DD_TABLE_DEFAULT_INDEX 213
+#define VE_DD_TABLE_PRIMARY_KEY 214
+#define VE_DD_TABLE_PATH 215
+#define VE_DD_USER_GROUP_MEMBERSHIP 1102
+
+/* Creates a new dictionary file (which must not exist; VE_DICTIONARY_EXISTS) with the
+ * administrator's password (not empty) and a comment, and connects to it as "Admin". */
+VE_API UNSIGNED32 AdsDDCreate(const UNSIGNED8* pucDictionaryPath, const UNSIGNED8* pucAdminPassword,
+                              const UNSIGNED8* pucDescription, ADSHANDLE* phConnect);
+/* Users and groups. pucGroupName of AdsDDCreateUser: NULL or a group the user joins at once.
+ * Deleting a user or group also drops the rights granted to it; "Admin" cannot be deleted. */
+VE_API UNSIGNED32 AdsDDCreateUser(ADSHANDLE hConnect, const UNSIGNED8* pucGroupName,
+                                  const UNSIGNED8* pucUserName, const UNSIGNED8* pucPassword,
+                                  const UNSIGNED8* pucDescription);
+VE_API UNSIGNED32 AdsDDDeleteUser(ADSHANDLE hConnect, const UNSIGNED8* pucUserName);
+VE_API UNSIGNED32 AdsDDSetUserPassword(ADSHANDLE hConnect, const UNSIGNED8* pucUserName,
+                                       const UNSIGNED8* pucPassword);
+VE_API UNSIGNED32 AdsDDCreateUserGroup(ADSHANDLE hConnect, const UNSIGNED8* pucGroupName,
+                                       const UNSIGNED8* pucDescription);
+VE_API UNSIGNED32 AdsDDDeleteUserGroup(ADSHANDLE hConnect, const UNSIGNED8* pucGroupName);
+VE_API UNSIGNED32 AdsDDAddUserToGroup(ADSHANDLE hConnect, const UNSIGNED8* pucGroupName,
+                                      const UNSIGNED8* pucUserName);
+VE_API UNSIGNED32 AdsDDRemoveUserFromGroup(ADSHANDLE hConnect, const UNSIGNED8* pucGroupName,
+                                           const UNSIGNED8* pucUserName);
+/* Registers an existing table file (path relative to the dictionary's folder, or absolute)
+ * under a name and binds the file to the dictionary. A table made with AdsCreateTable90 on a
+ * dictionary connection is registered under its file's base name unless ulOptions has
+ * VE_CREATE_FREE_TABLE. AdsDDRemoveTable unbinds the file, or deletes it (usDeleteFiles 1). */
+VE_API UNSIGNED32 AdsDDAddTable(ADSHANDLE hConnect, const UNSIGNED8* pucTableName,
+                                const UNSIGNED8* pucTablePath);
+VE_API UNSIGNED32 AdsDDRemoveTable(ADSHANDLE hConnect, const UNSIGNED8* pucTableName,
+                                   UNSIGNED16 usDeleteFiles);
+/* Grants or revokes rights (VE_DD_RIGHT_... bits) of a user or group on a table, or on one
+ * column of it (pucColumnName not empty). A user has what is granted to the user and to each
+ * of the user's groups; a column's own rights can only narrow the table's for that column. */
+VE_API UNSIGNED32 AdsDDGrantPermission(ADSHANDLE hConnect, const UNSIGNED8* pucTableName,
+                                       const UNSIGNED8* pucColumnName, const UNSIGNED8* pucGrantee,
+                                       UNSIGNED32 ulPermissions);
+VE_API UNSIGNED32 AdsDDRevokePermission(ADSHANDLE hConnect, const UNSIGNED8* pucTableName,
+                                        const UNSIGNED8* pucColumnName, const UNSIGNED8* pucGrantee,
+                                        UNSIGNED32 ulPermissions);
+/* The rights a user (NULL: the connection's own; another user: the administrator only) has
+ * on a table, or on one of its columns. */
+VE_API UNSIGNED32 AdsDDGetPermissions(ADSHANDLE hConnect, const UNSIGNED8* pucTableName,
+                                      const UNSIGNED8* pucColumnName, const UNSIGNED8* pucUserName,
+                                      UNSIGNED32* pulPermissions);
+/* Properties. A text property is written as 8-bit text; a NULL buffer (or one too small)
+ * gets the length it needs, terminating zero included, and VE_BUFFER_TOO_SMALL; a property
+ * without a value answers VE_DD_PROPERTY_NOT_SET (5138). A user reads their own user
+ * properties; the administrator anyone's. */
+VE_API UNSIGNED32 AdsDDGetDatabaseProperty(ADSHANDLE hConnect, UNSIGNED16 usPropertyID,
+                                           void* pvProperty, UNSIGNED16* pusPropertyLen);
+VE_API UNSIGNED32 AdsDDSetDatabaseProperty(ADSHANDLE hConnect, UNSIGNED16 usPropertyID,
+                                           const void* pvProperty, UNSIGNED16 usPropertyLen);
+VE_API UNSIGNED32 AdsDDGetUserProperty(ADSHANDLE hConnect, const UNSIGNED8* pucUserName,
+                                       UNSIGNED16 usPropertyID, void* pvProperty,
+                                       UNSIGNED16* pusPropertyLen);
+VE_API UNSIGNED32 AdsDDGetTableProperty(ADSHANDLE hDictionary, const UNSIGNED8* pucTableName,
+                                        UNSIGNED16 usPropertyID, void* pvProperty,
+                                        UNSIGNED16* pusPropertyLen);
+/* Sets a table's default index or primary key (an index tag name; empty clears it). */
+VE_API UNSIGNED32 AdsDDSetTableProperty(ADSHANDLE hDictionary, const UNSIGNED8* pucTableName,
+                                        UNSIGNED16 usPropertyID, const void* pvProperty,
+                                        UNSIGNED16 usPropertyLen);
+/* Renames a table of the dictionary (usObjectType VE_DD_TABLE_OBJECT; its file keeps its
+ * name). ulOptions is reserved. */
+VE_API UNSIGNED32 AdsDDRenameObject(ADSHANDLE hDictionary, const UNSIGNED8* pucObjectName,
+                                    const UNSIGNED8* pucNewObjectName, UNSIGNED16 usObjectType,
+                                    UNSIGNED32 ulOptions);
+/* Lists the names of one kind of object in name order (users of one group when
+ * pucParentName names it). The first name comes with the find handle; VE_DD_NO_MORE_OBJECTS
+ * (5137) ends the list (from the first call for an empty list, with no handle made).
+ * AdsDDFindClose frees the handle. */
+VE_API UNSIGNED32 AdsDDFindFirstObject(ADSHANDLE hConnect, UNSIGNED16 usFindObjectType,
+                                       const UNSIGNED8* pucParentName, UNSIGNED8* pucObjectName,
+                                       UNSIGNED16* pusObjectNameLen, ADSHANDLE* phFindHandle);
+VE_API UNSIGNED32 AdsDDFindNextObject(ADSHANDLE hConnect, ADSHANDLE hFindHandle,
+                                      UNSIGNED8* pucObjectName, UNSIGNED16* pusObjectNameLen);
+VE_API UNSIGNED32 AdsDDFindClose(ADSHANDLE hConnect, ADSHANDLE hFindHandle);
 
 #ifdef __cplusplus
 } /* extern "C" */

@@ -18,10 +18,6 @@ Connection::Connection(const std::string& path, ConnectionOptions options, bool 
     if ((types & VE_SERVER_LOCAL) == 0) {
         fail(VE_SERVER_NOT_AVAILABLE, path_);
     }
-    std::string lower = to_upper_ascii(path_);
-    if (lower.size() > 4 && lower.compare(lower.size() - 4, 4, ".ADD") == 0) {
-        fail(VE_NOT_SUPPORTED, "data dictionaries (" + path_ + ")");
-    }
     struct stat info {};
     if (::stat(path_.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) {
         fail(VE_PATH_NOT_FOUND, path_);

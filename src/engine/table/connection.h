@@ -20,13 +20,14 @@ namespace varelum::engine {
 class TableFile;
 class TableCursor;
 class Transaction;
+struct DictionarySession;  // engine/dict/dictionary.h
 
 struct ConnectionOptions {
     std::optional<std::uint16_t> server_types;  // from the connection string
     std::optional<DateFormat> date_format;
     std::uint16_t default_table_type = 3;
     std::uint32_t sql_timeout_seconds = 0;  // for the connection's new statements; 0: none
-    // The log-in of a data dictionary; kept until dictionaries are served.
+    // The log-in of a data dictionary (checked when the connection is made, then dropped).
     std::string user_id;
     std::string password;
     std::string dd_password;
@@ -43,7 +44,9 @@ struct ConnectionOptions {
 class Connection : public HandleObject {
   public:
     static constexpr HandleKind kKind = HandleKind::Connection;
-    // Throws VE_PATH_NOT_FOUND, VE_NOT_SUPPORTED (dictionaries), VE_SERVER_NOT_AVAILABLE.
+    // path: the connection's directory. Throws VE_PATH_NOT_FOUND, VE_SERVER_NOT_AVAILABLE.
+    // A dictionary connection is made on the dictionary's directory and then given the
+    // session of its log-in (set_dictionary).
     Connection(const std::string& path, ConnectionOptions options, bool implicit);
     ~Connection() override;  // rolls back a transaction left open
     HandleKind kind() const override { return kKind; }
@@ -62,6 +65,12 @@ class Connection : public HandleObject {
     // The path of a table name: relative names are taken from the connection's directory.
     std::string resolve(const std::string& name_utf8) const;
 
+    // The dictionary the connection logged in to; nullptr for a free-table connection.
+    const std::shared_ptr<DictionarySession>& dictionary() const { return dictionary_; }
+    void set_dictionary(std::shared_ptr<DictionarySession> session) {
+        dictionary_ = std::move(session);
+    }
+
     std::shared_ptr<FileLocks> locks_for(const TableFile& file);
     void add_table(const std::shared_ptr<TableCursor>& table);
     void remove_table(const TableCursor* table);
@@ -79,6 +88,7 @@ class Connection : public HandleObject {
     std::string path_;
     ConnectionOptions options_;
     bool implicit_;
+    std::shared_ptr<DictionarySession> dictionary_;
     mutable std::mutex mutex_;
     std::map<std::string, std::weak_ptr<FileLocks>> locks_;
     std::vector<std::weak_ptr<TableCursor>> tables_;

@@ -400,8 +400,26 @@ void TableCursor::require_writable() const {
     }
 }
 
-std::uint8_t* TableCursor::image_for_change(const FieldDescriptor&) {
+void TableCursor::require_right(std::uint8_t right, const FieldDescriptor* field) const {
+    const AccessRights& rights = request_.rights;
+    const char* what = right == AccessRights::kUpdate   ? "Update"
+                       : right == AccessRights::kInsert ? "Insert"
+                                                        : "Delete";
+    // The texts are those the components report for the same refusals.
+    if ((rights.table & right) == 0) {
+        throw EngineError(VE_PERMISSION_DENIED,
+                          std::string(what) + " permission not granted on this table.");
+    }
+    if (field != nullptr && (rights.column(field->number) & right) == 0) {
+        throw EngineError(
+            VE_PERMISSION_DENIED,
+            std::string(what) + " permission not granted on this field: " + field->name + ".");
+    }
+}
+
+std::uint8_t* TableCursor::image_for_change(const FieldDescriptor& field) {
     require_writable();
+    require_right(appending_ ? AccessRights::kInsert : AccessRights::kUpdate, &field);
     if (!on_record()) {
         fail(VE_NO_CURRENT_RECORD);
     }
@@ -429,6 +447,7 @@ void TableCursor::set_memo(const FieldDescriptor& field, std::optional<std::stri
 
 void TableCursor::append() {
     require_writable();
+    require_right(AccessRights::kInsert, nullptr);
     flush_pending();
     saved_place_ = place_;
     saved_recno_ = recno_;
@@ -607,6 +626,7 @@ void TableCursor::refresh() {
 
 void TableCursor::set_deleted(bool deleted) {
     require_writable();
+    require_right(AccessRights::kDelete, nullptr);
     flush_pending();
     if (place_ != Place::Record) {
         fail(VE_NO_CURRENT_RECORD);
@@ -708,6 +728,7 @@ Transaction* TableCursor::joined_transaction() {
 void TableCursor::zap() {
     connection_->require_no_transaction("emptying a table");
     require_writable();
+    require_right(AccessRights::kDelete, nullptr);
     require_sole_use();
     appending_ = false;
     discard_changes();
@@ -719,6 +740,7 @@ void TableCursor::zap() {
 void TableCursor::pack() {
     connection_->require_no_transaction("packing a table");
     require_writable();
+    require_right(AccessRights::kDelete, nullptr);
     require_sole_use();
     flush_pending();
     file_->pack();

@@ -30,7 +30,19 @@ class Connection;
 class FileLocks;
 class TableFile;
 
+// The rights a data dictionary grants the handle's user (bits: 1 read, 2 update, 4 insert,
+// 8 delete); a free table grants every right.
+struct AccessRights {
+    static constexpr std::uint8_t kRead = 1, kUpdate = 2, kInsert = 4, kDelete = 8;
+    std::uint8_t table = kRead | kUpdate | kInsert | kDelete;
+    std::vector<std::uint8_t> columns;  // by field number - 1; a field past the end: the table's
+    std::uint8_t column(std::uint32_t number) const {
+        return number >= 1 && number <= columns.size() ? columns[number - 1] : table;
+    }
+};
+
 struct OpenRequest {
+    AccessRights rights;
     bool exclusive = false;
     bool read_only = false;
     std::uint32_t options = 0;  // as passed, answered by AdsGetTableOpenOptions
@@ -150,6 +162,7 @@ class TableCursor : public HandleObject {
     // For AdsDeleteTable: writable and open by this handle alone.
     void require_writable_for_delete() {
         require_writable();
+        require_right(AccessRights::kDelete, nullptr);
         require_sole_use();
     }
 
@@ -169,6 +182,9 @@ class TableCursor : public HandleObject {
     void discard_changes();
     void release_implicit_lock();
     void require_writable() const;
+    // Throws VE_PERMISSION_DENIED unless the handle's user has the right on the table (and on
+    // the field, when one is given).
+    void require_right(std::uint8_t right, const FieldDescriptor* field) const;
     void stamp_engine_fields(std::uint8_t* image, class WriteContext& write);
     // The connection's transaction with this file enlisted in it; nullptr outside one.
     class Transaction* joined_transaction();

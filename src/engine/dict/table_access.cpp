@@ -1,0 +1,97 @@
+// Table names and rights on dictionary connections (see table_access.h).
+#include "engine/dict/table_access.h"
+
+#include "engine/core/error.h"
+#include "engine/core/text.h"
+#include "engine/dict/dictionary.h"
+#include "engine/dict/table_binding.h"
+#include "engine/env/files.h"
+#include "engine/storage/table_file.h"
+#include "engine/table/connection.h"
+#include "varelum_engine.h"
+
+namespace varelum::engine {
+namespace {
+
+bool has_separator(std::string_view name) {
+    return name.find('/') != std::string_view::npos || name.find('\\') != std::string_view::npos;
+}
+
+std::string without_adt(std::string_view name) {
+    std::string upper = to_upper_ascii(name);
+    if (upper.size() > 4 && upper.compare(upper.size() - 4, 4, ".ADT") == 0) {
+        return std::string(name.substr(0, name.size() - 4));
+    }
+    return std::string(name);
+}
+
+AccessRights access_rights(const GrantedRights& granted, const TableSchema& schema) {
+    AccessRights rights;
+    rights.table = granted.table;
+    if (!granted.columns.empty()) {
+        for (const auto& field : schema.fields()) {
+            rights.columns.push_back(granted.column(field.name));
+        }
+    }
+    return rights;
+}
+
+}  // namespace
+
+TableAccess dictionary_table_access(const Connection& connection, std::string_view name_utf8) {
+    const DictionarySession& session = *connection.dictionary();
+    const Dictionary& dictionary = *session.dictionary;
+    std::optional<DictObject> table = dictionary.find(DictObjectType::Table, name_utf8);
+    if (!table) {
+        table = dictionary.find(DictObjectType::Table, without_adt(name_utf8));
+    }
+    TableAccess access;
+    if (table) {
+        access.path = dictionary.table_path(*table);
+    } else if (has_separator(name_utf8)) {
+        std::string path = normalize_path(name_utf8);
+        // The components name a file by the database path, which is the dictionary's own.
+        const std::string& own = dictionary.path();
+        if (path.size() > own.size() && iequals(path.substr(0, own.size()), own) &&
+            path[own.size()] == '/') {
+            path = dictionary.directory() + path.substr(own.size());
+        }
+        std::string found = find_file_any_case(path);
+        if (found.empty() && !has_extension(path)) {
+            found = find_file_any_case(path + ".adt");
+        }
+        if (found.empty()) {
+            fail(VE_TABLE_NOT_FOUND, path);
+        }
+        access.path = found;
+        table = dictionary.table_by_path(found);
+    } else {
+        fail(VE_DICTIONARY_ONLY, "table \"" + std::string(name_utf8) + "\"");
+    }
+    auto file = TableFile::open(access.path);
+    check_table_binding(*file, connection);
+    if (table) {
+        GrantedRights granted = dictionary.rights_of(session.login, *table);
+        if ((granted.table & kRightRead) == 0) {
+            throw EngineError(VE_PERMISSION_DENIED, "Read permission not granted on this table.");
+        }
+        access.rights = access_rights(granted, file->schema());
+    }
+    return access;
+}
+
+void check_table_binding(const TableFile& file, const Connection& connection) {
+    if (is_dictionary_file(file)) {
+        fail(VE_NOT_SUPPORTED, file.path() + " is a data dictionary, not a table");
+    }
+    std::optional<std::string> bound = bound_dictionary(file);
+    if (!bound) {
+        return;
+    }
+    const auto& session = connection.dictionary();
+    if (session == nullptr || session->dictionary->path() != *bound) {
+        fail(VE_BOUND_TO_DICTIONARY, file.path() + " (" + *bound + ")");
+    }
+}
+
+}  // namespace varelum::engine

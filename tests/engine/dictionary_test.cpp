@@ -1,0 +1,359 @@
+// Data dictionaries through the C ABI: log-in, tables found by name, rights enforced on every
+// table call, tables bound to their dictionary, the administrator's changes, properties and
+// lists of objects.
+#include <fstream>
+#include <iterator>
+
+#include "engine_test_support.h"
+
+namespace varelum::engine::testing {
+namespace {
+
+constexpr const char* kAdminPassword = "s3nha-do-admin";
+constexpr const char* kAnaPassword = "ana;pw";
+
+class Dictionaries : public EngineTest {
+  protected:
+    void SetUp() override {
+        EngineTest::SetUp();
+        dictionary_ = dir_.file("loja.add");
+        ASSERT_ADS_OK(AdsDDCreate(u8(dictionary_), u8(kAdminPassword), u8("Loja"), &admin_));
+        for (const char* name : {"Produtos", "Auditoria", "Segredos"}) {
+            ADSHANDLE table = 0;
+            ASSERT_ADS_OK(AdsCreateTable90(admin_, u8(name), nullptr, 0, VE_CHARTYPE_ANSI,
+                                           VE_LOCK_PROPRIETARY, VE_RIGHTS_CHECK, 0,
+                                           u8("Codigo,Char,10;Qtde,Integer;"), 0, u8("ANSI"),
+                                           &table));
+            append_row(table, {{"Codigo", "A1"}, {"Qtde", "3"}});
+            ASSERT_ADS_OK(AdsCloseTable(table));
+        }
+        ASSERT_ADS_OK(AdsDDCreateUserGroup(admin_, u8("Caixas"), u8("")));
+        ASSERT_ADS_OK(AdsDDCreateUser(admin_, u8("Caixas"), u8("Ana"), u8(kAnaPassword), nullptr));
+        ASSERT_ADS_OK(AdsDDGrantPermission(admin_, u8("Produtos"), nullptr, u8("Caixas"),
+                                           VE_DD_RIGHT_READ));
+        ASSERT_ADS_OK(AdsDDGrantPermission(admin_, u8("Auditoria"), nullptr, u8("Caixas"),
+                                           VE_DD_RIGHT_READ | VE_DD_RIGHT_INSERT));
+    }
+    void TearDown() override {
+        AdsDisconnect(admin_);
+        EngineTest::TearDown();
+    }
+
+    UNSIGNED32 log_in(const std::string& user, const std::string& password, ADSHANDLE* handle) {
+        std::string text = "Data Source=" + dictionary_ + ";User ID=" + user + ";Password=\"" +
+                           password + "\";";
+        return AdsConnect101(u8(text), nullptr, handle);
+    }
+
+    ADSHANDLE ana() {
+        ADSHANDLE handle = 0;
+        EXPECT_ADS_OK(log_in("Ana", kAnaPassword, &handle));
+        return handle;
+    }
+
+    static UNSIGNED32 open_options(ADSHANDLE table) {
+        UNSIGNED32 options = 0;
+        EXPECT_ADS_OK(AdsGetTableOpenOptions(table, &options));
+        return options;
+    }
+
+    static UNSIGNED8 column_permissions(ADSHANDLE table, const char* field) {
+        UNSIGNED8 permissions = 0;
+        EXPECT_ADS_OK(AdsGetColumnPermissions(table, u8(field), &permissions));
+        return permissions;
+    }
+
+    static std::vector<std::string> names(ADSHANDLE connection, UNSIGNED16 type,
+                                          const char* parent = nullptr) {
+        std::vector<std::string> found;
+        UNSIGNED8 name[201];
+        UNSIGNED16 length = sizeof name;
+        ADSHANDLE find = 0;
+        UNSIGNED32 rc = AdsDDFindFirstObject(connection, type, u8(parent ? parent : ""), name,
+                                             &length, &find);
+        while (rc == VE_SUCCESS) {
+            found.emplace_back(reinterpret_cast<char*>(name), length);
+            length = sizeof name;
+            rc = AdsDDFindNextObject(connection, find, name, &length);
+        }
+        EXPECT_EQ(VE_DD_NO_MORE_OBJECTS, rc) << last_error_text();
+        if (find != 0) {
+            EXPECT_ADS_OK(AdsDDFindClose(connection, find));
+        }
+        return found;
+    }
+
+    std::string dictionary_;
+    ADSHANDLE admin_ = 0;
+};
+
+TEST_F(Dictionaries, LogInNeedsAKnownUserAndHisPassword) {
+    struct Case {
+        std::string user, password;
+        UNSIGNED32 expected;
+    };
+    const std::vector<Case> cases = {
+        {"Ana", kAnaPassword, VE_SUCCESS},
+        {"ANA", kAnaPassword, VE_SUCCESS},  // user names ignore case; passwords do not
+        {"Ana", "ANA;PW", VE_LOGIN_FAILED},
+        {"Ana", "", VE_LOGIN_FAILED},
+        {"Bruno", kAnaPassword, VE_LOGIN_FAILED},
+        {"", "", VE_LOGIN_FAILED},
+        {"Admin", kAdminPassword, VE_SUCCESS},
+    };
+    for (const auto& c : cases) {
+        ADSHANDLE handle = 0;
+        EXPECT_EQ(c.expected, log_in(c.user, c.password, &handle)) << c.user << "/" << c.password;
+        if (c.expected == VE_SUCCESS) {
+            EXPECT_ADS_OK(AdsDisconnect(handle));
+        } else {
+            // The same answer for an unknown user and a wrong password, and never the password.
+            EXPECT_NE(std::string::npos, last_error_text().find("user name or password"));
+            if (!c.password.empty()) {
+                EXPECT_EQ(std::string::npos, last_error_text().find(c.password));
+            }
+        }
+    }
+    ADSHANDLE handle = 0;
+    EXPECT_EQ(VE_LOGIN_FAILED, AdsConnect(u8(dictionary_), &handle));
+    EXPECT_EQ(VE_PATH_NOT_FOUND,
+              AdsConnect101(u8("Data Source=" + dir_.file("outra.add") + ";User ID=Ana;"),
+                            nullptr, &handle));
+}
+
+TEST_F(Dictionaries, NoPasswordIsStoredInTheFile) {
+    ASSERT_ADS_OK(AdsDisconnect(admin_));
+    admin_ = 0;
+    std::ifstream file(dictionary_, std::ios::binary);
+    std::string bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    ASSERT_FALSE(bytes.empty());
+    EXPECT_EQ(std::string::npos, bytes.find(kAdminPassword));
+    EXPECT_EQ(std::string::npos, bytes.find(kAnaPassword));
+}
+
+TEST_F(Dictionaries, AReadOnlyUserIsRefusedEveryChange) {
+    ADSHANDLE connection = ana();
+    ADSHANDLE table = 0;
+    ASSERT_ADS_OK(open("Produtos", &table, 0, connection));
+    EXPECT_EQ(0u, open_options(table) & (VE_TABLE_RIGHT_UPDATE | VE_TABLE_RIGHT_INSERT));
+    EXPECT_EQ(VE_COLUMN_READ, column_permissions(table, "Qtde"));
+    EXPECT_EQ("A1        ", text(table, "Codigo"));
+
+    ASSERT_ADS_OK(AdsGotoTop(table));
+    EXPECT_EQ(VE_PERMISSION_DENIED, AdsSetField(table, u8("Qtde"), u8("9"), 1));
+    EXPECT_NE(std::string::npos,
+              last_error_text().find("Update permission not granted on this table."));
+    EXPECT_EQ(VE_PERMISSION_DENIED, AdsAppendRecord(table));
+    EXPECT_NE(std::string::npos,
+              last_error_text().find("Insert permission not granted on this table."));
+    EXPECT_EQ(VE_PERMISSION_DENIED, AdsDeleteRecord(table));
+    EXPECT_EQ(VE_PERMISSION_DENIED, AdsZapTable(table));
+    EXPECT_ADS_OK(AdsCloseTable(table));
+
+    // Nothing changed, as the administrator sees.
+    ASSERT_ADS_OK(open("Produtos", &table, 0, admin_));
+    EXPECT_EQ("3", text(table, "Qtde", VE_TRIM_LEFT));
+    UNSIGNED32 count = 0;
+    EXPECT_ADS_OK(AdsGetRecordCount(table, VE_IGNORE_FILTERS, &count));
+    EXPECT_EQ(1u, count);
+    EXPECT_ADS_OK(AdsCloseTable(table));
+    EXPECT_ADS_OK(AdsDisconnect(connection));
+}
+
+TEST_F(Dictionaries, InsertRightAllowsAppendingButNotUpdating) {
+    ADSHANDLE connection = ana();
+    ADSHANDLE table = 0;
+    ASSERT_ADS_OK(open("auditoria.adt", &table, 0, connection));  // name with extension, any case
+    EXPECT_EQ(VE_TABLE_RIGHT_INSERT,
+              open_options(table) & (VE_TABLE_RIGHT_UPDATE | VE_TABLE_RIGHT_INSERT));
+    EXPECT_EQ(VE_COLUMN_READ | VE_COLUMN_INSERT, column_permissions(table, "Codigo"));
+    append_row(table, {{"Codigo", "B2"}, {"Qtde", "1"}});
+    EXPECT_EQ(VE_PERMISSION_DENIED, AdsSetField(table, u8("Qtde"), u8("2"), 1));
+    EXPECT_ADS_OK(AdsCloseTable(table));
+    EXPECT_ADS_OK(AdsDisconnect(connection));
+}
+
+TEST_F(Dictionaries, AColumnsOwnRightsNarrowTheTables) {
+    ASSERT_ADS_OK(AdsDDGrantPermission(admin_, u8("Produtos"), nullptr, u8("Ana"),
+                                       VE_DD_RIGHT_UPDATE));
+    ASSERT_ADS_OK(AdsDDRevokePermission(admin_, u8("Produtos"), u8("Qtde"), u8("Caixas"),
+                                        VE_DD_RIGHT_UPDATE));
+    ASSERT_ADS_OK(AdsDDRevokePermission(admin_, u8("Produtos"), u8("Qtde"), u8("Ana"),
+                                        VE_DD_RIGHT_UPDATE));
+    UNSIGNED32 rights = 0;
+    EXPECT_ADS_OK(AdsDDGetPermissions(admin_, u8("Produtos"), u8("Qtde"), u8("Ana"), &rights));
+    EXPECT_EQ(VE_DD_RIGHT_READ, rights);
+
+    ADSHANDLE connection = ana();
+    ADSHANDLE table = 0;
+    ASSERT_ADS_OK(open("Produtos", &table, 0, connection));
+    EXPECT_EQ(VE_TABLE_RIGHT_UPDATE,
+              open_options(table) & (VE_TABLE_RIGHT_UPDATE | VE_TABLE_RIGHT_INSERT));
+    EXPECT_EQ(VE_COLUMN_READ | VE_COLUMN_UPDATE, column_permissions(table, "Codigo"));
+    EXPECT_EQ(VE_COLUMN_READ, column_permissions(table, "Qtde"));
+    ASSERT_ADS_OK(AdsGotoTop(table));
+    EXPECT_ADS_OK(AdsSetField(table, u8("Codigo"), u8("A2"), 2));
+    EXPECT_EQ(VE_PERMISSION_DENIED, AdsSetField(table, u8("Qtde"), u8("7"), 1));
+    EXPECT_NE(std::string::npos,
+              last_error_text().find("Update permission not granted on this field: Qtde."));
+    EXPECT_ADS_OK(AdsWriteRecord(table));
+    EXPECT_ADS_OK(AdsCloseTable(table));
+    EXPECT_ADS_OK(AdsDisconnect(connection));
+}
+
+TEST_F(Dictionaries, WithoutTheReadRightATableDoesNotOpen) {
+    ADSHANDLE connection = ana();
+    ADSHANDLE table = 0;
+    EXPECT_EQ(VE_PERMISSION_DENIED, open("Segredos", &table, 0, connection));
+    EXPECT_NE(std::string::npos,
+              last_error_text().find("Read permission not granted on this table."));
+    // Nor by its path.
+    EXPECT_EQ(VE_PERMISSION_DENIED, open(dir_.file("Segredos.adt"), &table, 0, connection));
+    EXPECT_ADS_OK(AdsDisconnect(connection));
+}
+
+TEST_F(Dictionaries, ABoundTableIsRefusedAsAFreeTableUntilItIsRemoved) {
+    ADSHANDLE table = 0;
+    EXPECT_EQ(VE_BOUND_TO_DICTIONARY, open("Produtos", &table));
+    EXPECT_NE(std::string::npos, last_error_text().find("loja.add"));
+    EXPECT_EQ(VE_NOT_SUPPORTED, open("loja.add", &table));  // a dictionary is no table
+    // Nor may a free connection make it anew over the dictionary's file.
+    EXPECT_EQ(VE_BOUND_TO_DICTIONARY,
+              AdsCreateTable90(connection_, u8("Produtos"), nullptr, VE_TABLE_TYPE_ADT,
+                               VE_CHARTYPE_ANSI, VE_LOCK_PROPRIETARY, VE_RIGHTS_CHECK, 0,
+                               u8("X,Integer;"), 0, u8("ANSI"), &table));
+
+    ASSERT_ADS_OK(AdsDDRemoveTable(admin_, u8("Produtos"), 0));
+    ASSERT_ADS_OK(open("Produtos", &table));
+    EXPECT_EQ("A1        ", text(table, "Codigo"));
+    EXPECT_ADS_OK(AdsCloseTable(table));
+    // Registered again by its path, it is the dictionary's again.
+    ASSERT_ADS_OK(AdsDDAddTable(admin_, u8("Estoque"), u8("Produtos.adt")));
+    EXPECT_EQ(VE_BOUND_TO_DICTIONARY, open("Produtos", &table));
+    ASSERT_ADS_OK(open("Estoque", &table, 0, admin_));
+    EXPECT_ADS_OK(AdsCloseTable(table));
+}
+
+TEST_F(Dictionaries, NamesNotInTheDictionaryAnswer5132AndFreeFilesOpenByPath) {
+    ADSHANDLE table = create("Livre", "N,Integer;");
+    append_row(table, {{"N", "5"}});
+    ASSERT_ADS_OK(AdsCloseTable(table));
+    ADSHANDLE connection = ana();
+    EXPECT_EQ(VE_DICTIONARY_ONLY, open("Livre", &table, 0, connection));
+    // As the components ask again: the database path (the dictionary's) and the name.
+    ASSERT_ADS_OK(open(dictionary_ + "\\Livre", &table, 0, connection));
+    EXPECT_EQ(VE_TABLE_RIGHT_UPDATE | VE_TABLE_RIGHT_INSERT,
+              open_options(table) & (VE_TABLE_RIGHT_UPDATE | VE_TABLE_RIGHT_INSERT));
+    EXPECT_ADS_OK(AdsCloseTable(table));
+    EXPECT_ADS_OK(AdsDisconnect(connection));
+}
+
+TEST_F(Dictionaries, OnlyTheAdministratorChangesTheDictionary) {
+    ADSHANDLE connection = ana();
+    EXPECT_EQ(VE_PERMISSION_DENIED, AdsDDCreateUser(connection, nullptr, u8("Eva"), u8("x"), nullptr));
+    EXPECT_EQ(VE_PERMISSION_DENIED, AdsDDGrantPermission(connection, u8("Produtos"), nullptr,
+                                                         u8("Ana"), VE_DD_RIGHT_UPDATE));
+    EXPECT_EQ(VE_PERMISSION_DENIED, AdsDDRenameObject(connection, u8("Produtos"), u8("P"),
+                                                      VE_DD_TABLE_OBJECT, 0));
+    ADSHANDLE table = 0;
+    EXPECT_EQ(VE_PERMISSION_DENIED,
+              AdsCreateTable90(connection, u8("Nova"), nullptr, 0, VE_CHARTYPE_ANSI,
+                               VE_LOCK_PROPRIETARY, VE_RIGHTS_CHECK, 0, u8("X,Integer;"), 0,
+                               u8("ANSI"), &table));
+    EXPECT_ADS_OK(AdsDisconnect(connection));
+
+    ADSHANDLE free_connection = connection_;
+    EXPECT_EQ(VE_DICTIONARY_ONLY,
+              AdsDDCreateUser(free_connection, nullptr, u8("Eva"), u8("x"), nullptr));
+    EXPECT_EQ(VE_DD_OBJECT_EXISTS, AdsDDCreateUser(admin_, nullptr, u8("ana"), u8("x"), nullptr));
+    EXPECT_EQ(VE_PERMISSION_DENIED, AdsDDDeleteUser(admin_, u8("Admin")));
+}
+
+TEST_F(Dictionaries, DeletingAUserDropsHisRightsAndHisLogIn) {
+    ASSERT_ADS_OK(AdsDDGrantPermission(admin_, u8("Segredos"), nullptr, u8("Ana"),
+                                       VE_DD_RIGHT_READ));
+    ASSERT_ADS_OK(AdsDDDeleteUser(admin_, u8("Ana")));
+    ADSHANDLE handle = 0;
+    EXPECT_EQ(VE_LOGIN_FAILED, log_in("Ana", kAnaPassword, &handle));
+    ASSERT_ADS_OK(AdsDDCreateUser(admin_, nullptr, u8("Ana"), u8("nova"), nullptr));
+    ASSERT_ADS_OK(log_in("Ana", "nova", &handle));
+    ADSHANDLE table = 0;
+    EXPECT_EQ(VE_PERMISSION_DENIED, open("Segredos", &table, 0, handle));
+    EXPECT_ADS_OK(AdsDisconnect(handle));
+}
+
+TEST_F(Dictionaries, PropertiesOfTheDatabaseUsersAndTables) {
+    UNSIGNED16 version = 0;
+    UNSIGNED16 length = sizeof version;
+    EXPECT_ADS_OK(AdsDDGetDatabaseProperty(admin_, VE_DD_VERSION_MAJOR, &version, &length));
+    EXPECT_EQ(1, version);
+    UNSIGNED16 minor = 3;
+    ASSERT_ADS_OK(AdsDDSetDatabaseProperty(admin_, VE_DD_VERSION_MINOR, &minor, sizeof minor));
+    length = sizeof version;
+    EXPECT_ADS_OK(AdsDDGetDatabaseProperty(admin_, VE_DD_VERSION_MINOR, &version, &length));
+    EXPECT_EQ(3, version);
+
+    // The groups of a user: the length first, then the text.
+    ASSERT_ADS_OK(AdsDDCreateUserGroup(admin_, u8("Gerentes"), nullptr));
+    ASSERT_ADS_OK(AdsDDAddUserToGroup(admin_, u8("Gerentes"), u8("Ana")));
+    ADSHANDLE connection = ana();
+    length = 0;
+    EXPECT_EQ(VE_BUFFER_TOO_SMALL, AdsDDGetUserProperty(connection, u8("Ana"),
+                                                        VE_DD_USER_GROUP_MEMBERSHIP, nullptr,
+                                                        &length));
+    ASSERT_EQ(std::string("Caixas;Gerentes").size() + 1, length);
+    std::vector<char> groups(length);
+    EXPECT_ADS_OK(AdsDDGetUserProperty(connection, u8("Ana"), VE_DD_USER_GROUP_MEMBERSHIP,
+                                       groups.data(), &length));
+    EXPECT_EQ("Caixas;Gerentes", std::string(groups.data()));
+    // Another user's properties are the administrator's to read.
+    EXPECT_EQ(VE_PERMISSION_DENIED, AdsDDGetUserProperty(connection, u8("Admin"),
+                                                         VE_DD_USER_GROUP_MEMBERSHIP, nullptr,
+                                                         &length));
+    EXPECT_ADS_OK(AdsDisconnect(connection));
+    length = 0;
+    EXPECT_EQ(VE_DD_PROPERTY_NOT_SET,
+              AdsDDGetUserProperty(admin_, u8("Admin"), VE_DD_USER_GROUP_MEMBERSHIP, nullptr,
+                                   &length));
+
+    char index[200];
+    length = sizeof index;
+    EXPECT_EQ(VE_DD_PROPERTY_NOT_SET, AdsDDGetTableProperty(admin_, u8("Produtos"),
+                                                            VE_DD_TABLE_DEFAULT_INDEX, index,
+                                                            &length));
+    ASSERT_ADS_OK(AdsDDSetTableProperty(admin_, u8("Produtos"), VE_DD_TABLE_DEFAULT_INDEX,
+                                        "CODIGO", 6));
+    length = sizeof index;
+    EXPECT_ADS_OK(AdsDDGetTableProperty(admin_, u8("produtos"), VE_DD_TABLE_DEFAULT_INDEX, index,
+                                        &length));
+    EXPECT_EQ("CODIGO", std::string(index));
+    length = sizeof index;
+    EXPECT_EQ(VE_DICTIONARY_ONLY, AdsDDGetTableProperty(admin_, u8("Nada"),
+                                                        VE_DD_TABLE_DEFAULT_INDEX, index,
+                                                        &length));
+}
+
+TEST_F(Dictionaries, ObjectsAreListedByKind) {
+    EXPECT_EQ((std::vector<std::string>{"Auditoria", "Produtos", "Segredos"}),
+              names(admin_, VE_DD_TABLE_OBJECT));
+    EXPECT_EQ((std::vector<std::string>{"Admin", "Ana"}), names(admin_, VE_DD_USER_OBJECT));
+    EXPECT_EQ((std::vector<std::string>{"Ana"}), names(admin_, VE_DD_USER_OBJECT, "caixas"));
+    EXPECT_EQ((std::vector<std::string>{"Caixas"}), names(admin_, VE_DD_USER_GROUP_OBJECT));
+    EXPECT_TRUE(names(admin_, VE_DD_PROCEDURE_OBJECT).empty());
+}
+
+TEST_F(Dictionaries, ATableIsRenamedInTheDictionaryAndKeepsItsRights) {
+    ASSERT_ADS_OK(AdsDDRenameObject(admin_, u8("Produtos"), u8("Estoque"), VE_DD_TABLE_OBJECT, 0));
+    ADSHANDLE connection = ana();
+    ADSHANDLE table = 0;
+    EXPECT_EQ(VE_DICTIONARY_ONLY, open("Produtos", &table, 0, connection));
+    ASSERT_ADS_OK(open("Estoque", &table, 0, connection));
+    EXPECT_EQ(0u, open_options(table) & VE_TABLE_RIGHT_UPDATE);
+    EXPECT_ADS_OK(AdsCloseTable(table));
+    EXPECT_ADS_OK(AdsDisconnect(connection));
+    EXPECT_EQ(VE_DD_OBJECT_EXISTS,
+              AdsDDRenameObject(admin_, u8("Estoque"), u8("auditoria"), VE_DD_TABLE_OBJECT, 0));
+}
+
+}  // namespace
+}  // namespace varelum::engine::testing
