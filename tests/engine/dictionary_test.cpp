@@ -20,17 +20,16 @@ class Dictionaries : public EngineTest {
         ASSERT_ADS_OK(AdsDDCreate(u8(dictionary_), u8(kAdminPassword), u8("Loja"), &admin_));
         for (const char* name : {"Produtos", "Auditoria", "Segredos"}) {
             ADSHANDLE table = 0;
-            ASSERT_ADS_OK(AdsCreateTable90(admin_, u8(name), nullptr, 0, VE_CHARTYPE_ANSI,
-                                           VE_LOCK_PROPRIETARY, VE_RIGHTS_CHECK, 0,
-                                           u8("Codigo,Char,10;Qtde,Integer;"), 0, u8("ANSI"),
-                                           &table));
+            ASSERT_ADS_OK(AdsCreateTable90(
+                admin_, u8(name), nullptr, 0, VE_CHARTYPE_ANSI, VE_LOCK_PROPRIETARY,
+                VE_RIGHTS_CHECK, 0, u8("Codigo,Char,10;Qtde,Integer;"), 0, u8("ANSI"), &table));
             append_row(table, {{"Codigo", "A1"}, {"Qtde", "3"}});
             ASSERT_ADS_OK(AdsCloseTable(table));
         }
         ASSERT_ADS_OK(AdsDDCreateUserGroup(admin_, u8("Caixas"), u8("")));
         ASSERT_ADS_OK(AdsDDCreateUser(admin_, u8("Caixas"), u8("Ana"), u8(kAnaPassword), nullptr));
-        ASSERT_ADS_OK(AdsDDGrantPermission(admin_, u8("Produtos"), nullptr, u8("Caixas"),
-                                           VE_DD_RIGHT_READ));
+        ASSERT_ADS_OK(
+            AdsDDGrantPermission(admin_, u8("Produtos"), nullptr, u8("Caixas"), VE_DD_RIGHT_READ));
         ASSERT_ADS_OK(AdsDDGrantPermission(admin_, u8("Auditoria"), nullptr, u8("Caixas"),
                                            VE_DD_RIGHT_READ | VE_DD_RIGHT_INSERT));
     }
@@ -40,8 +39,8 @@ class Dictionaries : public EngineTest {
     }
 
     UNSIGNED32 log_in(const std::string& user, const std::string& password, ADSHANDLE* handle) {
-        std::string text = "Data Source=" + dictionary_ + ";User ID=" + user + ";Password=\"" +
-                           password + "\";";
+        std::string text =
+            "Data Source=" + dictionary_ + ";User ID=" + user + ";Password=\"" + password + "\";";
         return AdsConnect101(u8(text), nullptr, handle);
     }
 
@@ -69,8 +68,8 @@ class Dictionaries : public EngineTest {
         UNSIGNED8 name[201];
         UNSIGNED16 length = sizeof name;
         ADSHANDLE find = 0;
-        UNSIGNED32 rc = AdsDDFindFirstObject(connection, type, u8(parent ? parent : ""), name,
-                                             &length, &find);
+        UNSIGNED32 rc =
+            AdsDDFindFirstObject(connection, type, u8(parent ? parent : ""), name, &length, &find);
         while (rc == VE_SUCCESS) {
             found.emplace_back(reinterpret_cast<char*>(name), length);
             length = sizeof name;
@@ -117,8 +116,8 @@ TEST_F(Dictionaries, LogInNeedsAKnownUserAndHisPassword) {
     ADSHANDLE handle = 0;
     EXPECT_EQ(VE_LOGIN_FAILED, AdsConnect(u8(dictionary_), &handle));
     EXPECT_EQ(VE_PATH_NOT_FOUND,
-              AdsConnect101(u8("Data Source=" + dir_.file("outra.add") + ";User ID=Ana;"),
-                            nullptr, &handle));
+              AdsConnect101(u8("Data Source=" + dir_.file("outra.add") + ";User ID=Ana;"), nullptr,
+                            &handle));
 }
 
 TEST_F(Dictionaries, NoPasswordIsStoredInTheFile) {
@@ -174,12 +173,12 @@ TEST_F(Dictionaries, InsertRightAllowsAppendingButNotUpdating) {
 }
 
 TEST_F(Dictionaries, AColumnsOwnRightsNarrowTheTables) {
-    ASSERT_ADS_OK(AdsDDGrantPermission(admin_, u8("Produtos"), nullptr, u8("Ana"),
-                                       VE_DD_RIGHT_UPDATE));
+    ASSERT_ADS_OK(
+        AdsDDGrantPermission(admin_, u8("Produtos"), nullptr, u8("Ana"), VE_DD_RIGHT_UPDATE));
     ASSERT_ADS_OK(AdsDDRevokePermission(admin_, u8("Produtos"), u8("Qtde"), u8("Caixas"),
                                         VE_DD_RIGHT_UPDATE));
-    ASSERT_ADS_OK(AdsDDRevokePermission(admin_, u8("Produtos"), u8("Qtde"), u8("Ana"),
-                                        VE_DD_RIGHT_UPDATE));
+    ASSERT_ADS_OK(
+        AdsDDRevokePermission(admin_, u8("Produtos"), u8("Qtde"), u8("Ana"), VE_DD_RIGHT_UPDATE));
     UNSIGNED32 rights = 0;
     EXPECT_ADS_OK(AdsDDGetPermissions(admin_, u8("Produtos"), u8("Qtde"), u8("Ana"), &rights));
     EXPECT_EQ(VE_DD_RIGHT_READ, rights);
@@ -250,16 +249,17 @@ TEST_F(Dictionaries, NamesNotInTheDictionaryAnswer5132AndFreeFilesOpenByPath) {
 
 TEST_F(Dictionaries, OnlyTheAdministratorChangesTheDictionary) {
     ADSHANDLE connection = ana();
-    EXPECT_EQ(VE_PERMISSION_DENIED, AdsDDCreateUser(connection, nullptr, u8("Eva"), u8("x"), nullptr));
+    EXPECT_EQ(VE_PERMISSION_DENIED,
+              AdsDDCreateUser(connection, nullptr, u8("Eva"), u8("x"), nullptr));
     EXPECT_EQ(VE_PERMISSION_DENIED, AdsDDGrantPermission(connection, u8("Produtos"), nullptr,
                                                          u8("Ana"), VE_DD_RIGHT_UPDATE));
-    EXPECT_EQ(VE_PERMISSION_DENIED, AdsDDRenameObject(connection, u8("Produtos"), u8("P"),
-                                                      VE_DD_TABLE_OBJECT, 0));
-    ADSHANDLE table = 0;
     EXPECT_EQ(VE_PERMISSION_DENIED,
-              AdsCreateTable90(connection, u8("Nova"), nullptr, 0, VE_CHARTYPE_ANSI,
-                               VE_LOCK_PROPRIETARY, VE_RIGHTS_CHECK, 0, u8("X,Integer;"), 0,
-                               u8("ANSI"), &table));
+              AdsDDRenameObject(connection, u8("Produtos"), u8("P"), VE_DD_TABLE_OBJECT, 0));
+    ADSHANDLE table = 0;
+    EXPECT_EQ(
+        VE_PERMISSION_DENIED,
+        AdsCreateTable90(connection, u8("Nova"), nullptr, 0, VE_CHARTYPE_ANSI, VE_LOCK_PROPRIETARY,
+                         VE_RIGHTS_CHECK, 0, u8("X,Integer;"), 0, u8("ANSI"), &table));
     EXPECT_ADS_OK(AdsDisconnect(connection));
 
     ADSHANDLE free_connection = connection_;
@@ -270,8 +270,8 @@ TEST_F(Dictionaries, OnlyTheAdministratorChangesTheDictionary) {
 }
 
 TEST_F(Dictionaries, DeletingAUserDropsHisRightsAndHisLogIn) {
-    ASSERT_ADS_OK(AdsDDGrantPermission(admin_, u8("Segredos"), nullptr, u8("Ana"),
-                                       VE_DD_RIGHT_READ));
+    ASSERT_ADS_OK(
+        AdsDDGrantPermission(admin_, u8("Segredos"), nullptr, u8("Ana"), VE_DD_RIGHT_READ));
     ASSERT_ADS_OK(AdsDDDeleteUser(admin_, u8("Ana")));
     ADSHANDLE handle = 0;
     EXPECT_EQ(VE_LOGIN_FAILED, log_in("Ana", kAnaPassword, &handle));
@@ -298,39 +298,38 @@ TEST_F(Dictionaries, PropertiesOfTheDatabaseUsersAndTables) {
     ASSERT_ADS_OK(AdsDDAddUserToGroup(admin_, u8("Gerentes"), u8("Ana")));
     ADSHANDLE connection = ana();
     length = 0;
-    EXPECT_EQ(VE_BUFFER_TOO_SMALL, AdsDDGetUserProperty(connection, u8("Ana"),
-                                                        VE_DD_USER_GROUP_MEMBERSHIP, nullptr,
-                                                        &length));
+    EXPECT_EQ(
+        VE_BUFFER_TOO_SMALL,
+        AdsDDGetUserProperty(connection, u8("Ana"), VE_DD_USER_GROUP_MEMBERSHIP, nullptr, &length));
     ASSERT_EQ(std::string("Caixas;Gerentes").size() + 1, length);
     std::vector<char> groups(length);
     EXPECT_ADS_OK(AdsDDGetUserProperty(connection, u8("Ana"), VE_DD_USER_GROUP_MEMBERSHIP,
                                        groups.data(), &length));
     EXPECT_EQ("Caixas;Gerentes", std::string(groups.data()));
     // Another user's properties are the administrator's to read.
-    EXPECT_EQ(VE_PERMISSION_DENIED, AdsDDGetUserProperty(connection, u8("Admin"),
-                                                         VE_DD_USER_GROUP_MEMBERSHIP, nullptr,
-                                                         &length));
+    EXPECT_EQ(VE_PERMISSION_DENIED,
+              AdsDDGetUserProperty(connection, u8("Admin"), VE_DD_USER_GROUP_MEMBERSHIP, nullptr,
+                                   &length));
     EXPECT_ADS_OK(AdsDisconnect(connection));
     length = 0;
-    EXPECT_EQ(VE_DD_PROPERTY_NOT_SET,
-              AdsDDGetUserProperty(admin_, u8("Admin"), VE_DD_USER_GROUP_MEMBERSHIP, nullptr,
-                                   &length));
+    EXPECT_EQ(
+        VE_DD_PROPERTY_NOT_SET,
+        AdsDDGetUserProperty(admin_, u8("Admin"), VE_DD_USER_GROUP_MEMBERSHIP, nullptr, &length));
 
     char index[200];
     length = sizeof index;
-    EXPECT_EQ(VE_DD_PROPERTY_NOT_SET, AdsDDGetTableProperty(admin_, u8("Produtos"),
-                                                            VE_DD_TABLE_DEFAULT_INDEX, index,
-                                                            &length));
-    ASSERT_ADS_OK(AdsDDSetTableProperty(admin_, u8("Produtos"), VE_DD_TABLE_DEFAULT_INDEX,
-                                        "CODIGO", 6));
+    EXPECT_EQ(
+        VE_DD_PROPERTY_NOT_SET,
+        AdsDDGetTableProperty(admin_, u8("Produtos"), VE_DD_TABLE_DEFAULT_INDEX, index, &length));
+    ASSERT_ADS_OK(
+        AdsDDSetTableProperty(admin_, u8("Produtos"), VE_DD_TABLE_DEFAULT_INDEX, "CODIGO", 6));
     length = sizeof index;
-    EXPECT_ADS_OK(AdsDDGetTableProperty(admin_, u8("produtos"), VE_DD_TABLE_DEFAULT_INDEX, index,
-                                        &length));
+    EXPECT_ADS_OK(
+        AdsDDGetTableProperty(admin_, u8("produtos"), VE_DD_TABLE_DEFAULT_INDEX, index, &length));
     EXPECT_EQ("CODIGO", std::string(index));
     length = sizeof index;
-    EXPECT_EQ(VE_DICTIONARY_ONLY, AdsDDGetTableProperty(admin_, u8("Nada"),
-                                                        VE_DD_TABLE_DEFAULT_INDEX, index,
-                                                        &length));
+    EXPECT_EQ(VE_DICTIONARY_ONLY,
+              AdsDDGetTableProperty(admin_, u8("Nada"), VE_DD_TABLE_DEFAULT_INDEX, index, &length));
 }
 
 TEST_F(Dictionaries, ObjectsAreListedByKind) {

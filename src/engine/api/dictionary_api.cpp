@@ -126,8 +126,7 @@ std::uint8_t rights_bits(UNSIGNED32 rights) {
 
 extern "C" {
 
-VE_API UNSIGNED32 AdsDDCreate(const UNSIGNED8* pucDictionaryPath,
-                              const UNSIGNED8* pucAdminPassword,
+VE_API UNSIGNED32 AdsDDCreate(const UNSIGNED8* pucDictionaryPath, const UNSIGNED8* pucAdminPassword,
                               const UNSIGNED8* pucDescription, ADSHANDLE* phConnect) {
     return guarded([&] {
         ADSHANDLE& result = out(phConnect);
@@ -143,9 +142,8 @@ VE_API UNSIGNED32 AdsDDCreate(const UNSIGNED8* pucDictionaryPath,
         auto session = std::make_shared<DictionarySession>();
         session->dictionary = Dictionary::open(path);
         session->login = session->dictionary->log_in(Dictionary::kAdministrator, password);
-        auto connection =
-            std::make_shared<Connection>(session->dictionary->directory(), ConnectionOptions{},
-                                         false);
+        auto connection = std::make_shared<Connection>(session->dictionary->directory(),
+                                                       ConnectionOptions{}, false);
         connection->set_dictionary(std::move(session));
         result = HandleRegistry::instance().add(std::move(connection));
     });
@@ -166,16 +164,14 @@ VE_API UNSIGNED32 AdsDDDeleteUser(ADSHANDLE hConnect, const UNSIGNED8* pucUserNa
 
 VE_API UNSIGNED32 AdsDDSetUserPassword(ADSHANDLE hConnect, const UNSIGNED8* pucUserName,
                                        const UNSIGNED8* pucPassword) {
-    return guarded([&] {
-        admin_of(hConnect).set_password(text_of(pucUserName), text_of(pucPassword));
-    });
+    return guarded(
+        [&] { admin_of(hConnect).set_password(text_of(pucUserName), text_of(pucPassword)); });
 }
 
 VE_API UNSIGNED32 AdsDDCreateUserGroup(ADSHANDLE hConnect, const UNSIGNED8* pucGroupName,
                                        const UNSIGNED8* pucDescription) {
-    return guarded([&] {
-        admin_of(hConnect).create_group(text_of(pucGroupName), text_of(pucDescription));
-    });
+    return guarded(
+        [&] { admin_of(hConnect).create_group(text_of(pucGroupName), text_of(pucDescription)); });
 }
 
 VE_API UNSIGNED32 AdsDDDeleteUserGroup(ADSHANDLE hConnect, const UNSIGNED8* pucGroupName) {
@@ -184,35 +180,31 @@ VE_API UNSIGNED32 AdsDDDeleteUserGroup(ADSHANDLE hConnect, const UNSIGNED8* pucG
 
 VE_API UNSIGNED32 AdsDDAddUserToGroup(ADSHANDLE hConnect, const UNSIGNED8* pucGroupName,
                                       const UNSIGNED8* pucUserName) {
-    return guarded([&] {
-        admin_of(hConnect).add_member(text_of(pucGroupName), text_of(pucUserName));
-    });
+    return guarded(
+        [&] { admin_of(hConnect).add_member(text_of(pucGroupName), text_of(pucUserName)); });
 }
 
 VE_API UNSIGNED32 AdsDDRemoveUserFromGroup(ADSHANDLE hConnect, const UNSIGNED8* pucGroupName,
                                            const UNSIGNED8* pucUserName) {
-    return guarded([&] {
-        admin_of(hConnect).remove_member(text_of(pucGroupName), text_of(pucUserName));
-    });
+    return guarded(
+        [&] { admin_of(hConnect).remove_member(text_of(pucGroupName), text_of(pucUserName)); });
 }
 
 VE_API UNSIGNED32 AdsDDAddTable(ADSHANDLE hConnect, const UNSIGNED8* pucTableName,
                                 const UNSIGNED8* pucTablePath) {
-    return guarded([&] {
-        admin_of(hConnect).add_table(text_of(pucTableName), text_of(pucTablePath));
-    });
+    return guarded(
+        [&] { admin_of(hConnect).add_table(text_of(pucTableName), text_of(pucTablePath)); });
 }
 
 VE_API UNSIGNED32 AdsDDRemoveTable(ADSHANDLE hConnect, const UNSIGNED8* pucTableName,
                                    UNSIGNED16 usDeleteFiles) {
-    return guarded([&] {
-        admin_of(hConnect).remove_table(text_of(pucTableName), usDeleteFiles != 0);
-    });
+    return guarded(
+        [&] { admin_of(hConnect).remove_table(text_of(pucTableName), usDeleteFiles != 0); });
 }
 
 VE_API UNSIGNED32 AdsDDGrantPermission(ADSHANDLE hConnect, const UNSIGNED8* pucTableName,
-                                       const UNSIGNED8* pucColumnName,
-                                       const UNSIGNED8* pucGrantee, UNSIGNED32 ulPermissions) {
+                                       const UNSIGNED8* pucColumnName, const UNSIGNED8* pucGrantee,
+                                       UNSIGNED32 ulPermissions) {
     return guarded([&] {
         admin_of(hConnect).change_rights(text_of(pucTableName), text_of(pucColumnName),
                                          text_of(pucGrantee), rights_bits(ulPermissions), true);
@@ -220,8 +212,8 @@ VE_API UNSIGNED32 AdsDDGrantPermission(ADSHANDLE hConnect, const UNSIGNED8* pucT
 }
 
 VE_API UNSIGNED32 AdsDDRevokePermission(ADSHANDLE hConnect, const UNSIGNED8* pucTableName,
-                                        const UNSIGNED8* pucColumnName,
-                                        const UNSIGNED8* pucGrantee, UNSIGNED32 ulPermissions) {
+                                        const UNSIGNED8* pucColumnName, const UNSIGNED8* pucGrantee,
+                                        UNSIGNED32 ulPermissions) {
     return guarded([&] {
         admin_of(hConnect).change_rights(text_of(pucTableName), text_of(pucColumnName),
                                          text_of(pucGrantee), rights_bits(ulPermissions), false);
@@ -229,8 +221,8 @@ VE_API UNSIGNED32 AdsDDRevokePermission(ADSHANDLE hConnect, const UNSIGNED8* puc
 }
 
 VE_API UNSIGNED32 AdsDDGetPermissions(ADSHANDLE hConnect, const UNSIGNED8* pucTableName,
-                                      const UNSIGNED8* pucColumnName,
-                                      const UNSIGNED8* pucUserName, UNSIGNED32* pulPermissions) {
+                                      const UNSIGNED8* pucColumnName, const UNSIGNED8* pucUserName,
+                                      UNSIGNED32* pulPermissions) {
     return guarded([&] {
         UNSIGNED32& result = out(pulPermissions);
         DictionarySession& session = session_of(hConnect);
@@ -277,8 +269,8 @@ VE_API UNSIGNED32 AdsDDGetDatabaseProperty(ADSHANDLE hConnect, UNSIGNED16 usProp
                 break;
             }
             case VE_DD_COMMENT:
-                put_property(dictionary.database_property(dict_property::kDescription),
-                             pvProperty, pusPropertyLen);
+                put_property(dictionary.database_property(dict_property::kDescription), pvProperty,
+                             pusPropertyLen);
                 break;
             default:
                 fail(VE_INVALID_ARGUMENT, "database property " + std::to_string(usPropertyID));
@@ -353,8 +345,7 @@ VE_API UNSIGNED32 AdsDDGetTableProperty(ADSHANDLE hDictionary, const UNSIGNED8* 
         if (!table) {
             fail(VE_DICTIONARY_ONLY, "table \"" + name + "\"");
         }
-        put_property(table->property(table_property_key(usPropertyID)), pvProperty,
-                     pusPropertyLen);
+        put_property(table->property(table_property_key(usPropertyID)), pvProperty, pusPropertyLen);
     });
 }
 
@@ -385,9 +376,8 @@ VE_API UNSIGNED32 AdsDDRenameObject(ADSHANDLE hDictionary, const UNSIGNED8* pucO
 }
 
 VE_API UNSIGNED32 AdsDDFindFirstObject(ADSHANDLE hConnect, UNSIGNED16 usFindObjectType,
-                                       const UNSIGNED8* pucParentName,
-                                       UNSIGNED8* pucObjectName, UNSIGNED16* pusObjectNameLen,
-                                       ADSHANDLE* phFindHandle) {
+                                       const UNSIGNED8* pucParentName, UNSIGNED8* pucObjectName,
+                                       UNSIGNED16* pusObjectNameLen, ADSHANDLE* phFindHandle) {
     return guarded([&] {
         ADSHANDLE& result = out(phFindHandle);
         result = 0;

@@ -310,8 +310,7 @@ GrantedRights Dictionary::rights_of(const DictLogin& login, const DictObject& ta
     std::map<std::string, std::uint8_t> columns;
     std::vector<std::uint8_t> table_rights;
     for (const auto& grantee : grantees) {
-        std::uint8_t granted =
-            rights_value(table.property(dict_property::kRightPrefix + grantee));
+        std::uint8_t granted = rights_value(table.property(dict_property::kRightPrefix + grantee));
         table_rights.push_back(granted);
         rights.table |= granted;
     }

@@ -129,9 +129,9 @@ inline constexpr const char* kDescription = "description";
 inline constexpr const char* kPath = "path";  // a table's file, relative to the dictionary
 inline constexpr const char* kDefaultIndex = "default-index";
 inline constexpr const char* kPrimaryKey = "primary-key";
-inline constexpr const char* kSqlText = "sql";               // a procedure's body
-inline constexpr const char* kParameters = "parameters";     // a procedure's, ";"-separated
-inline constexpr const char* kLinkedPath = "linked-path";    // a link's dictionary
+inline constexpr const char* kSqlText = "sql";             // a procedure's body
+inline constexpr const char* kParameters = "parameters";   // a procedure's, ";"-separated
+inline constexpr const char* kLinkedPath = "linked-path";  // a link's dictionary
 inline constexpr const char* kLinkOptions = "link-options";
 // A table's grant to a user or group: "right:" + upper-cased grantee → bits as decimal text;
 // "column:" + upper-cased grantee + ":" + upper-cased field → bits.

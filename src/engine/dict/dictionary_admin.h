@@ -25,8 +25,8 @@ class DictionaryAdmin {
     explicit DictionaryAdmin(Dictionary& dictionary) : dictionary_(dictionary) {}
 
     // Throws VE_DD_OBJECT_EXISTS, VE_DICTIONARY_ONLY for an unknown group.
-    void create_user(std::string_view name, std::string_view password,
-                     std::string_view description, std::string_view group);
+    void create_user(std::string_view name, std::string_view password, std::string_view description,
+                     std::string_view group);
     void delete_user(std::string_view name);  // not the administrator
     void set_password(std::string_view user, std::string_view password);
     void create_group(std::string_view name, std::string_view description);
@@ -43,8 +43,7 @@ class DictionaryAdmin {
     // Unregisters the table and unbinds its file (or deletes it, with delete_file).
     void remove_table(std::string_view name, bool delete_file);
     void rename_table(std::string_view name, std::string_view new_name);
-    void set_table_property(std::string_view table, const std::string& key,
-                            std::string_view value);
+    void set_table_property(std::string_view table, const std::string& key, std::string_view value);
 
     // Adds (grant) or takes away (revoke) rights of a user or group on a table, or on one
     // column of it when column is not empty.
