@@ -104,6 +104,12 @@ TEST_F(Dictionaries, LogInNeedsAKnownUserAndHisPassword) {
         ADSHANDLE handle = 0;
         EXPECT_EQ(c.expected, log_in(c.user, c.password, &handle)) << c.user << "/" << c.password;
         if (c.expected == VE_SUCCESS) {
+            // The password is checked, not kept.
+            UNSIGNED8 kept[64] = {1};
+            UNSIGNED32 length = sizeof kept;
+            EXPECT_ADS_OK(
+                AdsGetConnectionProperty(handle, VE_CONNECTION_PROP_PASSWORD, kept, &length));
+            EXPECT_EQ(0u, length);
             EXPECT_ADS_OK(AdsDisconnect(handle));
         } else {
             // The same answer for an unknown user and a wrong password, and never the password.
