@@ -332,11 +332,11 @@ typedef uint16_t WCHAR;
 #define VE_UNKNOWN_SAVEPOINT 6092u      /* no savepoint of that name in the transaction */
 #define VE_UNFINISHED_TRANSACTION 6093u /* a dead process's transaction cannot be undone here */
 
-#define VE_LOGIN_FAILED 6090u        /* unknown user or wrong password (never said which) */
-#define VE_BOUND_TO_DICTIONARY 6091u /* the table belongs to a data dictionary */
-#define VE_NOT_A_DICTIONARY 6092u    /* the file is no data dictionary */
-#define VE_DICTIONARY_EXISTS 6093u   /* a new dictionary's file exists already */
-#define VE_DD_OBJECT_EXISTS 6094u    /* the dictionary holds an object of that name already */
+#define VE_LOGIN_FAILED 6094u        /* unknown user or wrong password (never said which) */
+#define VE_BOUND_TO_DICTIONARY 6095u /* the table belongs to a data dictionary */
+#define VE_NOT_A_DICTIONARY 6096u    /* the file is no data dictionary */
+#define VE_DICTIONARY_EXISTS 6097u   /* a new dictionary's file exists already */
+#define VE_DD_OBJECT_EXISTS 6098u    /* the dictionary holds an object of that name already */
 
 /* ---- Errors ------------------------------------------------------------------------------ */
 
