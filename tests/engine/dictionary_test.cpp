@@ -82,8 +82,28 @@ class Dictionaries : public EngineTest {
         return found;
     }
 
+    // Runs one statement on a connection; the result code, and the rows of a query in *rows.
+    static UNSIGNED32 sql(ADSHANDLE connection, const std::string& text,
+                          UNSIGNED32* rows = nullptr) {
+        ADSHANDLE statement = 0;
+        EXPECT_ADS_OK(AdsCreateSQLStatement(connection, &statement));
+        ADSHANDLE cursor = 0;
+        UNSIGNED32 rc = AdsExecuteSQLDirect(statement, u8(text), &cursor);
+        std::string error = rc == VE_SUCCESS ? "" : last_error_text();
+        if (cursor != 0) {
+            if (rows != nullptr) {
+                EXPECT_ADS_OK(AdsGetRecordCount(cursor, VE_IGNORE_FILTERS, rows));
+            }
+            EXPECT_ADS_OK(AdsCloseTable(cursor));
+        }
+        EXPECT_ADS_OK(AdsCloseSQLStatement(statement));
+        last_sql_error_ = error;
+        return rc;
+    }
+
     std::string dictionary_;
     ADSHANDLE admin_ = 0;
+    static inline std::string last_sql_error_;
 };
 
 TEST_F(Dictionaries, LogInNeedsAKnownUserAndHisPassword) {
@@ -358,6 +378,70 @@ TEST_F(Dictionaries, ATableIsRenamedInTheDictionaryAndKeepsItsRights) {
     EXPECT_ADS_OK(AdsDisconnect(connection));
     EXPECT_EQ(VE_DD_OBJECT_EXISTS,
               AdsDDRenameObject(admin_, u8("Estoque"), u8("auditoria"), VE_DD_TABLE_OBJECT, 0));
+}
+
+TEST_F(Dictionaries, StatementsHaveTheRightsOfTheUserWhoLoggedIn) {
+    ADSHANDLE connection = ana();
+    UNSIGNED32 rows = 0;
+    ASSERT_ADS_OK(sql(connection, "SELECT Codigo FROM Produtos", &rows));
+    EXPECT_EQ(1u, rows);
+    EXPECT_ADS_OK(sql(connection, "INSERT INTO Auditoria (Codigo, Qtde) VALUES ('C3', 1)"));
+
+    struct Case {
+        const char* statement;
+        const char* refusal;
+    };
+    const std::vector<Case> refused = {
+        {"UPDATE Produtos SET Qtde = 9", "Update permission not granted on this table."},
+        {"INSERT INTO Produtos (Codigo) VALUES ('Z')", "Insert permission not granted"},
+        {"UPDATE Auditoria SET Qtde = 2", "Update permission not granted on this table."},
+        {"DELETE FROM Auditoria", "Delete permission not granted on this table."},
+        {"SELECT * FROM Segredos", "Read permission not granted on this table."},
+        {"SELECT * FROM \"segredos.adt\"", "Read permission not granted on this table."},
+        {"DROP TABLE Produtos", "only the administrator"},
+        {"CREATE INDEX Codigo ON Produtos (Codigo)", "only the administrator"},
+        {"CREATE TABLE Nova (X INTEGER)", "only the administrator"},
+    };
+    for (const auto& c : refused) {
+        EXPECT_EQ(VE_SQL_ERROR, sql(connection, c.statement)) << c.statement;
+        EXPECT_NE(std::string::npos, last_sql_error_.find("NativeError = 2123")) << last_sql_error_;
+        EXPECT_NE(std::string::npos, last_sql_error_.find(c.refusal)) << last_sql_error_;
+    }
+    EXPECT_ADS_OK(AdsDisconnect(connection));
+
+    // Only the one row allowed was written.
+    ASSERT_ADS_OK(sql(admin_, "SELECT * FROM Produtos WHERE Qtde = 3", &rows));
+    EXPECT_EQ(1u, rows);
+    ASSERT_ADS_OK(sql(admin_, "SELECT * FROM Auditoria", &rows));
+    EXPECT_EQ(2u, rows);
+}
+
+TEST_F(Dictionaries, AFreeConnectionsStatementsDoNotReachABoundTable) {
+    for (const char* statement :
+         {"SELECT * FROM Produtos", "DELETE FROM Produtos", "DROP TABLE Produtos",
+          "CREATE INDEX Codigo ON Produtos (Codigo)"}) {
+        EXPECT_EQ(VE_SQL_ERROR, sql(connection_, statement)) << statement;
+        EXPECT_NE(std::string::npos, last_sql_error_.find("loja.add")) << last_sql_error_;
+    }
+    UNSIGNED32 rows = 0;
+    ASSERT_ADS_OK(sql(admin_, "SELECT * FROM Produtos", &rows));
+    EXPECT_EQ(1u, rows);
+}
+
+TEST_F(Dictionaries, TablesMadeAndDroppedBySqlJoinAndLeaveTheDictionary) {
+    ASSERT_ADS_OK(sql(admin_, "CREATE TABLE Caixa (Valor INTEGER)"));
+    EXPECT_EQ((std::vector<std::string>{"Auditoria", "Caixa", "Produtos", "Segredos"}),
+              names(admin_, VE_DD_TABLE_OBJECT));
+    ADSHANDLE table = 0;
+    EXPECT_EQ(VE_BOUND_TO_DICTIONARY, open("Caixa", &table));
+    // Ana has no right on it until one is granted.
+    ADSHANDLE connection = ana();
+    EXPECT_EQ(VE_SQL_ERROR, sql(connection, "SELECT * FROM Caixa"));
+    EXPECT_ADS_OK(AdsDisconnect(connection));
+
+    ASSERT_ADS_OK(sql(admin_, "DROP TABLE Caixa"));
+    EXPECT_EQ((std::vector<std::string>{"Auditoria", "Produtos", "Segredos"}),
+              names(admin_, VE_DD_TABLE_OBJECT));
 }
 
 }  // namespace

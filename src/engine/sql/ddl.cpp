@@ -289,6 +289,7 @@ void create_table(SqlSession& session, const StatementSettings& settings,
         }
     }
 
+    session.require_schema_change("");
     std::string path = session.table_path(name);
     if (!has_extension(path)) {
         path += ".adt";
@@ -312,6 +313,7 @@ void create_table(SqlSession& session, const StatementSettings& settings,
         fail_sql(classify_engine_error(error.code()), error.text());
     }
     session.forget_file(path);
+    session.adopt_new_table(table_label(path).substr(0, table_label(path).rfind('.')), path);
 }
 
 void drop_table(SqlSession& session, const std::shared_ptr<Connection>& connection,
@@ -327,6 +329,7 @@ void drop_table(SqlSession& session, const std::shared_ptr<Connection>& connecti
         }
         fail_sql(NativeError::UnknownTable, "no such table: " + name);
     }
+    session.require_schema_change(path);
     session.forget_file(path);
     try {
         OpenRequest request;
@@ -345,6 +348,7 @@ void drop_table(SqlSession& session, const std::shared_ptr<Connection>& connecti
     } catch (const EngineError& error) {
         fail_sql(classify_engine_error(error.code()), error.text());
     }
+    session.forget_dropped_table(path);
 }
 
 void create_index(SqlSession& session, const std::shared_ptr<Connection>& connection,
@@ -407,6 +411,7 @@ void create_index(SqlSession& session, const std::shared_ptr<Connection>& connec
     if (path.empty()) {
         fail_sql(NativeError::UnknownTable, "no such table: " + table_name);
     }
+    session.require_schema_change(path);
     auto table = open_for_tags(connection, path, false);
     try {
         TableCursor::CallScope scope(*table);
@@ -502,6 +507,7 @@ void drop_index(SqlSession& session, const std::shared_ptr<Connection>& connecti
 
     const std::string& path = holders.front();
     // The session's own handles on the file would count as other users.
+    session.require_schema_change(path);
     session.forget_file(path);
     auto table = open_for_tags(connection, path, true);
     try {

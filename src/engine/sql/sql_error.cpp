@@ -37,6 +37,7 @@ constexpr Title kTitles[] = {
     {NativeError::UnknownIndex, "Unknown index"},
     {NativeError::AmbiguousIndex, "Ambiguous index name"},
     {NativeError::OutsideStore, "Table outside the database"},
+    {NativeError::PermissionDenied, "Permission denied"},
     {NativeError::Other, "SQL error"},
 };
 
@@ -133,6 +134,11 @@ NativeError classify_engine_error(std::uint32_t engine_code) {
             return NativeError::IndexExists;
         case VE_OPERATION_CANCELLED:
             return NativeError::Cancelled;
+        case VE_PERMISSION_DENIED:
+        case VE_BOUND_TO_DICTIONARY:
+            return NativeError::PermissionDenied;
+        case VE_DICTIONARY_ONLY:
+            return NativeError::UnknownTable;
 #ifdef VE_DUPLICATE_KEY
         case VE_DUPLICATE_KEY:
             return NativeError::Constraint;

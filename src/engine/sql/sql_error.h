@@ -20,29 +20,30 @@ namespace varelum::engine::sql {
 
 // The native numbers. Stored in no file, but callers test them: never renumber.
 enum class NativeError : std::uint32_t {
-    Syntax = 2101,           // the text is not a statement SQLite understands
-    UnknownTable = 2102,     // no table file of that name in the connection's directory
-    UnknownColumn = 2103,    // no column of that name in the tables of the statement
-    UnknownFunction = 2104,  // no function or procedure of that name
-    TypeMismatch = 2105,     // a value does not convert to its column's type
-    Constraint = 2106,       // a unique index, or another rule of the table, refuses the row
-    LockRefused = 2107,      // another user holds the record or table lock
-    TableInUse = 2108,       // another user has the table open exclusively
-    TableExists = 2109,      // CREATE TABLE of a table that exists
-    Parameter = 2110,        // a parameter number or name the statement does not have
-    ReadOnly = 2111,         // a change through a read-only cursor or table
-    NotSupported = 2112,     // a statement kind this engine does not serve (views, triggers)
-    ValueOutOfRange = 2113,  // a value too large for its column
-    Ambiguous = 2114,        // a column name that more than one table of the statement has
-    NotPrepared = 2115,      // executing or binding a statement that has no text
-    Engine = 2116,           // any other failure of the engine under the statement
-    Timeout = 2117,          // the statement ran longer than its timeout
-    IndexExists = 2118,      // CREATE INDEX of a tag name the table has already
-    UnknownIndex = 2119,     // DROP INDEX of a tag no table (or not the named table) has
-    AmbiguousIndex = 2120,   // DROP INDEX without a table, of a tag several tables have
-    OutsideStore = 2121,     // a table name that is a path outside the connection's directory
-    Cancelled = 2122,        // the caller's abort callback stopped the statement
-    Other = 2199,            // any other SQLite failure
+    Syntax = 2101,            // the text is not a statement SQLite understands
+    UnknownTable = 2102,      // no table file of that name in the connection's directory
+    UnknownColumn = 2103,     // no column of that name in the tables of the statement
+    UnknownFunction = 2104,   // no function or procedure of that name
+    TypeMismatch = 2105,      // a value does not convert to its column's type
+    Constraint = 2106,        // a unique index, or another rule of the table, refuses the row
+    LockRefused = 2107,       // another user holds the record or table lock
+    TableInUse = 2108,        // another user has the table open exclusively
+    TableExists = 2109,       // CREATE TABLE of a table that exists
+    Parameter = 2110,         // a parameter number or name the statement does not have
+    ReadOnly = 2111,          // a change through a read-only cursor or table
+    NotSupported = 2112,      // a statement kind this engine does not serve (views, triggers)
+    ValueOutOfRange = 2113,   // a value too large for its column
+    Ambiguous = 2114,         // a column name that more than one table of the statement has
+    NotPrepared = 2115,       // executing or binding a statement that has no text
+    Engine = 2116,            // any other failure of the engine under the statement
+    Timeout = 2117,           // the statement ran longer than its timeout
+    IndexExists = 2118,       // CREATE INDEX of a tag name the table has already
+    UnknownIndex = 2119,      // DROP INDEX of a tag no table (or not the named table) has
+    AmbiguousIndex = 2120,    // DROP INDEX without a table, of a tag several tables have
+    OutsideStore = 2121,      // a table name that is a path outside the connection's directory
+    Cancelled = 2122,         // the caller's abort callback stopped the statement
+    PermissionDenied = 2123,  // the dictionary grants the user no such right on the table
+    Other = 2199,             // any other SQLite failure
 };
 
 // "Unknown table", "Lock refused", ...

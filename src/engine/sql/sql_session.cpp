@@ -10,6 +10,8 @@
 #include "engine/core/error.h"
 #include "engine/core/handles.h"
 #include "engine/core/text.h"
+#include "engine/dict/dictionary_admin.h"
+#include "engine/dict/table_access.h"
 #include "engine/env/files.h"
 #include "engine/index/index_catalog.h"
 #include "engine/sql/sql_error.h"
@@ -34,6 +36,32 @@ SessionRegistry& sessions() {
 
 std::string upper(std::string_view text) {
     return to_upper_ascii(text);
+}
+
+// Runs body; an engine refusal becomes the SQL error of its kind.
+template <typename Body>
+auto as_sql_error(Body&& body) {
+    try {
+        return body();
+    } catch (const EngineError& error) {
+        fail_sql(classify_engine_error(error.code()), error.text());
+    }
+}
+
+// A table the dictionary holds under a plain name, as the table calls find it (with the
+// user's rights); nullopt for a name it does not hold, which may still be a file of its folder.
+std::optional<TableAccess> registered_table(const Connection& owner, const std::string& name) {
+    if (name.find('/') != std::string::npos || name.find('\\') != std::string::npos) {
+        return std::nullopt;
+    }
+    try {
+        return dictionary_table_access(owner, name);
+    } catch (const EngineError& error) {
+        if (error.code() == VE_DICTIONARY_ONLY) {
+            return std::nullopt;
+        }
+        fail_sql(classify_engine_error(error.code()), error.text());
+    }
 }
 
 std::string quoted_name(std::string_view name) {
@@ -186,6 +214,37 @@ std::string SqlSession::find_table_file(std::string_view name) const {
     return find_file_any_case(path);
 }
 
+void SqlSession::require_schema_change(const std::string& path) const {
+    const std::shared_ptr<Connection> owner = connection();
+    as_sql_error([&] {
+        if (owner->dictionary()) {
+            require_administrator(owner->dictionary().get());
+        }
+        if (!path.empty()) {
+            check_table_binding(*TableFile::open(path), *owner);
+        }
+    });
+}
+
+void SqlSession::adopt_new_table(const std::string& name, const std::string& path) const {
+    const std::shared_ptr<Connection> owner = connection();
+    if (!owner->dictionary()) {
+        return;
+    }
+    as_sql_error([&] { DictionaryAdmin(*owner->dictionary()->dictionary).add_table(name, path); });
+}
+
+void SqlSession::forget_dropped_table(const std::string& path) const {
+    const std::shared_ptr<Connection> owner = connection();
+    if (!owner->dictionary()) {
+        return;
+    }
+    Dictionary& dictionary = *owner->dictionary()->dictionary;
+    if (std::optional<DictObject> table = dictionary.table_by_path(path)) {
+        as_sql_error([&] { DictionaryAdmin(dictionary).remove_table(table->name, false); });
+    }
+}
+
 std::vector<std::string> SqlSession::table_files() const {
     std::vector<std::string> files = regular_files_with_extension(connection()->path(), ".adt");
     return files;
@@ -197,10 +256,23 @@ const TableEntry* SqlSession::table(std::string_view sql_name) const {
 }
 
 bool SqlSession::register_table(const std::string& sql_name) {
-    std::string path = find_table_file(sql_name);
-    if (path.empty()) {
-        return false;
+    const std::shared_ptr<Connection> owner = connection();
+    // On a dictionary connection a statement reaches tables as the table calls do: by their
+    // dictionary names, with the rights of the user who logged in.
+    std::optional<TableAccess> access;
+    if (owner->dictionary()) {
+        access = registered_table(*owner, trim_blanks(sql_name));
     }
+    if (!access) {
+        std::string found = find_table_file(sql_name);
+        if (found.empty()) {
+            return false;
+        }
+        access = owner->dictionary()
+                     ? as_sql_error([&] { return dictionary_table_access(*owner, found); })
+                     : TableAccess{found, {}};
+    }
+    const std::string& path = access->path;
     struct stat info {};
     if (::stat(path.c_str(), &info) != 0) {
         return false;
@@ -209,10 +281,13 @@ bool SqlSession::register_table(const std::string& sql_name) {
     entry.path = path;
     entry.device = info.st_dev;
     entry.inode = info.st_ino;
+    entry.rights = access->rights;
     try {
         // The file is held only while it is read here, so that nothing of the session keeps
         // a table from being dropped or replaced.
         auto file = TableFile::open(path);
+        // A file that a dictionary holds is not reached around it through a free connection.
+        check_table_binding(*file, *owner);
         entry.schema = file->schema();
         entry.indexes = indexed_fields(*file);
     } catch (const EngineError& error) {

@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "engine/record/schema.h"
+#include "engine/table/table_cursor.h"
 
 namespace varelum::engine {
 class Connection;
@@ -49,6 +50,9 @@ struct TableEntry {
     ino_t inode = 0;
     TableSchema schema;
     std::vector<IndexedField> indexes;  // as the file held them when the table was registered
+    // What the connection's user may do with it: all on a free-table connection, what the
+    // dictionary grants on a dictionary connection (as when the table was registered).
+    AccessRights rights;
 };
 
 // An SQLite statement, finalized at destruction.
@@ -99,6 +103,16 @@ class SqlSession {
     // The table file an SQL table name stands for: "Produtos", "produtos.ADT", a relative or
     // absolute path within the connection's directory (table_path). Empty when there is none.
     std::string find_table_file(std::string_view name) const;
+    // Before a statement changes a table's shape (DROP TABLE, CREATE and DROP INDEX) or makes
+    // one: on a dictionary connection only the administrator may; on any connection a file
+    // that another dictionary holds is refused. path may be empty (a table to be made).
+    // Throws the SQL error of the refusal.
+    void require_schema_change(const std::string& path) const;
+    // Registers a table that CREATE TABLE made on a dictionary connection under its name, so
+    // that it is the dictionary's as one made through the table calls; nothing elsewhere.
+    void adopt_new_table(const std::string& name, const std::string& path) const;
+    // After DROP TABLE on a dictionary connection: the dictionary lets go of the dropped file.
+    void forget_dropped_table(const std::string& path) const;
     // The table files (".adt", any letter case) of the connection's directory, sorted.
     std::vector<std::string> table_files() const;
     // The table behind a virtual table of the session (by its SQL name), or nullptr.

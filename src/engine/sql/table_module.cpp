@@ -44,6 +44,7 @@ struct EngineTable : sqlite3_vtab {
     std::string path;
     TableSchema schema;
     std::vector<IndexedField> indexes;
+    AccessRights rights;  // the dictionary's grant to the connection's user; refusals are 5054
     // The handle that writes for INSERT, UPDATE and DELETE, opened at the first change of a
     // statement and closed when the statement ends.
     std::shared_ptr<TableCursor> writer;
@@ -172,6 +173,7 @@ int connect(sqlite3* db, void* client, int argc, const char* const* argv, sqlite
     table->path = unquote(argv[3]);
     table->schema = entry->schema;
     table->indexes = entry->indexes;
+    table->rights = entry->rights;
     std::string declaration = "CREATE TABLE x(";
     for (const auto& field : table->schema.fields()) {
         if (field.number > 1) {
@@ -387,6 +389,7 @@ int best_index(sqlite3_vtab* vtab, sqlite3_index_info* info) {
 std::shared_ptr<TableCursor> open_handle(EngineTable& table, bool writable) {
     OpenRequest request;
     request.read_only = !writable;
+    request.rights = table.rights;
     return TableCursor::open(table.session->connection(), table.path, request);
 }
 
