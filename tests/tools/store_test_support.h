@@ -50,15 +50,17 @@ inline std::filesystem::path tool_err_file(const std::filesystem::path& director
     return directory / ".tool-err";
 }
 
-// Starts varelum-store with the arguments in directory, its output going to the files above;
-// answers its process id, or 0 when it could not be started.
+// Starts varelum-store with the arguments in directory, its output going to the files above
+// and its standard input read from input; answers its process id, or 0 when it could not be
+// started.
 inline pid_t start_tool(const std::filesystem::path& directory,
-                        const std::vector<std::string>& arguments) {
+                        const std::vector<std::string>& arguments,
+                        const std::filesystem::path& input = "/dev/null") {
     const std::filesystem::path out = tool_out_file(directory);
     const std::filesystem::path err = tool_err_file(directory);
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 0, input.c_str(), O_RDONLY, 0);
     posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     posix_spawn_file_actions_addchdir_np(&actions, directory.c_str());
@@ -100,6 +102,17 @@ inline ToolResult finish_tool(const std::filesystem::path& directory, pid_t pid)
 inline ToolResult run_tool(const std::filesystem::path& directory,
                            const std::vector<std::string>& arguments) {
     return finish_tool(directory, start_tool(directory, arguments));
+}
+
+// Runs varelum-store with input as its standard input (the lines a user would type).
+inline ToolResult run_tool_with_input(const std::filesystem::path& directory,
+                                      const std::vector<std::string>& arguments,
+                                      const std::string& input) {
+    const std::filesystem::path input_file = directory / ".tool-in";
+    write_file(input_file, input);
+    ToolResult result = finish_tool(directory, start_tool(directory, arguments, input_file));
+    std::filesystem::remove(input_file);
+    return result;
 }
 
 inline std::vector<std::string> lines_of(const std::string& text) {

@@ -92,6 +92,24 @@ const std::vector<CommandSpec>& command_table() {
          "files, with or without \".adt\", for example\n"
          "  varelum-store sql DIR \"SELECT * FROM CadProdutos WHERE CodBarras = :c\" 7891234567895",
          run_sql},
+        {"dict",
+         {"FILE.add", "ACTION", "[ARG...]"},
+         {{"--description", "TEXT", "the new dictionary's description (create)"}},
+         "Make and change a data dictionary: its users, groups, tables and rights.",
+         "Actions:\n"
+         "  create                                   a new dictionary with the user Admin\n"
+         "  list                                     tables (with each user's rights), groups,\n"
+         "                                           users\n"
+         "  add-user USER [GROUP], remove-user USER, password USER\n"
+         "  add-group GROUP, remove-group GROUP, join USER GROUP, leave USER GROUP\n"
+         "  add-table NAME [FILE], remove-table NAME  register a table file (FILE relative to\n"
+         "                                           the dictionary; default NAME) or let it go\n"
+         "  grant USER|GROUP RIGHTS TABLE [COLUMN], revoke USER|GROUP RIGHTS TABLE [COLUMN]\n"
+         "                                           RIGHTS: read,update,insert,delete or all\n"
+         "Every action but create logs in as Admin. Passwords (Admin's, a new user's) are typed\n"
+         "at the terminal without echo, or read one line each from standard input; they are\n"
+         "never taken from the command line and never printed.",
+         run_dict},
     };
     return kCommands;
 }

@@ -16,5 +16,6 @@ int run_zap(const Arguments& arguments);
 int run_check(const Arguments& arguments);
 int run_demo(const Arguments& arguments);
 int run_sql(const Arguments& arguments);
+int run_dict(const Arguments& arguments);
 
 }  // namespace varelum::store

@@ -1,0 +1,106 @@
+// dict: a data dictionary made and changed by the real executable, its passwords read from
+// standard input as a script gives them, and the result seen through the engine's log-in.
+#include "store_test_support.h"
+
+namespace varelum::store::testing {
+namespace {
+
+constexpr const char* kAdmin = "adm1n-secreto";
+constexpr const char* kAna = "ana-pw;42";
+
+class DictCommandTest : public StoreToolTest {
+  protected:
+    void SetUp() override {
+        ok({"create", "Produtos", "Codigo,Char,10;Qtde,Integer;"});
+        EXPECT_EQ(0, as_admin({"create"}).exit_code);
+    }
+
+    // Runs a dict action on loja.add, the administrator's password (and then extra lines)
+    // given on standard input.
+    ToolResult as_admin(std::vector<std::string> action, const std::string& more = "") const {
+        action.insert(action.begin(), {"dict", "loja.add"});
+        return run_tool_with_input(dir(), action, std::string(kAdmin) + "\n" + more);
+    }
+
+    static void expect_no_password(const ToolResult& result) {
+        for (const char* password : {kAdmin, kAna}) {
+            EXPECT_EQ(std::string::npos, result.out.find(password)) << result.out;
+            EXPECT_EQ(std::string::npos, result.err.find(password)) << result.err;
+        }
+    }
+
+    UNSIGNED32 log_in(const std::string& user, const std::string& password, ADSHANDLE* handle) {
+        std::string text = "Data Source=" + file("loja.add").string() + ";User ID=" + user +
+                           ";Password=\"" + password + "\";";
+        return AdsConnect101(u8(text), nullptr, handle);
+    }
+};
+
+TEST_F(DictCommandTest, UsersGroupsTablesAndRightsAreSetAndListed) {
+    for (const std::vector<std::string>& action : std::vector<std::vector<std::string>>{
+             {"add-table", "Produtos"},
+             {"add-group", "Caixas"},
+             {"grant", "Caixas", "read,insert", "Produtos"},
+             {"revoke", "Caixas", "insert", "Produtos", "Qtde"}}) {
+        ToolResult result = as_admin(action);
+        EXPECT_EQ(0, result.exit_code) << action[0] << ": " << result.err;
+        expect_no_password(result);
+    }
+    ToolResult added = as_admin({"add-user", "Ana", "Caixas"}, std::string(kAna) + "\n");
+    EXPECT_EQ(0, added.exit_code) << added.err;
+    expect_no_password(added);
+
+    ToolResult list = as_admin({"list"});
+    ASSERT_EQ(0, list.exit_code) << list.err;
+    expect_no_password(list);
+    EXPECT_NE(std::string::npos, list.out.find("  Produtos  Produtos.adt\n")) << list.out;
+    EXPECT_NE(std::string::npos, list.out.find("    Ana: read, insert\n")) << list.out;
+    EXPECT_NE(std::string::npos, list.out.find("  Caixas: Ana\n")) << list.out;
+
+    // What the tool set is what the engine enforces.
+    ADSHANDLE ana = 0;
+    ASSERT_EQ(VE_SUCCESS, log_in("Ana", kAna, &ana)) << engine::testing::last_error_text();
+    ADSHANDLE table = 0;
+    ASSERT_EQ(VE_SUCCESS, AdsOpenTable90(ana, u8("Produtos"), nullptr, 0, VE_CHARTYPE_ANSI,
+                                         VE_LOCK_PROPRIETARY, VE_RIGHTS_CHECK, 0, nullptr, &table));
+    UNSIGNED32 options = 0;
+    EXPECT_EQ(VE_SUCCESS, AdsGetTableOpenOptions(table, &options));
+    EXPECT_EQ(VE_TABLE_RIGHT_INSERT, options & (VE_TABLE_RIGHT_UPDATE | VE_TABLE_RIGHT_INSERT));
+    AdsCloseTable(table);
+    AdsDisconnect(ana);
+    // The table is the dictionary's now: the free-table commands are refused.
+    EXPECT_ONE_LINE_FAILURE(tool({"export", "Produtos"}));
+
+    ASSERT_EQ(0, as_admin({"password", "Ana"}, "nova-senha\n").exit_code);
+    EXPECT_EQ(VE_LOGIN_FAILED, log_in("Ana", kAna, &ana));
+    ASSERT_EQ(0, as_admin({"remove-table", "Produtos"}).exit_code);
+    ok({"export", "Produtos"});
+}
+
+TEST_F(DictCommandTest, RefusalsAreOneLineAndNeverShowAPassword) {
+    struct Case {
+        std::vector<std::string> arguments;
+        std::string input;
+        std::string says;
+    };
+    const std::vector<Case> cases = {
+        {{"dict", "loja.add", "list"}, "wrong-pw\n", "user name or password"},
+        {{"dict", "loja.add", "list"}, "", "no password given"},
+        {{"dict", "loja.add", "create"}, std::string(kAdmin) + "\n", "exists"},
+        {{"dict", "loja.add", "grant", "Ana", "write", "Produtos"}, "", "unknown right"},
+        {{"dict", "loja.add", "add-user"}, "", "usage"},
+        {{"dict", "loja.add", "fly"}, "", "unknown dict action"},
+        {{"dict", "loja.add", "add-user", "Bia"}, std::string(kAdmin) + "\nbad\"pw\n", "\""},
+        {{"dict", "loja.add", "add-table", "Nada"}, std::string(kAdmin) + "\n", "Nada"},
+    };
+    for (const auto& c : cases) {
+        ToolResult result = run_tool_with_input(dir(), c.arguments, c.input);
+        EXPECT_EQ(1, result.exit_code) << c.arguments[2] << ": " << result.err;
+        EXPECT_NE(std::string::npos, result.err.find(c.says)) << result.err;
+        EXPECT_EQ(std::string::npos, result.err.find("wrong-pw")) << result.err;
+        expect_no_password(result);
+    }
+}
+
+}  // namespace
+}  // namespace varelum::store::testing

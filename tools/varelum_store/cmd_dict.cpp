@@ -1,0 +1,290 @@
+// varelum-store dict FILE.add ACTION [ARG...]: a data dictionary's users, groups, tables and
+// rights. "create" makes the dictionary with its administrator's password; every other action
+// logs in as the administrator ("Admin"), whose password is asked for (password_prompt.h), as
+// is a new user's. No password is ever taken from the command line or printed.
+#include <algorithm>
+#include <filesystem>
+#include <iostream>
+#include <utility>
+
+#include "commands.h"
+#include "engine_table.h"
+#include "password_prompt.h"
+#include "store_error.h"
+
+namespace varelum::store {
+namespace {
+
+const UNSIGNED8* engine_bytes(const std::string& text) {
+    return reinterpret_cast<const UNSIGNED8*>(text.c_str());
+}
+
+// A password goes to the engine inside a quoted connection-string value, which cannot hold
+// a double quote; such a password could never log in, so it is refused when it is set.
+std::string checked_password(const std::string& password) {
+    if (password.find('"') != std::string::npos) {
+        throw StoreError("a password cannot hold the character \"");
+    }
+    return to_engine_text(password, "password");
+}
+
+// An administrator's connection to a dictionary, disconnected when it goes.
+class DictionaryLogin {
+  public:
+    explicit DictionaryLogin(ADSHANDLE handle) : handle_(handle) {}
+    static DictionaryLogin administrator(const std::filesystem::path& file) {
+        std::string password = checked_password(read_password("Password of Admin: "));
+        std::string text = "Data Source=" + to_engine_text(file.string(), "path") +
+                           ";User ID=Admin;Password=\"" + password + "\";";
+        ADSHANDLE handle = 0;
+        UNSIGNED32 rc = AdsConnect101(engine_bytes(text), nullptr, &handle);
+        std::fill(text.begin(), text.end(), '\0');
+        check(rc, "cannot log in to " + file.string());
+        return DictionaryLogin(handle);
+    }
+    ~DictionaryLogin() {
+        if (handle_ != 0) {
+            AdsDisconnect(handle_);
+        }
+    }
+    DictionaryLogin(DictionaryLogin&& other) noexcept : handle_(std::exchange(other.handle_, 0)) {}
+    DictionaryLogin& operator=(DictionaryLogin&&) = delete;
+    ADSHANDLE handle() const noexcept { return handle_; }
+
+  private:
+    ADSHANDLE handle_ = 0;
+};
+
+// The names of one kind of object (the users of one group when parent is given).
+std::vector<std::string> object_names(ADSHANDLE dictionary, UNSIGNED16 type,
+                                      const std::string& parent = "") {
+    std::vector<std::string> names;
+    UNSIGNED8 name[201];
+    UNSIGNED16 length = sizeof name;
+    ADSHANDLE find = 0;
+    UNSIGNED32 rc =
+        AdsDDFindFirstObject(dictionary, type, engine_bytes(parent), name, &length, &find);
+    while (rc == VE_SUCCESS) {
+        names.push_back(from_engine_text(std::string(reinterpret_cast<char*>(name), length)));
+        length = sizeof name;
+        rc = AdsDDFindNextObject(dictionary, find, name, &length);
+    }
+    if (find != 0) {
+        AdsDDFindClose(dictionary, find);
+    }
+    if (rc != VE_DD_NO_MORE_OBJECTS) {
+        check(rc, "cannot list the dictionary");
+    }
+    return names;
+}
+
+std::string table_text_property(ADSHANDLE dictionary, const std::string& table, UNSIGNED16 id) {
+    char value[261] = {};
+    UNSIGNED16 length = sizeof value;
+    UNSIGNED32 rc = AdsDDGetTableProperty(dictionary, engine_bytes(to_engine_text(table, "table")),
+                                          id, value, &length);
+    if (rc == VE_DD_PROPERTY_NOT_SET) {
+        return {};
+    }
+    check(rc, "cannot read the table " + table);
+    return from_engine_text(value);
+}
+
+constexpr std::pair<const char*, UNSIGNED32> kRightNames[] = {
+    {"read", VE_DD_RIGHT_READ},
+    {"update", VE_DD_RIGHT_UPDATE},
+    {"insert", VE_DD_RIGHT_INSERT},
+    {"delete", VE_DD_RIGHT_DELETE},
+};
+
+// "read,insert" or "all" as rights; UsageError for anything else.
+UNSIGNED32 parse_rights(const std::string& text, const CommandSpec& command) {
+    if (text == "all") {
+        return VE_DD_RIGHT_READ | VE_DD_RIGHT_UPDATE | VE_DD_RIGHT_INSERT | VE_DD_RIGHT_DELETE;
+    }
+    UNSIGNED32 rights = 0;
+    std::size_t start = 0;
+    while (start <= text.size()) {
+        std::size_t comma = text.find(',', start);
+        std::string word = text.substr(start, comma == std::string::npos ? comma : comma - start);
+        bool known = false;
+        for (const auto& [name, bit] : kRightNames) {
+            if (word == name) {
+                rights |= bit;
+                known = true;
+            }
+        }
+        if (!known) {
+            throw UsageError("unknown right \"" + word + "\" (read, update, insert, delete, all)",
+                             &command);
+        }
+        if (comma == std::string::npos) {
+            break;
+        }
+        start = comma + 1;
+    }
+    return rights;
+}
+
+std::string rights_text(UNSIGNED32 rights) {
+    std::string text;
+    for (const auto& [name, bit] : kRightNames) {
+        if ((rights & bit) != 0) {
+            text += (text.empty() ? "" : ", ") + std::string(name);
+        }
+    }
+    return text.empty() ? "none" : text;
+}
+
+void list_dictionary(ADSHANDLE dictionary) {
+    const std::vector<std::string> users = object_names(dictionary, VE_DD_USER_OBJECT);
+    std::cout << "Tables:\n";
+    for (const std::string& table : object_names(dictionary, VE_DD_TABLE_OBJECT)) {
+        std::cout << "  " << table << "  " << table_text_property(dictionary, table, VE_DD_TABLE_PATH)
+                  << "\n";
+        for (const std::string& user : users) {
+            UNSIGNED32 rights = 0;
+            check(AdsDDGetPermissions(dictionary, engine_bytes(to_engine_text(table, "table")),
+                                      nullptr, engine_bytes(to_engine_text(user, "user")),
+                                      &rights),
+                  "cannot read the rights on " + table);
+            std::cout << "    " << user << ": " << rights_text(rights) << "\n";
+        }
+    }
+    std::cout << "Groups:\n";
+    for (const std::string& group : object_names(dictionary, VE_DD_USER_GROUP_OBJECT)) {
+        std::string members;
+        for (const std::string& user :
+             object_names(dictionary, VE_DD_USER_OBJECT, to_engine_text(group, "group"))) {
+            members += (members.empty() ? "" : ", ") + user;
+        }
+        std::cout << "  " << group << ": " << members << "\n";
+    }
+    std::cout << "Users:\n";
+    for (const std::string& user : users) {
+        std::cout << "  " << user << "\n";
+    }
+}
+
+struct Action {
+    const char* name;
+    std::size_t minimum, maximum;  // arguments after the action
+    const char* usage;
+};
+
+constexpr Action kActions[] = {
+    {"create", 0, 0, "create"},
+    {"list", 0, 0, "list"},
+    {"add-user", 1, 2, "add-user USER [GROUP]"},
+    {"remove-user", 1, 1, "remove-user USER"},
+    {"password", 1, 1, "password USER"},
+    {"add-group", 1, 1, "add-group GROUP"},
+    {"remove-group", 1, 1, "remove-group GROUP"},
+    {"join", 2, 2, "join USER GROUP"},
+    {"leave", 2, 2, "leave USER GROUP"},
+    {"add-table", 1, 2, "add-table NAME [FILE]"},
+    {"remove-table", 1, 1, "remove-table NAME"},
+    {"grant", 3, 4, "grant USER|GROUP RIGHTS TABLE [COLUMN]"},
+    {"revoke", 3, 4, "revoke USER|GROUP RIGHTS TABLE [COLUMN]"},
+};
+
+const Action& find_action(const Arguments& arguments) {
+    const std::string& name = arguments.at(1);
+    for (const Action& action : kActions) {
+        if (name == action.name) {
+            std::size_t given = arguments.count() - 2;
+            if (given < action.minimum || given > action.maximum) {
+                throw UsageError(std::string("usage: dict FILE.add ") + action.usage,
+                                 &arguments.command());
+            }
+            return action;
+        }
+    }
+    throw UsageError("unknown dict action \"" + name + "\"", &arguments.command());
+}
+
+}  // namespace
+
+int run_dict(const Arguments& arguments) {
+    const std::filesystem::path file = std::filesystem::absolute(arguments.at(0));
+    const Action& action = find_action(arguments);
+    const std::string what = action.name;
+    // The rights are checked before anyone is asked for a password.
+    const bool changes_rights = what == "grant" || what == "revoke";
+    const UNSIGNED32 rights =
+        changes_rights ? parse_rights(arguments.at(3), arguments.command()) : 0;
+    // The action's arguments as the engine's 8-bit text.
+    auto arg = [&](std::size_t i, std::string_view kind) {
+        return to_engine_text(arguments.at(2 + i), kind);
+    };
+    auto optional_arg = [&](std::size_t i, std::string_view kind) {
+        return arguments.count() > 2 + i ? arg(i, kind) : std::string();
+    };
+    auto text_or_null = [](const std::string& text) {
+        return text.empty() ? nullptr : engine_bytes(text);
+    };
+
+    if (what == "create") {
+        std::string password = checked_password(read_new_password("Password for Admin: "));
+        std::string description = to_engine_text(arguments.value("--description").value_or(""),
+                                                 "description");
+        ADSHANDLE handle = 0;
+        check(AdsDDCreate(engine_bytes(to_engine_text(file.string(), "path")),
+                          engine_bytes(password), engine_bytes(description), &handle),
+              "cannot create " + file.string());
+        DictionaryLogin made(handle);
+        std::cerr << "Created " << file.string() << " with the user Admin.\n";
+        return 0;
+    }
+
+    DictionaryLogin login = DictionaryLogin::administrator(file);
+    const ADSHANDLE dictionary = login.handle();
+    const std::string context = "cannot " + what;
+    if (what == "list") {
+        list_dictionary(dictionary);
+    } else if (what == "add-user") {
+        std::string user = arg(0, "user");
+        std::string group = optional_arg(1, "group");
+        std::string password = checked_password(read_new_password("Password for the new user: "));
+        check(AdsDDCreateUser(dictionary, text_or_null(group), engine_bytes(user),
+                              engine_bytes(password), nullptr),
+              context);
+    } else if (what == "remove-user") {
+        check(AdsDDDeleteUser(dictionary, engine_bytes(arg(0, "user"))), context);
+    } else if (what == "password") {
+        std::string user = arg(0, "user");
+        std::string password = checked_password(read_new_password("New password: "));
+        check(AdsDDSetUserPassword(dictionary, engine_bytes(user), engine_bytes(password)),
+              context);
+    } else if (what == "add-group") {
+        check(AdsDDCreateUserGroup(dictionary, engine_bytes(arg(0, "group")), nullptr), context);
+    } else if (what == "remove-group") {
+        check(AdsDDDeleteUserGroup(dictionary, engine_bytes(arg(0, "group"))), context);
+    } else if (what == "join") {
+        check(AdsDDAddUserToGroup(dictionary, engine_bytes(arg(1, "group")),
+                                  engine_bytes(arg(0, "user"))),
+              context);
+    } else if (what == "leave") {
+        check(AdsDDRemoveUserFromGroup(dictionary, engine_bytes(arg(1, "group")),
+                                       engine_bytes(arg(0, "user"))),
+              context);
+    } else if (what == "add-table") {
+        std::string name = arg(0, "table");
+        std::string path = optional_arg(1, "file");
+        check(AdsDDAddTable(dictionary, engine_bytes(name), engine_bytes(path.empty() ? name : path)),
+              context);
+    } else if (what == "remove-table") {
+        check(AdsDDRemoveTable(dictionary, engine_bytes(arg(0, "table")), 0), context);
+    } else {  // grant, revoke
+        std::string grantee = arg(0, "user or group");
+        std::string table = arg(2, "table");
+        std::string column = optional_arg(3, "column");
+        auto change = what == "grant" ? AdsDDGrantPermission : AdsDDRevokePermission;
+        check(change(dictionary, engine_bytes(table), text_or_null(column), engine_bytes(grantee),
+                     rights),
+              context);
+    }
+    return 0;
+}
+
+}  // namespace varelum::store
