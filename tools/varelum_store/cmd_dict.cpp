@@ -140,13 +140,12 @@ void list_dictionary(ADSHANDLE dictionary) {
     const std::vector<std::string> users = object_names(dictionary, VE_DD_USER_OBJECT);
     std::cout << "Tables:\n";
     for (const std::string& table : object_names(dictionary, VE_DD_TABLE_OBJECT)) {
-        std::cout << "  " << table << "  " << table_text_property(dictionary, table, VE_DD_TABLE_PATH)
-                  << "\n";
+        std::cout << "  " << table << "  "
+                  << table_text_property(dictionary, table, VE_DD_TABLE_PATH) << "\n";
         for (const std::string& user : users) {
             UNSIGNED32 rights = 0;
             check(AdsDDGetPermissions(dictionary, engine_bytes(to_engine_text(table, "table")),
-                                      nullptr, engine_bytes(to_engine_text(user, "user")),
-                                      &rights),
+                                      nullptr, engine_bytes(to_engine_text(user, "user")), &rights),
                   "cannot read the rights on " + table);
             std::cout << "    " << user << ": " << rights_text(rights) << "\n";
         }
@@ -226,8 +225,8 @@ int run_dict(const Arguments& arguments) {
 
     if (what == "create") {
         std::string password = checked_password(read_new_password("Password for Admin: "));
-        std::string description = to_engine_text(arguments.value("--description").value_or(""),
-                                                 "description");
+        std::string description =
+            to_engine_text(arguments.value("--description").value_or(""), "description");
         ADSHANDLE handle = 0;
         check(AdsDDCreate(engine_bytes(to_engine_text(file.string(), "path")),
                           engine_bytes(password), engine_bytes(description), &handle),
@@ -271,8 +270,9 @@ int run_dict(const Arguments& arguments) {
     } else if (what == "add-table") {
         std::string name = arg(0, "table");
         std::string path = optional_arg(1, "file");
-        check(AdsDDAddTable(dictionary, engine_bytes(name), engine_bytes(path.empty() ? name : path)),
-              context);
+        check(
+            AdsDDAddTable(dictionary, engine_bytes(name), engine_bytes(path.empty() ? name : path)),
+            context);
     } else if (what == "remove-table") {
         check(AdsDDRemoveTable(dictionary, engine_bytes(arg(0, "table")), 0), context);
     } else {  // grant, revoke
