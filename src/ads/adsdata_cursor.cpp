@@ -714,23 +714,32 @@ db::TGetResult TAdsDataSet::FetchRecord(db::TRecordBuffer buffer, db::TGetMode m
         return result;
     }
     buffer[musRecInfoOfs + 4] = db::bfCurrent;
-    const std::int32_t number = static_cast<std::int32_t>(CurrentRecordNumber());
+    // The bookmark the fetch stored is the record's number: no need to ask the engine again.
+    const std::int32_t number =
+        static_cast<std::int32_t>(CurrentRecordNumber(BufferBookmarkRecord(buffer)));
     std::memcpy(buffer + musRecInfoOfs, &number, sizeof number);
     return db::grOK;
 }
 
 db::TGetResult TAdsDataSet::FetchVisibleRecord(db::TRecordBuffer buffer, db::TGetMode mode) {
     const bool calcFirst = mpoAdsTableOptions->AdsCalcFieldsBeforeFilter();
+    // Only the end the fetch moves towards can stop it, so the other is not asked for.
+    const bool towardsEnd = mode == db::gmCurrent || mode == db::gmNext;
+    const bool towardsBeginning = mode == db::gmCurrent || mode == db::gmPrior;
     for (;;) {
-        UNSIGNED16 atEnd = 0;
-        Check(ace::AdsAtEOF(mlHandle, &atEnd));
-        if (atEnd && (mode == db::gmCurrent || mode == db::gmNext)) {
-            return db::grEOF;
+        if (towardsEnd) {
+            UNSIGNED16 atEnd = 0;
+            Check(ace::AdsAtEOF(mlHandle, &atEnd));
+            if (atEnd) {
+                return db::grEOF;
+            }
         }
-        UNSIGNED16 atBeginning = 0;
-        Check(ace::AdsAtBOF(mlHandle, &atBeginning));
-        if (atBeginning && (mode == db::gmCurrent || mode == db::gmPrior)) {
-            return db::grBOF;
+        if (towardsBeginning) {
+            UNSIGNED16 atBeginning = 0;
+            Check(ace::AdsAtBOF(mlHandle, &atBeginning));
+            if (atBeginning) {
+                return db::grBOF;
+            }
         }
         UNSIGNED16 visible = 0;
         CheckAceResultIgnoreNoRecord(this, ace::AdsIsRecordVisible(mlActiveHandle, &visible));
@@ -782,10 +791,8 @@ void TAdsDataSet::MoveToBuffer(db::TRecordBuffer buffer) {
 
 // --- Record numbers and counts ----------------------------------------------------------------
 
-std::uint32_t TAdsDataSet::CurrentRecordNumber() {
+std::uint32_t TAdsDataSet::CurrentRecordNumber(std::uint32_t record) {
     if ((mstrIndexName.empty() && mstrIndexFieldNames.empty()) || !mbIsSequenced) {
-        UNSIGNED32 record = 0;
-        Check(ace::AdsGetRecordNum(mlHandle, VE_IGNORE_FILTERS, &record));
         return record;
     }
     if (meSeqLevel == slExact) {

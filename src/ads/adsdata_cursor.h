@@ -218,7 +218,8 @@ class TAdsDataSet : public db::TDataSet, public TAdsDatabaseLink {
 
     // The number kept with each buffer: the physical record number, or with Sequenced the
     // key number (slExact) or the count times the relative key position (slStandard).
-    virtual std::uint32_t CurrentRecordNumber();
+    // `record` is the current record's number, already read with its bookmark.
+    virtual std::uint32_t CurrentRecordNumber(std::uint32_t record);
     // The order handle, or kNoAdsHandle when it is the table handle; used by Locate.
     virtual ADSHANDLE SearchIndexHandle();
     // Moves a dataset's own default order to the front of a list of index handles.

@@ -451,8 +451,6 @@ void TAdsDataSet::ApplyDefaultExpression(const TACEFieldDef& def, db::TField& fi
 
 void TAdsDataSet::ReadRecordImage(db::TRecordBuffer buffer, std::uint32_t capacity,
                                   bool withCalcFields) {
-    UNSIGNED16 fields = 0;
-    Check(ace::AdsGetNumFields(mlHandle, &fields));
     UNSIGNED32 length = capacity;
     Check(ace::AdsGetRecord(mlHandle, buffer, &length));
     const ADSHANDLE order =
@@ -505,7 +503,6 @@ void TAdsDataSet::ReadRecordImage(db::TRecordBuffer buffer, std::uint32_t capaci
             Check(result);
         }
     }
-    (void)fields;
     if (withCalcFields) {
         GetCalcFields(buffer);
     }

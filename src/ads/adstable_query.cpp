@@ -538,19 +538,15 @@ ADSHANDLE TAdsQuery::CursorOrder() {
     return order;
 }
 
-std::uint32_t TAdsQuery::CurrentRecordNumber() {
+std::uint32_t TAdsQuery::CurrentRecordNumber(std::uint32_t record) {
     // The order matters only to a sequenced query; the others skip asking for it on every
     // fetch.
     if (!Sequenced()) {
-        UNSIGNED32 record = 0;
-        Check(ace::AdsGetRecordNum(mlHandle, VE_IGNORE_FILTERS, &record));
         return record;
     }
     const ADSHANDLE index =
         (!IndexName().empty() || !IndexFieldNames().empty()) ? mlActiveHandle : CursorOrder();
     if (index == 0 || index == kNoAdsHandle) {
-        UNSIGNED32 record = 0;
-        Check(ace::AdsGetRecordNum(mlHandle, VE_IGNORE_FILTERS, &record));
         return record;
     }
     if (SequencedLevel() == slExact) {

@@ -136,7 +136,7 @@ class TAdsQuery : public TAdsExtendedDataSet {
 
     // --- Overrides of the cursor ---------------------------------------------------------------
 
-    std::uint32_t CurrentRecordNumber() override;
+    std::uint32_t CurrentRecordNumber(std::uint32_t record) override;
     ADSHANDLE SearchIndexHandle() override;
     void PromoteDefaultIndex(std::vector<ADSHANDLE>& list, int count) override;
 
