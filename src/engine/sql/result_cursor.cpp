@@ -3,7 +3,6 @@
 #include "engine/format/code_page.h"
 
 #include <unistd.h>
-#include <zlib.h>
 
 #include <atomic>
 #include <cstdlib>
@@ -11,6 +10,7 @@
 
 #include "engine/core/error.h"
 #include "engine/core/text.h"
+#include "engine/format/checksum.h"
 #include "engine/env/env.h"
 #include "engine/record/record_image.h"
 #include "engine/sql/sql_error.h"
@@ -315,9 +315,7 @@ std::shared_ptr<ResultCursor> ResultCursor::materialize(
                     if (is_memo_type(field.type)) {
                         auto bytes = memo_bytes(field, value, format::CodePage::Ansi1252);
                         if (bytes) {
-                            auto checksum = static_cast<std::uint32_t>(
-                                crc32(0, reinterpret_cast<const Bytef*>(bytes->data()),
-                                      static_cast<uInt>(bytes->size())));
+                            auto checksum = crc32_of(bytes->data(), bytes->size());
                             set_memo_marker(field, image.data(), true, checksum);
                             write.put_memo(recno, field.number, *bytes);
                         }

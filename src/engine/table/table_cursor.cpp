@@ -4,10 +4,9 @@
 #include "engine/format/calendar.h"
 #include "engine/format/code_page.h"
 
-#include <zlib.h>
-
 #include "engine/core/error.h"
 #include "engine/core/settings.h"
+#include "engine/format/checksum.h"
 #include "engine/env/env.h"
 #include "engine/env/files.h"
 #include "engine/storage/file_locks.h"
@@ -21,8 +20,7 @@ namespace varelum::engine {
 namespace {
 
 std::uint32_t crc_of(const void* bytes, std::size_t length) {
-    return static_cast<std::uint32_t>(
-        crc32(0, static_cast<const Bytef*>(bytes), static_cast<uInt>(length)));
+    return crc32_of(bytes, length);
 }
 
 }  // namespace

@@ -3,7 +3,6 @@
 
 #include <fcntl.h>
 #include <unistd.h>
-#include <zlib.h>
 
 #include <atomic>
 #include <cstring>
@@ -13,6 +12,7 @@
 
 #include "engine/core/error.h"
 #include "engine/env/env.h"
+#include "engine/format/checksum.h"
 #include "engine/storage/table_file.h"
 
 namespace varelum::engine {
@@ -43,8 +43,7 @@ T get(std::string_view in, std::size_t& at) {
 }
 
 std::uint32_t crc_of(std::string_view bytes) {
-    return static_cast<std::uint32_t>(
-        crc32(0, reinterpret_cast<const Bytef*>(bytes.data()), static_cast<uInt>(bytes.size())));
+    return crc32_of(bytes.data(), bytes.size());
 }
 
 std::mutex own_mutex;

@@ -6,7 +6,6 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
-#include <zlib.h>
 
 #include <algorithm>
 #include <atomic>
@@ -20,6 +19,7 @@
 #include "engine/core/error.h"
 #include "engine/core/progress.h"
 #include "engine/env/env.h"
+#include "engine/format/checksum.h"
 #include "engine/record/record_image.h"
 #include "engine/storage/file_locks.h"
 #include "engine/storage/lmdb/page_check.h"
@@ -41,8 +41,7 @@ constexpr std::size_t kRecordChecksumSize = 4;
 constexpr int kPageCheckAttempts = 8;
 
 std::uint32_t checksum(const void* bytes, std::size_t size) {
-    return static_cast<std::uint32_t>(
-        crc32(0, static_cast<const Bytef*>(bytes), static_cast<uInt>(size)));
+    return crc32_of(bytes, size);
 }
 
 // The stored record without its checksum, after verifying it. Records written before
@@ -1146,9 +1145,7 @@ bool LmdbTableFile::check(bool with_memos, std::string& report) const {
                     rvalue.mv_size >= length + 1) {
                     const auto* image = static_cast<const std::uint8_t*>(rvalue.mv_data) + 1;
                     auto stored = load_le<std::uint32_t>(image + field->offset + 4);
-                    auto actual = static_cast<std::uint32_t>(
-                        crc32(0, static_cast<const Bytef*>(value.mv_data),
-                              static_cast<uInt>(value.mv_size)));
+                    auto actual = checksum(value.mv_data, value.mv_size);
                     if (stored != actual) {
                         problem(where + "does not match its checksum");
                     }
