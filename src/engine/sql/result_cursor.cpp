@@ -10,8 +10,8 @@
 
 #include "engine/core/error.h"
 #include "engine/core/text.h"
-#include "engine/format/checksum.h"
 #include "engine/env/env.h"
+#include "engine/format/checksum.h"
 #include "engine/record/record_image.h"
 #include "engine/sql/sql_error.h"
 #include "engine/sql/sql_session.h"

@@ -6,9 +6,9 @@
 
 #include "engine/core/error.h"
 #include "engine/core/settings.h"
-#include "engine/format/checksum.h"
 #include "engine/env/env.h"
 #include "engine/env/files.h"
+#include "engine/format/checksum.h"
 #include "engine/storage/file_locks.h"
 #include "engine/storage/table_file.h"
 #include "engine/table/connection.h"
