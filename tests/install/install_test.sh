@@ -67,7 +67,7 @@ case "$mode" in
     depends=$(dpkg-deb --field "$deb" Depends)
     echo "Depends: $depends"
     for library in libqt6widgets6 libqt6gui6 libqt6core6 liblmdb0 libsqlite3-0 'libicu[0-9]+' \
-      zlib1g libstdc\\+\\+6 libc6; do
+      'libsodium[0-9]+' libstdc\\+\\+6 libc6; do
       grep -Eq "(^|, )$library( |,|$)" <<<"$depends" || fail "the package does not depend on $library"
     done
     [ "$(dpkg-deb --field "$deb" Package)" = varelum ] || fail "the package is not named varelum"
