@@ -177,7 +177,10 @@ class TAceFunction<Result(Args...)> {
     X(AdsCopyTable) X(AdsConvertTable) X(AdsCopyTableContents) X(AdsCopyTableStructure)       \
     X(AdsBinaryToFile) X(AdsFileToBinary)                                                     \
     /* data dictionaries */                                                                   \
-    X(AdsDDRenameObject) X(AdsDDGetTableProperty)                                             \
+    X(AdsDDRenameObject) X(AdsDDGetTableProperty) X(AdsDDGetDatabaseProperty)                 \
+    X(AdsDDGetUserProperty) X(AdsDDFindFirstObject) X(AdsDDFindNextObject) X(AdsDDFindClose)  \
+    /* a dictionary's administration, for programs on the components that manage one */      \
+    X(AdsDDCreate) X(AdsDDCreateUser) X(AdsDDCreateUserGroup) X(AdsDDGrantPermission)         \
     /* not exported by the engine yet (declared above) */                                     \
     X(AdsAccessVfpSystemField)                                                                \
     /* transactions and savepoints */                                                         \

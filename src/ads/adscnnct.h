@@ -384,7 +384,7 @@ class TAdsConnection : public TAdsConnectionBase {
     void GetTableAndLinkNames(rtl::TStringList* poLinkNames, rtl::TStringList* poTableNames,
                               const std::string& strFileMask = "");
     // The stored procedures of a dictionary connection; connects first. A connection to free
-    // tables has none and adds nothing.
+    // tables adds nothing.
     void GetProcedureNames(rtl::TStringList* poList);
     // The version of the connection's dictionary; 0 unless connected to one.
     int DDVersionMajor() const;
@@ -460,6 +460,8 @@ class TAdsConnection : public TAdsConnectionBase {
     // A new prepared statement for SQL with the settings of the form of Execute.
     ADSHANDLE PrepareStatement(const TAdsDatasetOptions* Options, const std::string& SQL,
                                bool wantCursor);
+    // A 16-bit version property of the connection's dictionary; 0 unless connected to one.
+    int DDVersion(UNSIGNED16 property) const;
     // The directory and mask GetTableNames searches: empty for a dictionary.
     std::string TableSearchPattern(const std::string& strFileMask) const;
     // Reads the adopted connection's settings into the properties.

@@ -3,6 +3,7 @@
 // server's time, the application id and the adoption of an engine connection opened
 // elsewhere (see adscnnct.h).
 #include <algorithm>
+#include <cstring>
 #include <memory>
 #include <optional>
 #include <string_view>
@@ -35,6 +36,7 @@ constexpr UNSIGNED16 kJulianTextCapacity = 9;
 constexpr UNSIGNED16 kPathCapacity = 260;
 constexpr UNSIGNED32 kPropertyCapacity = 260;
 constexpr UNSIGNED32 kApplicationIDCapacity = 301;
+constexpr UNSIGNED16 kDDObjectNameCapacity = 200;
 constexpr double kMillisecondsPerDay = 86400000.0;
 
 const WCHAR* Text16(const std::u16string& text) {
@@ -318,25 +320,88 @@ void TAdsConnection::GetProcedureNames(rtl::TStringList* poList) {
     if (!FConnected) {
         Connect();
     }
-    // Only a dictionary keeps procedures; the engine serves free tables only, so a connected
-    // component never is a dictionary connection and there is nothing to list.
-    static_cast<void>(poList);
+    // Only a dictionary keeps procedures.
+    if (!FIsDictionaryConn || poList == nullptr) {
+        return;
+    }
+    UNSIGNED8 name[kDDObjectNameCapacity + 1] = {};
+    UNSIGNED16 length = kDDObjectNameCapacity;
+    ADSHANDLE find = 0;
+    // The find handle goes however the listing ends.
+    auto close = [&] {
+        if (find != 0) {
+            ace::AdsDDFindClose(FhConnection, std::exchange(find, 0));
+        }
+    };
+    try {
+        UNSIGNED32 result = ace::AdsDDFindFirstObject(FhConnection, VE_DD_PROCEDURE_OBJECT,
+                                                      Text8(""), name, &length, &find);
+        while (result != VE_DD_NO_MORE_OBJECTS) {
+            CheckAceResult(nullptr, result);
+            poList->Add(FromText8(name, std::min(length, kDDObjectNameCapacity)));
+            length = kDDObjectNameCapacity;
+            result = ace::AdsDDFindNextObject(FhConnection, find, name, &length);
+        }
+    } catch (...) {
+        close();
+        throw;
+    }
+    close();
+}
+
+int TAdsConnection::DDVersion(UNSIGNED16 property) const {
+    // A dictionary's version; free tables have none.
+    if (!FConnected || !FIsDictionaryConn) {
+        return 0;
+    }
+    UNSIGNED16 version = 0;
+    UNSIGNED16 length = sizeof version;
+    CheckAceResult(nullptr,
+                   ace::AdsDDGetDatabaseProperty(FhConnection, property, &version, &length));
+    return version;
 }
 
 int TAdsConnection::DDVersionMajor() const {
-    // A dictionary's version; free tables have none.
-    return 0;
+    return DDVersion(VE_DD_VERSION_MAJOR);
 }
 
 int TAdsConnection::DDVersionMinor() const {
-    return 0;
+    return DDVersion(VE_DD_VERSION_MINOR);
 }
 
 const rtl::TStringList& TAdsConnection::UserGroups() {
     if (!FReadUserGroups) {
-        // A free-table connection has no users and so no groups.
         FUserGroups.Clear();
         FUserGroupsString.clear();
+        if (FConnected && FIsDictionaryConn) {
+            const std::string user = rtl::Utf8ToAnsi(FUsername);
+            UNSIGNED16 length = 0;
+            // Asked with no buffer first: the engine answers the length it needs (5005), or
+            // 5138 for a user in no group.
+            const UNSIGNED32 sized = ace::AdsDDGetUserProperty(
+                FhConnection, Text8(user), VE_DD_USER_GROUP_MEMBERSHIP, nullptr, &length);
+            if (sized != VE_BUFFER_TOO_SMALL && sized != VE_DD_PROPERTY_NOT_SET) {
+                CheckAceResult(nullptr, sized);
+            }
+            if (sized != VE_DD_PROPERTY_NOT_SET && length != 0) {
+                std::string buffer(length, '\0');
+                CheckAceResult(nullptr, ace::AdsDDGetUserProperty(FhConnection, Text8(user),
+                                                                  VE_DD_USER_GROUP_MEMBERSHIP,
+                                                                  buffer.data(), &length));
+                buffer.resize(std::strlen(buffer.c_str()));
+                FUserGroupsString = rtl::AnsiToUtf8(buffer);
+                std::size_t start = 0;
+                while (start < FUserGroupsString.size()) {
+                    std::size_t end = FUserGroupsString.find(';', start);
+                    if (end == std::string::npos) {
+                        end = FUserGroupsString.size();
+                    }
+                    FUserGroups.Add(FUserGroupsString.substr(start, end - start));
+                    start = end + 1;
+                }
+            }
+            FReadUserGroups = true;
+        }
     }
     return FUserGroups;
 }
