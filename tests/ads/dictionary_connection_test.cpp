@@ -27,9 +27,9 @@ class DictionaryConnectionTest : public test::TStoreFixture {
         }
         FDictionary = DataPath() + "/loja.add";
         ADSHANDLE admin = 0;
-        ASSERT_EQ(ace::AdsDDCreate(EngineText(FDictionary), EngineText("adm"), EngineText(""),
-                                   &admin),
-                  0u);
+        ASSERT_EQ(
+            ace::AdsDDCreate(EngineText(FDictionary), EngineText("adm"), EngineText(""), &admin),
+            0u);
         for (const char* name : {"Produtos", "Auditoria"}) {
             ADSHANDLE table = 0;
             ASSERT_EQ(ace::AdsCreateTable90(admin, EngineText(name), nullptr, 0, VE_CHARTYPE_ANSI,
@@ -47,10 +47,10 @@ class DictionaryConnectionTest : public test::TStoreFixture {
         ASSERT_EQ(ace::AdsDDGrantPermission(admin, EngineText("Produtos"), nullptr,
                                             EngineText("Caixas"), VE_DD_RIGHT_READ),
                   0u);
-        ASSERT_EQ(ace::AdsDDGrantPermission(admin, EngineText("Auditoria"), nullptr,
-                                            EngineText("Caixas"),
-                                            VE_DD_RIGHT_READ | VE_DD_RIGHT_INSERT),
-                  0u);
+        ASSERT_EQ(
+            ace::AdsDDGrantPermission(admin, EngineText("Auditoria"), nullptr, EngineText("Caixas"),
+                                      VE_DD_RIGHT_READ | VE_DD_RIGHT_INSERT),
+            0u);
         ace::AdsDisconnect(admin);
 
         FConnection = std::make_unique<TAdsConnection>(FForm.get());
