@@ -142,5 +142,24 @@ TEST_F(DictionaryConnectionTest, TheDictionarysRightsReachEditAppendAndPost) {
     EXPECT_EQ(Refusal([&] { audit->Edit(); }), 5054u);
 }
 
+TEST_F(DictionaryConnectionTest, RenameTableRenamesTheDictionarysTable) {
+    FConnection->SetUsername("Admin");
+    FConnection->SetPassword("adm");
+    FConnection->Connect();
+    auto products = Table("Produtos");
+    products->RenameTable("Estoque");
+    EXPECT_EQ(products->TableName(), "Estoque");
+    products->Open();
+    EXPECT_EQ(products->RecordCount(), 1);
+    products->Close();
+    // Without a dictionary connection there is nothing to rename.
+    auto free = std::make_unique<TAdsTable>(FForm.get());
+    free->SetDatabaseName(DataPath());
+    free->SetTableName("Auditoria");
+    std::string message;
+    EXPECT_EQ(Refusal([&] { free->RenameTable("Outra"); }, &message), 5121u);
+    EXPECT_NE(message.find("not supported on free tables"), std::string::npos) << message;
+}
+
 }  // namespace
 }  // namespace varelum::ads
