@@ -17,16 +17,6 @@ namespace {
 
 constexpr std::size_t kPage = 4096;
 
-std::string read_file(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-void write_file(const std::string& path, const std::string& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
-
 // What reading a table gives: its whole contents as text, or the first error met.
 struct Reading {
     UNSIGNED32 error = VE_SUCCESS;

@@ -9,6 +9,8 @@
 
 #include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <map>
 #include <string>
 #include <vector>
@@ -30,6 +32,17 @@ inline std::string last_error_text() {
     UNSIGNED16 length = sizeof text;
     AdsGetLastError(&code, text, &length);
     return std::to_string(code) + " " + reinterpret_cast<const char*>(text);
+}
+
+// A whole file's bytes ("" when it cannot be read), and a file written whole.
+inline std::string read_file(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+inline void write_file(const std::string& path, const std::string& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
 #define EXPECT_ADS_OK(call) EXPECT_EQ(VE_SUCCESS, (call)) << last_error_text()

@@ -15,11 +15,6 @@
 namespace varelum::engine::testing {
 namespace {
 
-std::string file_bytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
 class Restructure : public EngineTest {
   protected:
     UNSIGNED32 restructure(const std::string& table, const char* add, const char* remove,
@@ -194,12 +189,12 @@ TEST_F(Restructure, ConversionsKeepValuesOrRefuseNamingTheFieldAndTheFirstRecord
             ASSERT_ADS_OK(AdsWriteRecord(table));
         }
         ASSERT_ADS_OK(AdsCloseTable(table));
-        const std::string before = file_bytes(dir_.file(name + ".adt"));
+        const std::string before = read_file(dir_.file(name + ".adt"));
         EXPECT_EQ(c.result, restructure(name, nullptr, nullptr, c.change));
         if (c.result != 0) {
             EXPECT_NE(std::string::npos, last_error_text().find(c.after.front()))
                 << last_error_text();
-            EXPECT_EQ(before, file_bytes(dir_.file(name + ".adt"))) << "byte for byte as it was";
+            EXPECT_EQ(before, read_file(dir_.file(name + ".adt"))) << "byte for byte as it was";
             continue;
         }
         ASSERT_ADS_OK(open(name, &table));
@@ -221,7 +216,7 @@ TEST_F(Restructure, RefusesUnknownFieldsAnEmptyTableDefinitionAndATableInUse) {
     EXPECT_EQ(VE_TABLE_IN_USE, restructure("T", "C,Date", nullptr, nullptr))
         << "a handle has it open";
     ASSERT_ADS_OK(AdsCloseTable(table));
-    const std::string before = file_bytes(dir_.file("T.adt"));
+    const std::string before = read_file(dir_.file("T.adt"));
     EXPECT_EQ(VE_FIELD_NOT_FOUND, restructure("T", nullptr, "Nope", nullptr));
     EXPECT_EQ(VE_FIELD_NOT_FOUND, restructure("T", nullptr, nullptr, "Nope,New"));
     EXPECT_EQ(VE_INVALID_FIELD_DEFINITION, restructure("T", nullptr, "A;B", nullptr));
@@ -229,7 +224,7 @@ TEST_F(Restructure, RefusesUnknownFieldsAnEmptyTableDefinitionAndATableInUse) {
         << "a name taken twice";
     EXPECT_EQ(VE_INVALID_FIELD_DEFINITION, restructure("T", nullptr, nullptr, "A,A,Nonsense"));
     EXPECT_EQ(VE_TABLE_NOT_FOUND, restructure("Missing", "C,Date", nullptr, nullptr));
-    EXPECT_EQ(before, file_bytes(dir_.file("T.adt")));
+    EXPECT_EQ(before, read_file(dir_.file("T.adt")));
 }
 
 TEST_F(Restructure, AnAddedAutoIncNumbersTheRecordsAndGoesOnFromThere) {

@@ -106,6 +106,34 @@ TEST_F(MaintenanceTest, CheckFindsDamagedFilesWithoutCrashing) {
     EXPECT_EQ(0, tool({"check", good.string()}).exit_code);
 }
 
+TEST_F(MaintenanceTest, RecoverCopiesTheIntactRecordsAndNamesTheLostOnes) {
+    ok({"demo", "store", "--products", "1500"});
+    const std::filesystem::path good = file("store") / "CadProdutos.adt";
+    const std::string original = read_file(good);
+
+    ToolResult whole = ok({"recover", good.string(), file("whole").string()});
+    EXPECT_NE(std::string::npos, whole.out.find("Recovered 1500 records")) << whole.out;
+    EXPECT_NE(std::string::npos, whole.out.find("No record was lost.")) << whole.out;
+    EXPECT_NE(std::string::npos, whole.err.find("recover: 100%")) << whole.err;
+    EXPECT_EQ(0, tool({"check", "whole"}).exit_code);
+    EXPECT_EQ(ok({"export", good.string()}).out, ok({"export", "whole"}).out);
+
+    std::string damaged = original;
+    for (std::size_t i = 0; i < 2000; ++i) {
+        damaged[100000 + i] = "GARBAGE"[i % 7];
+    }
+    write_file(file("bad.adt"), damaged);
+    ToolResult result = tool({"recover", "bad", "saved"});
+    EXPECT_EQ(1, result.exit_code) << result.err;
+    EXPECT_NE(std::string::npos, result.out.find("Lost: ")) << result.out;
+    EXPECT_EQ(0, tool({"check", "saved"}).exit_code);
+    EXPECT_EQ(damaged, read_file(file("bad.adt"))) << "recover changed the damaged file";
+
+    ToolResult again = tool({"recover", "bad", "saved"});
+    EXPECT_ONE_LINE_FAILURE(again);
+    EXPECT_NE(std::string::npos, again.err.find("exists already")) << again.err;
+}
+
 TEST_F(MaintenanceTest, CheckOfAMissingTableIsAnError) {
     ToolResult result = tool({"check", "missing"});
     EXPECT_ONE_LINE_FAILURE(result);

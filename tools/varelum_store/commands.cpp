@@ -72,6 +72,14 @@ const std::vector<CommandSpec>& command_table() {
          "and blob value and every index tag against the records, and prints one line per\n"
          "problem found (on a sound table, \"OK\" and the indexes checked).",
          run_check},
+        {"recover",
+         {"TABLE", "NEW_TABLE"},
+         {},
+         "Copy the intact records of a damaged table into a new table.",
+         "Every record whose contents and memo values verify goes into NEW_TABLE with its\n"
+         "record number, its fields and index tags as in TABLE; the numbers of the records\n"
+         "lost are listed. TABLE is only read. Exit status 1 when records were lost.",
+         run_recover},
         {"demo",
          {"DIR"},
          {{"--products", "N", "the number of products (default 200, at most 10000000)"},

@@ -14,6 +14,7 @@ int run_export(const Arguments& arguments);
 int run_pack(const Arguments& arguments);
 int run_zap(const Arguments& arguments);
 int run_check(const Arguments& arguments);
+int run_recover(const Arguments& arguments);
 int run_demo(const Arguments& arguments);
 int run_sql(const Arguments& arguments);
 int run_dict(const Arguments& arguments);

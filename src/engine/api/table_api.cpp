@@ -1,5 +1,10 @@
-// Exported functions: creating, opening and closing tables, and describing them.
+// Exported functions: creating, opening and closing tables, describing, restructuring and
+// recovering them.
+#include <algorithm>
+#include <cstring>
+
 #include "engine/api/guard.h"
+#include "engine/api/recover.h"
 #include "engine/api/restructure.h"
 #include "engine/core/progress.h"
 #include "engine/core/settings.h"
@@ -521,3 +526,43 @@ VE_API UNSIGNED32 AdsCheckTable(ADSHANDLE hTable, UNSIGNED32 ulOptions, UNSIGNED
 }
 
 }  // extern "C"
+
+VE_API UNSIGNED32 AdsRecoverTable(ADSHANDLE hConnect, const UNSIGNED8* pucName,
+                                  const UNSIGNED8* pucNewTable, UNSIGNED32* pulKept,
+                                  UNSIGNED8* pucLost, UNSIGNED32* pulLostLen,
+                                  UNSIGNED32* pulState) {
+    std::shared_ptr<Connection> implicit;
+    UNSIGNED32 result = guarded([&] {
+        std::shared_ptr<Connection> connection = connection_for(hConnect, pucName);
+        if (connection->implicit()) {
+            implicit = connection;
+        }
+        const std::string damaged = table_path_for_open(*connection, pucName);
+        std::string path = connection->resolve(ansi_to_utf8(trim_blanks(c_text(pucNewTable))));
+        if (trim_blanks(c_text(pucNewTable)).empty()) {
+            fail(VE_INVALID_ARGUMENT, "no name given for the new table");
+        }
+        if (!has_extension(path)) {
+            path += ".adt";
+        }
+        UNSIGNED32& capacity = out(pulLostLen);
+        if (pucLost == nullptr && capacity > 0) {
+            fail(VE_INVALID_ARGUMENT, "the buffer for the lost records is missing");
+        }
+        RecoveredTable recovered = recover_table(damaged, path);
+        out(pulKept) = recovered.kept;
+        out(pulState) = (recovered.index_tags_kept ? VE_RECOVERED_INDEXES : 0) |
+                        (recovered.previous_commit ? VE_RECOVERED_PREVIOUS_COMMIT : 0);
+        const std::string lost = record_ranges(recovered.lost);
+        if (capacity > 0) {
+            const std::size_t written = std::min<std::size_t>(lost.size(), capacity - 1);
+            std::memcpy(pucLost, lost.data(), written);
+            pucLost[written] = 0;
+        }
+        capacity = static_cast<UNSIGNED32>(lost.size());
+    });
+    if (implicit) {
+        forget_implicit(implicit);
+    }
+    return result;
+}

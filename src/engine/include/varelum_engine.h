@@ -573,6 +573,28 @@ VE_API UNSIGNED32 AdsZapTable(ADSHANDLE hTable);
 /* Removes the records marked deleted and numbers the others 1..n in their order. Needs the
  * table open by this handle alone. The handle goes to the first record. */
 VE_API UNSIGNED32 AdsPackTable(ADSHANDLE hTable);
+/* Recovers what is intact of a damaged table file: every record whose image and memo values
+ * verify goes, with its record number, into the new table file pucNewTable (name as for
+ * AdsCopyTable; it must not exist), which gets the same fields, options and index tags (built
+ * anew; none when their descriptions are damaged). The damaged file pucName (as for
+ * AdsOpenTable90) is only read, with plain reads that trust none of its structure, so it may
+ * be damaged in any way; a new file appears whole or not at all. *pulKept: the records kept.
+ * pucLost: the numbers of the records lost, as ascending runs ("3, 7-9, 12"; empty for none);
+ * *pulLostLen gives its capacity and receives the text's length, and a text that does not fit
+ * is cut (the recovery stands). *pulState: VE_RECOVERED_... bits. Progress callbacks see its
+ * percent done and stop it (nothing is left then). Errors: VE_TABLE_CORRUPT
+ * (not even the field descriptions can be read), VE_TABLE_NOT_FOUND, VE_INVALID_ARGUMENT (the new
+ * table exists), VE_OPERATION_CANCELLED. */
+VE_API UNSIGNED32 AdsRecoverTable(ADSHANDLE hConnect, const UNSIGNED8* pucName,
+                                  const UNSIGNED8* pucNewTable, UNSIGNED32* pulKept,
+                                  UNSIGNED8* pucLost, UNSIGNED32* pulLostLen, UNSIGNED32* pulState);
+/* The state bits of a recovered table (AdsRecoverTable). */
+#define VE_RECOVERED_INDEXES                                          \
+    0x1u /* the index tags were rebuilt (else their descriptions were \
+          * damaged and the new table has none) */
+#define VE_RECOVERED_PREVIOUS_COMMIT                          \
+    0x2u /* the newest commit's pages were damaged: the table \
+          * is as the commit before it left it */
 /* Changes the fields of a closed table while keeping its records (and their numbers, deleted
  * ones too), memo values and index tags. The table (name as for AdsOpenTable90) is opened
  * exclusively for the whole work: VE_TABLE_IN_USE while anyone has it open. The new table is

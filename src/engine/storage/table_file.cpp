@@ -8,6 +8,7 @@
 #include "engine/core/error.h"
 #include "engine/record/record_image.h"
 #include "engine/storage/lmdb/lmdb_table_file.h"
+#include "engine/storage/lmdb/salvage.h"
 #include "varelum_engine.h"
 
 namespace varelum::engine {
@@ -24,6 +25,10 @@ void TableFile::create(const std::string& path, const TableSchema& schema,
 
 std::shared_ptr<TableFile> TableFile::open(const std::string& path) {
     return LmdbTableFile::open(path);
+}
+
+SalvagedTable TableFile::salvage(const std::string& path) {
+    return salvage_lmdb_table_file(path);
 }
 
 bool TableFile::open_in_process(const std::string& path) {

@@ -13,6 +13,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -211,6 +212,20 @@ class WriteBatch {
     bool finished_ = false;
 };
 
+// What could be read of a damaged table file without trusting its structure
+// (TableFile::salvage): every record whose image and memo values verify, with its number.
+struct SalvagedTable {
+    TableSchema schema;
+    TableOptions options;
+    TableCounters counters;  // as stored, or raised to follow the records found
+    std::map<std::uint32_t, std::string> records;  // status byte + image
+    std::map<std::pair<std::uint32_t, std::uint16_t>, std::string> memos;
+    std::vector<std::pair<std::string, std::string>> index_list;  // key, value
+    std::vector<std::uint32_t> lost;  // numbers below next_record without an intact record
+    // The newest commit's tree list was damaged: this is the table as the commit before left it.
+    bool previous_commit = false;
+};
+
 class TableFile {
   public:
     // Creates the file (replacing one that nobody has open). Atomic: the table appears whole
@@ -220,6 +235,10 @@ class TableFile {
     // The process's TableFile of the file at path, opened and validated on first use.
     // Throws VE_TABLE_NOT_FOUND, VE_TABLE_CORRUPT, VE_TABLE_VERSION, VE_FILE_ERROR.
     static std::shared_ptr<TableFile> open(const std::string& path);
+    // Reads what is intact of the file at path with plain reads, whatever its damage (the file
+    // is never written). Throws VE_TABLE_CORRUPT when not even its field descriptions can be
+    // read, VE_TABLE_NOT_FOUND, VE_FILE_ERROR.
+    static SalvagedTable salvage(const std::string& path);
     // Whether this process has the file open (by any handle). The process keeps the files it
     // opened last open after their last handle closed, so that opening them again is cheap;
     // those count as not open.

@@ -23,6 +23,7 @@
 #include "engine/record/record_image.h"
 #include "engine/storage/file_locks.h"
 #include "engine/storage/lmdb/page_check.h"
+#include "engine/storage/lmdb/table_description.h"
 #include "varelum_engine.h"
 
 namespace varelum::engine {
@@ -873,54 +874,18 @@ void LmdbTableFile::load() {
         fail(VE_TABLE_CORRUPT, path_ + " has no table header");
     }
     check_mdb(rc, "read", path_);
-    const auto* bytes = static_cast<const std::uint8_t*>(value.mv_data);
-    constexpr std::size_t kFixed = 8 + 4 + 2 + 2 + 4 + 2 + 2;
-    if (value.mv_size < kFixed || std::memcmp(bytes, kHeaderMagic, 8) != 0) {
-        fail(VE_TABLE_CORRUPT, path_ + " has a damaged table header");
-    }
-    std::uint32_t version = load_le<std::uint32_t>(bytes + 8);
-    if (version > kFormatVersion) {
-        fail(VE_TABLE_VERSION, path_ + " has format version " + std::to_string(version));
-    }
-    format_version_ = version;
-    options_.char_type = load_le<std::uint16_t>(bytes + 12);
-    options_.memo_block_size = load_le<std::uint16_t>(bytes + 14);
-    std::uint32_t record_length = load_le<std::uint32_t>(bytes + 16);
-    std::uint16_t field_count = load_le<std::uint16_t>(bytes + 20);
-    std::uint16_t collation_length = load_le<std::uint16_t>(bytes + 22);
-    if (value.mv_size < kFixed + collation_length) {
-        fail(VE_TABLE_CORRUPT, path_ + " has a damaged table header");
-    }
-    options_.collation.assign(reinterpret_cast<const char*>(bytes + kFixed), collation_length);
-
-    std::vector<FieldDescriptor> fields;
+    const std::string_view header = view_of(value);
+    std::vector<std::string_view> field_values;
     Cursor cursor(txn.get(), fields_, path_);
     MDB_val fkey, fvalue;
     for (bool more = cursor.move(MDB_FIRST, &fkey, &fvalue); more;
          more = cursor.move(MDB_NEXT, &fkey, &fvalue)) {
-        const auto* f = static_cast<const std::uint8_t*>(fvalue.mv_data);
-        if (fvalue.mv_size < 12 || fvalue.mv_size < 12u + load_le<std::uint16_t>(f + 10)) {
-            fail(VE_TABLE_CORRUPT, path_ + " has a damaged field description");
-        }
-        FieldDescriptor field;
-        std::uint16_t type = load_le<std::uint16_t>(f);
-        if (!is_known_type(type)) {
-            fail(VE_TABLE_CORRUPT, path_ + " has a field of unknown type " + std::to_string(type));
-        }
-        field.type = static_cast<FieldType>(type);
-        field.length = load_le<std::uint32_t>(f + 2);
-        field.decimals = load_le<std::uint16_t>(f + 6);
-        field.name.assign(reinterpret_cast<const char*>(f + 12), load_le<std::uint16_t>(f + 10));
-        fields.push_back(std::move(field));
+        field_values.push_back(view_of(fvalue));
     }
-    try {
-        schema_ = TableSchema(std::move(fields));
-    } catch (const EngineError& error) {
-        fail(VE_TABLE_CORRUPT, path_ + ": " + error.text());
-    }
-    if (schema_.field_count() != field_count || schema_.record_length() != record_length) {
-        fail(VE_TABLE_CORRUPT, path_ + " has field descriptions that disagree with its header");
-    }
+    TableDescription description = decode_table_description(path_, header, field_values);
+    format_version_ = description.format_version;
+    options_ = std::move(description.options);
+    schema_ = std::move(description.schema);
     txn.commit(path_);
 }
 
@@ -939,13 +904,7 @@ TableCounters LmdbTableFile::read_counters(const Snapshot& snapshot) const {
         fail(VE_TABLE_CORRUPT, path_ + " has no record counters");
     }
     check_mdb(rc, "read", path_);
-    const auto* bytes = static_cast<const std::uint8_t*>(value.mv_data);
-    TableCounters counters;
-    counters.next_record = load_le<std::uint32_t>(bytes);
-    counters.next_autoinc = load_le<std::uint32_t>(bytes + 4);
-    counters.next_rowversion = load_le<std::uint64_t>(bytes + 8);
-    counters.deleted_records = load_le<std::uint32_t>(bytes + 16);
-    return counters;
+    return *decode_table_counters(view_of(value));
 }
 
 void LmdbTableFile::flush() {
