@@ -59,7 +59,8 @@ std::set<UNSIGNED32> parse_ranges(const std::string& text) {
     while (std::getline(in, run, ',')) {
         const std::size_t dash = run.find('-');
         const UNSIGNED32 first = std::stoul(run.substr(0, dash));
-        const UNSIGNED32 last = dash == std::string::npos ? first : std::stoul(run.substr(dash + 1));
+        const UNSIGNED32 last =
+            dash == std::string::npos ? first : std::stoul(run.substr(dash + 1));
         for (UNSIGNED32 n = first; n <= last; ++n) {
             numbers.insert(n);
         }
@@ -75,9 +76,11 @@ class Recover : public EngineTest {
         ADSHANDLE unused = 0;
         ASSERT_ADS_OK(AdsCreateIndex90(table, nullptr, u8("ByName"), u8("UPPER(Name)"), nullptr,
                                        nullptr, 0, 0, nullptr, &unused));
-        fill_by_sql(table, "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE "
-                           "i < " + std::to_string(kRecords) +
-                               ") SELECT i AS Code, 'name ' || (i * 7919 % 10007) AS Name FROM n");
+        fill_by_sql(table,
+                    "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE "
+                    "i < " +
+                        std::to_string(kRecords) +
+                        ") SELECT i AS Code, 'name ' || (i * 7919 % 10007) AS Name FROM n");
         // Memo values on some records, a few longer than a page.
         for (UNSIGNED32 recno = 25; recno <= kRecords; recno += 50) {
             const std::string note = std::string(recno % 500 == 25 ? 6000 : 40, 'a' + recno % 26) +
@@ -176,7 +179,8 @@ TEST_F(Recover, DamagedCopiesGiveBackEveryRecordTheDamageDidNotTouch) {
             SCOPED_TRACE((zero ? "zeroed page " : "scribbled page ") + std::to_string(page));
             std::string damaged = original_;
             if (zero) {
-                std::fill_n(damaged.begin() + static_cast<std::ptrdiff_t>(page * kPage), kPage, '\0');
+                std::fill_n(damaged.begin() + static_cast<std::ptrdiff_t>(page * kPage), kPage,
+                            '\0');
             } else {
                 std::fill_n(damaged.begin() + static_cast<std::ptrdiff_t>(page * kPage + 1000), 24,
                             '\x5a');

@@ -29,8 +29,8 @@ std::uint32_t big_endian32(std::string_view bytes) {
 }
 
 std::uint32_t checksum(std::string_view bytes) {
-    return static_cast<std::uint32_t>(crc32(0, reinterpret_cast<const Bytef*>(bytes.data()),
-                                            static_cast<uInt>(bytes.size())));
+    return static_cast<std::uint32_t>(
+        crc32(0, reinterpret_cast<const Bytef*>(bytes.data()), static_cast<uInt>(bytes.size())));
 }
 
 // Follows trees of the file, passing over damaged pages and everything below them.
@@ -112,8 +112,8 @@ class TolerantWalk {
                 previous = key;
             }
             if (branch) {
-                children.emplace_back(
-                    lo | (std::uint64_t{hi} << 16) | (std::uint64_t{flags} << 32), key);
+                children.emplace_back(lo | (std::uint64_t{hi} << 16) | (std::uint64_t{flags} << 32),
+                                      key);
                 continue;
             }
             const std::uint32_t size = lo | (std::uint32_t{hi} << 16);
@@ -130,14 +130,13 @@ class TolerantWalk {
                 if (seen_.insert(first).second) {
                     value = read_page(first, count);
                 }
-                if (!value || (load<std::uint16_t>(value->data() + 10) & kPageKinds) !=
-                                  kOverflowPage) {
+                if (!value ||
+                    (load<std::uint16_t>(value->data() + 10) & kPageKinds) != kOverflowPage) {
                     sound_ = false;
                     continue;
                 }
-                visit(key, std::string_view(reinterpret_cast<const char*>(value->data()) +
-                                                kPageHeader,
-                                            size));
+                visit(key, std::string_view(
+                               reinterpret_cast<const char*>(value->data()) + kPageHeader, size));
                 continue;
             }
             if (data_offset + size > page_size_) {
@@ -226,10 +225,9 @@ SalvagedTable salvage_lmdb_table_file(const std::string& path) {
             }
         });
         std::vector<std::string> field_values;
-        const bool fields_sound =
-            walk.walk(trees["fields"], [&](std::string_view, std::string_view value) {
-                field_values.emplace_back(value);
-            });
+        const bool fields_sound = walk.walk(
+            trees["fields"],
+            [&](std::string_view, std::string_view value) { field_values.emplace_back(value); });
         if (header.empty() || !fields_sound) {
             failure = path + ": its field descriptions are damaged";
             continue;
@@ -263,8 +261,9 @@ SalvagedTable salvage_lmdb_table_file(const std::string& path) {
         if (trees.count("memos")) {
             walk.walk(trees["memos"], [&](std::string_view key, std::string_view value) {
                 if (key.size() == 6) {
-                    const auto field = static_cast<std::uint16_t>(
-                        (static_cast<std::uint8_t>(key[4]) << 8) | static_cast<std::uint8_t>(key[5]));
+                    const auto field =
+                        static_cast<std::uint16_t>((static_cast<std::uint8_t>(key[4]) << 8) |
+                                                   static_cast<std::uint8_t>(key[5]));
                     salvaged.memos.emplace(std::pair(big_endian32(key), field), std::string(value));
                 }
             });
@@ -300,7 +299,8 @@ SalvagedTable salvage_lmdb_table_file(const std::string& path) {
             for (const auto& [recno, stored] : salvaged.records) {
                 const auto value = format::load_le<std::uint32_t>(
                     reinterpret_cast<const std::uint8_t*>(stored.data()) + 1 + autoinc->offset);
-                salvaged.counters.next_autoinc = std::max(salvaged.counters.next_autoinc, value + 1);
+                salvaged.counters.next_autoinc =
+                    std::max(salvaged.counters.next_autoinc, value + 1);
             }
         }
         salvaged.counters.deleted_records = 0;
