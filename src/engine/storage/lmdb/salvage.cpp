@@ -1,7 +1,6 @@
 #include "engine/storage/lmdb/salvage.h"
 
 #include <sys/stat.h>
-#include <zlib.h>
 
 #include <algorithm>
 #include <functional>
@@ -10,6 +9,7 @@
 #include <string_view>
 
 #include "engine/core/error.h"
+#include "engine/format/checksum.h"
 #include "engine/record/record_image.h"
 #include "engine/storage/lmdb/page_layout.h"
 #include "engine/storage/lmdb/table_description.h"
@@ -29,8 +29,7 @@ std::uint32_t big_endian32(std::string_view bytes) {
 }
 
 std::uint32_t checksum(std::string_view bytes) {
-    return static_cast<std::uint32_t>(
-        crc32(0, reinterpret_cast<const Bytef*>(bytes.data()), static_cast<uInt>(bytes.size())));
+    return crc32_of(bytes.data(), bytes.size());
 }
 
 // Follows trees of the file, passing over damaged pages and everything below them.
