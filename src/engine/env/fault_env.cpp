@@ -1,6 +1,7 @@
 // Fault-injecting Env (see fault_env.h).
 #include "engine/env/fault_env.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 
 namespace varelum::engine {
@@ -38,6 +39,12 @@ void FaultEnv::fail_syncs(const std::string& path, int error, int skip, int coun
     syncs_ = plan;
 }
 
+void FaultEnv::refuse_writable_opens(const std::string& path, int error) {
+    Plan plan = error != 0 ? plan_for(path, error, 0, 1) : Plan{};
+    std::lock_guard guard(mutex_);
+    writable_opens_ = plan;
+}
+
 void FaultEnv::set_clock(std::optional<Clock::time_point> when) {
     std::lock_guard guard(mutex_);
     clock_ = when;
@@ -56,6 +63,7 @@ void FaultEnv::clear() {
     std::lock_guard guard(mutex_);
     writes_ = Plan{};
     syncs_ = Plan{};
+    writable_opens_ = Plan{};
     clock_.reset();
     variables_.clear();
 }
@@ -103,6 +111,22 @@ int FaultEnv::sync_fault(int fd) {
 int FaultEnv::pending_faults() const {
     std::lock_guard guard(mutex_);
     return writes_.count + syncs_.count;
+}
+
+int FaultEnv::open_file(const std::string& path, int flags, mode_t mode) {
+    if ((flags & O_ACCMODE) != O_RDONLY) {
+        Plan refused;
+        {
+            std::lock_guard guard(mutex_);
+            refused = writable_opens_;
+        }
+        struct stat info {};
+        if (refused.armed() && ::stat(path.c_str(), &info) == 0 && info.st_dev == refused.device &&
+            info.st_ino == refused.inode) {
+            return -refused.error;
+        }
+    }
+    return Env::open_file(path, flags, mode);
 }
 
 int FaultEnv::sync(int fd) {

@@ -1,5 +1,7 @@
 // An Env for tests that makes the disk fail and the clock stand still: the next writes or
-// syncs of one file fail with a chosen errno (ENOSPC, EIO, ...), after a number that succeed.
+// syncs of one file fail with a chosen errno (ENOSPC, EIO, ...), after a number that succeed,
+// and opens of one file for writing are refused as file permissions would refuse them (which
+// do not bind the superuser, so a test running as root cannot use chmod for it).
 //
 // The storage library writes table files through its own descriptors, so the engine's test
 // build routes every write and sync of the process through write_fault and sync_fault as
@@ -23,6 +25,9 @@ class FaultEnv : public Env {
     void fail_writes(const std::string& path, int error, int skip = 0, int count = 1);
     // Syncs of the file at path: `skip` more succeed, then `count` fail with error.
     void fail_syncs(const std::string& path, int error, int skip = 0, int count = 1);
+    // Opens of the file at path for writing fail with error (0: they succeed again); opens
+    // for reading are not touched.
+    void refuse_writable_opens(const std::string& path, int error);
     // Stops the clock at `when` (nullopt lets it run again).
     void set_clock(std::optional<Clock::time_point> when);
     // Answers `value` for the environment variable `name` (nullopt: the process's own again).
@@ -35,6 +40,7 @@ class FaultEnv : public Env {
     // Faults armed but not yet spent.
     int pending_faults() const;
 
+    int open_file(const std::string& path, int flags, mode_t mode = 0) override;
     int sync(int fd) override;
     Clock::time_point now() override;
     std::optional<std::string> variable(std::string_view name) override;
@@ -54,6 +60,7 @@ class FaultEnv : public Env {
     mutable std::mutex mutex_;
     Plan writes_;
     Plan syncs_;
+    Plan writable_opens_;
     std::optional<Clock::time_point> clock_;
     std::map<std::string, std::string, std::less<>> variables_;
 };

@@ -66,6 +66,12 @@ VE_TEST_EXPORT void VarelumTestFailSyncs(const char* path, int error, int skip, 
     }
 }
 
+VE_TEST_EXPORT void VarelumTestRefuseWritableOpens(const char* path, int error) {
+    if (faults()) {
+        faults()->refuse_writable_opens(path, error);
+    }
+}
+
 VE_TEST_EXPORT void VarelumTestSetClock(std::int64_t seconds) {
     if (faults()) {
         if (seconds < 0) {

@@ -14,6 +14,8 @@ void VarelumTestRemoveFaults();
 void VarelumTestFailWrites(const char* path, int error, int skip, int count);
 // Syncs of the file at path: `skip` more succeed, then `count` fail with errno `error`.
 void VarelumTestFailSyncs(const char* path, int error, int skip, int count);
+// Opens of the file at path for writing fail with errno `error` (0: they succeed again).
+void VarelumTestRefuseWritableOpens(const char* path, int error);
 // Stops the engine's clock at the given seconds since 1970 (UTC); negative lets it run.
 void VarelumTestSetClock(std::int64_t seconds);
 // Makes the engine read `value` for the environment variable `name` (null: its own again).
