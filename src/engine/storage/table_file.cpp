@@ -61,7 +61,7 @@ void WriteBatch::finish() {
 }
 
 WriteContext::WriteContext(TableFile& file, UndoLog* undo)
-    : file_(file), undo_(undo), transaction_(file.begin_write()) {
+    : file_(file), undo_(undo), transaction_(file.begin_write(undo != nullptr)) {
     counters_ = file.read_counters(*transaction_);
 }
 

@@ -332,7 +332,8 @@ class TableFile {
     // What a WriteContext asks of its file.
     friend class WriteContext;
     friend class WriteBatch;
-    virtual std::unique_ptr<Snapshot> begin_write() = 0;
+    // journalled: the writer's undo log holds the change, synced, before the commit.
+    virtual std::unique_ptr<Snapshot> begin_write(bool journalled) = 0;
     virtual void begin_batch(std::size_t writes_per_commit) = 0;
     virtual void end_batch() = 0;  // commits; the batch is over also when this throws
     virtual void commit_write(Snapshot& transaction, const TableCounters& counters) = 0;

@@ -40,8 +40,13 @@ void check_mdb(int rc, std::string_view operation, std::string_view path) {
     }
 }
 
-WriteTransaction::WriteTransaction(MDB_env* env, std::string_view path, MDB_txn* parent)
-    : env_(env), nested_(parent != nullptr), path_(path) {
+void sync_committed(MDB_env* env, std::string_view path) {
+    check_mdb(mdb_env_sync(env, 0), "commit to", path);
+}
+
+WriteTransaction::WriteTransaction(MDB_env* env, std::string_view path, MDB_txn* parent,
+                                   bool synced)
+    : env_(env), nested_(parent != nullptr), synced_(synced), path_(path) {
     check_mdb(mdb_txn_begin(env, parent, 0, &txn_), "begin writing", path_);
 }
 
@@ -57,6 +62,9 @@ void WriteTransaction::commit() {
     check_mdb(mdb_txn_commit(txn), "commit to", path_);
     if (!nested_) {  // a nested commit changes nothing another snapshot could see
         ParkedRead::end_parked(env_);
+        if (synced_) {
+            sync_committed(env_, path_);
+        }
     }
 }
 

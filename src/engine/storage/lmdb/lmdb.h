@@ -16,10 +16,18 @@ namespace varelum::engine {
 // VE_TABLE_CORRUPT for damaged pages, VE_FILE_ERROR otherwise) unless rc is MDB_SUCCESS.
 void check_mdb(int rc, std::string_view operation, std::string_view path);
 
+// Makes the last commit of env durable (its header page too): every file is opened with the
+// header write unsynced, which keeps the file whole on a power cut but may lose the last
+// commits until this runs. A no-op for a file opened without syncs (a private scratch table).
+void sync_committed(MDB_env* env, std::string_view path);
+
 // A write transaction (nested in parent when given); aborted at destruction unless committed.
+// A commit waits for the disk, unless `synced` is false: the caller then holds its own synced
+// record of the change (a transaction journal) and syncs the file later.
 class WriteTransaction {
   public:
-    WriteTransaction(MDB_env* env, std::string_view path, MDB_txn* parent = nullptr);
+    WriteTransaction(MDB_env* env, std::string_view path, MDB_txn* parent = nullptr,
+                     bool synced = true);
     ~WriteTransaction();
     WriteTransaction(const WriteTransaction&) = delete;
     WriteTransaction& operator=(const WriteTransaction&) = delete;
@@ -30,6 +38,7 @@ class WriteTransaction {
     MDB_txn* txn_ = nullptr;
     MDB_env* env_ = nullptr;
     bool nested_ = false;
+    bool synced_ = true;
     std::string path_;
 };
 

@@ -79,9 +79,14 @@ MDB_val text_val(const char* text) {
 }
 
 // Every commit waits for the disk: bulk work groups its writes in batches (WriteBatch) rather
-// than running unsynced, which a power cut could turn into a damaged file.
+// than running unsynced, which a power cut could turn into a damaged file. The header page is
+// written unsynced and each commit then syncs the file (sync_committed): the same two waits
+// as a synced header write, and a transaction's journalled writes may leave out the second,
+// since their journal is on the disk before them and the transaction's commit syncs the file.
+// Unsynced header writes cannot damage the file: LMDB writes the header only after the pages
+// it points to are on the disk, so a power cut loses at most the last commits.
 unsigned env_flags() {
-    return MDB_NOSUBDIR | MDB_NOTLS;
+    return MDB_NOSUBDIR | MDB_NOTLS | MDB_NOMETASYNC;
 }
 
 MDB_env* open_env(const std::string& path) {
@@ -299,8 +304,8 @@ class LmdbRead final : public LmdbSnapshot {
 // The write transaction of a WriteContext (nested in a batch's when one is open).
 class LmdbWrite final : public LmdbSnapshot {
   public:
-    LmdbWrite(MDB_env* env, const std::string& path, MDB_txn* batch)
-        : txn_(env, path, batch), in_batch_(batch != nullptr) {}
+    LmdbWrite(MDB_env* env, const std::string& path, MDB_txn* batch, bool synced)
+        : txn_(env, path, batch, synced), in_batch_(batch != nullptr) {}
     bool in_batch() const { return in_batch_; }
     MDB_txn* txn() const override { return txn_.get(); }
     void begin() override {}
@@ -433,8 +438,8 @@ class LmdbRecordCursor final : public RecordCursor {
 
 }  // namespace
 
-std::unique_ptr<Snapshot> LmdbTableFile::begin_write() {
-    return std::make_unique<LmdbWrite>(env_, path_, in_batch() ? batch_ : nullptr);
+std::unique_ptr<Snapshot> LmdbTableFile::begin_write(bool journalled) {
+    return std::make_unique<LmdbWrite>(env_, path_, in_batch() ? batch_ : nullptr, !journalled);
 }
 
 bool LmdbTableFile::in_batch() const {
@@ -468,6 +473,7 @@ void LmdbTableFile::end_batch() {
     }
     check_mdb(mdb_txn_commit(txn), "commit to", path_);  // frees txn also when it fails
     ParkedRead::end_parked(env_);
+    sync_committed(env_, path_);
 }
 
 void LmdbTableFile::raise_format_version(Snapshot& transaction, std::uint32_t version) {
@@ -541,6 +547,7 @@ void LmdbTableFile::commit_write(Snapshot& transaction, const TableCounters& cou
         batch_ = nullptr;
         check_mdb(mdb_txn_commit(txn), "commit to", path_);
         ParkedRead::end_parked(env_);
+        sync_committed(env_, path_);
         batch_writes_ = 0;
         check_mdb(mdb_txn_begin(env_, nullptr, 0, &txn), "begin writing", path_);
         batch_ = txn;
@@ -626,7 +633,9 @@ void LmdbTableFile::drop_tree(TreeId tree) noexcept {
     if (mdb_txn_begin(env_, nullptr, 0, &txn) == MDB_SUCCESS) {
         trees_opened_.fetch_add(1, std::memory_order_release);
         if (mdb_drop(txn, tree, 1) == MDB_SUCCESS) {
-            mdb_txn_commit(txn);
+            if (mdb_txn_commit(txn) == MDB_SUCCESS) {
+                static_cast<void>(mdb_env_sync(env_, 0));  // best effort, as the drop itself
+            }
         } else {
             mdb_txn_abort(txn);
         }
@@ -697,7 +706,7 @@ void LmdbTableFile::create(const std::string& path, const TableSchema& schema,
     ::unlink((staging + "-lock").c_str());
     MDB_env* env = open_env(staging);
     try {
-        WriteTransaction txn(env, staging);
+        WriteTransaction txn(env, staging, nullptr, /*synced=*/false);  // flushed below
         MDB_dbi meta, fields, indexes, records, memos;
         check_mdb(mdb_dbi_open(txn.get(), "header", MDB_CREATE, &meta), "create", path);
         check_mdb(mdb_dbi_open(txn.get(), "fields", MDB_CREATE, &fields), "create", path);

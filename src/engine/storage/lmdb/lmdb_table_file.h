@@ -71,7 +71,7 @@ class LmdbTableFile final : public TableFile {
     bool check(bool with_memos, std::string& report) const override;
 
   protected:
-    std::unique_ptr<Snapshot> begin_write() override;
+    std::unique_ptr<Snapshot> begin_write(bool journalled) override;
     void begin_batch(std::size_t writes_per_commit) override;
     void end_batch() override;
     void commit_write(Snapshot& transaction, const TableCounters& counters) override;
