@@ -106,6 +106,8 @@ class TAceFunction<Result(Args...)> {
     /* finding tables */                                                                      \
     X(AdsFindFirstTable) X(AdsFindNextTable) X(AdsFindFirstTable62) X(AdsFindNextTable62)     \
     X(AdsFindClose)                                                                           \
+    /* dictionary links */                                                                    \
+    X(AdsGetNumActiveLinks) X(AdsGetActiveLinkInfo) X(AdsDDCreateLink) X(AdsDDDropLink)       \
     /* tables */                                                                              \
     X(AdsCreateTable90) X(AdsOpenTable90) X(AdsCloseTable) X(AdsCloseAllTables)               \
     X(AdsDeleteTable) X(AdsZapTable) X(AdsPackTable) X(AdsRestructureTable90)                 \

@@ -91,6 +91,34 @@ class TAdsTLSCipherSuites {
     unsigned FBits = 0;
 };
 
+enum TAdsLinkOption {
+    loGlobal,
+    loAuthenticateActiveUser,
+    loPathIsStatic,
+};
+
+// A set of TAdsLinkOption, given to CreateDDLink; the engine takes it as bits 1, 2 and 4.
+class TAdsLinkOptions {
+  public:
+    constexpr TAdsLinkOptions() noexcept = default;
+    constexpr TAdsLinkOptions(std::initializer_list<TAdsLinkOption> options) noexcept {
+        for (const TAdsLinkOption option : options) {
+            FBits |= 1u << option;
+        }
+    }
+    constexpr bool Contains(TAdsLinkOption option) const noexcept {
+        return (FBits & (1u << option)) != 0;
+    }
+    constexpr std::uint32_t Bits() const noexcept { return FBits; }
+
+  private:
+    std::uint32_t FBits = 0;
+};
+
+// The items of a link description as the engine gives it: each piece ended by ";", without
+// it. A last piece without ";" is not an item.
+std::vector<std::string> LinkInfoItems(const std::string& strLinkInfo);
+
 // --- Events
 // ---------------------------------------------------------------------------------------
 
@@ -392,6 +420,21 @@ class TAdsConnection : public TAdsConnectionBase {
     // The groups of the dictionary user, read once per connect; empty for free tables.
     const rtl::TStringList& UserGroups();
     const std::string& UserGroupsString();
+
+    // --- Dictionary links --------------------------------------------------------------------
+    // The engine handle is passed as it is, also when not connected (the engine then refuses
+    // it). A connection to free tables has no links: the count is 0 and the other three raise
+    // EADSDatabaseError 5132.
+
+    // The number of dictionary links the connection has used.
+    int GetNumActiveDDLinks();
+    // Adds the items of the description of active link iLinkNum to poList; nothing without a
+    // list.
+    void GetActiveDDLinkInfo(int iLinkNum, rtl::TStringList* poList);
+    void CreateDDLink(const std::string& strLinkAlias, const std::string& strLinkedDDPath,
+                      const std::string& strUserName, const std::string& strPassword,
+                      TAdsLinkOptions Options);
+    void DropDDLink(const std::string& strLinkedDD, bool bDropGlobal);
 
     // --- Adopting an engine connection ---------------------------------------------------------
 

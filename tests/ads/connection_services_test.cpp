@@ -340,6 +340,55 @@ TEST_F(ConnectionServicesTest, DictionaryMembersOnFreeTables) {
     EXPECT_EQ(connection->UserGroupsString(), "");
 }
 
+TEST_F(ConnectionServicesTest, LinkOperationsOnFreeTables) {
+    auto connection = Connection();
+    // The handle goes to the engine as it is: not connected, the engine refuses it and the
+    // component does not connect.
+    EXPECT_THROW(connection->GetNumActiveDDLinks(), EADSDatabaseError);
+    EXPECT_FALSE(connection->IsConnected());
+
+    connection->SetIsConnected(true);
+    EXPECT_EQ(connection->GetNumActiveDDLinks(), 0);
+    rtl::TStringList items;
+    items.Add("kept");
+    connection->GetActiveDDLinkInfo(1, nullptr);  // nothing without a list, not even a call
+    const auto refusal = [](const std::function<void()>& action) -> UNSIGNED32 {
+        try {
+            action();
+        } catch (const EADSDatabaseError& error) {
+            return error.ACEErrorCode();
+        }
+        return 0;
+    };
+    EXPECT_EQ(refusal([&] { connection->GetActiveDDLinkInfo(1, &items); }), 5132u);
+    EXPECT_EQ(items.Count(), 1) << "a refused description adds nothing";
+    EXPECT_EQ(refusal([&] {
+                  connection->CreateDDLink("Other", DataPath() + "/other.add", "Admin", "secret",
+                                           TAdsLinkOptions{loGlobal, loPathIsStatic});
+              }),
+              5132u);
+    EXPECT_EQ(refusal([&] { connection->DropDDLink("Other", true); }), 5132u);
+    EXPECT_TRUE(connection->IsConnected());
+}
+
+TEST_F(ConnectionServicesTest, LinkDescriptionsAreSplitAtEachSemicolon) {
+    const struct {
+        std::string info;
+        std::vector<std::string> items;
+    } cases[] = {
+        {"Sales;/data/sales.add;Admin", {"Sales", "/data/sales.add"}},  // the last has no ";"
+        {"Sales;/data/sales.add;Admin;", {"Sales", "/data/sales.add", "Admin"}},
+        {"a;;b;", {"a", "", "b"}},
+        {"", {}},
+        {"alone", {}},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(LinkInfoItems(c.info), c.items) << c.info;
+    }
+    EXPECT_EQ(TAdsLinkOptions({loGlobal, loAuthenticateActiveUser, loPathIsStatic}).Bits(), 7u);
+    EXPECT_EQ(TAdsLinkOptions{loPathIsStatic}.Bits(), 4u);
+}
+
 // --- Adopting an engine connection -----------------------------------------------------------
 
 class AdoptedConnectionTest : public ConnectionServicesTest {

@@ -160,5 +160,28 @@ TEST_F(EngineTest, ConnectionPropertiesAreThoseOfItsConnectionString) {
     EXPECT_EQ(AdsCloseCachedTables(connection), VE_CLOSED_HANDLE);
 }
 
+// A directory of free tables has no dictionary links: none are counted, and asking for one,
+// creating or dropping one is refused as needing a dictionary.
+TEST_F(EngineTest, AFreeTableConnectionHasNoDictionaryLinks) {
+    UNSIGNED16 count = 7;
+    ASSERT_ADS_OK(AdsGetNumActiveLinks(connection_, &count));
+    EXPECT_EQ(count, 0);
+    EXPECT_EQ(AdsGetNumActiveLinks(connection_, nullptr), VE_INVALID_ARGUMENT);
+
+    UNSIGNED8 info[665] = {};
+    UNSIGNED16 length = 664;
+    EXPECT_EQ(AdsGetActiveLinkInfo(connection_, 1, info, &length), VE_DICTIONARY_ONLY);
+    EXPECT_NE(last_error_text().find("dictionary"), std::string::npos) << last_error_text();
+    EXPECT_EQ(AdsDDCreateLink(connection_, u8("Other"), u8(dir_.file("other.add")), u8("Admin"),
+                              u8("secret"), 1),
+              VE_DICTIONARY_ONLY);
+    EXPECT_EQ(last_error_text().find("secret"), std::string::npos) << "no password in a text";
+    EXPECT_EQ(AdsDDDropLink(connection_, u8("Other"), 1), VE_DICTIONARY_ONLY);
+
+    // A handle that is no connection is refused before anything else.
+    EXPECT_EQ(AdsGetNumActiveLinks(0, &count), VE_INVALID_HANDLE);
+    EXPECT_EQ(AdsDDDropLink(0, u8("Other"), 0), VE_INVALID_HANDLE);
+}
+
 }  // namespace
 }  // namespace varelum::engine::testing

@@ -489,6 +489,24 @@ VE_API UNSIGNED32 AdsFindNextTable62(ADSHANDLE hConnect, ADSHANDLE hFindHandle,
                                      UNSIGNED8* pucFileName, UNSIGNED16* pusFileLen);
 VE_API UNSIGNED32 AdsFindClose(ADSHANDLE hConnect, ADSHANDLE hFindHandle);
 
+/* ---- Dictionary links --------------------------------------------------------------------
+ * A link makes the tables of another data dictionary reachable through a dictionary
+ * connection. A connection to a directory of free tables has none: it counts 0 active links,
+ * and asking for a link's description, creating or dropping a link answer VE_DICTIONARY_ONLY
+ * (5132). Texts are 8-bit. */
+/* The number of links the connection has used so far. */
+VE_API UNSIGNED32 AdsGetNumActiveLinks(ADSHANDLE hConnect, UNSIGNED16* pusNumLinks);
+/* The description of active link usLinkNum (from 1): its pieces, each ended by ";". */
+VE_API UNSIGNED32 AdsGetActiveLinkInfo(ADSHANDLE hConnect, UNSIGNED16 usLinkNum,
+                                       UNSIGNED8* pucLinkInfo, UNSIGNED16* pusBufferLen);
+/* ulOptions: bits 1 (global), 2 (log in as the connection's user), 4 (the path is kept as
+ * given rather than made relative). */
+VE_API UNSIGNED32 AdsDDCreateLink(ADSHANDLE hConnect, const UNSIGNED8* pucLinkAlias,
+                                  const UNSIGNED8* pucLinkedDDPath, const UNSIGNED8* pucUserName,
+                                  const UNSIGNED8* pucPassword, UNSIGNED32 ulOptions);
+VE_API UNSIGNED32 AdsDDDropLink(ADSHANDLE hConnect, const UNSIGNED8* pucLinkedDD,
+                                UNSIGNED16 usDropGlobal);
+
 /* ---- Transactions ------------------------------------------------------------------------
  * A transaction belongs to a connection and covers every table the connection writes while it
  * is active: appends, edits, deletes and recalls, memo and blob values, and the index keys that
