@@ -42,9 +42,8 @@ void TAdsConnection::GetActiveDDLinkInfo(int iLinkNum, rtl::TStringList* poList)
     }
     UNSIGNED8 buffer[kLinkInfoCapacity + 1] = {};
     UNSIGNED16 length = kLinkInfoCapacity;
-    CheckAceResult(nullptr, ace::AdsGetActiveLinkInfo(FhConnection,
-                                                      static_cast<UNSIGNED16>(iLinkNum), buffer,
-                                                      &length));
+    CheckAceResult(nullptr, ace::AdsGetActiveLinkInfo(
+                                FhConnection, static_cast<UNSIGNED16>(iLinkNum), buffer, &length));
     const std::string info(reinterpret_cast<const char*>(buffer),
                            std::min<std::size_t>(length, kLinkInfoCapacity));
     for (const std::string& item : LinkInfoItems(rtl::AnsiToUtf8(info))) {
@@ -66,8 +65,7 @@ void TAdsConnection::CreateDDLink(const std::string& strLinkAlias,
 
 void TAdsConnection::DropDDLink(const std::string& strLinkedDD, bool bDropGlobal) {
     const std::string name = rtl::Utf8ToAnsi(strLinkedDD);
-    CheckAceResult(nullptr,
-                   ace::AdsDDDropLink(FhConnection, Text8(name), bDropGlobal ? 1 : 0));
+    CheckAceResult(nullptr, ace::AdsDDDropLink(FhConnection, Text8(name), bDropGlobal ? 1 : 0));
 }
 
 }  // namespace varelum::ads

@@ -181,6 +181,20 @@ TEST_F(EngineTest, AFreeTableConnectionHasNoDictionaryLinks) {
     // A handle that is no connection is refused before anything else.
     EXPECT_EQ(AdsGetNumActiveLinks(0, &count), VE_INVALID_HANDLE);
     EXPECT_EQ(AdsDDDropLink(0, u8("Other"), 0), VE_INVALID_HANDLE);
+
+    // A dictionary has no links as long as the engine cannot make them: none is found.
+    ADSHANDLE dictionary = 0;
+    ASSERT_ADS_OK(AdsDDCreate(u8(dir_.file("loja.add")), u8("s3nha"), u8("Loja"), &dictionary));
+    ASSERT_ADS_OK(AdsGetNumActiveLinks(dictionary, &count));
+    EXPECT_EQ(count, 0);
+    length = 664;
+    EXPECT_EQ(AdsGetActiveLinkInfo(dictionary, 1, info, &length), VE_DICTIONARY_ONLY);
+    EXPECT_EQ(AdsDDDropLink(dictionary, u8("Other"), 0), VE_DICTIONARY_ONLY);
+    EXPECT_NE(last_error_text().find("Other"), std::string::npos) << last_error_text();
+    EXPECT_EQ(AdsDDCreateLink(dictionary, u8("Other"), u8(dir_.file("other.add")), u8("Admin"),
+                              u8("secret"), 0),
+              VE_NOT_IMPLEMENTED);
+    ASSERT_ADS_OK(AdsDisconnect(dictionary));
 }
 
 }  // namespace

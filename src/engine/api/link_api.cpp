@@ -1,13 +1,18 @@
 // Exported functions: the links of a data dictionary to others. A connection to free tables
-// has none.
+// has none; a dictionary has none either until this engine can make them, so a link is never
+// found.
 #include "engine/api/guard.h"
+#include "engine/core/text.h"
 
 using namespace varelum::engine;
 
 namespace {
 
-[[noreturn]] void refuse_without_dictionary() {
-    fail(VE_DICTIONARY_ONLY, "links belong to data dictionary connections");
+// The connection of handle, which must be a dictionary connection.
+void require_dictionary(ADSHANDLE handle) {
+    if (!connection_of(handle)->dictionary()) {
+        fail(VE_DICTIONARY_ONLY, "links belong to data dictionary connections");
+    }
 }
 
 }  // namespace
@@ -22,12 +27,12 @@ VE_API UNSIGNED32 AdsGetNumActiveLinks(ADSHANDLE hConnect, UNSIGNED16* pusNumLin
     });
 }
 
-VE_API UNSIGNED32 AdsGetActiveLinkInfo(ADSHANDLE hConnect, UNSIGNED16 /*usLinkNum*/,
+VE_API UNSIGNED32 AdsGetActiveLinkInfo(ADSHANDLE hConnect, UNSIGNED16 usLinkNum,
                                        UNSIGNED8* /*pucLinkInfo*/, UNSIGNED16* pusBufferLen) {
     return guarded([&] {
         out(pusBufferLen);
-        connection_of(hConnect);
-        refuse_without_dictionary();
+        require_dictionary(hConnect);
+        fail(VE_DICTIONARY_ONLY, "no active link " + std::to_string(usLinkNum));
     });
 }
 
@@ -36,16 +41,16 @@ VE_API UNSIGNED32 AdsDDCreateLink(ADSHANDLE hConnect, const UNSIGNED8* /*pucLink
                                   const UNSIGNED8* /*pucUserName*/,
                                   const UNSIGNED8* /*pucPassword*/, UNSIGNED32 /*ulOptions*/) {
     return guarded([&] {
-        connection_of(hConnect);
-        refuse_without_dictionary();
+        require_dictionary(hConnect);
+        fail(VE_NOT_IMPLEMENTED, "links between data dictionaries");
     });
 }
 
-VE_API UNSIGNED32 AdsDDDropLink(ADSHANDLE hConnect, const UNSIGNED8* /*pucLinkedDD*/,
+VE_API UNSIGNED32 AdsDDDropLink(ADSHANDLE hConnect, const UNSIGNED8* pucLinkedDD,
                                 UNSIGNED16 /*usDropGlobal*/) {
     return guarded([&] {
-        connection_of(hConnect);
-        refuse_without_dictionary();
+        require_dictionary(hConnect);
+        fail(VE_DICTIONARY_ONLY, "link \"" + ansi_to_utf8(c_text(pucLinkedDD)) + "\"");
     });
 }
 

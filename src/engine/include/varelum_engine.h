@@ -493,7 +493,9 @@ VE_API UNSIGNED32 AdsFindClose(ADSHANDLE hConnect, ADSHANDLE hFindHandle);
  * A link makes the tables of another data dictionary reachable through a dictionary
  * connection. A connection to a directory of free tables has none: it counts 0 active links,
  * and asking for a link's description, creating or dropping a link answer VE_DICTIONARY_ONLY
- * (5132). Texts are 8-bit. */
+ * (5132). This engine does not make links yet: on a dictionary connection the count is 0, a
+ * link's description or a link to drop is not found (VE_DICTIONARY_ONLY) and creating one
+ * answers VE_NOT_IMPLEMENTED. Texts are 8-bit. */
 /* The number of links the connection has used so far. */
 VE_API UNSIGNED32 AdsGetNumActiveLinks(ADSHANDLE hConnect, UNSIGNED16* pusNumLinks);
 /* The description of active link usLinkNum (from 1): its pieces, each ended by ";". */
