@@ -58,6 +58,25 @@ const std::vector<CommandSpec>& command_table() {
          "Remove the records marked deleted (needs the table to itself).",
          "",
          run_pack},
+        {"restructure",
+         {"TABLE"},
+         {{"--add", "FIELDS", "fields to add: name,type[,length[,decimals]];..."},
+          {"--delete", "NAMES", "fields to delete: name;name;..."},
+          {"--change", "CHANGES",
+           "fields to change: name,newname[,type[,length[,decimals]]][,LOSSY];..."}},
+         "Add, delete and change fields of a table, keeping its records and indexes.",
+         "Needs the table to itself. The new fields follow the others and are empty in every\n"
+         "record; an empty newname keeps the name, a missing type, length or decimals keeps\n"
+         "the field's own. Values are converted; a change that would lose one (a text longer\n"
+         "than the new length, a number out of the new range, a type with no conversion)\n"
+         "refuses the whole restructure, naming the field and the first record, unless that\n"
+         "change ends in LOSSY (a text then keeps what fits, any other value becomes empty).\n"
+         "Index tags are rebuilt; one whose key no longer fits the fields is dropped. The new\n"
+         "table is built beside the old one and takes its place at the end, so a refused or\n"
+         "interrupted restructure (Ctrl-C) leaves the table as it was. For example\n"
+         "  varelum-store restructure CadProdutos --add \"Marca,Char,30\" \\\n"
+         "      --change \"Descricao,,Char,80;QtdeAtual,Qtde\" --delete Obs",
+         run_restructure},
         {"zap",
          {"TABLE"},
          {},

@@ -13,6 +13,7 @@ int run_import(const Arguments& arguments);
 int run_export(const Arguments& arguments);
 int run_pack(const Arguments& arguments);
 int run_zap(const Arguments& arguments);
+int run_restructure(const Arguments& arguments);
 int run_check(const Arguments& arguments);
 int run_recover(const Arguments& arguments);
 int run_demo(const Arguments& arguments);

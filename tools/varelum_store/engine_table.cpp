@@ -21,7 +21,13 @@ const UNSIGNED8* engine_text(const std::string& text) {
 StoreError engine_error(UNSIGNED32 code, std::string_view context, const std::string& text) {
     std::string message(context);
     message += ": ";
-    message += text.empty() ? "engine error" : text;
+    if (code == VE_OPERATION_CANCELLED) {
+        // The tool's progress callback stops engine work only when the user interrupted it,
+        // and the engine then keeps nothing of that work.
+        message += "interrupted; nothing was changed";
+    } else {
+        message += text.empty() ? "engine error" : text;
+    }
     message += " (" + std::to_string(code) + ")";
     return StoreError(message, code);
 }

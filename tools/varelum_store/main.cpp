@@ -1,9 +1,11 @@
 // varelum-store: the store tool. main() parses the command line against the command table,
-// runs the command, and turns every failure into one line on standard error and exit code 1.
+// runs the command, and turns every failure into one line on standard error and exit code 1
+// (130 for work the user interrupted, as shells report it).
 #include <iostream>
 #include <string>
 
 #include "command_line.h"
+#include "progress_display.h"
 #include "store_error.h"
 #include "varelum_engine.h"
 
@@ -71,7 +73,8 @@ int main(int argc, char** argv) {
         }
         return fail(message);
     } catch (const StoreError& error) {
-        return fail(error.what());
+        const int code = fail(error.what());
+        return error.engine_code() == VE_OPERATION_CANCELLED ? kInterruptedExitCode : code;
     } catch (const std::exception& error) {
         return fail(std::string("unexpected failure: ") + error.what());
     }

@@ -315,11 +315,14 @@ class ExclusiveUse {
     std::shared_ptr<TableCursor> cursor_;
 };
 
-// Rewrites a field-list entry for renamed fields: "Old" and "UPPER(Old)" follow the field.
+// Rewrites a field-list key (or a key of one bare field) for renamed fields: "Old" and
+// "UPPER(Old)" follow the field.
 std::string renamed_field_list(const std::string& expression, const std::vector<FieldPlan>& plans) {
     auto names = split_field_list(expression);
     if (!names) {
-        return expression;
+        // A key of one field (the commonest tag) is written as its bare name, with no ";":
+        // it follows a rename like a list of one.
+        names = std::vector<std::string>{trim_blanks(expression)};
     }
     std::string result;
     for (const std::string& entry : *names) {

@@ -636,8 +636,9 @@ VE_API UNSIGNED32 AdsRecoverTable(ADSHANDLE hConnect, const UNSIGNED8* pucName,
  *    new type, a type with no conversion) refuses the whole change with VE_DATA_WOULD_BE_LOST,
  *    whose text names the field and the first record at fault; the table stays as it was.
  *    LOSSY allows the loss for that field: a text keeps what fits, other values become null.
- * Index tags are built anew on the new fields; a field-list tag follows a renamed field, and a
- * tag whose key no longer compiles goes. Errors: VE_FIELD_NOT_FOUND, VE_INVALID_FIELD_DEFINITION,
+ * Index tags are built anew on the new fields; a tag on a field list or on one bare field name
+ * follows a renamed field, and a tag whose key no longer compiles goes. Errors:
+ * VE_FIELD_NOT_FOUND, VE_INVALID_FIELD_DEFINITION,
  * VE_DATA_WOULD_BE_LOST, VE_DUPLICATE_KEY (a unique tag over converted values),
  * VE_OPERATION_CANCELLED, VE_TABLE_IN_USE, VE_NOT_SUPPORTED (table types other than ADT). */
 VE_API UNSIGNED32 AdsRestructureTable90(ADSHANDLE hConnect, const UNSIGNED8* pucName,

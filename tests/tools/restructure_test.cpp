@@ -1,0 +1,268 @@
+// restructure: fields added, deleted, renamed and changed by the real executable, with the
+// records (numbers and deleted flags too), memo values and index tags read back through the
+// engine; each refusal is one line, exit code 1, and leaves the file byte for byte as it was;
+// on a terminal the work shows its percent, and Ctrl-C stops it cleanly with nothing changed.
+#include <poll.h>
+#include <signal.h>
+#include <stdlib.h>
+
+#include <chrono>
+
+#include "store_test_support.h"
+
+namespace varelum::store::testing {
+namespace {
+
+class RestructureCommandTest : public StoreToolTest {
+  protected:
+    // t.adt of five records (N is the record number, record 2 marked deleted) with a memo
+    // field and tags on Name, Qty and Born.
+    void SetUp() override {
+        ok({"create", "t", "N,Integer;Name,Char,10;Qty,Integer;Notes,Memo;Born,Date;"});
+        write_file(file("in.csv"),
+                   "N,Name,Qty,Notes,Born\r\n1,ana,5,first note,2001-02-03\r\n"
+                   "2,edu,0,,2002-03-04\r\n3,bruno,7,\"line one\nline two\",\r\n"
+                   "4,carla,2,,2004-05-06\r\n5,dora,3,last,2005-06-07\r\n");
+        ok({"import", "t", "in.csv"});
+        ok({"index", "t", "ByName", "Name"});
+        ok({"index", "t", "ByQty", "Qty", "--descending"});
+        ok({"index", "t", "ByBorn", "Born"});
+        EngineView view(file("t.adt"), 0);
+        ASSERT_EQ(VE_SUCCESS, AdsGotoRecord(view.table(), 2));
+        ASSERT_EQ(VE_SUCCESS, AdsDeleteRecord(view.table()));
+    }
+
+    ToolResult restructure(std::vector<std::string> arguments) const {
+        arguments.insert(arguments.begin(), {"restructure", "t"});
+        return tool(arguments);
+    }
+
+    // The values of N in the key order of the tag.
+    std::vector<int> key_order(const std::string& tag) const {
+        EngineView view(file("t.adt"));
+        ADSHANDLE index = 0;
+        EXPECT_EQ(VE_SUCCESS, AdsGetIndexHandle(view.table(), u8(tag), &index)) << tag;
+        std::vector<int> order;
+        EXPECT_EQ(VE_SUCCESS, AdsGotoTop(index));
+        for (UNSIGNED16 eof = 0; AdsAtEOF(view.table(), &eof) == VE_SUCCESS && eof == 0;
+             AdsSkip(index, 1)) {
+            SIGNED32 n = 0;
+            EXPECT_EQ(VE_SUCCESS, AdsGetLong(view.table(), u8("N"), &n));
+            order.push_back(n);
+        }
+        return order;
+    }
+};
+
+TEST_F(RestructureCommandTest, ChangesFieldsAndKeepsRecordsMemosAndTags) {
+    ToolResult result = restructure({"--add", "Brand,Char,8", "--delete", "Born", "--change",
+                                     "Name,Title,Char,20;Qty,,Numeric,8,2"});
+    ASSERT_EQ(0, result.exit_code) << result.err;
+    EXPECT_EQ("", result.err);  // no progress lines where standard error is no terminal
+    EXPECT_EQ("Restructured " + file("t.adt").string() +
+                  ": 5 records kept, 2 indexes rebuilt.\n"
+                  "Fields: N,Integer;Title,Char,20;Qty,Numeric,8,2;Notes,Memo;Brand,Char,8;\n"
+                  "Index ByBorn was dropped: its key no longer fits the fields.\n",
+              result.out);
+
+    // Record numbers and the deleted flag are kept; the values are converted.
+    EXPECT_EQ(
+        "N,Title,Qty,Notes,Brand\r\n1,ana,5.00,first note,\r\n"
+        "3,bruno,7.00,\"line one\nline two\",\r\n4,carla,2.00,,\r\n5,dora,3.00,last,\r\n",
+        ok({"export", "t"}).out);
+    {
+        EngineView view(file("t.adt"));
+        ASSERT_EQ(VE_SUCCESS, AdsGotoRecord(view.table(), 2));
+        UNSIGNED16 deleted = 0;
+        ASSERT_EQ(VE_SUCCESS, AdsIsRecordDeleted(view.table(), &deleted));
+        EXPECT_EQ(1, deleted);
+        EXPECT_EQ("edu", view.text("Title"));
+        ASSERT_EQ(VE_SUCCESS, AdsGotoRecord(view.table(), 3));
+        EXPECT_EQ("line one\nline two", view.text("Notes"));
+    }
+    // The tag on Name followed the rename; the descending one kept its order (the engine
+    // shows the deleted record 2 here).
+    EXPECT_EQ((std::vector<int>{1, 3, 4, 5, 2}), key_order("ByName"));
+    EXPECT_EQ((std::vector<int>{3, 1, 5, 4, 2}), key_order("ByQty"));
+    EXPECT_NE(std::string::npos, ok({"check", "t"}).out.find(": OK")) << "check";
+}
+
+TEST_F(RestructureCommandTest, LossyCutsWhatDoesNotFit) {
+    ok({"restructure", "t", "--change", "Name,,Char,3,LOSSY"});
+    EXPECT_EQ("N,Name\r\n1,ana\r\n3,bru\r\n4,car\r\n5,dor\r\n",
+              ok({"sql", dir().string(), "SELECT N, Name FROM t ORDER BY N"}).out);
+    EXPECT_EQ(0, tool({"check", "t"}).exit_code);
+}
+
+TEST_F(RestructureCommandTest, RefusalsAreOneLineAndLeaveTheFileAsItWas) {
+    const std::string before = read_file(file("t.adt"));
+    struct Case {
+        std::vector<std::string> arguments;  // after "restructure t"
+        std::string message;                 // part of the one line on standard error
+    };
+    const std::vector<Case> cases = {
+        // bruno, record 3, is the first name longer than four; ana fits.
+        {{"--change", "Name,,Char,4"}, "field Name, record 3: text of 5 characters"},
+        {{"--change", "Notes,,Integer"}, "field Notes, record 1: no conversion from Memo"},
+        {{"--delete", "Nope"}, "Nope"},
+        {{"--change", "Nope,Other"}, "Nope"},
+        {{"--add", "Name,Char,5"}, "Name"},
+        {{"--add", "Extra,Char"}, "Extra"},
+        {{"--delete", "N;Name;Qty;Notes;Born"}, "no fields"},
+        {{}, "nothing to change"},
+        {{"--add", " ; "}, "--add needs field texts"},
+        {{"--add", "Peso\xCE\xA9,Char,5"}, "Windows-1252"},  // an omega
+    };
+    for (const Case& test : cases) {
+        SCOPED_TRACE(test.message);
+        ToolResult result = restructure(test.arguments);
+        EXPECT_ONE_LINE_FAILURE(result);
+        EXPECT_NE(std::string::npos, result.err.find(test.message)) << result.err;
+        EXPECT_TRUE(before == read_file(file("t.adt"))) << "the file changed";
+    }
+    // Nothing is left beside the table either.
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(dir())) {
+        names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ((std::vector<std::string>{"in.csv", "t.adt", "t.adt-lock"}), names);
+}
+
+TEST_F(RestructureCommandTest, RefusedWhileTheTableIsOpenAndWhenItIsMissing) {
+    {
+        EngineView reader(file("t.adt"));  // as another process would hold it
+        ToolResult result = restructure({"--add", "Brand,Char,8"});
+        EXPECT_ONE_LINE_FAILURE(result);
+        EXPECT_NE(std::string::npos, result.err.find("in use")) << result.err;
+    }
+    ToolResult missing = tool({"restructure", "missing", "--add", "Brand,Char,8"});
+    EXPECT_ONE_LINE_FAILURE(missing);
+    EXPECT_NE(std::string::npos, missing.err.find("missing.adt")) << missing.err;
+}
+
+// A pseudo-terminal for the tool's standard error, so that it shows its progress line.
+class Terminal {
+  public:
+    Terminal() {
+        master_ = posix_openpt(O_RDWR | O_NOCTTY);
+        EXPECT_GE(master_, 0);
+        EXPECT_EQ(0, grantpt(master_));
+        EXPECT_EQ(0, unlockpt(master_));
+    }
+    ~Terminal() { close(master_); }
+    Terminal(const Terminal&) = delete;
+    Terminal& operator=(const Terminal&) = delete;
+
+    std::string device() const { return ptsname(master_); }
+
+    // Reads what the tool wrote until `until` answers true for it or the tool closed the
+    // terminal (it ended); a minute at most, so a hanging tool fails the test instead of
+    // stopping the suite.
+    template <typename Until>
+    std::string read(Until until) {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(1);
+        while (!until(text_) && std::chrono::steady_clock::now() < deadline) {
+            pollfd ready{master_, POLLIN, 0};
+            if (poll(&ready, 1, 100) <= 0) {
+                continue;
+            }
+            char buffer[4096];
+            const ssize_t got = ::read(master_, buffer, sizeof buffer);
+            if (got <= 0) {
+                break;  // EIO: every descriptor of the terminal is closed
+            }
+            text_.append(buffer, static_cast<std::size_t>(got));
+        }
+        return text_;
+    }
+
+  private:
+    int master_ = -1;
+    std::string text_;
+};
+
+// Starts the tool in directory with standard error on the terminal and standard output to
+// tool_out_file.
+pid_t start_on_terminal(const std::filesystem::path& directory, const Terminal& terminal,
+                        const std::vector<std::string>& arguments) {
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 1, tool_out_file(directory).c_str(),
+                                     O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addopen(&actions, 2, terminal.device().c_str(), O_RDWR | O_NOCTTY, 0);
+    posix_spawn_file_actions_addchdir_np(&actions, directory.c_str());
+    std::vector<std::string> words = {VARELUM_STORE_EXECUTABLE};
+    words.insert(words.end(), arguments.begin(), arguments.end());
+    std::vector<char*> argv;
+    for (std::string& word : words) {
+        argv.push_back(word.data());
+    }
+    argv.push_back(nullptr);
+    pid_t pid = 0;
+    EXPECT_EQ(0,
+              posix_spawn(&pid, VARELUM_STORE_EXECUTABLE, &actions, nullptr, argv.data(), environ));
+    posix_spawn_file_actions_destroy(&actions);
+    return pid;
+}
+
+// The percents of the progress line, in the order shown ("\rrestructure: 42%").
+std::vector<int> percents(const std::string& shown) {
+    std::vector<int> found;
+    const std::string label = "\rrestructure: ";
+    for (std::size_t at = shown.find(label); at != std::string::npos;
+         at = shown.find(label, at + 1)) {
+        found.push_back(std::atoi(shown.c_str() + at + label.size()));
+    }
+    return found;
+}
+
+TEST(RestructureCommandProgressTest, ShowsItsPercentOnATerminalAndStopsCleanlyOnCtrlC) {
+    TempDir directory;
+    const std::filesystem::path dir = directory.path();
+    ASSERT_EQ(0, run_tool(dir, {"demo", ".", "--products", "50000"}).exit_code);
+    const std::filesystem::path table = dir / "CadProdutos.adt";
+    const std::vector<std::string> arguments = {"restructure", "CadProdutos", "--change",
+                                                "Descricao,,Char,80"};
+    {
+        Terminal terminal;
+        const pid_t pid = start_on_terminal(dir, terminal, arguments);
+        const std::string shown = terminal.read([](const std::string&) { return false; });
+        int status = 0;
+        ASSERT_EQ(pid, waitpid(pid, &status, 0));
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << shown;
+        const std::vector<int> seen = percents(shown);
+        ASSERT_GE(seen.size(), 10u) << shown;
+        EXPECT_EQ(0, seen.front());
+        EXPECT_EQ(100, seen.back());
+        EXPECT_TRUE(std::is_sorted(seen.begin(), seen.end())) << shown;
+        // The line is blanked at the end, so the terminal shows no stale percent.
+        EXPECT_TRUE(shown.ends_with("\r")) << shown;
+        EXPECT_NE(std::string::npos, read_file(tool_out_file(dir)).find("50000 records kept"));
+    }
+
+    const std::string before = read_file(table);
+    Terminal terminal;
+    const pid_t pid = start_on_terminal(dir, terminal, arguments);
+    // Interrupted once it is under way, well before the end.
+    terminal.read([](const std::string& shown) {
+        const std::vector<int> seen = percents(shown);
+        return !seen.empty() && seen.back() >= 1;
+    });
+    ASSERT_EQ(0, kill(pid, SIGINT));
+    const std::string shown = terminal.read([](const std::string&) { return false; });
+    int status = 0;
+    ASSERT_EQ(pid, waitpid(pid, &status, 0));
+    ASSERT_TRUE(WIFEXITED(status)) << shown;
+    EXPECT_EQ(130, WEXITSTATUS(status)) << shown;
+    EXPECT_NE(std::string::npos, shown.find("varelum-store: cannot restructure " + table.string() +
+                                            ": interrupted; nothing was changed (6080)"))
+        << shown;
+    EXPECT_LT(percents(shown).back(), 100) << shown;
+    EXPECT_TRUE(before == read_file(table)) << "the file changed";
+    EXPECT_EQ(0, run_tool(dir, {"check", "CadProdutos"}).exit_code);
+}
+
+}  // namespace
+}  // namespace varelum::store::testing
