@@ -2,11 +2,7 @@
 // records (numbers and deleted flags too), memo values and index tags read back through the
 // engine; each refusal is one line, exit code 1, and leaves the file byte for byte as it was;
 // on a terminal the work shows its percent, and Ctrl-C stops it cleanly with nothing changed.
-#include <poll.h>
 #include <signal.h>
-#include <stdlib.h>
-
-#include <chrono>
 
 #include "store_test_support.h"
 
@@ -141,83 +137,6 @@ TEST_F(RestructureCommandTest, RefusedWhileTheTableIsOpenAndWhenItIsMissing) {
     EXPECT_NE(std::string::npos, missing.err.find("missing.adt")) << missing.err;
 }
 
-// A pseudo-terminal for the tool's standard error, so that it shows its progress line.
-class Terminal {
-  public:
-    Terminal() {
-        master_ = posix_openpt(O_RDWR | O_NOCTTY);
-        EXPECT_GE(master_, 0);
-        EXPECT_EQ(0, grantpt(master_));
-        EXPECT_EQ(0, unlockpt(master_));
-    }
-    ~Terminal() { close(master_); }
-    Terminal(const Terminal&) = delete;
-    Terminal& operator=(const Terminal&) = delete;
-
-    std::string device() const { return ptsname(master_); }
-
-    // Reads what the tool wrote until `until` answers true for it or the tool closed the
-    // terminal (it ended); a minute at most, so a hanging tool fails the test instead of
-    // stopping the suite.
-    template <typename Until>
-    std::string read(Until until) {
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(1);
-        while (!until(text_) && std::chrono::steady_clock::now() < deadline) {
-            pollfd ready{master_, POLLIN, 0};
-            if (poll(&ready, 1, 100) <= 0) {
-                continue;
-            }
-            char buffer[4096];
-            const ssize_t got = ::read(master_, buffer, sizeof buffer);
-            if (got <= 0) {
-                break;  // EIO: every descriptor of the terminal is closed
-            }
-            text_.append(buffer, static_cast<std::size_t>(got));
-        }
-        return text_;
-    }
-
-  private:
-    int master_ = -1;
-    std::string text_;
-};
-
-// Starts the tool in directory with standard error on the terminal and standard output to
-// tool_out_file.
-pid_t start_on_terminal(const std::filesystem::path& directory, const Terminal& terminal,
-                        const std::vector<std::string>& arguments) {
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, tool_out_file(directory).c_str(),
-                                     O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_addopen(&actions, 2, terminal.device().c_str(), O_RDWR | O_NOCTTY, 0);
-    posix_spawn_file_actions_addchdir_np(&actions, directory.c_str());
-    std::vector<std::string> words = {VARELUM_STORE_EXECUTABLE};
-    words.insert(words.end(), arguments.begin(), arguments.end());
-    std::vector<char*> argv;
-    for (std::string& word : words) {
-        argv.push_back(word.data());
-    }
-    argv.push_back(nullptr);
-    pid_t pid = 0;
-    EXPECT_EQ(0,
-              posix_spawn(&pid, VARELUM_STORE_EXECUTABLE, &actions, nullptr, argv.data(), environ));
-    posix_spawn_file_actions_destroy(&actions);
-    return pid;
-}
-
-// The percents of the progress line, in the order shown ("\rrestructure: 42%").
-std::vector<int> percents(const std::string& shown) {
-    std::vector<int> found;
-    const std::string label = "\rrestructure: ";
-    for (std::size_t at = shown.find(label); at != std::string::npos;
-         at = shown.find(label, at + 1)) {
-        found.push_back(std::atoi(shown.c_str() + at + label.size()));
-    }
-    return found;
-}
-
 TEST(RestructureCommandProgressTest, ShowsItsPercentOnATerminalAndStopsCleanlyOnCtrlC) {
     TempDir directory;
     const std::filesystem::path dir = directory.path();
@@ -232,7 +151,7 @@ TEST(RestructureCommandProgressTest, ShowsItsPercentOnATerminalAndStopsCleanlyOn
         int status = 0;
         ASSERT_EQ(pid, waitpid(pid, &status, 0));
         EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << shown;
-        const std::vector<int> seen = percents(shown);
+        const std::vector<int> seen = percents(shown, "restructure");
         ASSERT_GE(seen.size(), 10u) << shown;
         EXPECT_EQ(0, seen.front());
         EXPECT_EQ(100, seen.back());
@@ -247,7 +166,7 @@ TEST(RestructureCommandProgressTest, ShowsItsPercentOnATerminalAndStopsCleanlyOn
     const pid_t pid = start_on_terminal(dir, terminal, arguments);
     // Interrupted once it is under way, well before the end.
     terminal.read([](const std::string& shown) {
-        const std::vector<int> seen = percents(shown);
+        const std::vector<int> seen = percents(shown, "restructure");
         return !seen.empty() && seen.back() >= 1;
     });
     ASSERT_EQ(0, kill(pid, SIGINT));
@@ -259,7 +178,7 @@ TEST(RestructureCommandProgressTest, ShowsItsPercentOnATerminalAndStopsCleanlyOn
     EXPECT_NE(std::string::npos, shown.find("varelum-store: cannot restructure " + table.string() +
                                             ": interrupted; nothing was changed (6080)"))
         << shown;
-    EXPECT_LT(percents(shown).back(), 100) << shown;
+    EXPECT_LT(percents(shown, "restructure").back(), 100) << shown;
     EXPECT_TRUE(before == read_file(table)) << "the file changed";
     EXPECT_EQ(0, run_tool(dir, {"check", "CadProdutos"}).exit_code);
 }

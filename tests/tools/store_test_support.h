@@ -5,9 +5,15 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <poll.h>
+#include <signal.h>
 #include <spawn.h>
+#include <stdlib.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
+#include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -221,5 +227,119 @@ class EngineView {
     ADSHANDLE connection_ = 0;
     ADSHANDLE table_ = 0;
 };
+
+// A pseudo-terminal for the tool's standard error, so that it shows its progress line.
+class Terminal {
+  public:
+    Terminal() {
+        master_ = posix_openpt(O_RDWR | O_NOCTTY);
+        EXPECT_GE(master_, 0);
+        EXPECT_EQ(0, grantpt(master_));
+        EXPECT_EQ(0, unlockpt(master_));
+    }
+    ~Terminal() { close(master_); }
+    Terminal(const Terminal&) = delete;
+    Terminal& operator=(const Terminal&) = delete;
+
+    std::string device() const { return ptsname(master_); }
+
+    // Reads what the tool wrote until `until` answers true for it or the tool closed the
+    // terminal (it ended); a minute at most, so a hanging tool fails the test instead of
+    // stopping the suite.
+    template <typename Until>
+    std::string read(Until until) {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(1);
+        while (!until(text_) && std::chrono::steady_clock::now() < deadline) {
+            pollfd ready{master_, POLLIN, 0};
+            if (poll(&ready, 1, 100) <= 0) {
+                continue;
+            }
+            char buffer[4096];
+            const ssize_t got = ::read(master_, buffer, sizeof buffer);
+            if (got <= 0) {
+                break;  // EIO: every descriptor of the terminal is closed
+            }
+            text_.append(buffer, static_cast<std::size_t>(got));
+        }
+        return text_;
+    }
+
+  private:
+    int master_ = -1;
+    std::string text_;
+};
+
+// Starts the tool in directory with standard error on the terminal and standard output to
+// tool_out_file.
+inline pid_t start_on_terminal(const std::filesystem::path& directory, const Terminal& terminal,
+                               const std::vector<std::string>& arguments) {
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 1, tool_out_file(directory).c_str(),
+                                     O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addopen(&actions, 2, terminal.device().c_str(), O_RDWR | O_NOCTTY, 0);
+    posix_spawn_file_actions_addchdir_np(&actions, directory.c_str());
+    std::vector<std::string> words = {VARELUM_STORE_EXECUTABLE};
+    words.insert(words.end(), arguments.begin(), arguments.end());
+    std::vector<char*> argv;
+    for (std::string& word : words) {
+        argv.push_back(word.data());
+    }
+    argv.push_back(nullptr);
+    pid_t pid = 0;
+    EXPECT_EQ(0,
+              posix_spawn(&pid, VARELUM_STORE_EXECUTABLE, &actions, nullptr, argv.data(), environ));
+    posix_spawn_file_actions_destroy(&actions);
+    return pid;
+}
+
+// The percents of the progress line with this label, in the order shown ("\rpack: 42%").
+inline std::vector<int> percents(const std::string& shown, const std::string& what) {
+    std::vector<int> found;
+    const std::string label = "\r" + what + ": ";
+    for (std::size_t at = shown.find(label); at != std::string::npos;
+         at = shown.find(label, at + 1)) {
+        const std::size_t digits = at + label.size();
+        const std::size_t end = shown.find_first_not_of("0123456789", digits);
+        // Only "42%": a line of the command's own may start with the same label.
+        if (end != std::string::npos && end > digits && shown[end] == '%') {
+            found.push_back(std::atoi(shown.c_str() + digits));
+        }
+    }
+    return found;
+}
+
+// A run of the tool with its standard error on a terminal.
+struct TerminalRun {
+    int exit_code = -1;  // -1 when it did not exit normally
+    std::string shown;   // what it wrote to the terminal
+    std::string out;     // its standard output
+};
+
+// Runs the tool in directory with standard error on a terminal; with interrupt, sends it
+// SIGINT as soon as its progress line with this label shows a percent (0 included: by then its
+// handler is in place and the work has begun).
+inline TerminalRun run_on_terminal(const std::filesystem::path& directory,
+                                   const std::vector<std::string>& arguments,
+                                   const std::string& label, bool interrupt) {
+    Terminal terminal;
+    const pid_t pid = start_on_terminal(directory, terminal, arguments);
+    TerminalRun run;
+    if (pid == 0) {
+        return run;
+    }
+    if (interrupt) {
+        terminal.read([&](const std::string& shown) { return !percents(shown, label).empty(); });
+        EXPECT_EQ(0, kill(pid, SIGINT));
+    }
+    run.shown = terminal.read([](const std::string&) { return false; });
+    int status = 0;
+    EXPECT_EQ(pid, waitpid(pid, &status, 0));
+    run.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    run.out = read_file(tool_out_file(directory));
+    std::filesystem::remove(tool_out_file(directory));
+    return run;
+}
 
 }  // namespace varelum::store::testing

@@ -79,7 +79,7 @@ void BatchedAppend::send() {
         sent_ += stored_records(target_) - before;
         staged_ = 0;
         AdsZapTable(staging_->handle());
-        throw StoreError(why);
+        throw StoreError(why, code);
     }
     sent_ += staged_;
     staged_ = 0;

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 
@@ -14,6 +15,7 @@
 #include "csv.h"
 #include "engine_table.h"
 #include "field_types.h"
+#include "progress_display.h"
 #include "rtl/text.h"
 #include "store_error.h"
 
@@ -61,10 +63,15 @@ std::vector<const FieldInfo*> map_columns(const Table& table, const CsvRow& head
     return columns;
 }
 
-// Appends the rows after the header; answers how many went in.
+// How often the percent read of the file is worked out (it asks the stream where it is).
+constexpr std::size_t kPercentEvery = 1024;
+
+// Appends the rows after the header; answers how many went in. size: the file's size in
+// bytes, for the percent shown (0: unknown).
 std::size_t append_rows(Connection& connection, const Table& table, std::istream& input,
-                        const std::string& source, unsigned long progress_every,
-                        std::size_t rows_per_batch) {
+                        std::uintmax_t size, const std::string& source,
+                        unsigned long progress_every, std::size_t rows_per_batch,
+                        ProgressDisplay& progress) {
     const UNSIGNED16 code_page = table.char_type();
 
     BatchedAppend batches(connection, table, rows_per_batch);
@@ -74,10 +81,11 @@ std::size_t append_rows(Connection& connection, const Table& table, std::istream
     std::vector<std::size_t> staged_lines;
     CsvReader reader(input);
     // Every failure from here on names the file, the line and how much went in before it.
-    auto stop = [&](const std::string& where_and_why) {
+    auto stop = [&](const std::string& where_and_why, UNSIGNED32 code = 0) {
         const std::size_t imported = batches.rows_sent();
         throw StoreError(source + " " + where_and_why + "; " + rows_text(imported) + " before it " +
-                         (imported == 1 ? "was" : "were") + " imported");
+                             (imported == 1 ? "was" : "were") + " imported",
+                         code);
     };
     // Sends the staged rows; a row the table refuses stops the import at its line.
     auto send = [&] {
@@ -86,8 +94,11 @@ std::size_t append_rows(Connection& connection, const Table& table, std::istream
             batches.send();
         } catch (const StoreError& error) {
             const std::size_t refused = batches.rows_sent() - before;
-            stop("line " + std::to_string(staged_lines.at(refused)) +
-                 ": the row was not written: " + error.what());
+            const std::string line = "line " + std::to_string(staged_lines.at(refused));
+            if (error.engine_code() == VE_OPERATION_CANCELLED) {
+                stop(line + ": interrupted", VE_OPERATION_CANCELLED);
+            }
+            stop(line + ": the row was not written: " + error.what());
         }
         staged_lines.clear();
     };
@@ -104,6 +115,7 @@ std::size_t append_rows(Connection& connection, const Table& table, std::istream
     const std::vector<const FieldInfo*> columns = map_columns(table, *header, source);
 
     std::size_t read = 0;
+    progress.report(0);
     while (true) {
         std::optional<CsvRow> row;
         try {
@@ -116,6 +128,11 @@ std::size_t append_rows(Connection& connection, const Table& table, std::istream
             break;
         }
         const std::string line = "line " + std::to_string(row->line);
+        if (ProgressDisplay::interrupted()) {
+            // The rows staged since the last batch are dropped: sending them is engine work,
+            // which the interrupt stops as well.
+            stop(line + ": interrupted", VE_OPERATION_CANCELLED);
+        }
         if (row->cells.size() != columns.size()) {
             send();
             stop(line + ": " + std::to_string(row->cells.size()) + " values, but the header has " +
@@ -145,12 +162,18 @@ std::size_t append_rows(Connection& connection, const Table& table, std::istream
             send();
         }
         ++read;
+        if (size > 0 && read % kPercentEvery == 0) {
+            const auto at = static_cast<std::uintmax_t>(std::max<std::streamoff>(input.tellg(), 0));
+            // 100 only once every row is in.
+            progress.report(static_cast<unsigned>(std::min<std::uintmax_t>(at * 100 / size, 99)));
+        }
         if (read % progress_every == 0) {
             // One write per line, so that a reader of the output never sees half of one.
-            std::cerr << ("import: " + rows_text(read) + "\n");
+            progress.print_line("import: " + rows_text(read));
         }
     }
     send();
+    progress.report(100);
     return batches.rows_sent();
 }
 
@@ -168,10 +191,16 @@ int run_import(const Arguments& arguments) {
     if (!input) {
         throw StoreError("cannot read " + source + ": " + std::strerror(errno));
     }
+    std::error_code no_size;
+    const std::uintmax_t size = std::filesystem::file_size(source, no_size);
     Connection connection(path.parent_path());
     Table table = Table::open(connection, path, OpenMode::Shared);
-    const std::size_t imported =
-        append_rows(connection, table, input, source, progress_every, rows_per_batch);
+    std::size_t imported = 0;
+    {
+        ProgressDisplay progress("import", ProgressDisplay::Percent::Tool);
+        imported = append_rows(connection, table, input, no_size ? 0 : size, source, progress_every,
+                               rows_per_batch, progress);
+    }
     table.close();
     std::cerr << "Imported " << rows_text(imported) << " into " << path.string() << ".\n";
     return 0;

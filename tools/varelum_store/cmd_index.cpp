@@ -7,6 +7,7 @@
 
 #include "commands.h"
 #include "engine_table.h"
+#include "progress_display.h"
 #include "store_error.h"
 
 namespace varelum::store {
@@ -62,7 +63,11 @@ int run_index(const Arguments& arguments) {
         std::cerr << "index: building " << tag << " of " << path.string() << " from "
                   << count_text(records, "record", "records") << "\n";
     }
-    const IndexInfo created = table.create_index(tag, expression, options, condition.value_or(""));
+    IndexInfo created;
+    {
+        ProgressDisplay progress("index");
+        created = table.create_index(tag, expression, options, condition.value_or(""));
+    }
     table.close();
     std::cout << "Created index " << created.name << " of " << path.string() << ": "
               << count_text(created.key_count, "key", "keys") << " (" << describe(created)

@@ -1,9 +1,11 @@
-// varelum-store pack TABLE and zap TABLE: removing records. Both need the table to
-// themselves, so they open it exclusively and fail clearly while anyone else has it open.
+// varelum-store pack TABLE, zap TABLE and reindex TABLE: removing records and building the
+// index tags again. They need the table to themselves, so they open it exclusively and fail
+// clearly while anyone else has it open.
 #include <iostream>
 
 #include "commands.h"
 #include "engine_table.h"
+#include "progress_display.h"
 
 namespace varelum::store {
 
@@ -33,11 +35,29 @@ int run_pack(const Arguments& arguments) {
     // The engine packs in one call; this line tells the user what is under way meanwhile.
     std::cerr << "pack: " << path.string() << ", " << records_text(before) << " ("
               << (before - kept) << " marked deleted)\n";
-    check(AdsPackTable(table.handle()), "cannot pack " + path.string());
+    {
+        ProgressDisplay progress("pack");
+        check(AdsPackTable(table.handle()), "cannot pack " + path.string());
+    }
     const UNSIGNED32 after = all_records(table);
     table.close();
     std::cout << "Packed " << path.string() << ": removed " << records_text(before - after)
               << " marked deleted; " << records_text(after) << " remain.\n";
+    return 0;
+}
+
+int run_reindex(const Arguments& arguments) {
+    const auto path = table_file_path(arguments.at(0));
+    Connection connection(path.parent_path());
+    Table table = Table::open(connection, path, OpenMode::Exclusive);
+    const std::size_t tags = table.indexes().size();
+    {
+        ProgressDisplay progress("reindex");
+        check(AdsReindex(table.handle()), "cannot reindex " + path.string());
+    }
+    table.close();
+    std::cout << "Rebuilt " << tags << (tags == 1 ? " index" : " indexes") << " of "
+              << path.string() << ".\n";
     return 0;
 }
 

@@ -14,6 +14,8 @@ int run_export(const Arguments& arguments);
 int run_pack(const Arguments& arguments);
 int run_zap(const Arguments& arguments);
 int run_restructure(const Arguments& arguments);
+int run_reindex(const Arguments& arguments);
+int run_copy(const Arguments& arguments);
 int run_check(const Arguments& arguments);
 int run_recover(const Arguments& arguments);
 int run_demo(const Arguments& arguments);

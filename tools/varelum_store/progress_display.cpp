@@ -17,11 +17,6 @@ extern "C" void mark_interrupted(int) {
     g_interrupted = 1;
 }
 
-// The engine calls this on the thread doing the work; non-zero stops it.
-extern "C" UNSIGNED32 engine_progress(UNSIGNED16 percent) {
-    return g_current != nullptr && g_current->report(percent) ? 1 : 0;
-}
-
 // Plain write(2): the line is short and must not wait in a buffer behind other output.
 void write_error(const std::string& text) {
     const char* data = text.data();
@@ -38,8 +33,19 @@ void write_error(const std::string& text) {
 
 }  // namespace
 
-ProgressDisplay::ProgressDisplay(std::string what)
-    : what_(std::move(what)), terminal_(::isatty(STDERR_FILENO) == 1) {
+// The engine calls this on the thread doing the work; non-zero stops it.
+UNSIGNED32 engine_progress(UNSIGNED16 percent) {
+    if (g_current == nullptr) {
+        return 0;
+    }
+    if (g_current->percent_ == ProgressDisplay::Percent::Engine) {
+        return g_current->report(percent) ? 1 : 0;
+    }
+    return ProgressDisplay::interrupted() ? 1 : 0;
+}
+
+ProgressDisplay::ProgressDisplay(std::string what, Percent percent)
+    : what_(std::move(what)), percent_(percent), terminal_(::isatty(STDERR_FILENO) == 1) {
     if (g_current != nullptr) {
         throw std::logic_error("one progress display at a time");
     }
@@ -68,6 +74,15 @@ bool ProgressDisplay::report(unsigned percent) {
         shown_ = static_cast<int>(percent);
     }
     return interrupted();
+}
+
+void ProgressDisplay::print_line(const std::string& line) {
+    const int shown = shown_;
+    erase();
+    write_error(line + "\n");
+    if (shown >= 0) {
+        report(static_cast<unsigned>(shown));
+    }
 }
 
 bool ProgressDisplay::interrupted() noexcept {
