@@ -103,6 +103,19 @@ TEST_F(DirectOperationsTest, ANegativeNumberIsARangeErrorBeforeTheEngineIsAsked)
 
 // --- Field values ---------------------------------------------------------------------------
 
+TEST_F(DirectOperationsTest, AdsInTransactionFollowsTheTransactionOfTheTablesConnection) {
+    auto table = OpenStock();
+    EXPECT_FALSE(table->AdsInTransaction());
+    ADSHANDLE connection = 0;
+    ASSERT_EQ(ace::AdsGetTableConnection(table->Handle(), &connection), 0u);
+    ASSERT_EQ(ace::AdsBeginTransaction(connection), 0u);
+    EXPECT_TRUE(table->AdsInTransaction());
+    table->AdsSetString("Name", "APRICOT");
+    ASSERT_EQ(ace::AdsRollbackTransaction(connection), 0u);
+    EXPECT_FALSE(table->AdsInTransaction());
+    EXPECT_EQ(ReadOnOtherConnection(kStock, 1, "Name"), "APPLE") << "rolled back";
+}
+
 TEST_F(DirectOperationsTest, AdsSetStringPostsAPendingEditFirstAndShowsTheWrittenValue) {
     auto table = OpenStock();
     table->Edit();

@@ -2,6 +2,7 @@
 // keeping nothing, when a callback answers non-zero; SQL statements ask the abort callback.
 #include <filesystem>
 #include <functional>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -37,6 +38,15 @@ UNSIGNED32 Callback64(UNSIGNED16 percent, SIGNED64 id) {
 UNSIGNED32 Abort() {
     ++gAbortCalls;
     return gAbortAnswer;
+}
+
+// Stops a statement at the gStopAfter-th question, whichever callback asks.
+int gStopAfter = 0;
+UNSIGNED32 AbortLater() {
+    return ++gAbortCalls >= gStopAfter ? 1 : 0;
+}
+UNSIGNED32 CallbackLater(UNSIGNED16, UNSIGNED32) {
+    return AbortLater();
 }
 
 class ProgressCallbacks : public EngineTest {
@@ -215,6 +225,50 @@ TEST_F(ProgressCallbacks, TheSqlAbortCallbackCancelsALongUpdate) {
     ASSERT_ADS_OK(AdsGotoRecord(table_, 599));
     EXPECT_EQ(text(table_, "Name", VE_TRIM_RIGHT), "changed");
     ASSERT_ADS_OK(AdsClearSQLAbortFunc());
+    AdsCloseSQLStatement(statement);
+}
+
+TEST_F(ProgressCallbacks, AnUpdateStoppedAnywhereChangesNoRow) {
+    // Stopped at the 1st, 2nd, 4th, ... question until it runs whole, the statement is stopped
+    // before it writes, while it writes and after; every stop must leave every row as it was.
+    ADSHANDLE statement = 0;
+    ASSERT_ADS_OK(AdsCreateSQLStatement(connection_, &statement));
+    for (const bool general : {false, true}) {
+        SCOPED_TRACE(general ? "general callback" : "SQL abort callback");
+        if (general) {
+            ASSERT_ADS_OK(AdsClearSQLAbortFunc());
+            ASSERT_ADS_OK(AdsRegisterCallbackFunction(&CallbackLater, 7));
+        } else {
+            ASSERT_ADS_OK(AdsRegisterSQLAbortFunc(&AbortLater));
+        }
+        const std::string changed = general ? "second" : "first";
+        auto names = [&] {
+            std::vector<std::string> all;
+            for (UNSIGNED32 record = 1; record <= 600; ++record) {
+                EXPECT_EQ(AdsGotoRecord(table_, record), VE_SUCCESS);
+                all.push_back(text(table_, "Name", VE_TRIM_RIGHT));
+            }
+            return all;
+        };
+        const std::vector<std::string> before = names();
+        int stops = 0;
+        for (gStopAfter = 1;; gStopAfter *= 2) {
+            gAbortCalls = 0;
+            ADSHANDLE cursor = 0;
+            const UNSIGNED32 rc = AdsExecuteSQLDirect(
+                statement, u8("UPDATE Stock SET Name = '" + changed + "' WHERE Id > 0"), &cursor);
+            if (rc == VE_SUCCESS) {
+                break;
+            }
+            ASSERT_EQ(rc, VE_SQL_ERROR) << last_error_text();
+            ++stops;
+            EXPECT_TRUE(names() == before) << "stopped at question " << gStopAfter;
+            ASSERT_LT(gStopAfter, 1 << 20) << "never ran whole";
+        }
+        EXPECT_GE(stops, 2);
+        ASSERT_ADS_OK(AdsGotoRecord(table_, 599));
+        EXPECT_EQ(text(table_, "Name", VE_TRIM_RIGHT), changed);
+    }
     AdsCloseSQLStatement(statement);
 }
 
