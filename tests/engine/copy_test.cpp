@@ -162,6 +162,40 @@ TEST_F(TableCopies, ContentsGoIntoAnotherTableByFieldNameAndAStopAppendsNothing)
     AdsCloseTable(target);
 }
 
+// Fields of another type or size take a value as its field setter would (the conversion a
+// restructure makes too): a number keeps its own digits as text, a text is cut to the field, a
+// number rounded to it, a timestamp gives its date; a text that is no value of the new type
+// refuses the copy.
+TEST_F(TableCopies, ContentsOfOtherTypesAreConvertedAsAFieldSetterTakesThem) {
+    ADSHANDLE from =
+        create("Mixed.adt", "Price,Double;Name,Char,12;Count,Double;Seen,TimeStamp;Code,Char,6");
+    append_row(from, {{"Price", "1.5"},
+                      {"Name", "much longer"},
+                      {"Count", "2.6"},
+                      {"Seen", "12/10/2026 10:30:00"},
+                      {"Code", "12"}});
+    ADSHANDLE to = create("Narrow.adt",
+                          "Price,Char,10;Name,Char,4;Count,Integer;Seen,Date;Code,"
+                          "Integer");
+    ASSERT_ADS_OK(AdsCopyTableContents(from, to, VE_IGNORE_FILTERS));
+    ASSERT_ADS_OK(AdsGotoTop(to));
+    EXPECT_EQ(text(to, "Price", VE_TRIM_RIGHT), "1.5");
+    EXPECT_EQ(text(to, "Name"), "much");
+    EXPECT_EQ(text(to, "Count"), "3");
+    EXPECT_EQ(text(to, "Seen"), "12/10/2026");
+    EXPECT_EQ(text(to, "Code"), "12");
+
+    ASSERT_ADS_OK(AdsAppendRecord(from));
+    ASSERT_ADS_OK(AdsSetField(from, u8("Code"), u8("abc"), 3));
+    ASSERT_ADS_OK(AdsWriteRecord(from));
+    EXPECT_EQ(VE_VALUE_NOT_CONVERTIBLE, AdsCopyTableContents(from, to, VE_IGNORE_FILTERS));
+    UNSIGNED32 count = 0;
+    ASSERT_ADS_OK(AdsGetRecordCount(to, VE_IGNORE_FILTERS, &count));
+    EXPECT_EQ(count, 2u) << "the records before the one refused stay";
+    AdsCloseTable(to);
+    AdsCloseTable(from);
+}
+
 TEST_F(TableCopies, AMemoValueGoesToAFileAndAFileIntoABinaryField) {
     ADSHANDLE blobs = create("Blobs.adt", "Id,Integer;Data,Binary;Name,Char,5");
     const std::string bytes("\x00\x01\xFFpicture\r\n", 12);

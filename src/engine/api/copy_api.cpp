@@ -5,7 +5,6 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include <cstring>
 #include <map>
 #include <optional>
 #include <string>
@@ -17,6 +16,7 @@
 #include "engine/env/env.h"
 #include "engine/env/files.h"
 #include "engine/filter/record_walk.h"
+#include "engine/record/value_conversion.h"
 #include "engine/storage/table_file.h"
 
 namespace varelum::engine {
@@ -143,8 +143,8 @@ std::vector<FieldCopy> field_copies(const TableSchema& from, const TableSchema& 
     return copies;
 }
 
-// Sets one field of the destination's record buffer from the source record: the bytes
-// themselves where both fields are alike, otherwise through the value's text.
+// Sets one field of the destination's record buffer from the source record, as a field setter
+// takes the value.
 void copy_field(const FieldCopy& copy, const SourceRecord& record,
                 const std::optional<std::string>& memo, TableCursor& to,
                 const TextContext& from_context, const TextContext& to_context) {
@@ -156,16 +156,8 @@ void copy_field(const FieldCopy& copy, const SourceRecord& record,
         }
         return;
     }
-    std::uint8_t* image = to.image_for_change(target);
-    if (source.type == target.type && source.length == target.length &&
-        source.decimals == target.decimals) {
-        std::memcpy(image + target.offset, record.image + source.offset,
-                    format::field_image_size(source));
-    } else if (is_null(source, record.image)) {
-        set_null(target, image);
-    } else {
-        set_field_text(target, image, field_text(source, record.image, from_context), to_context);
-    }
+    convert_field_value(source, record.image, target, to.image_for_change(target), from_context,
+                        to_context, ValueFit::Nearest);
 }
 
 }  // namespace
@@ -235,8 +227,7 @@ VE_API UNSIGNED32 AdsCopyTableContents(ADSHANDLE hObjFrom, ADSHANDLE hTableTo,
             }
             progress.finish();
         }
-        TextContext from_context = from.text_context();
-        from_context.decimals = 15;  // a number read as text for another type keeps its digits
+        const TextContext from_context = from.text_context();
         const TextContext to_context = to->text_context();
         // Appended in synced batches rather than one synced commit each; a record that fails
         // keeps those before it, as it would one by one.

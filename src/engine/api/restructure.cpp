@@ -4,8 +4,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include <charconv>
-#include <cmath>
+#include <algorithm>
 #include <cstring>
 #include <optional>
 #include <vector>
@@ -18,6 +17,7 @@
 #include "engine/index/index_catalog.h"
 #include "engine/record/record_image.h"
 #include "engine/record/schema.h"
+#include "engine/record/value_conversion.h"
 #include "engine/storage/table_file.h"
 #include "engine/table/table_cursor.h"
 #include "varelum_engine.h"
@@ -125,140 +125,6 @@ std::vector<FieldPlan> plan_fields(const TableSchema& schema, const RestructureR
         fail(VE_INVALID_FIELD_DEFINITION, "the table would have no fields");
     }
     return plans;
-}
-
-bool is_number_type(FieldType type) {
-    switch (type) {
-        case FieldType::Numeric:
-        case FieldType::Double:
-        case FieldType::Integer:
-        case FieldType::ShortInt:
-        case FieldType::CurDouble:
-        case FieldType::Money:
-        case FieldType::AutoInc:
-            return true;
-        default:
-            return false;
-    }
-}
-
-bool is_integer_type(FieldType type) {
-    return type == FieldType::Integer || type == FieldType::ShortInt || type == FieldType::AutoInc;
-}
-
-bool is_date_type(FieldType type) {
-    return type == FieldType::Date || type == FieldType::CompactDate ||
-           type == FieldType::TimeStamp || type == FieldType::ModTime;
-}
-
-std::u16string right_trimmed(std::u16string text) {
-    while (!text.empty() && text.back() == u' ') {
-        text.pop_back();
-    }
-    return text;
-}
-
-// The text of a number as exact as the number is: integers whole, others the shortest text
-// that reads back as the same double.
-std::string number_text(const FieldDescriptor& field, const std::uint8_t* image) {
-    if (is_integer_type(field.type)) {
-        return std::to_string(field_integer(field, image));
-    }
-    char buffer[64];
-    auto [end, error] = std::to_chars(buffer, buffer + sizeof buffer, field_double(field, image));
-    (void)error;  // 64 bytes hold every double
-    return std::string(buffer, end);
-}
-
-// Why a value cannot be kept, or empty when it was written into the new image.
-using Loss = std::string;
-
-Loss store_number(const FieldDescriptor& target, std::uint8_t* image, double value) {
-    try {
-        if (is_integer_type(target.type)) {
-            if (value != std::trunc(value)) {
-                return "value " + format::format_fixed(value, 6) + " is no whole number";
-            }
-            set_field_integer(target, image, static_cast<std::int64_t>(value));
-        } else {
-            set_field_double(target, image, value);
-        }
-    } catch (const EngineError&) {
-        return "value " + format::format_fixed(value, 6) + " is out of the new range";
-    }
-    const double stored = field_double(target, image);
-    if (std::fabs(stored - value) > 1e-9 * std::max(1.0, std::fabs(value))) {
-        return "value " + format::format_fixed(value, 6) + " would become " +
-               format::format_fixed(stored, 6);
-    }
-    return {};
-}
-
-Loss store_text(const FieldDescriptor& target, std::uint8_t* image, std::u16string text,
-                const TextContext& context) {
-    if (text.size() > target.length) {
-        text = right_trimmed(std::move(text));
-    }
-    if (text.size() > target.length) {
-        return "text of " + std::to_string(text.size()) + " characters is longer than " +
-               std::to_string(target.length);
-    }
-    set_field_utf16(target, image, text, context);
-    return {};
-}
-
-// Converts one non-memo value; the new image holds null for the field before.
-Loss convert_value(const FieldDescriptor& source, const std::uint8_t* old_image,
-                   const FieldDescriptor& target, std::uint8_t* image, const TextContext& context) {
-    if (source.type == target.type && source.length == target.length &&
-        source.decimals == target.decimals) {
-        std::memcpy(image + target.offset, old_image + source.offset,
-                    format::field_image_size(source));
-        return {};
-    }
-    if (is_null(source, old_image)) {
-        return {};
-    }
-    if (is_number_type(source.type) && is_number_type(target.type)) {
-        return store_number(target, image, field_double(source, old_image));
-    }
-    if (is_date_type(source.type) && is_date_type(target.type)) {
-        const std::int32_t julian = field_julian(source, old_image);
-        const bool with_time =
-            source.type == FieldType::TimeStamp || source.type == FieldType::ModTime;
-        const std::int32_t ms = with_time ? field_milliseconds(source, old_image) : 0;
-        set_field_julian(target, image, julian);
-        if (target.type == FieldType::TimeStamp || target.type == FieldType::ModTime) {
-            set_field_milliseconds(target, image, ms);
-        } else if (ms != 0) {
-            return "the time of day would be lost";
-        }
-        return {};
-    }
-    std::u16string text = is_number_type(source.type)
-                              ? utf8_to_utf16(number_text(source, old_image))
-                              : field_text_utf16(source, old_image, context);
-    if (format::is_text_type(target.type)) {
-        return store_text(target, image, std::move(text), context);
-    }
-    const std::string narrow =
-        trim_blanks(format::utf16_to_bytes(format::CodePage::Ansi1252, text));
-    if (narrow.empty()) {
-        return {};  // an empty text becomes null
-    }
-    if (is_number_type(target.type)) {
-        std::optional<double> value = format::parse_decimal_text(narrow);
-        if (!value) {
-            return "\"" + narrow + "\" is no number";
-        }
-        return store_number(target, image, *value);
-    }
-    try {
-        set_field_text(target, image, narrow, context);
-    } catch (const EngineError&) {
-        return "\"" + narrow + "\" has no " + type_name(target.type) + " value";
-    }
-    return {};
 }
 
 // The staging file of the new table; removed unless it took the table's place.
@@ -399,7 +265,7 @@ void restructure_table(const std::shared_ptr<Connection>& connection, const std:
                 }
                 const FieldDescriptor& source = *plan.source;
                 const FieldDescriptor& target = plan.target;
-                Loss loss;
+                std::string loss;
                 if (is_memo_type(source.type) || is_memo_type(target.type)) {
                     if (source.type != target.type) {
                         loss = std::string("no conversion from ") + type_name(source.type) +
@@ -412,7 +278,8 @@ void restructure_table(const std::shared_ptr<Connection>& connection, const std:
                         }
                     }
                 } else {
-                    loss = convert_value(source, old_image, target, image.data(), context);
+                    loss = convert_field_value(source, old_image, target, image.data(), context,
+                                               context, ValueFit::Exact);
                 }
                 if (!loss.empty()) {
                     if (!plan.lossy) {
@@ -421,9 +288,8 @@ void restructure_table(const std::shared_ptr<Connection>& connection, const std:
                     }
                     // Allowed to lose: a text keeps what fits, anything else becomes null.
                     if (format::is_text_type(target.type) && format::is_text_type(source.type)) {
-                        std::u16string text = field_text_utf16(source, old_image, context);
-                        text.resize(std::min<std::size_t>(text.size(), target.length));
-                        set_field_utf16(target, image.data(), text, context);
+                        convert_field_value(source, old_image, target, image.data(), context,
+                                            context, ValueFit::Nearest);
                     } else if (!is_memo_type(target.type)) {
                         set_null(target, image.data());
                     }
