@@ -57,11 +57,12 @@ inline std::filesystem::path tool_err_file(const std::filesystem::path& director
 }
 
 // Starts varelum-store with the arguments in directory, its output going to the files above
-// and its standard input read from input; answers its process id, or 0 when it could not be
-// started.
+// and its standard input read from input, with the "NAME=value" entries of `environment`
+// added to this process's; answers its process id, or 0 when it could not be started.
 inline pid_t start_tool(const std::filesystem::path& directory,
                         const std::vector<std::string>& arguments,
-                        const std::filesystem::path& input = "/dev/null") {
+                        const std::filesystem::path& input = "/dev/null",
+                        const std::vector<std::string>& environment = {}) {
     const std::filesystem::path out = tool_out_file(directory);
     const std::filesystem::path err = tool_err_file(directory);
     posix_spawn_file_actions_t actions;
@@ -77,9 +78,18 @@ inline pid_t start_tool(const std::filesystem::path& directory,
         argv.push_back(word.data());
     }
     argv.push_back(nullptr);
+    std::vector<std::string> entries(environment);
+    std::vector<char*> envp;
+    for (std::string& entry : entries) {
+        envp.push_back(entry.data());
+    }
+    for (char** entry = environ; *entry != nullptr; ++entry) {
+        envp.push_back(*entry);
+    }
+    envp.push_back(nullptr);
     pid_t pid = 0;
     const int spawned =
-        posix_spawn(&pid, VARELUM_STORE_EXECUTABLE, &actions, nullptr, argv.data(), environ);
+        posix_spawn(&pid, VARELUM_STORE_EXECUTABLE, &actions, nullptr, argv.data(), envp.data());
     posix_spawn_file_actions_destroy(&actions);
     if (spawned != 0) {
         ADD_FAILURE() << "cannot start " << VARELUM_STORE_EXECUTABLE;

@@ -265,31 +265,7 @@ VE_API UNSIGNED32 AdsBinaryToFile(ADSHANDLE hTable, const UNSIGNED8* pucFldName,
         }
         const std::string value = table.memo(field).value_or(std::string());
         // Written beside the target and renamed over it: a failed write leaves no half file.
-        const std::string partial = path + ".partial";
-        int fd = env().open_file(partial, O_WRONLY | O_CREAT | O_TRUNC, 0666);
-        if (fd < 0) {
-            fail_errno("create", partial, -fd);
-        }
-        std::size_t written = 0;
-        int error = 0;
-        while (written < value.size()) {
-            ssize_t put = env().write_at(fd, value.data() + written, value.size() - written,
-                                         static_cast<off_t>(written));
-            if (put <= 0) {
-                error = put < 0 ? static_cast<int>(-put) : EIO;
-                break;
-            }
-            written += static_cast<std::size_t>(put);
-        }
-        if (error == 0) {
-            error = env().sync(fd);
-        }
-        env().close_file(fd);
-        if (error == 0 && ::rename(partial.c_str(), path.c_str()) != 0) {
-            error = errno;
-        }
-        if (error != 0) {
-            ::unlink(partial.c_str());
+        if (int error = replace_file(path, path + ".partial", value)) {
             fail_errno("write", path, error);
         }
     });

@@ -11,6 +11,8 @@
 #include <cstdlib>
 #include <ctime>
 
+#include "engine/env/files.h"
+
 namespace varelum::engine {
 namespace {
 
@@ -143,6 +145,36 @@ int sync_directory(const std::string& directory) {
     int error = env().sync(fd);
     env().close_file(fd);
     return error;
+}
+
+int replace_file(const std::string& path, const std::string& staging, std::string_view contents) {
+    int fd = env().open_file(staging, O_WRONLY | O_CREAT | O_TRUNC, 0666);
+    if (fd < 0) {
+        return -fd;
+    }
+    std::size_t written = 0;
+    int error = 0;
+    while (written < contents.size()) {
+        ssize_t put = env().write_at(fd, contents.data() + written, contents.size() - written,
+                                     static_cast<off_t>(written));
+        if (put <= 0) {
+            error = put < 0 ? static_cast<int>(-put) : EIO;
+            break;
+        }
+        written += static_cast<std::size_t>(put);
+    }
+    if (error == 0) {
+        error = env().sync(fd);
+    }
+    env().close_file(fd);
+    if (error == 0) {
+        error = env().rename_file(staging, path);
+    }
+    if (error != 0) {
+        env().remove_file(staging);
+        return error;
+    }
+    return sync_directory(parent_directory(path));
 }
 
 std::size_t table_size_limit() {

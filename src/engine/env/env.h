@@ -56,6 +56,11 @@ void install_env(Env* env);
 // cut after a replace shows the new file or the old one, never neither: 0, or an errno value.
 int sync_directory(const std::string& directory);
 
+// Puts a file with these contents at path in one step: written to `staging` beside it, synced,
+// renamed over path, and the folder synced, so that a crash leaves the old file or the new one,
+// whole. 0, or the errno value of the step that failed (the staging file is then removed).
+int replace_file(const std::string& path, const std::string& staging, std::string_view contents);
+
 // A local date and time of day, broken down.
 struct LocalTime {
     int year = 0, month = 0, day = 0;

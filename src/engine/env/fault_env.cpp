@@ -2,7 +2,9 @@
 #include "engine/env/fault_env.h"
 
 #include <fcntl.h>
+#include <limits.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace varelum::engine {
 namespace {
@@ -10,6 +12,25 @@ namespace {
 // Set while FaultEnv::sync runs the real sync, so that the test build's hook on the system
 // call does not count the same sync twice.
 thread_local bool inside_env_sync = false;
+
+// The path an open descriptor names, when it is a regular file or a folder (the trace leaves
+// out terminals, pipes and sockets).
+std::optional<std::string> traced_path(int fd, bool* folder = nullptr) {
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !(S_ISREG(info.st_mode) || S_ISDIR(info.st_mode))) {
+        return std::nullopt;
+    }
+    if (folder != nullptr) {
+        *folder = S_ISDIR(info.st_mode);
+    }
+    char path[PATH_MAX];
+    const std::string link = "/proc/self/fd/" + std::to_string(fd);
+    ssize_t length = ::readlink(link.c_str(), path, sizeof path);
+    if (length <= 0) {
+        return std::nullopt;
+    }
+    return std::string(path, static_cast<std::size_t>(length));
+}
 
 }  // namespace
 
@@ -147,6 +168,57 @@ Clock::time_point FaultEnv::now() {
         }
     }
     return Env::now();
+}
+
+void FaultEnv::start_trace(int output_fd) {
+    std::lock_guard guard(mutex_);
+    tracing_ = true;
+    trace_output_.store(output_fd);
+    trace_.clear();
+    last_event_.clear();
+}
+
+std::string FaultEnv::trace() const {
+    std::lock_guard guard(mutex_);
+    return trace_;
+}
+
+void FaultEnv::add_event(std::string event) {
+    int output = -1;
+    {
+        std::lock_guard guard(mutex_);
+        if (!tracing_ || (event.starts_with("write ") && event == last_event_)) {
+            return;  // more of the same file's write
+        }
+        event += '\n';
+        trace_ += event;
+        last_event_ = event.substr(0, event.size() - 1);
+        output = trace_output_.load();
+    }
+    if (output >= 0) {
+        // Outside the lock: this write comes back through the test build's hook.
+        [[maybe_unused]] ssize_t written = ::write(output, event.data(), event.size());
+    }
+}
+
+void FaultEnv::trace_write(int fd) {
+    if (fd == trace_output_) {
+        return;
+    }
+    if (std::optional<std::string> path = traced_path(fd)) {
+        add_event("write " + *path);
+    }
+}
+
+void FaultEnv::trace_sync(int fd) {
+    bool folder = false;
+    if (std::optional<std::string> path = traced_path(fd, &folder)) {
+        add_event((folder ? "sync-folder " : "sync ") + *path);
+    }
+}
+
+void FaultEnv::trace_rename(const char* from, const char* to) {
+    add_event(std::string("rename ") + from + " " + to);
 }
 
 FaultEnv* installed_fault_env() {

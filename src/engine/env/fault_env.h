@@ -1,7 +1,9 @@
 // An Env for tests that makes the disk fail and the clock stand still: the next writes or
 // syncs of one file fail with a chosen errno (ENOSPC, EIO, ...), after a number that succeed,
 // and opens of one file for writing are refused as file permissions would refuse them (which
-// do not bind the superuser, so a test running as root cannot use chmod for it).
+// do not bind the superuser, so a test running as root cannot use chmod for it). It also
+// keeps a trace of the writes, syncs and renames of files and folders in the order they
+// happen, so that a test can see that data reaches the disk before what depends on it.
 //
 // The storage library writes table files through its own descriptors, so the engine's test
 // build routes every write and sync of the process through write_fault and sync_fault as
@@ -10,6 +12,7 @@
 
 #include <sys/types.h>
 
+#include <atomic>
 #include <map>
 #include <mutex>
 #include <optional>
@@ -34,6 +37,18 @@ class FaultEnv : public Env {
     void set_variable(const std::string& name, std::optional<std::string> value);
     void clear();
 
+    // Starts the trace afresh. With output_fd >= 0 each event is also written there as a line
+    // as it happens (so a process that dies leaves its trace behind).
+    void start_trace(int output_fd = -1);
+    // The events since start_trace, one line each: "write PATH", "sync PATH", "sync-folder
+    // PATH", "rename FROM TO". Writes that follow each other to one file are one event.
+    std::string trace() const;
+    // The test build's hooks report here what went through to the system (only regular files
+    // and folders are traced; the trace's own output is not).
+    void trace_write(int fd);
+    void trace_sync(int fd);
+    void trace_rename(const char* from, const char* to);
+
     // The errno a write or sync through fd must fail with, or 0 (and counts it).
     int write_fault(int fd);
     int sync_fault(int fd);
@@ -54,6 +69,8 @@ class FaultEnv : public Env {
         int count = 0;
         bool armed() const { return count > 0; }
     };
+    void add_event(std::string event);
+
     static Plan plan_for(const std::string& path, int error, int skip, int count);
     int take(Plan& plan, int fd);
 
@@ -63,6 +80,10 @@ class FaultEnv : public Env {
     Plan writable_opens_;
     std::optional<Clock::time_point> clock_;
     std::map<std::string, std::string, std::less<>> variables_;
+    bool tracing_ = false;
+    std::atomic<int> trace_output_{-1};
+    std::string trace_;
+    std::string last_event_;
 };
 
 // The installed Env when it is a FaultEnv, else nullptr.

@@ -1,14 +1,18 @@
 // The engine test build's hooks (see testing_hooks.h). The library also defines write,
-// pwrite, writev, fsync and fdatasync: the dynamic linker binds the storage library's calls
-// to these before the C library's, so a FaultEnv fails the table file's own writes exactly
-// where a full or failing disk would. Without an installed FaultEnv they pass straight on.
+// pwrite, writev, fsync, fdatasync and rename: the dynamic linker binds the storage library's
+// calls to these before the C library's, so a FaultEnv fails the table file's own writes
+// exactly where a full or failing disk would, and traces them. Without an installed FaultEnv
+// they pass straight on.
 #include "engine/env/testing_hooks.h"
 
 #include <dlfcn.h>
+#include <fcntl.h>
+#include <stdio.h>
 #include <sys/uio.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <memory>
 
 #include "engine/env/fault_env.h"
@@ -37,6 +41,38 @@ int write_error(int fd) {
 int sync_error(int fd) {
     FaultEnv* env = installed_fault_env();
     return env != nullptr ? env->sync_fault(fd) : 0;
+}
+
+// What went through to the system, for the trace.
+template <typename Result>
+Result traced_write(int fd, Result result) {
+    FaultEnv* env = installed_fault_env();
+    if (env != nullptr && result >= 0) {
+        env->trace_write(fd);
+    }
+    return result;
+}
+
+int traced_sync(int fd, int result) {
+    FaultEnv* env = installed_fault_env();
+    if (env != nullptr && result == 0) {
+        env->trace_sync(fd);
+    }
+    return result;
+}
+
+// Preloaded into a program with VARELUM_TEST_TRACE set: trace it from its start.
+__attribute__((constructor)) void trace_from_environment() {
+    const char* path = std::getenv("VARELUM_TEST_TRACE");
+    if (path == nullptr || *path == '\0') {
+        return;
+    }
+    int output = ::open(path, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+    if (output < 0) {
+        return;  // the test finds no trace and says so
+    }
+    VarelumTestInstallFaults();
+    faults()->start_trace(output);
 }
 
 }  // namespace
@@ -93,13 +129,25 @@ VE_TEST_EXPORT int VarelumTestPendingFaults() {
     return faults() ? faults()->pending_faults() : 0;
 }
 
+VE_TEST_EXPORT void VarelumTestStartTrace() {
+    if (faults()) {
+        faults()->start_trace();
+    }
+}
+
+VE_TEST_EXPORT const char* VarelumTestTrace() {
+    static std::string text;
+    text = faults() ? faults()->trace() : std::string();
+    return text.c_str();
+}
+
 VE_TEST_EXPORT ssize_t write(int fd, const void* data, size_t size) {
     static auto real = next<ssize_t (*)(int, const void*, size_t)>("write");
     if (int error = write_error(fd)) {
         errno = error;
         return -1;
     }
-    return real(fd, data, size);
+    return traced_write(fd, real(fd, data, size));
 }
 
 VE_TEST_EXPORT ssize_t pwrite(int fd, const void* data, size_t size, off_t offset) {
@@ -108,7 +156,7 @@ VE_TEST_EXPORT ssize_t pwrite(int fd, const void* data, size_t size, off_t offse
         errno = error;
         return -1;
     }
-    return real(fd, data, size, offset);
+    return traced_write(fd, real(fd, data, size, offset));
 }
 
 VE_TEST_EXPORT ssize_t writev(int fd, const struct iovec* parts, int count) {
@@ -117,7 +165,7 @@ VE_TEST_EXPORT ssize_t writev(int fd, const struct iovec* parts, int count) {
         errno = error;
         return -1;
     }
-    return real(fd, parts, count);
+    return traced_write(fd, real(fd, parts, count));
 }
 
 VE_TEST_EXPORT int fsync(int fd) {
@@ -126,7 +174,7 @@ VE_TEST_EXPORT int fsync(int fd) {
         errno = error;
         return -1;
     }
-    return real(fd);
+    return traced_sync(fd, real(fd));
 }
 
 VE_TEST_EXPORT int fdatasync(int fd) {
@@ -135,7 +183,17 @@ VE_TEST_EXPORT int fdatasync(int fd) {
         errno = error;
         return -1;
     }
-    return real(fd);
+    return traced_sync(fd, real(fd));
+}
+
+VE_TEST_EXPORT int rename(const char* from, const char* to) {
+    static auto real = next<int (*)(const char*, const char*)>("rename");
+    int result = real(from, to);
+    FaultEnv* env = installed_fault_env();
+    if (env != nullptr && result == 0) {
+        env->trace_rename(from, to);
+    }
+    return result;
 }
 
 }  // extern "C"

@@ -22,4 +22,12 @@ void VarelumTestSetClock(std::int64_t seconds);
 void VarelumTestSetVariable(const char* name, const char* value);
 // Faults armed but not yet spent.
 int VarelumTestPendingFaults();
+// Starts tracing the writes, syncs and renames of files and folders (see FaultEnv::trace).
+void VarelumTestStartTrace();
+// The trace so far, one event a line; valid until the next call.
+const char* VarelumTestTrace();
 }
+
+// A process that has this library preloaded (LD_PRELOAD) and the environment variable
+// VARELUM_TEST_TRACE set to a file path installs a FaultEnv at start and appends its trace to
+// that file as it goes: how a test watches a program such as varelum-store.

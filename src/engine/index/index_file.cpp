@@ -9,6 +9,7 @@
 
 #include "engine/core/error.h"
 #include "engine/core/text.h"
+#include "engine/env/env.h"
 #include "engine/index/index_catalog.h"
 #include "engine/storage/table_file.h"
 #include "engine/table/table_cursor.h"
@@ -59,17 +60,7 @@ void write_index_file(TableCursor& table, const std::string& file_name) {
         ::unlink(path.c_str());
         return;
     }
-    std::string staging = path + ".writing";
-    {
-        std::ofstream file(staging, std::ios::binary | std::ios::trunc);
-        file << text.str();
-        if (!file.flush()) {
-            fail_errno("write", staging, errno);
-        }
-    }
-    if (::rename(staging.c_str(), path.c_str()) != 0) {
-        int error = errno;
-        ::unlink(staging.c_str());
+    if (int error = replace_file(path, path + ".writing", text.str())) {
         fail_errno("write", path, error);
     }
 }

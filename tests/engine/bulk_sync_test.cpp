@@ -1,0 +1,142 @@
+// Bulk work reaches the disk in an order that survives a power cut: the engine's test build
+// traces every write, sync and rename of files and folders, and each bulk path is checked
+// against it. A batch's pages are synced before the next batch writes, nothing is left
+// unsynced when the call returns, and a new file is synced before it is renamed into place
+// and its folder after.
+#include <functional>
+#include <vector>
+
+#include "engine/env/testing_hooks.h"
+#include "engine_test_support.h"
+#include "sync_trace.h"
+
+namespace varelum::engine::testing {
+namespace {
+
+constexpr UNSIGNED32 kBatch = 4096;  // writes per synced commit of the engine's batches
+
+class BulkSync : public EngineTest {
+  protected:
+    void SetUp() override {
+        EngineTest::SetUp();
+        VarelumTestInstallFaults();
+        table_ = create("T", "Code,Integer;Name,Char,20;");
+        ADSHANDLE index = 0;
+        ASSERT_ADS_OK(AdsCreateIndex90(table_, nullptr, u8("ByCode"), u8("Code"), nullptr, nullptr,
+                                       VE_INDEX_UNIQUE, 0, nullptr, &index));
+    }
+    void TearDown() override {
+        AdsCloseTable(table_);
+        VarelumTestRemoveFaults();
+        EngineTest::TearDown();
+    }
+
+    // Rows with codes first.. first + count - 1.
+    static std::string rows_select(UNSIGNED32 first, UNSIGNED32 count) {
+        return "WITH RECURSIVE n(i) AS (SELECT " + std::to_string(first) +
+               " UNION ALL SELECT i + 1 FROM n WHERE i < " + std::to_string(first + count - 1) +
+               ") SELECT i AS Code, 'name' || i AS Name FROM n";
+    }
+
+    // What `work` did to the disk.
+    std::vector<Event> traced(const std::function<void()>& work) {
+        VarelumTestStartTrace();
+        work();
+        std::string text = VarelumTestTrace();
+        return parse_trace(text);
+    }
+
+    std::string path() const { return dir_.file("T.adt"); }
+
+    ADSHANDLE table_ = 0;
+};
+
+TEST_F(BulkSync, ACopyIntoATableCommitsEachBatchSyncedBeforeTheNextBegins) {
+    const UNSIGNED32 rows = 2 * kBatch + 500;
+    auto events = traced([&] { fill_by_sql(table_, rows_select(1, rows)); });
+    expect_synced_commits(writes_and_syncs(events, path()), 3);
+}
+
+TEST_F(BulkSync, PackReindexAndIndexCreationAreEachOneSyncedCommit) {
+    fill_by_sql(table_, rows_select(1, 3000));
+    for (UNSIGNED32 recno = 10; recno <= 3000; recno += 10) {
+        ASSERT_ADS_OK(AdsGotoRecord(table_, recno));
+        ASSERT_ADS_OK(AdsDeleteRecord(table_));
+    }
+    struct Case {
+        const char* name;
+        std::function<UNSIGNED32()> run;
+    };
+    const Case cases[] = {
+        {"index creation",
+         [&] {
+             ADSHANDLE index = 0;
+             return AdsCreateIndex90(table_, nullptr, u8("ByName"), u8("UPPER(Name)"), nullptr,
+                                     nullptr, 0, 0, nullptr, &index);
+         }},
+        {"reindex", [&] { return AdsReindex(table_); }},
+        {"pack", [&] { return AdsPackTable(table_); }},
+    };
+    for (const Case& work : cases) {
+        SCOPED_TRACE(work.name);
+        auto events = traced([&] { ASSERT_ADS_OK(work.run()); });
+        expect_synced_commits(writes_and_syncs(events, path()), 1);
+    }
+}
+
+TEST_F(BulkSync, ANewTableIsSyncedBeforeItsRenameAndItsFolderAfter) {
+    fill_by_sql(table_, rows_select(1, 100));
+    struct Case {
+        const char* name;
+        std::string path;
+        std::function<UNSIGNED32()> run;
+    };
+    const Case cases[] = {
+        {"creation", dir_.file("New.adt"),
+         [&] {
+             ADSHANDLE table = 0;
+             UNSIGNED32 rc = AdsCreateTable90(
+                 connection_, u8("New"), nullptr, VE_TABLE_TYPE_ADT, VE_CHARTYPE_ANSI,
+                 VE_LOCK_PROPRIETARY, VE_RIGHTS_CHECK, 0, u8("A,Char,5;"), 0, u8("ANSI"), &table);
+             AdsCloseTable(table);
+             return rc;
+         }},
+        {"replacement by creation", dir_.file("New.adt"),
+         [&] {
+             ADSHANDLE table = 0;
+             UNSIGNED32 rc = AdsCreateTable90(
+                 connection_, u8("New"), nullptr, VE_TABLE_TYPE_ADT, VE_CHARTYPE_ANSI,
+                 VE_LOCK_PROPRIETARY, VE_RIGHTS_CHECK, 0, u8("B,Integer;"), 0, u8("ANSI"), &table);
+             AdsCloseTable(table);
+             return rc;
+         }},
+        {"copy into a new table", dir_.file("Copy.adt"),
+         [&] { return AdsCopyTable(table_, VE_IGNORE_FILTERS, u8(dir_.file("Copy.adt"))); }},
+        {"restructure", dir_.file("New.adt"),
+         [&] {
+             AdsCloseCachedTables(connection_);
+             return AdsRestructureTable90(connection_, u8("New"), nullptr, VE_TABLE_TYPE_ADT,
+                                          VE_CHARTYPE_ANSI, VE_LOCK_PROPRIETARY, VE_RIGHTS_CHECK,
+                                          u8("C,Char,8;"), nullptr, nullptr, nullptr);
+         }},
+    };
+    for (const Case& work : cases) {
+        SCOPED_TRACE(work.name);
+        auto events = traced([&] { ASSERT_ADS_OK(work.run()); });
+        expect_synced_replace(events, work.path, dir_.path());
+    }
+}
+
+TEST_F(BulkSync, AnIndexFileIsSyncedBeforeItsRenameAndItsFolderAfter) {
+    fill_by_sql(table_, rows_select(1, 100));
+    auto events = traced([&] {
+        ADSHANDLE index = 0;
+        ASSERT_ADS_OK(AdsCreateIndex90(table_, u8("Extra.adi"), u8("ByName"), u8("Name"), nullptr,
+                                       nullptr, 0, 0, nullptr, &index));
+    });
+    expect_synced_replace(events, dir_.file("Extra.adi"), dir_.path());
+    expect_synced_commits(writes_and_syncs(events, path()), 1);
+}
+
+}  // namespace
+}  // namespace varelum::engine::testing
