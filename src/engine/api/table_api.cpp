@@ -4,8 +4,6 @@
 #include <cstring>
 
 #include "engine/api/guard.h"
-#include "engine/api/recover.h"
-#include "engine/api/restructure.h"
 #include "engine/core/progress.h"
 #include "engine/core/settings.h"
 #include "engine/core/text.h"
@@ -14,6 +12,8 @@
 #include "engine/dict/table_binding.h"
 #include "engine/env/files.h"
 #include "engine/index/index_catalog.h"
+#include "engine/index/table_recovery.h"
+#include "engine/index/table_restructure.h"
 #include "engine/sql/statement_calls.h"
 #include "engine/storage/table_file.h"
 

@@ -103,6 +103,16 @@ void visit_records(TableCursor& table, IndexHandle* index, std::uint16_t option,
         kind == VE_IGNORE_FILTERS);
 }
 
+std::vector<std::uint32_t> shown_records(TableCursor& table, IndexHandle* index,
+                                         std::uint16_t option) {
+    std::vector<std::uint32_t> records;
+    visit_records(table, index, option, [&](const StoredRecord& record) {
+        records.push_back(record.recno);
+        return true;
+    });
+    return records;
+}
+
 std::uint32_t key_number(TableCursor& table, IndexHandle& index, std::uint16_t option) {
     std::uint16_t kind = check_option(option);
     std::uint32_t current = table.on_record() ? table.record_number() : 0;

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <vector>
 
 #include "engine/index/index_handle.h"
 #include "engine/table/record_order.h"
@@ -26,6 +27,9 @@ std::uint32_t count_records(TableCursor& table, IndexHandle* index, std::uint16_
 // counts them), in the handle's order, until visit answers false. REQUIRES: the order is set.
 void visit_records(TableCursor& table, IndexHandle* index, std::uint16_t option,
                    const std::function<bool(const StoredRecord&)>& visit);
+// The numbers of the records visit_records visits, in that order.
+std::vector<std::uint32_t> shown_records(TableCursor& table, IndexHandle* index,
+                                         std::uint16_t option);
 // The 1-based position of the current record among the keys in scope (with filters for
 // VE_RESPECT_FILTERS); 0 on a crack or when the record has no key in scope.
 std::uint32_t key_number(TableCursor& table, IndexHandle& index, std::uint16_t option);

@@ -62,8 +62,7 @@ std::string number_text(const FieldDescriptor& field, const std::uint8_t* image)
 // Why a value cannot be kept, or empty when it was written into the new image.
 using Loss = std::string;
 
-Loss store_number(const FieldDescriptor& target, std::uint8_t* image, double value,
-                  ValueFit fit) {
+Loss store_number(const FieldDescriptor& target, std::uint8_t* image, double value, ValueFit fit) {
     if (fit == ValueFit::Nearest) {
         set_field_double(target, image, value);  // rounds to the field; throws out of range
         return {};

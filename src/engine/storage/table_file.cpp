@@ -2,6 +2,8 @@
 // in-process bookkeeping of opens (see table_file.h). Files are kept by storage/lmdb.
 #include "engine/storage/table_file.h"
 
+#include <unistd.h>
+
 #include <atomic>
 #include <cstring>
 
@@ -37,6 +39,12 @@ bool TableFile::open_in_process(const std::string& path) {
 
 void TableFile::release_unused(const std::string& path) {
     LmdbTableFile::release_kept(path);
+}
+
+void TableFile::discard(const std::string& path) noexcept {
+    release_unused(path);
+    ::unlink(path.c_str());
+    ::unlink((path + "-lock").c_str());
 }
 
 WriteBatch::WriteBatch(TableFile& file, std::size_t writes_per_commit) : file_(file) {

@@ -1,5 +1,5 @@
-// Restructuring a table (see restructure.h).
-#include "engine/api/restructure.h"
+// Restructuring a table (see table_restructure.h).
+#include "engine/index/table_restructure.h"
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -145,11 +145,7 @@ class StagingFile {
     void placed() { placed_ = true; }
 
   private:
-    void remove() {
-        TableFile::release_unused(path_);
-        ::unlink(path_.c_str());
-        ::unlink((path_ + "-lock").c_str());
-    }
+    void remove() { TableFile::discard(path_); }
 
     std::string path_;
     std::shared_ptr<TableFile> file_;

@@ -1,6 +1,6 @@
 // Recovering a damaged table: every record whose image and memo values verify is copied with
 // its number into a new table file with the same fields, options and index tags; the damaged
-// file is only read.
+// file is only read. It sits with the index layer because it rebuilds the new file's tags.
 #pragma once
 
 #include <cstdint>

@@ -1,4 +1,5 @@
-#include "engine/api/recover.h"
+// Recovering a damaged table (see table_recovery.h).
+#include "engine/index/table_recovery.h"
 
 #include <unistd.h>
 
@@ -13,12 +14,6 @@ namespace varelum::engine {
 namespace {
 
 constexpr std::size_t kRecordsPerCommit = 4096;
-
-void remove_table_file(const std::string& path) noexcept {
-    TableFile::release_unused(path);
-    ::unlink(path.c_str());
-    ::unlink((path + "-lock").c_str());
-}
 
 // The index list as found, with a tree for each tag, and every tag built from the records.
 // False (and no tag) when the descriptions cannot be used.
@@ -87,7 +82,7 @@ RecoveredTable recover_table(const std::string& damaged, const std::string& path
         file->flush();
         progress.finish();
     } catch (...) {
-        remove_table_file(path);
+        TableFile::discard(path);
         throw;
     }
     result.kept = static_cast<std::uint32_t>(salvaged.records.size());

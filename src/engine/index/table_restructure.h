@@ -1,6 +1,7 @@
 // Restructuring a table: fields added, deleted and changed while records, memo values and
 // index tags are kept. The work builds a complete new file beside the table and puts it in the
 // table's place with one rename, so a table is always either the old one or the new one.
+// It sits with the index layer because it builds the new file's index tags.
 #pragma once
 
 #include <memory>
