@@ -168,23 +168,26 @@ void list_dictionary(ADSHANDLE dictionary) {
 struct Action {
     const char* name;
     std::size_t minimum, maximum;  // arguments after the action
-    const char* usage;
+    const char* usage;             // of those arguments
 };
 
+// grant and revoke take the same arguments (parse_rights_change).
+constexpr const char* kRightsChangeUsage = "USER|GROUP RIGHTS TABLE [COLUMN]";
+
 constexpr Action kActions[] = {
-    {"create", 0, 0, "create"},
-    {"list", 0, 0, "list"},
-    {"add-user", 1, 2, "add-user USER [GROUP]"},
-    {"remove-user", 1, 1, "remove-user USER"},
-    {"password", 1, 1, "password USER"},
-    {"add-group", 1, 1, "add-group GROUP"},
-    {"remove-group", 1, 1, "remove-group GROUP"},
-    {"join", 2, 2, "join USER GROUP"},
-    {"leave", 2, 2, "leave USER GROUP"},
-    {"add-table", 1, 2, "add-table NAME [FILE]"},
-    {"remove-table", 1, 1, "remove-table NAME"},
-    {"grant", 3, 4, "grant USER|GROUP RIGHTS TABLE [COLUMN]"},
-    {"revoke", 3, 4, "revoke USER|GROUP RIGHTS TABLE [COLUMN]"},
+    {"create", 0, 0, ""},
+    {"list", 0, 0, ""},
+    {"add-user", 1, 2, "USER [GROUP]"},
+    {"remove-user", 1, 1, "USER"},
+    {"password", 1, 1, "USER"},
+    {"add-group", 1, 1, "GROUP"},
+    {"remove-group", 1, 1, "GROUP"},
+    {"join", 2, 2, "USER GROUP"},
+    {"leave", 2, 2, "USER GROUP"},
+    {"add-table", 1, 2, "NAME [FILE]"},
+    {"remove-table", 1, 1, "NAME"},
+    {"grant", 3, 4, kRightsChangeUsage},
+    {"revoke", 3, 4, kRightsChangeUsage},
 };
 
 const Action& find_action(const Arguments& arguments) {
@@ -193,13 +196,36 @@ const Action& find_action(const Arguments& arguments) {
         if (name == action.name) {
             std::size_t given = arguments.count() - 2;
             if (given < action.minimum || given > action.maximum) {
-                throw UsageError(std::string("usage: dict FILE.add ") + action.usage,
-                                 &arguments.command());
+                std::string usage = std::string("usage: dict FILE.add ") + action.name;
+                if (*action.usage != '\0') {
+                    usage += std::string(" ") + action.usage;
+                }
+                throw UsageError(usage, &arguments.command());
             }
             return action;
         }
     }
     throw UsageError("unknown dict action \"" + name + "\"", &arguments.command());
+}
+
+// The arguments of grant and revoke (kRightsChangeUsage) as the engine takes them, all checked
+// before anyone is asked for a password.
+struct RightsChange {
+    std::string grantee;
+    UNSIGNED32 rights = 0;
+    std::string table;
+    std::string column;  // empty: the whole table
+};
+
+RightsChange parse_rights_change(const Arguments& arguments) {
+    RightsChange change;
+    change.grantee = to_engine_text(arguments.at(2), "user or group");
+    change.rights = parse_rights(arguments.at(3), arguments.command());
+    change.table = to_engine_text(arguments.at(4), "table");
+    if (arguments.count() > 5) {
+        change.column = to_engine_text(arguments.at(5), "column");
+    }
+    return change;
 }
 
 }  // namespace
@@ -208,10 +234,9 @@ int run_dict(const Arguments& arguments) {
     const std::filesystem::path file = std::filesystem::absolute(arguments.at(0));
     const Action& action = find_action(arguments);
     const std::string what = action.name;
-    // The rights are checked before anyone is asked for a password.
     const bool changes_rights = what == "grant" || what == "revoke";
-    const UNSIGNED32 rights =
-        changes_rights ? parse_rights(arguments.at(3), arguments.command()) : 0;
+    const RightsChange rights_change =
+        changes_rights ? parse_rights_change(arguments) : RightsChange{};
     // The action's arguments as the engine's 8-bit text.
     auto arg = [&](std::size_t i, std::string_view kind) {
         return to_engine_text(arguments.at(2 + i), kind);
@@ -276,12 +301,10 @@ int run_dict(const Arguments& arguments) {
     } else if (what == "remove-table") {
         check(AdsDDRemoveTable(dictionary, engine_bytes(arg(0, "table")), 0), context);
     } else {  // grant, revoke
-        std::string grantee = arg(0, "user or group");
-        std::string table = arg(2, "table");
-        std::string column = optional_arg(3, "column");
         auto change = what == "grant" ? AdsDDGrantPermission : AdsDDRevokePermission;
-        check(change(dictionary, engine_bytes(table), text_or_null(column), engine_bytes(grantee),
-                     rights),
+        check(change(dictionary, engine_bytes(rights_change.table),
+                     text_or_null(rights_change.column), engine_bytes(rights_change.grantee),
+                     rights_change.rights),
               context);
     }
     return 0;
