@@ -8,7 +8,7 @@
 namespace varelum::store::testing {
 namespace {
 
-class IndexCommandTest : public StoreToolTest {
+class IndexCommandTest : public NumberedTableTest {
   protected:
     // t.adt of five records; N is the record number.
     void SetUp() override {
@@ -22,22 +22,6 @@ class IndexCommandTest : public StoreToolTest {
     ToolResult index(std::vector<std::string> arguments) const {
         arguments.insert(arguments.begin(), {"index", "t"});
         return tool(arguments);
-    }
-
-    // The values of N in the key order of the tag.
-    std::vector<int> key_order(const std::string& tag) const {
-        EngineView view(file("t.adt"));
-        ADSHANDLE index = 0;
-        EXPECT_EQ(VE_SUCCESS, AdsGetIndexHandle(view.table(), u8(tag), &index)) << tag;
-        std::vector<int> order;
-        EXPECT_EQ(VE_SUCCESS, AdsGotoTop(index));
-        for (UNSIGNED16 eof = 0; AdsAtEOF(view.table(), &eof) == VE_SUCCESS && eof == 0;
-             AdsSkip(index, 1)) {
-            SIGNED32 n = 0;
-            EXPECT_EQ(VE_SUCCESS, AdsGetLong(view.table(), u8("N"), &n));
-            order.push_back(n);
-        }
-        return order;
     }
 
     UNSIGNED16 index_count() const {

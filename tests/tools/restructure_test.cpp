@@ -9,7 +9,7 @@
 namespace varelum::store::testing {
 namespace {
 
-class RestructureCommandTest : public StoreToolTest {
+class RestructureCommandTest : public NumberedTableTest {
   protected:
     // t.adt of five records (N is the record number, record 2 marked deleted) with a memo
     // field and tags on Name, Qty and Born.
@@ -31,22 +31,6 @@ class RestructureCommandTest : public StoreToolTest {
     ToolResult restructure(std::vector<std::string> arguments) const {
         arguments.insert(arguments.begin(), {"restructure", "t"});
         return tool(arguments);
-    }
-
-    // The values of N in the key order of the tag.
-    std::vector<int> key_order(const std::string& tag) const {
-        EngineView view(file("t.adt"));
-        ADSHANDLE index = 0;
-        EXPECT_EQ(VE_SUCCESS, AdsGetIndexHandle(view.table(), u8(tag), &index)) << tag;
-        std::vector<int> order;
-        EXPECT_EQ(VE_SUCCESS, AdsGotoTop(index));
-        for (UNSIGNED16 eof = 0; AdsAtEOF(view.table(), &eof) == VE_SUCCESS && eof == 0;
-             AdsSkip(index, 1)) {
-            SIGNED32 n = 0;
-            EXPECT_EQ(VE_SUCCESS, AdsGetLong(view.table(), u8("N"), &n));
-            order.push_back(n);
-        }
-        return order;
     }
 };
 

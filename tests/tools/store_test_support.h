@@ -56,20 +56,13 @@ inline std::filesystem::path tool_err_file(const std::filesystem::path& director
     return directory / ".tool-err";
 }
 
-// Starts varelum-store with the arguments in directory, its output going to the files above
-// and its standard input read from input, with the "NAME=value" entries of `environment`
-// added to this process's; answers its process id, or 0 when it could not be started.
-inline pid_t start_tool(const std::filesystem::path& directory,
+// Starts varelum-store with the arguments in directory, its standard streams opened as
+// `actions` says (destroyed here) and the "NAME=value" entries of `environment` added to this
+// process's; answers its process id, or 0 (a test failure) when it could not be started.
+inline pid_t spawn_tool(const std::filesystem::path& directory,
                         const std::vector<std::string>& arguments,
-                        const std::filesystem::path& input = "/dev/null",
+                        posix_spawn_file_actions_t& actions,
                         const std::vector<std::string>& environment = {}) {
-    const std::filesystem::path out = tool_out_file(directory);
-    const std::filesystem::path err = tool_err_file(directory);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, input.c_str(), O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     posix_spawn_file_actions_addchdir_np(&actions, directory.c_str());
     std::vector<std::string> words = {VARELUM_STORE_EXECUTABLE};
     words.insert(words.end(), arguments.begin(), arguments.end());
@@ -96,6 +89,23 @@ inline pid_t start_tool(const std::filesystem::path& directory,
         return 0;
     }
     return pid;
+}
+
+// Starts varelum-store with the arguments in directory, its output going to the files above
+// and its standard input read from input, with the "NAME=value" entries of `environment`
+// added to this process's; answers its process id, or 0 when it could not be started.
+inline pid_t start_tool(const std::filesystem::path& directory,
+                        const std::vector<std::string>& arguments,
+                        const std::filesystem::path& input = "/dev/null",
+                        const std::vector<std::string>& environment = {}) {
+    const std::filesystem::path out = tool_out_file(directory);
+    const std::filesystem::path err = tool_err_file(directory);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, input.c_str(), O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    return spawn_tool(directory, arguments, actions, environment);
 }
 
 // Waits for a tool that start_tool started and collects what it said.
@@ -238,6 +248,27 @@ class EngineView {
     ADSHANDLE table_ = 0;
 };
 
+// A test of the tool's work on the table t.adt, whose Integer field N holds each record's
+// number, and on its index tags.
+class NumberedTableTest : public StoreToolTest {
+  protected:
+    // The values of N in the key order of the tag.
+    std::vector<int> key_order(const std::string& tag) const {
+        EngineView view(file("t.adt"));
+        ADSHANDLE index = 0;
+        EXPECT_EQ(VE_SUCCESS, AdsGetIndexHandle(view.table(), u8(tag), &index)) << tag;
+        std::vector<int> order;
+        EXPECT_EQ(VE_SUCCESS, AdsGotoTop(index));
+        for (UNSIGNED16 eof = 0; AdsAtEOF(view.table(), &eof) == VE_SUCCESS && eof == 0;
+             AdsSkip(index, 1)) {
+            SIGNED32 n = 0;
+            EXPECT_EQ(VE_SUCCESS, AdsGetLong(view.table(), u8("N"), &n));
+            order.push_back(n);
+        }
+        return order;
+    }
+};
+
 // A pseudo-terminal for the tool's standard error, so that it shows its progress line.
 class Terminal {
   public:
@@ -289,19 +320,7 @@ inline pid_t start_on_terminal(const std::filesystem::path& directory, const Ter
     posix_spawn_file_actions_addopen(&actions, 1, tool_out_file(directory).c_str(),
                                      O_WRONLY | O_CREAT | O_TRUNC, 0644);
     posix_spawn_file_actions_addopen(&actions, 2, terminal.device().c_str(), O_RDWR | O_NOCTTY, 0);
-    posix_spawn_file_actions_addchdir_np(&actions, directory.c_str());
-    std::vector<std::string> words = {VARELUM_STORE_EXECUTABLE};
-    words.insert(words.end(), arguments.begin(), arguments.end());
-    std::vector<char*> argv;
-    for (std::string& word : words) {
-        argv.push_back(word.data());
-    }
-    argv.push_back(nullptr);
-    pid_t pid = 0;
-    EXPECT_EQ(0,
-              posix_spawn(&pid, VARELUM_STORE_EXECUTABLE, &actions, nullptr, argv.data(), environ));
-    posix_spawn_file_actions_destroy(&actions);
-    return pid;
+    return spawn_tool(directory, arguments, actions);
 }
 
 // The percents of the progress line with this label, in the order shown ("\rpack: 42%").
