@@ -15,6 +15,7 @@
 #include "component_test_support.h"
 #include "db/field.h"
 #include "db/field_types.h"
+#include "search_test_support.h"
 
 namespace varelum::ads {
 namespace {
@@ -46,10 +47,11 @@ UNSIGNED32 IndexFlags(ADSHANDLE table, const std::string& tag) {
     return flags;
 }
 
-class MaintenanceTest : public test::TStoreFixture {
+// Message and ErrorCode come from the dataset fixture; Table here names every table "Tb".
+class MaintenanceTest : public test::TDataSetFixture {
   protected:
     void SetUp() override {
-        test::TStoreFixture::SetUp();
+        test::TDataSetFixture::SetUp();
         if (IsSkipped()) {
             return;
         }
@@ -71,30 +73,7 @@ class MaintenanceTest : public test::TStoreFixture {
 
     // The table opened straight through the engine, for looking at what an operation made.
     ADSHANDLE OpenDirect(const std::string& name = "Items.adt") {
-        ADSHANDLE table = 0;
-        EXPECT_EQ(ace::AdsOpenTable90(Connection(), EngineText(name), nullptr, VE_TABLE_TYPE_ADT,
-                                      VE_CHARTYPE_ANSI, VE_LOCK_PROPRIETARY, VE_RIGHTS_CHECK, 0,
-                                      nullptr, &table),
-                  0u);
-        return table;
-    }
-
-    static std::string Message(const std::function<void()>& action) {
-        try {
-            action();
-        } catch (const std::exception& error) {
-            return error.what();
-        }
-        return "(no error)";
-    }
-
-    static UNSIGNED32 ErrorCode(const std::function<void()>& action) {
-        try {
-            action();
-        } catch (const EADSDatabaseError& error) {
-            return error.ACEErrorCode();
-        }
-        return 0;
+        return OpenOnOtherConnection(name);
     }
 };
 
