@@ -31,8 +31,8 @@ std::string table_path_of(const TableCursor& table, const UNSIGNED8* name) {
 
 // The record numbers the handle shows under the filter option, in its order.
 std::vector<std::uint32_t> shown_records(const CallTarget& target, UNSIGNED16 option) {
-    CursorState::of(*target.table).use_order(target.index.get());
-    return shown_records(*target.table, target.index.get(), option);
+    CursorState::of(*target.table).use_order(target.index);
+    return shown_records(*target.table, target.index, option);
 }
 
 const FieldDescriptor& memo_field(TableCursor& table, const UNSIGNED8* name) {

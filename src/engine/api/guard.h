@@ -7,6 +7,7 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <optional>
 #include <string_view>
 
 #include "engine/core/error.h"
@@ -129,40 +130,50 @@ inline std::shared_ptr<TableCursor> table_of(ADSHANDLE handle) {
 // What a navigation or record call acts on: a table handle, or an index handle's table
 // (which then moves in that index's order).
 struct CallTarget {
-    // Keeps what the handle names alive for the call: the table handle, the result cursor
-    // (which owns its table) or the index handle's table. The table itself is a plain
-    // pointer, so a call on a result cursor copies one shared pointer, not two.
-    std::shared_ptr<HandleObject> owner;
+    // Keeps what the handle names alive for the call: the table handle (by its call lock when
+    // taken through enter()), the result cursor (which owns its table) or the index handle.
+    HandleRegistry::Hold hold;
+    std::shared_ptr<TableCursor> index_table;  // an index handle's table, held for the call
     TableCursor* table = nullptr;
-    std::shared_ptr<IndexHandle> index;  // null for a table handle
+    IndexHandle* index = nullptr;  // null for a table handle
 };
 
-inline CallTarget target_of(ADSHANDLE handle) {
-    auto object = HandleRegistry::instance().find(
-        handle, {HandleKind::Table, HandleKind::Index, HandleKind::Cursor});
+inline CallTarget make_target(HandleRegistry::Hold hold) {
     CallTarget target;
-    if (object->kind() == HandleKind::Index) {
-        target.index = std::static_pointer_cast<IndexHandle>(std::move(object));
-        std::shared_ptr<TableCursor> table = target.index->table();
-        target.table = table.get();
-        target.owner = std::move(table);
-    } else if (object->kind() == HandleKind::Cursor) {
+    HandleObject* object = hold.object();
+    if (hold.kind() == HandleKind::Index) {
+        target.index = static_cast<IndexHandle*>(object);
+        target.index_table = target.index->table();
+        target.table = target.index_table.get();
+    } else if (hold.kind() == HandleKind::Cursor) {
         target.table = static_cast<const sql::ResultCursor&>(*object).table().get();
-        target.owner = std::move(object);
     } else {
-        target.table = static_cast<TableCursor*>(object.get());
-        target.owner = std::move(object);
+        target.table = static_cast<TableCursor*>(object);
     }
+    target.hold = std::move(hold);
     return target;
 }
 
-// Runs body(table) for one engine call on a table handle or an index handle.
+// The target of a call that takes the table's lock itself (TableCursor::CallScope).
+inline CallTarget target_of(ADSHANDLE handle) {
+    return make_target(HandleRegistry::instance().pin(
+        handle, {HandleKind::Table, HandleKind::Index, HandleKind::Cursor}));
+}
+
+// Runs body(table) for one engine call on a table handle or an index handle. A table
+// handle's lock is taken with the look-up itself.
 template <typename Body>
 UNSIGNED32 with_table(ADSHANDLE handle, Body&& body) noexcept {
     return guarded([&] {
-        CallTarget target = target_of(handle);
-        TableCursor::CallScope scope(*target.table);
-        CursorState::of(*target.table).use_order(target.index.get(), true);
+        CallTarget target = make_target(HandleRegistry::instance().enter(
+            handle, {HandleKind::Table, HandleKind::Index, HandleKind::Cursor}));
+        std::optional<TableCursor::CallScope> scope;
+        if (target.hold.locked()) {
+            scope.emplace(*target.table, std::adopt_lock);
+        } else {
+            scope.emplace(*target.table);
+        }
+        CursorState::of(*target.table).use_order(target.index, true);
         body(*target.table);
     });
 }
@@ -171,12 +182,13 @@ UNSIGNED32 with_table(ADSHANDLE handle, Body&& body) noexcept {
 template <typename Body>
 UNSIGNED32 with_index(ADSHANDLE handle, Body&& body) noexcept {
     return guarded([&] {
-        auto index = HandleRegistry::instance().get<IndexHandle>(handle);
-        auto table = index->table();
+        HandleRegistry::Hold hold = HandleRegistry::instance().pin(handle, {HandleKind::Index});
+        auto& index = static_cast<IndexHandle&>(*hold.object());
+        auto table = index.table();
         TableCursor::CallScope scope(*table);
         CursorState& state = CursorState::of(*table);
-        state.use_order(index.get());
-        body(*index, *table, state);
+        state.use_order(&index);
+        body(index, *table, state);
     });
 }
 

@@ -58,8 +58,8 @@ VE_API UNSIGNED32 AdsGetRecordCount(ADSHANDLE hObj, UNSIGNED16 usFilterOption,
     return guarded([&] {
         CallTarget target = target_of(hObj);
         TableCursor::CallScope scope(*target.table);
-        CursorState::of(*target.table).use_order(target.index.get());
-        out(pulCount) = count_records(*target.table, target.index.get(), usFilterOption);
+        CursorState::of(*target.table).use_order(target.index);
+        out(pulCount) = count_records(*target.table, target.index, usFilterOption);
     });
 }
 

@@ -1,22 +1,17 @@
 // The handle registry (see handles.h).
 #include "engine/core/handles.h"
 
+#include <string>
+
 #include "engine/core/error.h"
 #include "varelum_engine.h"
 
 namespace varelum::engine {
 namespace {
 
-// The handle a thread looked up last: a walk calls the engine on one handle over and over,
-// and this answers it without the registry's lock. The weak pointer never keeps a closed
-// object alive, and a removal of any handle makes it stale.
-struct LastLookUp {
-    std::uint32_t handle = 0;
-    std::uint64_t removals = 0;
-    std::weak_ptr<HandleObject> object;
-};
-
-thread_local LastLookUp last_look_up;
+bool holds_handle(std::uint64_t word, std::uint32_t handle) {
+    return HandleSlot::handle_of(word) == handle && (word & HandleSlot::kRegistered) != 0;
+}
 
 }  // namespace
 
@@ -25,77 +20,238 @@ HandleRegistry& HandleRegistry::instance() {
     return *registry;
 }
 
-std::uint32_t HandleRegistry::add(std::shared_ptr<HandleObject> object) {
-    std::lock_guard guard(mutex_);
-    if (next_ == 0xFFFFFFF0u) {
-        fail(VE_INTERNAL_ERROR, "the engine ran out of handles");
+CallLock::CallLock() {
+    HandleRegistry& registry = HandleRegistry::instance();
+    std::lock_guard guard(registry.mutex_);
+    handle_ = registry.take_slot(true);
+    slot_ = registry.slot_at(handle_);
+}
+
+CallLock::~CallLock() {
+    HandleRegistry& registry = HandleRegistry::instance();
+    std::lock_guard guard(registry.mutex_);
+    registry.free_slot(*slot_);
+}
+
+void CallLock::lock() {
+    HandleRegistry::lock_word(*slot_, handle_, false);
+}
+
+void CallLock::unlock() {
+    HandleRegistry::unlock_word(*slot_);
+}
+
+std::uint32_t HandleRegistry::take_slot(bool lockable) {
+    std::uint32_t index = 0;
+    if (!free_.empty()) {
+        index = free_.back();
+        free_.pop_back();
+    } else {
+        if (used_ == kSlots) {
+            fail(VE_INTERNAL_ERROR, "the engine ran out of handles");
+        }
+        index = used_++;
+        auto& chunk = chunks_[index >> kChunkBits];
+        if (chunk.load(std::memory_order_relaxed) == nullptr) {
+            chunk.store(new HandleSlot[kChunkSize], std::memory_order_release);  // never freed
+        }
     }
-    std::uint32_t handle = next_++;
+    HandleSlot& slot = *slot_at(index);
+    ++slot.generation;
+    const std::uint32_t handle = (std::uint32_t{slot.generation} << kSlotBits) | index;
+    slot.word.store((std::uint64_t{handle} << 32) | (lockable ? HandleSlot::kLockable : 0),
+                    std::memory_order_release);
+    return handle;
+}
+
+void HandleRegistry::free_slot(HandleSlot& slot) {
+    const std::uint32_t index =
+        HandleSlot::handle_of(slot.word.load(std::memory_order_relaxed)) & (kSlots - 1);
+    // Any handle of the slot now fails its compare-and-swap, whatever the slot holds next.
+    slot.word.store(0, std::memory_order_release);
+    slot.object = nullptr;
+    if (slot.generation < kLastGeneration) {
+        free_.push_back(index);
+    }
+}
+
+std::uint32_t HandleRegistry::add(std::shared_ptr<HandleObject> object) {
+    CallLock* lock = object->call_lock();
+    std::lock_guard guard(mutex_);
+    std::uint32_t handle = 0;
+    if (lock != nullptr) {
+        handle = lock->handle_;
+        if (lock->slot_->issued == (handle >> kSlotBits)) {
+            fail(VE_INTERNAL_ERROR, "handle " + std::to_string(handle) + " registered twice");
+        }
+    } else {
+        handle = take_slot(false);
+    }
+    HandleSlot& slot = *slot_at(handle);
+    slot.object = object.get();
+    slot.kind = object->kind();
+    slot.issued = static_cast<std::uint16_t>(handle >> kSlotBits);
     object->handle_ = handle;
-    objects_.emplace(handle, std::move(object));
+    slot.owner = std::move(object);
+    slot.word.fetch_or(HandleSlot::kRegistered, std::memory_order_release);
     return handle;
 }
 
 void HandleRegistry::remove(std::uint32_t handle) {
-    std::shared_ptr<HandleObject> removed;  // destroyed outside the lock
+    HandleSlot* slot = slot_at(handle);
+    if (slot == nullptr) {
+        return;
+    }
+    std::uint64_t word = slot->word.load(std::memory_order_acquire);
+    do {
+        if (!holds_handle(word, handle)) {
+            return;  // closed already
+        }
+    } while (!slot->word.compare_exchange_weak(
+        word, (word & ~HandleSlot::kRegistered) | HandleSlot::kDoomed, std::memory_order_acq_rel,
+        std::memory_order_acquire));
+    finish_if_unheld(*slot);
+}
+
+void HandleRegistry::finish_if_unheld(HandleSlot& slot) {
+    std::uint64_t word = slot.word.load(std::memory_order_acquire);
+    do {
+        if ((word & HandleSlot::kDoomed) == 0 ||
+            (word & (HandleSlot::kPins | HandleSlot::kLocked)) != 0) {
+            return;  // not removed, or the last hold lets it go later
+        }
+    } while (!slot.word.compare_exchange_weak(
+        word, word & ~HandleSlot::kDoomed, std::memory_order_acq_rel, std::memory_order_acquire));
+    std::shared_ptr<HandleObject> owner;  // let go outside the lock
     {
         std::lock_guard guard(mutex_);
-        auto found = objects_.find(handle);
-        if (found != objects_.end()) {
-            removed = std::move(found->second);
-            objects_.erase(found);
-            removals_.fetch_add(1, std::memory_order_release);
+        owner = std::move(slot.owner);
+        if ((word & HandleSlot::kLockable) != 0) {
+            slot.object = nullptr;  // the slot stays the object's call lock until it goes
+        } else {
+            free_slot(slot);
         }
     }
 }
 
-std::shared_ptr<HandleObject> HandleRegistry::find(std::uint32_t handle) const {
-    LastLookUp& last = last_look_up;
-    const std::uint64_t removals = removals_.load(std::memory_order_acquire);
-    if (last.handle == handle && last.removals == removals) {
-        if (auto object = last.object.lock()) {
-            return object;
+void HandleRegistry::lock_word(HandleSlot& slot, std::uint32_t handle, bool registered) {
+    std::uint64_t word = slot.word.load(std::memory_order_relaxed);
+    for (;;) {
+        if (HandleSlot::handle_of(word) != handle ||
+            (registered && (word & HandleSlot::kRegistered) == 0)) {
+            instance().fail_look_up(handle);
         }
+        if ((word & HandleSlot::kLocked) == 0) {
+            if (slot.word.compare_exchange_weak(word, word | HandleSlot::kLocked,
+                                                std::memory_order_acquire,
+                                                std::memory_order_relaxed)) {
+                return;
+            }
+            continue;
+        }
+        if ((word & HandleSlot::kWaiters) == 0) {
+            if (!slot.word.compare_exchange_weak(word, word | HandleSlot::kWaiters,
+                                                 std::memory_order_relaxed,
+                                                 std::memory_order_relaxed)) {
+                continue;
+            }
+            word |= HandleSlot::kWaiters;
+        }
+        slot.word.wait(word, std::memory_order_relaxed);
+        word = slot.word.load(std::memory_order_relaxed);
     }
-    std::shared_ptr<HandleObject> object;
-    {
-        std::lock_guard guard(mutex_);
-        object = find_locked(handle);
-    }
-    last.handle = handle;
-    last.removals = removals;
-    last.object = object;
-    return object;
 }
 
-std::shared_ptr<HandleObject> HandleRegistry::find_locked(std::uint32_t handle) const {
-    auto found = objects_.find(handle);
-    if (found != objects_.end()) {
-        return found->second;
+void HandleRegistry::unlock_word(HandleSlot& slot) {
+    const std::uint64_t word = slot.word.fetch_and(~(HandleSlot::kLocked | HandleSlot::kWaiters),
+                                                   std::memory_order_acq_rel);
+    if ((word & HandleSlot::kWaiters) != 0) {
+        slot.word.notify_all();
     }
-    if (handle >= kFirstHandle && handle < next_) {
-        fail(VE_CLOSED_HANDLE, "handle " + std::to_string(handle));
+    if ((word & HandleSlot::kDoomed) != 0) {
+        instance().finish_if_unheld(slot);
     }
-    fail(VE_INVALID_HANDLE, "handle " + std::to_string(handle));
 }
 
-std::shared_ptr<HandleObject> HandleRegistry::find(std::uint32_t handle,
-                                                   std::initializer_list<HandleKind> kinds) const {
-    auto object = find(handle);
+void HandleRegistry::unpin_word(HandleSlot& slot) {
+    const std::uint64_t word = slot.word.fetch_sub(1, std::memory_order_acq_rel);
+    if ((word & HandleSlot::kDoomed) != 0) {
+        instance().finish_if_unheld(slot);
+    }
+}
+
+HandleRegistry::Hold HandleRegistry::hold_slot(std::uint32_t handle, bool lock) const {
+    HandleSlot* slot = slot_at(handle);
+    if (slot == nullptr) {
+        fail_look_up(handle);
+    }
+    std::uint64_t word = slot->word.load(std::memory_order_acquire);
+    if (lock && (word & HandleSlot::kLockable) != 0) {
+        lock_word(*slot, handle, true);
+        return Hold(slot, true);
+    }
+    do {
+        if (!holds_handle(word, handle)) {
+            fail_look_up(handle);
+        }
+    } while (!slot->word.compare_exchange_weak(word, word + 1, std::memory_order_acquire,
+                                               std::memory_order_acquire));
+    return Hold(slot, false);
+}
+
+void HandleRegistry::check_kind(const Hold& hold, std::uint32_t handle,
+                                std::initializer_list<HandleKind> kinds) const {
     for (HandleKind kind : kinds) {
-        if (object->kind() == kind) {
-            return object;
+        if (hold.kind() == kind) {
+            return;
         }
     }
     fail(VE_WRONG_HANDLE_KIND, "handle " + std::to_string(handle));
 }
 
+HandleRegistry::Hold HandleRegistry::enter(std::uint32_t handle,
+                                           std::initializer_list<HandleKind> kinds) const {
+    Hold hold = hold_slot(handle, true);
+    check_kind(hold, handle, kinds);
+    return hold;
+}
+
+HandleRegistry::Hold HandleRegistry::pin(std::uint32_t handle,
+                                         std::initializer_list<HandleKind> kinds) const {
+    Hold hold = hold_slot(handle, false);
+    check_kind(hold, handle, kinds);
+    return hold;
+}
+
+void HandleRegistry::fail_look_up(std::uint32_t handle) const {
+    const std::uint32_t generation = handle >> kSlotBits;
+    bool issued = false;
+    if (HandleSlot* slot = slot_at(handle); slot != nullptr && generation != 0) {
+        std::lock_guard guard(mutex_);
+        issued = generation <= slot->issued;
+    }
+    fail(issued ? VE_CLOSED_HANDLE : VE_INVALID_HANDLE, "handle " + std::to_string(handle));
+}
+
+std::shared_ptr<HandleObject> HandleRegistry::find(std::uint32_t handle) const {
+    Hold hold = hold_slot(handle, false);
+    return hold.slot_->owner;
+}
+
+std::shared_ptr<HandleObject> HandleRegistry::find(std::uint32_t handle,
+                                                   std::initializer_list<HandleKind> kinds) const {
+    Hold hold = pin(handle, kinds);
+    return hold.slot_->owner;
+}
+
 std::vector<std::shared_ptr<HandleObject>> HandleRegistry::all(HandleKind kind) const {
     std::lock_guard guard(mutex_);
     std::vector<std::shared_ptr<HandleObject>> result;
-    for (const auto& [handle, object] : objects_) {
-        if (object->kind() == kind) {
-            result.push_back(object);
+    for (std::uint32_t index = 0; index < used_; ++index) {
+        const HandleSlot& slot = *slot_at(index);
+        if ((slot.word.load(std::memory_order_acquire) & HandleSlot::kRegistered) != 0 &&
+            slot.kind == kind && slot.owner != nullptr) {
+            result.push_back(slot.owner);
         }
     }
     return result;

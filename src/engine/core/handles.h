@@ -1,13 +1,21 @@
 // The registry that maps the engine's 32-bit handles to its objects: connections, tables,
-// and later indexes, SQL statements and SQL cursors. Closing removes an object; a handle is
-// never issued twice, so a closed handle is told apart from one never issued.
+// indexes, SQL statements and SQL cursors. Closing removes an object; a handle is never issued
+// twice, so a closed handle is told apart from one never issued.
+//
+// A handle names a slot of a table that is never freed and the generation of that slot, so a
+// look-up is an index and one atomic word per slot, without a lock or a map. The word carries
+// the slot's current handle, whether it is registered, the momentary pins of look-ups and, for
+// a table, the call lock of its engine calls: a walk's call takes the lock with one
+// compare-and-swap and gives it back with one atomic and, and holding it keeps the object
+// alive. A removal never waits: the object goes with the last hold on it.
 #pragma once
 
 #include <atomic>
 #include <cstdint>
+#include <initializer_list>
 #include <memory>
 #include <mutex>
-#include <unordered_map>
+#include <utility>
 #include <vector>
 
 namespace varelum::engine {
@@ -23,6 +31,51 @@ enum class HandleKind : std::uint16_t {
     DictionaryFind = 7,  // an enumeration of a data dictionary's objects
 };
 
+class HandleObject;
+
+// One slot of the registry. Its word: the slot's handle in the upper half, then the flags
+// below, then the count of pins.
+struct HandleSlot {
+    static constexpr std::uint64_t kRegistered = 1ull << 31;  // the handle is open
+    static constexpr std::uint64_t kDoomed = 1ull << 30;      // removed; the last hold frees it
+    static constexpr std::uint64_t kLocked = 1ull << 29;      // a call holds the object
+    static constexpr std::uint64_t kWaiters = 1ull << 28;     // a caller waits for the lock
+    static constexpr std::uint64_t kLockable = 1ull << 27;    // the slot is an object's call lock
+    static constexpr std::uint64_t kPins = (1ull << 27) - 1;
+
+    static std::uint32_t handle_of(std::uint64_t word) {
+        return static_cast<std::uint32_t>(word >> 32);
+    }
+
+    std::atomic<std::uint64_t> word{0};
+    // Set while registered; read only under a hold.
+    HandleObject* object = nullptr;
+    HandleKind kind = HandleKind::Connection;
+    // Owned by the registry's mutex.
+    std::shared_ptr<HandleObject> owner;
+    std::uint16_t generation = 0;  // of the slot's latest handle
+    std::uint16_t issued = 0;      // the latest generation handed out as a handle
+};
+
+// The exclusion of one object's engine calls (a table's), kept in a registry slot that the
+// object reserves for its life: a call through the object's handle takes it from the slot
+// directly, other callers (an index handle's call, SQL) through the object.
+class CallLock {
+  public:
+    CallLock();
+    ~CallLock();
+    CallLock(const CallLock&) = delete;
+    CallLock& operator=(const CallLock&) = delete;
+
+    void lock();  // waits while another thread holds it
+    void unlock();
+
+  private:
+    friend class HandleRegistry;
+    HandleSlot* slot_;
+    std::uint32_t handle_;  // the handle the object gets when it is registered
+};
+
 // Objects are always owned by shared pointers, so one can hand out a pointer to itself even
 // when it is not in the registry (a result cursor's inner table, for example).
 class HandleObject : public std::enable_shared_from_this<HandleObject> {
@@ -30,6 +83,8 @@ class HandleObject : public std::enable_shared_from_this<HandleObject> {
     virtual ~HandleObject() = default;
     virtual HandleKind kind() const = 0;
     std::uint32_t handle() const { return handle_; }
+    // The lock every engine call on the object holds; nullptr for objects that need none.
+    virtual CallLock* call_lock() { return nullptr; }
 
   private:
     friend class HandleRegistry;
@@ -41,6 +96,7 @@ class HandleRegistry {
     static HandleRegistry& instance();
 
     std::uint32_t add(std::shared_ptr<HandleObject> object);
+    // Closes the handle at once; the object is let go when the last call holding it ends.
     void remove(std::uint32_t handle);
     // Throws VE_INVALID_HANDLE or VE_CLOSED_HANDLE.
     std::shared_ptr<HandleObject> find(std::uint32_t handle) const;
@@ -53,17 +109,86 @@ class HandleRegistry {
     }
     std::vector<std::shared_ptr<HandleObject>> all(HandleKind kind) const;
 
+    // A handle held for the length of one engine call: the object stays alive (a removal
+    // meanwhile takes effect when the hold ends).
+    class Hold {
+      public:
+        Hold() = default;
+        Hold(Hold&& other) noexcept
+            : slot_(std::exchange(other.slot_, nullptr)), locked_(other.locked_) {}
+        Hold& operator=(Hold&& other) noexcept {
+            if (this != &other) {
+                release();
+                slot_ = std::exchange(other.slot_, nullptr);
+                locked_ = other.locked_;
+            }
+            return *this;
+        }
+        ~Hold() { release(); }
+        HandleObject* object() const { return slot_->object; }
+        HandleKind kind() const { return slot_->kind; }
+        // Whether the hold is the object's call lock too.
+        bool locked() const { return locked_; }
+
+      private:
+        friend class HandleRegistry;
+        Hold(HandleSlot* slot, bool locked) : slot_(slot), locked_(locked) {}
+        void release();
+
+        HandleSlot* slot_ = nullptr;
+        bool locked_ = false;
+    };
+    // Holds the handle for a call. An object with a call lock is held by taking that lock
+    // (waiting for another thread's call on it), anything else by a pin. Throws as find.
+    Hold enter(std::uint32_t handle, std::initializer_list<HandleKind> kinds) const;
+    // Holds the handle by a pin only, for a caller that takes the object's lock itself.
+    Hold pin(std::uint32_t handle, std::initializer_list<HandleKind> kinds) const;
+
   private:
-    // Handles start high enough not to pass for small numbers, and never reach all bits set,
-    // which the components use for "no handle".
-    static constexpr std::uint32_t kFirstHandle = 0x1001;
-    std::shared_ptr<HandleObject> find_locked(std::uint32_t handle) const;
+    friend class CallLock;
+    static constexpr unsigned kSlotBits = 16;
+    static constexpr std::uint32_t kSlots = 1u << kSlotBits;
+    static constexpr unsigned kChunkBits = 8;
+    static constexpr std::uint32_t kChunkSize = 1u << kChunkBits;
+    // Generations stop short of all bits set, so no handle is ever 0xFFFFFFFF, which the
+    // components use for "no handle"; a slot whose generations are used up is never reused.
+    static constexpr std::uint16_t kLastGeneration = 0xFFFE;
+
+    HandleSlot* slot_at(std::uint32_t handle) const {
+        const std::uint32_t index = handle & (kSlots - 1);
+        HandleSlot* chunk = chunks_[index >> kChunkBits].load(std::memory_order_acquire);
+        return chunk == nullptr ? nullptr : chunk + (index & (kChunkSize - 1));
+    }
+    // Pins, or locks when the slot is a call lock and `lock`, the slot of a registered
+    // handle; throws for a closed or unknown one.
+    Hold hold_slot(std::uint32_t handle, bool lock) const;
+    void check_kind(const Hold& hold, std::uint32_t handle,
+                    std::initializer_list<HandleKind> kinds) const;
+    [[noreturn]] void fail_look_up(std::uint32_t handle) const;
+    // Takes a free slot with a new generation (under mutex_); answers its handle.
+    std::uint32_t take_slot(bool lockable);
+    void free_slot(HandleSlot& slot);  // under mutex_
+    // Lets the object of a removed handle go once nothing holds it any more.
+    void finish_if_unheld(HandleSlot& slot);
+    static void lock_word(HandleSlot& slot, std::uint32_t handle, bool registered);
+    static void unlock_word(HandleSlot& slot);
+    static void unpin_word(HandleSlot& slot);
+
     mutable std::mutex mutex_;
-    // Rises with every removal: a thread's remembered look-up (handles.cpp) is good only
-    // while it has not risen since.
-    std::atomic<std::uint64_t> removals_{0};
-    std::uint32_t next_ = kFirstHandle;
-    std::unordered_map<std::uint32_t, std::shared_ptr<HandleObject>> objects_;
+    std::atomic<HandleSlot*> chunks_[kSlots / kChunkSize] = {};
+    std::uint32_t used_ = 0;           // slots ever taken
+    std::vector<std::uint32_t> free_;  // slots to take again
 };
+
+inline void HandleRegistry::Hold::release() {
+    if (slot_ != nullptr) {
+        if (locked_) {
+            unlock_word(*slot_);
+        } else {
+            unpin_word(*slot_);
+        }
+        slot_ = nullptr;
+    }
+}
 
 }  // namespace varelum::engine

@@ -68,7 +68,16 @@ TableCursor::~TableCursor() {
     }
 }
 
-TableCursor::CallScope::CallScope(TableCursor& table) : table_(table), lock_(table.mutex_) {
+TableCursor::CallScope::CallScope(TableCursor& table) : table_(table), owns_lock_(true) {
+    table.call_lock_.lock();
+    if (table.closed_) {
+        table.call_lock_.unlock();
+        fail(VE_CLOSED_HANDLE, "handle " + std::to_string(table.handle()));
+    }
+}
+
+TableCursor::CallScope::CallScope(TableCursor& table, std::adopt_lock_t)
+    : table_(table), owns_lock_(false) {
     if (table.closed_) {
         fail(VE_CLOSED_HANDLE, "handle " + std::to_string(table.handle()));
     }
@@ -76,6 +85,9 @@ TableCursor::CallScope::CallScope(TableCursor& table) : table_(table), lock_(tab
 
 TableCursor::CallScope::~CallScope() {
     table_.end_call();
+    if (owns_lock_) {
+        table_.call_lock_.unlock();  // last: it may let the handle's object go
+    }
 }
 
 void TableCursor::close() {

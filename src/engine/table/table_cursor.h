@@ -61,18 +61,22 @@ class TableCursor : public HandleObject {
                                              const std::string& path, const OpenRequest& request);
     ~TableCursor() override;
     HandleKind kind() const override { return kKind; }
+    CallLock* call_lock() override { return &call_lock_; }
 
     // Holds the handle for one engine call and ends its read transaction afterwards.
     class CallScope {
       public:
         explicit CallScope(TableCursor& table);
+        // For a caller that holds the handle's lock already (taken through its handle); the
+        // lock stays the caller's to give back.
+        CallScope(TableCursor& table, std::adopt_lock_t);
         ~CallScope();
         CallScope(const CallScope&) = delete;
         CallScope& operator=(const CallScope&) = delete;
 
       private:
         TableCursor& table_;
-        std::unique_lock<std::mutex> lock_;
+        bool owns_lock_;
     };
 
     // What other engine parts keep per handle (its open indexes, filters, exact setting):
@@ -196,7 +200,7 @@ class TableCursor : public HandleObject {
     std::unique_ptr<RecordOrder> natural_;
     RecordOrder* order_ = nullptr;
     std::unique_ptr<Extension> extension_;
-    std::mutex mutex_;
+    CallLock call_lock_;
     std::unique_ptr<ReadSnapshot> read_;
     bool closed_ = false;
 
