@@ -182,7 +182,8 @@ TEST_F(EngineTest, AFreeTableConnectionHasNoDictionaryLinks) {
     EXPECT_EQ(AdsGetNumActiveLinks(0, &count), VE_INVALID_HANDLE);
     EXPECT_EQ(AdsDDDropLink(0, u8("Other"), 0), VE_INVALID_HANDLE);
 
-    // A dictionary has no links as long as the engine cannot make them: none is found.
+    // A new dictionary has no links: none is open, none is found to describe or drop, and a
+    // link to a dictionary that does not exist is refused.
     ADSHANDLE dictionary = 0;
     ASSERT_ADS_OK(AdsDDCreate(u8(dir_.file("loja.add")), u8("s3nha"), u8("Loja"), &dictionary));
     ASSERT_ADS_OK(AdsGetNumActiveLinks(dictionary, &count));
@@ -193,7 +194,7 @@ TEST_F(EngineTest, AFreeTableConnectionHasNoDictionaryLinks) {
     EXPECT_NE(last_error_text().find("Other"), std::string::npos) << last_error_text();
     EXPECT_EQ(AdsDDCreateLink(dictionary, u8("Other"), u8(dir_.file("other.add")), u8("Admin"),
                               u8("secret"), 0),
-              VE_NOT_IMPLEMENTED);
+              VE_PATH_NOT_FOUND);
     ASSERT_ADS_OK(AdsDisconnect(dictionary));
 }
 

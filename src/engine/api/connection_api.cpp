@@ -9,6 +9,7 @@
 #include "engine/core/settings.h"
 #include "engine/core/text.h"
 #include "engine/dict/dictionary.h"
+#include "engine/dict/secret.h"
 #include "engine/env/env.h"
 #include "engine/env/files.h"
 #include "engine/format/calendar.h"
@@ -36,7 +37,8 @@ void put_number(Number value, void* buffer, UNSIGNED32* length) {
 }
 
 // A connection to a folder of free tables, or to a data dictionary, which logs in first. The
-// password is dropped once checked: nothing keeps it after the log-in.
+// password then moves to guarded memory, where only links that log in as the connection's
+// user read it; no call answers it.
 std::shared_ptr<Connection> make_connection(const std::string& path, ConnectionOptions options) {
     if (!is_dictionary_path(path)) {
         return std::make_shared<Connection>(path, std::move(options), false);
@@ -54,6 +56,7 @@ std::shared_ptr<Connection> make_connection(const std::string& path, ConnectionO
     auto session = std::make_shared<DictionarySession>();
     session->login = dictionary->log_in(options.user_id, options.password);
     session->dictionary = std::move(dictionary);
+    session->password = std::make_shared<const SecretText>(options.password);
     options.password.clear();
     options.dd_password.clear();
     auto connection =

@@ -6,6 +6,7 @@
 #include "engine/core/text.h"
 #include "engine/dict/dictionary.h"
 #include "engine/dict/dictionary_admin.h"
+#include "engine/dict/secret.h"
 #include "engine/storage/table_file.h"
 
 using namespace varelum::engine;
@@ -142,6 +143,7 @@ VE_API UNSIGNED32 AdsDDCreate(const UNSIGNED8* pucDictionaryPath, const UNSIGNED
         auto session = std::make_shared<DictionarySession>();
         session->dictionary = Dictionary::open(path);
         session->login = session->dictionary->log_in(Dictionary::kAdministrator, password);
+        session->password = std::make_shared<const SecretText>(password);
         auto connection = std::make_shared<Connection>(session->dictionary->directory(),
                                                        ConnectionOptions{}, false);
         connection->set_dictionary(std::move(session));

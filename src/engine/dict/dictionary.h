@@ -24,6 +24,8 @@
 namespace varelum::engine {
 
 class TableFile;
+class ActiveLinks;  // dictionary_links.h
+class SecretText;   // secret.h
 
 // Object types; the values are those of the C interface (VE_DD_...).
 enum class DictObjectType : std::uint16_t {
@@ -112,10 +114,17 @@ class Dictionary {
     std::string path_;
 };
 
-// What a dictionary connection holds: the dictionary and who logged in.
+// An empty set of open links, for a new session.
+std::shared_ptr<ActiveLinks> no_active_links();
+
+// What a dictionary connection holds: the dictionary, who logged in, and the links it opened.
 struct DictionarySession {
     std::shared_ptr<Dictionary> dictionary;
     DictLogin login;
+    // The log-in's password in guarded memory, for links that log in as this user; no call
+    // answers it. None for a session opened through a link (links are followed one step).
+    std::shared_ptr<const SecretText> password;
+    std::shared_ptr<ActiveLinks> links = no_active_links();
 };
 
 // Whether a connection path names a dictionary (ends in ".add", without regard to case).
@@ -133,6 +142,10 @@ inline constexpr const char* kSqlText = "sql";             // a procedure's body
 inline constexpr const char* kParameters = "parameters";   // a procedure's, ";"-separated
 inline constexpr const char* kLinkedPath = "linked-path";  // a link's dictionary
 inline constexpr const char* kLinkOptions = "link-options";
+inline constexpr const char* kLinkUser = "link-user";
+inline constexpr const char* kLinkPassword = "link-password";  // sealed (secret.h)
+// A database property: the key link passwords are sealed with (made with the first link).
+inline constexpr const char* kLinkKey = "link-key";
 // A table's grant to a user or group: "right:" + upper-cased grantee → bits as decimal text;
 // "column:" + upper-cased grantee + ":" + upper-cased field → bits.
 inline constexpr const char* kRightPrefix = "right:";

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "engine/dict/dictionary.h"
+#include "engine/dict/dictionary_links.h"
 
 namespace varelum::engine {
 
@@ -49,6 +50,14 @@ class DictionaryAdmin {
     // column of it when column is not empty.
     void change_rights(std::string_view table, std::string_view column, std::string_view grantee,
                        std::uint8_t rights, bool grant);
+
+    // Stores a link (dictionary_links.h) after logging in to the linked dictionary once, so
+    // that a link that cannot work is refused at once. Throws VE_DD_OBJECT_EXISTS,
+    // VE_INVALID_ARGUMENT, VE_PATH_NOT_FOUND, VE_NOT_A_DICTIONARY, VE_LOGIN_FAILED.
+    void create_link(const LinkDefinition& link);
+    // Removes a link. A global link is taken from every user, so it needs drop_global.
+    // Throws VE_DICTIONARY_ONLY for a link the dictionary does not hold.
+    void drop_link(std::string_view name, bool drop_global);
 
   private:
     DictObject require(DictObjectType type, std::string_view name) const;

@@ -3,27 +3,14 @@
 
 #include <sodium.h>
 
-#include <mutex>
-
 #include "engine/core/error.h"
+#include "engine/dict/secret.h"
 #include "varelum_engine.h"
 
 namespace varelum::engine {
-namespace {
-
-void ensure_sodium() {
-    static std::once_flag once;
-    std::call_once(once, [] {
-        if (sodium_init() < 0) {
-            fail(VE_INTERNAL_ERROR, "the password hashing library cannot start");
-        }
-    });
-}
-
-}  // namespace
 
 std::string hash_password(std::string_view password) {
-    ensure_sodium();
+    start_sodium();
     char hash[crypto_pwhash_STRBYTES];
     // The interactive cost: a log-in should answer at once, yet each guess costs real memory.
     if (crypto_pwhash_str(hash, password.data(), password.size(),
@@ -35,7 +22,7 @@ std::string hash_password(std::string_view password) {
 }
 
 bool password_matches(std::string_view stored_hash, std::string_view password) {
-    ensure_sodium();
+    start_sodium();
     std::string terminated(stored_hash);
     return crypto_pwhash_str_verify(terminated.c_str(), password.data(), password.size()) == 0;
 }

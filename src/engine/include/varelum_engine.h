@@ -368,8 +368,9 @@ VE_API UNSIGNED32 AdsConnect(const UNSIGNED8* pucServerName, ADSHANDLE* phConnec
  * engine's mask for this connection), DateFormat (this connection's date format), TableType
  * (ADT, CDX, NTX, VFP: the default for opens with table type 0), SQLTimeout (seconds, for the
  * connection's statements), User ID and Password (the log-in of a data dictionary; the password is
- * checked and not kept), DDPassword (ignored). A value in double quotes may hold ";". The keys of a
- * remote transport (FIPS, EncryptionType, TLSCertificate, TLSCommonName, TLSCiphers, CommType,
+ * checked, then kept only in guarded memory for links that log in as the connection's user,
+ * and answered by no call), DDPassword (ignored). A value in double quotes may hold ";". The keys
+ * of a remote transport (FIPS, EncryptionType, TLSCertificate, TLSCommonName, TLSCiphers, CommType,
  * Compression, IncrementUserCount, StoredProcedureConnection) and unknown keys are ignored.
  * VE_INVALID_CONNECT_STRING for a malformed string: a part without "=", an empty or repeated
  * key, an unterminated quoted value or text after its closing quote, a value a key above cannot
@@ -435,7 +436,7 @@ VE_API UNSIGNED32 AdsGetVersion(UNSIGNED32* pulMajor, UNSIGNED32* pulMinor, UNSI
  * connection string (empty when not given); VE_CONNECTION_PROP_FIPS is UNSIGNED16 (1 or 0),
  * VE_CONNECTION_PROP_COMM_TYPE UNSIGNED32 (VE_COMM_...). The transport values mean nothing to
  * a local connection; they are kept so that a caller can open a connection like this one. A
- * data dictionary's password is checked at the log-in and not kept: it answers empty. */
+ * data dictionary's password is never answered: it answers empty. */
 #define VE_CONNECTION_PROP_USERNAME 0
 #define VE_CONNECTION_PROP_PASSWORD 1
 #define VE_CONNECTION_PROP_COMM_TYPE 2
@@ -491,21 +492,42 @@ VE_API UNSIGNED32 AdsFindClose(ADSHANDLE hConnect, ADSHANDLE hFindHandle);
 
 /* ---- Dictionary links --------------------------------------------------------------------
  * A link makes the tables of another data dictionary reachable through a dictionary
- * connection. A connection to a directory of free tables has none: it counts 0 active links,
- * and asking for a link's description, creating or dropping a link answer VE_DICTIONARY_ONLY
- * (5132). This engine does not make links yet: on a dictionary connection the count is 0, a
- * link's description or a link to drop is not found (VE_DICTIONARY_ONLY) and creating one
- * answers VE_NOT_IMPLEMENTED. Texts are 8-bit. */
-/* The number of links the connection has used so far. */
+ * connection: a statement names them "alias.table". The administrator makes a link with its
+ * alias, the linked dictionary's path (relative to the dictionary's folder unless absolute)
+ * and how to log in there: a user and password of the linked dictionary, or the connection's
+ * own user and password. A linked table is reached with the rights that log-in has on the
+ * linked side, never more. A link is opened (is active) for a connection when a statement of
+ * the connection first uses it, and stays open until the connection ends or the link is
+ * dropped; its log-in is made then, once.
+ *
+ * A link's password is stored sealed with a key of the dictionary and appears in no text; as
+ * the key lies in the same file, what protects the password from someone who can read the
+ * file is the file's permissions (readable only by the account that runs the programs).
+ *
+ * A connection to a directory of free tables has none: it counts 0 active links, and asking
+ * for a link's description, creating or dropping a link answer VE_DICTIONARY_ONLY (5132).
+ * Texts are 8-bit. */
+/* The number of links the connection has opened. */
 VE_API UNSIGNED32 AdsGetNumActiveLinks(ADSHANDLE hConnect, UNSIGNED16* pusNumLinks);
-/* The description of active link usLinkNum (from 1): its pieces, each ended by ";". */
+/* The description of active link usLinkNum (from 1, in the order they were opened): the
+ * alias, the linked dictionary's path and the user logged in there, each ended by ";".
+ * VE_DICTIONARY_ONLY for a number with no active link. */
 VE_API UNSIGNED32 AdsGetActiveLinkInfo(ADSHANDLE hConnect, UNSIGNED16 usLinkNum,
                                        UNSIGNED8* pucLinkInfo, UNSIGNED16* pusBufferLen);
-/* ulOptions: bits 1 (global), 2 (log in as the connection's user), 4 (the path is kept as
- * given rather than made relative). */
+/* Makes a link (administrator only). ulOptions: bit 1 (global: every user of the dictionary
+ * may use it; without it only the administrator), bit 2 (log in as the connection's own user
+ * and password; pucUserName and pucPassword are then ignored), bit 4 (the path is kept
+ * absolute rather than relative to the dictionary's folder). The log-in is tried once here:
+ * VE_PATH_NOT_FOUND for a missing linked dictionary, VE_NOT_A_DICTIONARY, VE_LOGIN_FAILED
+ * for a user or password the linked dictionary refuses; VE_DD_OBJECT_EXISTS for an alias in
+ * use; VE_INVALID_ARGUMENT for a path not ending in ".add", a link to the dictionary itself,
+ * unknown option bits, or an alias "main", "temp" or one holding ".", ";" or ":". */
 VE_API UNSIGNED32 AdsDDCreateLink(ADSHANDLE hConnect, const UNSIGNED8* pucLinkAlias,
                                   const UNSIGNED8* pucLinkedDDPath, const UNSIGNED8* pucUserName,
                                   const UNSIGNED8* pucPassword, UNSIGNED32 ulOptions);
+/* Drops a link (administrator only). A global link is taken from every user, so dropping it
+ * needs usDropGlobal 1 (else VE_INVALID_ARGUMENT). Connections that opened it can no longer
+ * use it. */
 VE_API UNSIGNED32 AdsDDDropLink(ADSHANDLE hConnect, const UNSIGNED8* pucLinkedDD,
                                 UNSIGNED16 usDropGlobal);
 
