@@ -39,7 +39,10 @@ AccessRights access_rights(const GrantedRights& granted, const TableSchema& sche
 }  // namespace
 
 TableAccess dictionary_table_access(const Connection& connection, std::string_view name_utf8) {
-    const DictionarySession& session = *connection.dictionary();
+    return dictionary_table_access(*connection.dictionary(), name_utf8);
+}
+
+TableAccess dictionary_table_access(const DictionarySession& session, std::string_view name_utf8) {
     const Dictionary& dictionary = *session.dictionary;
     std::optional<DictObject> table = dictionary.find(DictObjectType::Table, name_utf8);
     if (!table) {
@@ -69,7 +72,7 @@ TableAccess dictionary_table_access(const Connection& connection, std::string_vi
         fail(VE_DICTIONARY_ONLY, "table \"" + std::string(name_utf8) + "\"");
     }
     auto file = TableFile::open(access.path);
-    check_table_binding(*file, connection);
+    check_table_binding(*file, &session);
     if (table) {
         GrantedRights granted = dictionary.rights_of(session.login, *table);
         if ((granted.table & kRightRead) == 0) {
@@ -81,6 +84,10 @@ TableAccess dictionary_table_access(const Connection& connection, std::string_vi
 }
 
 void check_table_binding(const TableFile& file, const Connection& connection) {
+    check_table_binding(file, connection.dictionary().get());
+}
+
+void check_table_binding(const TableFile& file, const DictionarySession* session) {
     if (is_dictionary_file(file)) {
         fail(VE_NOT_SUPPORTED, file.path() + " is a data dictionary, not a table");
     }
@@ -88,7 +95,6 @@ void check_table_binding(const TableFile& file, const Connection& connection) {
     if (!bound) {
         return;
     }
-    const auto& session = connection.dictionary();
     if (session == nullptr || session->dictionary->path() != *bound) {
         fail(VE_BOUND_TO_DICTIONARY, file.path() + " (" + *bound + ")");
     }

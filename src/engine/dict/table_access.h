@@ -25,10 +25,14 @@ struct TableAccess {
 // components form it, is taken as its folder). Throws VE_DICTIONARY_ONLY for a plain name the
 // dictionary does not hold, VE_PERMISSION_DENIED without the read right, VE_TABLE_NOT_FOUND.
 TableAccess dictionary_table_access(const Connection& connection, std::string_view name_utf8);
+// The same for a dictionary session that is no connection's own: one opened through a link.
+TableAccess dictionary_table_access(const DictionarySession& session, std::string_view name_utf8);
 
 // Refuses a file that must not be opened as a table on this connection: a dictionary file,
 // or a table bound to a dictionary other than the connection's. Throws VE_NOT_A_DICTIONARY
 // (wrong way round: a dictionary is no table) or VE_BOUND_TO_DICTIONARY.
 void check_table_binding(const TableFile& file, const Connection& connection);
+// The same for a table reached through a dictionary session (nullptr: as a free table).
+void check_table_binding(const TableFile& file, const DictionarySession* session);
 
 }  // namespace varelum::engine

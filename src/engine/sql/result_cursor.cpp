@@ -203,9 +203,11 @@ ResultCursor::~ResultCursor() {
 }
 
 std::shared_ptr<TableCursor> ResultCursor::open_table(const std::shared_ptr<Connection>& connection,
-                                                      const std::string& path, bool writable) {
+                                                      const std::string& path, bool writable,
+                                                      const AccessRights& rights) {
     OpenRequest request;
     request.read_only = !writable;
+    request.rights = rights;
     return TableCursor::open(connection, path, request);
 }
 
@@ -229,8 +231,9 @@ std::shared_ptr<ResultCursor> ResultCursor::materialize(
     for (int i = 0; i < columns; ++i) {
         const char* table = sqlite3_column_table_name(statement, i);
         const char* column = sqlite3_column_origin_name(statement, i);
+        const char* schema = sqlite3_column_database_name(statement, i);
         if (table != nullptr && column != nullptr) {
-            if (const TableEntry* entry = session.table(table)) {
+            if (const TableEntry* entry = session.table(table, schema != nullptr ? schema : "")) {
                 sources[static_cast<std::size_t>(i)] = entry->schema.by_name(utf8_to_ansi(column));
             }
         }

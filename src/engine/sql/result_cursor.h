@@ -22,6 +22,7 @@
 
 #include "engine/core/handles.h"
 #include "engine/table/record_order.h"
+#include "engine/table/table_cursor.h"
 
 namespace varelum::engine {
 class Connection;
@@ -43,9 +44,11 @@ class ResultCursor : public HandleObject {
     bool live() const { return live_; }
 
     // The handle a row list reads through, opened before the query runs: the query's own
-    // scans then find the file and its locks open.
+    // scans then find the file and its locks open. Edits through it have the rights of the
+    // statement's table (what the dictionary grants the user).
     static std::shared_ptr<TableCursor> open_table(const std::shared_ptr<Connection>& connection,
-                                                   const std::string& path, bool writable);
+                                                   const std::string& path, bool writable,
+                                                   const AccessRights& rights);
     // A row list over `table` (from open_table), in the order given.
     static std::shared_ptr<ResultCursor> over_rows(std::shared_ptr<TableCursor> table,
                                                    std::vector<std::uint32_t> records,

@@ -38,6 +38,9 @@ constexpr Title kTitles[] = {
     {NativeError::AmbiguousIndex, "Ambiguous index name"},
     {NativeError::OutsideStore, "Table outside the database"},
     {NativeError::PermissionDenied, "Permission denied"},
+    {NativeError::UnknownLink, "Unknown link"},
+    {NativeError::LinkLogInFailed, "Link log-in failed"},
+    {NativeError::LinkedDictionaryMissing, "Linked dictionary missing"},
     {NativeError::Other, "SQL error"},
 };
 

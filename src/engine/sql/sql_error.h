@@ -43,7 +43,10 @@ enum class NativeError : std::uint32_t {
     OutsideStore = 2121,      // a table name that is a path outside the connection's directory
     Cancelled = 2122,         // the caller's abort callback stopped the statement
     PermissionDenied = 2123,  // the dictionary grants the user no such right on the table
-    Other = 2199,             // any other SQLite failure
+    UnknownLink = 2124,       // "link.table" naming no link of the connection's dictionary
+    LinkLogInFailed = 2125,   // the linked dictionary refuses the link's log-in
+    LinkedDictionaryMissing = 2126,  // the link's dictionary does not exist (any more)
+    Other = 2199,                    // any other SQLite failure
 };
 
 // "Unknown table", "Lock refused", ...

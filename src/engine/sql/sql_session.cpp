@@ -11,6 +11,7 @@
 #include "engine/core/handles.h"
 #include "engine/core/text.h"
 #include "engine/dict/dictionary_admin.h"
+#include "engine/dict/dictionary_links.h"
 #include "engine/dict/table_access.h"
 #include "engine/env/files.h"
 #include "engine/index/index_catalog.h"
@@ -75,6 +76,55 @@ std::string quoted_name(std::string_view name) {
     return quoted + "\"";
 }
 
+// The key of a virtual table in tables_: its SQL name, behind its link's alias when it has
+// one (SQLite compares both without regard to case).
+std::string table_key(std::string_view schema, std::string_view sql_name) {
+    if (schema.empty() || iequals(schema, "main")) {
+        return to_upper_ascii(sql_name);
+    }
+    return to_upper_ascii(schema) + "." + to_upper_ascii(sql_name);
+}
+
+// "link.table" of a link the dictionary holds: the link's alias and the table's name.
+std::optional<std::pair<std::string, std::string>> link_of(const DictionarySession& session,
+                                                           const std::string& sql_name) {
+    std::size_t dot = sql_name.find('.');
+    if (dot == 0 || dot == std::string::npos || dot + 1 == sql_name.size()) {
+        return std::nullopt;
+    }
+    std::string link = sql_name.substr(0, dot);
+    if (!session.dictionary->find(DictObjectType::Link, link)) {
+        return std::nullopt;
+    }
+    return std::make_pair(link, sql_name.substr(dot + 1));
+}
+
+// Whether a name that is no table looks like "link.table" rather than a file name with its
+// extension ("Produtos.adt"): SQLite reports both the same way.
+bool looks_linked(const std::string& sql_name) {
+    std::size_t dot = sql_name.find('.');
+    if (dot == 0 || dot == std::string::npos) {
+        return false;
+    }
+    std::string rest = sql_name.substr(dot + 1);
+    return !rest.empty() && rest.find('.') == std::string::npos && !iequals(rest, "adt");
+}
+
+// The SQL error of a link that cannot be opened.
+NativeError link_failure(std::uint32_t engine_code) {
+    switch (engine_code) {
+        case VE_DICTIONARY_ONLY:
+            return NativeError::UnknownLink;
+        case VE_LOGIN_FAILED:
+            return NativeError::LinkLogInFailed;
+        case VE_PATH_NOT_FOUND:
+        case VE_NOT_A_DICTIONARY:
+            return NativeError::LinkedDictionaryMissing;
+        default:
+            return classify_engine_error(engine_code);
+    }
+}
+
 std::string quoted_literal(std::string_view text) {
     std::string quoted = "'";
     for (char c : text) {
@@ -84,6 +134,12 @@ std::string quoted_literal(std::string_view text) {
         }
     }
     return quoted + "'";
+}
+
+// The name of a virtual table in SQL: "name", or "link"."name" for a linked table.
+std::string qualified_name(const TableEntry& entry) {
+    return entry.link ? quoted_name(entry.link_name) + "." + quoted_name(entry.sql_name)
+                      : quoted_name(entry.sql_name);
 }
 
 // An absolute path with its "." and ".." steps taken, and no slash at the end.
@@ -250,8 +306,8 @@ std::vector<std::string> SqlSession::table_files() const {
     return files;
 }
 
-const TableEntry* SqlSession::table(std::string_view sql_name) const {
-    auto found = tables_.find(upper(sql_name));
+const TableEntry* SqlSession::table(std::string_view sql_name, std::string_view schema) const {
+    auto found = tables_.find(table_key(schema, sql_name));
     return found == tables_.end() ? nullptr : &found->second;
 }
 
@@ -261,31 +317,34 @@ bool SqlSession::register_table(const std::string& sql_name) {
     // dictionary names, with the rights of the user who logged in.
     std::optional<TableAccess> access;
     if (owner->dictionary()) {
+        if (auto linked = link_of(*owner->dictionary(), sql_name)) {
+            register_linked_table(linked->first, linked->second);
+            return true;
+        }
         access = registered_table(*owner, trim_blanks(sql_name));
     }
     if (!access) {
         std::string found = find_table_file(sql_name);
         if (found.empty()) {
+            if (owner->dictionary() && looks_linked(sql_name)) {
+                fail_sql(NativeError::UnknownLink, "the dictionary has no link \"" +
+                                                       sql_name.substr(0, sql_name.find('.')) +
+                                                       "\" (in " + sql_name + ")");
+            }
             return false;
         }
         access = owner->dictionary()
                      ? as_sql_error([&] { return dictionary_table_access(*owner, found); })
                      : TableAccess{found, {}};
     }
-    const std::string& path = access->path;
-    struct stat info {};
-    if (::stat(path.c_str(), &info) != 0) {
-        return false;
-    }
     TableEntry entry;
-    entry.path = path;
-    entry.device = info.st_dev;
-    entry.inode = info.st_ino;
+    entry.path = access->path;
     entry.rights = access->rights;
+    entry.sql_name = sql_name;
     try {
         // The file is held only while it is read here, so that nothing of the session keeps
         // a table from being dropped or replaced.
-        auto file = TableFile::open(path);
+        auto file = TableFile::open(entry.path);
         // A file that a dictionary holds is not reached around it through a free connection.
         check_table_binding(*file, *owner);
         entry.schema = file->schema();
@@ -293,45 +352,112 @@ bool SqlSession::register_table(const std::string& sql_name) {
     } catch (const EngineError& error) {
         fail_sql(classify_engine_error(error.code()), error.text());
     }
-    tables_[upper(sql_name)] = std::move(entry);
+    return create_virtual_table(table_key({}, sql_name), std::move(entry));
+}
+
+void SqlSession::register_linked_table(const std::string& link, const std::string& sql_name) {
+    const std::shared_ptr<Connection> owner = connection();
+    const DictionarySession& own = *owner->dictionary();
+    TableEntry entry;
     try {
-        execute_plain(db_, "CREATE VIRTUAL TABLE " + quoted_name(sql_name) + " USING " +
-                               kModuleName + "(" + quoted_literal(path) + ")");
+        entry.link = own.links->open(own, link);
+    } catch (const EngineError& error) {
+        fail_sql(link_failure(error.code()), error.text());
+    }
+    const DictionarySession& linked = *entry.link->session;
+    if (sql_name.find('/') != std::string::npos || sql_name.find('\\') != std::string::npos) {
+        // Through a link only the linked dictionary's own tables, never a path of its folder.
+        fail_sql(NativeError::UnknownTable, "no table \"" + sql_name + "\" through link " + link);
+    }
+    TableAccess access = as_sql_error([&] { return dictionary_table_access(linked, sql_name); });
+    entry.path = access.path;
+    entry.rights = access.rights;
+    entry.sql_name = sql_name;
+    entry.link_name = link;
+    if (attached_links_.insert(upper(link)).second) {
+        try {
+            execute_plain(db_, "ATTACH DATABASE ':memory:' AS " + quoted_name(link));
+        } catch (...) {
+            attached_links_.erase(upper(link));
+            throw;
+        }
+    }
+    try {
+        auto file = TableFile::open(entry.path);
+        check_table_binding(*file, &linked);
+        entry.schema = file->schema();
+        entry.indexes = indexed_fields(*file);
+    } catch (const EngineError& error) {
+        fail_sql(classify_engine_error(error.code()), error.text());
+    }
+    if (!create_virtual_table(table_key(link, sql_name), std::move(entry))) {
+        fail_sql(NativeError::UnknownTable, "no table \"" + sql_name + "\" through link " + link);
+    }
+}
+
+bool SqlSession::create_virtual_table(const std::string& key, TableEntry entry) {
+    struct stat info {};
+    if (::stat(entry.path.c_str(), &info) != 0) {
+        return false;
+    }
+    entry.device = info.st_dev;
+    entry.inode = info.st_ino;
+    const std::string name = qualified_name(entry);
+    const std::string path = entry.path;
+    tables_[key] = std::move(entry);
+    try {
+        execute_plain(db_, "CREATE VIRTUAL TABLE " + name + " USING " + kModuleName + "(" +
+                               quoted_literal(path) + ")");
     } catch (...) {
-        tables_.erase(upper(sql_name));
+        tables_.erase(key);
         throw;
     }
     return true;
 }
 
-void SqlSession::drop_virtual_table(const std::string& sql_name) {
+void SqlSession::drop_virtual_table(const std::string& key) {
     ++generation_;
     idle_.clear();  // their plans name the table
-    execute_plain(db_, "DROP TABLE IF EXISTS " + quoted_name(sql_name));
-    tables_.erase(upper(sql_name));
+    auto found = tables_.find(key);
+    if (found == tables_.end()) {
+        return;
+    }
+    execute_plain(db_, "DROP TABLE IF EXISTS " + qualified_name(found->second));
+    tables_.erase(found);
+}
+
+bool SqlSession::stale(const TableEntry& entry) const {
+    struct stat info {};
+    if (::stat(entry.path.c_str(), &info) != 0 || info.st_dev != entry.device ||
+        info.st_ino != entry.inode) {
+        return true;
+    }
+    try {
+        // A link dropped or changed since takes its tables with it: the next statement opens
+        // it anew, or reports why it cannot.
+        if (entry.link) {
+            const DictionarySession& own = *connection()->dictionary();
+            if (own.links->open(own, entry.link_name) != entry.link) {
+                return true;
+            }
+        }
+        // A tag made or deleted since (by any handle or process) changes the plans.
+        auto file = TableFile::open(entry.path);
+        return !same_fields(entry.indexes, indexed_fields(*file));
+    } catch (const EngineError&) {
+        return true;  // registered again by the next statement, which reports the failure
+    }
 }
 
 void SqlSession::drop_stale_tables() {
-    std::vector<std::string> stale;
-    for (const auto& [name, entry] : tables_) {
-        struct stat info {};
-        if (::stat(entry.path.c_str(), &info) != 0 || info.st_dev != entry.device ||
-            info.st_ino != entry.inode) {
-            stale.push_back(name);
-            continue;
-        }
-        // A tag made or deleted since (by any handle or process) changes the plans.
-        try {
-            auto file = TableFile::open(entry.path);
-            if (!same_fields(entry.indexes, indexed_fields(*file))) {
-                stale.push_back(name);
-            }
-        } catch (const EngineError&) {
-            stale.push_back(name);  // registered again by the next statement, which reports it
+    std::vector<std::string> stale_keys;
+    for (const auto& [key, entry] : tables_) {
+        if (stale(entry)) {
+            stale_keys.push_back(key);
         }
     }
-    for (const std::string& name : stale) {
-        drop_virtual_table(name);
+    for (const std::string& key : stale_keys) {
+        drop_virtual_table(key);
     }
 }
 

@@ -1,6 +1,8 @@
 // The SQL side of one engine connection: an in-memory SQLite database in which each table
 // file of the connection's directory appears as a virtual table (table_module.h) once a
-// statement names it, by file name with or without ".adt" in any letter case.
+// statement names it, by file name with or without ".adt" in any letter case. On a dictionary
+// connection "link.table" names a table of a linked dictionary: the link's alias is a schema
+// of its own (an attached empty database) that holds the virtual tables reached through it.
 //
 // SQLite parses, plans and runs every statement; the virtual tables read and write through
 // the engine's own table handles on the connection, so locks, AutoInc values and indexes
@@ -15,6 +17,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -24,7 +27,8 @@
 
 namespace varelum::engine {
 class Connection;
-}
+struct ActiveLink;
+}  // namespace varelum::engine
 
 namespace varelum::engine::sql {
 
@@ -51,8 +55,14 @@ struct TableEntry {
     TableSchema schema;
     std::vector<IndexedField> indexes;  // as the file held them when the table was registered
     // What the connection's user may do with it: all on a free-table connection, what the
-    // dictionary grants on a dictionary connection (as when the table was registered).
+    // dictionary grants on a dictionary connection (as when the table was registered), what
+    // the linked dictionary grants the link's log-in for a linked table.
     AccessRights rights;
+    std::string sql_name;  // as the statement spelled it
+    // The link a linked table is reached through (as opened then); none for the connection's
+    // own tables.
+    std::shared_ptr<const ActiveLink> link;
+    std::string link_name;  // the schema it is in, as the statement spelled it
 };
 
 // An SQLite statement, finalized at destruction.
@@ -115,8 +125,9 @@ class SqlSession {
     void forget_dropped_table(const std::string& path) const;
     // The table files (".adt", any letter case) of the connection's directory, sorted.
     std::vector<std::string> table_files() const;
-    // The table behind a virtual table of the session (by its SQL name), or nullptr.
-    const TableEntry* table(std::string_view sql_name) const;
+    // The table behind a virtual table of the session (by its SQL name and schema: "main"
+    // or empty for the connection's own tables, a link's alias for a linked one), or nullptr.
+    const TableEntry* table(std::string_view sql_name, std::string_view schema = {}) const;
     // Forgets the virtual tables of a file that was dropped or replaced.
     void forget_file(const std::string& path);
     // Forgets the virtual tables whose files were dropped or replaced since they were made.
@@ -133,13 +144,20 @@ class SqlSession {
   private:
     explicit SqlSession(const std::shared_ptr<Connection>& connection);
     bool register_table(const std::string& sql_name);
+    void register_linked_table(const std::string& link, const std::string& sql_name);
+    // Makes the virtual table of entry (filled but for the file's identity); false when its
+    // file is gone meanwhile.
+    bool create_virtual_table(const std::string& key, TableEntry entry);
+    bool stale(const TableEntry& entry) const;
     void drop_stale_tables();
-    void drop_virtual_table(const std::string& sql_name);
+    void drop_virtual_table(const std::string& key);
 
     std::weak_ptr<Connection> connection_;
     sqlite3* db_ = nullptr;
     std::mutex mutex_;
-    std::map<std::string, TableEntry> tables_;  // by the upper-cased SQL name
+    // By the upper-cased SQL name, "LINK.NAME" for a linked table.
+    std::map<std::string, TableEntry> tables_;
+    std::set<std::string> attached_links_;  // upper-cased
     std::uint64_t generation_ = 0;
     struct IdleStatement {
         std::string sql;

@@ -283,7 +283,7 @@ std::shared_ptr<ResultCursor> Statement::run_query(Part& part, bool want_cursor)
             const bool writable = settings_.read_only != 1;
             std::shared_ptr<TableCursor> table;
             try {
-                table = ResultCursor::open_table(connection_, entry->path, writable);
+                table = ResultCursor::open_table(connection_, entry->path, writable, entry->rights);
             } catch (const EngineError& error) {
                 fail_sql(classify_engine_error(error.code()), error.text());
             }

@@ -162,7 +162,7 @@ int connect(sqlite3* db, void* client, int argc, const char* const* argv, sqlite
         *error = sqlite3_mprintf("engine_table needs the path of a table file");
         return SQLITE_ERROR;
     }
-    const TableEntry* entry = session->table(argv[2]);
+    const TableEntry* entry = session->table(argv[2], argv[1]);
     if (entry == nullptr) {
         *error = sqlite3_mprintf("no such table: %s", argv[2]);
         return SQLITE_ERROR;
