@@ -27,8 +27,7 @@ class DictionaryLinks : public EngineTest {
         ASSERT_ADS_OK(
             AdsDDCreate(u8(stock_path_), u8(kStockAdminPassword), u8("Estoque"), &stock_));
         ASSERT_ADS_OK(AdsDDCreateUser(shop_, nullptr, u8("Ana"), u8(kAnaPassword), nullptr));
-        ASSERT_ADS_OK(
-            AdsDDCreateUser(stock_, nullptr, u8("Leitor"), u8(kReaderPassword), nullptr));
+        ASSERT_ADS_OK(AdsDDCreateUser(stock_, nullptr, u8("Leitor"), u8(kReaderPassword), nullptr));
     }
     void TearDown() override {
         AdsDisconnect(shop_);
@@ -136,6 +135,273 @@ TEST_F(DictionaryLinks, ALinkThatCannotWorkIsRefusedWhenMade) {
     EXPECT_EQ(link("Outro", stock_path_, "Leitor", "leitor;errado"), VE_LOGIN_FAILED);
     EXPECT_NE(last_error_text().find("Leitor"), std::string::npos) << last_error_text();
     EXPECT_NE(last_error_text().find(stock_path_), std::string::npos) << last_error_text();
+}
+
+// The shop's and the stock's tables for statements across a link: the shop's Produtos (Ana
+// may read them) and the stock's Saldos (Leitor may read them) and Custos (nobody but its
+// administrator).
+class LinkedStatements : public DictionaryLinks {
+  protected:
+    void SetUp() override {
+        DictionaryLinks::SetUp();
+        make_table(shop_, "Produtos", "Codigo,Char,10;Nome,Char,20;",
+                   {{"A1", "Agua"}, {"B2", "Bolo"}, {"C3", "Cafe"}});
+        make_table(stock_, "Saldos", "Codigo,Char,10;Saldo,Integer;", {{"A1", "5"}, {"B2", "7"}});
+        make_table(stock_, "Custos", "Codigo,Char,10;Saldo,Integer;", {{"A1", "100"}});
+        ASSERT_ADS_OK(
+            AdsDDGrantPermission(shop_, u8("Produtos"), nullptr, u8("Ana"), VE_DD_RIGHT_READ));
+        ASSERT_ADS_OK(
+            AdsDDGrantPermission(stock_, u8("Saldos"), nullptr, u8("Leitor"), VE_DD_RIGHT_READ));
+        ASSERT_ADS_OK(link("Estoque", "../estoque/estoque.add", "Leitor", kReaderPassword));
+    }
+
+    void make_table(ADSHANDLE dictionary, const char* name, const char* fields,
+                    const std::vector<std::pair<std::string, std::string>>& rows) {
+        ADSHANDLE table = 0;
+        ASSERT_ADS_OK(AdsCreateTable90(dictionary, u8(name), nullptr, 0, VE_CHARTYPE_ANSI,
+                                       VE_LOCK_PROPRIETARY, VE_RIGHTS_CHECK, 0, u8(fields), 0,
+                                       u8("ANSI"), &table));
+        UNSIGNED16 count = 0;
+        ASSERT_ADS_OK(AdsGetNumFields(table, &count));
+        for (const auto& [first, second] : rows) {
+            UNSIGNED8 second_field[129];
+            UNSIGNED16 length = sizeof second_field;
+            ASSERT_ADS_OK(AdsGetFieldName(table, 2, second_field, &length));
+            append_row(table,
+                       {{"Codigo", first}, {reinterpret_cast<const char*>(second_field), second}});
+        }
+        ASSERT_ADS_OK(AdsCloseTable(table));
+    }
+
+    ADSHANDLE ana() {
+        ADSHANDLE handle = 0;
+        EXPECT_ADS_OK(log_in(shop_path_, "Ana", kAnaPassword, &handle));
+        return handle;
+    }
+
+    // Runs a statement: its result code; a query's rows as "field|field" texts in *rows.
+    static UNSIGNED32 run(ADSHANDLE connection, const std::string& text,
+                          const std::vector<const char*>& fields = {},
+                          std::vector<std::string>* rows = nullptr) {
+        ADSHANDLE statement = 0;
+        EXPECT_ADS_OK(AdsCreateSQLStatement(connection, &statement));
+        ADSHANDLE cursor = 0;
+        UNSIGNED32 rc = AdsExecuteSQLDirect(statement, u8(text), &cursor);
+        last_sql_error_ = rc == VE_SUCCESS ? "" : last_error_text();
+        if (cursor != 0) {
+            if (rows != nullptr) {
+                EXPECT_ADS_OK(AdsGotoTop(cursor));
+                while (!at_eof(cursor)) {
+                    std::string row;
+                    for (const char* field : fields) {
+                        row += (row.empty() ? "" : "|") + text_of(cursor, field);
+                    }
+                    rows->push_back(row);
+                    EXPECT_ADS_OK(AdsSkip(cursor, 1));
+                }
+            }
+            EXPECT_ADS_OK(AdsCloseTable(cursor));
+        }
+        EXPECT_ADS_OK(AdsCloseSQLStatement(statement));
+        return rc;
+    }
+
+    static std::string text_of(ADSHANDLE cursor, const char* field) {
+        return EngineTest::text(cursor, field, VE_TRIM_RIGHT);
+    }
+
+    static std::string active_link(ADSHANDLE connection, UNSIGNED16 number) {
+        UNSIGNED8 info[665];
+        UNSIGNED16 length = 664;
+        UNSIGNED32 rc = AdsGetActiveLinkInfo(connection, number, info, &length);
+        if (rc != VE_SUCCESS) {
+            return "<error " + std::to_string(rc) + ">";
+        }
+        return std::string(reinterpret_cast<char*>(info), length);
+    }
+
+    static UNSIGNED16 active_links(ADSHANDLE connection) {
+        UNSIGNED16 count = 99;
+        EXPECT_ADS_OK(AdsGetNumActiveLinks(connection, &count));
+        return count;
+    }
+
+    static inline std::string last_sql_error_;
+};
+
+TEST_F(LinkedStatements, AJoinReadsALocalAndALinkedTable) {
+    ADSHANDLE shop_user = ana();
+    EXPECT_EQ(active_links(shop_user), 0);
+    std::vector<std::string> rows;
+    ASSERT_ADS_OK(run(shop_user,
+                      "SELECT p.Nome, s.Saldo FROM Produtos p JOIN Estoque.Saldos s "
+                      "ON s.Codigo = p.Codigo ORDER BY p.Codigo",
+                      {"Nome", "Saldo"}, &rows))
+        << last_sql_error_;
+    EXPECT_EQ(rows, (std::vector<std::string>{"Agua|5", "Bolo|7"}));
+
+    // The statement opened the link, once, with the link's user on the linked side.
+    EXPECT_EQ(active_links(shop_user), 1);
+    EXPECT_EQ(active_link(shop_user, 1), "Estoque;" + stock_path_ + ";Leitor;");
+    rows.clear();
+    ASSERT_ADS_OK(
+        run(shop_user, "SELECT Saldo FROM estoque.SALDOS WHERE Codigo = 'B2'", {"Saldo"}, &rows))
+        << last_sql_error_;
+    EXPECT_EQ(rows, (std::vector<std::string>{"7"}));
+    EXPECT_EQ(active_links(shop_user), 1);
+    EXPECT_EQ(active_link(shop_user, 2), "<error " + std::to_string(VE_DICTIONARY_ONLY) + ">");
+    // Links are the connection's own.
+    EXPECT_EQ(active_links(shop_), 0);
+    ASSERT_ADS_OK(AdsDisconnect(shop_user));
+}
+
+TEST_F(LinkedStatements, TheLinkedSideRefusesWhatItsUserMayNotDo) {
+    ADSHANDLE shop_user = ana();
+    // Leitor may only read Saldos, and nothing of Custos: so may whoever uses the link.
+    for (const std::string statement :
+         {"UPDATE Estoque.Saldos SET Saldo = 0", "DELETE FROM Estoque.Saldos",
+          "INSERT INTO Estoque.Saldos (Codigo, Saldo) VALUES ('Z9', 1)",
+          "SELECT * FROM Estoque.Custos"}) {
+        SCOPED_TRACE(statement);
+        EXPECT_EQ(run(shop_user, statement), VE_SQL_ERROR);
+        EXPECT_NE(last_sql_error_.find("NativeError = 2123"), std::string::npos) << last_sql_error_;
+    }
+    std::vector<std::string> rows;
+    ASSERT_ADS_OK(run(stock_, "SELECT Saldo FROM Saldos ORDER BY Codigo", {"Saldo"}, &rows));
+    EXPECT_EQ(rows, (std::vector<std::string>{"5", "7"}));
+
+    // The stock's administrator grants Leitor the update right: a new connection may update.
+    ASSERT_ADS_OK(
+        AdsDDGrantPermission(stock_, u8("Saldos"), nullptr, u8("Leitor"), VE_DD_RIGHT_UPDATE));
+    ADSHANDLE again = ana();
+    ASSERT_ADS_OK(run(again, "UPDATE Estoque.Saldos SET Saldo = Saldo + 1")) << last_sql_error_;
+    rows.clear();
+    ASSERT_ADS_OK(run(stock_, "SELECT Saldo FROM Saldos ORDER BY Codigo", {"Saldo"}, &rows));
+    EXPECT_EQ(rows, (std::vector<std::string>{"6", "8"}));
+    ASSERT_ADS_OK(AdsDisconnect(again));
+    ASSERT_ADS_OK(AdsDisconnect(shop_user));
+}
+
+TEST_F(LinkedStatements, ALinkThatFailsIsAClearSqlError) {
+    ASSERT_ADS_OK(link("Privado", stock_path_, "Leitor", kReaderPassword, 0));  // not global
+    ADSHANDLE shop_user = ana();
+    struct Case {
+        const char* statement;
+        const char* native;
+    };
+    for (const Case& c : {Case{"SELECT * FROM Nenhum.Saldos", "NativeError = 2124"},
+                          Case{"SELECT * FROM Estoque.Nada", "NativeError = 2102"},
+                          Case{"SELECT * FROM Privado.Saldos", "NativeError = 2123"}}) {
+        SCOPED_TRACE(c.statement);
+        EXPECT_EQ(run(shop_user, c.statement), VE_SQL_ERROR);
+        EXPECT_NE(last_sql_error_.find(c.native), std::string::npos) << last_sql_error_;
+    }
+    // The administrator may use a link that is not global.
+    ASSERT_ADS_OK(run(shop_, "SELECT * FROM Privado.Saldos")) << last_sql_error_;
+    EXPECT_EQ(active_link(shop_, 1), "Privado;" + stock_path_ + ";Leitor;");
+    ASSERT_ADS_OK(AdsDisconnect(shop_user));
+
+    // Leitor's password changes on the linked side: the link's log-in is refused there, and
+    // neither password shows.
+    ASSERT_ADS_OK(AdsDDSetUserPassword(stock_, u8("Leitor"), u8("nova;senha")));
+    shop_user = ana();
+    EXPECT_EQ(run(shop_user, "SELECT * FROM Estoque.Saldos"), VE_SQL_ERROR);
+    EXPECT_NE(last_sql_error_.find("NativeError = 2125"), std::string::npos) << last_sql_error_;
+    EXPECT_NE(last_sql_error_.find("Leitor"), std::string::npos) << last_sql_error_;
+    EXPECT_EQ(last_sql_error_.find(kReaderPassword), std::string::npos) << last_sql_error_;
+    EXPECT_EQ(last_sql_error_.find("nova;senha"), std::string::npos) << last_sql_error_;
+    EXPECT_EQ(active_links(shop_user), 0);
+    ASSERT_ADS_OK(AdsDisconnect(shop_user));
+
+    // The linked dictionary is gone.
+    ASSERT_ADS_OK(AdsDisconnect(stock_));
+    stock_ = 0;
+    std::filesystem::rename(stock_path_, stock_path_ + ".old");
+    shop_user = ana();
+    EXPECT_EQ(run(shop_user, "SELECT * FROM Estoque.Saldos"), VE_SQL_ERROR);
+    EXPECT_NE(last_sql_error_.find("NativeError = 2126"), std::string::npos) << last_sql_error_;
+    EXPECT_NE(last_sql_error_.find(stock_path_), std::string::npos) << last_sql_error_;
+    ASSERT_ADS_OK(AdsDisconnect(shop_user));
+}
+
+TEST_F(LinkedStatements, ADroppedLinkIsNoLongerUsable) {
+    ADSHANDLE shop_user = ana();
+    ASSERT_ADS_OK(run(shop_user, "SELECT * FROM Estoque.Saldos")) << last_sql_error_;
+    ASSERT_ADS_OK(AdsDDDropLink(shop_, u8("Estoque"), 1));
+    // Also on a connection that had it open.
+    EXPECT_EQ(run(shop_user, "SELECT * FROM Estoque.Saldos"), VE_SQL_ERROR);
+    EXPECT_NE(last_sql_error_.find("NativeError = 2124"), std::string::npos) << last_sql_error_;
+    EXPECT_EQ(active_links(shop_user), 0);
+    ASSERT_ADS_OK(AdsDisconnect(shop_user));
+}
+
+TEST_F(LinkedStatements, ALinkMayLogInAsTheConnectionsOwnUser) {
+    ASSERT_ADS_OK(link("Meu", stock_path_, nullptr, nullptr, 1 | 2));
+    // Ana has no user on the stock's side yet: her log-in there is refused.
+    ADSHANDLE shop_user = ana();
+    EXPECT_EQ(run(shop_user, "SELECT * FROM Meu.Saldos"), VE_SQL_ERROR);
+    EXPECT_NE(last_sql_error_.find("NativeError = 2125"), std::string::npos) << last_sql_error_;
+    EXPECT_EQ(last_sql_error_.find(kAnaPassword), std::string::npos) << last_sql_error_;
+    ASSERT_ADS_OK(AdsDisconnect(shop_user));
+
+    // With the same user and password there, and the read right, she reads.
+    ASSERT_ADS_OK(AdsDDCreateUser(stock_, nullptr, u8("Ana"), u8(kAnaPassword), nullptr));
+    ASSERT_ADS_OK(AdsDDGrantPermission(stock_, u8("Saldos"), nullptr, u8("Ana"), VE_DD_RIGHT_READ));
+    shop_user = ana();
+    std::vector<std::string> rows;
+    ASSERT_ADS_OK(run(shop_user, "SELECT Codigo FROM Meu.Saldos", {"Codigo"}, &rows))
+        << last_sql_error_;
+    EXPECT_EQ(rows, (std::vector<std::string>{"A1", "B2"}));
+    EXPECT_EQ(active_link(shop_user, 1), "Meu;" + stock_path_ + ";Ana;");
+    ASSERT_ADS_OK(AdsDisconnect(shop_user));
+}
+
+TEST_F(LinkedStatements, TheLiveCursorOfAQueryHasTheUsersRights) {
+    // Ana may only read Produtos: the live cursor of a plain SELECT refuses her changes as
+    // the table itself does.
+    ADSHANDLE shop_user = ana();
+    ADSHANDLE statement = 0;
+    ASSERT_ADS_OK(AdsCreateSQLStatement(shop_user, &statement));
+    ADSHANDLE cursor = 0;
+    ASSERT_ADS_OK(AdsExecuteSQLDirect(statement, u8("SELECT * FROM Produtos"), &cursor));
+    ASSERT_ADS_OK(AdsGotoTop(cursor));
+    EXPECT_EQ(AdsSetField(cursor, u8("Nome"), u8("Xarope"), 6), VE_PERMISSION_DENIED);
+    EXPECT_EQ(AdsAppendRecord(cursor), VE_PERMISSION_DENIED);
+    EXPECT_EQ(AdsDeleteRecord(cursor), VE_PERMISSION_DENIED);
+    ASSERT_ADS_OK(AdsCloseSQLStatement(statement));
+    std::vector<std::string> rows;
+    ASSERT_ADS_OK(run(shop_, "SELECT Nome FROM Produtos", {"Nome"}, &rows));
+    EXPECT_EQ(rows, (std::vector<std::string>{"Agua", "Bolo", "Cafe"}));
+    ASSERT_ADS_OK(AdsDisconnect(shop_user));
+}
+
+TEST_F(LinkedStatements, TheTablesOfTheDictionaryAndOfItsLinksAreListed) {
+    ADSHANDLE shop_user = ana();
+    std::vector<std::string> found;
+    UNSIGNED8 link[261], name[261];
+    UNSIGNED16 link_length = 260, name_length = 260;
+    ADSHANDLE find = 0;
+    UNSIGNED32 rc =
+        AdsFindFirstTable62(shop_user, u8(""), link, &link_length, name, &name_length, &find);
+    while (rc == VE_SUCCESS) {
+        found.push_back(std::string(reinterpret_cast<char*>(link), link_length) + "|" +
+                        std::string(reinterpret_cast<char*>(name), name_length));
+        link_length = name_length = 260;
+        rc = AdsFindNextTable62(shop_user, find, link, &link_length, name, &name_length);
+    }
+    EXPECT_EQ(rc, VE_NO_MORE_TABLES) << last_error_text();
+    ASSERT_ADS_OK(AdsFindClose(shop_user, find));
+    EXPECT_EQ(found, (std::vector<std::string>{"|Produtos", "Estoque|Custos", "Estoque|Saldos"}));
+    EXPECT_EQ(active_links(shop_user), 1);
+
+    // The plain form lists the dictionary's own tables by name.
+    name_length = 260;
+    ASSERT_ADS_OK(AdsFindFirstTable(shop_user, u8(""), name, &name_length, &find));
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(name), name_length), "Produtos");
+    name_length = 260;
+    EXPECT_EQ(AdsFindNextTable(shop_user, find, name, &name_length), VE_NO_MORE_TABLES);
+    ASSERT_ADS_OK(AdsFindClose(shop_user, find));
+    ASSERT_ADS_OK(AdsDisconnect(shop_user));
 }
 
 }  // namespace

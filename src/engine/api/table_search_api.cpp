@@ -1,6 +1,8 @@
 // Exported functions: searching a connection's directory for table files.
 #include "engine/api/guard.h"
 #include "engine/core/text.h"
+#include "engine/dict/dictionary_links.h"
+#include "engine/table/connection.h"
 #include "engine/table/table_search.h"
 
 using namespace varelum::engine;
@@ -26,7 +28,7 @@ void put_next(TableSearch& search, bool with_link, UNSIGNED8* pucDD, UNSIGNED16*
         fail(VE_NO_MORE_TABLES, "no more tables");
     }
     if (with_link) {
-        put_text("", pucDD, pusDDLen);  // free tables come through no dictionary link
+        put_text(utf8_to_ansi(search.current_link()), pucDD, pusDDLen);
     }
     put_text(utf8_to_ansi(*name), pucFile, pusFileLen);
     search.advance();
@@ -39,8 +41,15 @@ UNSIGNED32 find_first(ADSHANDLE hConnect, const UNSIGNED8* pucFileMask, bool wit
         ADSHANDLE& result = out(phFindHandle);
         result = 0;
         auto connection = connection_of(hConnect);
-        auto search =
-            std::make_shared<TableSearch>(*connection, hConnect, ansi_to_utf8(c_text(pucFileMask)));
+        const std::string pattern = ansi_to_utf8(c_text(pucFileMask));
+        std::shared_ptr<TableSearch> search;
+        if (connection->dictionary() && pattern.empty()) {
+            // A dictionary's tables are its names, and with links those of linked ones.
+            search = std::make_shared<TableSearch>(
+                hConnect, reachable_tables(*connection->dictionary(), with_link));
+        } else {
+            search = std::make_shared<TableSearch>(*connection, hConnect, pattern);
+        }
         // The first name is taken before a handle is issued, so an empty search leaves none
         // behind to close.
         put_next(*search, with_link, pucDD, pusDDLen, pucFile, pusFileLen);

@@ -115,8 +115,8 @@ void DictionaryAdmin::create_link(const LinkDefinition& definition) {
         if (trim_blanks(definition.user).empty()) {
             fail(VE_INVALID_ARGUMENT, "a link needs the user it logs in as");
         }
-        DictLogin login = log_in_linked(*linked, definition.name, definition.user,
-                                        definition.password);
+        DictLogin login =
+            log_in_linked(*linked, definition.name, definition.user, definition.password);
         std::string key = dictionary_.database_property(dict_property::kLinkKey);
         if (key.empty()) {
             key = new_seal_key();
@@ -133,7 +133,8 @@ void DictionaryAdmin::drop_link(std::string_view name, bool drop_global) {
     DictObject link = require(DictObjectType::Link, name);
     if ((link_options(link) & kLinkGlobal) != 0 && !drop_global) {
         fail(VE_INVALID_ARGUMENT,
-             quoted_link(link.name) + " is global: dropping it for every user needs the global flag");
+             quoted_link(link.name) +
+                 " is global: dropping it for every user needs the global flag");
     }
     dictionary_.remove(DictObjectType::Link, link.name);
 }
@@ -199,6 +200,32 @@ std::shared_ptr<const ActiveLink> ActiveLinks::at(std::size_t index) const {
 void ActiveLinks::close(std::string_view name) {
     std::lock_guard guard(mutex_);
     std::erase_if(links_, [&](const auto& active) { return iequals(active->name, name); });
+}
+
+std::vector<TableSearch::Found> reachable_tables(const DictionarySession& session,
+                                                 bool with_links) {
+    std::vector<TableSearch::Found> tables;
+    for (const auto& table : session.dictionary->list(DictObjectType::Table)) {
+        tables.push_back({std::string(), table.name});
+    }
+    if (!with_links) {
+        return tables;
+    }
+    for (const auto& link : session.dictionary->list(DictObjectType::Link)) {
+        if ((link_options(link) & kLinkGlobal) == 0 && !session.login.administrator) {
+            continue;
+        }
+        std::shared_ptr<const ActiveLink> active;
+        try {
+            active = session.links->open(session, link.name);
+        } catch (const EngineError&) {
+            continue;  // unreachable now; using it reports why (see the header)
+        }
+        for (const auto& table : active->session->dictionary->list(DictObjectType::Table)) {
+            tables.push_back({link.name, table.name});
+        }
+    }
+    return tables;
 }
 
 std::string describe_link(const ActiveLink& link) {

@@ -17,13 +17,14 @@
 #include <vector>
 
 #include "engine/dict/dictionary.h"
+#include "engine/table/table_search.h"
 
 namespace varelum::engine {
 
 // Link options: the bits of the C interface's AdsDDCreateLink.
-constexpr std::uint32_t kLinkGlobal = 1;         // every user may use it
-constexpr std::uint32_t kLinkAsActiveUser = 2;   // logs in as the connection's own user
-constexpr std::uint32_t kLinkStaticPath = 4;     // the path is kept absolute
+constexpr std::uint32_t kLinkGlobal = 1;        // every user may use it
+constexpr std::uint32_t kLinkAsActiveUser = 2;  // logs in as the connection's own user
+constexpr std::uint32_t kLinkStaticPath = 4;    // the path is kept absolute
 constexpr std::uint32_t kLinkOptionBits = kLinkGlobal | kLinkAsActiveUser | kLinkStaticPath;
 
 // What the administrator gives to make a link.
@@ -64,6 +65,13 @@ class ActiveLinks {
     mutable std::mutex mutex_;
     std::vector<std::shared_ptr<const ActiveLink>> links_;
 };
+
+// The tables a dictionary connection reaches, each with the alias of the link it is reached
+// through (empty for the dictionary's own): the dictionary's tables, then (with_links) those of
+// each link its user may use, opening those links; each dictionary's in name order. A link that
+// cannot be opened adds no names: the listing shows what can be reached, and a statement through
+// the link says why not.
+std::vector<TableSearch::Found> reachable_tables(const DictionarySession& session, bool with_links);
 
 // A description of an open link, its pieces each ended by ";": the alias, the linked
 // dictionary's path and the user logged in there. Never a password.

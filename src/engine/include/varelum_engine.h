@@ -479,8 +479,10 @@ VE_API UNSIGNED32 AdsFindFirstTable(ADSHANDLE hConnect, const UNSIGNED8* pucFile
                                     ADSHANDLE* phFindHandle);
 VE_API UNSIGNED32 AdsFindNextTable(ADSHANDLE hConnect, ADSHANDLE hFindHandle,
                                    UNSIGNED8* pucFileName, UNSIGNED16* pusFileLen);
-/* As above, each name with the alias of the dictionary link it was found through; a directory
- * of free tables has no links, so the alias is always empty. */
+/* As above, each name with the alias of the dictionary link it was found through (empty for
+ * a file and for the dictionary's own tables). On a data dictionary connection an empty mask
+ * lists the dictionary's tables by name; the form below also lists, after them, the tables of
+ * each link the user may use (opening those links; a link that cannot be opened lists none). */
 VE_API UNSIGNED32 AdsFindFirstTable62(ADSHANDLE hConnect, const UNSIGNED8* pucFileMask,
                                       UNSIGNED8* pucFirstDD, UNSIGNED16* pusDDLen,
                                       UNSIGNED8* pucFirstFile, UNSIGNED16* pusFileLen,

@@ -30,14 +30,23 @@ TableSearch::TableSearch(const Connection& connection, std::uint32_t connection_
     if (mask.empty()) {
         mask = kDefaultMask;
     }
-    names_ = regular_files_matching(directory, mask);
+    for (std::string& name : regular_files_matching(directory, mask)) {
+        names_.push_back({std::string(), std::move(name)});
+    }
 }
+
+TableSearch::TableSearch(std::uint32_t connection_handle, std::vector<Found> names)
+    : connection_handle_(connection_handle), names_(std::move(names)) {}
 
 std::optional<std::string> TableSearch::current() const {
     if (position_ >= names_.size()) {
         return std::nullopt;
     }
-    return names_[position_];
+    return names_[position_].name;
+}
+
+std::string TableSearch::current_link() const {
+    return position_ < names_.size() ? names_[position_].link : std::string();
 }
 
 }  // namespace varelum::engine

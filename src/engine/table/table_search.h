@@ -22,17 +22,26 @@ class TableSearch : public HandleObject {
     // ("*.adt" in the connection's directory).
     TableSearch(const Connection& connection, std::uint32_t connection_handle,
                 const std::string& pattern_utf8);
+    // Names found elsewhere (a dictionary's tables), each with the alias of the link it is
+    // reached through (empty for none).
+    struct Found {
+        std::string link;
+        std::string name;
+    };
+    TableSearch(std::uint32_t connection_handle, std::vector<Found> names);
     HandleKind kind() const override { return kKind; }
 
     std::uint32_t connection_handle() const { return connection_handle_; }
     // The name to hand out next (UTF-8), or none when every name was handed out.
     std::optional<std::string> current() const;
+    // The link alias of that name (empty for a file or one of the dictionary's own tables).
+    std::string current_link() const;
     // Moves on to the following name.
     void advance() { ++position_; }
 
   private:
     std::uint32_t connection_handle_;
-    std::vector<std::string> names_;
+    std::vector<Found> names_;
     std::size_t position_ = 0;
 };
 
