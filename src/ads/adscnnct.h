@@ -424,7 +424,8 @@ class TAdsConnection : public TAdsConnectionBase {
     // --- Dictionary links --------------------------------------------------------------------
     // The engine handle is passed as it is, also when not connected (the engine then refuses
     // it). A connection to free tables has no links: the count is 0 and the other three raise
-    // EADSDatabaseError 5132. (The engine makes no links between dictionaries yet.)
+    // EADSDatabaseError 5132. On a dictionary connection a link, once made, is active when a
+    // statement of the connection has used it ("alias.table").
 
     // The number of dictionary links the connection has used.
     int GetNumActiveDDLinks();
