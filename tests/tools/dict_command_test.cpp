@@ -1,5 +1,7 @@
 // dict: a data dictionary made and changed by the real executable, its passwords read from
 // standard input as a script gives them, and the result seen through the engine's log-in.
+#include <filesystem>
+
 #include "store_test_support.h"
 
 namespace varelum::store::testing {
@@ -100,6 +102,58 @@ TEST_F(DictCommandTest, RefusalsAreOneLineAndNeverShowAPassword) {
         EXPECT_EQ(std::string::npos, result.err.find("wrong-pw")) << result.err;
         expect_no_password(result);
     }
+}
+
+TEST_F(DictCommandTest, LinksAreAddedListedUsedAndRemoved) {
+    // A second store with a dictionary of its own, where Leitor may read Saldos.
+    constexpr const char* kReader = "leitor;pw";
+    std::filesystem::create_directories(file("estoque"));
+    ADSHANDLE stock = 0;
+    ASSERT_EQ(VE_SUCCESS, AdsDDCreate(u8(file("estoque/estoque.add").string()), u8("estoque-adm"),
+                                      u8(""), &stock));
+    ADSHANDLE table = 0;
+    ASSERT_EQ(VE_SUCCESS,
+              AdsCreateTable90(stock, u8("Saldos"), nullptr, 0, VE_CHARTYPE_ANSI,
+                               VE_LOCK_PROPRIETARY, VE_RIGHTS_CHECK, 0,
+                               u8("Codigo,Char,10;Saldo,Integer;"), 0, u8("ANSI"), &table));
+    AdsCloseTable(table);
+    ASSERT_EQ(VE_SUCCESS, AdsDDCreateUser(stock, nullptr, u8("Leitor"), u8(kReader), nullptr));
+    ASSERT_EQ(VE_SUCCESS,
+              AdsDDGrantPermission(stock, u8("Saldos"), nullptr, u8("Leitor"), VE_DD_RIGHT_READ));
+    AdsDisconnect(stock);
+
+    ToolResult added =
+        as_admin({"add-link", "Estoque", "estoque/estoque.add", "Leitor", "--global"},
+                 std::string(kReader) + "\n");
+    EXPECT_EQ(0, added.exit_code) << added.err;
+    expect_no_password(added);
+    EXPECT_EQ(std::string::npos, added.err.find(kReader)) << added.err;
+    ToolResult list = as_admin({"list"});
+    EXPECT_NE(std::string::npos, list.out.find("Links:\n  Estoque\n")) << list.out;
+
+    // The link reaches the stock's table through SQL, for any user of the dictionary.
+    ASSERT_EQ(0, as_admin({"add-user", "Ana"}, std::string(kAna) + "\n").exit_code);
+    ADSHANDLE ana = 0;
+    ASSERT_EQ(VE_SUCCESS, log_in("Ana", kAna, &ana)) << engine::testing::last_error_text();
+    ADSHANDLE statement = 0, cursor = 0;
+    ASSERT_EQ(VE_SUCCESS, AdsCreateSQLStatement(ana, &statement));
+    EXPECT_EQ(VE_SUCCESS,
+              AdsExecuteSQLDirect(statement, u8("SELECT * FROM Estoque.Saldos"), &cursor))
+        << engine::testing::last_error_text();
+    AdsCloseSQLStatement(statement);
+    AdsDisconnect(ana);
+
+    // A password the linked dictionary refuses makes no link, and shows in no output.
+    ToolResult refused =
+        as_admin({"add-link", "Outro", "estoque/estoque.add", "Leitor"}, "errada-42\n");
+    EXPECT_EQ(1, refused.exit_code);
+    EXPECT_NE(std::string::npos, refused.err.find("Leitor")) << refused.err;
+    EXPECT_EQ(std::string::npos, refused.err.find("errada-42")) << refused.err;
+
+    ASSERT_EQ(0, as_admin({"remove-link", "Estoque"}).exit_code);
+    list = as_admin({"list"});
+    EXPECT_NE(std::string::npos, list.out.find("Links:\n")) << list.out;
+    EXPECT_EQ(std::string::npos, list.out.find("  Estoque\n")) << list.out;
 }
 
 }  // namespace

@@ -2,6 +2,8 @@
 // rights. "create" makes the dictionary with its administrator's password; every other action
 // logs in as the administrator ("Admin"), whose password is asked for (password_prompt.h), as
 // is a new user's. No password is ever taken from the command line or printed.
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <filesystem>
 #include <iostream>
@@ -163,6 +165,21 @@ void list_dictionary(ADSHANDLE dictionary) {
     for (const std::string& user : users) {
         std::cout << "  " << user << "\n";
     }
+    std::cout << "Links:\n";
+    for (const std::string& link : object_names(dictionary, VE_DD_LINK_OBJECT)) {
+        std::cout << "  " << link << "\n";
+    }
+}
+
+// A link's stored password is sealed with a key kept in the same file, so it is as safe as
+// the file: say so when accounts other than the owner's group may read it.
+void warn_if_readable_by_others(const std::filesystem::path& file) {
+    struct stat info {};
+    if (::stat(file.c_str(), &info) == 0 && (info.st_mode & S_IROTH) != 0) {
+        std::cerr << "Note: other accounts of this machine can read " << file.string()
+                  << "; the link's password is only as safe as the file (chmod o-rw "
+                  << file.string() << ").\n";
+    }
 }
 
 struct Action {
@@ -188,6 +205,8 @@ constexpr Action kActions[] = {
     {"remove-table", 1, 1, "NAME"},
     {"grant", 3, 4, kRightsChangeUsage},
     {"revoke", 3, 4, kRightsChangeUsage},
+    {"add-link", 2, 3, "ALIAS LINKED.add [USER]"},
+    {"remove-link", 1, 1, "ALIAS"},
 };
 
 const Action& find_action(const Arguments& arguments) {
@@ -300,6 +319,28 @@ int run_dict(const Arguments& arguments) {
             context);
     } else if (what == "remove-table") {
         check(AdsDDRemoveTable(dictionary, engine_bytes(arg(0, "table")), 0), context);
+    } else if (what == "add-link") {
+        std::string alias = arg(0, "link");
+        std::string linked = arg(1, "path");
+        std::string user = optional_arg(2, "user");
+        UNSIGNED32 options = arguments.has("--global") ? 1u : 0u;
+        std::string password;
+        if (user.empty()) {
+            options |= 2u;  // each connection logs in there as its own user
+        } else {
+            password = to_engine_text(
+                read_password("Password of " + arguments.at(4) + " in the linked dictionary: "),
+                "password");
+        }
+        UNSIGNED32 rc = AdsDDCreateLink(dictionary, engine_bytes(alias), engine_bytes(linked),
+                                        text_or_null(user), engine_bytes(password), options);
+        std::fill(password.begin(), password.end(), '\0');
+        check(rc, context);
+        if (!user.empty()) {
+            warn_if_readable_by_others(file);
+        }
+    } else if (what == "remove-link") {
+        check(AdsDDDropLink(dictionary, engine_bytes(arg(0, "link")), 1), context);
     } else {  // grant, revoke
         auto change = what == "grant" ? AdsDDGrantPermission : AdsDDRevokePermission;
         check(change(dictionary, engine_bytes(rights_change.table),

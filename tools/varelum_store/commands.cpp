@@ -134,7 +134,8 @@ const std::vector<CommandSpec>& command_table() {
          run_sql},
         {"dict",
          {"FILE.add", "ACTION", "[ARG...]"},
-         {{"--description", "TEXT", "the new dictionary's description (create)"}},
+         {{"--description", "TEXT", "the new dictionary's description (create)"},
+          {"--global", "", "every user may use the new link (add-link; else only Admin)"}},
          "Make and change a data dictionary: its users, groups, tables and rights.",
          "Actions:\n"
          "  create                                   a new dictionary with the user Admin\n"
@@ -146,9 +147,14 @@ const std::vector<CommandSpec>& command_table() {
          "                                           the dictionary; default NAME) or let it go\n"
          "  grant USER|GROUP RIGHTS TABLE [COLUMN], revoke USER|GROUP RIGHTS TABLE [COLUMN]\n"
          "                                           RIGHTS: read,update,insert,delete or all\n"
-         "Every action but create logs in as Admin. Passwords (Admin's, a new user's) are typed\n"
-         "at the terminal without echo, or read one line each from standard input; they are\n"
-         "never taken from the command line and never printed.",
+         "  add-link ALIAS LINKED.add [USER], remove-link ALIAS\n"
+         "                                           SQL reaches LINKED.add's tables as\n"
+         "                                           ALIAS.TABLE, logged in there as USER (whose\n"
+         "                                           password is asked for and kept sealed) or,\n"
+         "                                           without USER, as each connection's own user\n"
+         "Every action but create logs in as Admin. Passwords (Admin's, a new user's, a linked\n"
+         "user's) are typed at the terminal without echo, or read one line each from standard\n"
+         "input; they are never taken from the command line and never printed.",
          run_dict},
     };
     return kCommands;
