@@ -56,9 +56,9 @@ class DictionaryLinksTest : public test::TStoreFixture {
     ADSHANDLE MakeDictionary(const std::string& path, const char* table,
                              const std::vector<test::TFieldText>& rows) {
         ADSHANDLE admin = 0;
-        EXPECT_EQ(ace::AdsDDCreate(EngineText(path), EngineText(kAdminPassword), EngineText(""),
-                                   &admin),
-                  0u);
+        EXPECT_EQ(
+            ace::AdsDDCreate(EngineText(path), EngineText(kAdminPassword), EngineText(""), &admin),
+            0u);
         ADSHANDLE handle = 0;
         EXPECT_EQ(ace::AdsCreateTable90(admin, EngineText(table), nullptr, 0, VE_CHARTYPE_ANSI,
                                         VE_LOCK_PROPRIETARY, VE_RIGHTS_CHECK, 0,
@@ -122,8 +122,7 @@ TEST_F(DictionaryLinksTest, ALinkIsMadeUsedDescribedAndDropped) {
         Rows("SELECT Codigo, Valor AS Nome, Valor AS Saldo FROM Estoque.Saldos");
         ADD_FAILURE() << "a dropped link still reached its tables";
     } catch (const EADSDatabaseError& error) {
-        EXPECT_NE(error.Message().find("NativeError = 2124"), std::string::npos)
-            << error.Message();
+        EXPECT_NE(error.Message().find("NativeError = 2124"), std::string::npos) << error.Message();
     }
 }
 
