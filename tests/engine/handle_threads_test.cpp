@@ -30,12 +30,14 @@ class HandleThreads : public EngineTest {
         ASSERT_ADS_OK(AdsCloseTable(table));
     }
 
-    // One skip+read step, as a walk does it; the image read must be one whole record.
+    // One skip+read step, as a walk does it; the image read must be one whole record. With
+    // two threads on one handle the other may have moved it onto EOF between this thread's
+    // calls: the read then answers "no current record" and the walk starts again at the top.
     static UNSIGNED32 step(ADSHANDLE handle, std::atomic<int>& torn) {
         UNSIGNED8 image[64];
         UNSIGNED32 length = sizeof image;
         if (UNSIGNED32 rc = AdsGetRecord(handle, image, &length); rc != VE_SUCCESS) {
-            return rc;
+            return rc == VE_NO_CURRENT_RECORD ? AdsGotoTop(handle) : rc;
         }
         std::int32_t id = 0;
         std::memcpy(&id, image, 4);
