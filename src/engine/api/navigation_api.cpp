@@ -7,6 +7,34 @@
 
 using namespace varelum::engine;
 
+namespace {
+
+// AdsAtEOF and AdsAtBOF, which a walk asks after every move: on a table handle the answer is
+// what the handle's last call published in its registry slot, read without taking its lock
+// (a call running meanwhile has not moved it yet); an index handle or an SQL cursor goes the
+// usual way.
+template <typename Slow>
+UNSIGNED32 at_end(ADSHANDLE handle, std::uint8_t flag, UNSIGNED16* answer, Slow slow) noexcept {
+    bool published = false;
+    const UNSIGNED32 rc = guarded([&] {
+        std::uint8_t flags = 0;
+        published = HandleRegistry::instance().table_flags(handle, flags);
+        if (!published) {
+            return;
+        }
+        if ((flags & TableCursor::kPublishedClosed) != 0) {
+            fail(VE_CLOSED_HANDLE, "handle " + std::to_string(handle));
+        }
+        out(answer) = (flags & flag) != 0;
+    });
+    if (published || rc != VE_SUCCESS) {
+        return rc;
+    }
+    return with_table(handle, [&](TableCursor& table) { out(answer) = slow(table); });
+}
+
+}  // namespace
+
 extern "C" {
 
 VE_API UNSIGNED32 AdsGotoTop(ADSHANDLE hObj) {
@@ -30,11 +58,13 @@ VE_API UNSIGNED32 AdsSkip(ADSHANDLE hObj, SIGNED32 lRecs) {
 }
 
 VE_API UNSIGNED32 AdsAtEOF(ADSHANDLE hTable, UNSIGNED16* pbAtEOF) {
-    return with_table(hTable, [&](TableCursor& table) { out(pbAtEOF) = table.at_eof(); });
+    return at_end(hTable, TableCursor::kPublishedEof, pbAtEOF,
+                  [](TableCursor& table) { return table.at_eof(); });
 }
 
 VE_API UNSIGNED32 AdsAtBOF(ADSHANDLE hTable, UNSIGNED16* pbAtBOF) {
-    return with_table(hTable, [&](TableCursor& table) { out(pbAtBOF) = table.at_bof(); });
+    return at_end(hTable, TableCursor::kPublishedBof, pbAtBOF,
+                  [](TableCursor& table) { return table.at_bof(); });
 }
 
 VE_API UNSIGNED32 AdsGotoRecord(ADSHANDLE hTable, UNSIGNED32 ulRec) {

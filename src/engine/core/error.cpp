@@ -129,6 +129,16 @@ void fail_errno(std::string_view operation, std::string_view path, int error_num
     fail(error_number == ENOSPC ? VE_TABLE_FULL : VE_FILE_ERROR, detail);
 }
 
+namespace {
+
+// Whether the calling thread's last error may hold anything. Every successful call clears the
+// last error, so this is read on every call: initial-exec keeps it one load at a fixed offset
+// from the thread pointer, where the thread-locals of a library loaded with dlopen otherwise
+// cost a __tls_get_addr call (one byte of the static TLS that glibc keeps for such libraries).
+thread_local bool error_set __attribute__((tls_model("initial-exec"))) = false;
+
+}  // namespace
+
 LastError& last_error() {
     thread_local LastError error;
     return error;
@@ -138,12 +148,17 @@ void set_last_error(std::uint32_t code, std::string text) {
     LastError& error = last_error();
     error.code = code;
     error.text = std::move(text);
+    error_set = true;
 }
 
 void clear_last_error() {
+    if (!error_set) {
+        return;
+    }
     LastError& error = last_error();
     error.code = 0;
     error.text.clear();
+    error_set = false;
 }
 
 }  // namespace varelum::engine

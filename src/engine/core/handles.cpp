@@ -223,6 +223,26 @@ HandleRegistry::Hold HandleRegistry::pin(std::uint32_t handle,
     return hold;
 }
 
+bool HandleRegistry::table_flags(std::uint32_t handle, std::uint8_t& flags) const {
+    HandleSlot* slot = slot_at(handle);
+    if (slot == nullptr) {
+        fail_look_up(handle);
+    }
+    const std::uint64_t before = slot->word.load(std::memory_order_acquire);
+    if (!holds_handle(before, handle)) {
+        fail_look_up(handle);
+    }
+    if ((before & HandleSlot::kLockable) == 0) {
+        return false;
+    }
+    flags = slot->table_flags.load(std::memory_order_acquire);
+    // Read after the flags: the same handle still registered means they were its own.
+    if (!holds_handle(slot->word.load(std::memory_order_acquire), handle)) {
+        fail_look_up(handle);
+    }
+    return true;
+}
+
 void HandleRegistry::fail_look_up(std::uint32_t handle) const {
     const std::uint32_t generation = handle >> kSlotBits;
     bool issued = false;

@@ -48,6 +48,8 @@ struct HandleSlot {
     }
 
     std::atomic<std::uint64_t> word{0};
+    // What the table's last call left (CallLock::publish), for answers that need no lock.
+    std::atomic<std::uint8_t> table_flags{0};
     // Set while registered; read only under a hold.
     HandleObject* object = nullptr;
     HandleKind kind = HandleKind::Connection;
@@ -69,6 +71,8 @@ class CallLock {
 
     void lock();  // waits while another thread holds it
     void unlock();
+    // Leaves the object's state for HandleRegistry::table_flags; called with the lock held.
+    void publish(std::uint8_t flags) { slot_->table_flags.store(flags, std::memory_order_release); }
 
   private:
     friend class HandleRegistry;
@@ -108,6 +112,10 @@ class HandleRegistry {
         return std::static_pointer_cast<T>(find(handle, {T::kKind}));
     }
     std::vector<std::shared_ptr<HandleObject>> all(HandleKind kind) const;
+    // The flags a table handle's last call published, read without pin or lock (the slot's
+    // memory is never freed, and the handle is checked again after the read); false when the
+    // handle is registered but has no call lock (not a table). Throws as find.
+    bool table_flags(std::uint32_t handle, std::uint8_t& flags) const;
 
     // A handle held for the length of one engine call: the object stays alive (a removal
     // meanwhile takes effect when the hold ends).

@@ -112,6 +112,7 @@ void TableCursor::close() {
     file_->remove_open_handle(request_.exclusive);
     connection_->remove_table(this);
     closed_ = true;
+    call_lock_.publish(kPublishedClosed);
     if (failure) {
         std::rethrow_exception(failure);
     }
@@ -156,6 +157,9 @@ const Snapshot& TableCursor::txn() {
 
 void TableCursor::end_call() {
     read_->end();
+    call_lock_.publish(static_cast<std::uint8_t>((at_bof_ ? kPublishedBof : 0) |
+                                                 (at_eof_ ? kPublishedEof : 0) |
+                                                 (closed_ ? kPublishedClosed : 0)));
 }
 
 void TableCursor::check_stored(const StoredRecord& record) const {
@@ -257,6 +261,7 @@ void TableCursor::skip(std::int32_t count) {
         }
         StoredRecord record;
         if (place_ == Place::Record) {
+            txn();  // first: the current record is then checked against this call's snapshot
             load_current();
             record = forward ? order_->after(txn(), recno_, image_.data())
                              : order_->before(txn(), recno_, image_.data());
@@ -319,7 +324,9 @@ void TableCursor::load_current() {
     if (place_ != Place::Record) {
         fail(VE_NO_CURRENT_RECORD);
     }
-    if (loaded_ && loaded_txnid_ == file_->last_commit_id()) {
+    // In a call whose snapshot is open, that snapshot was the latest when the call took it;
+    // otherwise the file says what was committed last.
+    if (loaded_ && loaded_txnid_ == (read_->active() ? read_->id() : file_->last_commit_id())) {
         return;
     }
     auto stored = file_->record(txn(), recno_);

@@ -62,6 +62,9 @@ class TableCursor : public HandleObject {
     ~TableCursor() override;
     HandleKind kind() const override { return kKind; }
     CallLock* call_lock() override { return &call_lock_; }
+    // What every call leaves in the handle's registry slot (CallLock::publish), so that
+    // AdsAtEOF and AdsAtBOF on a table handle answer without taking its lock.
+    static constexpr std::uint8_t kPublishedBof = 1, kPublishedEof = 2, kPublishedClosed = 4;
 
     // Holds the handle for one engine call and ends its read transaction afterwards.
     class CallScope {

@@ -2,11 +2,15 @@
 // commit in the process ends it at once, and left idle the reaper ends it by itself.
 #include "engine/storage/lmdb/parked_reads.h"
 
+#include "engine/storage/lmdb/lmdb.h"
+
 #include <gtest/gtest.h>
 #include <lmdb.h>
 #include <stdlib.h>
 
+#include <cctype>
 #include <chrono>
+#include <cstdio>
 #include <filesystem>
 #include <string>
 #include <thread>
@@ -16,6 +20,23 @@ namespace {
 
 class ParkedReads : public ::testing::Test {
   protected:
+    // Read transactions of the file that hold a snapshot (and so pin its pages).
+    int snapshots_held() const {
+        int held = 0;
+        mdb_reader_list(
+            env_,
+            [](const char* line, void* count) {
+                char pid[32], thread[32], txnid[32];
+                if (std::sscanf(line, "%31s %31s %31s", pid, thread, txnid) == 3 &&
+                    std::isdigit(static_cast<unsigned char>(txnid[0]))) {
+                    ++*static_cast<int*>(count);
+                }
+                return 0;
+            },
+            &held);
+        return held;
+    }
+
     void SetUp() override {
         std::string pattern = (std::filesystem::temp_directory_path() / "parked-XXXXXX").string();
         directory_ = mkdtemp(pattern.data());
@@ -70,6 +91,38 @@ TEST_F(ParkedReads, AnIdleParkedTransactionIsEndedByTheReaper) {
     EXPECT_FALSE(read_.resume());
     EXPECT_EQ(0, mdb_txn_renew(read_.txn));
     read_.enter();
+}
+
+// A handle's read transaction between calls: parked when nothing was committed meanwhile, so
+// the next call takes the same snapshot back without a renewal; not parked when this process
+// committed while the call held it (the snapshot would pin the pages that commit replaced).
+TEST_F(ParkedReads, ACallsSnapshotIsParkedUnlessThisProcessCommittedDuringTheCall) {
+    ReadTransaction read;
+    read.begin(env_, "t.mdb");
+    read.end();
+    const std::uint64_t renewals = read.renewals();
+    read.begin(env_, "t.mdb");
+    EXPECT_EQ(renewals, read.renewals()) << "nothing committed: the parked snapshot is taken back";
+
+    MDB_txn* write = nullptr;
+    ASSERT_EQ(0, mdb_txn_begin(env_, nullptr, 0, &write));
+    MDB_dbi dbi = 0;
+    ASSERT_EQ(0, mdb_dbi_open(write, nullptr, 0, &dbi));
+    char key[] = "k", value[] = "v";
+    MDB_val k{1, key}, v{1, value};
+    ASSERT_EQ(0, mdb_put(write, dbi, &k, &v, 0));
+    ASSERT_EQ(0, mdb_txn_commit(write));
+    ParkedRead::end_parked(env_);  // as every commit of the engine does
+    const int before = snapshots_held();
+    read.end();
+    EXPECT_EQ(before - 1, snapshots_held()) << "the passed snapshot is let go, not parked";
+
+    read.begin(env_, "t.mdb");
+    EXPECT_EQ(renewals + 1, read.renewals()) << "renewed: the commit's snapshot is seen";
+    MDB_envinfo info;
+    mdb_env_info(env_, &info);
+    EXPECT_EQ(info.me_last_txnid, mdb_txn_id(read.get()));
+    read.end();
 }
 
 }  // namespace

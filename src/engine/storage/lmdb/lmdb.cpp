@@ -76,6 +76,7 @@ void ReadTransaction::begin(MDB_env* env, std::string_view path, std::uint64_t t
     if (parked_.in_call()) {
         return;
     }
+    commits_at_begin_ = ParkedRead::commits();  // before the snapshot is found the latest
     if (txn_ != nullptr && parked_.resume()) {
         MDB_envinfo info;
         mdb_env_info(env, &info);
@@ -106,11 +107,11 @@ void ReadTransaction::end() {
     if (!parked_.in_call()) {
         return;
     }
-    // Only the latest snapshot is parked: one that a commit has passed already (the handle's
-    // own write, often) would pin the pages that commit replaced, and is renewed anyway.
-    MDB_envinfo info;
-    mdb_env_info(env_, &info);
-    if (info.me_last_txnid != mdb_txn_id(txn_)) {
+    // A snapshot that a commit of this process has passed during the call (the handle's own
+    // write, often) is not parked: it would pin the pages that commit replaced, and is renewed
+    // anyway. One passed by another process's commit is found stale by the next call, or ended
+    // by the reaper if the handle stays idle.
+    if (ParkedRead::commits() != commits_at_begin_) {
         mdb_txn_reset(txn_);
         parked_.stop();
         return;

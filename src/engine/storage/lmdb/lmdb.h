@@ -69,6 +69,7 @@ class ReadTransaction {
     MDB_env* env_ = nullptr;
     std::uint64_t renewals_ = 0;
     std::uint64_t trees_ = 0;
+    std::uint64_t commits_at_begin_ = 0;  // ParkedRead::commits() when the call took it
     ParkedRead parked_;
 };
 

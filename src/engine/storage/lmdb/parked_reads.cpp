@@ -104,6 +104,7 @@ void ParkedRead::stop() {
 }
 
 void ParkedRead::end_parked(MDB_env* env) {
+    commits_.fetch_add(1, std::memory_order_acq_rel);
     ParkedReadReaper::instance().end_parked(env);
 }
 

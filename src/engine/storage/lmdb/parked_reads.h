@@ -13,6 +13,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdint>
 
 namespace varelum::engine {
 
@@ -47,6 +48,9 @@ class ParkedRead {
     // Ends at once every transaction of `env` parked in this process: called after a commit
     // to the file, which their snapshots no longer show and whose replaced pages they pin.
     static void end_parked(MDB_env* env);
+    // Rises with every commit of this process (each one ends the parked transactions first):
+    // a transaction whose call saw it rise must not be parked, its snapshot is not the latest.
+    static std::uint64_t commits() { return commits_.load(std::memory_order_acquire); }
 
     // The transaction the reaper resets and its environment; set by the owner while in a
     // call.
@@ -59,6 +63,7 @@ class ParkedRead {
     // the previous sweep (or at once when `now`).
     void sweep(bool now = false);
 
+    static inline std::atomic<std::uint64_t> commits_{0};
     std::atomic<int> state_{kEnded};
     std::atomic<bool> idle_since_sweep_{false};
 };
