@@ -138,5 +138,57 @@ TEST_F(BulkSync, AnIndexFileIsSyncedBeforeItsRenameAndItsFolderAfter) {
     expect_synced_commits(writes_and_syncs(events, path()), 1);
 }
 
+// A statement changing many rows runs in a transaction of its own: its journal must be on the
+// disk before each batch of rows is, and synced once per batch, not once per row.
+TEST_F(BulkSync, AStatementWritingManyRowsSyncsItsJournalOnceBeforeEachBatch) {
+    const UNSIGNED32 rows = 2 * kBatch + 500;
+    fill_by_sql(table_, rows_select(1, rows));
+    struct Case {
+        const char* sql;
+        UNSIGNED32 rows;  // that it writes
+    };
+    const Case cases[] = {
+        {"INSERT INTO T (Code, Name) SELECT Code + 100000, Name FROM T", rows},
+        {"UPDATE T SET Name = 'changed'", 2 * rows},
+        {"DELETE FROM T WHERE Code > 0", 2 * rows},
+    };
+    for (const auto& [sql, written] : cases) {
+        SCOPED_TRACE(sql);
+        ADSHANDLE statement = 0;
+        ASSERT_ADS_OK(AdsCreateSQLStatement(connection_, &statement));
+        auto events = traced([&] {
+            ADSHANDLE cursor = 0;
+            ASSERT_ADS_OK(AdsExecuteSQLDirect(statement, u8(sql), &cursor));
+        });
+        ASSERT_ADS_OK(AdsCloseSQLStatement(statement));
+
+        bool journal_unsynced = false;
+        std::size_t journal_syncs = 0, table_runs = 0;
+        for (const Event& event : events) {
+            const bool journal = event.path.ends_with(".vtj");
+            if (journal && event.kind == "write") {
+                journal_unsynced = true;
+            } else if (journal && event.kind == "sync") {
+                journal_unsynced = false;
+                ++journal_syncs;
+            } else if (event.path == path() && event.kind == "write") {
+                EXPECT_FALSE(journal_unsynced) << "rows reached the table before their journal";
+                ++table_runs;
+            }
+        }
+        // Each batch (the last one partial) synced: its pages and header, and the journal
+        // once before it; the commit of the statement's transaction adds a sync of the table
+        // and one to empty the journal.
+        const std::size_t batches = (written + kBatch - 1) / kBatch;
+        std::string expected;
+        for (std::size_t i = 0; i < batches; ++i) {
+            expected += "WSWS";
+        }
+        EXPECT_EQ(expected + "S", writes_and_syncs(events, path()));
+        EXPECT_EQ(2 * batches, table_runs);
+        EXPECT_LE(journal_syncs, batches + 2);
+    }
+}
+
 }  // namespace
 }  // namespace varelum::engine::testing

@@ -6,17 +6,41 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <random>
 #include <set>
+#include <string>
 #include <thread>
+#include <utility>
 
 #include "engine/env/testing_hooks.h"
 #include "engine_test_support.h"
 
 namespace varelum::engine::testing {
 namespace {
+
+// Set in a child process: the SQL abort callback kills it at that question (0: never), and
+// notes the first question asked once the statement has a journal in g_directory (it writes).
+int g_kill_at_question = 0;
+int g_questions = 0;
+int g_first_writing_question = 0;
+std::string g_directory;
+
+UNSIGNED32 kill_at_question() {
+    if (++g_questions == g_kill_at_question) {
+        ::kill(::getpid(), SIGKILL);
+    }
+    if (g_first_writing_question == 0) {
+        for (const auto& entry : std::filesystem::directory_iterator(g_directory)) {
+            if (entry.path().extension() == ".vtj") {
+                g_first_writing_question = g_questions;
+            }
+        }
+    }
+    return 0;
+}
 
 struct Pipe {
     int fds[2] = {-1, -1};
@@ -133,6 +157,89 @@ TEST_F(Recovery, ADeadOwnersTransactionIsRolledBackByTheNextOpener) {
     ASSERT_ADS_OK(AdsSeek(index, u8("apples"), 6, VE_STRINGKEY, VE_HARDSEEK, &found));
     EXPECT_EQ(0, found);
     EXPECT_TRUE(journals().empty());
+}
+
+// Statements whose rows fill several of the engine's synced batches, killed at points spread
+// over their run (by their own SQL abort callback, which a statement asks every so often):
+// the next opener rolls the statement back, and the table is exactly as before it.
+TEST_F(Recovery, AStatementOfSeveralBatchesKilledAnywhereLeavesTheTableAsBefore) {
+    constexpr UNSIGNED32 kRows = 9000;  // more than two batches of the engine's 4096 writes
+    const std::string fill =
+        "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < " +
+        std::to_string(kRows) + ") SELECT i AS Code, 'name' || i AS Name FROM n";
+    auto fresh_table = [&] {
+        ADSHANDLE table = create("T", "Code,Integer;Name,Char,20;");
+        ADSHANDLE index = 0;
+        EXPECT_ADS_OK(AdsCreateIndex90(table, nullptr, u8("CODE"), u8("Code"), nullptr, nullptr,
+                                       VE_INDEX_UNIQUE, 0, nullptr, &index));
+        fill_by_sql(table, fill);
+        std::string rows = visible(table, {"Code", "Name"});
+        EXPECT_ADS_OK(AdsCloseTable(table));
+        // The child must not share this process's open storage environment of the file.
+        AdsCloseCachedTables(connection_);
+        return rows;
+    };
+    // Runs sql in a child killed at its kill_at-th question (0: left to finish); answers the
+    // questions it was asked and the first once it wrote when it finished, or -1 when it was
+    // killed.
+    auto run_child = [&](const std::string& sql, int kill_at) {
+        Pipe to_parent;
+        pid_t child = fork();
+        if (child == 0) {
+            ADSHANDLE connection = 0;
+            ADSHANDLE statement = 0;
+            ADSHANDLE cursor = 0;
+            g_kill_at_question = kill_at;
+            g_directory = dir_.path();
+            if (AdsConnect(u8(dir_.path()), &connection) != VE_SUCCESS ||
+                AdsRegisterSQLAbortFunc(&kill_at_question) != VE_SUCCESS ||
+                AdsCreateSQLStatement(connection, &statement) != VE_SUCCESS ||
+                AdsExecuteSQLDirect(statement, u8(sql), &cursor) != VE_SUCCESS) {
+                _exit(90);
+            }
+            const int answer[2] = {g_questions, g_first_writing_question};
+            (void)!write(to_parent.fds[1], answer, sizeof answer);
+            _exit(0);
+        }
+        close(to_parent.fds[1]);
+        to_parent.fds[1] = -1;
+        std::pair<int, int> questions{-1, -1};
+        int answer[2] = {};
+        if (read(to_parent.fds[0], answer, sizeof answer) == sizeof answer) {
+            questions = {answer[0], answer[1]};
+        }
+        int status = 0;
+        waitpid(child, &status, 0);
+        EXPECT_TRUE(questions.first >= 0 || (WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL))
+            << "the child failed with status " << status;
+        return questions;
+    };
+
+    for (const char* sql : {"UPDATE T SET Name = 'changed'",
+                            "INSERT INTO T (Code, Name) SELECT Code + 100000, Name FROM T",
+                            "DELETE FROM T WHERE Code > 0"}) {
+        SCOPED_TRACE(sql);
+        fresh_table();
+        const auto [questions, writing] = run_child(sql, 0);
+        ASSERT_GT(writing, 0) << "no question while the statement wrote";
+        ASSERT_GT(questions - writing, 10) << "the statement asks its abort callback too seldom";
+        // Killed before its first write, and at four points while it writes its batches.
+        for (int fifth = writing > 2 ? 0 : 1; fifth <= 4; ++fifth) {
+            const int kill_at =
+                fifth == 0 ? writing / 2 : writing + (questions - writing) * fifth / 5;
+            SCOPED_TRACE("killed at question " + std::to_string(kill_at));
+            const std::string before = fresh_table();
+            ASSERT_EQ(-1, run_child(sql, kill_at).first);
+            EXPECT_EQ(fifth == 0 ? 0u : 1u, journals().size());
+
+            ADSHANDLE table = 0;
+            ASSERT_ADS_OK(open("T", &table));
+            EXPECT_TRUE(visible(table, {"Code", "Name"}) == before);
+            EXPECT_EQ("OK\n", check(table));
+            EXPECT_TRUE(journals().empty());
+            ASSERT_ADS_OK(AdsCloseTable(table));
+        }
+    }
 }
 
 TEST_F(Recovery, AnOpenerThatCannotWriteRefusesToReadHalfATransaction) {

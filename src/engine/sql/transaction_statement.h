@@ -19,7 +19,8 @@ void check_transaction_statement(const StatementText& statement);
 void run_transaction_statement(Connection& connection, const StatementText& statement);
 
 // Makes one statement atomic: begun before it runs; finish() after it succeeded keeps its
-// changes; destroyed without finish() (it failed) undoes them.
+// changes; destroyed without finish() (it failed) undoes them. Its writes go in synced
+// batches (Transaction::begin_batching) until then.
 class AtomicStatement {
   public:
     explicit AtomicStatement(Connection& connection);

@@ -47,8 +47,9 @@ void TableFile::discard(const std::string& path) noexcept {
     ::unlink((path + "-lock").c_str());
 }
 
-WriteBatch::WriteBatch(TableFile& file, std::size_t writes_per_commit) : file_(file) {
-    file_.begin_batch(writes_per_commit);
+WriteBatch::WriteBatch(TableFile& file, std::size_t writes_per_commit, UndoLog* journal)
+    : file_(file) {
+    file_.begin_batch(writes_per_commit, journal);
 }
 
 WriteBatch::~WriteBatch() {
@@ -136,7 +137,7 @@ std::optional<std::string_view> WriteContext::record(std::uint32_t recno) {
 }
 
 void WriteContext::commit() {
-    if (undo_ != nullptr) {
+    if (undo_ != nullptr && !file_.batch_journals(*undo_)) {
         undo_->make_durable();
     }
     file_.commit_write(*transaction_, counters_);

@@ -195,10 +195,13 @@ class WriteContext : public Snapshot {
 // it finishes. A crash loses at most the writes since the batch last committed, never what was
 // committed before; other connections see the writes a batch at a time. A write that fails
 // takes back only itself. Batches of one thread on one file nest (the outer one commits).
+// With a journal (the undo log of the transaction the writes belong to), the journal is made
+// durable once before each of the batch's commits instead of before each write.
 class WriteBatch {
   public:
     static constexpr std::size_t kWritesPerCommit = 4096;
-    explicit WriteBatch(TableFile& file, std::size_t writes_per_commit = kWritesPerCommit);
+    explicit WriteBatch(TableFile& file, std::size_t writes_per_commit = kWritesPerCommit,
+                        UndoLog* journal = nullptr);
     // Commits what is left; a failure then is not reported (the error that ends the batch
     // early is already on its way), so bulk work calls finish() on its way out.
     ~WriteBatch();
@@ -338,8 +341,11 @@ class TableFile {
     friend class WriteBatch;
     // journalled: the writer's undo log holds the change, synced, before the commit.
     virtual std::unique_ptr<Snapshot> begin_write(bool journalled) = 0;
-    virtual void begin_batch(std::size_t writes_per_commit) = 0;
+    virtual void begin_batch(std::size_t writes_per_commit, UndoLog* journal) = 0;
     virtual void end_batch() = 0;  // commits; the batch is over also when this throws
+    // Whether the calling thread's writes on the file are in a batch that makes this undo log
+    // durable before it commits them (so the writes need not each do it).
+    virtual bool batch_journals(const UndoLog& undo) const = 0;
     virtual void commit_write(Snapshot& transaction, const TableCounters& counters) = 0;
     virtual void write_record(Snapshot& transaction, std::uint32_t recno, std::uint8_t status,
                               const std::uint8_t* image) = 0;

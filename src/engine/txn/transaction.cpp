@@ -2,6 +2,7 @@
 #include "engine/txn/transaction.h"
 
 #include <algorithm>
+#include <exception>
 
 #include "engine/core/error.h"
 #include "engine/core/text.h"
@@ -89,6 +90,11 @@ Transaction::~Transaction() {
 
 void Transaction::enlist(const std::shared_ptr<TableFile>& file,
                          const std::shared_ptr<FileLocks>& locks) {
+    if (batching_ && batches_.count(file.get()) == 0) {
+        // Begun before the handle's write transaction, which then nests in it.
+        batches_.emplace(file.get(),
+                         std::make_unique<WriteBatch>(*file, WriteBatch::kWritesPerCommit, this));
+    }
     auto found = tables_.find(file.get());
     if (found != tables_.end()) {
         return;
@@ -173,6 +179,38 @@ void Transaction::make_durable() {
     }
 }
 
+void Transaction::begin_batching() {
+    batching_ = true;
+}
+
+void Transaction::end_batching() {
+    batching_ = false;
+    // Each batch ends, also when one before it failed; the first failure is the one told.
+    std::exception_ptr failure;
+    for (auto& [file, batch] : batches_) {
+        try {
+            batch->finish();
+        } catch (...) {
+            if (!failure) {
+                failure = std::current_exception();
+            }
+        }
+    }
+    batches_.clear();
+    if (failure) {
+        std::rethrow_exception(failure);
+    }
+}
+
+void Transaction::end_batching_before_undo() {
+    try {
+        end_batching();
+    } catch (const EngineError&) {
+        // A batch that could not commit left nothing of itself in the file; the undo that
+        // follows covers its writes either way.
+    }
+}
+
 void Transaction::create_savepoint(const std::string& name) {
     Savepoint savepoint;
     savepoint.name = name;
@@ -207,6 +245,7 @@ void Transaction::rollback_to(const std::string& name) {
     }
     auto keep = static_cast<std::size_t>(savepoints_.rend() - found);  // up to and with it
     Savepoint& savepoint = savepoints_[keep - 1];
+    end_batching_before_undo();
     undo_after(savepoint.entries);
     for (auto& [directory, journal] : journals_) {
         auto mark = savepoint.marks.find(journal.get());
@@ -233,14 +272,13 @@ void Transaction::commit() {
         fail(VE_NO_TRANSACTION);
     }
     try {
+        end_batching();
         for (auto& [file, table] : tables_) {
             if (table.journal != nullptr) {
                 table.file->flush();
             }
         }
-        for (auto& [directory, journal] : journals_) {
-            journal->discard();
-        }
+        discard_journals();
     } catch (...) {
         finish();
         throw;
@@ -253,10 +291,9 @@ void Transaction::rollback() {
         fail(VE_NO_TRANSACTION);
     }
     try {
+        end_batching_before_undo();
         undo_after(0);
-        for (auto& [directory, journal] : journals_) {
-            journal->discard();
-        }
+        discard_journals();
     } catch (...) {
         // The journals stay on the disk, unlocked once closed: the next opener of their
         // tables finishes the rollback.
@@ -266,8 +303,16 @@ void Transaction::rollback() {
     finish();
 }
 
+void Transaction::discard_journals() {
+    for (auto& [directory, journal] : journals_) {
+        journal->discard();
+    }
+}
+
 void Transaction::finish() {
     ended_ = true;
+    batching_ = false;
+    batches_.clear();  // already ended unless ending them failed
     journals_.clear();
     for (auto& [file, table] : tables_) {
         table.locks->release_transaction_locks();

@@ -59,6 +59,14 @@ class Transaction final : public UndoLog {
     // Forgets the newest savepoint of that name and those after it, keeping their changes.
     void release_savepoint(const std::string& name);
 
+    // While batching (one statement that may write many rows), the writes to each table are
+    // grouped in synced batches, the journals made durable once before each batch commits
+    // rather than once per write. end_batching commits what is left; commit and every
+    // rollback end batching first, so nothing is undone or forgotten that is not yet on the
+    // disk. The batches belong to the calling thread.
+    void begin_batching();
+    void end_batching();
+
     // Both end the transaction and release its locks, also when they fail.
     void commit();
     void rollback();
@@ -79,7 +87,9 @@ class Transaction final : public UndoLog {
 
     Table& table_of(const TableFile& file);
     JournalFile& journal_for(const std::string& directory);
+    void end_batching_before_undo();
     void undo_after(std::size_t first);
+    void discard_journals();
     void finish();
 
     std::map<const TableFile*, Table> tables_;
@@ -91,6 +101,8 @@ class Transaction final : public UndoLog {
     // record or value in a segment is needed to undo it.
     std::set<std::tuple<const TableFile*, std::uint32_t, int>> seen_;
     std::set<std::pair<const TableFile*, std::uint32_t>> appended_;
+    bool batching_ = false;
+    std::map<const TableFile*, std::unique_ptr<WriteBatch>> batches_;
     bool ended_ = false;
 };
 

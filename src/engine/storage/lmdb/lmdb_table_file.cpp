@@ -15,6 +15,7 @@
 #include <map>
 #include <set>
 #include <thread>
+#include <utility>
 
 #include "engine/core/error.h"
 #include "engine/core/progress.h"
@@ -446,15 +447,16 @@ bool LmdbTableFile::in_batch() const {
     return batch_thread_.load(std::memory_order_acquire) == std::this_thread::get_id();
 }
 
-void LmdbTableFile::begin_batch(std::size_t writes_per_commit) {
+void LmdbTableFile::begin_batch(std::size_t writes_per_commit, UndoLog* journal) {
     if (in_batch()) {
-        ++batch_depth_;
+        ++batch_depth_;  // the outer batch's journal stays the one synced
         return;
     }
     // Waits, like any writer, for another thread's or process's write to end.
     MDB_txn* txn = nullptr;
     check_mdb(mdb_txn_begin(env_, nullptr, 0, &txn), "begin writing", path_);
     batch_ = txn;
+    batch_journal_ = journal;
     batch_depth_ = 1;
     batch_writes_ = 0;
     batch_limit_ = std::max<std::size_t>(writes_per_commit, 1);
@@ -468,8 +470,26 @@ void LmdbTableFile::end_batch() {
     MDB_txn* txn = batch_;
     batch_ = nullptr;
     batch_thread_.store(std::thread::id(), std::memory_order_release);
+    UndoLog* journal = std::exchange(batch_journal_, nullptr);
     if (txn == nullptr) {
         return;  // a full batch's commit failed and said so; nothing was begun after it
+    }
+    commit_batch(txn, journal);
+}
+
+bool LmdbTableFile::batch_journals(const UndoLog& undo) const {
+    return in_batch() && batch_ != nullptr && batch_journal_ == &undo;
+}
+
+void LmdbTableFile::commit_batch(MDB_txn* txn, UndoLog* journal) {
+    if (journal != nullptr) {
+        // The before-images of the batch's writes reach the disk before the writes do.
+        try {
+            journal->make_durable();
+        } catch (...) {
+            mdb_txn_abort(txn);
+            throw;
+        }
     }
     check_mdb(mdb_txn_commit(txn), "commit to", path_);  // frees txn also when it fails
     ParkedRead::end_parked(env_);
@@ -545,9 +565,7 @@ void LmdbTableFile::commit_write(Snapshot& transaction, const TableCounters& cou
         // The batch is full: it goes to the disk and the next one begins.
         MDB_txn* txn = batch_;
         batch_ = nullptr;
-        check_mdb(mdb_txn_commit(txn), "commit to", path_);
-        ParkedRead::end_parked(env_);
-        sync_committed(env_, path_);
+        commit_batch(txn, batch_journal_);
         batch_writes_ = 0;
         check_mdb(mdb_txn_begin(env_, nullptr, 0, &txn), "begin writing", path_);
         batch_ = txn;

@@ -72,8 +72,9 @@ class LmdbTableFile final : public TableFile {
 
   protected:
     std::unique_ptr<Snapshot> begin_write(bool journalled) override;
-    void begin_batch(std::size_t writes_per_commit) override;
+    void begin_batch(std::size_t writes_per_commit, UndoLog* journal) override;
     void end_batch() override;
+    bool batch_journals(const UndoLog& undo) const override;
     void commit_write(Snapshot& transaction, const TableCounters& counters) override;
     void write_record(Snapshot& transaction, std::uint32_t recno, std::uint8_t status,
                       const std::uint8_t* image) override;
@@ -99,12 +100,16 @@ class LmdbTableFile final : public TableFile {
 
     // Whether the calling thread has a batch open on the file.
     bool in_batch() const;
+    // Commits a batch's transaction, the journal (if any) made durable first; on failure the
+    // transaction is gone and nothing of it reached the file.
+    void commit_batch(MDB_txn* txn, UndoLog* journal);
 
     MDB_env* env_ = nullptr;
     // The open write batch (WriteBatch): its transaction, the thread that owns it (only that
-    // thread reads the other members), how deeply batches nest and the writes since its
-    // last commit.
+    // thread reads the other members), how deeply batches nest, the writes since its
+    // last commit and the journal made durable before each commit.
     MDB_txn* batch_ = nullptr;
+    UndoLog* batch_journal_ = nullptr;
     std::atomic<std::thread::id> batch_thread_{};
     int batch_depth_ = 0;
     std::size_t batch_writes_ = 0, batch_limit_ = 0;
