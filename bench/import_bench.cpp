@@ -5,15 +5,12 @@
 // commit per row on the disk, and SQLite inserting the same rows in synced transactions of
 // 4096 rows (synchronous=FULL, rollback journal), in the same run. Every table has the demo
 // store's two unique index tags. Each iteration imports into a new table.
-#include <benchmark/benchmark.h>
-#include <sqlite3.h>
-#include <stdlib.h>
-
 #include <cstdio>
 #include <filesystem>
 #include <string>
 
 #include "batched_append.h"
+#include "bench_support.h"
 #include "cell_values.h"
 #include "engine_table.h"
 
@@ -40,15 +37,6 @@ Row row_of(long i) {
     return {code, barcode, "Produto numero " + std::to_string(i), std::to_string(i % 100)};
 }
 
-fs::path make_directory(const fs::path& parent, const char* name) {
-    std::string pattern = (parent / (std::string(name) + "-XXXXXX")).string();
-    if (mkdtemp(pattern.data()) == nullptr) {
-        std::perror("mkdtemp");
-        std::abort();
-    }
-    return pattern;
-}
-
 // A new table with the two unique tags, in directory.
 Table new_table(Connection& connection, const fs::path& directory, int n) {
     Table table =
@@ -68,15 +56,21 @@ void set_row(const Table& table, const Row& row) {
     varelum::store::check(AdsWriteRecord(table.handle()), "write");
 }
 
-// varelum-store import's way, into a table on the disk.
-void BM_EngineImportInSyncedBatches(benchmark::State& state) {
-    const fs::path directory = make_directory(fs::temp_directory_path(), "import-bench");
+// Imports state.range(0) rows into a new table in a new directory in `parent` per iteration:
+// batched as varelum-store import does, or one commit per row.
+void import_runs(benchmark::State& state, const fs::path& parent, bool batched) {
+    const fs::path directory = varelum::bench::make_directory(parent, "import-bench");
     Connection connection(directory);
-    int n = 0;
-    for (auto _ : state) {
+    varelum::bench::run_counted(state, state.range(0), [&](int n) {
         state.PauseTiming();
-        Table table = new_table(connection, directory, ++n);
+        Table table = new_table(connection, directory, n);
         state.ResumeTiming();
+        if (!batched) {
+            for (long i = 0; i < state.range(0); ++i) {
+                set_row(table, row_of(i));
+            }
+            return;
+        }
         BatchedAppend batches(connection, table);
         for (long i = 0; i < state.range(0); ++i) {
             set_row(batches.staging(), row_of(i));
@@ -85,73 +79,44 @@ void BM_EngineImportInSyncedBatches(benchmark::State& state) {
             }
         }
         batches.send();
-    }
-    state.SetItemsProcessed(state.iterations() * state.range(0));
+    });
     fs::remove_all(directory);
+}
+
+// varelum-store import's way, into a table on the disk.
+void BM_EngineImportInSyncedBatches(benchmark::State& state) {
+    import_runs(state, fs::temp_directory_path(), true);
 }
 
 // One commit per row, in shared memory: no commit waits for a disk, as with the old unsynced
 // import.
 void BM_EngineImportRowByRowInMemory(benchmark::State& state) {
-    const fs::path directory = make_directory("/dev/shm", "import-bench");
-    Connection connection(directory);
-    int n = 0;
-    for (auto _ : state) {
-        state.PauseTiming();
-        Table table = new_table(connection, directory, ++n);
-        state.ResumeTiming();
-        for (long i = 0; i < state.range(0); ++i) {
-            set_row(table, row_of(i));
-        }
-    }
-    state.SetItemsProcessed(state.iterations() * state.range(0));
-    fs::remove_all(directory);
+    import_runs(state, "/dev/shm", false);
 }
 
 // One synced commit per row, on the disk.
 void BM_EngineImportRowByRowSynced(benchmark::State& state) {
-    const fs::path directory = make_directory(fs::temp_directory_path(), "import-bench");
-    Connection connection(directory);
-    int n = 0;
-    for (auto _ : state) {
-        state.PauseTiming();
-        Table table = new_table(connection, directory, ++n);
-        state.ResumeTiming();
-        for (long i = 0; i < state.range(0); ++i) {
-            set_row(table, row_of(i));
-        }
-    }
-    state.SetItemsProcessed(state.iterations() * state.range(0));
-    fs::remove_all(directory);
-}
-
-void exec(sqlite3* db, const char* sql) {
-    char* error = nullptr;
-    if (sqlite3_exec(db, sql, nullptr, nullptr, &error) != SQLITE_OK) {
-        std::fprintf(stderr, "sqlite: %s\n", error);
-        std::abort();
-    }
+    import_runs(state, fs::temp_directory_path(), false);
 }
 
 // The peer: SQLite, synced transactions of 4096 rows, on the disk.
 void BM_SqliteImportInSyncedBatches(benchmark::State& state) {
-    const fs::path directory = make_directory(fs::temp_directory_path(), "import-bench");
-    int n = 0;
-    for (auto _ : state) {
+    const fs::path directory =
+        varelum::bench::make_directory(fs::temp_directory_path(), "import-bench");
+    varelum::bench::run_counted(state, state.range(0), [&](int n) {
         state.PauseTiming();
-        sqlite3* db = nullptr;
-        sqlite3_open((directory / ("peer" + std::to_string(++n) + ".db")).c_str(), &db);
-        exec(db,
-             "PRAGMA synchronous=FULL;"
-             "CREATE TABLE Products (CodProduto TEXT, CodBarras TEXT, Descricao TEXT,"
-             " QtdeAtual INTEGER);"
-             "CREATE UNIQUE INDEX ByCode ON Products (CodProduto);"
-             "CREATE UNIQUE INDEX ByBarcode ON Products (CodBarras);");
+        sqlite3* db = varelum::bench::open_peer(
+            directory / ("peer" + std::to_string(n) + ".db"),
+            "PRAGMA synchronous=FULL;"
+            "CREATE TABLE Products (CodProduto TEXT, CodBarras TEXT, Descricao TEXT,"
+            " QtdeAtual INTEGER);"
+            "CREATE UNIQUE INDEX ByCode ON Products (CodProduto);"
+            "CREATE UNIQUE INDEX ByBarcode ON Products (CodBarras);");
         sqlite3_stmt* insert = nullptr;
         sqlite3_prepare_v2(db, "INSERT INTO Products VALUES (?1, ?2, ?3, ?4)", -1, &insert,
                            nullptr);
         state.ResumeTiming();
-        exec(db, "BEGIN");
+        varelum::bench::exec(db, "BEGIN");
         for (long i = 0; i < state.range(0); ++i) {
             const Row row = row_of(i);
             sqlite3_bind_text(insert, 1, row.code.c_str(), -1, SQLITE_TRANSIENT);
@@ -163,16 +128,15 @@ void BM_SqliteImportInSyncedBatches(benchmark::State& state) {
             }
             sqlite3_reset(insert);
             if ((i + 1) % static_cast<long>(BatchedAppend::kDefaultRowsPerBatch) == 0) {
-                exec(db, "COMMIT; BEGIN");
+                varelum::bench::exec(db, "COMMIT; BEGIN");
             }
         }
-        exec(db, "COMMIT");
+        varelum::bench::exec(db, "COMMIT");
         state.PauseTiming();
         sqlite3_finalize(insert);
         sqlite3_close(db);
         state.ResumeTiming();
-    }
-    state.SetItemsProcessed(state.iterations() * state.range(0));
+    });
     fs::remove_all(directory);
 }
 

@@ -3,9 +3,6 @@
 // 100,000 and 1,000,000 products, and its product list ("SELECT * FROM CadProdutos order by
 // codproduto", every row read). The stores are built once per size, in the temporary
 // directory, and removed at the end.
-#include <benchmark/benchmark.h>
-#include <sqlite3.h>
-#include <stdlib.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -14,13 +11,12 @@
 #include <memory>
 #include <string>
 
-#include "varelum_engine.h"
+#include "bench_support.h"
 
 namespace {
 
-const UNSIGNED8* u8(const std::string& text) {
-    return reinterpret_cast<const UNSIGNED8*>(text.c_str());
-}
+using varelum::bench::check;
+using varelum::bench::u8;
 
 std::string code_of(long i) {
     char buffer[32];
@@ -39,17 +35,6 @@ struct Store {
     sqlite3* peer = nullptr;
 };
 
-void check(UNSIGNED32 rc, const char* what) {
-    if (rc != 0) {
-        UNSIGNED32 code = 0;
-        UNSIGNED8 text[600] = {};
-        UNSIGNED16 length = sizeof text;
-        AdsGetLastError(&code, text, &length);
-        std::fprintf(stderr, "%s: %u %s\n", what, code, reinterpret_cast<char*>(text));
-        std::abort();
-    }
-}
-
 Store& store(long rows) {
     static std::map<long, std::unique_ptr<Store>> stores;
     auto& slot = stores[rows];
@@ -59,8 +44,7 @@ Store& store(long rows) {
     slot = std::make_unique<Store>();
     Store& s = *slot;
     // In memory, where the engine's synced commits cost nothing, as the peer's unsynced ones.
-    std::string pattern = "/dev/shm/sql-bench-XXXXXX";
-    s.directory = mkdtemp(pattern.data());
+    s.directory = varelum::bench::make_directory("/dev/shm", "sql-bench");
     AdsSetServerType(VE_SERVER_LOCAL);
     check(AdsConnect(u8(s.directory), &s.connection), "connect");
     ADSHANDLE table = 0;
@@ -70,12 +54,11 @@ Store& store(long rows) {
                               "Descricao,Char,40;QtdeAtual,Numeric,10,0;"),
                            0, nullptr, &table),
           "create");
-    sqlite3_open((s.directory + "/peer.db").c_str(), &s.peer);
-    sqlite3_exec(s.peer,
-                 "PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF;"
-                 "CREATE TABLE CadProdutos (CodProduto TEXT, CodBarras TEXT, CodGrupo TEXT, "
-                 "Descricao TEXT, QtdeAtual INTEGER); BEGIN;",
-                 nullptr, nullptr, nullptr);
+    s.peer = varelum::bench::open_peer(
+        s.directory + "/peer.db",
+        "PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF;"
+        "CREATE TABLE CadProdutos (CodProduto TEXT, CodBarras TEXT, CodGrupo TEXT, "
+        "Descricao TEXT, QtdeAtual INTEGER); BEGIN;");
     sqlite3_stmt* insert = nullptr;
     sqlite3_prepare_v2(s.peer, "INSERT INTO CadProdutos VALUES (?1, ?2, ?3, ?4, ?5)", -1, &insert,
                        nullptr);
@@ -101,10 +84,9 @@ Store& store(long rows) {
         sqlite3_reset(insert);
     }
     sqlite3_finalize(insert);
-    sqlite3_exec(s.peer,
-                 "COMMIT; CREATE INDEX CodBarras ON CadProdutos(CodBarras);"
-                 "CREATE INDEX CodProduto ON CadProdutos(CodProduto);",
-                 nullptr, nullptr, nullptr);
+    varelum::bench::exec(s.peer,
+                         "COMMIT; CREATE INDEX CodBarras ON CadProdutos(CodBarras);"
+                         "CREATE INDEX CodProduto ON CadProdutos(CodProduto);");
     for (const char* field : {"CodBarras", "CodProduto"}) {
         ADSHANDLE index = 0;
         check(AdsCreateIndex90(table, nullptr, u8(field), u8(field), nullptr, nullptr, 0, 512,
