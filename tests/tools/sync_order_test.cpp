@@ -21,13 +21,16 @@ class SyncOrderTest : public StoreToolTest {
     std::vector<Event> traced(const std::vector<std::string>& arguments) {
         const std::filesystem::path trace = file(".trace");
         std::filesystem::remove(trace);
+        // The sanitizer build wants its runtime loaded first; the preloaded library carries
+        // it too. The build's own options are kept.
+        std::string sanitizer = "ASAN_OPTIONS=verify_asan_link_order=0";
+        if (const char* options = std::getenv("ASAN_OPTIONS")) {
+            sanitizer += std::string(":") + options;
+        }
         ToolResult result =
             finish_tool(dir(), start_tool(dir(), arguments, "/dev/null",
                                           {"LD_PRELOAD=" VARELUM_ENGINE_TESTING_LIBRARY,
-                                           "VARELUM_TEST_TRACE=" + trace.string(),
-                                           // The sanitizer build wants its runtime first; the
-                                           // preloaded library carries it too.
-                                           "ASAN_OPTIONS=verify_asan_link_order=0"}));
+                                           "VARELUM_TEST_TRACE=" + trace.string(), sanitizer}));
         EXPECT_EQ(0, result.exit_code) << result.err;
         EXPECT_TRUE(std::filesystem::exists(trace)) << "the tool left no trace";
         return parse_trace(read_file(trace));
