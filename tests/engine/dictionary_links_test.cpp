@@ -50,22 +50,7 @@ class DictionaryLinks : public EngineTest {
     }
 
     static std::vector<std::string> links_of(ADSHANDLE connection) {
-        std::vector<std::string> found;
-        UNSIGNED8 name[201];
-        UNSIGNED16 length = sizeof name;
-        ADSHANDLE find = 0;
-        UNSIGNED32 rc =
-            AdsDDFindFirstObject(connection, VE_DD_LINK_OBJECT, u8(""), name, &length, &find);
-        while (rc == VE_SUCCESS) {
-            found.emplace_back(reinterpret_cast<char*>(name), length);
-            length = sizeof name;
-            rc = AdsDDFindNextObject(connection, find, name, &length);
-        }
-        EXPECT_EQ(VE_DD_NO_MORE_OBJECTS, rc) << last_error_text();
-        if (find != 0) {
-            EXPECT_ADS_OK(AdsDDFindClose(connection, find));
-        }
-        return found;
+        return dictionary_object_names(connection, VE_DD_LINK_OBJECT);
     }
 
     std::string shop_path_, stock_path_;
@@ -401,6 +386,27 @@ TEST_F(LinkedStatements, TheTablesOfTheDictionaryAndOfItsLinksAreListed) {
     name_length = 260;
     EXPECT_EQ(AdsFindNextTable(shop_user, find, name, &name_length), VE_NO_MORE_TABLES);
     ASSERT_ADS_OK(AdsFindClose(shop_user, find));
+    ASSERT_ADS_OK(AdsDisconnect(shop_user));
+}
+
+TEST_F(LinkedStatements, ALinkedTableJoinsTheConnectionsTransaction) {
+    ASSERT_ADS_OK(
+        AdsDDGrantPermission(stock_, u8("Saldos"), nullptr, u8("Leitor"), VE_DD_RIGHT_UPDATE));
+    ADSHANDLE shop_user = ana();
+    ASSERT_ADS_OK(AdsBeginTransaction(shop_user));
+    ASSERT_ADS_OK(run(shop_user, "UPDATE Estoque.Saldos SET Saldo = 0")) << last_sql_error_;
+    ASSERT_ADS_OK(AdsRollbackTransaction(shop_user));
+    std::vector<std::string> rows;
+    ASSERT_ADS_OK(run(stock_, "SELECT Saldo FROM Saldos ORDER BY Codigo", {"Saldo"}, &rows));
+    EXPECT_EQ(rows, (std::vector<std::string>{"5", "7"}));
+
+    ASSERT_ADS_OK(AdsBeginTransaction(shop_user));
+    ASSERT_ADS_OK(run(shop_user, "UPDATE Estoque.Saldos SET Saldo = 1 WHERE Codigo = 'A1'"))
+        << last_sql_error_;
+    ASSERT_ADS_OK(AdsCommitTransaction(shop_user));
+    rows.clear();
+    ASSERT_ADS_OK(run(stock_, "SELECT Saldo FROM Saldos ORDER BY Codigo", {"Saldo"}, &rows));
+    EXPECT_EQ(rows, (std::vector<std::string>{"1", "7"}));
     ASSERT_ADS_OK(AdsDisconnect(shop_user));
 }
 

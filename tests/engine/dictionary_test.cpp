@@ -64,22 +64,7 @@ class Dictionaries : public EngineTest {
 
     static std::vector<std::string> names(ADSHANDLE connection, UNSIGNED16 type,
                                           const char* parent = nullptr) {
-        std::vector<std::string> found;
-        UNSIGNED8 name[201];
-        UNSIGNED16 length = sizeof name;
-        ADSHANDLE find = 0;
-        UNSIGNED32 rc =
-            AdsDDFindFirstObject(connection, type, u8(parent ? parent : ""), name, &length, &find);
-        while (rc == VE_SUCCESS) {
-            found.emplace_back(reinterpret_cast<char*>(name), length);
-            length = sizeof name;
-            rc = AdsDDFindNextObject(connection, find, name, &length);
-        }
-        EXPECT_EQ(VE_DD_NO_MORE_OBJECTS, rc) << last_error_text();
-        if (find != 0) {
-            EXPECT_ADS_OK(AdsDDFindClose(connection, find));
-        }
-        return found;
+        return dictionary_object_names(connection, type, parent);
     }
 
     // Runs one statement on a connection; the result code, and the rows of a query in *rows.

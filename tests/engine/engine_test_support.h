@@ -48,6 +48,28 @@ inline void write_file(const std::string& path, const std::string& bytes) {
 #define EXPECT_ADS_OK(call) EXPECT_EQ(VE_SUCCESS, (call)) << last_error_text()
 #define ASSERT_ADS_OK(call) ASSERT_EQ(VE_SUCCESS, (call)) << last_error_text()
 
+// The names of one kind of a dictionary's objects (AdsDDFindFirstObject and the calls after
+// it; the users of one group when parent is given), the find handle closed at the end.
+inline std::vector<std::string> dictionary_object_names(ADSHANDLE connection, UNSIGNED16 type,
+                                                        const char* parent = nullptr) {
+    std::vector<std::string> found;
+    UNSIGNED8 name[201];
+    UNSIGNED16 length = sizeof name;
+    ADSHANDLE find = 0;
+    UNSIGNED32 rc =
+        AdsDDFindFirstObject(connection, type, u8(parent ? parent : ""), name, &length, &find);
+    while (rc == VE_SUCCESS) {
+        found.emplace_back(reinterpret_cast<char*>(name), length);
+        length = sizeof name;
+        rc = AdsDDFindNextObject(connection, find, name, &length);
+    }
+    EXPECT_EQ(VE_DD_NO_MORE_OBJECTS, rc) << last_error_text();
+    if (find != 0) {
+        EXPECT_ADS_OK(AdsDDFindClose(connection, find));
+    }
+    return found;
+}
+
 class TempDir {
   public:
     TempDir() {
