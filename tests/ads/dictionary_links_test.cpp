@@ -10,6 +10,7 @@
 #include "ads/adscnnct.h"
 #include "ads/adsdata_errors.h"
 #include "ads/adstable_query.h"
+#include "ads/adstable_table.h"
 #include "component_test_support.h"
 
 namespace varelum::ads {
@@ -143,6 +144,20 @@ TEST_F(DictionaryLinksTest, ALinkTheLinkedDictionaryRefusesIsNotMade) {
     } catch (const EADSDatabaseError& error) {
         EXPECT_EQ(error.ACEErrorCode(), VE_DICTIONARY_ONLY);
     }
+}
+
+TEST_F(DictionaryLinksTest, ATableOfALinkedDictionaryOpensByItsLinkedName) {
+    FConnection->CreateDDLink("Estoque", FStock, "Leitor", kReaderPassword,
+                              TAdsLinkOptions{loGlobal});
+    TAdsTable balances(FForm.get());
+    balances.SetName("TbSaldos");
+    balances.SetDatabaseName("Loja");
+    balances.SetTableName("Estoque.Saldos");
+    balances.Open();
+    EXPECT_EQ(balances.FieldByName("Codigo").AsString(), "A1");
+    EXPECT_EQ(balances.FieldByName("Valor").AsString(), "5");
+    EXPECT_EQ(FConnection->GetNumActiveDDLinks(), 1);
+    balances.Close();
 }
 
 }  // namespace

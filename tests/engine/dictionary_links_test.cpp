@@ -410,5 +410,21 @@ TEST_F(LinkedStatements, ALinkedTableJoinsTheConnectionsTransaction) {
     ASSERT_ADS_OK(AdsDisconnect(shop_user));
 }
 
+TEST_F(LinkedStatements, ATableCallOpensALinkedTableWithTheLinksRights) {
+    ADSHANDLE shop_user = ana();
+    ADSHANDLE table = 0;
+    ASSERT_ADS_OK(open("Estoque.Saldos", &table, 0, shop_user));
+    EXPECT_EQ(active_links(shop_user), 1);
+    ASSERT_ADS_OK(AdsGotoTop(table));
+    EXPECT_EQ(text_of(table, "Saldo"), "5");
+    EXPECT_EQ(AdsSetField(table, u8("Saldo"), u8("0"), 1), VE_PERMISSION_DENIED);
+    ASSERT_ADS_OK(AdsCloseTable(table));
+    EXPECT_EQ(open("Estoque.Custos", &table, 0, shop_user), VE_PERMISSION_DENIED);
+    EXPECT_EQ(open("Nenhum.Saldos", &table, 0, shop_user), VE_DICTIONARY_ONLY);
+    // The linked file stays its own dictionary's: no free connection opens it.
+    EXPECT_EQ(open(dir_.file("estoque/Saldos.adt"), &table), VE_BOUND_TO_DICTIONARY);
+    ASSERT_ADS_OK(AdsDisconnect(shop_user));
+}
+
 }  // namespace
 }  // namespace varelum::engine::testing

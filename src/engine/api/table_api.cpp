@@ -78,10 +78,14 @@ void forget_implicit(const std::shared_ptr<Connection>& connection) {
     }
 }
 
+// binding_checked: a dictionary's table whose binding dictionary_table_access checked (a
+// linked table is bound to the linked dictionary, not to the connection's).
 ADSHANDLE open_handle(const std::shared_ptr<Connection>& connection, const std::string& path,
                       UNSIGNED32 options, UNSIGNED16 lock_type, const UNSIGNED8* collation,
-                      const AccessRights& rights = {}) {
-    check_table_binding(*TableFile::open(path), *connection);
+                      const AccessRights& rights = {}, bool binding_checked = false) {
+    if (!binding_checked) {
+        check_table_binding(*TableFile::open(path), *connection);
+    }
     OpenRequest request;
     request.rights = rights;
     request.exclusive = (options & VE_OPEN_EXCLUSIVE) != 0;
@@ -240,7 +244,7 @@ VE_API UNSIGNED32 AdsOpenTable90(ADSHANDLE hConnect, const UNSIGNED8* pucName,
             TableAccess access =
                 dictionary_table_access(*connection, ansi_to_utf8(c_text(pucName)));
             handle = open_handle(connection, access.path, ulOptions, usLockType, pucCollation,
-                                 access.rights);
+                                 access.rights, true);
             return;
         }
         check_table_type(usTableType, connection.get());

@@ -202,6 +202,19 @@ void ActiveLinks::close(std::string_view name) {
     std::erase_if(links_, [&](const auto& active) { return iequals(active->name, name); });
 }
 
+std::optional<std::pair<std::string, std::string>> split_linked_name(
+    const DictionarySession& session, std::string_view name) {
+    const std::size_t dot = name.find('.');
+    if (dot == 0 || dot == std::string_view::npos || dot + 1 == name.size()) {
+        return std::nullopt;
+    }
+    std::string link(name.substr(0, dot));
+    if (!session.dictionary->find(DictObjectType::Link, link)) {
+        return std::nullopt;
+    }
+    return std::make_pair(std::move(link), std::string(name.substr(dot + 1)));
+}
+
 std::vector<TableSearch::Found> reachable_tables(const DictionarySession& session,
                                                  bool with_links) {
     std::vector<TableSearch::Found> tables;

@@ -12,8 +12,10 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "engine/dict/dictionary.h"
@@ -65,6 +67,11 @@ class ActiveLinks {
     mutable std::mutex mutex_;
     std::vector<std::shared_ptr<const ActiveLink>> links_;
 };
+
+// "alias.table" naming a table through a link of the session's dictionary: the alias and the
+// table's name; nullopt when the part before the first "." is no link's alias.
+std::optional<std::pair<std::string, std::string>> split_linked_name(
+    const DictionarySession& session, std::string_view name);
 
 // The tables a dictionary connection reaches, each with the alias of the link it is reached
 // through (empty for the dictionary's own): the dictionary's tables, then (with_links) those of

@@ -4,6 +4,7 @@
 #include "engine/core/error.h"
 #include "engine/core/text.h"
 #include "engine/dict/dictionary.h"
+#include "engine/dict/dictionary_links.h"
 #include "engine/dict/table_binding.h"
 #include "engine/env/files.h"
 #include "engine/storage/table_file.h"
@@ -39,7 +40,15 @@ AccessRights access_rights(const GrantedRights& granted, const TableSchema& sche
 }  // namespace
 
 TableAccess dictionary_table_access(const Connection& connection, std::string_view name_utf8) {
-    return dictionary_table_access(*connection.dictionary(), name_utf8);
+    const DictionarySession& session = *connection.dictionary();
+    // A table of the dictionary's own that happens to hold a "." keeps its name.
+    if (!session.dictionary->find(DictObjectType::Table, name_utf8)) {
+        if (auto linked = split_linked_name(session, name_utf8)) {
+            auto link = session.links->open(session, linked->first);
+            return dictionary_table_access(*link->session, linked->second);
+        }
+    }
+    return dictionary_table_access(session, name_utf8);
 }
 
 TableAccess dictionary_table_access(const DictionarySession& session, std::string_view name_utf8) {

@@ -24,6 +24,9 @@ struct TableAccess {
 // without ".adt"), else a file by path (a path inside the dictionary file's own name, as the
 // components form it, is taken as its folder). Throws VE_DICTIONARY_ONLY for a plain name the
 // dictionary does not hold, VE_PERMISSION_DENIED without the read right, VE_TABLE_NOT_FOUND.
+// "link.table" names a table of a linked dictionary (dictionary_links.h), opened with the
+// rights of the link's log-in there; it also throws what opening the link throws. The
+// binding of the file is checked in either case.
 TableAccess dictionary_table_access(const Connection& connection, std::string_view name_utf8);
 // The same for a dictionary session that is no connection's own: one opened through a link.
 TableAccess dictionary_table_access(const DictionarySession& session, std::string_view name_utf8);

@@ -494,13 +494,13 @@ VE_API UNSIGNED32 AdsFindClose(ADSHANDLE hConnect, ADSHANDLE hFindHandle);
 
 /* ---- Dictionary links --------------------------------------------------------------------
  * A link makes the tables of another data dictionary reachable through a dictionary
- * connection: a statement names them "alias.table". The administrator makes a link with its
- * alias, the linked dictionary's path (relative to the dictionary's folder unless absolute)
- * and how to log in there: a user and password of the linked dictionary, or the connection's
- * own user and password. A linked table is reached with the rights that log-in has on the
- * linked side, never more. A link is opened (is active) for a connection when a statement of
- * the connection first uses it, and stays open until the connection ends or the link is
- * dropped; its log-in is made then, once.
+ * connection: a statement, or a table open, names them "alias.table". The administrator makes a
+ * link with its alias, the linked dictionary's path (relative to the dictionary's folder unless
+ * absolute) and how to log in there: a user and password of the linked dictionary, or the
+ * connection's own user and password. A linked table is reached with the rights that log-in has on
+ * the linked side, never more. A link is opened (is active) for a connection when a statement or
+ * table open of the connection first uses it, and stays open until the connection ends or the link
+ * is dropped; its log-in is made then, once.
  *
  * A link's password is stored sealed with a key of the dictionary and appears in no text; as
  * the key lies in the same file, what protects the password from someone who can read the

@@ -85,20 +85,6 @@ std::string table_key(std::string_view schema, std::string_view sql_name) {
     return to_upper_ascii(schema) + "." + to_upper_ascii(sql_name);
 }
 
-// "link.table" of a link the dictionary holds: the link's alias and the table's name.
-std::optional<std::pair<std::string, std::string>> link_of(const DictionarySession& session,
-                                                           const std::string& sql_name) {
-    std::size_t dot = sql_name.find('.');
-    if (dot == 0 || dot == std::string::npos || dot + 1 == sql_name.size()) {
-        return std::nullopt;
-    }
-    std::string link = sql_name.substr(0, dot);
-    if (!session.dictionary->find(DictObjectType::Link, link)) {
-        return std::nullopt;
-    }
-    return std::make_pair(link, sql_name.substr(dot + 1));
-}
-
 // Whether a name that is no table looks like "link.table" rather than a file name with its
 // extension ("Produtos.adt"): SQLite reports both the same way.
 bool looks_linked(const std::string& sql_name) {
@@ -317,7 +303,7 @@ bool SqlSession::register_table(const std::string& sql_name) {
     // dictionary names, with the rights of the user who logged in.
     std::optional<TableAccess> access;
     if (owner->dictionary()) {
-        if (auto linked = link_of(*owner->dictionary(), sql_name)) {
+        if (auto linked = split_linked_name(*owner->dictionary(), sql_name)) {
             register_linked_table(linked->first, linked->second);
             return true;
         }
