@@ -183,6 +183,7 @@ class TAceFunction<Result(Args...)> {
     X(AdsDDGetUserProperty) X(AdsDDFindFirstObject) X(AdsDDFindNextObject) X(AdsDDFindClose)  \
     /* a dictionary's administration, for programs on the components that manage one */      \
     X(AdsDDCreate) X(AdsDDCreateUser) X(AdsDDCreateUserGroup) X(AdsDDGrantPermission)         \
+    X(AdsDDCreateProcedure) X(AdsDDDeleteProcedure)                                           \
     /* not exported by the engine yet (declared above) */                                     \
     X(AdsAccessVfpSystemField)                                                                \
     /* transactions and savepoints */                                                         \

@@ -8,6 +8,8 @@
 
 #include "ads/adscnnct.h"
 #include "ads/adsdata_errors.h"
+#include "ads/adsdata_maintenance.h"
+#include "ads/adstable_query.h"
 #include "ads/adstable_table.h"
 #include "component_test_support.h"
 
@@ -159,6 +161,121 @@ TEST_F(DictionaryConnectionTest, RenameTableRenamesTheDictionarysTable) {
     std::string message;
     EXPECT_EQ(Refusal([&] { free->RenameTable("Outra"); }, &message), 5121u);
     EXPECT_NE(message.find("not supported on free tables"), std::string::npos) << message;
+}
+
+TEST_F(DictionaryConnectionTest, ProceduresAreListedAndRunThroughQueries) {
+    ADSHANDLE admin = 0;
+    ASSERT_EQ(ace::AdsConnect101(
+                  EngineText("Data Source=" + FDictionary + ";User ID=Admin;Password=\"adm\";"),
+                  nullptr, &admin),
+              0u);
+    ASSERT_EQ(ace::AdsDDCreateProcedure(admin, EngineText("QtdeDe"), EngineText("Codigo,Char,10;"),
+                                        EngineText("SELECT Qtde FROM Produtos WHERE Codigo = "
+                                                   ":Codigo"),
+                                        nullptr),
+              0u);
+    ASSERT_EQ(
+        ace::AdsDDCreateProcedure(
+            admin, EngineText("Registrar"), EngineText("Codigo,Char,10;Qtde,Integer;"),
+            EngineText("INSERT INTO Auditoria (Codigo, Qtde) VALUES (:Codigo, :Qtde)"), nullptr),
+        0u);
+    ASSERT_EQ(ace::AdsDDCreateProcedure(admin, EngineText("Zerar"), EngineText(""),
+                                        EngineText("UPDATE Produtos SET Qtde = 0"), nullptr),
+              0u);
+    ace::AdsDisconnect(admin);
+
+    rtl::TStringList procedures;
+    FConnection->GetProcedureNames(&procedures);
+    ASSERT_EQ(procedures.Count(), 3);
+    EXPECT_EQ(procedures[0], "QtdeDe");
+    EXPECT_EQ(procedures[1], "Registrar");
+    EXPECT_EQ(procedures[2], "Zerar");
+
+    // A procedure with a result set, its argument a parameter of the query.
+    TAdsQuery query(FForm.get());
+    query.SetName("QyEstoque");
+    query.SetDatabaseName("Loja");
+    query.SQL().Add("EXECUTE PROCEDURE QtdeDe(:Codigo)");
+    query.ParamByName("Codigo").SetAsString("A1");
+    query.Open();
+    EXPECT_EQ(query.RecordCount(), 1);
+    EXPECT_EQ(query.FieldByName("Qtde").AsInteger(), 3);
+    query.Close();
+
+    // One without: the row it inserts is there, with Ana's insert right.
+    TAdsQuery change(FForm.get());
+    change.SetName("QyRegistro");
+    change.SetDatabaseName("Loja");
+    change.SQL().Add("EXECUTE PROCEDURE Registrar('B2', 7)");
+    change.ExecSQL();
+    auto audit = Table("Auditoria");
+    audit->Open();
+    EXPECT_EQ(audit->RecordCount(), 2);
+
+    struct Case {
+        const char* call;
+        const char* reason;
+    };
+    const Case refused[] = {
+        {"EXECUTE PROCEDURE Nada()", "no such procedure: Nada"},
+        {"EXECUTE PROCEDURE Registrar('B3')", "Registrar takes 2 arguments, not 1"},
+        // Ana may not update products, through a procedure no more than without one.
+        {"EXECUTE PROCEDURE Zerar()", "Update permission not granted on this table."},
+    };
+    for (const Case& c : refused) {
+        change.SQL().Clear();
+        change.SQL().Add(c.call);
+        std::string message;
+        EXPECT_EQ(Refusal([&] { change.ExecSQL(); }, &message), VE_SQL_ERROR) << c.call;
+        EXPECT_NE(message.find(c.reason), std::string::npos) << message;
+    }
+    query.Open();
+    EXPECT_EQ(query.FieldByName("Qtde").AsInteger(), 3);
+}
+
+TEST_F(DictionaryConnectionTest, ADictionaryTableIsCreatedWithItsPrimaryKey) {
+    FConnection->SetUsername("Admin");
+    FConnection->SetPassword("adm");
+    FConnection->Connect();
+    auto made = Table("Clientes");
+    made->FieldDefs().Add("Codigo", db::ftString, 10);
+    made->FieldDefs().Add("Nome", db::ftString, 30);
+    made->IndexDefs().Add("PorNome", "Nome", 0);
+    made->IndexDefs().Add("PK", "Codigo", db::ixPrimary);
+    made->CreateTable();
+
+    UNSIGNED8 key[64] = {};
+    UNSIGNED16 length = sizeof key;
+    ASSERT_EQ(ace::AdsDDGetTableProperty(FConnection->Handle(), EngineText("Clientes"),
+                                         VE_DD_TABLE_PRIMARY_KEY, key, &length),
+              0u);
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(key), length), "PK");
+    // The primary key's index is unique: a second row with the same code is refused.
+    made->Open();
+    for (const char* nome : {"Ana", "Bia"}) {
+        made->Append();
+        made->FieldByName("Codigo").SetAsString("C1");
+        made->FieldByName("Nome").SetAsString(nome);
+        if (std::string(nome) == "Ana") {
+            made->Post();
+        } else {
+            EXPECT_NE(Refusal([&] { made->Post(); }), 0u);
+            made->Cancel();
+        }
+    }
+    EXPECT_EQ(made->RecordCount(), 1);
+    made->Close();
+
+    // A free table of the dictionary's folder keeps no primary key: its index stays as
+    // defined and nothing is asked of the dictionary.
+    auto free = Table("Avulsa");
+    free->FieldDefs().Add("Codigo", db::ftString, 10);
+    free->IndexDefs().Add("PK", "Codigo", db::ixPrimary);
+    free->CreateTable(ctFreeTable);
+    length = sizeof key;
+    EXPECT_EQ(ace::AdsDDGetTableProperty(FConnection->Handle(), EngineText("Avulsa"),
+                                         VE_DD_TABLE_PRIMARY_KEY, key, &length),
+              VE_DICTIONARY_ONLY);
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // Data dictionaries through the C ABI: log-in, tables found by name, rights enforced on every
 // table call, tables bound to their dictionary, the administrator's changes, properties and
 // lists of objects.
+#include <array>
 #include <fstream>
 #include <iterator>
 
@@ -67,17 +68,25 @@ class Dictionaries : public EngineTest {
         return dictionary_object_names(connection, type, parent);
     }
 
-    // Runs one statement on a connection; the result code, and the rows of a query in *rows.
-    static UNSIGNED32 sql(ADSHANDLE connection, const std::string& text,
-                          UNSIGNED32* rows = nullptr) {
+    // Runs one statement on a connection; the result code, the rows of a query in *rows and
+    // the first row's value of the field `first_of` in *first.
+    static UNSIGNED32 sql(ADSHANDLE connection, const std::string& text, UNSIGNED32* rows = nullptr,
+                          const char* first_of = nullptr, std::string* first = nullptr) {
         ADSHANDLE statement = 0;
         EXPECT_ADS_OK(AdsCreateSQLStatement(connection, &statement));
         ADSHANDLE cursor = 0;
         UNSIGNED32 rc = AdsExecuteSQLDirect(statement, u8(text), &cursor);
         std::string error = rc == VE_SUCCESS ? "" : last_error_text();
+        if (rows != nullptr) {
+            *rows = 0;
+        }
         if (cursor != 0) {
             if (rows != nullptr) {
                 EXPECT_ADS_OK(AdsGetRecordCount(cursor, VE_IGNORE_FILTERS, rows));
+            }
+            if (first != nullptr) {
+                EXPECT_ADS_OK(AdsGotoTop(cursor));
+                *first = EngineTest::text(cursor, first_of, VE_TRIM_RIGHT);
             }
             EXPECT_ADS_OK(AdsCloseTable(cursor));
         }
@@ -427,6 +436,206 @@ TEST_F(Dictionaries, TablesMadeAndDroppedBySqlJoinAndLeaveTheDictionary) {
     ASSERT_ADS_OK(sql(admin_, "DROP TABLE Caixa"));
     EXPECT_EQ((std::vector<std::string>{"Auditoria", "Produtos", "Segredos"}),
               names(admin_, VE_DD_TABLE_OBJECT));
+}
+
+class DictionaryProcedures : public Dictionaries {
+  protected:
+    void SetUp() override {
+        Dictionaries::SetUp();
+        const std::vector<std::array<const char*, 3>> procedures = {
+            {"ProdutosDe", "Codigo,Char,10;", "SELECT * FROM Produtos WHERE Codigo = :Codigo"},
+            {"Somar", "Codigo,Char,10;Qtde,Integer;",
+             "UPDATE Produtos SET Qtde = Qtde + :qtde WHERE Codigo = :Codigo"},
+            {"Registrar", "Codigo,Char,10;",
+             "INSERT INTO Auditoria (Codigo, Qtde) VALUES (:Codigo, 1);\n"
+             "SELECT * FROM Auditoria ORDER BY Codigo"},
+            // The insert is Ana's right, the update is not: nothing of it may stay.
+            {"RegistrarESomar", "Codigo,Char,10;",
+             "INSERT INTO Auditoria (Codigo, Qtde) VALUES (:Codigo, 1); "
+             "UPDATE Produtos SET Qtde = Qtde + 1"},
+            {"Quebrada", "", "SELECT * FROM NaoExiste"},
+            {"Laco", "", "EXECUTE PROCEDURE Laco()"},
+        };
+        for (const auto& [name, parameters, body] : procedures) {
+            ASSERT_ADS_OK(
+                AdsDDCreateProcedure(admin_, u8(name), u8(parameters), u8(body), nullptr));
+        }
+    }
+
+    UNSIGNED32 rows_of(ADSHANDLE connection, const std::string& text) {
+        UNSIGNED32 rows = 0;
+        EXPECT_ADS_OK(sql(connection, text, &rows)) << text;
+        return rows;
+    }
+};
+
+TEST_F(DictionaryProcedures, AreListedWithTheirPropertiesAndDeletedByTheAdministrator) {
+    const std::vector<std::string> all = {"Laco",      "ProdutosDe",      "Quebrada",
+                                          "Registrar", "RegistrarESomar", "Somar"};
+    EXPECT_EQ(all, names(admin_, VE_DD_PROCEDURE_OBJECT));
+    ADSHANDLE connection = ana();
+    EXPECT_EQ(all, names(connection, VE_DD_PROCEDURE_OBJECT));
+    UNSIGNED8 buffer[200];
+    UNSIGNED16 length = sizeof buffer;
+    ASSERT_ADS_OK(
+        AdsDDGetProcedureProperty(connection, u8("somar"), VE_DD_PROC_PARAMETERS, buffer, &length));
+    EXPECT_EQ("Codigo,Char,10;Qtde,Integer;", std::string(reinterpret_cast<char*>(buffer), length));
+    length = sizeof buffer;
+    ASSERT_ADS_OK(
+        AdsDDGetProcedureProperty(connection, u8("Quebrada"), VE_DD_PROC_SQL, buffer, &length));
+    EXPECT_EQ("SELECT * FROM NaoExiste", std::string(reinterpret_cast<char*>(buffer), length));
+    EXPECT_EQ(VE_DICTIONARY_ONLY,
+              AdsDDGetProcedureProperty(connection, u8("Nada"), VE_DD_PROC_SQL, buffer, &length));
+
+    // Only the administrator makes and deletes procedures.
+    EXPECT_EQ(VE_PERMISSION_DENIED,
+              AdsDDCreateProcedure(connection, u8("Minha"), u8(""), u8("SELECT 1"), nullptr));
+    EXPECT_EQ(VE_PERMISSION_DENIED, AdsDDDeleteProcedure(connection, u8("Somar")));
+    EXPECT_ADS_OK(AdsDisconnect(connection));
+
+    ASSERT_ADS_OK(AdsDDDeleteProcedure(admin_, u8("SOMAR")));
+    EXPECT_EQ(VE_DICTIONARY_ONLY, AdsDDDeleteProcedure(admin_, u8("Somar")));
+    EXPECT_EQ(VE_SQL_ERROR, sql(admin_, "EXECUTE PROCEDURE Somar('A1', 1)"));
+    EXPECT_NE(std::string::npos, last_sql_error_.find("NativeError = 2104")) << last_sql_error_;
+    // A free-table connection has none.
+    EXPECT_EQ(VE_DICTIONARY_ONLY,
+              AdsDDCreateProcedure(connection_, u8("Minha"), u8(""), u8("SELECT 1"), nullptr));
+}
+
+TEST_F(DictionaryProcedures, ABadDefinitionIsRefusedWithItsReason) {
+    struct Case {
+        const char *name, *parameters, *body;
+        UNSIGNED32 code;
+        const char* reason;
+    };
+    const std::vector<Case> cases = {
+        {"Somar", "", "SELECT 1", VE_DD_OBJECT_EXISTS, "procedure \"Somar\""},
+        {"Tipo", "Codigo,Caractere,10;", "SELECT 1", VE_INVALID_FIELD_DEFINITION, "Caractere"},
+        {"Duas", "A,Integer;a,Char,2;", "SELECT :A", VE_INVALID_ARGUMENT, "named twice"},
+        {"Vazia", "", " ; ", VE_SQL_ERROR, "body is empty"},
+        {"Alheio", "A,Integer;", "SELECT :B", VE_SQL_ERROR, ":B is no parameter"},
+        {"Anonimo", "A,Integer;", "SELECT ?", VE_SQL_ERROR, "no unnamed ones"},
+        {"Tabela", "", "CREATE TABLE X (Y INTEGER)", VE_SQL_ERROR, "CREATE TABLE X"},
+        {"Transacao", "", "BEGIN TRANSACTION", VE_SQL_ERROR, "BEGIN TRANSACTION"},
+        {"Sem;Nome", "", "SELECT 1", VE_INVALID_ARGUMENT, "must not"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(c.code,
+                  AdsDDCreateProcedure(admin_, u8(c.name), u8(c.parameters), u8(c.body), nullptr))
+            << c.name;
+        EXPECT_NE(std::string::npos, last_error_text().find(c.reason)) << last_error_text();
+    }
+    EXPECT_EQ(6u, names(admin_, VE_DD_PROCEDURE_OBJECT).size());
+}
+
+TEST_F(DictionaryProcedures, RunWithTheCallersRightsAsOneStatement) {
+    ADSHANDLE connection = ana();
+    std::string codigo;
+    UNSIGNED32 rows = 0;
+    ASSERT_ADS_OK(sql(connection, "EXECUTE PROCEDURE ProdutosDe('A1')", &rows, "Codigo", &codigo));
+    EXPECT_EQ(1u, rows);
+    EXPECT_EQ("A1", codigo);
+    EXPECT_EQ(0u, rows_of(connection, "execute procedure produtosde('Z9')"));
+    EXPECT_EQ(1u, rows_of(connection, "EXECUTE PROCEDURE ProdutosDe ( 'A1' ) -- o A1\n"));
+    // A change and then a query: the cursor is the last query's.
+    ASSERT_ADS_OK(sql(connection, "EXECUTE PROCEDURE Registrar('B2')", &rows, "Codigo", &codigo));
+    EXPECT_EQ(2u, rows);
+    EXPECT_EQ("A1", codigo);
+
+    // Ana may not update products, through a procedure no more than without one.
+    EXPECT_EQ(VE_SQL_ERROR, sql(connection, "EXECUTE PROCEDURE Somar('A1', 5)"));
+    EXPECT_NE(std::string::npos, last_sql_error_.find("NativeError = 2123")) << last_sql_error_;
+    EXPECT_NE(std::string::npos, last_sql_error_.find("in procedure Somar: ")) << last_sql_error_;
+    EXPECT_NE(std::string::npos, last_sql_error_.find("Update permission not granted"))
+        << last_sql_error_;
+    // The refused update takes the insert before it back.
+    EXPECT_EQ(VE_SQL_ERROR, sql(connection, "EXECUTE PROCEDURE RegistrarESomar('C3')"));
+    EXPECT_EQ(2u, rows_of(connection, "SELECT * FROM Auditoria"));
+    EXPECT_ADS_OK(AdsDisconnect(connection));
+
+    // The administrator may; a text argument of a number parameter is read as a number, and
+    // the arguments may be parameters of the calling statement.
+    ASSERT_ADS_OK(sql(admin_, "EXECUTE PROCEDURE Somar('A1', ' 5 ')"));
+    ADSHANDLE statement = 0;
+    ASSERT_ADS_OK(AdsCreateSQLStatement(admin_, &statement));
+    ASSERT_ADS_OK(AdsPrepareSQL(statement, u8("EXECUTE PROCEDURE Somar(:c, :q + 1)")));
+    ASSERT_ADS_OK(AdsSetString(statement, u8("c"), u8("A1"), 2));
+    ASSERT_ADS_OK(AdsSetLong(statement, u8("q"), 1));
+    ASSERT_ADS_OK(AdsExecuteSQL(statement, nullptr));
+    ASSERT_ADS_OK(AdsCloseSQLStatement(statement));
+    std::string qtde;
+    ASSERT_ADS_OK(sql(admin_, "EXECUTE PROCEDURE ProdutosDe('A1')", &rows, "Qtde", &qtde));
+    EXPECT_EQ("10", qtde);
+}
+
+TEST_F(DictionaryProcedures, AFailingCallSaysWhatIsWrong) {
+    struct Case {
+        const char* call;
+        const char* native;
+        const char* reason;
+    };
+    const std::vector<Case> cases = {
+        {"EXECUTE PROCEDURE Nada('A1')", "2104", "no such procedure: Nada"},
+        {"EXECUTE PROCEDURE ProdutosDe()", "2110", "ProdutosDe takes 1 argument, not 0"},
+        {"EXECUTE PROCEDURE Somar('A1')", "2110", "Somar takes 2 arguments, not 1"},
+        {"EXECUTE PROCEDURE ProdutosDe('A1', 2)", "2110", "takes 1 argument, not 2"},
+        {"EXECUTE PROCEDURE Somar('A1', 'muito')", "2105", "argument 2 of procedure Somar (Qtde)"},
+        {"EXECUTE PROCEDURE Quebrada()", "2102", "in procedure Quebrada: no such table"},
+        {"EXECUTE PROCEDURE Laco()", "2199", "procedures deep"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(VE_SQL_ERROR, sql(admin_, c.call)) << c.call;
+        EXPECT_NE(std::string::npos, last_sql_error_.find(std::string("NativeError = ") + c.native))
+            << last_sql_error_;
+        EXPECT_NE(std::string::npos, last_sql_error_.find(c.reason)) << last_sql_error_;
+    }
+    // A free-table connection knows the engine's procedures only.
+    EXPECT_EQ(VE_SQL_ERROR, sql(connection_, "EXECUTE PROCEDURE ProdutosDe('A1')"));
+    EXPECT_NE(std::string::npos, last_sql_error_.find("no such procedure")) << last_sql_error_;
+}
+
+TEST_F(Dictionaries, ModifyTablePropertySetsThePrimaryKeyAndDefaultIndex) {
+    ASSERT_ADS_OK(sql(admin_, "CREATE UNIQUE INDEX PK ON Produtos (Codigo)"));
+    ASSERT_ADS_OK(sql(admin_, "CREATE INDEX Qtde ON Produtos (Qtde)"));
+    ASSERT_ADS_OK(sql(admin_,
+                      "EXECUTE PROCEDURE sp_ModifyTableProperty( 'Produtos', "
+                      "'TABLE_PRIMARY_KEY', 'pk', 'NO_VALIDATE', NULL )"));
+    ASSERT_ADS_OK(sql(admin_,
+                      "EXECUTE PROCEDURE sp_ModifyTableProperty('produtos.adt', "
+                      "'Table_Default_Index', 'Qtde', 'NO_VALIDATE', NULL)"));
+    auto property = [&](UNSIGNED16 id) {
+        UNSIGNED8 buffer[64];
+        UNSIGNED16 length = sizeof buffer;
+        EXPECT_ADS_OK(AdsDDGetTableProperty(admin_, u8("Produtos"), id, buffer, &length));
+        return std::string(reinterpret_cast<char*>(buffer), length);
+    };
+    EXPECT_EQ("PK", property(VE_DD_TABLE_PRIMARY_KEY));
+    EXPECT_EQ("Qtde", property(VE_DD_TABLE_DEFAULT_INDEX));
+
+    struct Case {
+        ADSHANDLE connection;
+        const char* table;
+        const char* index;
+        UNSIGNED32 code;
+        const char* reason;
+    };
+    ADSHANDLE connection = ana();
+    const std::vector<Case> cases = {
+        {admin_, "Produtos", "Qtde", VE_SQL_ERROR, "needs a unique index"},
+        {admin_, "Produtos", "Nenhum", VE_SQL_ERROR, "has no index Nenhum"},
+        {admin_, "Nenhuma", "PK", VE_DICTIONARY_ONLY, "Nenhuma"},
+        {connection, "Produtos", "PK", VE_SQL_ERROR, "only the administrator"},
+        // A free-table connection keeps no primary keys: the answer the components let pass.
+        {connection_, "Produtos", "PK", VE_DICTIONARY_ONLY, "data dictionary"},
+    };
+    for (const auto& c : cases) {
+        std::string call = std::string("EXECUTE PROCEDURE sp_ModifyTableProperty('") + c.table +
+                           "', 'TABLE_PRIMARY_KEY', '" + c.index + "', 'NO_VALIDATE', NULL)";
+        EXPECT_EQ(c.code, sql(c.connection, call)) << call;
+        EXPECT_NE(std::string::npos, last_sql_error_.find(c.reason)) << last_sql_error_;
+    }
+    EXPECT_ADS_OK(AdsDisconnect(connection));
+    EXPECT_EQ("PK", property(VE_DD_TABLE_PRIMARY_KEY));
 }
 
 }  // namespace

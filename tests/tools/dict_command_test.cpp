@@ -156,5 +156,46 @@ TEST_F(DictCommandTest, LinksAreAddedListedUsedAndRemoved) {
     EXPECT_EQ(std::string::npos, list.out.find("  Estoque\n")) << list.out;
 }
 
+TEST_F(DictCommandTest, ProceduresAreAddedListedRunAndRemoved) {
+    ok({"sql", dir().string(), "INSERT INTO Produtos (Codigo, Qtde) VALUES ('A1', 3)"});
+    ASSERT_EQ(0, as_admin({"add-table", "Produtos"}).exit_code);
+    ToolResult added = as_admin({"add-procedure", "Estoque", "Codigo,Char,10;",
+                                 "SELECT Qtde FROM Produtos WHERE Codigo = :Codigo"});
+    ASSERT_EQ(0, added.exit_code) << added.err;
+    expect_no_password(added);
+    ToolResult list = as_admin({"list"});
+    ASSERT_EQ(0, list.exit_code) << list.err;
+    expect_no_password(list);
+    EXPECT_NE(std::string::npos,
+              list.out.find("Procedures:\n  Estoque(Codigo,Char,10;)\n"
+                            "    SELECT Qtde FROM Produtos WHERE Codigo = :Codigo\n"))
+        << list.out;
+
+    // What the tool stored is what the engine runs.
+    ADSHANDLE admin = 0;
+    ASSERT_EQ(VE_SUCCESS, log_in("Admin", kAdmin, &admin)) << engine::testing::last_error_text();
+    ADSHANDLE statement = 0;
+    ASSERT_EQ(VE_SUCCESS, AdsCreateSQLStatement(admin, &statement));
+    ADSHANDLE cursor = 0;
+    ASSERT_EQ(VE_SUCCESS,
+              AdsExecuteSQLDirect(statement, u8("EXECUTE PROCEDURE Estoque('A1')"), &cursor))
+        << engine::testing::last_error_text();
+    SIGNED32 qtde = 0;
+    EXPECT_EQ(VE_SUCCESS, AdsGetLong(cursor, u8("Qtde"), &qtde));
+    EXPECT_EQ(3, qtde);
+    AdsCloseTable(cursor);
+    AdsCloseSQLStatement(statement);
+    AdsDisconnect(admin);
+
+    EXPECT_EQ(1, as_admin({"add-procedure", "Estoque", "", "SELECT 1"}).exit_code);
+    ToolResult wrong = as_admin({"add-procedure", "Outro", "Codigo,Texto;", "SELECT :Codigo"});
+    EXPECT_EQ(1, wrong.exit_code);
+    EXPECT_NE(std::string::npos, wrong.err.find("Texto")) << wrong.err;
+    ASSERT_EQ(0, as_admin({"remove-procedure", "estoque"}).exit_code);
+    list = as_admin({"list"});
+    EXPECT_EQ(std::string::npos, list.out.find("Estoque")) << list.out;
+    EXPECT_EQ(1, as_admin({"remove-procedure", "Estoque"}).exit_code);
+}
+
 }  // namespace
 }  // namespace varelum::store::testing

@@ -1,7 +1,8 @@
-// varelum-store dict FILE.add ACTION [ARG...]: a data dictionary's users, groups, tables and
-// rights. "create" makes the dictionary with its administrator's password; every other action
-// logs in as the administrator ("Admin"), whose password is asked for (password_prompt.h), as
-// is a new user's. No password is ever taken from the command line or printed.
+// varelum-store dict FILE.add ACTION [ARG...]: a data dictionary's users, groups, tables,
+// rights, links and procedures. "create" makes the dictionary with its administrator's
+// password; every other action logs in as the administrator ("Admin"), whose password is asked
+// for (password_prompt.h), as is a new user's. No password is ever taken from the command line
+// or printed.
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -92,6 +93,23 @@ std::string table_text_property(ADSHANDLE dictionary, const std::string& table, 
     return from_engine_text(value);
 }
 
+std::string procedure_property(ADSHANDLE dictionary, const std::string& procedure, UNSIGNED16 id) {
+    const std::string name = to_engine_text(procedure, "procedure");
+    UNSIGNED16 length = 0;
+    UNSIGNED32 rc = AdsDDGetProcedureProperty(dictionary, engine_bytes(name), id, nullptr, &length);
+    if (rc == VE_DD_PROPERTY_NOT_SET) {
+        return {};
+    }
+    if (rc != VE_BUFFER_TOO_SMALL) {
+        check(rc, "cannot read the procedure " + procedure);
+    }
+    std::string value(length, '\0');
+    check(AdsDDGetProcedureProperty(dictionary, engine_bytes(name), id, value.data(), &length),
+          "cannot read the procedure " + procedure);
+    value.resize(length);
+    return from_engine_text(value);
+}
+
 constexpr std::pair<const char*, UNSIGNED32> kRightNames[] = {
     {"read", VE_DD_RIGHT_READ},
     {"update", VE_DD_RIGHT_UPDATE},
@@ -169,6 +187,12 @@ void list_dictionary(ADSHANDLE dictionary) {
     for (const std::string& link : object_names(dictionary, VE_DD_LINK_OBJECT)) {
         std::cout << "  " << link << "\n";
     }
+    std::cout << "Procedures:\n";
+    for (const std::string& procedure : object_names(dictionary, VE_DD_PROCEDURE_OBJECT)) {
+        std::cout << "  " << procedure << "("
+                  << procedure_property(dictionary, procedure, VE_DD_PROC_PARAMETERS) << ")\n    "
+                  << procedure_property(dictionary, procedure, VE_DD_PROC_SQL) << "\n";
+    }
 }
 
 // A link's stored password is sealed with a key kept in the same file, so it is as safe as
@@ -207,6 +231,8 @@ constexpr Action kActions[] = {
     {"revoke", 3, 4, kRightsChangeUsage},
     {"add-link", 2, 3, "ALIAS LINKED.add [USER]"},
     {"remove-link", 1, 1, "ALIAS"},
+    {"add-procedure", 3, 3, "NAME PARAMETERS SQL"},
+    {"remove-procedure", 1, 1, "NAME"},
 };
 
 const Action& find_action(const Arguments& arguments) {
@@ -341,6 +367,13 @@ int run_dict(const Arguments& arguments) {
         }
     } else if (what == "remove-link") {
         check(AdsDDDropLink(dictionary, engine_bytes(arg(0, "link")), 1), context);
+    } else if (what == "add-procedure") {
+        check(AdsDDCreateProcedure(dictionary, engine_bytes(arg(0, "procedure")),
+                                   engine_bytes(arg(1, "parameters")), engine_bytes(arg(2, "SQL")),
+                                   nullptr),
+              context);
+    } else if (what == "remove-procedure") {
+        check(AdsDDDeleteProcedure(dictionary, engine_bytes(arg(0, "procedure"))), context);
     } else {  // grant, revoke
         auto change = what == "grant" ? AdsDDGrantPermission : AdsDDRevokePermission;
         check(change(dictionary, engine_bytes(rights_change.table),

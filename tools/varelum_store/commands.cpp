@@ -136,11 +136,12 @@ const std::vector<CommandSpec>& command_table() {
          {"FILE.add", "ACTION", "[ARG...]"},
          {{"--description", "TEXT", "the new dictionary's description (create)"},
           {"--global", "", "every user may use the new link (add-link; else only Admin)"}},
-         "Make and change a data dictionary: its users, groups, tables and rights.",
+         "Make and change a data dictionary: its users, groups, tables, rights, links and "
+         "procedures.",
          "Actions:\n"
          "  create                                   a new dictionary with the user Admin\n"
          "  list                                     tables (with each user's rights), groups,\n"
-         "                                           users\n"
+         "                                           users, links, procedures\n"
          "  add-user USER [GROUP], remove-user USER, password USER\n"
          "  add-group GROUP, remove-group GROUP, join USER GROUP, leave USER GROUP\n"
          "  add-table NAME [FILE], remove-table NAME  register a table file (FILE relative to\n"
@@ -152,6 +153,11 @@ const std::vector<CommandSpec>& command_table() {
          "                                           ALIAS.TABLE, logged in there as USER (whose\n"
          "                                           password is asked for and kept sealed) or,\n"
          "                                           without USER, as each connection's own user\n"
+         "  add-procedure NAME PARAMETERS SQL, remove-procedure NAME\n"
+         "                                           PARAMETERS as fields of create\n"
+         "                                           (\"Codigo,Char,20;\", \"\" for none); SQL\n"
+         "                                           names them as :Codigo; run with\n"
+         "                                           EXECUTE PROCEDURE NAME(ARGS)\n"
          "Every action but create logs in as Admin. Passwords (Admin's, a new user's, a linked\n"
          "user's) are typed at the terminal without echo, or read one line each from standard\n"
          "input; they are never taken from the command line and never printed.",

@@ -7,6 +7,7 @@
 #include "engine/dict/dictionary.h"
 #include "engine/dict/dictionary_admin.h"
 #include "engine/dict/secret.h"
+#include "engine/sql/procedures.h"
 #include "engine/storage/table_file.h"
 
 using namespace varelum::engine;
@@ -426,6 +427,42 @@ VE_API UNSIGNED32 AdsDDFindClose(ADSHANDLE hConnect, ADSHANDLE hFindHandle) {
         (void)hConnect;
         HandleRegistry::instance().get<DictionaryFind>(hFindHandle);
         HandleRegistry::instance().remove(hFindHandle);
+    });
+}
+
+VE_API UNSIGNED32 AdsDDCreateProcedure(ADSHANDLE hConnect, const UNSIGNED8* pucName,
+                                       const UNSIGNED8* pucParameters, const UNSIGNED8* pucSQL,
+                                       const UNSIGNED8* pucComments) {
+    return guarded([&] {
+        DictionaryAdmin admin = admin_of(hConnect);
+        std::string parameters = text_of(pucParameters);
+        std::string body = text_of(pucSQL);
+        sql::check_procedure(parameters, body);
+        admin.create_procedure(text_of(pucName), parameters, body, text_of(pucComments));
+    });
+}
+
+VE_API UNSIGNED32 AdsDDDeleteProcedure(ADSHANDLE hConnect, const UNSIGNED8* pucName) {
+    return guarded([&] { admin_of(hConnect).delete_procedure(text_of(pucName)); });
+}
+
+VE_API UNSIGNED32 AdsDDGetProcedureProperty(ADSHANDLE hConnect, const UNSIGNED8* pucName,
+                                            UNSIGNED16 usPropertyID, void* pvProperty,
+                                            UNSIGNED16* pusPropertyLen) {
+    return guarded([&] {
+        std::string name = text_of(pucName);
+        auto procedure = session_of(hConnect).dictionary->find(DictObjectType::Procedure, name);
+        if (!procedure) {
+            fail(VE_DICTIONARY_ONLY, "procedure \"" + name + "\"");
+        }
+        const char* key = usPropertyID == VE_DD_PROC_PARAMETERS ? dict_property::kParameters
+                          : usPropertyID == VE_DD_PROC_SQL      ? dict_property::kSqlText
+                          : usPropertyID == VE_DD_COMMENT       ? dict_property::kDescription
+                                                                : nullptr;
+        if (key == nullptr) {
+            fail(VE_INVALID_ARGUMENT, "procedure property " + std::to_string(usPropertyID));
+        }
+        put_property(procedure->property(key), pvProperty, pusPropertyLen);
     });
 }
 

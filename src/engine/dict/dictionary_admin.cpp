@@ -11,6 +11,7 @@
 #include "engine/dict/password_hash.h"
 #include "engine/dict/table_binding.h"
 #include "engine/env/files.h"
+#include "engine/record/schema.h"
 #include "engine/storage/table_file.h"
 #include "varelum_engine.h"
 
@@ -240,6 +241,34 @@ void DictionaryAdmin::set_table_property(std::string_view table_name, const std:
         table.properties[key] = std::string(value);
     }
     dictionary_.put(table);
+}
+
+void DictionaryAdmin::create_procedure(std::string_view name, std::string_view parameters,
+                                       std::string_view body, std::string_view description) {
+    require_new(DictObjectType::Procedure, name);
+    std::vector<FieldDescriptor> fields = parse_field_text(parameters);
+    for (std::size_t i = 0; i < fields.size(); ++i) {
+        for (std::size_t j = 0; j < i; ++j) {
+            if (iequals(fields[i].name, fields[j].name)) {
+                fail(VE_INVALID_ARGUMENT, "the parameter " + fields[i].name + " is named twice");
+            }
+        }
+    }
+    if (trim_blanks(std::string(body)).empty()) {
+        fail(VE_INVALID_ARGUMENT, "a procedure needs a body");
+    }
+    DictObject procedure;
+    procedure.type = DictObjectType::Procedure;
+    procedure.name = std::string(name);
+    procedure.properties[dict_property::kParameters] = std::string(parameters);
+    procedure.properties[dict_property::kSqlText] = std::string(body);
+    procedure.properties[dict_property::kDescription] = std::string(description);
+    dictionary_.put(procedure);
+}
+
+void DictionaryAdmin::delete_procedure(std::string_view name) {
+    require(DictObjectType::Procedure, name);
+    dictionary_.remove(DictObjectType::Procedure, name);
 }
 
 void DictionaryAdmin::change_rights(std::string_view table_name, std::string_view column,

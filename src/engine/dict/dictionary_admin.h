@@ -46,6 +46,14 @@ class DictionaryAdmin {
     void rename_table(std::string_view name, std::string_view new_name);
     void set_table_property(std::string_view table, const std::string& key, std::string_view value);
 
+    // Stores a procedure: its parameters as field text ("Name,Type[,length[,decimals]];...",
+    // the types of a table's fields), its SQL body and a description. The body is checked by
+    // the SQL layer before it comes here. Throws VE_DD_OBJECT_EXISTS,
+    // VE_INVALID_FIELD_DEFINITION, VE_INVALID_ARGUMENT (an empty body, a parameter twice).
+    void create_procedure(std::string_view name, std::string_view parameters, std::string_view body,
+                          std::string_view description);
+    void delete_procedure(std::string_view name);
+
     // Adds (grant) or takes away (revoke) rights of a user or group on a table, or on one
     // column of it when column is not empty.
     void change_rights(std::string_view table, std::string_view column, std::string_view grantee,

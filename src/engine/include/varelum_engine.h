@@ -1191,11 +1191,15 @@ VE_API UNSIGNED32 AdsExpressionShortToLong90(ADSHANDLE hTable, const UNSIGNED8* 
  * quotes or brackets when needed. SQLite's dialect, with SELECT TOP n, CHAR columns compared
  * with trailing blanks ignored, CICHAR columns also without regard to case, dates, times and
  * timestamps as ISO texts ("2024-03-01", "13:45:00", "2024-03-01 13:45:00.250") that compare
- * and order as values, and the procedures sp_setapplicationid(id) and sp_getapplicationid()
- * (EXECUTE PROCEDURE name(arguments)). INSERT, UPDATE and DELETE go through the engine's write
- * path (record locks, AutoInc, indexes); CREATE TABLE and DROP TABLE make and remove table
- * files. CREATE [UNIQUE] INDEX name ON table (column [ASC|DESC], ...) makes a tag in the
- * table's file (one column: the field; several: the fields separated by ";"; all DESC: a
+ * and order as values, and the procedures sp_setapplicationid(id), sp_getapplicationid() and
+ * (on a dictionary connection, the administrator's) sp_ModifyTableProperty(table,
+ * 'TABLE_PRIMARY_KEY' or 'TABLE_DEFAULT_INDEX', index tag, validation, NULL), besides the
+ * dictionary's own procedures (EXECUTE PROCEDURE name(arguments); see AdsDDCreateProcedure).
+ * sp_ModifyTableProperty answers VE_DICTIONARY_ONLY (5132) on a free-table connection and for
+ * a table the dictionary does not hold; a primary key needs a unique tag. INSERT, UPDATE and DELETE
+ * go through the engine's write path (record locks, AutoInc, indexes); CREATE TABLE and DROP TABLE
+ * make and remove table files. CREATE [UNIQUE] INDEX name ON table (column [ASC|DESC], ...) makes a
+ * tag in the table's file (one column: the field; several: the fields separated by ";"; all DESC: a
  * descending tag; mixed directions are refused), DROP INDEX [table.]name deletes one (the
  * table open by nobody else). A text may hold several statements separated by ";".
  *
@@ -1397,6 +1401,10 @@ VE_API UNSIGNED32 AdsClearCallbackFunction(void);
 #define VE_DD_TABLE_PRIMARY_KEY 214
 #define VE_DD_TABLE_PATH 215
 #define VE_DD_USER_GROUP_MEMBERSHIP 1102
+#define VE_DD_PROC_PARAMETERS                                                              \
+    1201                    /* a procedure's parameters, as AdsDDCreateProcedure took them \
+                             */
+#define VE_DD_PROC_SQL 1202 /* a procedure's body */
 
 /* Creates a new dictionary file (which must not exist; VE_DICTIONARY_EXISTS) with the
  * administrator's password (not empty) and a comment, and connects to it as "Admin". */
@@ -1472,6 +1480,25 @@ VE_API UNSIGNED32 AdsDDFindFirstObject(ADSHANDLE hConnect, UNSIGNED16 usFindObje
 VE_API UNSIGNED32 AdsDDFindNextObject(ADSHANDLE hConnect, ADSHANDLE hFindHandle,
                                       UNSIGNED8* pucObjectName, UNSIGNED16* pusObjectNameLen);
 VE_API UNSIGNED32 AdsDDFindClose(ADSHANDLE hConnect, ADSHANDLE hFindHandle);
+
+/* Procedures, run by "EXECUTE PROCEDURE name(arguments)" on a connection to the dictionary.
+ * pucParameters names the parameters and their types as the field text of AdsCreateTable90
+ * does ("Codigo,Char,20;Qtde,Integer;", empty for none); the body pucSQL is one or more
+ * queries, changes of rows and procedure calls separated by ";", in which ":Codigo" stands for
+ * that parameter's argument. A number parameter reads a text argument as a number, a text
+ * parameter takes a number as its text. The body runs with the rights of the user who calls
+ * it, as one statement (a failure leaves every row as it was); its last query gives the
+ * cursor. A call with another number of arguments than the procedure has parameters, and any
+ * failure in the body, is an SQL error (7200) naming the procedure. Creating and deleting
+ * procedures is the administrator's; reading their properties (VE_DD_PROC_PARAMETERS,
+ * VE_DD_PROC_SQL, VE_DD_COMMENT) anyone's. */
+VE_API UNSIGNED32 AdsDDCreateProcedure(ADSHANDLE hConnect, const UNSIGNED8* pucName,
+                                       const UNSIGNED8* pucParameters, const UNSIGNED8* pucSQL,
+                                       const UNSIGNED8* pucComments);
+VE_API UNSIGNED32 AdsDDDeleteProcedure(ADSHANDLE hConnect, const UNSIGNED8* pucName);
+VE_API UNSIGNED32 AdsDDGetProcedureProperty(ADSHANDLE hConnect, const UNSIGNED8* pucName,
+                                            UNSIGNED16 usPropertyID, void* pvProperty,
+                                            UNSIGNED16* pusPropertyLen);
 
 #ifdef __cplusplus
 } /* extern "C" */

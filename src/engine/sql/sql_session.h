@@ -140,6 +140,8 @@ class SqlSession {
     std::string application_id;
     // The AutoInc value of the last record an INSERT of the session wrote (0: none).
     std::uint32_t last_autoinc = 0;
+    // How many dictionary procedures are running inside one another.
+    int procedure_depth = 0;
 
   private:
     explicit SqlSession(const std::shared_ptr<Connection>& connection);

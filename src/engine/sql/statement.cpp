@@ -68,51 +68,24 @@ bool names_row_number(const TableSchema& schema) {
     return false;
 }
 
-// The text between the outer parentheses of "EXECUTE PROCEDURE name(arguments)".
-struct ProcedureCall {
-    std::string name;
-    std::string arguments;  // SQL, markers rewritten
-};
-
-ProcedureCall procedure_call(const StatementText& statement) {
-    std::vector<const Token*> tokens = significant(statement);
-    std::size_t i = 1;
-    if (i < tokens.size() && keyword(*tokens[i]) == "PROCEDURE") {
-        ++i;
-    }
-    if (i >= tokens.size() ||
-        (tokens[i]->kind != TokenKind::Word && tokens[i]->kind != TokenKind::QuotedName)) {
-        fail_sql(NativeError::Syntax, "EXECUTE PROCEDURE needs the name of a procedure");
-    }
-    ProcedureCall call;
-    call.name = token_name(*tokens[i]);
-    const Token* name_token = tokens[i];
-    bool inside = false;
-    for (const Token& token : statement.tokens) {
-        if (!inside) {
-            if (&token == name_token) {
-                inside = true;
-            }
-            continue;
-        }
-        call.arguments += token.text;
-    }
-    std::string trimmed = trim_blanks(call.arguments);
-    if (!trimmed.empty() && trimmed.front() == '(' && trimmed.back() == ')') {
-        trimmed = trim_blanks(trimmed.substr(1, trimmed.size() - 2));
-    }
-    call.arguments = trimmed;
-    return call;
-}
-
 }  // namespace
 
 Statement::Statement(std::shared_ptr<Connection> connection)
     : connection_(std::move(connection)), session_(SqlSession::of(connection_)) {}
 
+Statement::Statement(std::shared_ptr<Connection> connection, const StatementSettings& settings)
+    : connection_(std::move(connection)),
+      session_(SqlSession::of(connection_)),
+      settings_(settings),
+      nested_(true) {}
+
 Statement::~Statement() {
     // Prepared SQLite statements belong to the session's database: finalize them under its
-    // lock.
+    // lock (which a procedure's body statement runs under already).
+    if (nested_) {
+        recycle_parts();
+        return;
+    }
     std::lock_guard guard(session_->mutex());
     recycle_parts();
 }
@@ -376,7 +349,11 @@ std::shared_ptr<ResultCursor> Statement::execute(bool want_cursor) {
     }
     rows_affected_.reset();
     session_->refresh();
-    Deadline deadline(session_->db(), settings_.timeout_seconds);
+    // A procedure's body runs within its caller's deadline.
+    std::optional<Deadline> deadline;
+    if (!nested_) {
+        deadline.emplace(session_->db(), settings_.timeout_seconds);
+    }
     std::shared_ptr<ResultCursor> cursor;
     for (std::size_t i = 0; i < parts_.size(); ++i) {
         Part& part = parts_[i];
@@ -427,37 +404,6 @@ std::shared_ptr<ResultCursor> Statement::execute(bool want_cursor) {
         }
     }
     return cursor;
-}
-
-std::shared_ptr<ResultCursor> Statement::run_procedure(Part& part, bool want_cursor) {
-    ProcedureCall call = procedure_call(part.text);
-    if (iequals(call.name, "sp_setapplicationid")) {
-        if (call.arguments.empty()) {
-            fail_sql(NativeError::UnknownFunction, "sp_setapplicationid takes the application id");
-        }
-        PreparedStatement arguments = session_->prepare("SELECT " + call.arguments);
-        bind(arguments.get());
-        pending_engine_error() = PendingEngineError{};
-        int rc = sqlite3_step(arguments.get());
-        if (rc != SQLITE_ROW) {
-            fail_from_sqlite(session_->db(), rc);
-        }
-        const unsigned char* text = sqlite3_column_text(arguments.get(), 0);
-        session_->application_id = text != nullptr ? reinterpret_cast<const char*>(text) : "";
-        return nullptr;
-    }
-    if (iequals(call.name, "sp_getapplicationid")) {
-        if (!call.arguments.empty()) {
-            fail_sql(NativeError::UnknownFunction, "sp_getapplicationid takes no arguments");
-        }
-        if (!want_cursor) {
-            return nullptr;
-        }
-        PreparedStatement row = session_->prepare("SELECT ?1 AS \"ApplicationID\"");
-        sqlite3_bind_text(row.get(), 1, session_->application_id.c_str(), -1, SQLITE_TRANSIENT);
-        return ResultCursor::materialize(*session_, connection_, row.get());
-    }
-    fail_sql(NativeError::UnknownFunction, "no such procedure: " + call.name);
 }
 
 }  // namespace varelum::engine::sql

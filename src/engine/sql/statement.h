@@ -24,7 +24,8 @@
 
 namespace varelum::engine {
 class Connection;
-}
+struct DictObject;
+}  // namespace varelum::engine
 
 namespace varelum::engine::sql {
 
@@ -96,6 +97,15 @@ class Statement : public HandleObject {
     std::shared_ptr<ResultCursor> run_query(Part& part, bool want_cursor);
     void run_change(Part& part);
     std::shared_ptr<ResultCursor> run_procedure(Part& part, bool want_cursor);
+    // The values of a procedure call's arguments (SQL text, markers bound from this
+    // statement's values).
+    std::vector<SqlValue> procedure_arguments(const std::string& arguments);
+    std::shared_ptr<ResultCursor> run_dictionary_procedure(const DictObject& procedure,
+                                                           std::vector<SqlValue> arguments,
+                                                           bool want_cursor);
+
+    // A procedure's body: runs under the lock and deadline its caller holds.
+    Statement(std::shared_ptr<Connection> connection, const StatementSettings& settings);
 
     std::shared_ptr<Connection> connection_;
     std::shared_ptr<SqlSession> session_;
@@ -105,6 +115,7 @@ class Statement : public HandleObject {
     std::vector<SqlValue> values_;  // by parameter number - 1
     std::optional<std::uint32_t> rows_affected_;
     std::uint32_t last_autoinc_ = 0;
+    bool nested_ = false;
 };
 
 }  // namespace varelum::engine::sql
