@@ -71,6 +71,16 @@ class DictionaryConnectionTest : public test::TStoreFixture {
         return table;
     }
 
+    // An engine connection of the dictionary's administrator (0 when the log-in fails).
+    ADSHANDLE AdminConnection() const {
+        ADSHANDLE admin = 0;
+        EXPECT_EQ(ace::AdsConnect101(
+                      EngineText("Data Source=" + FDictionary + ";User ID=Admin;Password=\"adm\";"),
+                      nullptr, &admin),
+                  0u);
+        return admin;
+    }
+
     // The engine code of the EADSDatabaseError that body raises (0 when none), its message
     // in *message.
     template <typename Body>
@@ -164,11 +174,8 @@ TEST_F(DictionaryConnectionTest, RenameTableRenamesTheDictionarysTable) {
 }
 
 TEST_F(DictionaryConnectionTest, ProceduresAreListedAndRunThroughQueries) {
-    ADSHANDLE admin = 0;
-    ASSERT_EQ(ace::AdsConnect101(
-                  EngineText("Data Source=" + FDictionary + ";User ID=Admin;Password=\"adm\";"),
-                  nullptr, &admin),
-              0u);
+    const ADSHANDLE admin = AdminConnection();
+    ASSERT_NE(admin, 0u);
     ASSERT_EQ(ace::AdsDDCreateProcedure(admin, EngineText("QtdeDe"), EngineText("Codigo,Char,10;"),
                                         EngineText("SELECT Qtde FROM Produtos WHERE Codigo = "
                                                    ":Codigo"),
@@ -276,6 +283,58 @@ TEST_F(DictionaryConnectionTest, ADictionaryTableIsCreatedWithItsPrimaryKey) {
     EXPECT_EQ(ace::AdsDDGetTableProperty(FConnection->Handle(), EngineText("Avulsa"),
                                          VE_DD_TABLE_PRIMARY_KEY, key, &length),
               VE_DICTIONARY_ONLY);
+}
+
+TEST_F(DictionaryConnectionTest, ATablesDefaultIndexOrdersItAsADS_DEFAULT) {
+    const ADSHANDLE admin = AdminConnection();
+    ASSERT_NE(admin, 0u);
+    for (const char* text :
+         {"INSERT INTO Produtos (Codigo, Qtde) VALUES ('C3', 1), ('B2', 2)",
+          "CREATE INDEX PorCodigo ON Produtos (Codigo)", "CREATE INDEX PorQtde ON Produtos (Qtde)",
+          "EXECUTE PROCEDURE sp_ModifyTableProperty('Produtos', 'TABLE_DEFAULT_INDEX', "
+          "'PorCodigo', 'NO_VALIDATE', NULL)"}) {
+        ADSHANDLE statement = 0;
+        ASSERT_EQ(ace::AdsCreateSQLStatement(admin, &statement), 0u);
+        EXPECT_EQ(ace::AdsExecuteSQLDirect(statement, EngineText(text), nullptr), 0u) << text;
+        ace::AdsCloseSQLStatement(statement);
+    }
+    ace::AdsDisconnect(admin);
+
+    // Named before the connection is made, the table learns its default index at the connect.
+    auto products = Table("Produtos");
+    EXPECT_EQ(products->IndexName(), "");
+    FConnection->Connect();
+    EXPECT_EQ(products->DefaultIndex(), "PorCodigo");
+    EXPECT_EQ(products->IndexName(), "ADS_DEFAULT");
+    std::vector<std::string> indexes;
+    products->GetIndexNames(indexes);
+    EXPECT_EQ(indexes, (std::vector<std::string>{"PorCodigo", "PorQtde", "ADS_DEFAULT"}));
+
+    // The rows come in the default index's order, not in the order they were written.
+    products->Open();
+    std::vector<std::string> order;
+    for (products->First(); !products->Eof(); products->Next()) {
+        order.push_back(products->FieldByName("Codigo").AsString());
+    }
+    EXPECT_EQ(order, (std::vector<std::string>{"A1", "B2", "C3"}));
+    products->SetIndexName("PorQtde");
+    products->First();
+    EXPECT_EQ(products->FieldByName("Codigo").AsString(), "C3");
+    products->SetIndexName("ADS_DEFAULT");
+    products->First();
+    EXPECT_EQ(products->FieldByName("Codigo").AsString(), "A1");
+    products->Close();
+
+    // A table without a default index: ADS_DEFAULT is let go when the table is named, and the
+    // list of indexes does not offer it.
+    auto audit = Table("Auditoria");
+    EXPECT_EQ(audit->DefaultIndex(), "");
+    EXPECT_EQ(audit->IndexName(), "");
+    audit->SetIndexName("ADS_DEFAULT");
+    audit->SetTableName("Auditoria");
+    EXPECT_EQ(audit->IndexName(), "");
+    audit->GetIndexNames(indexes);
+    EXPECT_TRUE(indexes.empty());
 }
 
 }  // namespace
