@@ -197,5 +197,72 @@ TEST_F(DemoTest, DemoWithNoProductsMakesAnEmptyProductTable) {
     EXPECT_EQ(0u, EngineView(file("empty") / "CadProdutos.adt").count());
 }
 
+// demo --dictionary: the tables belong to a dictionary whose users are the employees, who may
+// read products and add audit rows and nothing else; its passwords are never printed.
+TEST_F(DemoTest, ADictionaryDemoMakesTheEmployeesUsersWithTheirRights) {
+    constexpr const char* kAdmin = "demo-adm1n";
+    ToolResult result = run_tool_with_input(
+        dir(), {"demo", "loja", "--products", "5", "--dictionary"}, std::string(kAdmin) + "\n");
+    ASSERT_EQ(0, result.exit_code) << result.err;
+    for (const char* secret : {kAdmin, "MARIA123", "JOAO456", "ANA789", "CARLOS2024"}) {
+        EXPECT_EQ(std::string::npos, result.out.find(secret)) << result.out;
+        EXPECT_EQ(std::string::npos, result.err.find(secret)) << result.err;
+    }
+    const std::filesystem::path dictionary = file("loja") / "Loja.add";
+    EXPECT_NE(std::string::npos, result.out.find("BALDERIM = " + dictionary.string()))
+        << result.out;
+    EXPECT_NE(std::string::npos,
+              read_file(file("loja") / "ads.ini").find("BALDERIM = " + dictionary.string()));
+
+    auto log_in = [&](const std::string& user, const std::string& password, ADSHANDLE* handle) {
+        std::string text = "Data Source=" + dictionary.string() + ";User ID=" + user +
+                           ";Password=\"" + password + "\";";
+        return AdsConnect101(u8(text), nullptr, handle);
+    };
+    // Without a user, as the program connects to its alias, there is no log-in.
+    ADSHANDLE none = 0;
+    EXPECT_EQ(VE_LOGIN_FAILED, AdsConnect(u8(dictionary.string()), &none));
+
+    ADSHANDLE maria = 0;
+    ASSERT_EQ(VE_SUCCESS, log_in("Maria", "MARIA123", &maria))
+        << engine::testing::last_error_text();
+    auto run = [&](const char* text) {
+        ADSHANDLE statement = 0;
+        EXPECT_EQ(VE_SUCCESS, AdsCreateSQLStatement(maria, &statement));
+        ADSHANDLE cursor = 0;
+        UNSIGNED32 rc = AdsExecuteSQLDirect(statement, u8(text), &cursor);
+        if (cursor != 0) {
+            AdsCloseTable(cursor);
+        }
+        AdsCloseSQLStatement(statement);
+        return rc;
+    };
+    EXPECT_EQ(VE_SUCCESS, run("SELECT * FROM CadProdutos"));
+    EXPECT_EQ(VE_SUCCESS, run("INSERT INTO Auditoria (CodProduto, Situacao) VALUES ('000001', "
+                              "'CONF ESTOQUE')"));
+    EXPECT_EQ(VE_SQL_ERROR, run("UPDATE CadProdutos SET QtdeAtual = 0"));
+    EXPECT_EQ(VE_SQL_ERROR, run("DELETE FROM Auditoria"));
+    // The staff table, with everyone's password, is the administrator's alone.
+    EXPECT_EQ(VE_SQL_ERROR, run("SELECT * FROM CadFuncionariosLojas"));
+    AdsDisconnect(maria);
+    ADSHANDLE admin = 0;
+    ASSERT_EQ(VE_SUCCESS, log_in("Admin", kAdmin, &admin));
+    AdsDisconnect(admin);
+    // The tables are the dictionary's: a free-table command is refused.
+    EXPECT_ONE_LINE_FAILURE(tool({"export", "loja/CadProdutos"}));
+
+    // Made anew on request, with a new dictionary.
+    ToolResult again = run_tool_with_input(
+        dir(), {"demo", "loja", "--products", "3", "--dictionary"}, std::string(kAdmin) + "\n");
+    EXPECT_ONE_LINE_FAILURE(again);
+    EXPECT_NE(std::string::npos, again.err.find("exists already")) << again.err;
+    ToolResult replaced = run_tool_with_input(
+        dir(), {"demo", "loja", "--products", "3", "--dictionary", "--replace"}, "novo-adm\n");
+    ASSERT_EQ(0, replaced.exit_code) << replaced.err;
+    EXPECT_EQ(VE_LOGIN_FAILED, log_in("Admin", kAdmin, &admin));
+    ASSERT_EQ(VE_SUCCESS, log_in("Admin", "novo-adm", &admin));
+    AdsDisconnect(admin);
+}
+
 }  // namespace
 }  // namespace varelum::store::testing

@@ -1,7 +1,15 @@
-// varelum-store demo DIR [--products N]: a store on which the stock-count program runs: the
-// product, staff and audit tables in DIR and the alias BALDERIM for DIR in DIR/ads.ini.
+// varelum-store demo DIR [--products N] [--dictionary]: a store on which the stock-count
+// program runs: the product, staff and audit tables in DIR and the alias BALDERIM for DIR in
+// DIR/ads.ini. With --dictionary the tables belong to a data dictionary in DIR, whose users
+// are the demo's employees, and the alias names the dictionary.
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <iostream>
+#include <utility>
+#include <vector>
 
 #include "ads_ini.h"
 #include "batched_append.h"
@@ -9,6 +17,7 @@
 #include "commands.h"
 #include "demo_store.h"
 #include "engine_table.h"
+#include "password_prompt.h"
 #include "store_error.h"
 
 namespace varelum::store {
@@ -53,6 +62,54 @@ void flush_and_close(Table& table) {
     table.close();
 }
 
+const UNSIGNED8* engine_bytes(const std::string& text) {
+    return reinterpret_cast<const UNSIGNED8*>(text.c_str());
+}
+
+// A new demo dictionary (an old one goes first when `replace`), its administrator logged in:
+// the connection the demo's tables are made on, so that each is registered as it is made.
+ADSHANDLE create_dictionary(const fs::path& file, const std::string& admin_password) {
+    ADSHANDLE handle = 0;
+    check(AdsDDCreate(
+              engine_bytes(to_engine_text(file.string(), "path")), engine_bytes(admin_password),
+              engine_bytes(to_engine_text("Demo store of Varelum", "description")), &handle),
+          "cannot create " + file.string());
+    return handle;
+}
+
+// The employees as users of the group that may read the products and add audit rows; only
+// the administrator reaches the staff table, whose passwords no employee needs to read.
+void add_employees(ADSHANDLE dictionary) {
+    const std::string group = to_engine_text(kDemoStaffGroup, "group");
+    check(AdsDDCreateUserGroup(dictionary, engine_bytes(group), nullptr), "cannot add the group");
+    for (const DemoEmployee& employee : demo_employees()) {
+        check(AdsDDCreateUser(dictionary, engine_bytes(group),
+                              engine_bytes(to_engine_text(employee.user(), "user")),
+                              engine_bytes(checked_password(employee.password)),
+                              engine_bytes(to_engine_text(employee.name, "description"))),
+              "cannot add the user " + employee.user());
+    }
+    const std::pair<const DemoTable*, UNSIGNED32> grants[] = {
+        {&kDemoProducts, VE_DD_RIGHT_READ},
+        {&kDemoAudit, VE_DD_RIGHT_READ | VE_DD_RIGHT_INSERT},
+    };
+    for (const auto& [table, rights] : grants) {
+        std::string name = to_engine_text(fs::path(table->file).stem().string(), "table");
+        check(AdsDDGrantPermission(dictionary, engine_bytes(name), nullptr, engine_bytes(group),
+                                   rights),
+              "cannot grant the rights on " + name);
+    }
+}
+
+// Deletes an old demo dictionary (demo --replace): its tables are made anew below.
+void remove_dictionary(const fs::path& file) {
+    for (const fs::path& path : {file, fs::path(file.string() + "-lock")}) {
+        if (::unlink(path.c_str()) != 0 && errno != ENOENT) {
+            throw StoreError("cannot delete " + path.string() + ": " + std::strerror(errno));
+        }
+    }
+}
+
 }  // namespace
 
 int run_demo(const Arguments& arguments) {
@@ -68,16 +125,33 @@ int run_demo(const Arguments& arguments) {
         throw StoreError("cannot make the directory " + directory.string() + ": " +
                          error.message());
     }
+    const bool dictionary = arguments.has("--dictionary");
+    const fs::path dictionary_file = directory / kDemoDictionary;
     if (!arguments.has("--replace")) {
+        std::vector<fs::path> files;
         for (const DemoTable* demo : {&kDemoProducts, &kDemoEmployees, &kDemoAudit}) {
-            if (fs::exists(directory / demo->file)) {
-                throw StoreError((directory / demo->file).string() +
+            files.push_back(directory / demo->file);
+        }
+        if (dictionary) {
+            files.push_back(dictionary_file);
+        }
+        for (const fs::path& file : files) {
+            if (fs::exists(file)) {
+                throw StoreError(file.string() +
                                  " exists already (use --replace to make the demo anew)");
             }
         }
     }
+    // Asked before any work, as the dict command does: never on the command line.
+    const std::string admin_password =
+        dictionary ? checked_password(read_new_password("Password for Admin: ")) : std::string();
+    if (dictionary) {
+        remove_dictionary(dictionary_file);
+    }
 
-    Connection connection(directory);
+    Connection connection =
+        dictionary ? Connection(directory, create_dictionary(dictionary_file, admin_password))
+                   : Connection(directory);
     DemoProductSource products(product_count);
     // The first few products are shown at the end; the rest are written and forgotten.
     std::vector<DemoProduct> shown;
@@ -119,16 +193,36 @@ int run_demo(const Arguments& arguments) {
         Table table = create_table(connection, directory, kDemoAudit);
         flush_and_close(table);
     }
-    set_ads_ini_alias(directory / "ads.ini", kDemoAlias, directory.string());
+    if (dictionary) {
+        add_employees(connection.handle());
+    }
+    const std::string store = dictionary ? dictionary_file.string() : directory.string();
+    set_ads_ini_alias(directory / "ads.ini", kDemoAlias, store);
 
     std::cout << "Demo store in " << directory.string() << ":\n"
               << "  " << kDemoProducts.file << "           " << products.size() << " products ("
               << sold_out << " with quantity 0)" << product_indexes << "\n"
               << "  " << kDemoEmployees.file << "  " << demo_employees().size() << " employees"
               << employee_indexes << "\n"
-              << "  " << kDemoAudit.file << "             empty\n"
-              << "  ads.ini                   " << kDemoAlias << " = " << directory.string()
-              << "\n\nPasswords:\n";
+              << "  " << kDemoAudit.file << "             empty\n";
+    if (dictionary) {
+        std::cout << "  " << kDemoDictionary << "                  the users Admin and";
+        for (const DemoEmployee& employee : demo_employees()) {
+            std::cout << " " << employee.user();
+        }
+        std::cout << " (group " << kDemoStaffGroup << ": read " << kDemoProducts.file
+                  << ", read and add to " << kDemoAudit.file << ")\n";
+    }
+    std::cout << "  ads.ini                   " << kDemoAlias << " = " << store << "\n";
+    if (dictionary) {
+        // The employees' passwords are those of the staff table; a dictionary's passwords are
+        // never printed.
+        std::cout << "\nEach employee logs in with the password of the staff table. The\n"
+                     "stock-count program connects to its alias without a user, so it cannot log\n"
+                     "in to a dictionary: it runs on a demo made without --dictionary.\n";
+        return 0;
+    }
+    std::cout << "\nPasswords:\n";
     for (const DemoEmployee& employee : demo_employees()) {
         std::cout << "  " << employee.password
                   << std::string(employee.password.size() < 12 ? 12 - employee.password.size() : 1,

@@ -22,15 +22,6 @@ const UNSIGNED8* engine_bytes(const std::string& text) {
     return reinterpret_cast<const UNSIGNED8*>(text.c_str());
 }
 
-// A password goes to the engine inside a quoted connection-string value, which cannot hold
-// a double quote; such a password could never log in, so it is refused when it is set.
-std::string checked_password(const std::string& password) {
-    if (password.find('"') != std::string::npos) {
-        throw StoreError("a password cannot hold the character \"");
-    }
-    return to_engine_text(password, "password");
-}
-
 // An administrator's connection to a dictionary, disconnected when it goes.
 class DictionaryLogin {
   public:

@@ -115,12 +115,17 @@ const std::vector<CommandSpec>& command_table() {
         {"demo",
          {"DIR"},
          {{"--products", "N", "the number of products (default 200, at most 10000000)"},
-          {"--replace", "", "make the demo tables anew where they exist already"}},
+          {"--replace", "", "make the demo tables anew where they exist already"},
+          {"--dictionary", "", "make the store a data dictionary with the employees as users"}},
          "Create a demo store for the stock-count program in DIR.",
          "Makes CadProdutos.adt (products with codes, EAN-13 barcodes, groups and quantities),\n"
          "CadFuncionariosLojas.adt (employees with their passwords) and an empty\n"
          "Auditoria.adt, and maps the alias BALDERIM to DIR in DIR/ads.ini (other entries\n"
-         "of an existing ads.ini are kept).",
+         "of an existing ads.ini are kept). With --dictionary the tables belong to the data\n"
+         "dictionary DIR/Loja.add (BALDERIM names it; Admin's password is asked as dict asks\n"
+         "it), whose users are the employees (their first names, the staff table's passwords)\n"
+         "in the group Funcionarios, who may read CadProdutos and add rows to Auditoria. The\n"
+         "stock-count program cannot log in to a dictionary: it runs on a demo without it.",
          run_demo},
         {"sql",
          {"DIR", "STATEMENT", "[PARAM...]"},

@@ -12,6 +12,10 @@
 namespace varelum::store {
 
 inline constexpr std::string_view kDemoAlias = "BALDERIM";
+// The demo made as a data dictionary (demo --dictionary): its file beside the tables, and the
+// group of the employees, who may read the products and add audit rows.
+inline constexpr std::string_view kDemoDictionary = "Loja.add";
+inline constexpr std::string_view kDemoStaffGroup = "Funcionarios";
 
 // A table of the demo: its file name and the engine's field text.
 struct DemoTable {
@@ -66,6 +70,8 @@ struct DemoEmployee {
     std::string name;
     std::string password;  // upper case: the password dialog types in upper case
     DemoRow row;
+    // The user name in a demo dictionary: the first name, as the count signs with it.
+    std::string user() const { return name.substr(0, name.find(' ')); }
 };
 
 // `count` products with unique codes and unique barcodes, made one at a time so that a demo of

@@ -38,6 +38,10 @@ std::filesystem::path table_file_path(std::string_view argument);
 class Connection {
   public:
     explicit Connection(const std::filesystem::path& directory);
+    // Takes over a connection made elsewhere (a dictionary's administrator's log-in) to the
+    // tables of directory; it is disconnected with this object.
+    Connection(const std::filesystem::path& directory, ADSHANDLE adopted)
+        : directory_(directory), handle_(adopted) {}
     ~Connection();
     Connection(const Connection&) = delete;
     Connection& operator=(const Connection&) = delete;

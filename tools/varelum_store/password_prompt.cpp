@@ -6,6 +6,7 @@
 
 #include <iostream>
 
+#include "engine_table.h"
 #include "store_error.h"
 
 namespace varelum::store {
@@ -73,6 +74,13 @@ std::string read_new_password(std::string_view prompt) {
         throw StoreError("the two passwords differ");
     }
     return password;
+}
+
+std::string checked_password(const std::string& password) {
+    if (password.find('"') != std::string::npos) {
+        throw StoreError("a password cannot hold the character \"");
+    }
+    return to_engine_text(password, "password");
 }
 
 }  // namespace varelum::store

@@ -16,4 +16,9 @@ std::string read_password(std::string_view prompt);
 // As read_password, for a new password: on a terminal it is asked twice and must match.
 std::string read_new_password(std::string_view prompt);
 
+// A dictionary password as the engine's 8-bit text. It goes to the engine inside a quoted
+// connection-string value, which cannot hold a double quote; such a password could never log
+// in, so it is refused (StoreError) when it is set.
+std::string checked_password(const std::string& password);
+
 }  // namespace varelum::store
