@@ -285,11 +285,12 @@ class Terminal {
     std::string device() const { return ptsname(master_); }
 
     // Reads what the tool wrote until `until` answers true for it or the tool closed the
-    // terminal (it ended); a minute at most, so a hanging tool fails the test instead of
-    // stopping the suite.
+    // terminal (it ended); three minutes at most, so a hanging tool fails the test instead of
+    // stopping the suite. A whole import in the sanitizer build on a busy machine takes more
+    // than one.
     template <typename Until>
     std::string read(Until until) {
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(1);
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(3);
         while (!until(text_) && std::chrono::steady_clock::now() < deadline) {
             pollfd ready{master_, POLLIN, 0};
             if (poll(&ready, 1, 100) <= 0) {
