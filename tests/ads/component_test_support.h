@@ -12,19 +12,10 @@
 #include <vector>
 
 #include "ads/ace.h"
+#include "ads/adsdata_errors.h"
 #include "ads_test_support.h"
 
 namespace varelum::ads::test {
-
-// The message of what action throws, or "(no error)".
-inline std::string Message(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const std::exception& error) {
-        return error.what();
-    }
-    return "(no error)";
-}
 
 // A field value to append: the field name and its text (nullptr: left null).
 using TFieldText = std::pair<std::string, const char*>;
@@ -49,6 +40,26 @@ class TStoreFixture : public ::testing::Test {
     }
 
     const std::string& DataPath() const { return FData; }
+
+    // The message of the exception the action raises, or "(no error)".
+    static std::string Message(const std::function<void()>& action) {
+        try {
+            action();
+        } catch (const std::exception& error) {
+            return error.what();
+        }
+        return "(no error)";
+    }
+
+    // The engine code of the EADSDatabaseError the action raises; 0 when it raises none.
+    static UNSIGNED32 ErrorCode(const std::function<void()>& action) {
+        try {
+            action();
+        } catch (const EADSDatabaseError& error) {
+            return error.ACEErrorCode();
+        }
+        return 0;
+    }
 
     ADSHANDLE Connection() {
         if (FConnection == 0) {

@@ -21,7 +21,6 @@ namespace varelum::ads {
 namespace {
 
 using test::EngineText;
-using test::Message;
 using test::TScopedEnvironment;
 using test::TTempDirectory;
 

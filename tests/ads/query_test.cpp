@@ -87,15 +87,6 @@ class QueryTest : public test::TStoreFixture {
         }
     }
 
-    static std::string Message(const std::function<void()>& action) {
-        try {
-            action();
-        } catch (const std::exception& error) {
-            return error.what();
-        }
-        return "(no error)";
-    }
-
     // The values of one column, walking the result from its first row; the cursor ends on
     // the first row again.
     static std::vector<std::string> Column(TAdsQuery& query, const std::string& field) {

@@ -111,26 +111,6 @@ class TDataSetFixture : public TStoreFixture {
         return table;
     }
 
-    // The message of the exception the action raises, or "(no error)".
-    static std::string Message(const std::function<void()>& action) {
-        try {
-            action();
-        } catch (const std::exception& error) {
-            return error.what();
-        }
-        return "(no error)";
-    }
-
-    // The engine code of the EADSDatabaseError the action raises; 0 when it raises none.
-    static UNSIGNED32 ErrorCode(const std::function<void()>& action) {
-        try {
-            action();
-        } catch (const EADSDatabaseError& error) {
-            return error.ACEErrorCode();
-        }
-        return 0;
-    }
-
     // Opens a table on the fixture's own engine connection: another user of the table.
     ADSHANDLE OpenOnOtherConnection(const std::string& name) {
         ADSHANDLE table = 0;

@@ -29,15 +29,6 @@ class TableTest : public test::TStoreFixture {
         table->SetTableName(name);
         return table;
     }
-
-    static std::string Message(const std::function<void()>& action) {
-        try {
-            action();
-        } catch (const std::exception& error) {
-            return error.what();
-        }
-        return "(no error)";
-    }
 };
 
 // --- The program's tables ------------------------------------------------------------------------
