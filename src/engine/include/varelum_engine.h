@@ -1317,8 +1317,12 @@ VE_API UNSIGNED32 AdsCopyTable(ADSHANDLE hObj, UNSIGNED16 usFilterOption, const 
 VE_API UNSIGNED32 AdsConvertTable(ADSHANDLE hObj, UNSIGNED16 usFilterOption,
                                   const UNSIGNED8* pucFile, UNSIGNED16 usTableType);
 /* Appends the records hObjFrom shows (as AdsCopyTable) to the open table hTableTo: each field
- * of hTableTo takes the value of the source's field of the same name (converted through its
- * text where the two differ); other fields stay empty, and AutoInc, RowVersion and ModTime
+ * of hTableTo takes the value of the source's field of the same name, converted where the two
+ * differ as the field's setter takes a value (numbers to numbers, dates to dates and
+ * timestamps, and to and from texts through their text; a text is cut to the field, a number
+ * rounded to it, and a value the field cannot take at all stops the copy with
+ * VE_VALUE_NOT_CONVERTIBLE or VE_VALUE_OUT_OF_RANGE, the records appended before it kept); memo
+ * values go between memo types only; other fields stay empty, and AutoInc, RowVersion and ModTime
  * fields are filled by the engine. Progress is reported while the records are read, before
  * any is appended, so that a stop keeps nothing. */
 VE_API UNSIGNED32 AdsCopyTableContents(ADSHANDLE hObjFrom, ADSHANDLE hTableTo,
