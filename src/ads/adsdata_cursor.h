@@ -314,6 +314,9 @@ class TAdsDataSet : public db::TDataSet, public TAdsDatabaseLink {
     // Opens the engine cursor and returns its handle: a table file (TAdsTable) or an executed
     // statement (TAdsQuery).
     virtual ADSHANDLE OpenEngineCursor() = 0;
+    // The sequenced number of the current record in the order `index`: its key number
+    // (slExact) or the count times its relative key position (slStandard).
+    std::uint32_t SequencedRecordNumber(ADSHANDLE index);
 
     // --- Hooks of the dataset base
     // -----------------------------------------------------------------

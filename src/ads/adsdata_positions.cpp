@@ -31,15 +31,19 @@ std::uint32_t TAdsDataSet::CurrentRecordNumber(std::uint32_t record) {
     if ((mstrIndexName.empty() && mstrIndexFieldNames.empty()) || !mbIsSequenced) {
         return record;
     }
+    return SequencedRecordNumber(mlActiveHandle);
+}
+
+std::uint32_t TAdsDataSet::SequencedRecordNumber(ADSHANDLE index) {
     if (meSeqLevel == slExact) {
         UNSIGNED32 key = 0;
-        Check(ace::AdsGetKeyNum(mlActiveHandle, VE_RESPECT_FILTERS, &key));
+        Check(ace::AdsGetKeyNum(index, VE_RESPECT_FILTERS, &key));
         return key;
     }
     UNSIGNED32 count = 0;
     Check(ace::AdsGetRecordCount(mlHandle, VE_IGNORE_FILTERS, &count));
     double position = 0.0;
-    const UNSIGNED32 result = ace::AdsGetRelKeyPos(mlActiveHandle, &position);
+    const UNSIGNED32 result = ace::AdsGetRelKeyPos(index, &position);
     if (result == VE_NO_KEY_POSITION) {
         position = 0.0;
     } else {

@@ -4,7 +4,6 @@
 #include "ads/adstable_query.h"
 
 #include <algorithm>
-#include <cmath>
 #include <cstring>
 
 #include "ads/ace.h"
@@ -549,21 +548,7 @@ std::uint32_t TAdsQuery::CurrentRecordNumber(std::uint32_t record) {
     if (index == 0 || index == kNoAdsHandle) {
         return record;
     }
-    if (SequencedLevel() == slExact) {
-        UNSIGNED32 key = 0;
-        Check(ace::AdsGetKeyNum(index, VE_RESPECT_FILTERS, &key));
-        return key;
-    }
-    UNSIGNED32 count = 0;
-    Check(ace::AdsGetRecordCount(mlHandle, VE_IGNORE_FILTERS, &count));
-    double position = 0.0;
-    const UNSIGNED32 result = ace::AdsGetRelKeyPos(index, &position);
-    if (result == VE_NO_KEY_POSITION) {
-        position = 0.0;
-    } else {
-        Check(result);
-    }
-    return static_cast<std::uint32_t>(std::trunc(double(count) * position));
+    return SequencedRecordNumber(index);
 }
 
 ADSHANDLE TAdsQuery::SearchIndexHandle() {
