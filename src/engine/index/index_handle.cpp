@@ -16,7 +16,7 @@ IndexHandle::IndexHandle(const std::shared_ptr<TableCursor>& table,
       raw_key_(tag_->layout()) {}
 
 std::shared_ptr<TableCursor> IndexHandle::table() const {
-    auto table = table_.lock();
+    auto table = detached_.load(std::memory_order_acquire) ? nullptr : table_.lock();
     if (table == nullptr || table->closed()) {
         fail(VE_CLOSED_HANDLE, "index handle " + std::to_string(handle()));
     }

@@ -8,6 +8,7 @@
 // handle holds its table handle (TableCursor::CallScope).
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -37,7 +38,9 @@ class IndexHandle final : public HandleObject {
 
     // The table handle; VE_CLOSED_HANDLE once it (or this handle) is closed.
     std::shared_ptr<TableCursor> table() const;
-    void detach() { table_.reset(); }
+    // Called under the table's lock while calls that only pinned this handle may be reading
+    // table(): a flag, so that the weak pointer they read is never written meanwhile.
+    void detach() { detached_.store(true, std::memory_order_release); }
 
     const IndexTag& tag() const { return *tag_; }
     const std::shared_ptr<const IndexTag>& shared_tag() const { return tag_; }
@@ -53,7 +56,8 @@ class IndexHandle final : public HandleObject {
     keys::KeyBuffer& raw_key() { return raw_key_; }
 
   private:
-    std::weak_ptr<TableCursor> table_;
+    const std::weak_ptr<TableCursor> table_;
+    std::atomic<bool> detached_{false};
     std::shared_ptr<TableFile> file_;  // keeps the environment open while the handle lives
     std::shared_ptr<const IndexTag> tag_;
     IndexOrder order_;
