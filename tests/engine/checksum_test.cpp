@@ -75,6 +75,32 @@ TEST_F(ChecksumTest, DamagedRecordAndMemoAnswerTheDamageCodeNamingThem) {
     AdsCloseTable(table);
 }
 
+TEST_F(ChecksumTest, ADamagedRecordAheadOfAWalkIsReportedWhenTheWalkGetsThere) {
+    ADSHANDLE table = create("Nota", "Codigo,Char,12;Obs,Memo;");
+    for (int i = 1; i <= 6; ++i) {
+        append_row(table, {{"Codigo", "CODE000" + std::to_string(i)}});
+    }
+    AdsCloseTable(table);
+    damage("CODE0004");
+    for (UNSIGNED16 cached : {0, 10, 100}) {
+        ASSERT_ADS_OK(open("Nota", &table));
+        ASSERT_ADS_OK(AdsCacheRecords(table, cached));
+        ASSERT_ADS_OK(AdsGotoTop(table));
+        ASSERT_ADS_OK(AdsSkip(table, 1));  // reads ahead up to the damaged record
+        EXPECT_EQ("CODE0002    ", text(table, "Codigo")) << cached;
+        ASSERT_ADS_OK(AdsSkip(table, 1));
+        EXPECT_EQ("CODE0003    ", text(table, "Codigo")) << cached;
+        EXPECT_EQ(VE_TABLE_CORRUPT, AdsSkip(table, 1)) << cached;
+        std::string error = last_error_text();
+        EXPECT_NE(std::string::npos, error.find("Nota.adt: record 4 does not match its checksum"))
+            << error;
+        ASSERT_ADS_OK(AdsGotoRecord(table, 5));
+        ASSERT_ADS_OK(AdsSkip(table, 1));
+        EXPECT_EQ("CODE0006    ", text(table, "Codigo")) << cached;
+        AdsCloseTable(table);
+    }
+}
+
 // Rewrites every record of the closed table the way files were written before record
 // checksums (status byte and image only) and sets the header's version back to 2.
 void strip_checksums(const std::string& path, std::size_t record_length) {

@@ -302,5 +302,41 @@ TEST_F(Processes, AWriterKilledMidwayLeavesEveryReturnedAppend) {
     AdsCloseTable(table);
 }
 
+TEST_F(Processes, AWalkSeesWhatAnotherProcessChangedBetweenTwoSkips) {
+    ADSHANDLE table = create("Shared", "Name,Char,10;");
+    for (int i = 1; i <= 20; ++i) {
+        append_row(table, {{"Name", "n" + std::to_string(i)}});
+    }
+    ASSERT_ADS_OK(AdsGotoTop(table));
+    ASSERT_ADS_OK(AdsSkip(table, 1));
+    ASSERT_ADS_OK(AdsSkip(table, 1));  // on record 3, the records after it read ahead
+    pid_t child = spawn([&](ADSHANDLE connection) {
+        ADSHANDLE mine = open_in_child(connection, "Shared");
+        if (AdsGotoRecord(mine, 4) != 0 || AdsSetField(mine, u8("Name"), u8("changed"), 7) != 0 ||
+            AdsWriteRecord(mine) != 0)
+            return 1;
+        if (AdsGotoRecord(mine, 5) != 0 || AdsDeleteRecord(mine) != 0)
+            return 2;
+        if (AdsAppendRecord(mine) != 0 || AdsSetField(mine, u8("Name"), u8("added"), 5) != 0 ||
+            AdsWriteRecord(mine) != 0)
+            return 3;
+        return 0;
+    });
+    ASSERT_EQ(0, wait_for(child));
+    AdsShowDeleted(0);
+    std::vector<std::string> seen;
+    UNSIGNED16 eof = 0;
+    while (AdsSkip(table, 1) == VE_SUCCESS && AdsAtEOF(table, &eof) == VE_SUCCESS && !eof) {
+        seen.push_back(text(table, "Name", VE_TRIM_RIGHT));
+    }
+    std::vector<std::string> expected{"changed"};
+    for (int i = 6; i <= 20; ++i) {
+        expected.push_back("n" + std::to_string(i));
+    }
+    expected.push_back("added");
+    EXPECT_EQ(expected, seen);
+    AdsCloseTable(table);
+}
+
 }  // namespace
 }  // namespace varelum::engine::testing

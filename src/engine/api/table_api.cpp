@@ -507,8 +507,7 @@ VE_API UNSIGNED32 AdsGetLastAutoinc(ADSHANDLE hObj, UNSIGNED32* pulAutoIncVal) {
 }
 
 VE_API UNSIGNED32 AdsCacheRecords(ADSHANDLE hTable, UNSIGNED16 usNumRecords) {
-    (void)usNumRecords;
-    return with_table(hTable, [&](TableCursor&) {});
+    return with_table(hTable, [&](TableCursor& table) { table.set_cached_records(usNumRecords); });
 }
 
 VE_API UNSIGNED32 AdsCheckTable(ADSHANDLE hTable, UNSIGNED32 ulOptions, UNSIGNED8* pucReport,

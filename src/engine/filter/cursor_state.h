@@ -64,6 +64,7 @@ class CursorState final : public TableCursor::Extension {
     std::optional<Locate> locate;
 
     bool accepts(const StoredRecord& record) override;
+    bool filtering() const override { return aof_ != nullptr || filter_ != nullptr; }
     void closing() override;
 
   private:

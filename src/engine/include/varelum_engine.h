@@ -422,8 +422,9 @@ VE_API UNSIGNED32 AdsGetDecimals(UNSIGNED16* pusDecimals);
  * Remembered; closing and reopening a table is cheap in this engine either way. */
 VE_API UNSIGNED32 AdsCacheOpenTables(UNSIGNED16 usOpen);
 VE_API UNSIGNED32 AdsCacheOpenCursors(UNSIGNED16 usOpen);
-/* How many records a table handle may read ahead. Remembered; reads come from the mapped
- * file and are always current. */
+/* How many records a table handle reads ahead when it skips forward in record-number order
+ * (10 unless set; 0: none). Records read ahead are served only while nothing was committed
+ * to the file since, so every read is still current. */
 VE_API UNSIGNED32 AdsCacheRecords(ADSHANDLE hTable, UNSIGNED16 usNumRecords);
 /* Number of table handles open in this process. */
 VE_API UNSIGNED32 AdsGetNumOpenTables(UNSIGNED16* pusNum);

@@ -1,6 +1,8 @@
 // Record-number order (see record_order.h).
 #include "engine/table/record_order.h"
 
+#include "engine/core/error.h"
+
 namespace varelum::engine {
 
 RecordCursor& NaturalOrder::cursor(const Snapshot& snapshot) {
@@ -43,6 +45,27 @@ StoredRecord NaturalOrder::before(const Snapshot& snapshot, std::uint32_t recno,
         return records.last();
     }
     return records.prev();
+}
+
+void NaturalOrder::read_ahead(const Snapshot& snapshot, std::uint32_t recno, RecordCache& cache) {
+    RecordCursor& records = cursor(snapshot);
+    cache.start(snapshot.id(), recno);
+    if (records.position() != recno) {
+        if (records.at_or_after(recno).recno != recno) {
+            return;
+        }
+    }
+    try {
+        while (!cache.full()) {
+            StoredRecord record = records.next();
+            if (record.recno == 0 || !cache.add(record.recno, record.bytes)) {
+                return;
+            }
+        }
+    } catch (const EngineError&) {
+        // A damaged record is not the read-ahead's to report: the cache ends before it, and
+        // the walk reads it again, and reports it, when it gets there.
+    }
 }
 
 }  // namespace varelum::engine

@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "engine/storage/table_file.h"
+#include "engine/table/record_cache.h"
 
 namespace varelum::engine {
 
@@ -45,6 +46,10 @@ class NaturalOrder : public RecordOrder {
                        const std::uint8_t* image) override;
     StoredRecord before(const Snapshot& snapshot, std::uint32_t recno,
                         const std::uint8_t* image) override;
+    // Fills the cache with the records that follow `recno` in the same snapshot, verified,
+    // until it is full or the records end. A record that cannot be read ends the fill early
+    // and stays for the walk to report when it gets there.
+    void read_ahead(const Snapshot& snapshot, std::uint32_t recno, RecordCache& cache);
 
   private:
     RecordCursor& cursor(const Snapshot& snapshot);

@@ -58,6 +58,8 @@ TableCursor::TableCursor(std::shared_ptr<Connection> connection, std::shared_ptr
       request_(std::move(request)),
       natural_(std::make_unique<NaturalOrder>(*file_)),
       order_(natural_.get()),
+      record_order_(static_cast<NaturalOrder*>(natural_.get())),
+      cache_(std::size_t{file_->schema().record_length()} + 1),
       read_(file_->read_snapshot()) {}
 
 TableCursor::~TableCursor() {
@@ -107,6 +109,8 @@ void TableCursor::close() {
     }
     read_->close();
     order_ = nullptr;
+    record_order_ = nullptr;
+    cache_.clear();
     natural_.reset();
     locks_->remove_open(request_.exclusive);
     file_->remove_open_handle(request_.exclusive);
@@ -178,7 +182,7 @@ bool TableCursor::is_visible(const StoredRecord& record) const {
     return extension_ == nullptr || extension_->accepts(record);
 }
 
-void TableCursor::land(const StoredRecord& record) {
+void TableCursor::land(const StoredRecord& record, std::uint64_t snapshot) {
     place_ = Place::Record;
     recno_ = record.recno;
     at_bof_ = at_eof_ = false;
@@ -186,7 +190,7 @@ void TableCursor::land(const StoredRecord& record) {
     image_.assign(reinterpret_cast<const std::uint8_t*>(record.bytes.data()) + 1,
                   reinterpret_cast<const std::uint8_t*>(record.bytes.data()) + record.bytes.size());
     loaded_ = true;
-    loaded_txnid_ = read_->id();
+    loaded_txnid_ = snapshot;
 }
 
 void TableCursor::land_on_crack(bool at_end) {
@@ -259,6 +263,14 @@ void TableCursor::skip(std::int32_t count) {
         if ((forward && place_ == Place::Eof) || (!forward && place_ == Place::Bof)) {
             return;  // already on the crack at that end
         }
+        if (forward) {
+            std::uint64_t snapshot = 0;
+            StoredRecord cached = cached_step(snapshot);
+            if (cached.recno != 0) {
+                land(cached, snapshot);
+                continue;
+            }
+        }
         StoredRecord record;
         if (place_ == Place::Record) {
             txn();  // first: the current record is then checked against this call's snapshot
@@ -278,7 +290,31 @@ void TableCursor::skip(std::int32_t count) {
             return;
         }
         land(record);
+        if (forward && order_ == record_order_ && cache_.enabled()) {
+            record_order_->read_ahead(txn(), recno_, cache_);
+        }
     }
+}
+
+StoredRecord TableCursor::cached_step(std::uint64_t& snapshot) {
+    if (place_ != Place::Record || order_ != record_order_ || !cache_.enabled()) {
+        return {};
+    }
+    // A filter reads in the call's snapshot: then the cache serves only when it was filled
+    // in that very snapshot, so the filter and the record agree.
+    if (extension_ != nullptr && extension_->filtering()) {
+        txn();
+    }
+    snapshot = latest_snapshot();
+    std::size_t mark = cache_.mark();
+    StoredRecord record = cache_.after(snapshot, recno_);
+    while (record.recno != 0 && !is_visible(record)) {
+        record = cache_.after(snapshot, record.recno);
+    }
+    if (record.recno == 0) {
+        cache_.rewind(mark);  // the step goes through the file, from the current record
+    }
+    return record;
 }
 
 void TableCursor::goto_record(std::uint32_t recno) {
@@ -326,7 +362,7 @@ void TableCursor::load_current() {
     }
     // In a call whose snapshot is open, that snapshot was the latest when the call took it;
     // otherwise the file says what was committed last.
-    if (loaded_ && loaded_txnid_ == (read_->active() ? read_->id() : file_->last_commit_id())) {
+    if (loaded_ && loaded_txnid_ == latest_snapshot()) {
         return;
     }
     auto stored = file_->record(txn(), recno_);

@@ -22,6 +22,7 @@
 
 #include "engine/core/handles.h"
 #include "engine/record/record_image.h"
+#include "engine/table/record_cache.h"
 #include "engine/table/record_order.h"
 
 namespace varelum::engine {
@@ -90,6 +91,9 @@ class TableCursor : public HandleObject {
         // Whether a stored record passes the handle's filters; called for records that are
         // visible otherwise (not deleted, or deleted records shown).
         virtual bool accepts(const StoredRecord& record) = 0;
+        // Whether accepts() looks at more than the record (it then reads in the call's
+        // snapshot).
+        virtual bool filtering() const = 0;
         // The handle closes (its lock is held): release what hangs on it.
         virtual void closing() = 0;
     };
@@ -103,6 +107,8 @@ class TableCursor : public HandleObject {
     void replace_natural_order(std::unique_ptr<RecordOrder> order) {
         natural_ = std::move(order);
         order_ = natural_.get();
+        record_order_ = nullptr;
+        cache_.clear();
     }
     RecordOrder& order() const { return *order_; }
     RecordOrder& natural_order() const { return *natural_; }
@@ -134,6 +140,8 @@ class TableCursor : public HandleObject {
     std::uint32_t record_number();  // 0 on a crack; fixes a pending append's number
     std::uint32_t record_count();
     bool on_record() const { return place_ == Place::Record || appending_; }
+    // How many records a forward walk in record-number order reads ahead (0: none).
+    void set_cached_records(std::uint16_t records) { cache_.set_records(records); }
 
     // The current record. Throws VE_NO_CURRENT_RECORD on a crack.
     const std::vector<std::uint8_t>& image();
@@ -182,7 +190,16 @@ class TableCursor : public HandleObject {
     void end_call();
     void check_stored(const StoredRecord& record) const;  // throws VE_TABLE_CORRUPT
     bool is_visible(const StoredRecord& record) const;
-    void land(const StoredRecord& record);  // makes a stored record the current one
+    // Makes a stored record, read in the snapshot with that id, the current one.
+    void land(const StoredRecord& record, std::uint64_t snapshot);
+    void land(const StoredRecord& record) { land(record, read_->id()); }
+    // The id of what a read now sees: the call's snapshot once begun, else the last commit.
+    std::uint64_t latest_snapshot() const {
+        return read_->active() ? read_->id() : file_->last_commit_id();
+    }
+    // The next visible record after the current one when the read-ahead holds it (recno 0
+    // otherwise, the cache's walk unchanged); `snapshot` answers the id it was read in.
+    StoredRecord cached_step(std::uint64_t& snapshot);
     void land_on_crack(bool at_end);
     void load_current();
     void flush_pending();  // writes pending changes before a move
@@ -202,6 +219,10 @@ class TableCursor : public HandleObject {
     OpenRequest request_;
     std::unique_ptr<RecordOrder> natural_;
     RecordOrder* order_ = nullptr;
+    // The handle's record-number order while it is its own (not an SQL result's rows): the
+    // only order the read-ahead serves.
+    NaturalOrder* record_order_ = nullptr;
+    RecordCache cache_;
     std::unique_ptr<Extension> extension_;
     CallLock call_lock_;
     std::unique_ptr<ReadSnapshot> read_;
