@@ -111,31 +111,31 @@ TEST_P(ReadAheadChangeTest, AWalkSeesWhatAnotherHandleChangedBetweenTwoSkips) {
     AdsCloseTable(walker);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Changes, ReadAheadChangeTest,
-    ::testing::ValuesIn(std::vector<ChangeCase>{
-        {"changed", false, [](ADSHANDLE t) { rename(t, 5, "changed"); }},
-        {"changed", true, [](ADSHANDLE t) { rename(t, 5, "changed"); }},
-        {"deleted", false,
-         [](ADSHANDLE t) {
-             ASSERT_ADS_OK(AdsGotoRecord(t, 5));
-             ASSERT_ADS_OK(AdsDeleteRecord(t));
-         }},
-        {"deleted", true,
-         [](ADSHANDLE t) {
-             ASSERT_ADS_OK(AdsGotoRecord(t, 6));
-             ASSERT_ADS_OK(AdsDeleteRecord(t));
-         }},
-        {"appended", true,
-         [](ADSHANDLE t) {
-             ASSERT_ADS_OK(AdsAppendRecord(t));
-             ASSERT_ADS_OK(AdsSetField(t, u8("Name"), u8("added"), 5));
-             ASSERT_ADS_OK(AdsWriteRecord(t));
-         }},
-    }),
-    [](const auto& info) {
-        return std::string(info.param.name) + (info.param.other_connection ? "ByConnection" : "");
-    });
+INSTANTIATE_TEST_SUITE_P(Changes, ReadAheadChangeTest,
+                         ::testing::ValuesIn(std::vector<ChangeCase>{
+                             {"changed", false, [](ADSHANDLE t) { rename(t, 5, "changed"); }},
+                             {"changed", true, [](ADSHANDLE t) { rename(t, 5, "changed"); }},
+                             {"deleted", false,
+                              [](ADSHANDLE t) {
+                                  ASSERT_ADS_OK(AdsGotoRecord(t, 5));
+                                  ASSERT_ADS_OK(AdsDeleteRecord(t));
+                              }},
+                             {"deleted", true,
+                              [](ADSHANDLE t) {
+                                  ASSERT_ADS_OK(AdsGotoRecord(t, 6));
+                                  ASSERT_ADS_OK(AdsDeleteRecord(t));
+                              }},
+                             {"appended", true,
+                              [](ADSHANDLE t) {
+                                  ASSERT_ADS_OK(AdsAppendRecord(t));
+                                  ASSERT_ADS_OK(AdsSetField(t, u8("Name"), u8("added"), 5));
+                                  ASSERT_ADS_OK(AdsWriteRecord(t));
+                              }},
+                         }),
+                         [](const auto& info) {
+                             return std::string(info.param.name) +
+                                    (info.param.other_connection ? "ByConnection" : "");
+                         });
 
 TEST_F(ReadAheadTest, AWalkNearTheEndSeesARecordAppendedMeanwhile) {
     ADSHANDLE walker = open_walk();

@@ -6,7 +6,8 @@
 namespace varelum::engine {
 
 void RecordCache::set_records(std::size_t records) {
-    std::size_t fit = std::max<std::size_t>(1, kMaxBytes / std::max<std::size_t>(1, stored_length_));
+    std::size_t fit =
+        std::max<std::size_t>(1, kMaxBytes / std::max<std::size_t>(1, stored_length_));
     capacity_ = std::min(records, fit);
     clear();
     recnos_.shrink_to_fit();

@@ -58,8 +58,8 @@ class RecordCache {
     std::uint64_t snapshot_ = 0;  // 0: nothing held
     std::uint32_t after_ = 0;     // the record before the first one held
     std::vector<std::uint32_t> recnos_;
-    std::string bytes_;      // the records held, back to back
-    std::size_t next_ = 0;   // the index of the next record to serve
+    std::string bytes_;     // the records held, back to back
+    std::size_t next_ = 0;  // the index of the next record to serve
 };
 
 }  // namespace varelum::engine
