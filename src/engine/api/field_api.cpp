@@ -52,16 +52,6 @@ void check_trim(UNSIGNED16 option) {
     }
 }
 
-std::u16string from_utf16_bytes(const std::string& bytes) {
-    std::u16string text(bytes.size() / 2, u'\0');
-    std::memcpy(text.data(), bytes.data(), text.size() * 2);
-    return text;
-}
-
-std::string to_utf16_bytes(std::u16string_view text) {
-    return std::string(reinterpret_cast<const char*>(text.data()), text.size() * 2);
-}
-
 // A field's value as 8-bit text (Windows-1252), memo types included.
 std::string value_text(TableCursor& table, const FieldDescriptor& field) {
     TextContext context = table.text_context();
@@ -69,13 +59,11 @@ std::string value_text(TableCursor& table, const FieldDescriptor& field) {
         return field_text(field, table.image().data(), context);
     }
     std::string stored = table.memo(field).value_or(std::string());
-    if (field.type == FieldType::NMemo) {
-        return format::utf16_to_bytes(format::CodePage::Ansi1252, from_utf16_bytes(stored));
-    }
     if (is_binary_type(field.type)) {
         return stored;
     }
-    return format::recode(context.page, format::CodePage::Ansi1252, stored);
+    return format::utf16_to_bytes(format::CodePage::Ansi1252,
+                                  memo_text_utf16(field, stored, context));
 }
 
 std::u16string value_utf16(TableCursor& table, const FieldDescriptor& field) {
@@ -83,12 +71,7 @@ std::u16string value_utf16(TableCursor& table, const FieldDescriptor& field) {
     if (!is_memo_type(field.type)) {
         return field_text_utf16(field, table.image().data(), context);
     }
-    std::string stored = table.memo(field).value_or(std::string());
-    if (field.type == FieldType::NMemo) {
-        return from_utf16_bytes(stored);
-    }
-    return format::bytes_to_utf16(
-        is_binary_type(field.type) ? format::CodePage::Ansi1252 : context.page, stored);
+    return memo_text_utf16(field, table.memo(field).value_or(std::string()), context);
 }
 
 // Converts into a copy of the record first, so that a value the field cannot take changes
@@ -109,15 +92,12 @@ void change_field(TableCursor& table, const FieldDescriptor& field, Convert&& co
 }
 
 void set_memo_from_text(TableCursor& table, const FieldDescriptor& field, std::string_view text) {
-    TextContext context = table.text_context();
-    std::string stored;
-    if (field.type == FieldType::NMemo) {
-        stored = to_utf16_bytes(format::bytes_to_utf16(format::CodePage::Ansi1252, text));
-    } else if (is_binary_type(field.type)) {
-        stored = std::string(text);
-    } else {
-        stored = format::recode(format::CodePage::Ansi1252, context.page, text);
-    }
+    // Binary values are the caller's bytes; text goes into the memo's own form.
+    std::string stored = is_binary_type(field.type)
+                             ? std::string(text)
+                             : memo_stored_from_utf16(
+                                   field, format::bytes_to_utf16(format::CodePage::Ansi1252, text),
+                                   table.text_context());
     table.set_memo(field, std::move(stored));
 }
 
@@ -181,14 +161,7 @@ UNSIGNED32 set_wide(ADSHANDLE handle, const UNSIGNED8* name, const WCHAR* buffer
         std::u16string_view text(buffer == nullptr ? u"" : buffer, length);
         TextContext context = table.text_context();
         if (is_memo_type(field.type)) {
-            std::string stored;
-            if (field.type == FieldType::NMemo) {
-                stored = to_utf16_bytes(text);
-            } else {
-                stored = format::utf16_to_bytes(
-                    is_binary_type(field.type) ? format::CodePage::Ansi1252 : context.page, text);
-            }
-            table.set_memo(field, std::move(stored));
+            table.set_memo(field, memo_stored_from_utf16(field, text, context));
             return;
         }
         change_field(table, field,

@@ -1322,10 +1322,12 @@ VE_API UNSIGNED32 AdsConvertTable(ADSHANDLE hObj, UNSIGNED16 usFilterOption,
  * differ as the field's setter takes a value (numbers to numbers, dates to dates and
  * timestamps, and to and from texts through their text; a text is cut to the field, a number
  * rounded to it, and a value the field cannot take at all stops the copy with
- * VE_VALUE_NOT_CONVERTIBLE or VE_VALUE_OUT_OF_RANGE, the records appended before it kept); memo
- * values go between memo types only; other fields stay empty, and AutoInc, RowVersion and ModTime
- * fields are filled by the engine. Progress is reported while the records are read, before
- * any is appended, so that a stop keeps nothing. */
+ * VE_VALUE_NOT_CONVERTIBLE or VE_VALUE_OUT_OF_RANGE, the records appended before it kept). Text
+ * between an ANSI and an OEM table keeps its letters (recoded as reading it from one and setting
+ * it into the other would; a character the target's code page lacks becomes '?'). Memo values go
+ * between memo types only, their text converted alike (binary values keep their bytes); other
+ * fields stay empty, and AutoInc, RowVersion and ModTime fields are filled by the engine. Progress
+ * is reported while the records are read, before any is appended, so that a stop keeps nothing. */
 VE_API UNSIGNED32 AdsCopyTableContents(ADSHANDLE hObjFrom, ADSHANDLE hTableTo,
                                        UNSIGNED16 usFilterOption);
 /* A new, empty table file with the table's fields (pucFile as for AdsCopyTable). */

@@ -1,7 +1,8 @@
 // The record image: the bytes of one record as AdsGetRecord delivers them, laid out by the
 // table's schema, with the null markers of ADT tables. These functions read and write one
 // field's bytes in every form the engine's getters and setters offer. Memo-type values live
-// outside the image (storage/table_file.h); here only their marker slot is touched.
+// outside the image (storage/table_file.h); here only their marker slot is touched, and the
+// text of a stored memo value read and made.
 #pragma once
 
 #include <cstdint>
@@ -58,6 +59,12 @@ void set_field_text(const FieldDescriptor& field, std::uint8_t* image, std::stri
                     const TextContext& context);
 void set_field_utf16(const FieldDescriptor& field, std::uint8_t* image, std::u16string_view text,
                      const TextContext& context);
+// A memo-type value as stored outside the image, and its text: Memo and VarChar keep 8-bit text
+// of the table's code page, NMemo UTF-16, Binary and Image bytes that read as Windows-1252.
+std::u16string memo_text_utf16(const FieldDescriptor& field, std::string_view stored,
+                               const TextContext& context);
+std::string memo_stored_from_utf16(const FieldDescriptor& field, std::u16string_view text,
+                                   const TextContext& context);
 // The field's image bytes as given (see AdsSetFieldRaw).
 void set_field_raw(const FieldDescriptor& field, std::uint8_t* image, const std::uint8_t* bytes,
                    std::uint32_t length);

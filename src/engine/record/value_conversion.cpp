@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstring>
 #include <optional>
+#include <string_view>
 
 #include "engine/core/error.h"
 
@@ -25,6 +26,12 @@ bool is_number_type(FieldType type) {
         default:
             return false;
     }
+}
+
+// 8-bit text in its table's code page (VarBinaryFox and Raw hold bytes, not text).
+bool is_paged_text(FieldType type) {
+    return type == FieldType::String || type == FieldType::CIString ||
+           type == FieldType::VarCharFox;
 }
 
 bool is_integer_type(FieldType type) {
@@ -117,6 +124,15 @@ std::string convert_field_value(const FieldDescriptor& source, const std::uint8_
     if (source.type == target.type && source.length == target.length &&
         source.decimals == target.decimals) {
         std::memcpy(to + target.offset, from + source.offset, format::field_image_size(source));
+        if (from_context.page != to_context.page && is_paged_text(target.type)) {
+            // The same letters in the other table's page; ASCII bytes and null markers (zero
+            // bytes) stay as they are.
+            std::uint8_t* text = to + target.offset;
+            const std::string recoded = format::recode(
+                from_context.page, to_context.page,
+                std::string_view(reinterpret_cast<const char*>(text), target.length));
+            std::memcpy(text, recoded.data(), recoded.size());
+        }
         return {};
     }
     if (is_null(source, from)) {
@@ -158,6 +174,19 @@ std::string convert_field_value(const FieldDescriptor& source, const std::uint8_
         return "\"" + narrow + "\" has no " + type_name(target.type) + " value";
     }
     return {};
+}
+
+std::string convert_memo_value(const FieldDescriptor& source, std::string value,
+                               const FieldDescriptor& target, const TextContext& from_context,
+                               const TextContext& to_context) {
+    const bool stored_alike =
+        source.type == target.type &&
+        (source.type == FieldType::NMemo || source.type == FieldType::Binary ||
+         source.type == FieldType::Image || from_context.page == to_context.page);
+    if (stored_alike) {
+        return value;
+    }
+    return memo_stored_from_utf16(target, memo_text_utf16(source, value, from_context), to_context);
 }
 
 }  // namespace varelum::engine

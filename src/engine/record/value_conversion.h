@@ -22,14 +22,24 @@ enum class ValueFit {
 
 // Sets field `target` of the image `to` from the value of field `source` of the image `from`.
 // REQUIRES: neither field is a memo type (their values live outside the image).
-// Fields alike in type and size take the bytes themselves; otherwise numbers go to numbers,
-// dates to dates and timestamps, and texts to and from the other types through their text (an
-// empty text becomes null). `from_context` reads the source's texts, `to_context` writes the
-// target's. Returns an empty text when the value was kept (always, for ValueFit::Nearest),
-// otherwise why it could not be; the target field's content is then unspecified.
+// Fields alike in type and size take the bytes themselves (8-bit text recoded when the two
+// contexts' code pages differ, as reading one and setting the other would); otherwise numbers
+// go to numbers, dates to dates and timestamps, and texts to and from the other types through
+// their text (an empty text becomes null). `from_context` reads the source's texts, `to_context`
+// writes the target's. Returns an empty text when the value was kept (always, for
+// ValueFit::Nearest), otherwise why it could not be; the target field's content is then
+// unspecified.
 std::string convert_field_value(const FieldDescriptor& source, const std::uint8_t* from,
                                 const FieldDescriptor& target, std::uint8_t* to,
                                 const TextContext& from_context, const TextContext& to_context,
                                 ValueFit fit);
+
+// The stored value of the memo-type field `source` as the memo-type field `target` keeps it:
+// the bytes themselves where the two store alike, otherwise the same text (between code pages,
+// and between 8-bit and UTF-16 memos) as reading one and setting the other would give; a
+// character the target's code page lacks becomes '?', as its setter makes it.
+std::string convert_memo_value(const FieldDescriptor& source, std::string value,
+                               const FieldDescriptor& target, const TextContext& from_context,
+                               const TextContext& to_context);
 
 }  // namespace varelum::engine

@@ -63,7 +63,9 @@ void copy_field(const FieldCopy& copy, const SourceRecord& record,
     const FieldDescriptor& target = *copy.to;
     if (is_memo_type(source.type) || is_memo_type(target.type)) {
         if (is_memo_type(source.type) && is_memo_type(target.type)) {
-            to.set_memo(target, memo);
+            to.set_memo(target, memo ? std::optional<std::string>(convert_memo_value(
+                                           source, *memo, target, from_context, to_context))
+                                     : std::nullopt);
         }
         return;
     }

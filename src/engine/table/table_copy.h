@@ -21,7 +21,8 @@ void copy_to_new_table(TableCursor& source, const std::vector<std::uint32_t>& re
 
 // Appends the records of from (by number, in that order) to the table to: each field of to
 // takes the value of from's field of the same name, as its field setter would
-// (record/value_conversion.h); memo values go between memo types only; AutoInc, RowVersion and
+// (record/value_conversion.h), text recoded between the two tables' code pages; memo values go
+// between memo types only, converted alike; AutoInc, RowVersion and
 // ModTime fields are filled by the engine. Progress is reported while the records are read,
 // before any is appended, so that a stop keeps nothing; a record that fails keeps those
 // appended before it. REQUIRES: the caller holds both handles' CallScopes; from and to are
