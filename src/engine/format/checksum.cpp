@@ -9,7 +9,6 @@
 #endif
 
 #include <array>
-#include <cstring>
 
 namespace varelum::engine {
 namespace {
@@ -73,19 +72,26 @@ __attribute__((target("pclmul,sse4.1"))) std::uint32_t crc32_folded(const std::u
     const __m128i barrett = _mm_set_epi64x(0x01f7011641, 0x01db710641);
     const __m128i low_32 = _mm_setr_epi32(~0, 0, ~0, 0);
 
-    // The first two blocks: the padding, then the value's first 32 - pad bytes.
+    // The first two blocks: the padding, then the value's first 32 - pad bytes, put together
+    // in registers (the state added to the value's first four bytes, which then move up by
+    // `pad`); through memory the loads would wait for the stores.
     const std::size_t pad = (16 - size % 16) % 16;
-    alignas(16) std::uint8_t head[32] = {};
-    std::memcpy(head + pad, at, 32 - pad);
-    std::uint32_t first = 0;
-    std::memcpy(&first, head + pad, 4);
-    first ^= crc;
-    std::memcpy(head + pad, &first, 4);
+    static constexpr std::uint8_t kShiftUp[32] = {0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80,
+                                                  0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80,
+                                                  0,    1,    2,    3,    4,    5,    6,    7,
+                                                  8,    9,    10,   11,   12,   13,   14,   15};
+    __m128i x1 = _mm_xor_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(at)),
+                               _mm_cvtsi32_si128(static_cast<int>(crc)));
+    x1 = _mm_shuffle_epi8(x1,
+                          _mm_loadu_si128(reinterpret_cast<const __m128i*>(kShiftUp + 16 - pad)));
+    __m128i second = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at + 16 - pad));
+    if (pad > 12) {  // the state's last bytes moved on into the second block
+        second =
+            _mm_xor_si128(second, _mm_cvtsi32_si128(static_cast<int>(crc >> (8 * (16 - pad)))));
+    }
     at += 32 - pad;
     size -= 32 - pad;
 
-    __m128i x1 = _mm_load_si128(reinterpret_cast<const __m128i*>(head));
-    const __m128i second = _mm_load_si128(reinterpret_cast<const __m128i*>(head + 16));
     x1 = _mm_xor_si128(
         _mm_xor_si128(_mm_clmulepi64_si128(x1, fold, 0x11), _mm_clmulepi64_si128(x1, fold, 0x00)),
         second);

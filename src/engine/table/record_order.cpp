@@ -56,15 +56,13 @@ void NaturalOrder::read_ahead(const Snapshot& snapshot, std::uint32_t recno, Rec
         }
     }
     try {
-        while (!cache.full()) {
-            StoredRecord record = records.next();
-            if (record.recno == 0 || !cache.add(record.recno, record.bytes)) {
-                return;
-            }
-        }
+        bool adding = true;  // a record the cache refuses ends the fill
+        records.read_ahead(cache.records(), [&](const StoredRecord& record) {
+            adding = adding && cache.add(record.recno, record.bytes);
+        });
     } catch (const EngineError&) {
-        // A damaged record is not the read-ahead's to report: the cache ends before it, and
-        // the walk reads it again, and reports it, when it gets there.
+        // A record the file cannot step to is not the read-ahead's to report: the cache ends
+        // before it, and the walk reads it again, and reports it, when it gets there.
     }
 }
 

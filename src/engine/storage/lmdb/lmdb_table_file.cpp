@@ -8,12 +8,14 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <map>
 #include <set>
+#include <span>
 #include <thread>
 #include <utility>
 
@@ -65,6 +67,37 @@ std::string_view verified_record(std::string_view stored, std::uint32_t length, 
              path + ": record " + std::to_string(recno) + " does not match its checksum");
     }
     return stored.substr(0, length + 1);
+}
+
+// The stored records in `stored` that verify, in order, stopping at the first that does not
+// (as verified_record, without throwing). The checksums are computed in a loop of their own,
+// so the processor overlaps the records' independent computations.
+std::size_t verified_prefix(std::span<std::string_view> stored, std::uint32_t length) {
+    std::array<std::uint32_t, 16> sums{};
+    std::size_t done = 0;
+    while (done < stored.size()) {
+        const std::size_t batch = std::min(sums.size(), stored.size() - done);
+        for (std::size_t i = 0; i < batch; ++i) {
+            const std::string_view record = stored[done + i];
+            sums[i] = record.size() == length + 1 + kRecordChecksumSize
+                          ? checksum(record.data(), length + 1)
+                          : 0;
+        }
+        for (std::size_t i = 0; i < batch; ++i) {
+            std::string_view& record = stored[done + i];
+            if (record.size() == length + 1) {
+                continue;  // written before checksums
+            }
+            if (record.size() != length + 1 + kRecordChecksumSize ||
+                sums[i] != load_le<std::uint32_t>(
+                               reinterpret_cast<const std::uint8_t*>(record.data()) + length + 1)) {
+                return done + i;
+            }
+            record = record.substr(0, length + 1);
+        }
+        done += batch;
+    }
+    return done;
 }
 
 // A record's stored bytes (status byte and image) followed by their checksum.
@@ -420,6 +453,20 @@ class LmdbRecordCursor final : public RecordCursor {
         MDB_val k{key.size(), const_cast<char*>(key.data())};
         return decode_record_key(k);
     }
+    std::size_t read_ahead(std::size_t count,
+                           const std::function<void(const StoredRecord&)>& take) override {
+        ahead_recnos_.clear();
+        ahead_bytes_.clear();
+        while (ahead_recnos_.size() < count && cursor_.next()) {
+            ahead_recnos_.push_back(position());
+            ahead_bytes_.push_back(cursor_.value());
+        }
+        std::size_t good = verified_prefix(ahead_bytes_, length_);
+        for (std::size_t i = 0; i < good; ++i) {
+            take(StoredRecord{ahead_recnos_[i], ahead_bytes_[i]});
+        }
+        return good;
+    }
 
   private:
     StoredRecord found(bool any) {
@@ -435,6 +482,9 @@ class LmdbRecordCursor final : public RecordCursor {
     LmdbKeyCursor cursor_;
     const std::string& path_;
     std::uint32_t length_;
+    // What read_ahead gathered, kept to spare an allocation per call.
+    std::vector<std::uint32_t> ahead_recnos_;
+    std::vector<std::string_view> ahead_bytes_;
 };
 
 }  // namespace
