@@ -72,7 +72,7 @@ TableCursor::~TableCursor() {
 
 TableCursor::CallScope::CallScope(TableCursor& table) : table_(table), owns_lock_(true) {
     table.call_lock_.lock();
-    if (table.closed_) {
+    if (table.closed()) {
         table.call_lock_.unlock();
         fail(VE_CLOSED_HANDLE, "handle " + std::to_string(table.handle()));
     }
@@ -80,7 +80,7 @@ TableCursor::CallScope::CallScope(TableCursor& table) : table_(table), owns_lock
 
 TableCursor::CallScope::CallScope(TableCursor& table, std::adopt_lock_t)
     : table_(table), owns_lock_(false) {
-    if (table.closed_) {
+    if (table.closed()) {
         fail(VE_CLOSED_HANDLE, "handle " + std::to_string(table.handle()));
     }
 }
@@ -93,7 +93,7 @@ TableCursor::CallScope::~CallScope() {
 }
 
 void TableCursor::close() {
-    if (closed_) {
+    if (closed()) {
         return;
     }
     std::exception_ptr failure;
@@ -115,7 +115,7 @@ void TableCursor::close() {
     locks_->remove_open(request_.exclusive);
     file_->remove_open_handle(request_.exclusive);
     connection_->remove_table(this);
-    closed_ = true;
+    closed_.store(true, std::memory_order_release);
     call_lock_.publish(kPublishedClosed);
     if (failure) {
         std::rethrow_exception(failure);
@@ -163,7 +163,7 @@ void TableCursor::end_call() {
     read_->end();
     call_lock_.publish(static_cast<std::uint8_t>((at_bof_ ? kPublishedBof : 0) |
                                                  (at_eof_ ? kPublishedEof : 0) |
-                                                 (closed_ ? kPublishedClosed : 0)));
+                                                 (closed() ? kPublishedClosed : 0)));
 }
 
 void TableCursor::check_stored(const StoredRecord& record) const {

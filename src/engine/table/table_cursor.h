@@ -12,6 +12,7 @@
 // Callers hold the handle's lock (CallScope) for the whole of one engine call.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -117,7 +118,9 @@ class TableCursor : public HandleObject {
 
     // Writes pending changes and releases the handle's share of the file. Idempotent.
     void close();
-    bool closed() const { return closed_; }
+    // Safe without the call lock: an index handle's call asks before it takes the lock (and
+    // asks again under it).
+    bool closed() const { return closed_.load(std::memory_order_acquire); }
 
     const TableSchema& schema() const;
     TableFile& file() const { return *file_; }
@@ -226,7 +229,7 @@ class TableCursor : public HandleObject {
     std::unique_ptr<Extension> extension_;
     CallLock call_lock_;
     std::unique_ptr<ReadSnapshot> read_;
-    bool closed_ = false;
+    std::atomic<bool> closed_{false};  // written under the call lock
 
     Place place_ = Place::Bof;
     std::uint32_t recno_ = 0;
