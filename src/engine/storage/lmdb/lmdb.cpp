@@ -99,7 +99,7 @@ void ReadTransaction::begin(MDB_env* env, std::string_view path, std::uint64_t t
     }
     ++renewals_;
     parked_.txn = txn_;
-    parked_.env = env;
+    parked_.env.store(env, std::memory_order_relaxed);
     parked_.enter();
 }
 

@@ -42,7 +42,7 @@ class ParkedReadReaper {
     void end_parked(MDB_env* env) {
         std::lock_guard guard(mutex_);
         for (ParkedRead* read : reads_) {
-            if (read->env == env) {
+            if (read->env.load(std::memory_order_relaxed) == env) {
                 read->sweep(true);
             }
         }

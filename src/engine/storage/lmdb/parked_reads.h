@@ -52,10 +52,12 @@ class ParkedRead {
     // a transaction whose call saw it rise must not be parked, its snapshot is not the latest.
     static std::uint64_t commits() { return commits_.load(std::memory_order_acquire); }
 
-    // The transaction the reaper resets and its environment; set by the owner while in a
-    // call.
+    // The transaction the reaper resets, set by the owner while in a call (the reaper reads
+    // it only once it has taken the transaction from kParked).
     MDB_txn* txn = nullptr;
-    MDB_env* env = nullptr;
+    // Its environment: a commit to any file compares it without taking the transaction, so
+    // it is atomic (one seen late leaves that transaction to the reaper's next sweep).
+    std::atomic<MDB_env*> env{nullptr};
 
   private:
     friend class ParkedReadReaper;
