@@ -234,7 +234,7 @@ TEST_F(Processes, AppendsFromTwoProcessesInterleaveWithoutLossOrDuplicates) {
         sequences[text(table, "Who")].push_back(seq);
         AdsSkip(table, 1);
     }
-    EXPECT_EQ(2u * kRows, numbers.size());
+    ASSERT_EQ(2u * kRows, numbers.size());
     EXPECT_EQ(1u, *numbers.begin());
     EXPECT_EQ(2u * kRows, *numbers.rbegin());
     EXPECT_EQ(2u * kRows, ids.size());
