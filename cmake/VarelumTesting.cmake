@@ -1,11 +1,13 @@
-# varelum_add_test(NAME <target> LABEL <module> SOURCES <files...> LIBRARIES <libs...>)
+# varelum_add_test(NAME <target> LABEL <module> SOURCES <files...> LIBRARIES <libs...>
+#                  [FILTER <gtest filter>])
 #
 # One GoogleTest executable per test file group; every case is registered with CTest
-# under the module's label, so that `ctest -L engine` runs one module.
+# under the module's label, so that `ctest -L engine` runs one module. FILTER registers only
+# the cases it matches (GoogleTest's --gtest_filter syntax).
 include(GoogleTest)
 
 function(varelum_add_test)
-  cmake_parse_arguments(ARG "" "NAME;LABEL;TIMEOUT" "SOURCES;LIBRARIES;ENVIRONMENT" ${ARGN})
+  cmake_parse_arguments(ARG "" "NAME;LABEL;TIMEOUT;FILTER" "SOURCES;LIBRARIES;ENVIRONMENT" ${ARGN})
   if(NOT ARG_TIMEOUT)
     set(ARG_TIMEOUT 120)
   endif()
@@ -16,7 +18,11 @@ function(varelum_add_test)
   if(ARG_ENVIRONMENT)
     list(APPEND properties ENVIRONMENT "${ARG_ENVIRONMENT}")
   endif()
-  gtest_discover_tests(${ARG_NAME} DISCOVERY_MODE PRE_TEST PROPERTIES ${properties})
+  set(filter)
+  if(ARG_FILTER)
+    set(filter TEST_FILTER ${ARG_FILTER})
+  endif()
+  gtest_discover_tests(${ARG_NAME} DISCOVERY_MODE PRE_TEST ${filter} PROPERTIES ${properties})
 endfunction()
 
 # varelum_add_script_test(NAME <name> LABEL <module> COMMAND <command...>

@@ -1,10 +1,16 @@
-# Warnings are errors everywhere in our own code; the sanitizer build adds ASan and UBSan.
+# Warnings are errors everywhere in our own code; the sanitizer build adds ASan and UBSan, the
+# thread-sanitizer build TSan.
 add_compile_options(-Wall -Wextra -Werror -Wno-missing-field-initializers)
 
 if(VARELUM_SANITIZE)
   add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer
                       -fno-sanitize-recover=undefined)
   add_link_options(-fsanitize=address,undefined)
+endif()
+
+if(VARELUM_SANITIZE_THREADS)
+  add_compile_options(-fsanitize=thread -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=thread)
 endif()
 
 # GCC 12 at -O3 reports -Wrestrict for `"literal" + std::string&&` once libstdc++'s operator+
