@@ -1,6 +1,7 @@
 // Values that change form on their way between two tables, through the C ABI on real table
 // files: text between an ANSI and an OEM table keeps its letters, as reading it from one handle
-// and setting it into the other would.
+// and setting it into the other would; a compact date goes to and from the other date types and
+// text as its field setter takes a date.
 #include <string>
 #include <vector>
 
@@ -95,6 +96,56 @@ TEST_F(CopyConversions, TextBetweenAnsiAndOemTablesKeepsItsLettersAsTheFieldCall
         ASSERT_ADS_OK(AdsGetRecord(to, image.data(), &length));
         EXPECT_EQ(std::string(reinterpret_cast<const char*>(image.data()), c.stored.size()),
                   c.stored);
+        AdsCloseTable(to);
+        AdsCloseTable(from);
+    }
+}
+
+// Each case copies field V of one record into field V of another type; "" leaves it null.
+struct CompactDateCase {
+    const char* from;
+    std::string value;
+    const char* to;
+    UNSIGNED32 result;
+    std::string read;  // the target's V, right-trimmed
+};
+
+TEST_F(CopyConversions, ACompactDateGoesToAndFromOtherDatesAndTextAsItsSetterTakesADate) {
+    const CompactDateCase cases[] = {
+        {"CompactDate", "12/10/2026", "Date", VE_SUCCESS, "12/10/2026"},
+        {"Date", "02/29/2024", "CompactDate", VE_SUCCESS, "02/29/2024"},
+        {"CompactDate", "12/31/9999", "Char,12", VE_SUCCESS, "12/31/9999"},
+        {"Char,12", "01/01/0001", "CompactDate", VE_SUCCESS, "01/01/0001"},
+        {"CompactDate", "07/04/1976", "TimeStamp", VE_SUCCESS, "07/04/1976 00:00:00.000"},
+        // A copy takes the date of a timestamp, as a Date field does.
+        {"TimeStamp", "12/10/2026 10:30:00", "CompactDate", VE_SUCCESS, "12/10/2026"},
+        {"CompactDate", "", "Date", VE_SUCCESS, ""},
+        {"Date", "", "CompactDate", VE_SUCCESS, ""},
+        {"Char,12", "   ", "CompactDate", VE_SUCCESS, ""},
+        {"Char,12", "someday", "CompactDate", VE_VALUE_NOT_CONVERTIBLE, ""},
+    };
+    int n = 0;
+    for (const CompactDateCase& c : cases) {
+        SCOPED_TRACE(std::string(c.from) + " \"" + c.value + "\" -> " + c.to);
+        const std::string suffix = std::to_string(++n);
+        ADSHANDLE from = create("DateFrom" + suffix, std::string("V,") + c.from + ";K,Integer");
+        ADSHANDLE to = create("DateTo" + suffix, std::string("V,") + c.to + ";K,Integer");
+        ASSERT_ADS_OK(AdsAppendRecord(from));
+        if (!c.value.empty()) {
+            ASSERT_ADS_OK(
+                AdsSetField(from, u8("V"), u8(c.value), static_cast<UNSIGNED32>(c.value.size())));
+        }
+        ASSERT_ADS_OK(AdsSetField(from, u8("K"), u8("1"), 1));
+        ASSERT_ADS_OK(AdsWriteRecord(from));
+
+        EXPECT_EQ(c.result, AdsCopyTableContents(from, to, VE_IGNORE_FILTERS)) << last_error_text();
+        if (c.result == VE_SUCCESS) {
+            ASSERT_ADS_OK(AdsGotoTop(to));
+            EXPECT_EQ(text(to, "V", VE_TRIM_RIGHT), c.read);
+            UNSIGNED16 empty = 0;
+            ASSERT_ADS_OK(AdsIsEmpty(to, u8("V"), &empty));
+            EXPECT_EQ(empty != 0, c.read.empty());
+        }
         AdsCloseTable(to);
         AdsCloseTable(from);
     }

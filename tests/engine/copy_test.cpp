@@ -189,6 +189,10 @@ TEST_F(TableCopies, ContentsOfOtherTypesAreConvertedAsAFieldSetterTakesThem) {
     ASSERT_ADS_OK(AdsSetField(from, u8("Code"), u8("abc"), 3));
     ASSERT_ADS_OK(AdsWriteRecord(from));
     EXPECT_EQ(VE_VALUE_NOT_CONVERTIBLE, AdsCopyTableContents(from, to, VE_IGNORE_FILTERS));
+    const std::string error = last_error_text();
+    EXPECT_NE(error.find("\"abc\" for the Integer field Code (record 2 of the source)"),
+              std::string::npos)
+        << error;
     UNSIGNED32 count = 0;
     ASSERT_ADS_OK(AdsGetRecordCount(to, VE_IGNORE_FILTERS, &count));
     EXPECT_EQ(count, 2u) << "the records before the one refused stay";

@@ -17,7 +17,7 @@ class FieldValues : public EngineTest {
                         "Ratio,Double,3;Count,Integer;Small,ShortInt;At,Time;Stamp,TimeStamp;"
                         "Id,AutoInc;Bytes,Raw,4;Price,CurDouble,2;Cash,Money;Version,RowVersion;"
                         "Changed,ModTime;Short,VarCharFox,6;Blob,VarBinaryFox,4;Wide,NChar,3;"
-                        "WideVar,NVarChar,4;");
+                        "WideVar,NVarChar,4;Compact,CompactDate;");
         ASSERT_ADS_OK(AdsGetRecordLength(table_, &record_length_));
     }
     void TearDown() override {
@@ -82,9 +82,10 @@ TEST_F(FieldValues, ANewRecordHasEveryNullMarker) {
     EXPECT_EQ(0xFFFFu, bytes_as<UNSIGNED16>(field_bytes("Short"), 6));
     EXPECT_EQ(0xFFFFu, bytes_as<UNSIGNED16>(field_bytes("Blob"), 4));
     EXPECT_EQ(0xFFFFu, bytes_as<UNSIGNED16>(field_bytes("WideVar"), 8));
+    EXPECT_EQ(std::vector<UNSIGNED8>(3, 0), field_bytes("Compact"));
     for (const char* name :
          {"Flag", "Amount", "Born", "Name", "Code", "Ratio", "Count", "Small", "At", "Stamp",
-          "Bytes", "Price", "Cash", "Short", "Blob", "Wide", "WideVar"}) {
+          "Bytes", "Price", "Cash", "Short", "Blob", "Wide", "WideVar", "Compact"}) {
         EXPECT_TRUE(is_null(name)) << name;
     }
     ASSERT_ADS_OK(AdsWriteRecord(table_));
@@ -121,6 +122,8 @@ TEST_F(FieldValues, TextValuesRoundTripThroughEveryType) {
         {"Short", "abc", "abc"},
         {"Wide", "\xE7\xE3o", "\xE7\xE3o"},  // Windows-1252 "ção" into UTF-16
         {"WideVar", "ab", "ab"},
+        {"Compact", "03/26/2018", "03/26/2018"},
+        {"Compact", "12/31/9999", "12/31/9999"},
     };
     for (const auto& c : cases) {
         ASSERT_ADS_OK(AdsAppendRecord(table_));
@@ -183,6 +186,9 @@ TEST_F(FieldValues, TypedCallsRoundTripAndMatchTheImageFormats) {
     EXPECT_ADS_OK(AdsSetTimeStampRaw(table_, u8("Stamp"), stamp, 8));
     EXPECT_ADS_OK(AdsSetDouble(table_, u8("Cash"), 1.5));
     EXPECT_ADS_OK(AdsSetField(table_, u8("Bytes"), u8("\x01\x02"), 2));
+    EXPECT_ADS_OK(AdsSetDate(table_, u8("Compact"), u8("12/10/2026"), 10));
+    // Julian day 1 lies in 4713 BC, before any year a compact date holds.
+    EXPECT_EQ(VE_VALUE_OUT_OF_RANGE, AdsSetJulian(table_, u8("Compact"), 1));
     ASSERT_ADS_OK(AdsWriteRecord(table_));
 
     EXPECT_EQ('T', field_bytes("Flag")[0]);
@@ -196,6 +202,8 @@ TEST_F(FieldValues, TypedCallsRoundTripAndMatchTheImageFormats) {
     EXPECT_EQ(2458140, bytes_as<SIGNED32>(field_bytes("Stamp")));
     EXPECT_EQ(15000, bytes_as<SIGNED64>(field_bytes("Cash")));
     EXPECT_EQ((std::vector<UNSIGNED8>{1, 2, 0, 0}), field_bytes("Bytes"));
+    // Year 2026 in 15 bits, month 12 in 4, day 10 in 5, big-endian.
+    EXPECT_EQ((std::vector<UNSIGNED8>{0x0F, 0xD5, 0x8A}), field_bytes("Compact"));
 
     double d = 0;
     SIGNED32 l = 0;
@@ -217,6 +225,8 @@ TEST_F(FieldValues, TypedCallsRoundTripAndMatchTheImageFormats) {
     UNSIGNED16 length = sizeof date;
     EXPECT_ADS_OK(AdsGetDate(table_, u8("Born"), date, &length));
     EXPECT_STREQ("12/30/1899", reinterpret_cast<char*>(date));
+    EXPECT_ADS_OK(AdsGetJulian(table_, u8("Compact"), &l));
+    EXPECT_EQ(2415019 + 46366, l);  // 1899-12-30 + 46366 days is 2026-12-10
     length = sizeof date;
     EXPECT_ADS_OK(AdsGetTime(table_, u8("At"), date, &length));
     EXPECT_STREQ("23:59:59.999", reinterpret_cast<char*>(date));

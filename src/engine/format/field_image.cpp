@@ -169,6 +169,26 @@ std::int32_t compact_date_julian(const std::uint8_t* bytes) {
     return is_valid_civil_date(year, month, day) ? julian_from_civil(year, month, day) : 0;
 }
 
+bool store_compact_date(std::int32_t julian, std::uint8_t* bytes) {
+    if (julian == 0) {
+        std::memset(bytes, 0, 3);
+        return true;
+    }
+    if (julian < 0) {
+        return false;
+    }
+    const CivilDate date = civil_from_julian(julian);
+    if (!is_valid_civil_date(date.year, date.month, date.day)) {
+        return false;
+    }
+    const auto bits = (static_cast<unsigned>(date.year) << 9) |
+                      (static_cast<unsigned>(date.month) << 5) | static_cast<unsigned>(date.day);
+    bytes[0] = static_cast<std::uint8_t>(bits >> 16);
+    bytes[1] = static_cast<std::uint8_t>(bits >> 8);
+    bytes[2] = static_cast<std::uint8_t>(bits);
+    return true;
+}
+
 std::optional<double> parse_decimal_text(std::string_view text) {
     std::size_t begin = 0;
     std::size_t end = text.size();

@@ -63,8 +63,11 @@ bool logical_is_true(std::uint8_t byte);
 // The logical that a text's first character gives ("T", "Y", "1" / "F", "N", "0", any case).
 std::optional<bool> logical_from_text(char first);
 
-// A CompactDate field's bytes as a Julian day (0 when they hold no valid date).
+// A CompactDate field's bytes as a Julian day (0 when they hold no valid date), and a Julian
+// day as those bytes: day 0 (no date) is all zero, the null marker. Storing answers false and
+// writes nothing for a day outside the years 1 to 9999, which no date text can name either.
 std::int32_t compact_date_julian(const std::uint8_t* bytes);
+bool store_compact_date(std::int32_t julian, std::uint8_t* bytes);
 
 // A number as text: blanks (and zero bytes) around it, an optional sign, digits with at most
 // one ".", an optional exponent. Always "." whatever the process's locale. Nothing for text

@@ -582,8 +582,8 @@ VE_API UNSIGNED32 AdsGetTransactionCount(ADSHANDLE hConnect, UNSIGNED32* pulTran
  * pucName: relative to the connection's directory unless absolute; ".adt" is added when the
  * name has no extension. hConnect 0: the name must be absolute and the table gets a
  * connection of its own to its directory, closed with it. pucDBObjName must be NULL or empty.
- * pucFields: "name,type[,length[,decimals]];..." with the types Logical, Numeric (Num),
- * Date, Char (Character, String), CIChar, Memo, Binary (Blob), Image, VarChar, Double,
+ * pucFields: "name,type[,length[,decimals]];..." with the types Logical, Numeric (Num), Date,
+ * CompactDate, Char (Character, String), CIChar, Memo, Binary (Blob), Image, VarChar, Double,
  * Integer, ShortInt, Time, TimeStamp, AutoInc, Raw, CurDouble, Money, RowVersion, ModTime,
  * VarCharFox, VarBinaryFox, NChar, NVarChar, NMemo (any case). An existing table of that name
  * is replaced unless someone has it open (VE_TABLE_IN_USE). Errors: VE_INVALID_FIELD_DEFINITION
@@ -1320,9 +1320,9 @@ VE_API UNSIGNED32 AdsConvertTable(ADSHANDLE hObj, UNSIGNED16 usFilterOption,
 /* Appends the records hObjFrom shows (as AdsCopyTable) to the open table hTableTo: each field
  * of hTableTo takes the value of the source's field of the same name, converted where the two
  * differ as the field's setter takes a value (numbers to numbers, dates to dates and
- * timestamps, and to and from texts through their text; a text is cut to the field, a number
- * rounded to it, and a value the field cannot take at all stops the copy with
- * VE_VALUE_NOT_CONVERTIBLE or VE_VALUE_OUT_OF_RANGE, the records appended before it kept). Text
+ * timestamps, to and from texts through their text; a text is cut to the field, a number rounded
+ * to it; a value the field cannot take stops the copy with VE_VALUE_NOT_CONVERTIBLE or
+ * VE_VALUE_OUT_OF_RANGE naming the field and the source's record, those before it kept). Text
  * between an ANSI and an OEM table keeps its letters (recoded as reading it from one and setting
  * it into the other would; a character the target's code page lacks becomes '?'). Memo values go
  * between memo types only, their text converted alike (binary values keep their bytes); other

@@ -165,6 +165,11 @@ std::string field_text(const FieldDescriptor& field, const std::uint8_t* image,
                                           field_text_utf16(field, image, context));
         case FieldType::Date:
             return date_format_of(context).format(load_le<std::int32_t>(bytes));
+        case FieldType::CompactDate: {
+            // Bytes that hold no valid day read as no date, as they do in expressions.
+            const std::int32_t julian = format::compact_date_julian(bytes);
+            return julian == 0 ? std::string() : date_format_of(context).format(julian);
+        }
         case FieldType::Time:
             return format::format_time(load_le<std::int32_t>(bytes));
         case FieldType::TimeStamp:
@@ -256,12 +261,13 @@ void set_field_text(const FieldDescriptor& field, std::uint8_t* image, std::stri
             bytes[0] = *truth ? 'T' : 'F';
             return;
         }
-        case FieldType::Date: {
+        case FieldType::Date:
+        case FieldType::CompactDate: {
             auto julian = date_format_of(context).parse(trimmed);
             if (!julian) {
                 not_convertible(field, text);
             }
-            store_le<std::int32_t>(bytes, *julian);
+            set_field_julian(field, image, *julian);
             return;
         }
         case FieldType::Time: {
@@ -422,6 +428,8 @@ double field_double(const FieldDescriptor& field, const std::uint8_t* image) {
             return static_cast<double>(field_integer(field, image));
         case FieldType::Date:
             return load_le<std::int32_t>(bytes);
+        case FieldType::CompactDate:
+            return format::compact_date_julian(bytes);
         case FieldType::Time:
             return load_le<std::int32_t>(bytes);
         case FieldType::Numeric:
@@ -539,6 +547,9 @@ void set_field_logical(const FieldDescriptor& field, std::uint8_t* image, bool v
 }
 
 std::int32_t field_julian(const FieldDescriptor& field, const std::uint8_t* image) {
+    if (field.type == FieldType::CompactDate) {
+        return format::compact_date_julian(at(field, image));  // null: all zero, no valid day
+    }
     if (field.type != FieldType::Date && field.type != FieldType::TimeStamp &&
         field.type != FieldType::ModTime) {
         type_mismatch(field, "a date");
@@ -570,6 +581,11 @@ void set_field_julian(const FieldDescriptor& field, std::uint8_t* image, std::in
     switch (field.type) {
         case FieldType::Date:
             store_le(bytes, julian);
+            return;
+        case FieldType::CompactDate:
+            if (!format::store_compact_date(julian, bytes)) {
+                out_of_range(field, "Julian day " + std::to_string(julian));
+            }
             return;
         case FieldType::TimeStamp:
         case FieldType::ModTime: {

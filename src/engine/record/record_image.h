@@ -76,8 +76,8 @@ void set_field_double(const FieldDescriptor& field, std::uint8_t* image, double 
 void set_field_integer(const FieldDescriptor& field, std::uint8_t* image, std::int64_t value);
 bool field_logical(const FieldDescriptor& field, const std::uint8_t* image);
 void set_field_logical(const FieldDescriptor& field, std::uint8_t* image, bool value);
-// Dates and times: Date, TimeStamp, ModTime carry a Julian day; Time, TimeStamp, ModTime
-// milliseconds. Null reads as 0.
+// Dates and times: Date, CompactDate, TimeStamp, ModTime carry a Julian day; Time, TimeStamp,
+// ModTime milliseconds. Null reads as 0.
 std::int32_t field_julian(const FieldDescriptor& field, const std::uint8_t* image);
 std::int32_t field_milliseconds(const FieldDescriptor& field, const std::uint8_t* image);
 void set_field_julian(const FieldDescriptor& field, std::uint8_t* image, std::int32_t julian);

@@ -22,6 +22,7 @@ constexpr TypeSpelling kSpellings[] = {
     {"Numeric", FieldType::Numeric},
     {"Num", FieldType::Numeric},
     {"Date", FieldType::Date},
+    {"CompactDate", FieldType::CompactDate},
     {"Char", FieldType::String},
     {"Character", FieldType::String},
     {"String", FieldType::String},
@@ -72,6 +73,8 @@ std::uint32_t fixed_length(FieldType type) {
     switch (type) {
         case FieldType::Logical:
             return 1;
+        case FieldType::CompactDate:
+            return 3;
         case FieldType::Date:
             return 4;
         case FieldType::Double:
@@ -112,7 +115,7 @@ std::uint32_t parse_number(std::string_view piece, const std::string& text) {
 }  // namespace
 
 bool is_known_type(std::uint16_t code) {
-    return code >= 1 && code <= 28 && code != 9 && code != 19 && code != 25;
+    return code >= 1 && code <= 28 && code != 19 && code != 25;
 }
 
 const char* type_name(FieldType type) {

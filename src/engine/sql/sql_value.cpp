@@ -256,6 +256,7 @@ SqlValue field_value(TableCursor& table, const FieldDescriptor& field) {
         case FieldType::RowVersion:
             return SqlValue::of_integer(field_integer(field, image));
         case FieldType::Date:
+        case FieldType::CompactDate:
             return SqlValue::of_text(iso_date(field_julian(field, image)));
         case FieldType::Time:
             return SqlValue::of_text(iso_time(field_milliseconds(field, image)));
@@ -346,7 +347,8 @@ void write_value(const FieldDescriptor& field, std::uint8_t* image, const SqlVal
                 set_field_text(field, image, ansi_text(value), context);
             }
             return;
-        case FieldType::Date: {
+        case FieldType::Date:
+        case FieldType::CompactDate: {
             if (value.type == SqlValue::Type::Text && trim_blanks(value.bytes).empty()) {
                 set_null(field, image);
                 return;

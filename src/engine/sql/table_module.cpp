@@ -111,6 +111,7 @@ std::string declared_type(const FieldDescriptor& field) {
         case FieldType::VarChar:
         case FieldType::NMemo:
         case FieldType::Date:
+        case FieldType::CompactDate:
         case FieldType::Time:
         case FieldType::TimeStamp:
         case FieldType::ModTime:

@@ -73,6 +73,27 @@ void copy_field(const FieldCopy& copy, const SourceRecord& record,
                         to_context, ValueFit::Nearest);
 }
 
+// Sets every copied field of the destination's record buffer from one source record. The error
+// of a value a field cannot take names its field already; the record is known only here.
+void copy_fields(const std::vector<FieldCopy>& copies, std::uint32_t recno,
+                 const SourceRecord& record,
+                 const std::map<std::uint16_t, std::optional<std::string>>& memos, TableCursor& to,
+                 const TextContext& from_context, const TextContext& to_context) {
+    try {
+        for (const FieldCopy& copy : copies) {
+            auto memo = memos.find(copy.from->number);
+            copy_field(copy, record, memo != memos.end() ? memo->second : std::nullopt, to,
+                       from_context, to_context);
+        }
+    } catch (const EngineError& error) {
+        if (error.code() != VE_VALUE_NOT_CONVERTIBLE && error.code() != VE_VALUE_OUT_OF_RANGE) {
+            throw;  // not the value's fault: a lock or a right, whose texts stand as they are
+        }
+        throw EngineError(error.code(),
+                          error.text() + " (record " + std::to_string(recno) + " of the source)");
+    }
+}
+
 }  // namespace
 
 void copy_to_new_table(TableCursor& source, const std::vector<std::uint32_t>& records,
@@ -120,6 +141,7 @@ void append_records(TableCursor& from, const std::vector<std::uint32_t>& records
     // Every percent is answered while the records are read; only then are they appended, so
     // that a stop keeps nothing.
     struct Pending {
+        std::uint32_t recno = 0;
         SourceRecord record;
         std::map<std::uint16_t, std::optional<std::string>> memos;
     };
@@ -129,7 +151,7 @@ void append_records(TableCursor& from, const std::vector<std::uint32_t>& records
         Progress progress(records.size());
         const Snapshot& txn = from.read_txn();
         for (std::uint32_t recno : records) {
-            Pending next{source_record(from, recno), {}};
+            Pending next{recno, source_record(from, recno), {}};
             for (const FieldCopy& copy : copies) {
                 if (is_memo_type(copy.from->type)) {
                     std::optional<std::string_view> memo =
@@ -151,12 +173,8 @@ void append_records(TableCursor& from, const std::vector<std::uint32_t>& records
     for (const Pending& record : pending) {
         to.append();
         try {
-            for (const FieldCopy& copy : copies) {
-                auto memo = record.memos.find(copy.from->number);
-                copy_field(copy, record.record,
-                           memo != record.memos.end() ? memo->second : std::nullopt, to,
-                           from_context, to_context);
-            }
+            copy_fields(copies, record.recno, record.record, record.memos, to, from_context,
+                        to_context);
             to.write();
         } catch (...) {
             to.cancel();
