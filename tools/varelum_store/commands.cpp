@@ -12,9 +12,9 @@ const std::vector<CommandSpec>& command_table() {
          "Create an empty table from the engine's field text.",
          "FIELDS is a list of name,type[,length[,decimals]]; pieces, for example\n"
          "\"Name,Char,30;Price,Numeric,10,2;Born,Date;Active,Logical;\". Types: Logical,\n"
-         "Numeric, Date, Char, CIChar, Memo, Binary, Image, VarChar, Double, Integer,\n"
-         "ShortInt, Time, TimeStamp, AutoInc, Raw, CurDouble, Money, RowVersion, ModTime,\n"
-         "VarCharFox, VarBinaryFox, NChar, NVarChar, NMemo.",
+         "Numeric, Date, CompactDate, Char, CIChar, Memo, Binary, Image, VarChar, Double,\n"
+         "Integer, ShortInt, Time, TimeStamp, AutoInc, Raw, CurDouble, Money, RowVersion,\n"
+         "ModTime, VarCharFox, VarBinaryFox, NChar, NVarChar, NMemo.",
          run_create},
         {"info",
          {"TABLE"},
