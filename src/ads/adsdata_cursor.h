@@ -399,6 +399,12 @@ class TAdsDataSet : public db::TDataSet, public TAdsDatabaseLink {
     friend class TAdsBlobStream;
 
     void ActivateOrder();
+    // ActivateOrder for an order a setter has just chosen; on failure the old name, fields and
+    // kind are put back before the error goes on.
+    void ActivateOrderOrRestore(const std::string& oldName, const std::string& oldFields,
+                                TAdsIndexTypes oldType);
+    // An open dataset on a new order: the master's range on it, and the window read again.
+    void ResyncInNewOrder();
     ADSHANDLE FindIndexForFields(const std::string& names);
     void ComputeBufferLayout();
     db::TGetResult FetchVisibleRecord(db::TRecordBuffer buffer, db::TGetMode mode);

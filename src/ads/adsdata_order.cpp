@@ -217,6 +217,26 @@ ADSHANDLE TAdsDataSet::FindIndexForFields(const std::string& names) {
     return order;
 }
 
+void TAdsDataSet::ActivateOrderOrRestore(const std::string& oldName, const std::string& oldFields,
+                                         TAdsIndexTypes oldType) {
+    try {
+        ActivateOrder();
+    } catch (...) {
+        // An order the engine refuses leaves the dataset on the one it had.
+        mstrIndexName = oldName;
+        mstrIndexFieldNames = oldFields;
+        meActiveIndexType = oldType;
+        throw;
+    }
+}
+
+void TAdsDataSet::ResyncInNewOrder() {
+    if (mpoMasterLink->Active() && !mpoMasterLink->Fields().empty()) {
+        ApplyMasterRange();
+    }
+    Resync(0);
+}
+
 void TAdsDataSet::SetIndexName(const std::string& value) {
     if (Active()) {
         CheckBrowseMode();
@@ -240,20 +260,10 @@ void TAdsDataSet::SetIndexName(const std::string& value) {
         } else {
             ClearRange();
         }
-        try {
-            ActivateOrder();
-        } catch (...) {
-            mstrIndexName = oldName;
-            mstrIndexFieldNames = oldFields;
-            meActiveIndexType = oldType;
-            throw;
-        }
+        ActivateOrderOrRestore(oldName, oldFields, oldType);
     }
     if (Active()) {
-        if (mpoMasterLink->Active() && !mpoMasterLink->Fields().empty()) {
-            ApplyMasterRange();
-        }
-        Resync(0);
+        ResyncInNewOrder();
     }
 }
 
@@ -278,19 +288,9 @@ void TAdsDataSet::SetIndexFieldNames(const std::string& value) {
     mstrIndexName.clear();
     meActiveIndexType = mstrIndexFieldNames.empty() ? ndxNone : ndxIndexField;
     if (mlHandle != kNoAdsHandle) {
-        try {
-            ActivateOrder();
-        } catch (...) {
-            mstrIndexName = oldName;
-            mstrIndexFieldNames = oldFields;
-            meActiveIndexType = oldType;
-            throw;
-        }
+        ActivateOrderOrRestore(oldName, oldFields, oldType);
         if (Active()) {
-            if (mpoMasterLink->Active() && !mpoMasterLink->Fields().empty()) {
-                ApplyMasterRange();
-            }
-            Resync(0);
+            ResyncInNewOrder();
         }
     }
 }
