@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <optional>
 
 #include "ads/ace.h"
 #include "ads/adsdata_cursor.h"
@@ -181,14 +182,8 @@ bool TAdsDataSet::BookmarkValid(const db::TBookmark& bookmark) {
 }
 
 int TAdsDataSet::CompareBookmarks(const db::TBookmark& b1, const db::TBookmark& b2) {
-    if (b1.empty() && b2.empty()) {
-        return 0;
-    }
-    if (b1.empty()) {
-        return 1;
-    }
-    if (b2.empty()) {
-        return -1;
+    if (const std::optional<int> empty = CompareEmptyBookmarks(b1, b2)) {
+        return *empty;
     }
     SIGNED32 result = 0;
     Check(ace::AdsCompareBookmarks(b1.data(), b2.data(), &result));

@@ -32,6 +32,7 @@
 #include <exception>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -268,6 +269,10 @@ class TDataSet : public rtl::TComponent {
     virtual bool ReportException(std::exception_ptr error);
 
   protected:
+    // CompareBookmarks' answer when either bookmark is empty (an empty one sorts after every
+    // other); no answer when both mark records, which each dataset compares its own way.
+    static std::optional<int> CompareEmptyBookmarks(const TBookmark& b1, const TBookmark& b2);
+
     // --- Hooks: the dataset implements these
     // ------------------------------------------------------
 

@@ -1,6 +1,7 @@
 // TDataSet, navigation: First, Last, MoveBy (Next, Prior), Resync and Refresh, moving the
 // window over the cursor through FetchRecord and the positioning hooks.
 #include <algorithm>
+#include <optional>
 
 #include "db/dataset.h"
 #include "db/db_messages.h"
@@ -177,7 +178,7 @@ bool TDataSet::BookmarkValid(const TBookmark&) {
     return false;
 }
 
-int TDataSet::CompareBookmarks(const TBookmark& b1, const TBookmark& b2) {
+std::optional<int> TDataSet::CompareEmptyBookmarks(const TBookmark& b1, const TBookmark& b2) {
     if (b1.empty() && b2.empty()) {
         return 0;
     }
@@ -186,6 +187,13 @@ int TDataSet::CompareBookmarks(const TBookmark& b1, const TBookmark& b2) {
     }
     if (b2.empty()) {
         return -1;
+    }
+    return std::nullopt;
+}
+
+int TDataSet::CompareBookmarks(const TBookmark& b1, const TBookmark& b2) {
+    if (const std::optional<int> empty = CompareEmptyBookmarks(b1, b2)) {
+        return *empty;
     }
     if (b1 == b2) {
         return 0;
