@@ -290,11 +290,7 @@ VE_API UNSIGNED32 AdsDeleteTable(ADSHANDLE hTable) {
         }
         close_handle(hTable);
         table.reset();
-        TableFile::release_unused(path);
-        if (::unlink(path.c_str()) != 0 && errno != ENOENT) {
-            fail_errno("delete", path, errno);
-        }
-        ::unlink((path + "-lock").c_str());
+        TableFile::remove(path);
     });
 }
 

@@ -1,10 +1,7 @@
 // Changing a data dictionary (see dictionary_admin.h).
 #include "engine/dict/dictionary_admin.h"
 
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 
 #include "engine/core/error.h"
 #include "engine/core/text.h"
@@ -207,14 +204,11 @@ void DictionaryAdmin::remove_table(std::string_view name, bool delete_file) {
     std::string path = dictionary_.table_path(table);
     if (!find_file_any_case(path).empty()) {
         if (delete_file) {
-            TableFile::release_unused(path);
+            // Files kept only for a next open count as not open.
             if (TableFile::open_in_process(path)) {
                 fail(VE_TABLE_IN_USE, path);
             }
-            if (::unlink(path.c_str()) != 0 && errno != ENOENT) {
-                fail_errno("delete", path, errno);
-            }
-            ::unlink((path + "-lock").c_str());
+            TableFile::remove(path);
         } else {
             set_bound_dictionary(*TableFile::open(path), std::nullopt);
         }

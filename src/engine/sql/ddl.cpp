@@ -1,11 +1,7 @@
 // CREATE TABLE, DROP TABLE, CREATE INDEX and DROP INDEX on engine tables (see ddl.h).
 #include "engine/sql/ddl.h"
 
-#include <unistd.h>
-
-#include <sys/stat.h>
 #include <cctype>
-#include <cerrno>
 
 #include "engine/core/error.h"
 #include "engine/core/text.h"
@@ -340,11 +336,7 @@ void drop_table(SqlSession& session, const std::shared_ptr<Connection>& connecti
             table->require_writable_for_delete();
             table->close();
         }
-        TableFile::release_unused(path);
-        if (::unlink(path.c_str()) != 0 && errno != ENOENT) {
-            fail_errno("delete", path, errno);
-        }
-        ::unlink((path + "-lock").c_str());
+        TableFile::remove(path);
     } catch (const EngineError& error) {
         fail_sql(classify_engine_error(error.code()), error.text());
     }

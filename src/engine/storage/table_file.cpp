@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cerrno>
 #include <cstring>
 
 #include "engine/core/error.h"
@@ -39,6 +40,15 @@ bool TableFile::open_in_process(const std::string& path) {
 
 void TableFile::release_unused(const std::string& path) {
     LmdbTableFile::release_kept(path);
+}
+
+void TableFile::remove(const std::string& path) {
+    release_unused(path);
+    if (::unlink(path.c_str()) != 0 && errno != ENOENT) {
+        fail_errno("delete", path, errno);
+    }
+    // Without its table the lock file guards nothing; one left behind is harmless.
+    ::unlink((path + "-lock").c_str());
 }
 
 void TableFile::discard(const std::string& path) noexcept {

@@ -256,6 +256,10 @@ class TableFile {
     // Closes the file at path if the process keeps it open only for a next open (after the
     // file was deleted, so that its space is given back).
     static void release_unused(const std::string& path);
+    // Deletes the table file at path with its lock file, closing it first if the process keeps
+    // it for a next open. REQUIRES: no handle has it open. A file already gone is no error.
+    // Throws VE_FILE_ERROR when the table file cannot be deleted.
+    static void remove(const std::string& path);
     // Removes a table file that this process made and gives up on (a copy or a new table left
     // unfinished), with its lock file, closing it first if the process keeps it for a next
     // open. REQUIRES: no handle has it open. Errors are ignored: at worst a stray file stays.
