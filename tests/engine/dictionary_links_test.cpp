@@ -15,38 +15,25 @@ constexpr const char* kAnaPassword = "senha-da-ana";
 
 // Two stores, each with its dictionary in a folder of its own: the shop's ("loja"), whose
 // administrator links to the stock's ("estoque"), where the user Leitor may read Saldos.
-class DictionaryLinks : public EngineTest {
+class DictionaryLinks : public DictionaryTest {
   protected:
     void SetUp() override {
-        EngineTest::SetUp();
+        DictionaryTest::SetUp();
         std::filesystem::create_directories(dir_.file("loja"));
         std::filesystem::create_directories(dir_.file("estoque"));
         shop_path_ = dir_.file("loja/loja.add");
         stock_path_ = dir_.file("estoque/estoque.add");
-        ASSERT_ADS_OK(AdsDDCreate(u8(shop_path_), u8(kAdminPassword), u8("Loja"), &shop_));
-        ASSERT_ADS_OK(
-            AdsDDCreate(u8(stock_path_), u8(kStockAdminPassword), u8("Estoque"), &stock_));
+        ASSERT_NO_FATAL_FAILURE(create_dictionary(shop_path_, kAdminPassword, "Loja", &shop_));
+        ASSERT_NO_FATAL_FAILURE(
+            create_dictionary(stock_path_, kStockAdminPassword, "Estoque", &stock_));
         ASSERT_ADS_OK(AdsDDCreateUser(shop_, nullptr, u8("Ana"), u8(kAnaPassword), nullptr));
         ASSERT_ADS_OK(AdsDDCreateUser(stock_, nullptr, u8("Leitor"), u8(kReaderPassword), nullptr));
     }
-    void TearDown() override {
-        AdsDisconnect(shop_);
-        AdsDisconnect(stock_);
-        EngineTest::TearDown();
-    }
-
     UNSIGNED32 link(const char* name, const std::string& path, const char* user,
                     const char* password, UNSIGNED32 options = 1, ADSHANDLE connection = 0) {
         return AdsDDCreateLink(connection == 0 ? shop_ : connection, u8(name), u8(path),
                                user == nullptr ? nullptr : u8(user),
                                password == nullptr ? nullptr : u8(password), options);
-    }
-
-    static UNSIGNED32 log_in(const std::string& dictionary, const std::string& user,
-                             const std::string& password, ADSHANDLE* handle) {
-        std::string text =
-            "Data Source=" + dictionary + ";User ID=" + user + ";Password=\"" + password + "\";";
-        return AdsConnect101(u8(text), nullptr, handle);
     }
 
     static std::vector<std::string> links_of(ADSHANDLE connection) {

@@ -13,12 +13,12 @@ namespace {
 constexpr const char* kAdminPassword = "s3nha-do-admin";
 constexpr const char* kAnaPassword = "ana;pw";
 
-class Dictionaries : public EngineTest {
+class Dictionaries : public DictionaryTest {
   protected:
     void SetUp() override {
-        EngineTest::SetUp();
+        DictionaryTest::SetUp();
         dictionary_ = dir_.file("loja.add");
-        ASSERT_ADS_OK(AdsDDCreate(u8(dictionary_), u8(kAdminPassword), u8("Loja"), &admin_));
+        ASSERT_NO_FATAL_FAILURE(create_dictionary(dictionary_, kAdminPassword, "Loja", &admin_));
         for (const char* name : {"Produtos", "Auditoria", "Segredos"}) {
             ADSHANDLE table = 0;
             ASSERT_ADS_OK(AdsCreateTable90(
@@ -34,15 +34,9 @@ class Dictionaries : public EngineTest {
         ASSERT_ADS_OK(AdsDDGrantPermission(admin_, u8("Auditoria"), nullptr, u8("Caixas"),
                                            VE_DD_RIGHT_READ | VE_DD_RIGHT_INSERT));
     }
-    void TearDown() override {
-        AdsDisconnect(admin_);
-        EngineTest::TearDown();
-    }
-
+    using DictionaryTest::log_in;
     UNSIGNED32 log_in(const std::string& user, const std::string& password, ADSHANDLE* handle) {
-        std::string text =
-            "Data Source=" + dictionary_ + ";User ID=" + user + ";Password=\"" + password + "\";";
-        return AdsConnect101(u8(text), nullptr, handle);
+        return log_in(dictionary_, user, password, handle);
     }
 
     ADSHANDLE ana() {

@@ -173,4 +173,33 @@ class EngineTest : public ::testing::Test {
     ADSHANDLE connection_ = 0;
 };
 
+// A test with data dictionaries: each made with its administrator logged in, logged out at
+// the end of the test unless the test did so itself (and cleared the handle).
+class DictionaryTest : public EngineTest {
+  protected:
+    void TearDown() override {
+        for (const ADSHANDLE* admin : administrators_) {
+            AdsDisconnect(*admin);
+        }
+        EngineTest::TearDown();
+    }
+
+    // Creates the dictionary at path; *admin is the fixture's member for its administrator.
+    void create_dictionary(const std::string& path, const char* admin_password,
+                           const char* description, ADSHANDLE* admin) {
+        ASSERT_ADS_OK(AdsDDCreate(u8(path), u8(admin_password), u8(description), admin));
+        administrators_.push_back(admin);
+    }
+
+    static UNSIGNED32 log_in(const std::string& dictionary, const std::string& user,
+                             const std::string& password, ADSHANDLE* handle) {
+        std::string text =
+            "Data Source=" + dictionary + ";User ID=" + user + ";Password=\"" + password + "\";";
+        return AdsConnect101(u8(text), nullptr, handle);
+    }
+
+  private:
+    std::vector<ADSHANDLE*> administrators_;
+};
+
 }  // namespace varelum::engine::testing
