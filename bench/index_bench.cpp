@@ -5,35 +5,22 @@
 // keep their files in shared memory (/dev/shm), where a synced commit costs no disk flush.
 #include <benchmark/benchmark.h>
 #include <lmdb.h>
-#include <stdlib.h>
 
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
 #include <random>
 #include <string>
 
-#include "varelum_engine.h"
+#include "bench_support.h"
 
 namespace {
 
+using varelum::bench::check;
+using varelum::bench::make_directory;
+using varelum::bench::u8;
+
 constexpr UNSIGNED32 kProducts = 1'000'000;
 const char* kFields = "CodGrupo,Char,4;CodProduto,Char,15;Barcode,Char,14;Qty,Integer;";
-
-const UNSIGNED8* u8(const char* text) {
-    return reinterpret_cast<const UNSIGNED8*>(text);
-}
-
-void check(UNSIGNED32 rc, const char* what) {
-    if (rc != 0) {
-        UNSIGNED32 code = 0;
-        UNSIGNED8 text[600];
-        UNSIGNED16 length = sizeof text;
-        AdsGetLastError(&code, text, &length);
-        fprintf(stderr, "%s failed: %u %s\n", what, code, text);
-        abort();
-    }
-}
 
 void check_mdb(int rc, const char* what) {
     if (rc != 0) {
@@ -55,8 +42,7 @@ struct Fixture {
     MDB_dbi keys = 0, records = 0;
 
     Fixture() {
-        char pattern[] = "/dev/shm/index-bench-XXXXXX";  // memory: syncs cost nothing
-        dir = mkdtemp(pattern);
+        dir = make_directory("/dev/shm", "index-bench");  // memory: syncs cost nothing
         check(AdsConnect(u8(dir.c_str()), &connection), "connect");
         check(AdsCreateTable90(connection, u8("Products"), nullptr, 3, 1, 1, 1, 0, u8(kFields), 0,
                                nullptr, &table),

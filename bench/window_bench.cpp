@@ -27,6 +27,7 @@
 #include <memory>
 #include <string>
 
+#include "ace_bench_support.h"
 #include "ads/ace.h"
 #include "ads/adsdata_registry.h"
 #include "ads/adstable_query.h"
@@ -281,8 +282,7 @@ void BM_FirstKey(benchmark::State& state) {
 void BM_ProductListStatement_Engine(benchmark::State& state) {
     using namespace varelum::ads;
     ADSHANDLE connection = 0;
-    if (ace::AdsConnect(reinterpret_cast<const UNSIGNED8*>(StoreDirectory().c_str()),
-                        &connection) != 0) {
+    if (ace::AdsConnect(varelum::bench::Text8(StoreDirectory()), &connection) != 0) {
         state.SkipWithError("cannot connect");
         return;
     }
@@ -290,11 +290,9 @@ void BM_ProductListStatement_Engine(benchmark::State& state) {
         ADSHANDLE statement = 0;
         ADSHANDLE cursor = 0;
         ace::AdsCreateSQLStatement(connection, &statement);
-        const UNSIGNED32 result =
-            ace::AdsExecuteSQLDirect(statement,
-                                     reinterpret_cast<const UNSIGNED8*>(
-                                         "SELECT *\r\nFROM CadProdutos\r\norder by codproduto"),
-                                     &cursor);
+        const UNSIGNED32 result = ace::AdsExecuteSQLDirect(
+            statement, varelum::bench::Text8("SELECT *\r\nFROM CadProdutos\r\norder by codproduto"),
+            &cursor);
         if (result != 0) {
             state.SkipWithError("the statement failed");
         }
