@@ -51,13 +51,22 @@ class BulkSync : public EngineTest {
     ADSHANDLE table_ = 0;
 };
 
+// A copy that ends exactly on a full batch has nothing left to commit, nor to wait for.
 TEST_F(BulkSync, ACopyIntoATableCommitsEachBatchSyncedBeforeTheNextBegins) {
-    const UNSIGNED32 rows = 2 * kBatch + 500;
-    auto events = traced([&] { fill_by_sql(table_, rows_select(1, rows)); });
-    expect_synced_commits(writes_and_syncs(events, path()), 3);
+    struct Case {
+        UNSIGNED32 rows;
+        std::size_t commits;
+    };
+    UNSIGNED32 first = 1;
+    for (const Case& copy : {Case{kBatch, 1}, Case{2 * kBatch + 500, 3}}) {
+        SCOPED_TRACE(copy.rows);
+        auto events = traced([&] { fill_by_sql(table_, rows_select(first, copy.rows)); });
+        expect_synced_commits(writes_and_syncs(events, path()), copy.commits);
+        first += copy.rows;
+    }
 }
 
-TEST_F(BulkSync, PackReindexAndIndexCreationAreEachOneSyncedCommit) {
+TEST_F(BulkSync, PackReindexIndexCreationAndRecoveryCommitOnlySynced) {
     fill_by_sql(table_, rows_select(1, 3000));
     for (UNSIGNED32 recno = 10; recno <= 3000; recno += 10) {
         ASSERT_ADS_OK(AdsGotoRecord(table_, recno));
@@ -65,51 +74,52 @@ TEST_F(BulkSync, PackReindexAndIndexCreationAreEachOneSyncedCommit) {
     }
     struct Case {
         const char* name;
+        std::string path;     // of the file written
+        std::size_t commits;  // each synced once, and no wait after the last
         std::function<UNSIGNED32()> run;
     };
     const Case cases[] = {
-        {"index creation",
+        {"index creation", path(), 1,
          [&] {
              ADSHANDLE index = 0;
              return AdsCreateIndex90(table_, nullptr, u8("ByName"), u8("UPPER(Name)"), nullptr,
                                      nullptr, 0, 0, nullptr, &index);
          }},
-        {"reindex", [&] { return AdsReindex(table_); }},
-        {"pack", [&] { return AdsPackTable(table_); }},
+        {"reindex", path(), 1, [&] { return AdsReindex(table_); }},
+        {"pack", path(), 1, [&] { return AdsPackTable(table_); }},
+        // The records (one batch), the index list, the tags built.
+        {"recovery into a new file", dir_.file("R.adt"), 3,
+         [&] {
+             UNSIGNED32 kept = 0, lost_length = 0, state = 0;
+             return AdsRecoverTable(connection_, u8("T"), u8("R"), &kept, nullptr, &lost_length,
+                                    &state);
+         }},
     };
     for (const Case& work : cases) {
         SCOPED_TRACE(work.name);
         auto events = traced([&] { ASSERT_ADS_OK(work.run()); });
-        expect_synced_commits(writes_and_syncs(events, path()), 1);
+        expect_synced_commits(writes_and_syncs(events, work.path), work.commits);
     }
 }
 
 TEST_F(BulkSync, ANewTableIsSyncedBeforeItsRenameAndItsFolderAfter) {
     fill_by_sql(table_, rows_select(1, 100));
+    auto create_new = [&](const char* fields) {
+        ADSHANDLE table = 0;
+        UNSIGNED32 rc = AdsCreateTable90(connection_, u8("New"), nullptr, VE_TABLE_TYPE_ADT,
+                                         VE_CHARTYPE_ANSI, VE_LOCK_PROPRIETARY, VE_RIGHTS_CHECK, 0,
+                                         u8(fields), 0, u8("ANSI"), &table);
+        AdsCloseTable(table);
+        return rc;
+    };
     struct Case {
         const char* name;
         std::string path;
         std::function<UNSIGNED32()> run;
     };
     const Case cases[] = {
-        {"creation", dir_.file("New.adt"),
-         [&] {
-             ADSHANDLE table = 0;
-             UNSIGNED32 rc = AdsCreateTable90(
-                 connection_, u8("New"), nullptr, VE_TABLE_TYPE_ADT, VE_CHARTYPE_ANSI,
-                 VE_LOCK_PROPRIETARY, VE_RIGHTS_CHECK, 0, u8("A,Char,5;"), 0, u8("ANSI"), &table);
-             AdsCloseTable(table);
-             return rc;
-         }},
-        {"replacement by creation", dir_.file("New.adt"),
-         [&] {
-             ADSHANDLE table = 0;
-             UNSIGNED32 rc = AdsCreateTable90(
-                 connection_, u8("New"), nullptr, VE_TABLE_TYPE_ADT, VE_CHARTYPE_ANSI,
-                 VE_LOCK_PROPRIETARY, VE_RIGHTS_CHECK, 0, u8("B,Integer;"), 0, u8("ANSI"), &table);
-             AdsCloseTable(table);
-             return rc;
-         }},
+        {"creation", dir_.file("New.adt"), [&] { return create_new("A,Char,5;"); }},
+        {"replacement by creation", dir_.file("New.adt"), [&] { return create_new("B,Integer;"); }},
         {"copy into a new table", dir_.file("Copy.adt"),
          [&] { return AdsCopyTable(table_, VE_IGNORE_FILTERS, u8(dir_.file("Copy.adt"))); }},
         {"restructure", dir_.file("New.adt"),

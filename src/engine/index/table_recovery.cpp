@@ -78,8 +78,8 @@ RecoveredTable recover_table(const std::string& damaged, const std::string& path
             }
             write.commit();
         } while (record != salvaged.records.end());
+        // Every commit above was synced: the new file is on the disk without a flush.
         result.index_tags_kept = rebuild_index_tags(*file, salvaged);
-        file->flush();
         progress.finish();
     } catch (...) {
         TableFile::discard(path);

@@ -524,6 +524,12 @@ void LmdbTableFile::end_batch() {
     if (txn == nullptr) {
         return;  // a full batch's commit failed and said so; nothing was begun after it
     }
+    if (batch_writes_ == 0) {
+        // Nothing written since the last full batch, which is on the disk already: committing
+        // the empty transaction would only wait for the disk once more.
+        mdb_txn_abort(txn);
+        return;
+    }
     commit_batch(txn, journal);
 }
 
