@@ -14,12 +14,8 @@ using namespace varelum::engine;
 
 namespace {
 
-bool is_binary_type(FieldType type) {
-    return type == FieldType::Binary || type == FieldType::Image;
-}
-
 bool is_raw_bytes(FieldType type) {
-    return is_binary_type(type) || type == FieldType::Raw || type == FieldType::VarBinaryFox;
+    return is_binary_memo_type(type) || type == FieldType::Raw || type == FieldType::VarBinaryFox;
 }
 
 std::string trim_text(std::string text, UNSIGNED16 option) {
@@ -59,7 +55,7 @@ std::string value_text(TableCursor& table, const FieldDescriptor& field) {
         return field_text(field, table.image().data(), context);
     }
     std::string stored = table.memo(field).value_or(std::string());
-    if (is_binary_type(field.type)) {
+    if (is_binary_memo_type(field.type)) {
         return stored;
     }
     return format::utf16_to_bytes(format::CodePage::Ansi1252,
@@ -93,7 +89,7 @@ void change_field(TableCursor& table, const FieldDescriptor& field, Convert&& co
 
 void set_memo_from_text(TableCursor& table, const FieldDescriptor& field, std::string_view text) {
     // Binary values are the caller's bytes; text goes into the memo's own form.
-    std::string stored = is_binary_type(field.type)
+    std::string stored = is_binary_memo_type(field.type)
                              ? std::string(text)
                              : memo_stored_from_utf16(
                                    field, format::bytes_to_utf16(format::CodePage::Ansi1252, text),
@@ -204,7 +200,7 @@ VE_API UNSIGNED32 AdsGetDataLength(ADSHANDLE hTable, const UNSIGNED8* pucFldName
         if (is_memo_type(field.type)) {
             std::uint32_t bytes = table.memo_length(field);
             length = field.type == FieldType::NMemo ? bytes / 2 : bytes;
-            if (ulOptions != VE_TRIM_NONE && !is_binary_type(field.type)) {
+            if (ulOptions != VE_TRIM_NONE && !is_binary_memo_type(field.type)) {
                 length = static_cast<UNSIGNED32>(
                     trim_wide(value_utf16(table, field), static_cast<UNSIGNED16>(ulOptions))
                         .size());
@@ -314,7 +310,7 @@ VE_API UNSIGNED32 AdsIsEmpty(ADSHANDLE hTable, const UNSIGNED8* pucFldName, UNSI
             auto value = table.memo(field);
             if (!value || value->empty()) {
                 empty = 1;
-            } else if (is_binary_type(field.type)) {
+            } else if (is_binary_memo_type(field.type)) {
                 empty = 0;
             } else {
                 std::u16string text = value_utf16(table, field);

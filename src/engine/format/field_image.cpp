@@ -32,6 +32,10 @@ bool is_memo_type(FieldType type) {
            type == FieldType::VarChar || type == FieldType::NMemo;
 }
 
+bool is_binary_memo_type(FieldType type) {
+    return type == FieldType::Binary || type == FieldType::Image;
+}
+
 bool is_text_type(FieldType type) {
     return type == FieldType::String || type == FieldType::CIString ||
            type == FieldType::VarCharFox || type == FieldType::NChar || type == FieldType::NVarChar;

@@ -42,7 +42,8 @@ void store_le(std::uint8_t* bytes, T value) {
     std::memcpy(bytes, &value, sizeof value);
 }
 
-bool is_memo_type(FieldType type);  // Memo, Binary, Image, VarChar, NMemo: values kept apart
+bool is_memo_type(FieldType type);         // Memo, Binary, Image, VarChar, NMemo: values kept apart
+bool is_binary_memo_type(FieldType type);  // Binary, Image: bytes, not text
 // Char, CIChar, VarCharFox, NChar, NVarChar: texts whose blanks are padding.
 bool is_text_type(FieldType type);
 

@@ -336,14 +336,6 @@ void set_field_utf16(const FieldDescriptor& field, std::uint8_t* image, std::u16
     set_field_text(field, image, format::utf16_to_bytes(format::CodePage::Ansi1252, text), context);
 }
 
-namespace {
-
-bool is_binary_memo(FieldType type) {
-    return type == FieldType::Binary || type == FieldType::Image;
-}
-
-}  // namespace
-
 std::u16string memo_text_utf16(const FieldDescriptor& field, std::string_view stored,
                                const TextContext& context) {
     if (field.type == FieldType::NMemo) {
@@ -352,7 +344,7 @@ std::u16string memo_text_utf16(const FieldDescriptor& field, std::string_view st
         return text;
     }
     return format::bytes_to_utf16(
-        is_binary_memo(field.type) ? format::CodePage::Ansi1252 : context.page, stored);
+        is_binary_memo_type(field.type) ? format::CodePage::Ansi1252 : context.page, stored);
 }
 
 std::string memo_stored_from_utf16(const FieldDescriptor& field, std::u16string_view text,
@@ -361,7 +353,7 @@ std::string memo_stored_from_utf16(const FieldDescriptor& field, std::u16string_
         return std::string(reinterpret_cast<const char*>(text.data()), text.size() * 2);
     }
     return format::utf16_to_bytes(
-        is_binary_memo(field.type) ? format::CodePage::Ansi1252 : context.page, text);
+        is_binary_memo_type(field.type) ? format::CodePage::Ansi1252 : context.page, text);
 }
 
 void set_field_raw(const FieldDescriptor& field, std::uint8_t* image, const std::uint8_t* bytes,

@@ -21,6 +21,7 @@ namespace varelum::engine {
 
 // The image's rules (sizes, null markers, byte order) are the format layer's; the record
 // layer adds the conversions of the field calls on top of them.
+using format::is_binary_memo_type;
 using format::is_memo_type;
 using format::is_null;
 using format::kMemoSlotSize;

@@ -179,10 +179,9 @@ std::string convert_field_value(const FieldDescriptor& source, const std::uint8_
 std::string convert_memo_value(const FieldDescriptor& source, std::string value,
                                const FieldDescriptor& target, const TextContext& from_context,
                                const TextContext& to_context) {
-    const bool stored_alike =
-        source.type == target.type &&
-        (source.type == FieldType::NMemo || source.type == FieldType::Binary ||
-         source.type == FieldType::Image || from_context.page == to_context.page);
+    const bool stored_alike = source.type == target.type && (source.type == FieldType::NMemo ||
+                                                             is_binary_memo_type(source.type) ||
+                                                             from_context.page == to_context.page);
     if (stored_alike) {
         return value;
     }
