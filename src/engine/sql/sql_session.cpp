@@ -182,6 +182,7 @@ bool tag_serves_type(FieldType type) {
         case FieldType::Numeric:
         case FieldType::Double:
         case FieldType::Date:
+        case FieldType::CompactDate:
         case FieldType::TimeStamp:
         case FieldType::ModTime:
             return true;

@@ -32,6 +32,7 @@ std::optional<expr::Value> key_value(const IndexTag& tag, const FieldDescriptor&
                 utf8_to_ansi(reinterpret_cast<const char*>(sqlite3_value_text(value))),
                 field.type == FieldType::CIString);
         case FieldType::Date:
+        case FieldType::CompactDate:
         case FieldType::TimeStamp:
         case FieldType::ModTime: {
             // The column's values are ISO texts compared byte by byte, so a row on either

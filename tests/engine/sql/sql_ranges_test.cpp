@@ -1,7 +1,7 @@
 // Comparisons (<, <=, >, >=, BETWEEN) on columns with a one-field tag read only the tag's
 // stretch for them, and give exactly the rows a scan of the same data gives: text, case-free
-// text, numbers, dates and timestamps; ascending and falling tags; ends in and out of the
-// data, empty ranges, nulls, texts and numbers against columns of the other kind.
+// text, numbers, dates, compact dates and timestamps; ascending and falling tags; ends in and
+// out of the data, empty ranges, nulls, texts and numbers against columns of the other kind.
 #include <algorithm>
 
 #include "sql_test_support.h"
@@ -11,7 +11,7 @@ namespace {
 
 constexpr const char* kFields =
     "Id,Integer;Code,Char,6;Name,CIChar,8;Qty,Integer;Price,Numeric,8,2;Dia,Date;"
-    "Quando,TimeStamp;";
+    "Quando,TimeStamp;Vence,CompactDate;";
 
 // Two tables with the same rows, one with tags on every compared column and one without.
 class SqlRanges : public SqlTest {
@@ -34,12 +34,15 @@ class SqlRanges : public SqlTest {
                  }) {
                 ASSERT_ADS_OK(run_code(insert + values));
             }
+            // The compact date holds the same days as the date, nulls included.
+            ASSERT_ADS_OK(run_code(std::string("UPDATE ") + table + " SET Vence = Dia"));
             // A deleted record stays in the tags until a pack, and is no row.
             ASSERT_ADS_OK(run_code(std::string("DELETE FROM ") + table + " WHERE Id = 8"));
         }
-        for (const char* tag : {"ByCode ON Tagged (Code)", "ByName ON Tagged (Name)",
-                                "ByQty ON Tagged (Qty DESC)", "ByPrice ON Tagged (Price)",
-                                "ByDia ON Tagged (Dia)", "ByQuando ON Tagged (Quando DESC)"}) {
+        for (const char* tag :
+             {"ByCode ON Tagged (Code)", "ByName ON Tagged (Name)", "ByQty ON Tagged (Qty DESC)",
+              "ByPrice ON Tagged (Price)", "ByDia ON Tagged (Dia)",
+              "ByQuando ON Tagged (Quando DESC)", "ByVence ON Tagged (Vence)"}) {
             ASSERT_ADS_OK(run_code(std::string("CREATE INDEX ") + tag));
         }
     }
@@ -154,6 +157,76 @@ TEST_F(SqlRanges, ATagInTheOrderAskedForGivesTheOrderWithoutASort) {
         // Rows with equal values may come in another order; the values may not.
         EXPECT_EQ(rows(run(query("Plain"))), rows(run(query("Tagged"))));
         EXPECT_EQ(sorted(rows(run(on("Plain", c.tail)))), sorted(rows(run(on("Tagged", c.tail)))));
+    }
+}
+
+// A compact date is a date stored in fewer bytes: each comparison on it reads its tag as one
+// on the date column reads the date's, and finds the same rows.
+TEST_F(SqlRanges, ACompactDateColumnUsesItsTagAsADateColumnDoes) {
+    const char* comparisons[] = {
+        " = '2024-01-10'",
+        " = '2024-01-11'",
+        " = '2024-01-10 00:00'",
+        " = NULL",
+        " > '2024-01-10'",
+        " >= '2024-01-10'",
+        " < '2024-02-29'",
+        " <= '2023-12-31'",
+        " BETWEEN '2024-01-01' AND '2024-02-29'",
+        " BETWEEN '2024-03-01' AND '2024-01-01'",
+        " > '2024-13-01'",
+        " > 20240101",
+        " >= '2024' ORDER BY ",
+    };
+    for (const char* comparison : comparisons) {
+        SCOPED_TRACE(comparison);
+        auto query = [&](const char* table, const std::string& column) {
+            std::string tail = column + comparison;
+            if (tail.ends_with(" ")) {
+                tail += column;
+            }
+            return on(table, tail);
+        };
+        for (const char* column : {"Dia", "Vence"}) {
+            std::string tagged_plan = plan(query("Tagged", column));
+            EXPECT_NE(std::string::npos, tagged_plan.find(std::string(":By") + column))
+                << tagged_plan;
+            EXPECT_EQ(std::string::npos, tagged_plan.find("ORDER BY")) << tagged_plan;
+            EXPECT_EQ(sorted(rows(run(query("Plain", column)))),
+                      sorted(rows(run(query("Tagged", column)))))
+                << column;
+        }
+        EXPECT_EQ(sorted(rows(run(query("Tagged", "Dia")))),
+                  sorted(rows(run(query("Tagged", "Vence")))));
+    }
+}
+
+// A range reads its stretch of the tag and the records in it, no other: a damaged record
+// outside it stops a scan, never the range.
+TEST_F(SqlRanges, ARangeOnADateReadsNoRecordOutsideIt) {
+    // Record 3 (2023-12-31) is the only one whose price reads "   99.99"; older pages of the
+    // file may hold earlier copies of it.
+    std::string bytes = read_file(dir_.file("Tagged.adt"));
+    const std::string price = "   99.99";
+    ASSERT_NE(std::string::npos, bytes.find(price));
+    for (auto at = bytes.find(price); at != std::string::npos; at = bytes.find(price, at + 1)) {
+        bytes[at + price.size() - 1] ^= 0x01;
+    }
+    write_file(dir_.file("Tagged.adt"), bytes);
+
+    for (const char* column : {"Dia", "Vence"}) {
+        SCOPED_TRACE(column);
+        auto query = [&](const char* tail) { return on("Tagged", std::string(column) + tail); };
+        EXPECT_EQ((Rows{{"1"}, {"2"}, {"5"}, {"6"}, {"7"}}),
+                  sorted(rows(run(query(" >= '2024-01-01'")))));
+        EXPECT_EQ((Rows{{"1"}, {"5"}}), sorted(rows(run(query(" = '2024-01-10'")))));
+        EXPECT_EQ((Rows{{"1"}, {"2"}, {"5"}}),
+                  sorted(rows(run(query(" BETWEEN '2024-01-01' AND '2024-02-29'")))));
+        // The same comparison on a value SQLite cannot match to a tag scans every record.
+        EXPECT_NE(VE_SUCCESS,
+                  run_code(on("Tagged", std::string("+") + column + " >= '2024-01-01'")));
+        EXPECT_NE(std::string::npos, last_error_text().find("record 3 does not match"))
+            << last_error_text();
     }
 }
 
