@@ -248,7 +248,7 @@ std::shared_ptr<const IndexTag> IndexCatalog::create(IndexDefinition definition)
                   encode_index_definition(definition));
         auto generation = read_number<std::uint64_t>(file_, write, kGenerationKey);
         write_number<std::uint64_t>(write, kGenerationKey, generation + 1);
-        write.require_format_version(2);
+        write.require_format_version(kIndexTagsFormatVersion);
         sync_locked(write, true);
         tag = find_locked(definition.name);
         fill(write, *tag);

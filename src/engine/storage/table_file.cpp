@@ -4,6 +4,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstring>
@@ -20,6 +21,14 @@ namespace {
 std::atomic<TableFile::OpenHook> hook{nullptr};
 
 }  // namespace
+
+std::uint32_t format_version_for(const TableSchema& schema) {
+    const auto& fields = schema.fields();
+    const bool compact_dates = std::any_of(fields.begin(), fields.end(), [](const auto& field) {
+        return field.type == FieldType::CompactDate;
+    });
+    return compact_dates ? kCompactDateFormatVersion : kChecksumFormatVersion;
+}
 
 void TableFile::create(const std::string& path, const TableSchema& schema,
                        const TableOptions& options) {

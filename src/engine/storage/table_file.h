@@ -28,9 +28,19 @@ namespace varelum::engine {
 
 // Stored in every table file; never reuse a value. 1: no index tags; 2: may hold index tags
 // (an engine that knows only version 1 would write records without keeping them in step);
-// 3: records may carry a checksum (an older engine would take them for damaged).
-constexpr std::uint32_t kFormatVersion = 3;
+// 3: records may carry a checksum (an older engine would take them for damaged); 4: may hold
+// CompactDate fields (an older engine would call such a field damaged, not the file too new).
+// A file carries the lowest version its content needs, so that every engine able to read it
+// still opens it; kFormatVersion is the newest this engine reads.
+constexpr std::uint32_t kIndexTagsFormatVersion = 2;
+constexpr std::uint32_t kChecksumFormatVersion = 3;
+constexpr std::uint32_t kCompactDateFormatVersion = 4;
+constexpr std::uint32_t kFormatVersion = kCompactDateFormatVersion;
 constexpr std::uint8_t kRecordDeleted = 0x01;  // status byte of a stored record
+
+// The format version a file with these fields is written with: records with checksums, and
+// the version that brought CompactDate when a field has that type.
+std::uint32_t format_version_for(const TableSchema& schema);
 
 // Everything a new table needs besides its fields.
 struct TableOptions {
@@ -178,7 +188,7 @@ class WriteContext : public Snapshot {
     // The stored record, or nullopt.
     std::optional<std::string_view> record(std::uint32_t recno);
     void commit();  // writes the counters and commits
-    // Raises the format version in the header to at least `version` (index tags need 2).
+    // Raises the format version in the header to at least `version`; never lowers it.
     void require_format_version(std::uint32_t version);
 
     std::uint64_t id() const override { return transaction_->id(); }

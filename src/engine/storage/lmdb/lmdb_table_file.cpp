@@ -191,7 +191,7 @@ std::string encode_header(const TableSchema& schema, const TableOptions& options
     auto append = [&value](auto number) {
         value.append(reinterpret_cast<const char*>(&number), sizeof number);
     };
-    append(kFormatVersion);
+    append(format_version_for(schema));
     append(options.char_type);
     append(options.memo_block_size);
     append(schema.record_length());
@@ -571,9 +571,10 @@ void LmdbTableFile::write_record(Snapshot& transaction, std::uint32_t recno, std
     const std::uint32_t length = schema_.record_length();
     RecordKey key(recno);
     MDB_val k = key.val();
-    if (format_version_ < kFormatVersion) {
-        // The file now holds checksummed records, which an older engine would misread.
-        raise_format_version(transaction, kFormatVersion);
+    if (format_version_ < content_version_) {
+        // The file now holds checksummed records, which an older engine would misread, and a
+        // CompactDate field written before such files were marked gets its mark too.
+        raise_format_version(transaction, content_version_);
     }
     MDB_val value{length + 1 + kRecordChecksumSize, nullptr};
     check_mdb(mdb_put(txn_of(transaction), records_, &k, &value, MDB_RESERVE), "write", path_);
@@ -969,6 +970,7 @@ void LmdbTableFile::load() {
     format_version_ = description.format_version;
     options_ = std::move(description.options);
     schema_ = std::move(description.schema);
+    content_version_ = format_version_for(schema_);
     txn.commit(path_);
 }
 
@@ -1035,9 +1037,9 @@ void LmdbTableFile::pack() {
         write.remove_record(recno);
     }
     // A file from before record checksums gets them on every record it keeps.
-    const bool upgrade = format_version_ < kFormatVersion;
-    if (upgrade) {
-        write.require_format_version(kFormatVersion);
+    const bool upgrade = format_version_ < kChecksumFormatVersion;
+    if (format_version_ < content_version_) {
+        write.require_format_version(content_version_);
     }
     // Ascending order: each record moves down into a number already vacated.
     for (std::size_t i = 0; i < live.size(); ++i) {

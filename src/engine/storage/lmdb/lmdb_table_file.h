@@ -114,6 +114,8 @@ class LmdbTableFile final : public TableFile {
     int batch_depth_ = 0;
     std::size_t batch_writes_ = 0, batch_limit_ = 0;
     std::uint32_t format_version_ = 0;  // as loaded: below 3, records may lack checksums
+    // The version the fields need (format_version_for); a write raises the file to it.
+    std::uint32_t content_version_ = kChecksumFormatVersion;
     // Rises whenever a tree is opened or dropped: read transactions parked before then must
     // be renewed to see it.
     std::atomic<std::uint64_t> trees_opened_{0};

@@ -249,7 +249,7 @@ SalvagedTable salvage_lmdb_table_file(const std::string& path) {
                 (value.size() == length + 1 + 4 &&
                  format::load_le<std::uint32_t>(reinterpret_cast<const std::uint8_t*>(
                      value.data() + length + 1)) == checksum(value.substr(0, length + 1))) ||
-                (description.format_version < kFormatVersion && value.size() == length + 1);
+                (description.format_version < kChecksumFormatVersion && value.size() == length + 1);
             if (recno == 0 || !sound) {
                 return;
             }
