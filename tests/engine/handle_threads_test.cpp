@@ -1,7 +1,14 @@
 // Handles used by several threads at once: two threads on one handle, a handle closed (or its
 // table, or its connection) while another thread walks it, and stale handles after their slot
-// was taken again.
+// was taken again. A table's call lock belongs to the first thread that uses it until another
+// needs it: the tests share tables between a thread that used them first and others, close
+// them during the first one's calls, and use them in a child process after fork. CTest runs
+// them once more with that bias switched off (VARELUM_ENGINE_BIASED_LOCKS=off).
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <atomic>
+#include <chrono>
 #include <cstring>
 #include <functional>
 #include <set>
@@ -55,7 +62,192 @@ class HandleThreads : public EngineTest {
         }
         return eof ? AdsGotoTop(handle) : VE_SUCCESS;
     }
+
+    // Walks `steps` steps on `handle`; answers how many failed or read a torn record.
+    static int walk(ADSHANDLE handle, int steps) {
+        std::atomic<int> torn{0};
+        int failed = 0;
+        for (int i = 0; i < steps; ++i) {
+            if (step(handle, torn) != VE_SUCCESS) {
+                ++failed;
+            }
+        }
+        return failed + torn.load();
+    }
 };
+
+// What the progress callbacks of a reindex see, on whichever thread runs it. in_call is a
+// plain int on purpose: two reindex calls inside the table's lock at once show as an overlap
+// here (and as a data race to ThreadSanitizer).
+int in_call = 0;
+std::atomic<int> overlaps{0};
+
+UNSIGNED32 check_alone(UNSIGNED16) {
+    if (++in_call != 1) {
+        ++overlaps;
+    }
+    std::this_thread::yield();  // room for another call to run into this one
+    --in_call;
+    return 0;
+}
+
+TEST_F(HandleThreads, ASecondThreadTakesTurnsOnATableTheFirstThreadUsed) {
+    for (const char* order : {"", "ID"}) {
+        SCOPED_TRACE(*order ? "index handle" : "table handle");
+        ADSHANDLE table = 0;
+        ASSERT_ADS_OK(open("Walk", &table));
+        ADSHANDLE handle = table;
+        if (*order) {
+            ASSERT_ADS_OK(AdsGetIndexHandle(table, u8(order), &handle));
+            ASSERT_ADS_OK(AdsGotoTop(handle));
+        }
+        EXPECT_EQ(0, walk(handle, 200));  // this thread's calls alone first
+        overlaps = 0;
+        // Walks with a reindex now and then, whose callbacks run inside the table's lock.
+        auto turns = [&] {
+            EXPECT_ADS_OK(AdsRegisterProgressCallback(&check_alone));
+            int failed = 0;
+            for (int round = 0; round < 15; ++round) {
+                failed += walk(handle, 100);
+                if (AdsReindex(table) != VE_SUCCESS || AdsGotoTop(handle) != VE_SUCCESS) {
+                    ++failed;
+                }
+            }
+            AdsClearProgressCallback();
+            return failed;
+        };
+        int failed_elsewhere = 0;
+        std::thread other([&] { failed_elsewhere = turns(); });
+        const int failed_here = turns();
+        other.join();
+        EXPECT_EQ(0, failed_here);
+        EXPECT_EQ(0, failed_elsewhere);
+        EXPECT_EQ(0, overlaps.load());
+        EXPECT_EQ(0, walk(handle, 200));  // and alone again afterwards
+        ASSERT_ADS_OK(AdsCloseTable(table));
+    }
+}
+
+// The thread that uses a table is inside a long call (a reindex whose progress callback
+// waits) when another thread closes the handle, or its connection: the close waits for the
+// call, which ends well, and from then on the handle answers closed to both threads.
+std::atomic<bool> reindex_started{false}, close_started{false}, close_returned{false};
+std::atomic<bool> closed_before_the_call_ended{false};
+
+UNSIGNED32 wait_for_the_close(UNSIGNED16 percent) {
+    reindex_started = true;
+    if (percent == 0) {
+        while (!close_started) {
+            std::this_thread::yield();
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));  // the close is waiting
+    }
+    if (close_returned) {
+        closed_before_the_call_ended = true;
+    }
+    return 0;
+}
+
+TEST_F(HandleThreads, AHandleClosedDuringItsOwnersLongCallClosesWhenTheCallEnds) {
+    struct Case {
+        const char* name;
+        bool disconnect;  // AdsDisconnect of the handle's connection rather than AdsCloseTable
+    };
+    for (const Case& c : {Case{"table closed", false}, Case{"connection disconnected", true}}) {
+        SCOPED_TRACE(c.name);
+        reindex_started = close_started = close_returned = false;
+        closed_before_the_call_ended = false;
+        ADSHANDLE connection = 0;
+        ASSERT_ADS_OK(AdsConnect(u8(dir_.path()), &connection));
+        std::atomic<ADSHANDLE> table{0};
+        UNSIGNED32 reindexed = VE_INTERNAL_ERROR, afterwards = VE_SUCCESS;
+        int walked = -1;
+        std::thread owner([&] {
+            ADSHANDLE mine = 0;
+            if (open("Walk", &mine, 0, connection) != VE_SUCCESS) {
+                return;
+            }
+            walked = walk(mine, 50);
+            AdsRegisterProgressCallback(&wait_for_the_close);
+            table = mine;
+            reindexed = AdsReindex(mine);
+            AdsClearProgressCallback();
+            while (!close_returned) {
+                std::this_thread::yield();
+            }
+            afterwards = AdsGotoTop(mine);
+        });
+        while (!reindex_started) {
+            std::this_thread::yield();
+        }
+        close_started = true;
+        const UNSIGNED32 closed = c.disconnect ? AdsDisconnect(connection) : AdsCloseTable(table);
+        close_returned = true;
+        owner.join();
+        EXPECT_EQ(0, walked);
+        EXPECT_ADS_OK(closed);
+        EXPECT_ADS_OK(reindexed);
+        EXPECT_FALSE(closed_before_the_call_ended.load());
+        EXPECT_EQ(VE_CLOSED_HANDLE, afterwards);
+        EXPECT_EQ(VE_CLOSED_HANDLE, AdsGotoTop(table));
+        EXPECT_EQ(VE_CLOSED_HANDLE, AdsCloseTable(table));
+        if (!c.disconnect) {
+            EXPECT_ADS_OK(AdsDisconnect(connection));
+        }
+    }
+}
+
+TEST_F(HandleThreads, AHandleClosedByTheThreadThatUsedItAnswersClosedEverywhere) {
+    ADSHANDLE table = 0;
+    int walked = -1;
+    UNSIGNED32 closed = VE_INTERNAL_ERROR;
+    std::thread owner([&] {
+        if (open("Walk", &table) == VE_SUCCESS) {
+            walked = walk(table, 50);
+            closed = AdsCloseTable(table);
+        }
+    });
+    owner.join();
+    EXPECT_EQ(0, walked);
+    EXPECT_ADS_OK(closed);
+    EXPECT_EQ(VE_CLOSED_HANDLE, AdsGotoTop(table));
+    EXPECT_EQ(VE_CLOSED_HANDLE, AdsCloseTable(table));
+}
+
+// A child process forked while the table's handle belongs to a thread: the parent's other
+// thread (which the child does not have) or the forking thread itself. The child walks the
+// handle on its one thread and on a new one, and closes it; the parent goes on with it.
+TEST_F(HandleThreads, AChildProcessUsesAHandleThatAThreadOfItsParentUsed) {
+    for (const bool forking_thread_used_it : {false, true}) {
+        SCOPED_TRACE(forking_thread_used_it ? "the forking thread used it" : "another thread did");
+        ADSHANDLE table = 0;
+        ASSERT_ADS_OK(open("Walk", &table));
+        if (forking_thread_used_it) {
+            EXPECT_EQ(0, walk(table, 50));
+        } else {
+            int walked = -1;
+            std::thread([&] { walked = walk(table, 50); }).join();
+            EXPECT_EQ(0, walked);
+        }
+        const pid_t child = fork();
+        if (child == 0) {
+            int status = walk(table, 200) == 0 ? 0 : 1;
+            int walked_elsewhere = -1;
+            std::thread([&] { walked_elsewhere = walk(table, 200); }).join();
+            status |= walked_elsewhere == 0 ? 0 : 2;
+            status |= walk(table, 200) == 0 ? 0 : 4;
+            status |= AdsCloseTable(table) == VE_SUCCESS ? 0 : 8;
+            _exit(status);
+        }
+        ASSERT_GT(child, 0);
+        int status = -1;
+        ASSERT_EQ(child, waitpid(child, &status, 0));
+        EXPECT_TRUE(WIFEXITED(status));
+        EXPECT_EQ(0, WEXITSTATUS(status));
+        EXPECT_EQ(0, walk(table, 200));
+        ASSERT_ADS_OK(AdsCloseTable(table));
+    }
+}
 
 TEST_F(HandleThreads, TwoThreadsWalkingOneHandleEachReadWholeRecords) {
     for (const char* order : {"", "ID"}) {

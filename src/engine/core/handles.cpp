@@ -1,7 +1,10 @@
 // The handle registry (see handles.h).
 #include "engine/core/handles.h"
 
+#include <algorithm>
+#include <chrono>
 #include <string>
+#include <thread>
 
 #include "engine/core/error.h"
 #include "varelum_engine.h"
@@ -31,14 +34,6 @@ CallLock::~CallLock() {
     HandleRegistry& registry = HandleRegistry::instance();
     std::lock_guard guard(registry.mutex_);
     registry.free_slot(*slot_);
-}
-
-void CallLock::lock() {
-    HandleRegistry::lock_word(*slot_, handle_, false);
-}
-
-void CallLock::unlock() {
-    HandleRegistry::unlock_word(*slot_);
 }
 
 std::uint32_t HandleRegistry::take_slot(bool lockable) {
@@ -115,6 +110,25 @@ void HandleRegistry::remove(std::uint32_t handle) {
 
 void HandleRegistry::finish_if_unheld(HandleSlot& slot) {
     std::uint64_t word = slot.word.load(std::memory_order_acquire);
+    if ((word & HandleSlot::kDoomed) == 0) {
+        return;
+    }
+    // A biased call holds the object without a mark in the word: the owner knows its own
+    // calls; anyone else ends the bias first, so that none starts again, and waits for the
+    // call that may be running.
+    if ((word & HandleSlot::kLockable) != 0) {
+        const std::uintptr_t owner = slot.bias_owner.load(std::memory_order_acquire);
+        if (owner == current_thread_token()) {
+            if (slot.owner_busy.load(std::memory_order_relaxed) != 0) {
+                return;  // closed inside the owner's call: leave_biased finishes
+            }
+        } else if (owner != 0) {
+            if (!revoke_bias(slot)) {
+                return;  // kept for good rather than freed under a call that may hold it
+            }
+            wait_while_owner_busy(slot);
+        }
+    }
     do {
         if ((word & HandleSlot::kDoomed) == 0 ||
             (word & (HandleSlot::kPins | HandleSlot::kLocked)) != 0) {
@@ -145,6 +159,7 @@ void HandleRegistry::lock_word(HandleSlot& slot, std::uint32_t handle, bool regi
             if (slot.word.compare_exchange_weak(word, word | HandleSlot::kLocked,
                                                 std::memory_order_acquire,
                                                 std::memory_order_relaxed)) {
+                settle_bias(slot);
                 return;
             }
             continue;
@@ -173,6 +188,62 @@ void HandleRegistry::unlock_word(HandleSlot& slot) {
     }
 }
 
+void HandleRegistry::settle_bias(HandleSlot& slot) {
+    const std::uintptr_t self = current_thread_token();
+    std::uintptr_t owner = slot.bias_owner.load(std::memory_order_acquire);
+    if (owner == 0) {
+        // The first locker: no biased call can start meanwhile, as biasing needs the word.
+        if (process_barrier_available()) {
+            slot.bias_owner.compare_exchange_strong(owner, self, std::memory_order_release,
+                                                    std::memory_order_relaxed);
+        }
+        return;
+    }
+    if (owner != self && !revoke_bias(slot)) {
+        unlock_word(slot);
+        fail(VE_INTERNAL_ERROR,
+             "the system refused the memory barrier that sharing a table "
+             "handle between threads needs");
+    }
+    // Also once revoked by someone else: the owner's call may still be running.
+    wait_while_owner_busy(slot);
+}
+
+bool HandleRegistry::revoke_bias(HandleSlot& slot) {
+    std::uintptr_t owner = slot.bias_owner.load(std::memory_order_acquire);
+    for (;;) {
+        if (owner == 0 || owner == HandleSlot::kBiasRevoked) {
+            return true;
+        }
+        // Everyone who finds it revoking forces the barrier too: until one has returned, the
+        // owner may not have seen the mark, nor its own mark have reached this thread.
+        if (owner == HandleSlot::kBiasRevoking ||
+            slot.bias_owner.compare_exchange_weak(owner, HandleSlot::kBiasRevoking,
+                                                  std::memory_order_acq_rel,
+                                                  std::memory_order_acquire)) {
+            break;
+        }
+    }
+    if (!process_barrier()) {
+        return false;  // left revoking: every later locker tries again, and fails the same way
+    }
+    slot.bias_owner.store(HandleSlot::kBiasRevoked, std::memory_order_release);
+    return true;
+}
+
+void HandleRegistry::wait_while_owner_busy(const HandleSlot& slot) {
+    // The owner's call may be long (a pack) and a bias ends once per handle: a few yields,
+    // then sleeps growing to a millisecond. Acquire: the call's work comes before ours.
+    for (unsigned round = 0; slot.owner_busy.load(std::memory_order_acquire) != 0; ++round) {
+        if (round < 64) {
+            std::this_thread::yield();
+        } else {
+            std::this_thread::sleep_for(
+                std::chrono::microseconds(std::min(1000u, 16u << std::min(round - 64, 6u))));
+        }
+    }
+}
+
 void HandleRegistry::unpin_word(HandleSlot& slot) {
     const std::uint64_t word = slot.word.fetch_sub(1, std::memory_order_acq_rel);
     if ((word & HandleSlot::kDoomed) != 0) {
@@ -188,7 +259,7 @@ HandleRegistry::Hold HandleRegistry::hold_slot(std::uint32_t handle, bool lock) 
     std::uint64_t word = slot->word.load(std::memory_order_acquire);
     if (lock && (word & HandleSlot::kLockable) != 0) {
         lock_word(*slot, handle, true);
-        return Hold(slot, true);
+        return Hold(slot, Hold::Way::Locked);
     }
     do {
         if (!holds_handle(word, handle)) {
@@ -196,24 +267,11 @@ HandleRegistry::Hold HandleRegistry::hold_slot(std::uint32_t handle, bool lock) 
         }
     } while (!slot->word.compare_exchange_weak(word, word + 1, std::memory_order_acquire,
                                                std::memory_order_acquire));
-    return Hold(slot, false);
+    return Hold(slot, Hold::Way::Pinned);
 }
 
-void HandleRegistry::check_kind(const Hold& hold, std::uint32_t handle,
-                                std::initializer_list<HandleKind> kinds) const {
-    for (HandleKind kind : kinds) {
-        if (hold.kind() == kind) {
-            return;
-        }
-    }
+void HandleRegistry::fail_kind(std::uint32_t handle) {
     fail(VE_WRONG_HANDLE_KIND, "handle " + std::to_string(handle));
-}
-
-HandleRegistry::Hold HandleRegistry::enter(std::uint32_t handle,
-                                           std::initializer_list<HandleKind> kinds) const {
-    Hold hold = hold_slot(handle, true);
-    check_kind(hold, handle, kinds);
-    return hold;
 }
 
 HandleRegistry::Hold HandleRegistry::pin(std::uint32_t handle,

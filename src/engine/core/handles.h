@@ -6,8 +6,19 @@
 // look-up is an index and one atomic word per slot, without a lock or a map. The word carries
 // the slot's current handle, whether it is registered, the momentary pins of look-ups and, for
 // a table, the call lock of its engine calls: a walk's call takes the lock with one
-// compare-and-swap and gives it back with one atomic and, and holding it keeps the object
-// alive. A removal never waits: the object goes with the last hold on it.
+// compare-and-swap and gives it back with one atomic and (on the thread the lock is biased
+// to, below, with plain loads and stores), and holding it keeps the object alive. A removal
+// never waits (but for the end of a bias, below): the object goes with the last hold on it.
+//
+// A table's call lock is biased to the first thread that takes it: while no other thread has
+// needed it, that thread's calls mark themselves in owner_busy, a byte only it writes, with
+// plain stores and a compiler barrier, and touch the word only to read it. The first other
+// thread that locks the slot, or that would let its object go, revokes the bias for good: it
+// marks the slot, forces a barrier on every thread of the process (process_barrier.h) and waits
+// for a call the owner is in to end. The owner stores its mark and then reads the bias; the
+// revoker stores its mark and then reads owner_busy, with a full barrier between on both sides
+// (the owner's is the forced one), so one of them sees the other's mark: the owner gives up its
+// way in, or the revoker waits for its call. Without the forced barrier nothing is biased.
 #pragma once
 
 #include <atomic>
@@ -17,6 +28,8 @@
 #include <mutex>
 #include <utility>
 #include <vector>
+
+#include "engine/core/process_barrier.h"
 
 namespace varelum::engine {
 
@@ -47,7 +60,16 @@ struct HandleSlot {
         return static_cast<std::uint32_t>(word >> 32);
     }
 
+    // The thread the call lock is biased to (current_thread_token), 0 while none is, then
+    // kBiasRevoking and kBiasRevoked when it ended. It only moves forward, also when the slot
+    // is taken again, so no thread but the one named ever writes owner_busy.
+    static constexpr std::uintptr_t kBiasRevoking = 1;  // the barrier is being forced
+    static constexpr std::uintptr_t kBiasRevoked = 2;   // forced: no biased call starts again
+
     std::atomic<std::uint64_t> word{0};
+    std::atomic<std::uintptr_t> bias_owner{0};
+    // 1 while the bias owner is inside a call it entered without the word.
+    std::atomic<std::uint8_t> owner_busy{0};
     // What the table's last call left (CallLock::publish), for answers that need no lock.
     std::atomic<std::uint8_t> table_flags{0};
     // Set while registered; read only under a hold.
@@ -78,6 +100,7 @@ class CallLock {
     friend class HandleRegistry;
     HandleSlot* slot_;
     std::uint32_t handle_;  // the handle the object gets when it is registered
+    bool biased_ = false;   // how the holder took it; read and written only by the holder
 };
 
 // Objects are always owned by shared pointers, so one can hand out a pointer to itself even
@@ -123,12 +146,12 @@ class HandleRegistry {
       public:
         Hold() = default;
         Hold(Hold&& other) noexcept
-            : slot_(std::exchange(other.slot_, nullptr)), locked_(other.locked_) {}
+            : slot_(std::exchange(other.slot_, nullptr)), way_(other.way_) {}
         Hold& operator=(Hold&& other) noexcept {
             if (this != &other) {
                 release();
                 slot_ = std::exchange(other.slot_, nullptr);
-                locked_ = other.locked_;
+                way_ = other.way_;
             }
             return *this;
         }
@@ -136,15 +159,16 @@ class HandleRegistry {
         HandleObject* object() const { return slot_->object; }
         HandleKind kind() const { return slot_->kind; }
         // Whether the hold is the object's call lock too.
-        bool locked() const { return locked_; }
+        bool locked() const { return way_ != Way::Pinned; }
 
       private:
         friend class HandleRegistry;
-        Hold(HandleSlot* slot, bool locked) : slot_(slot), locked_(locked) {}
+        enum class Way : std::uint8_t { Pinned, Locked, Biased };
+        Hold(HandleSlot* slot, Way way) : slot_(slot), way_(way) {}
         void release();
 
         HandleSlot* slot_ = nullptr;
-        bool locked_ = false;
+        Way way_ = Way::Pinned;
     };
     // Holds the handle for a call. An object with a call lock is held by taking that lock
     // (waiting for another thread's call on it), anything else by a pin. Throws as find.
@@ -171,7 +195,15 @@ class HandleRegistry {
     // handle; throws for a closed or unknown one.
     Hold hold_slot(std::uint32_t handle, bool lock) const;
     void check_kind(const Hold& hold, std::uint32_t handle,
-                    std::initializer_list<HandleKind> kinds) const;
+                    std::initializer_list<HandleKind> kinds) const {
+        for (HandleKind kind : kinds) {
+            if (hold.kind() == kind) {
+                return;
+            }
+        }
+        fail_kind(handle);
+    }
+    [[noreturn]] static void fail_kind(std::uint32_t handle);
     [[noreturn]] void fail_look_up(std::uint32_t handle) const;
     // Takes a free slot with a new generation (under mutex_); answers its handle.
     std::uint32_t take_slot(bool lockable);
@@ -181,6 +213,19 @@ class HandleRegistry {
     static void lock_word(HandleSlot& slot, std::uint32_t handle, bool registered);
     static void unlock_word(HandleSlot& slot);
     static void unpin_word(HandleSlot& slot);
+    // The bias owner's way into a call: true when the calling thread owns the slot's bias and
+    // the slot is a call lock that still holds `handle` (registered, if asked); owner_busy then
+    // marks the call until leave_biased.
+    static bool enter_biased(HandleSlot& slot, std::uint32_t handle, bool registered);
+    static void leave_biased(HandleSlot& slot);
+    // After the lock word was taken: makes the first locker the bias owner, or ends another
+    // thread's bias and waits for the call it is in. Throws, the word given back, only where
+    // the kernel refuses the barrier that ending a bias needs.
+    static void settle_bias(HandleSlot& slot);
+    // Ends the slot's bias for good; a call its owner is in shows in owner_busy afterwards.
+    // False when no barrier could be forced.
+    static bool revoke_bias(HandleSlot& slot);
+    static void wait_while_owner_busy(const HandleSlot& slot);
 
     mutable std::mutex mutex_;
     std::atomic<HandleSlot*> chunks_[kSlots / kChunkSize] = {};
@@ -188,14 +233,79 @@ class HandleRegistry {
     std::vector<std::uint32_t> free_;  // slots to take again
 };
 
+inline bool HandleRegistry::enter_biased(HandleSlot& slot, std::uint32_t handle, bool registered) {
+    const std::uintptr_t self = current_thread_token();
+    // A nested call by the owner takes the word, and waits there as a nested lock always did.
+    if (slot.bias_owner.load(std::memory_order_relaxed) != self ||
+        slot.owner_busy.load(std::memory_order_relaxed) != 0) {
+        return false;
+    }
+    slot.owner_busy.store(1, std::memory_order_relaxed);
+    // The mark before the bias is read again: the compiler keeps this order, and a revoker's
+    // forced barrier stands in for the processor's fence (see the top of this file).
+    std::atomic_signal_fence(std::memory_order_seq_cst);
+    const std::uint64_t word = slot.word.load(std::memory_order_acquire);
+    if (slot.bias_owner.load(std::memory_order_relaxed) == self &&
+        HandleSlot::handle_of(word) == handle && (word & HandleSlot::kLockable) != 0 &&
+        (!registered || (word & HandleSlot::kRegistered) != 0)) {
+        return true;
+    }
+    slot.owner_busy.store(0, std::memory_order_release);
+    return false;
+}
+
+inline void HandleRegistry::leave_biased(HandleSlot& slot) {
+    // Release: what the call did comes before whatever a revoker that sees 0 does next.
+    slot.owner_busy.store(0, std::memory_order_release);
+    std::atomic_signal_fence(std::memory_order_seq_cst);
+    if ((slot.word.load(std::memory_order_relaxed) & HandleSlot::kDoomed) != 0) {
+        instance().finish_if_unheld(slot);  // closed during the call
+    }
+}
+
 inline void HandleRegistry::Hold::release() {
     if (slot_ != nullptr) {
-        if (locked_) {
-            unlock_word(*slot_);
-        } else {
-            unpin_word(*slot_);
+        switch (way_) {
+            case Way::Biased:
+                leave_biased(*slot_);
+                break;
+            case Way::Locked:
+                unlock_word(*slot_);
+                break;
+            case Way::Pinned:
+                unpin_word(*slot_);
+                break;
         }
         slot_ = nullptr;
+    }
+}
+
+inline HandleRegistry::Hold HandleRegistry::enter(std::uint32_t handle,
+                                                  std::initializer_list<HandleKind> kinds) const {
+    if (HandleSlot* slot = slot_at(handle); slot != nullptr && enter_biased(*slot, handle, true)) {
+        Hold hold(slot, Hold::Way::Biased);
+        check_kind(hold, handle, kinds);
+        return hold;
+    }
+    Hold hold = hold_slot(handle, true);
+    check_kind(hold, handle, kinds);
+    return hold;
+}
+
+inline void CallLock::lock() {
+    if (HandleRegistry::enter_biased(*slot_, handle_, false)) {
+        biased_ = true;
+        return;
+    }
+    HandleRegistry::lock_word(*slot_, handle_, false);
+    biased_ = false;
+}
+
+inline void CallLock::unlock() {
+    if (biased_) {
+        HandleRegistry::leave_biased(*slot_);
+    } else {
+        HandleRegistry::unlock_word(*slot_);
     }
 }
 
