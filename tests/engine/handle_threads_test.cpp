@@ -63,6 +63,17 @@ class HandleThreads : public EngineTest {
         return eof ? AdsGotoTop(handle) : VE_SUCCESS;
     }
 
+    // Opens the table to walk, and the handle to walk it by: the table handle itself for an
+    // empty order, else the handle of that index, at its top.
+    void open_walk(const char* order, ADSHANDLE& table, ADSHANDLE& handle) {
+        ASSERT_ADS_OK(open("Walk", &table));
+        handle = table;
+        if (*order) {
+            ASSERT_ADS_OK(AdsGetIndexHandle(table, u8(order), &handle));
+            ASSERT_ADS_OK(AdsGotoTop(handle));
+        }
+    }
+
     // Walks `steps` steps on `handle`; answers how many failed or read a torn record.
     static int walk(ADSHANDLE handle, int steps) {
         std::atomic<int> torn{0};
@@ -94,13 +105,8 @@ UNSIGNED32 check_alone(UNSIGNED16) {
 TEST_F(HandleThreads, ASecondThreadTakesTurnsOnATableTheFirstThreadUsed) {
     for (const char* order : {"", "ID"}) {
         SCOPED_TRACE(*order ? "index handle" : "table handle");
-        ADSHANDLE table = 0;
-        ASSERT_ADS_OK(open("Walk", &table));
-        ADSHANDLE handle = table;
-        if (*order) {
-            ASSERT_ADS_OK(AdsGetIndexHandle(table, u8(order), &handle));
-            ASSERT_ADS_OK(AdsGotoTop(handle));
-        }
+        ADSHANDLE table = 0, handle = 0;
+        ASSERT_NO_FATAL_FAILURE(open_walk(order, table, handle));
         EXPECT_EQ(0, walk(handle, 200));  // this thread's calls alone first
         overlaps = 0;
         // Walks with a reindex now and then, whose callbacks run inside the table's lock.
@@ -252,13 +258,8 @@ TEST_F(HandleThreads, AChildProcessUsesAHandleThatAThreadOfItsParentUsed) {
 TEST_F(HandleThreads, TwoThreadsWalkingOneHandleEachReadWholeRecords) {
     for (const char* order : {"", "ID"}) {
         SCOPED_TRACE(*order ? "index handle" : "table handle");
-        ADSHANDLE table = 0;
-        ASSERT_ADS_OK(open("Walk", &table));
-        ADSHANDLE handle = table;
-        if (*order) {
-            ASSERT_ADS_OK(AdsGetIndexHandle(table, u8(order), &handle));
-            ASSERT_ADS_OK(AdsGotoTop(handle));
-        }
+        ADSHANDLE table = 0, handle = 0;
+        ASSERT_NO_FATAL_FAILURE(open_walk(order, table, handle));
         std::atomic<int> torn{0}, failed{0};
         auto walker = [&] {
             for (int i = 0; i < 3000; ++i) {
