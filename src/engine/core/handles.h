@@ -14,7 +14,7 @@
 // needed it, that thread's calls mark themselves in owner_busy, a byte only it writes, with
 // plain stores and a compiler barrier, and touch the word only to read it. The first other
 // thread that locks the slot, or that would let its object go, revokes the bias for good: it
-// marks the slot, forces a barrier on every thread of the process (process_barrier.h) and waits
+// marks the slot, forces a barrier on every thread of the process (env/process_barrier.h) and waits
 // for a call the owner is in to end. The owner stores its mark and then reads the bias; the
 // revoker stores its mark and then reads owner_busy, with a full barrier between on both sides
 // (the owner's is the forced one), so one of them sees the other's mark: the owner gives up its
@@ -29,7 +29,7 @@
 #include <utility>
 #include <vector>
 
-#include "engine/core/process_barrier.h"
+#include "engine/env/process_barrier.h"
 
 namespace varelum::engine {
 

@@ -1,5 +1,5 @@
 // The process-wide memory barrier (see process_barrier.h), on Linux's membarrier system call.
-#include "engine/core/process_barrier.h"
+#include "engine/env/process_barrier.h"
 
 #include <linux/membarrier.h>
 #include <sys/syscall.h>

@@ -1,7 +1,7 @@
 // A memory barrier that one thread forces on every other thread of the process (Linux
 // membarrier), so that a fast path run by one thread needs only a compiler barrier: the heavy
 // side of the pair is paid by the rare thread that calls process_barrier(). Used by the biased
-// call locks of the handle registry (handles.h).
+// call locks of the handle registry (core/handles.h).
 #pragma once
 
 #include <cstdint>
