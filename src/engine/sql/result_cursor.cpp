@@ -11,6 +11,7 @@
 #include "engine/core/error.h"
 #include "engine/core/text.h"
 #include "engine/env/env.h"
+#include "engine/env/process_id.h"
 #include "engine/format/checksum.h"
 #include "engine/record/record_image.h"
 #include "engine/sql/sql_error.h"
@@ -90,8 +91,8 @@ class RowListOrder final : public RecordOrder {
 
 std::string result_table_path() {
     static std::atomic<std::uint64_t> counter{0};
-    return normalize_path(temporary_directory()) + "/varelum-result-" + std::to_string(::getpid()) +
-           "-" + std::to_string(++counter) + ".adt";
+    return normalize_path(temporary_directory()) + "/varelum-result-" +
+           std::to_string(current_process_id()) + "-" + std::to_string(++counter) + ".adt";
 }
 
 // What the values of a computed column were, for choosing its field.

@@ -12,6 +12,7 @@
 
 #include "engine/core/error.h"
 #include "engine/env/env.h"
+#include "engine/env/process_id.h"
 #include "engine/format/checksum.h"
 #include "engine/storage/table_file.h"
 
@@ -61,7 +62,7 @@ void set_own(const std::string& path, bool own) {
 std::string unique_name() {
     static std::atomic<std::uint64_t> sequence{0};
     std::random_device random;
-    return ".varelum-txn-" + std::to_string(::getpid()) + "-" +
+    return ".varelum-txn-" + std::to_string(current_process_id()) + "-" +
            std::to_string(sequence.fetch_add(1)) + "-" + std::to_string(random());
 }
 

@@ -22,6 +22,7 @@
 #include "engine/core/error.h"
 #include "engine/core/progress.h"
 #include "engine/env/env.h"
+#include "engine/env/process_id.h"
 #include "engine/format/checksum.h"
 #include "engine/record/record_image.h"
 #include "engine/storage/file_locks.h"
@@ -294,7 +295,7 @@ struct Registry {
     // After fork the child must not touch the parent's environments: forget them (they are
     // never closed in the child, which LMDB requires).
     void forget_after_fork() {
-        if (pid != getpid()) {
+        if (pid != current_process_id()) {
             for (auto& entry : files) {
                 if (auto file = entry.second.lock()) {
                     new std::shared_ptr<TableFile>(file);  // keeps it from being closed here
@@ -305,7 +306,7 @@ struct Registry {
                 new std::shared_ptr<LmdbTableFile>(std::move(file));
             }
             kept.clear();
-            pid = getpid();
+            pid = current_process_id();
         }
     }
 };
@@ -775,8 +776,8 @@ void LmdbTableFile::create(const std::string& path, const TableSchema& schema,
     }
     std::size_t slash = path.rfind('/');
     std::string directory = slash == std::string::npos ? "." : path.substr(0, slash);
-    std::string staging =
-        directory + "/.creating-" + std::to_string(getpid()) + "-" + path.substr(slash + 1);
+    std::string staging = directory + "/.creating-" + std::to_string(current_process_id()) + "-" +
+                          path.substr(slash + 1);
     ::unlink(staging.c_str());
     ::unlink((staging + "-lock").c_str());
     MDB_env* env = open_env(staging);

@@ -2,12 +2,13 @@
 #include "engine/storage/lmdb/parked_reads.h"
 
 #include <pthread.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <mutex>
 #include <thread>
 #include <vector>
+
+#include "engine/env/process_id.h"
 
 namespace varelum::engine {
 
@@ -28,8 +29,8 @@ class ParkedReadReaper {
         std::lock_guard guard(mutex_);
         reads_.push_back(read);
         // One thread per process; a forked child has none of its parent's threads.
-        if (started_for_ != ::getpid()) {
-            started_for_ = ::getpid();
+        if (started_for_ != current_process_id()) {
+            started_for_ = current_process_id();
             std::thread([this] { run(); }).detach();
         }
     }
