@@ -2,7 +2,6 @@
 #include "engine/sql/sql_session.h"
 
 #include <dirent.h>
-#include <sys/stat.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -334,12 +333,14 @@ bool SqlSession::register_table(const std::string& sql_name) {
         auto file = TableFile::open(entry.path);
         // A file that a dictionary holds is not reached around it through a free connection.
         check_table_binding(*file, *owner);
+        entry.identity = file->identity();
         entry.schema = file->schema();
         entry.indexes = indexed_fields(*file);
     } catch (const EngineError& error) {
         fail_sql(classify_engine_error(error.code()), error.text());
     }
-    return create_virtual_table(table_key({}, sql_name), std::move(entry));
+    create_virtual_table(table_key({}, sql_name), std::move(entry));
+    return true;
 }
 
 void SqlSession::register_linked_table(const std::string& link, const std::string& sql_name) {
@@ -372,23 +373,16 @@ void SqlSession::register_linked_table(const std::string& link, const std::strin
     try {
         auto file = TableFile::open(entry.path);
         check_table_binding(*file, &linked);
+        entry.identity = file->identity();
         entry.schema = file->schema();
         entry.indexes = indexed_fields(*file);
     } catch (const EngineError& error) {
         fail_sql(classify_engine_error(error.code()), error.text());
     }
-    if (!create_virtual_table(table_key(link, sql_name), std::move(entry))) {
-        fail_sql(NativeError::UnknownTable, "no table \"" + sql_name + "\" through link " + link);
-    }
+    create_virtual_table(table_key(link, sql_name), std::move(entry));
 }
 
-bool SqlSession::create_virtual_table(const std::string& key, TableEntry entry) {
-    struct stat info {};
-    if (::stat(entry.path.c_str(), &info) != 0) {
-        return false;
-    }
-    entry.device = info.st_dev;
-    entry.inode = info.st_ino;
+void SqlSession::create_virtual_table(const std::string& key, TableEntry entry) {
     const std::string name = qualified_name(entry);
     const std::string path = entry.path;
     tables_[key] = std::move(entry);
@@ -399,7 +393,6 @@ bool SqlSession::create_virtual_table(const std::string& key, TableEntry entry) 
         tables_.erase(key);
         throw;
     }
-    return true;
 }
 
 void SqlSession::drop_virtual_table(const std::string& key) {
@@ -414,12 +407,13 @@ void SqlSession::drop_virtual_table(const std::string& key) {
 }
 
 bool SqlSession::stale(const TableEntry& entry) const {
-    struct stat info {};
-    if (::stat(entry.path.c_str(), &info) != 0 || info.st_dev != entry.device ||
-        info.st_ino != entry.inode) {
-        return true;
-    }
     try {
+        // The open looks at the path once: a file replaced since (by any process) is another
+        // file, and a file gone fails the open.
+        auto file = TableFile::open(entry.path);
+        if (file->identity() != entry.identity) {
+            return true;
+        }
         // A link dropped or changed since takes its tables with it: the next statement opens
         // it anew, or reports why it cannot.
         if (entry.link) {
@@ -429,7 +423,6 @@ bool SqlSession::stale(const TableEntry& entry) const {
             }
         }
         // A tag made or deleted since (by any handle or process) changes the plans.
-        auto file = TableFile::open(entry.path);
         return !same_fields(entry.indexes, indexed_fields(*file));
     } catch (const EngineError&) {
         return true;  // registered again by the next statement, which reports the failure

@@ -49,9 +49,8 @@ bool tag_serves_type(FieldType type);
 
 // A table file as the session knows it.
 struct TableEntry {
-    std::string path;  // UTF-8, absolute
-    dev_t device = 0;
-    ino_t inode = 0;
+    std::string path;       // UTF-8, absolute
+    FileIdentity identity;  // of the file read when the table was registered
     TableSchema schema;
     std::vector<IndexedField> indexes;  // as the file held them when the table was registered
     // What the connection's user may do with it: all on a free-table connection, what the
@@ -147,9 +146,8 @@ class SqlSession {
     explicit SqlSession(const std::shared_ptr<Connection>& connection);
     bool register_table(const std::string& sql_name);
     void register_linked_table(const std::string& link, const std::string& sql_name);
-    // Makes the virtual table of entry (filled but for the file's identity); false when its
-    // file is gone meanwhile.
-    bool create_virtual_table(const std::string& key, TableEntry entry);
+    // Makes the virtual table of entry.
+    void create_virtual_table(const std::string& key, TableEntry entry);
     bool stale(const TableEntry& entry) const;
     void drop_stale_tables();
     void drop_virtual_table(const std::string& key);

@@ -10,6 +10,8 @@
 // key, so that data and indexes never disagree and a crash loses nothing that was committed.
 #pragma once
 
+#include <sys/types.h>
+
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -246,6 +248,14 @@ struct SalvagedTable {
     bool previous_commit = false;
 };
 
+// Which file a path named when it was opened (its device and inode numbers): a path that
+// shows other numbers now names another file, put there since.
+struct FileIdentity {
+    dev_t device = 0;
+    ino_t inode = 0;
+    bool operator==(const FileIdentity&) const = default;
+};
+
 class TableFile {
   public:
     // Creates the file (replacing one that nobody has open). Atomic: the table appears whole
@@ -280,6 +290,7 @@ class TableFile {
     TableFile& operator=(const TableFile&) = delete;
 
     const std::string& path() const { return path_; }
+    const FileIdentity& identity() const { return identity_; }
     const TableSchema& schema() const { return schema_; }
     const TableOptions& options() const { return options_; }
 
@@ -355,7 +366,8 @@ class TableFile {
     virtual bool check(bool with_memos, std::string& report) const = 0;
 
   protected:
-    explicit TableFile(std::string path) : path_(std::move(path)) {}
+    TableFile(std::string path, FileIdentity identity)
+        : path_(std::move(path)), identity_(identity) {}
 
     // What a WriteContext asks of its file.
     friend class WriteContext;
@@ -377,6 +389,7 @@ class TableFile {
     virtual void raise_format_version(Snapshot& transaction, std::uint32_t version) = 0;
 
     std::string path_;
+    FileIdentity identity_;
     TableSchema schema_;
     TableOptions options_;
 

@@ -39,6 +39,20 @@ TEST_F(Reuse, ATableFileReplacedBehindTheEngineIsReadAfresh) {
     EXPECT_EQ((Rows{{"FROM-OTHER"}}), codes());
 }
 
+TEST_F(Reuse, AFileReplacedBetweenPrepareAndExecuteIsTheOneRead) {
+    ADSHANDLE query = statement();
+    ASSERT_ADS_OK(
+        AdsPrepareSQL(query, u8("SELECT CodProduto FROM CadProdutos ORDER BY CodProduto")));
+    ADSHANDLE other = create("Other", "CodProduto,Char,30;");
+    append_row(other, {{"CodProduto", "FROM-OTHER"}});
+    AdsCloseTable(other);
+    // The prepare had the old file open and checked; the execute must look at the path again.
+    ASSERT_EQ(0, std::rename(dir_.file("Other.adt").c_str(), dir_.file("CadProdutos.adt").c_str()));
+    ADSHANDLE cursor = 0;
+    ASSERT_ADS_OK(AdsExecuteSQL(query, &cursor));
+    EXPECT_EQ((Rows{{"FROM-OTHER"}}), rows(cursor));
+}
+
 TEST_F(Reuse, ADroppedTableIsGoneAndCanBeMadeAgain) {
     EXPECT_EQ(4u, codes().size());
     EXPECT_EQ(VE_SUCCESS, run_code("DROP TABLE CadProdutos"));

@@ -855,7 +855,8 @@ std::shared_ptr<TableFile> LmdbTableFile::open(const std::string& path) {
     replaced.clear();  // closed before a new environment opens the same "-lock" file
     validate_file(path, info);
     MDB_env* env = open_env(path);
-    std::shared_ptr<LmdbTableFile> file(new LmdbTableFile(path, env));
+    std::shared_ptr<LmdbTableFile> file(
+        new LmdbTableFile(path, FileIdentity{info.st_dev, info.st_ino}, env));
     file->check_pages();
     file->load();
     if (OpenHook hook = open_hook()) {
@@ -899,8 +900,8 @@ bool LmdbTableFile::open_in_process(const std::string& path) {
     return reg.in_use(std::make_pair(info.st_dev, info.st_ino));
 }
 
-LmdbTableFile::LmdbTableFile(std::string path, MDB_env* env)
-    : TableFile(std::move(path)), env_(env) {}
+LmdbTableFile::LmdbTableFile(std::string path, FileIdentity identity, MDB_env* env)
+    : TableFile(std::move(path), identity), env_(env) {}
 
 LmdbTableFile::~LmdbTableFile() {
     if (batch_ != nullptr) {

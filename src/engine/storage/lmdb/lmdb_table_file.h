@@ -85,7 +85,7 @@ class LmdbTableFile final : public TableFile {
     void raise_format_version(Snapshot& transaction, std::uint32_t version) override;
 
   private:
-    LmdbTableFile(std::string path, MDB_env* env);
+    LmdbTableFile(std::string path, FileIdentity identity, MDB_env* env);
     void load();
     // Whether a file kept open can serve a new open: opened under the size limit now in force,
     // and still taking transactions (the storage library refuses every one after a failed
