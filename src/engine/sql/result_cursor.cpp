@@ -205,11 +205,12 @@ ResultCursor::~ResultCursor() {
 
 std::shared_ptr<TableCursor> ResultCursor::open_table(const std::shared_ptr<Connection>& connection,
                                                       const std::string& path, bool writable,
-                                                      const AccessRights& rights) {
+                                                      const AccessRights& rights,
+                                                      std::shared_ptr<TableFile> opened) {
     OpenRequest request;
     request.read_only = !writable;
     request.rights = rights;
-    return TableCursor::open(connection, path, request);
+    return TableCursor::open(connection, path, request, std::move(opened));
 }
 
 std::shared_ptr<ResultCursor> ResultCursor::over_rows(std::shared_ptr<TableCursor> table,

@@ -45,10 +45,12 @@ class ResultCursor : public HandleObject {
 
     // The handle a row list reads through, opened before the query runs: the query's own
     // scans then find the file and its locks open. Edits through it have the rights of the
-    // statement's table (what the dictionary grants the user).
+    // statement's table (what the dictionary grants the user). opened: the file at path as
+    // this engine call already found it, if it did (see TableCursor::open).
     static std::shared_ptr<TableCursor> open_table(const std::shared_ptr<Connection>& connection,
                                                    const std::string& path, bool writable,
-                                                   const AccessRights& rights);
+                                                   const AccessRights& rights,
+                                                   std::shared_ptr<TableFile> opened = nullptr);
     // A row list over `table` (from open_table), in the order given.
     static std::shared_ptr<ResultCursor> over_rows(std::shared_ptr<TableCursor> table,
                                                    std::vector<std::uint32_t> records,

@@ -406,39 +406,57 @@ void SqlSession::drop_virtual_table(const std::string& key) {
     tables_.erase(found);
 }
 
-bool SqlSession::stale(const TableEntry& entry) const {
+std::shared_ptr<TableFile> SqlSession::unchanged_file(const TableEntry& entry) const {
     try {
         // The open looks at the path once: a file replaced since (by any process) is another
         // file, and a file gone fails the open.
         auto file = TableFile::open(entry.path);
         if (file->identity() != entry.identity) {
-            return true;
+            return nullptr;
         }
         // A link dropped or changed since takes its tables with it: the next statement opens
         // it anew, or reports why it cannot.
         if (entry.link) {
             const DictionarySession& own = *connection()->dictionary();
             if (own.links->open(own, entry.link_name) != entry.link) {
-                return true;
+                return nullptr;
             }
         }
         // A tag made or deleted since (by any handle or process) changes the plans.
-        return !same_fields(entry.indexes, indexed_fields(*file));
+        if (!same_fields(entry.indexes, indexed_fields(*file))) {
+            return nullptr;
+        }
+        return file;
     } catch (const EngineError&) {
-        return true;  // registered again by the next statement, which reports the failure
+        return nullptr;  // registered again by the next statement, which reports the failure
     }
 }
 
-void SqlSession::drop_stale_tables() {
+void SqlSession::drop_stale_tables(bool keep) {
+    checked_files_.clear();
     std::vector<std::string> stale_keys;
     for (const auto& [key, entry] : tables_) {
-        if (stale(entry)) {
+        if (auto file = unchanged_file(entry)) {
+            if (keep) {
+                checked_files_[entry.path] = std::move(file);
+            }
+        } else {
             stale_keys.push_back(key);
         }
     }
     for (const std::string& key : stale_keys) {
         drop_virtual_table(key);
     }
+}
+
+SqlSession::CheckedFiles SqlSession::refresh() {
+    drop_stale_tables(true);
+    return CheckedFiles(*this);
+}
+
+std::shared_ptr<TableFile> SqlSession::checked_file(const std::string& path) const {
+    auto found = checked_files_.find(path);
+    return found == checked_files_.end() ? nullptr : found->second;
 }
 
 void SqlSession::forget_file(const std::string& path) {

@@ -129,8 +129,25 @@ class SqlSession {
     const TableEntry* table(std::string_view sql_name, std::string_view schema = {}) const;
     // Forgets the virtual tables of a file that was dropped or replaced.
     void forget_file(const std::string& path);
-    // Forgets the virtual tables whose files were dropped or replaced since they were made.
-    void refresh() { drop_stale_tables(); }
+    // Forgets the virtual tables whose files were dropped or replaced since they were made,
+    // and lends the files it found unchanged to the table handles the rest of this engine call
+    // opens (checked_file), until the returned guard ends: between calls the session holds no
+    // file, so that nothing of it keeps a table from being dropped or replaced.
+    class CheckedFiles {
+      public:
+        explicit CheckedFiles(SqlSession& session) : session_(session) {}
+        ~CheckedFiles() { release(); }
+        void release() const { session_.checked_files_.clear(); }
+        CheckedFiles(const CheckedFiles&) = delete;
+        CheckedFiles& operator=(const CheckedFiles&) = delete;
+
+      private:
+        SqlSession& session_;
+    };
+    [[nodiscard]] CheckedFiles refresh();
+    // The file at path as this call's refresh found it, or nullptr: a handle opened within the
+    // call takes it instead of looking at the path again.
+    std::shared_ptr<TableFile> checked_file(const std::string& path) const;
     // Rises whenever a virtual table is forgotten: statements prepared before then must be
     // prepared again.
     std::uint64_t generation() const { return generation_; }
@@ -148,8 +165,11 @@ class SqlSession {
     void register_linked_table(const std::string& link, const std::string& sql_name);
     // Makes the virtual table of entry.
     void create_virtual_table(const std::string& key, TableEntry entry);
-    bool stale(const TableEntry& entry) const;
-    void drop_stale_tables();
+    // The file of entry when it is the one registered and its tags are unchanged, else
+    // nullptr (stale: the table is made again by the next statement).
+    std::shared_ptr<TableFile> unchanged_file(const TableEntry& entry) const;
+    // keep: the unchanged files go to checked_files_.
+    void drop_stale_tables(bool keep = false);
     void drop_virtual_table(const std::string& key);
 
     std::weak_ptr<Connection> connection_;
@@ -157,7 +177,8 @@ class SqlSession {
     std::mutex mutex_;
     // By the upper-cased SQL name, "LINK.NAME" for a linked table.
     std::map<std::string, TableEntry> tables_;
-    std::set<std::string> attached_links_;  // upper-cased
+    std::set<std::string> attached_links_;                             // upper-cased
+    std::map<std::string, std::shared_ptr<TableFile>> checked_files_;  // by path, see refresh
     std::uint64_t generation_ = 0;
     struct IdleStatement {
         std::string sql;

@@ -256,7 +256,8 @@ std::shared_ptr<ResultCursor> Statement::run_query(Part& part, bool want_cursor)
             const bool writable = settings_.read_only != 1;
             std::shared_ptr<TableCursor> table;
             try {
-                table = ResultCursor::open_table(connection_, entry->path, writable, entry->rights);
+                table = ResultCursor::open_table(connection_, entry->path, writable, entry->rights,
+                                                 session_->checked_file(entry->path));
             } catch (const EngineError& error) {
                 fail_sql(classify_engine_error(error.code()), error.text());
             }
@@ -348,7 +349,7 @@ std::shared_ptr<ResultCursor> Statement::execute(bool want_cursor) {
         fail_sql(NativeError::NotPrepared, "the statement has no text; prepare it first");
     }
     rows_affected_.reset();
-    session_->refresh();
+    const SqlSession::CheckedFiles checked = session_->refresh();
     // A procedure's body runs within its caller's deadline.
     std::optional<Deadline> deadline;
     if (!nested_) {
@@ -358,6 +359,11 @@ std::shared_ptr<ResultCursor> Statement::execute(bool want_cursor) {
     for (std::size_t i = 0; i < parts_.size(); ++i) {
         Part& part = parts_[i];
         bool last = i + 1 == parts_.size();
+        if (part.text.kind != StatementKind::Query) {
+            // Only a query's handles borrow the checked files: a part that may make, drop or
+            // replace a table file must find none of them held by the session.
+            checked.release();
+        }
         switch (part.text.kind) {
             case StatementKind::Query:
             case StatementKind::Other: {

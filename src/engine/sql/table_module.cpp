@@ -391,7 +391,8 @@ std::shared_ptr<TableCursor> open_handle(EngineTable& table, bool writable) {
     OpenRequest request;
     request.read_only = !writable;
     request.rights = table.rights;
-    return TableCursor::open(table.session->connection(), table.path, request);
+    return TableCursor::open(table.session->connection(), table.path, request,
+                             table.session->checked_file(table.path));
 }
 
 int open_scan(sqlite3_vtab*, sqlite3_vtab_cursor** result) {

@@ -26,13 +26,13 @@ std::uint32_t crc_of(const void* bytes, std::size_t length) {
 }  // namespace
 
 std::shared_ptr<TableCursor> TableCursor::open(std::shared_ptr<Connection> connection,
-                                               const std::string& path,
-                                               const OpenRequest& request) {
+                                               const std::string& path, const OpenRequest& request,
+                                               std::shared_ptr<TableFile> opened) {
     // A process that died inside a transaction left it half done: undone before anyone reads.
     if (!request.scratch) {
         recover_dead_transactions(parent_directory(path));
     }
-    auto file = TableFile::open(path);
+    std::shared_ptr<TableFile> file = opened ? std::move(opened) : TableFile::open(path);
     file->add_open_handle(request.exclusive);
     std::shared_ptr<FileLocks> locks;
     try {

@@ -58,9 +58,11 @@ class TableCursor : public HandleObject {
   public:
     static constexpr HandleKind kKind = HandleKind::Table;
     // Opens the table file at path through the connection. Throws what TableFile::open
-    // throws, and VE_TABLE_IN_USE for exclusive conflicts.
+    // throws, and VE_TABLE_IN_USE for exclusive conflicts. opened: the file at path as the same
+    // engine call already opened and checked it, so that the path is not looked at again.
     static std::shared_ptr<TableCursor> open(std::shared_ptr<Connection> connection,
-                                             const std::string& path, const OpenRequest& request);
+                                             const std::string& path, const OpenRequest& request,
+                                             std::shared_ptr<TableFile> opened = nullptr);
     ~TableCursor() override;
     HandleKind kind() const override { return kKind; }
     CallLock* call_lock() override { return &call_lock_; }
