@@ -63,5 +63,17 @@ TEST_F(Reuse, ADroppedTableIsGoneAndCanBeMadeAgain) {
     EXPECT_EQ((Rows{{"AGAIN"}}), codes());
 }
 
+TEST_F(Reuse, AScriptDropsTheTableItsQueryRead) {
+    EXPECT_EQ(4u, codes().size());
+    // The query's handles borrow the file the statement's check opened; the drop after it in
+    // the same statement must find the file held by nothing.
+    EXPECT_EQ(VE_SUCCESS, run_code("SELECT COUNT(*) FROM CadProdutos; DROP TABLE CadProdutos"))
+        << last_text();
+    EXPECT_FALSE(std::filesystem::exists(dir_.file("CadProdutos.adt")));
+    EXPECT_EQ(VE_SUCCESS, run_code("CREATE TABLE CadProdutos (CodProduto CHAR(10))"));
+    EXPECT_EQ(VE_SUCCESS, run_code("INSERT INTO CadProdutos VALUES ('AGAIN')"));
+    EXPECT_EQ((Rows{{"AGAIN"}}), codes());
+}
+
 }  // namespace
 }  // namespace varelum::engine::testing
