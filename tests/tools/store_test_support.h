@@ -9,9 +9,11 @@
 #include <signal.h>
 #include <spawn.h>
 #include <stdlib.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -108,14 +110,55 @@ inline pid_t start_tool(const std::filesystem::path& directory,
     return spawn_tool(directory, arguments, actions, environment);
 }
 
+// How long a test waits for one run of the tool: far more than any run takes, in the sanitizer
+// build on a busy machine too, and less than the test's own time limit, so that a tool that
+// hangs fails its test with what it said instead of stopping the whole suite.
+inline constexpr std::chrono::minutes kToolDeadline{5};
+
+// Waits for the tool started as pid and answers its wait status. One still running at the
+// deadline fails the test and is stopped with SIGSEGV, on which the sanitizer build prints
+// where it was to its standard error.
+inline int wait_for_tool(pid_t pid, const std::vector<std::string>& arguments) {
+    int status = 0;
+    // The system call itself: this C library's header declares pidfd_open without C linkage.
+    const int pidfd = static_cast<int>(::syscall(SYS_pidfd_open, pid, 0));
+    if (pidfd >= 0) {
+        const auto deadline = std::chrono::steady_clock::now() + kToolDeadline;
+        bool ended = false;
+        while (!ended) {
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                deadline - std::chrono::steady_clock::now());
+            if (left.count() <= 0) {
+                break;
+            }
+            pollfd exited{pidfd, POLLIN, 0};
+            const int ready = poll(&exited, 1, static_cast<int>(left.count()));
+            ended = ready > 0 || (ready < 0 && errno != EINTR);
+        }
+        close(pidfd);
+        if (!ended) {
+            std::string command = "varelum-store";
+            for (const std::string& argument : arguments) {
+                command += " " + argument;
+            }
+            ADD_FAILURE() << command << " did not end within " << kToolDeadline.count()
+                          << " minutes and was stopped";
+            kill(pid, SIGSEGV);
+        }
+    }
+    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    return status;
+}
+
 // Waits for a tool that start_tool started and collects what it said.
-inline ToolResult finish_tool(const std::filesystem::path& directory, pid_t pid) {
+inline ToolResult finish_tool(const std::filesystem::path& directory, pid_t pid,
+                              const std::vector<std::string>& arguments = {}) {
     ToolResult result;
     if (pid == 0) {
         return result;
     }
-    int status = 0;
-    waitpid(pid, &status, 0);
+    const int status = wait_for_tool(pid, arguments);
     result.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     result.out = read_file(tool_out_file(directory));
     result.err = read_file(tool_err_file(directory));
@@ -127,7 +170,7 @@ inline ToolResult finish_tool(const std::filesystem::path& directory, pid_t pid)
 // Runs varelum-store with the arguments in directory, standard output and error captured.
 inline ToolResult run_tool(const std::filesystem::path& directory,
                            const std::vector<std::string>& arguments) {
-    return finish_tool(directory, start_tool(directory, arguments));
+    return finish_tool(directory, start_tool(directory, arguments), arguments);
 }
 
 // Runs varelum-store with input as its standard input (the lines a user would type).
@@ -136,7 +179,8 @@ inline ToolResult run_tool_with_input(const std::filesystem::path& directory,
                                       const std::string& input) {
     const std::filesystem::path input_file = directory / ".tool-in";
     write_file(input_file, input);
-    ToolResult result = finish_tool(directory, start_tool(directory, arguments, input_file));
+    ToolResult result =
+        finish_tool(directory, start_tool(directory, arguments, input_file), arguments);
     std::filesystem::remove(input_file);
     return result;
 }
@@ -364,8 +408,7 @@ inline TerminalRun run_on_terminal(const std::filesystem::path& directory,
         EXPECT_EQ(0, kill(pid, SIGINT));
     }
     run.shown = terminal.read([](const std::string&) { return false; });
-    int status = 0;
-    EXPECT_EQ(pid, waitpid(pid, &status, 0));
+    const int status = wait_for_tool(pid, arguments);
     run.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     run.out = read_file(tool_out_file(directory));
     std::filesystem::remove(tool_out_file(directory));
