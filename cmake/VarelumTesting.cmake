@@ -3,7 +3,9 @@
 #
 # One GoogleTest executable per test file group; every case is registered with CTest
 # under the module's label, so that `ctest -L engine` runs one module. FILTER registers only
-# the cases it matches (GoogleTest's --gtest_filter syntax).
+# the cases it matches (GoogleTest's --gtest_filter syntax). Every test is compiled with
+# VARELUM_SANITIZED_BUILD (0 or 1), for the few that write fewer records under a sanitizer
+# (tests/sanitized_build.h).
 include(GoogleTest)
 
 function(varelum_add_test)
@@ -14,6 +16,8 @@ function(varelum_add_test)
   add_executable(${ARG_NAME} ${ARG_SOURCES})
   target_link_libraries(${ARG_NAME} PRIVATE ${ARG_LIBRARIES} GTest::gtest GTest::gmock GTest::gtest_main)
   target_include_directories(${ARG_NAME} PRIVATE ${CMAKE_SOURCE_DIR}/tests)
+  target_compile_definitions(${ARG_NAME} PRIVATE
+    VARELUM_SANITIZED_BUILD=$<OR:$<BOOL:${VARELUM_SANITIZE}>,$<BOOL:${VARELUM_SANITIZE_THREADS}>>)
   set(properties LABELS ${ARG_LABEL} TIMEOUT ${ARG_TIMEOUT})
   if(ARG_ENVIRONMENT)
     list(APPEND properties ENVIRONMENT "${ARG_ENVIRONMENT}")

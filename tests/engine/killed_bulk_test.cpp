@@ -14,15 +14,18 @@
 #include <thread>
 
 #include "engine_test_support.h"
+#include "sanitized_build.h"
 
 namespace varelum::engine::testing {
 namespace {
 
 // Enough records for several batches, few enough that every trial reads the whole table
-// quickly in the sanitizer build too.
-constexpr UNSIGNED32 kBefore = 6000;     // records in the table before the bulk work
-constexpr UNSIGNED32 kAppended = 20000;  // records the killed process appends (4 batches and more)
-constexpr UNSIGNED32 kBatch = 4096;      // writes per synced batch of the engine
+// quickly in the sanitizer build too, where the killed process appends two batches and more
+// instead of four.
+constexpr UNSIGNED32 kBefore = varelum::testing::kSanitizedBuild ? 2000 : 6000;  // before the work
+constexpr UNSIGNED32 kAppended =
+    varelum::testing::kSanitizedBuild ? 9000 : 20000;  // killed appends
+constexpr UNSIGNED32 kBatch = 4096;                    // writes per synced batch of the engine
 constexpr int kTrials = 4;
 
 UNSIGNED16 g_kill_at = 0;

@@ -4,12 +4,15 @@
 #include <signal.h>
 
 #include "progress_display.h"
+#include "sanitized_build.h"
 #include "store_test_support.h"
 
 namespace varelum::store::testing {
 namespace {
 
-constexpr int kProducts = 50000;
+// Enough that each piece of work reports many percents and is still under way when Ctrl-C
+// comes.
+constexpr int kProducts = varelum::testing::kSanitizedBuild ? 5000 : 50000;
 
 class ProgressTest : public ::testing::Test {
   protected:
