@@ -17,7 +17,6 @@
 
 #include "engine/env/testing_hooks.h"
 #include "engine_test_support.h"
-#include "sanitized_build.h"
 
 namespace varelum::engine::testing {
 namespace {
@@ -224,10 +223,8 @@ TEST_F(Recovery, AStatementOfSeveralBatchesKilledAnywhereLeavesTheTableAsBefore)
         const auto [questions, writing] = run_child(sql, 0);
         ASSERT_GT(writing, 0) << "no question while the statement wrote";
         ASSERT_GT(questions - writing, 10) << "the statement asks its abort callback too seldom";
-        // Killed before its first write, and at four points while it writes its batches (at
-        // two under a sanitizer, where each run takes minutes).
-        const int step = varelum::testing::kSanitizedBuild ? 2 : 1;
-        for (int fifth = writing > 2 ? 0 : 1; fifth <= 4; fifth += step) {
+        // Killed before its first write, and at four points while it writes its batches.
+        for (int fifth = writing > 2 ? 0 : 1; fifth <= 4; ++fifth) {
             const int kill_at =
                 fifth == 0 ? writing / 2 : writing + (questions - writing) * fifth / 5;
             SCOPED_TRACE("killed at question " + std::to_string(kill_at));
