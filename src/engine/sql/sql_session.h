@@ -137,7 +137,7 @@ class SqlSession {
       public:
         explicit CheckedFiles(SqlSession& session) : session_(session) {}
         ~CheckedFiles() { release(); }
-        void release() const { session_.checked_files_.clear(); }
+        void release() { session_.checked_files_.clear(); }
         CheckedFiles(const CheckedFiles&) = delete;
         CheckedFiles& operator=(const CheckedFiles&) = delete;
 

@@ -349,7 +349,7 @@ std::shared_ptr<ResultCursor> Statement::execute(bool want_cursor) {
         fail_sql(NativeError::NotPrepared, "the statement has no text; prepare it first");
     }
     rows_affected_.reset();
-    const SqlSession::CheckedFiles checked = session_->refresh();
+    SqlSession::CheckedFiles checked = session_->refresh();
     // A procedure's body runs within its caller's deadline.
     std::optional<Deadline> deadline;
     if (!nested_) {
