@@ -129,8 +129,8 @@ std::string read_value(std::string_view text, std::size_t& i, const std::string&
 
 }  // namespace
 
-ConnectStringParts parse_connect_string(std::string_view text) {
-    ConnectStringParts parts;
+ConnectRequest parse_connect_string(std::string_view text) {
+    ConnectRequest request;
     std::set<std::string> seen;
     bool has_data_source = false;
     std::size_t i = 0;
@@ -158,45 +158,45 @@ ConnectStringParts parse_connect_string(std::string_view text) {
         ++i;  // past the ";"
 
         if (iequals(key, "Data Source")) {
-            parts.data_source = value;
+            request.data_source = ansi_to_utf8(value);
             has_data_source = true;
         } else if (iequals(key, "ServerType")) {
-            parts.server_types = parse_server_types(value);
+            request.options.server_types = parse_server_types(value);
         } else if (iequals(key, "TableType")) {
-            parts.table_type = parse_table_type(value);
+            request.options.default_table_type = parse_table_type(value);
         } else if (iequals(key, "DateFormat")) {
             if (!value.empty()) {
-                parts.date_format = value;
+                request.options.date_format = DateFormat(value);
             }
         } else if (iequals(key, "SQLTimeout")) {
-            parts.sql_timeout_seconds = parse_seconds(value);
+            request.options.sql_timeout_seconds = parse_seconds(value);
         } else if (iequals(key, "User ID")) {
-            parts.user_id = value;
+            request.options.user_id = ansi_to_utf8(value);
         } else if (iequals(key, "Password")) {
-            parts.password = value;
+            request.options.password = ansi_to_utf8(value);
         } else if (iequals(key, "DDPassword")) {
-            parts.dd_password = value;
+            request.options.dd_password = ansi_to_utf8(value);
         } else if (iequals(key, "EncryptionType")) {
-            parts.encryption_type = value;
+            request.options.encryption_type = value;
         } else if (iequals(key, "TLSCertificate")) {
-            parts.tls_certificate = value;
+            request.options.tls_certificate = value;
         } else if (iequals(key, "TLSCiphers")) {
-            parts.tls_ciphers = value;
+            request.options.tls_ciphers = value;
         } else if (iequals(key, "TLSCommonName")) {
-            parts.tls_common_name = value;
+            request.options.tls_common_name = value;
         } else if (iequals(key, "FIPS")) {
-            parts.fips = iequals(value, "True");
+            request.options.fips = iequals(value, "True");
         } else if (iequals(key, "CommType")) {
-            parts.comm_type = comm_type_of(value);
+            request.options.comm_type = comm_type_of(value);
         }
         // Every other key, a remote transport's (Compression, ...) as any this engine does not
         // know, is accepted and has no effect on a local connection. The transport keys above
         // are only kept: a local connection has no transport.
     }
-    if (!has_data_source || trim_blanks(parts.data_source).empty()) {
+    if (!has_data_source || trim_blanks(request.data_source).empty()) {
         fail(VE_INVALID_CONNECT_STRING, "it has no Data Source");
     }
-    return parts;
+    return request;
 }
 
 }  // namespace varelum::engine

@@ -17,33 +17,23 @@
 // key or the character position, never a value, as a value may be a password.
 #pragma once
 
-#include <cstdint>
-#include <optional>
 #include <string>
 #include <string_view>
 
+#include "engine/table/connection.h"
+
 namespace varelum::engine {
 
-struct ConnectStringParts {
-    std::string data_source;  // as given (8-bit text)
-    std::optional<std::uint16_t> server_types;
-    std::optional<std::uint16_t> table_type;
-    std::optional<std::string> date_format;
-    std::optional<std::uint32_t> sql_timeout_seconds;
-    std::string user_id;
-    std::string password;
-    std::string dd_password;
-    // The remote transport's settings, kept as given so that the connection can tell them.
-    std::string encryption_type;
-    std::string tls_certificate;
-    std::string tls_ciphers;
-    std::string tls_common_name;
-    bool fips = false;            // "True" (any case) is true
-    std::uint32_t comm_type = 0;  // VE_COMM_...; unknown names are VE_COMM_DEFAULT
+// What a connection string asks for: the connection path (UTF-8) and the connection's options
+// (the log-in's texts in UTF-8; FIPS is true for "True" in any case; an unknown CommType name
+// is VE_COMM_DEFAULT).
+struct ConnectRequest {
+    std::string data_source;
+    ConnectionOptions options;
 };
 
 // Throws EngineError(VE_INVALID_CONNECT_STRING) for a malformed string, and for a string
-// without a Data Source.
-ConnectStringParts parse_connect_string(std::string_view text);
+// without a Data Source; what a DateFormat that is no date format throws.
+ConnectRequest parse_connect_string(std::string_view text);
 
 }  // namespace varelum::engine

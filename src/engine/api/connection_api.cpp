@@ -1,5 +1,4 @@
 // Exported functions: errors, connections and the engine-wide settings.
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -168,25 +167,9 @@ VE_API UNSIGNED32 AdsConnect101(const UNSIGNED8* pucConnectString, const ADSHAND
         if (phOptions != nullptr && *phOptions != 0) {
             fail(VE_NOT_SUPPORTED, "connection options");
         }
-        const ConnectStringParts parts = parse_connect_string(c_text(pucConnectString));
-        ConnectionOptions options;
-        options.server_types = parts.server_types;
-        if (parts.date_format) {
-            options.date_format = DateFormat(*parts.date_format);
-        }
-        options.default_table_type = parts.table_type.value_or(VE_TABLE_TYPE_ADT);
-        options.sql_timeout_seconds = parts.sql_timeout_seconds.value_or(0);
-        options.user_id = ansi_to_utf8(parts.user_id);
-        options.password = ansi_to_utf8(parts.password);
-        options.dd_password = ansi_to_utf8(parts.dd_password);
-        options.encryption_type = parts.encryption_type;
-        options.tls_certificate = parts.tls_certificate;
-        options.tls_ciphers = parts.tls_ciphers;
-        options.tls_common_name = parts.tls_common_name;
-        options.fips = parts.fips;
-        options.comm_type = parts.comm_type;
-        const std::string data_source = ansi_to_utf8(parts.data_source);
-        result = register_connection(make_connection(data_source, std::move(options)));
+        ConnectRequest request = parse_connect_string(c_text(pucConnectString));
+        result =
+            register_connection(make_connection(request.data_source, std::move(request.options)));
     });
 }
 
@@ -240,11 +223,7 @@ VE_API UNSIGNED32 AdsGetConnectionPath(ADSHANDLE hConnect, UNSIGNED8* pucPath, U
 }
 
 VE_API UNSIGNED32 AdsIsConnectionAlive(ADSHANDLE hConnect, UNSIGNED16* pbAlive) {
-    return guarded([&] {
-        auto connection = connection_of(hConnect);
-        struct stat info {};
-        out(pbAlive) = ::stat(connection->path().c_str(), &info) == 0 && S_ISDIR(info.st_mode);
-    });
+    return guarded([&] { out(pbAlive) = connection_of(hConnect)->store().alive(); });
 }
 
 VE_API UNSIGNED32 AdsGetServerName(ADSHANDLE hConnect, UNSIGNED8* pucName, UNSIGNED16* pusLen) {
@@ -308,10 +287,10 @@ VE_API UNSIGNED32 AdsGetConnectionProperty(ADSHANDLE hConnect, UNSIGNED16 usProp
 VE_API UNSIGNED32 AdsCloseCachedTables(ADSHANDLE hConnect) {
     return guarded([&] {
         // The process keeps the files of tables closed last open for their next open; those of
-        // this connection's directory that no handle uses are let go of.
-        const std::string directory = connection_of(hConnect)->path();
-        for (const std::string& name : regular_files_matching(directory, "*")) {
-            TableFile::release_unused(directory + "/" + name);
+        // this connection's store that no handle uses are let go of.
+        TableStore& store = connection_of(hConnect)->store();
+        for (const std::string& name : store.list("*")) {
+            store.release_unused(store.listed_location(name));
         }
     });
 }
@@ -327,8 +306,8 @@ VE_API UNSIGNED32 AdsCheckExistence(ADSHANDLE hConnect, const UNSIGNED8* pucFile
         } else {
             path = connection_of(hConnect)->resolve(name);
         }
-        struct stat info {};
-        exists = ::stat(path.c_str(), &info) == 0;
+        FileStatus info;
+        exists = env().stat_file(path, info) == 0;
     });
 }
 

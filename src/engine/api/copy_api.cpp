@@ -6,7 +6,6 @@
 
 #include "engine/api/guard.h"
 #include "engine/core/text.h"
-#include "engine/env/files.h"
 #include "engine/filter/record_walk.h"
 #include "engine/storage/table_file.h"
 #include "engine/table/memo_file.h"
@@ -15,18 +14,14 @@
 namespace varelum::engine {
 namespace {
 
-// The path of a table file named by the caller, in the handle's connection directory unless
-// the name leads elsewhere; ".adt" when the name has no extension.
+// Where a new table named by the caller goes in the handle's connection's store (its
+// directory unless the name leads elsewhere).
 std::string table_path_of(const TableCursor& table, const UNSIGNED8* name) {
     const std::string text = trim_blanks(c_text(name));
     if (text.empty()) {
         fail(VE_INVALID_ARGUMENT, "no file name given");
     }
-    std::string path = table.connection()->resolve(ansi_to_utf8(text));
-    if (!has_extension(path)) {
-        path += ".adt";
-    }
-    return path;
+    return table.connection()->store().location_for_new(ansi_to_utf8(text));
 }
 
 // The record numbers the handle shows under the filter option, in its order.
@@ -64,19 +59,20 @@ VE_API UNSIGNED32 AdsCopyTable(ADSHANDLE hObj, UNSIGNED16 usFilterOption,
 
 VE_API UNSIGNED32 AdsConvertTable(ADSHANDLE hObj, UNSIGNED16 usFilterOption,
                                   const UNSIGNED8* pucFile, UNSIGNED16 usTableType) {
-    if (usTableType != VE_TABLE_TYPE_ADT && usTableType != VE_TABLE_TYPE_DEFAULT) {
-        return guarded([&] {
-            (void)target_of(hObj);
-            fail(VE_NOT_SUPPORTED, "converting into tables of type " + std::to_string(usTableType) +
-                                       "; only ADT tables are served");
-        });
+    if (usTableType != VE_TABLE_TYPE_DEFAULT) {
+        UNSIGNED32 refused = guarded(
+            [&] { target_of(hObj).table->connection()->store().require_table_type(usTableType); });
+        if (refused != VE_SUCCESS) {
+            return refused;
+        }
     }
     return copy_table(hObj, usFilterOption, pucFile);
 }
 
 VE_API UNSIGNED32 AdsCopyTableStructure(ADSHANDLE hTable, const UNSIGNED8* pucFile) {
     return with_table(hTable, [&](TableCursor& table) {
-        TableFile::create(table_path_of(table, pucFile), table.schema(), table.file().options());
+        table.connection()->store().create(table_path_of(table, pucFile), table.schema(),
+                                           table.file().options());
     });
 }
 

@@ -26,29 +26,16 @@ std::string table_path_for_open(const Connection& connection, const UNSIGNED8* n
     if (trim_blanks(spelled).empty()) {
         fail(VE_INVALID_ARGUMENT, "no table name given");
     }
-    std::string path = connection.resolve(spelled);
-    if (!has_extension(path)) {
-        std::string with_extension = find_file_any_case(path + ".adt");
-        if (!with_extension.empty()) {
-            return with_extension;
-        }
+    std::optional<std::string> found = connection.store().locate(spelled);
+    if (!found) {
+        fail(VE_TABLE_NOT_FOUND, connection.store().missing_name(spelled));
     }
-    std::string found = find_file_any_case(path);
-    if (found.empty()) {
-        fail(VE_TABLE_NOT_FOUND, has_extension(path) ? path : path + ".adt");
-    }
-    return found;
+    return *found;
 }
 
-void check_table_type(UNSIGNED16 type, const Connection* connection) {
-    UNSIGNED16 effective = type;
-    if (effective == VE_TABLE_TYPE_DEFAULT) {
-        effective = connection != nullptr ? connection->default_table_type() : VE_TABLE_TYPE_ADT;
-    }
-    if (effective != VE_TABLE_TYPE_ADT) {
-        fail(VE_NOT_SUPPORTED,
-             "table type " + std::to_string(effective) + " (only ADT tables, type 3, are served)");
-    }
+void check_table_type(UNSIGNED16 type, const Connection& connection) {
+    connection.store().require_table_type(
+        type == VE_TABLE_TYPE_DEFAULT ? connection.default_table_type() : type);
 }
 
 void check_char_type(UNSIGNED16 type) {
@@ -84,7 +71,7 @@ ADSHANDLE open_handle(const std::shared_ptr<Connection>& connection, const std::
                       UNSIGNED32 options, UNSIGNED16 lock_type, const UNSIGNED8* collation,
                       const AccessRights& rights = {}, bool binding_checked = false) {
     if (!binding_checked) {
-        check_table_binding(*TableFile::open(path), *connection);
+        check_table_binding(*connection->store().open(path), *connection);
     }
     OpenRequest request;
     request.rights = rights;
@@ -146,7 +133,7 @@ AccessRights add_to_dictionary(const Connection& connection, const std::string& 
     table.name = name;
     table.properties[dict_property::kPath] = file_name;
     dictionary.put(table);
-    set_bound_dictionary(*TableFile::open(path), dictionary.path());
+    set_bound_dictionary(*connection.store().open(path), dictionary.path());
     return AccessRights{};
 }
 
@@ -187,7 +174,7 @@ VE_API UNSIGNED32 AdsCreateTable90(ADSHANDLE hConnect, const UNSIGNED8* pucName,
             implicit = connection;
         }
         if (!connection->dictionary()) {
-            check_table_type(usTableType, connection.get());
+            check_table_type(usTableType, *connection);
         }
         check_char_type(usCharType);
         TableSchema schema(parse_field_text(c_text(pucFields)));
@@ -195,19 +182,17 @@ VE_API UNSIGNED32 AdsCreateTable90(ADSHANDLE hConnect, const UNSIGNED8* pucName,
         options.char_type = usCharType == VE_CHARTYPE_OEM ? VE_CHARTYPE_OEM : VE_CHARTYPE_ANSI;
         options.memo_block_size = usMemoSize == 0 ? 8 : usMemoSize;
         options.collation = std::string(c_text(pucCollation));
-        std::string path = connection->resolve(ansi_to_utf8(c_text(pucName)));
-        if (!has_extension(path)) {
-            path += ".adt";
-        }
+        TableStore& store = connection->store();
+        const std::string path = store.location_for_new(ansi_to_utf8(c_text(pucName)));
         bool into_dictionary = connection->dictionary() && (ulOptions & VE_CREATE_FREE_TABLE) == 0;
-        if (!find_file_any_case(path).empty()) {
+        if (store.locate(path)) {
             // Replacing a dictionary's table is its dictionary's business alone.
-            check_table_binding(*TableFile::open(path), *connection);
+            check_table_binding(*store.open(path), *connection);
         }
         if (into_dictionary) {
             check_new_dictionary_table(*connection, path);
         }
-        TableFile::create(path, schema, options);
+        store.create(path, schema, options);
         AccessRights rights;
         if (into_dictionary) {
             rights = add_to_dictionary(*connection, path);
@@ -247,7 +232,7 @@ VE_API UNSIGNED32 AdsOpenTable90(ADSHANDLE hConnect, const UNSIGNED8* pucName,
                                  access.rights, true);
             return;
         }
-        check_table_type(usTableType, connection.get());
+        check_table_type(usTableType, *connection);
         std::string path = table_path_for_open(*connection, pucName);
         handle = open_handle(connection, path, ulOptions, usLockType, pucCollation);
     });
@@ -283,6 +268,7 @@ VE_API UNSIGNED32 AdsDeleteTable(ADSHANDLE hTable) {
     return guarded([&] {
         auto table = table_of(hTable);
         std::string path;
+        std::shared_ptr<Connection> connection = table->connection();
         {
             TableCursor::CallScope scope(*table);
             table->require_writable_for_delete();
@@ -290,7 +276,7 @@ VE_API UNSIGNED32 AdsDeleteTable(ADSHANDLE hTable) {
         }
         close_handle(hTable);
         table.reset();
-        TableFile::remove(path);
+        connection->store().remove(path);
     });
 }
 
@@ -326,7 +312,7 @@ VE_API UNSIGNED32 AdsRestructureTable90(ADSHANDLE hConnect, const UNSIGNED8* puc
         if (connection->implicit()) {
             implicit = connection;
         }
-        check_table_type(usTableType, connection.get());
+        check_table_type(usTableType, *connection);
         check_char_type(usCharType);
         const std::string path = table_path_for_open(*connection, pucName);
         RestructureRequest request;
@@ -537,18 +523,16 @@ VE_API UNSIGNED32 AdsRecoverTable(ADSHANDLE hConnect, const UNSIGNED8* pucName,
             implicit = connection;
         }
         const std::string damaged = table_path_for_open(*connection, pucName);
-        std::string path = connection->resolve(ansi_to_utf8(trim_blanks(c_text(pucNewTable))));
         if (trim_blanks(c_text(pucNewTable)).empty()) {
             fail(VE_INVALID_ARGUMENT, "no name given for the new table");
         }
-        if (!has_extension(path)) {
-            path += ".adt";
-        }
+        const std::string path =
+            connection->store().location_for_new(ansi_to_utf8(trim_blanks(c_text(pucNewTable))));
         UNSIGNED32& capacity = out(pulLostLen);
         if (pucLost == nullptr && capacity > 0) {
             fail(VE_INVALID_ARGUMENT, "the buffer for the lost records is missing");
         }
-        RecoveredTable recovered = recover_table(damaged, path);
+        RecoveredTable recovered = recover_table(connection->store(), damaged, path);
         out(pulKept) = recovered.kept;
         out(pulState) = (recovered.index_tags_kept ? VE_RECOVERED_INDEXES : 0) |
                         (recovered.previous_commit ? VE_RECOVERED_PREVIOUS_COMMIT : 0);

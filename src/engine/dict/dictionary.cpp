@@ -1,15 +1,14 @@
 // The data dictionary file (see dictionary.h).
 #include "engine/dict/dictionary.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
 
 #include "engine/core/error.h"
 #include "engine/core/text.h"
 #include "engine/dict/password_hash.h"
 #include "engine/dict/table_binding.h"
-#include "engine/storage/table_file.h"
+#include "engine/env/files.h"
+#include "engine/storage/table_store.h"
 #include "varelum_engine.h"
 
 namespace varelum::engine {
@@ -157,16 +156,30 @@ bool is_dictionary_path(std::string_view path) {
     return upper.size() > 4 && upper.compare(upper.size() - 4, 4, ".ADD") == 0;
 }
 
+namespace {
+
+// The store of the folder a dictionary file lies in. A missing folder is a missing file, as
+// opening the file itself would say.
+std::unique_ptr<TableStore> store_of_dictionary(const std::string& path) {
+    const std::string folder = parent_directory(path);
+    if (!is_folder(folder)) {
+        fail(VE_TABLE_NOT_FOUND, path);
+    }
+    return make_table_store(folder, VE_SERVER_LOCAL);
+}
+
+}  // namespace
+
 void Dictionary::create(const std::string& path, std::string_view admin_password,
                         std::string_view description) {
-    struct stat info {};
-    if (::stat(path.c_str(), &info) == 0) {
+    if (path_exists(path)) {
         fail(VE_DICTIONARY_EXISTS, path);
     }
+    std::unique_ptr<TableStore> store = store_of_dictionary(path);
     // The objects live in a key tree; the file's record part (a table needs a field) stays
     // empty.
-    TableFile::create(path, TableSchema(parse_field_text("Unused,Integer;")), TableOptions{});
-    auto file = TableFile::open(path);
+    store->create(path, TableSchema(parse_field_text("Unused,Integer;")), TableOptions{});
+    auto file = store->open(path);
     WriteContext write(*file);
     TreeId tree = *file->open_tree(write, kObjectTree, true);
     file->put(write, file->index_list(), kDictionaryMark, path);
@@ -188,7 +201,8 @@ void Dictionary::create(const std::string& path, std::string_view admin_password
 }
 
 std::shared_ptr<Dictionary> Dictionary::open(const std::string& path) {
-    auto file = TableFile::open(path);
+    std::unique_ptr<TableStore> store = store_of_dictionary(path);
+    auto file = store->open(path);
     {
         ReadScope read(*file);
         if (!file->get(read.snapshot(), file->index_list(), kDictionaryMark) ||
@@ -196,12 +210,15 @@ std::shared_ptr<Dictionary> Dictionary::open(const std::string& path) {
             fail(VE_NOT_A_DICTIONARY, path);
         }
     }
-    return std::shared_ptr<Dictionary>(new Dictionary(std::move(file)));
+    return std::shared_ptr<Dictionary>(new Dictionary(std::move(store), std::move(file)));
 }
 
-Dictionary::Dictionary(std::shared_ptr<TableFile> file) : file_(std::move(file)) {
+Dictionary::Dictionary(std::unique_ptr<TableStore> store, std::shared_ptr<TableFile> file)
+    : store_(std::move(store)), file_(std::move(file)) {
     path_ = file_->path();
 }
+
+Dictionary::~Dictionary() = default;
 
 std::string Dictionary::directory() const {
     std::size_t slash = path_.rfind('/');

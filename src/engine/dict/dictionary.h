@@ -24,6 +24,7 @@
 namespace varelum::engine {
 
 class TableFile;
+class TableStore;   // storage/table_store.h
 class ActiveLinks;  // dictionary_links.h
 class SecretText;   // secret.h
 
@@ -80,10 +81,15 @@ class Dictionary {
     // Opens the dictionary at path. Throws VE_TABLE_NOT_FOUND, VE_NOT_A_DICTIONARY and what
     // opening a table file throws.
     static std::shared_ptr<Dictionary> open(const std::string& path);
+    ~Dictionary();
+    Dictionary(const Dictionary&) = delete;
+    Dictionary& operator=(const Dictionary&) = delete;
 
     const std::string& path() const { return path_; }
     // The folder of the dictionary file: registered table paths are relative to it.
     std::string directory() const;
+    // The store of the dictionary's folder, through which its tables are reached.
+    TableStore& store() const { return *store_; }
 
     // Checks the user's password. Throws VE_LOGIN_FAILED (the same for an unknown user and a
     // wrong password, so that nobody learns which users exist).
@@ -109,7 +115,8 @@ class Dictionary {
     void set_database_property(const std::string& key, const std::string& value);
 
   private:
-    explicit Dictionary(std::shared_ptr<TableFile> file);
+    Dictionary(std::unique_ptr<TableStore> store, std::shared_ptr<TableFile> file);
+    std::unique_ptr<TableStore> store_;
     std::shared_ptr<TableFile> file_;
     std::string path_;
 };

@@ -9,7 +9,7 @@
 #include "engine/dict/table_binding.h"
 #include "engine/env/files.h"
 #include "engine/record/schema.h"
-#include "engine/storage/table_file.h"
+#include "engine/storage/table_store.h"
 #include "varelum_engine.h"
 
 namespace varelum::engine {
@@ -171,17 +171,13 @@ std::vector<std::string> DictionaryAdmin::members(std::string_view group) const 
 void DictionaryAdmin::add_table(std::string_view name, std::string_view path_utf8) {
     require_new(DictObjectType::Table, name);
     std::string spelled(path_utf8);
-    std::string path = !spelled.empty() && (spelled.front() == '/' || spelled.front() == '\\')
-                           ? normalize_path(spelled)
-                           : normalize_path(dictionary_.directory() + "/" + spelled);
-    std::string found = find_file_any_case(path);
-    if (found.empty() && !has_extension(path)) {
-        found = find_file_any_case(path + ".adt");
+    TableStore& store = dictionary_.store();
+    std::optional<std::string> located = store.locate(spelled);
+    if (!located) {
+        fail(VE_TABLE_NOT_FOUND, store.missing_name(spelled));
     }
-    if (found.empty()) {
-        fail(VE_TABLE_NOT_FOUND, path);
-    }
-    auto file = TableFile::open(found);
+    const std::string& found = *located;
+    auto file = store.open(found);
     if (is_dictionary_file(*file)) {
         fail(VE_NOT_SUPPORTED, found + " is a data dictionary, not a table");
     }
@@ -202,15 +198,16 @@ void DictionaryAdmin::add_table(std::string_view name, std::string_view path_utf
 void DictionaryAdmin::remove_table(std::string_view name, bool delete_file) {
     DictObject table = require(DictObjectType::Table, name);
     std::string path = dictionary_.table_path(table);
-    if (!find_file_any_case(path).empty()) {
+    TableStore& store = dictionary_.store();
+    if (store.locate(path)) {
         if (delete_file) {
             // Files kept only for a next open count as not open.
-            if (TableFile::open_in_process(path)) {
+            if (store.open_in_process(path)) {
                 fail(VE_TABLE_IN_USE, path);
             }
-            TableFile::remove(path);
+            store.remove(path);
         } else {
-            set_bound_dictionary(*TableFile::open(path), std::nullopt);
+            set_bound_dictionary(*store.open(path), std::nullopt);
         }
     }
     dictionary_.remove(DictObjectType::Table, name);
@@ -284,7 +281,7 @@ void DictionaryAdmin::change_rights(std::string_view table_name, std::string_vie
         std::string stored = table.property(key);
         current = stored.empty() ? 0 : static_cast<std::uint8_t>(std::stoul(stored));
     } else {
-        if (!TableFile::open(dictionary_.table_path(table))->schema().by_name(column)) {
+        if (!dictionary_.store().open(dictionary_.table_path(table))->schema().by_name(column)) {
             fail(VE_FIELD_NOT_FOUND, std::string(column));
         }
         key = dict_property::kColumnPrefix + upper + ":" + to_upper_ascii(column);

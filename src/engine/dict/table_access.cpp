@@ -7,7 +7,7 @@
 #include "engine/dict/dictionary_links.h"
 #include "engine/dict/table_binding.h"
 #include "engine/env/files.h"
-#include "engine/storage/table_file.h"
+#include "engine/storage/table_store.h"
 #include "engine/table/connection.h"
 #include "varelum_engine.h"
 
@@ -16,14 +16,6 @@ namespace {
 
 bool has_separator(std::string_view name) {
     return name.find('/') != std::string_view::npos || name.find('\\') != std::string_view::npos;
-}
-
-std::string without_adt(std::string_view name) {
-    std::string upper = to_upper_ascii(name);
-    if (upper.size() > 4 && upper.compare(upper.size() - 4, 4, ".ADT") == 0) {
-        return std::string(name.substr(0, name.size() - 4));
-    }
-    return std::string(name);
 }
 
 AccessRights access_rights(const GrantedRights& granted, const TableSchema& schema) {
@@ -55,7 +47,8 @@ TableAccess dictionary_table_access(const DictionarySession& session, std::strin
     const Dictionary& dictionary = *session.dictionary;
     std::optional<DictObject> table = dictionary.find(DictObjectType::Table, name_utf8);
     if (!table) {
-        table = dictionary.find(DictObjectType::Table, without_adt(name_utf8));
+        table = dictionary.find(DictObjectType::Table,
+                                dictionary.store().without_default_extension(name_utf8));
     }
     TableAccess access;
     if (table) {
@@ -68,19 +61,16 @@ TableAccess dictionary_table_access(const DictionarySession& session, std::strin
             path[own.size()] == '/') {
             path = dictionary.directory() + path.substr(own.size());
         }
-        std::string found = find_file_any_case(path);
-        if (found.empty() && !has_extension(path)) {
-            found = find_file_any_case(path + ".adt");
+        std::optional<std::string> found = dictionary.store().locate(path);
+        if (!found) {
+            fail(VE_TABLE_NOT_FOUND, dictionary.store().missing_name(path));
         }
-        if (found.empty()) {
-            fail(VE_TABLE_NOT_FOUND, path);
-        }
-        access.path = found;
-        table = dictionary.table_by_path(found);
+        access.path = *found;
+        table = dictionary.table_by_path(*found);
     } else {
         fail(VE_DICTIONARY_ONLY, "table \"" + std::string(name_utf8) + "\"");
     }
-    auto file = TableFile::open(access.path);
+    auto file = dictionary.store().open(access.path);
     check_table_binding(*file, &session);
     if (table) {
         GrantedRights granted = dictionary.rights_of(session.login, *table);

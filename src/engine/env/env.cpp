@@ -1,7 +1,9 @@
 // The operating system's Env and the installed-Env switch (see env.h).
 #include "engine/env/env.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -10,6 +12,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <memory>
 
 #include "engine/env/files.h"
 
@@ -68,6 +71,59 @@ int Env::rename_file(const std::string& from, const std::string& to) {
 
 int Env::remove_file(const std::string& path) {
     return ::unlink(path.c_str()) == 0 ? 0 : errno;
+}
+
+namespace {
+
+FileStatus status_of(const struct stat& info) {
+    FileStatus status;
+    status.identity = FileIdentity{info.st_dev, info.st_ino};
+    status.kind = S_ISREG(info.st_mode)   ? FileStatus::Kind::Regular
+                  : S_ISDIR(info.st_mode) ? FileStatus::Kind::Directory
+                  : S_ISLNK(info.st_mode) ? FileStatus::Kind::SymbolicLink
+                                          : FileStatus::Kind::Other;
+    status.size = info.st_size;
+    status.mode = info.st_mode & 07777;
+    status.modified_ns =
+        static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1'000'000'000 + info.st_mtim.tv_nsec;
+    return status;
+}
+
+}  // namespace
+
+int Env::stat_file(const std::string& path, FileStatus& status, bool follow_links) {
+    struct stat info {};
+    int result = follow_links ? ::stat(path.c_str(), &info) : ::lstat(path.c_str(), &info);
+    if (result != 0) {
+        return errno;
+    }
+    status = status_of(info);
+    return 0;
+}
+
+int Env::stat_descriptor(int fd, FileStatus& status) {
+    struct stat info {};
+    if (::fstat(fd, &info) != 0) {
+        return errno;
+    }
+    status = status_of(info);
+    return 0;
+}
+
+int Env::list_folder(const std::string& folder, std::vector<std::string>& names) {
+    std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(folder.c_str()), &::closedir);
+    if (!dir) {
+        return errno;
+    }
+    names.clear();
+    errno = 0;
+    while (dirent* entry = ::readdir(dir.get())) {
+        std::string_view name(entry->d_name);
+        if (name != "." && name != "..") {
+            names.emplace_back(name);
+        }
+    }
+    return errno;
 }
 
 int Env::sync(int fd) {
@@ -135,6 +191,16 @@ LocalTime local_time(Clock::time_point when) {
 
 LocalTime local_now() {
     return local_time(env().now());
+}
+
+bool path_exists(const std::string& path) {
+    FileStatus status;
+    return env().stat_file(path, status, false) == 0;
+}
+
+bool is_folder(const std::string& path) {
+    FileStatus status;
+    return env().stat_file(path, status) == 0 && status.directory();
 }
 
 int sync_directory(const std::string& directory) {

@@ -15,10 +15,31 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace varelum::engine {
 
 using Clock = std::chrono::system_clock;
+
+// Which file a path named (its device and inode numbers): a path that shows other numbers now
+// names another file, put there since. Two spellings of one file show the same numbers.
+struct FileIdentity {
+    dev_t device = 0;
+    ino_t inode = 0;
+    bool operator==(const FileIdentity&) const = default;
+};
+
+// What the file system says of one file.
+struct FileStatus {
+    enum class Kind { Regular, Directory, SymbolicLink, Other };
+    FileIdentity identity;
+    Kind kind = Kind::Other;
+    off_t size = 0;
+    mode_t mode = 0;               // permission bits
+    std::int64_t modified_ns = 0;  // last change of the contents, nanoseconds since 1970
+    bool regular() const { return kind == Kind::Regular; }
+    bool directory() const { return kind == Kind::Directory; }
+};
 
 class Env {
   public:
@@ -37,6 +58,14 @@ class Env {
     virtual int truncate_file(int fd, off_t size);
     virtual int rename_file(const std::string& from, const std::string& to);
     virtual int remove_file(const std::string& path);
+    // What the file at path is, following a symbolic link unless follow_links is false (the
+    // link itself then answers): 0, or an errno value (ENOENT when there is nothing there).
+    virtual int stat_file(const std::string& path, FileStatus& status, bool follow_links = true);
+    // The same for an open descriptor.
+    virtual int stat_descriptor(int fd, FileStatus& status);
+    // The names of a folder's entries ("." and ".." left out), in no particular order: 0, or
+    // an errno value.
+    virtual int list_folder(const std::string& folder, std::vector<std::string>& names);
     // Sets (type F_RDLCK or F_WRLCK) or clears (F_UNLCK) an open-file-description lock on a
     // byte range without waiting: 0, or an errno value (EAGAIN when another holds it).
     virtual int lock_range(int fd, short type, std::int64_t start, std::int64_t length);
@@ -51,6 +80,11 @@ Env& env();
 // Installs env for the process (nullptr restores the operating system's). The caller keeps
 // it alive while installed; not for use while other threads call the engine.
 void install_env(Env* env);
+
+// Whether anything is at path (a symbolic link counts, whatever it points to).
+bool path_exists(const std::string& path);
+// Whether path names a folder (through symbolic links).
+bool is_folder(const std::string& path);
 
 // Forces a directory's entries (a file created in it, a rename) to the disk, so that a power
 // cut after a replace shows the new file or the old one, never neither: 0, or an errno value.

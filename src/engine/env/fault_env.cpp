@@ -66,6 +66,55 @@ void FaultEnv::refuse_writable_opens(const std::string& path, int error) {
     writable_opens_ = plan;
 }
 
+void FaultEnv::fail_calls(PathCall call, const std::string& path, int error, int skip, int count) {
+    std::lock_guard guard(mutex_);
+    path_plans_[call] = PathPlan{path, error, skip, count};
+}
+
+int FaultEnv::path_fault(PathCall call, const std::string& path) {
+    std::lock_guard guard(mutex_);
+    auto found = path_plans_.find(call);
+    if (found == path_plans_.end() || found->second.count <= 0 ||
+        (!found->second.path.empty() && found->second.path != path)) {
+        return 0;
+    }
+    PathPlan& plan = found->second;
+    if (plan.skip > 0) {
+        --plan.skip;
+        return 0;
+    }
+    --plan.count;
+    return plan.error;
+}
+
+int FaultEnv::rename_file(const std::string& from, const std::string& to) {
+    if (int error = path_fault(PathCall::Rename, from)) {
+        return error;
+    }
+    return Env::rename_file(from, to);
+}
+
+int FaultEnv::remove_file(const std::string& path) {
+    if (int error = path_fault(PathCall::Remove, path)) {
+        return error;
+    }
+    return Env::remove_file(path);
+}
+
+int FaultEnv::stat_file(const std::string& path, FileStatus& status, bool follow_links) {
+    if (int error = path_fault(PathCall::Stat, path)) {
+        return error;
+    }
+    return Env::stat_file(path, status, follow_links);
+}
+
+int FaultEnv::list_folder(const std::string& folder, std::vector<std::string>& names) {
+    if (int error = path_fault(PathCall::List, folder)) {
+        return error;
+    }
+    return Env::list_folder(folder, names);
+}
+
 void FaultEnv::set_clock(std::optional<Clock::time_point> when) {
     std::lock_guard guard(mutex_);
     clock_ = when;
@@ -85,6 +134,7 @@ void FaultEnv::clear() {
     writes_ = Plan{};
     syncs_ = Plan{};
     writable_opens_ = Plan{};
+    path_plans_.clear();
     clock_.reset();
     variables_.clear();
 }
@@ -131,7 +181,11 @@ int FaultEnv::sync_fault(int fd) {
 
 int FaultEnv::pending_faults() const {
     std::lock_guard guard(mutex_);
-    return writes_.count + syncs_.count;
+    int pending = writes_.count + syncs_.count;
+    for (const auto& [call, plan] : path_plans_) {
+        pending += plan.count;
+    }
+    return pending;
 }
 
 int FaultEnv::open_file(const std::string& path, int flags, mode_t mode) {

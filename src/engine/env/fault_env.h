@@ -1,7 +1,8 @@
 // An Env for tests that makes the disk fail and the clock stand still: the next writes or
 // syncs of one file fail with a chosen errno (ENOSPC, EIO, ...), after a number that succeed,
-// and opens of one file for writing are refused as file permissions would refuse them (which
-// do not bind the superuser, so a test running as root cannot use chmod for it). It also
+// opens of one file for writing are refused as file permissions would refuse them (which
+// do not bind the superuser, so a test running as root cannot use chmod for it), and the
+// removal, renaming, status or listing of one path fails. It also
 // keeps a trace of the writes, syncs and renames of files and folders in the order they
 // happen, so that a test can see that data reaches the disk before what depends on it.
 //
@@ -24,6 +25,12 @@ namespace varelum::engine {
 
 class FaultEnv : public Env {
   public:
+    // The calls on a path by name that fail_calls can make fail.
+    enum class PathCall { Remove, Rename, Stat, List };
+    // Calls of this kind on path (a rename's source; a listing's folder), spelled exactly as
+    // the engine passes it, or on any path when it is empty: `skip` more succeed, then `count`
+    // fail with error.
+    void fail_calls(PathCall call, const std::string& path, int error, int skip = 0, int count = 1);
     // Writes to the file at path: `skip` more succeed, then `count` fail with error.
     void fail_writes(const std::string& path, int error, int skip = 0, int count = 1);
     // Syncs of the file at path: `skip` more succeed, then `count` fail with error.
@@ -57,6 +64,10 @@ class FaultEnv : public Env {
 
     int open_file(const std::string& path, int flags, mode_t mode = 0) override;
     int sync(int fd) override;
+    int rename_file(const std::string& from, const std::string& to) override;
+    int remove_file(const std::string& path) override;
+    int stat_file(const std::string& path, FileStatus& status, bool follow_links = true) override;
+    int list_folder(const std::string& folder, std::vector<std::string>& names) override;
     Clock::time_point now() override;
     std::optional<std::string> variable(std::string_view name) override;
 
@@ -69,7 +80,15 @@ class FaultEnv : public Env {
         int count = 0;
         bool armed() const { return count > 0; }
     };
+    struct PathPlan {
+        std::string path;
+        int error = 0;
+        int skip = 0;
+        int count = 0;
+    };
     void add_event(std::string event);
+    // The errno the call on path must fail with, or 0 (and counts it).
+    int path_fault(PathCall call, const std::string& path);
 
     static Plan plan_for(const std::string& path, int error, int skip, int count);
     int take(Plan& plan, int fd);
@@ -78,6 +97,7 @@ class FaultEnv : public Env {
     Plan writes_;
     Plan syncs_;
     Plan writable_opens_;
+    std::map<PathCall, PathPlan> path_plans_;
     std::optional<Clock::time_point> clock_;
     std::map<std::string, std::string, std::less<>> variables_;
     bool tracing_ = false;

@@ -1,11 +1,9 @@
 // Case-insensitive file look-up (see files.h).
 #include "engine/env/files.h"
 
-#include <dirent.h>
-#include <sys/stat.h>
-
 #include <algorithm>
-#include <memory>
+
+#include "engine/env/env.h"
 
 namespace varelum::engine {
 namespace {
@@ -26,11 +24,19 @@ bool equal_any_case(std::string_view a, std::string_view b) {
     return true;
 }
 
+std::string join_path(const std::string& directory, std::string_view name) {
+    return (directory == "/" ? "" : directory) + "/" + std::string(name);
+}
+
+bool is_regular_file(const std::string& path) {
+    FileStatus status;
+    return env().stat_file(path, status) == 0 && status.regular();
+}
+
 }  // namespace
 
 std::string find_file_any_case(const std::string& path) {
-    struct stat info {};
-    if (::lstat(path.c_str(), &info) == 0) {
+    if (path_exists(path)) {
         return path;
     }
     std::size_t slash = path.rfind('/');
@@ -39,13 +45,12 @@ std::string find_file_any_case(const std::string& path) {
     if (name.empty()) {
         return {};
     }
-    std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(directory.c_str()), &::closedir);
-    if (!dir) {
+    std::vector<std::string> entries;
+    if (env().list_folder(directory, entries) != 0) {
         return {};
     }
     std::string best;
-    while (dirent* entry = ::readdir(dir.get())) {
-        std::string_view candidate(entry->d_name);
+    for (const std::string& candidate : entries) {
         if (equal_any_case(candidate, name) && (best.empty() || candidate < best)) {
             best = candidate;
         }
@@ -56,23 +61,21 @@ std::string find_file_any_case(const std::string& path) {
     if (slash == std::string::npos) {
         return best;
     }
-    return (directory == "/" ? "" : directory) + "/" + best;
+    return join_path(directory, best);
 }
 
 std::vector<std::string> regular_files_with_extension(const std::string& directory,
                                                       std::string_view extension) {
     std::vector<std::string> files;
-    std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(directory.c_str()), &::closedir);
-    if (!dir) {
+    std::vector<std::string> entries;
+    if (env().list_folder(directory, entries) != 0) {
         return files;
     }
-    while (dirent* entry = ::readdir(dir.get())) {
-        std::string_view name(entry->d_name);
+    for (std::string_view name : entries) {
         if (name.size() > extension.size() &&
             equal_any_case(name.substr(name.size() - extension.size()), extension)) {
-            std::string path = (directory == "/" ? "" : directory) + "/" + entry->d_name;
-            struct stat info {};
-            if (::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode)) {
+            std::string path = join_path(directory, name);
+            if (is_regular_file(path)) {
                 files.push_back(std::move(path));
             }
         }
@@ -107,37 +110,6 @@ bool matches_file_mask(std::string_view name, std::string_view mask) {
         ++m;
     }
     return m == mask.size();
-}
-
-std::vector<std::string> regular_files_matching(const std::string& directory,
-                                                std::string_view mask) {
-    std::vector<std::string> all;
-    std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(directory.c_str()), &::closedir);
-    if (!dir) {
-        return all;
-    }
-    while (dirent* entry = ::readdir(dir.get())) {
-        std::string path = (directory == "/" ? "" : directory) + "/" + entry->d_name;
-        struct stat info {};
-        if (::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode)) {
-            all.emplace_back(entry->d_name);
-        }
-    }
-    std::sort(all.begin(), all.end());
-    constexpr std::string_view kLockSuffix = "-lock";
-    std::vector<std::string> names;
-    for (const std::string& name : all) {
-        const bool own_lock_file =
-            name.size() > kLockSuffix.size() &&
-            name.compare(name.size() - kLockSuffix.size(), kLockSuffix.size(), kLockSuffix) == 0 &&
-            std::binary_search(all.begin(), all.end(),
-                               name.substr(0, name.size() - kLockSuffix.size()));
-        const bool work_file = name.front() == '.';  // a table being made, for one
-        if (!own_lock_file && !work_file && matches_file_mask(name, mask)) {
-            names.push_back(name);
-        }
-    }
-    return names;
 }
 
 std::string parent_directory(const std::string& path) {

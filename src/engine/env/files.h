@@ -23,12 +23,6 @@ std::vector<std::string> regular_files_with_extension(const std::string& directo
 // letters compare without regard to ASCII case.
 bool matches_file_mask(std::string_view name, std::string_view mask);
 
-// The names (without the directory) of the regular files of a directory that match a file
-// mask, in byte order; a table's own lock file ("name-lock" beside a file "name") and hidden
-// work files (a leading ".") are left out. Empty when the directory cannot be read.
-std::vector<std::string> regular_files_matching(const std::string& directory,
-                                                std::string_view mask);
-
 // The directory part of path ("." when it has none, "/" for the root).
 std::string parent_directory(const std::string& path);
 

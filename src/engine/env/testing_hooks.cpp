@@ -13,7 +13,9 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <map>
 #include <memory>
+#include <string_view>
 
 #include "engine/env/fault_env.h"
 
@@ -105,6 +107,20 @@ VE_TEST_EXPORT void VarelumTestFailSyncs(const char* path, int error, int skip, 
 VE_TEST_EXPORT void VarelumTestRefuseWritableOpens(const char* path, int error) {
     if (faults()) {
         faults()->refuse_writable_opens(path, error);
+    }
+}
+
+VE_TEST_EXPORT void VarelumTestFailPathCalls(const char* call, const char* path, int error,
+                                             int skip, int count) {
+    static const std::map<std::string_view, FaultEnv::PathCall> kCalls = {
+        {"remove", FaultEnv::PathCall::Remove},
+        {"rename", FaultEnv::PathCall::Rename},
+        {"stat", FaultEnv::PathCall::Stat},
+        {"list", FaultEnv::PathCall::List},
+    };
+    auto found = kCalls.find(call);
+    if (faults() && found != kCalls.end()) {
+        faults()->fail_calls(found->second, path, error, skip, count);
     }
 }
 

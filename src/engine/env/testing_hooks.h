@@ -16,6 +16,10 @@ void VarelumTestFailWrites(const char* path, int error, int skip, int count);
 void VarelumTestFailSyncs(const char* path, int error, int skip, int count);
 // Opens of the file at path for writing fail with errno `error` (0: they succeed again).
 void VarelumTestRefuseWritableOpens(const char* path, int error);
+// Calls on the path spelled exactly as the engine passes it (any path for ""): `call` is
+// "remove", "rename" (the source path), "stat" or "list" (a folder); `skip` more succeed, then
+// `count` fail with errno `error`.
+void VarelumTestFailPathCalls(const char* call, const char* path, int error, int skip, int count);
 // Stops the engine's clock at the given seconds since 1970 (UTC); negative lets it run.
 void VarelumTestSetClock(std::int64_t seconds);
 // Makes the engine read `value` for the environment variable `name` (null: its own again).

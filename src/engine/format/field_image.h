@@ -20,6 +20,7 @@
 #include <string>
 #include <string_view>
 
+#include "engine/format/coding.h"
 #include "engine/format/field_type.h"
 
 namespace varelum::engine::format {
@@ -29,18 +30,6 @@ namespace varelum::engine::format {
 constexpr std::uint32_t kMemoSlotSize = 8;
 // The used-length word of a variable-length field that is null.
 constexpr std::uint16_t kNullLength = 0xFFFF;
-
-template <typename T>
-T load_le(const std::uint8_t* bytes) {
-    T value;
-    std::memcpy(&value, bytes, sizeof value);  // the engine runs on little-endian machines
-    return value;
-}
-
-template <typename T>
-void store_le(std::uint8_t* bytes, T value) {
-    std::memcpy(bytes, &value, sizeof value);
-}
 
 bool is_memo_type(FieldType type);         // Memo, Binary, Image, VarChar, NMemo: values kept apart
 bool is_binary_memo_type(FieldType type);  // Binary, Image: bytes, not text

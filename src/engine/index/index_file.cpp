@@ -57,7 +57,7 @@ void write_index_file(TableCursor& table, const std::string& file_name) {
         }
     }
     if (!any) {
-        ::unlink(path.c_str());
+        env().remove_file(path);  // a file already gone is what is wanted
         return;
     }
     if (int error = replace_file(path, path + ".writing", text.str())) {

@@ -1,13 +1,12 @@
 // Recovering a damaged table (see table_recovery.h).
 #include "engine/index/table_recovery.h"
 
-#include <unistd.h>
-
 #include "engine/core/error.h"
 #include "engine/core/progress.h"
+#include "engine/env/env.h"
 #include "engine/index/index_catalog.h"
 #include "engine/index/index_definition.h"
-#include "engine/storage/table_file.h"
+#include "engine/storage/table_store.h"
 #include "varelum_engine.h"
 
 namespace varelum::engine {
@@ -49,15 +48,16 @@ bool rebuild_index_tags(TableFile& file, const SalvagedTable& salvaged) {
 
 }  // namespace
 
-RecoveredTable recover_table(const std::string& damaged, const std::string& path) {
-    if (::access(path.c_str(), F_OK) == 0) {
+RecoveredTable recover_table(TableStore& store, const std::string& damaged,
+                             const std::string& path) {
+    if (path_exists(path)) {
         fail(VE_INVALID_ARGUMENT, path + " exists already; recover writes a new table");
     }
-    SalvagedTable salvaged = TableFile::salvage(damaged);
-    TableFile::create(path, salvaged.schema, salvaged.options);
+    SalvagedTable salvaged = store.salvage(damaged);
+    store.create(path, salvaged.schema, salvaged.options);
     RecoveredTable result;
     try {
-        std::shared_ptr<TableFile> file = TableFile::open(path);
+        std::shared_ptr<TableFile> file = store.open(path);
         Progress progress(salvaged.records.size() + 1);
         auto record = salvaged.records.begin();
         do {
@@ -82,7 +82,7 @@ RecoveredTable recover_table(const std::string& damaged, const std::string& path
         result.index_tags_kept = rebuild_index_tags(*file, salvaged);
         progress.finish();
     } catch (...) {
-        TableFile::discard(path);
+        store.discard(path);
         throw;
     }
     result.kept = static_cast<std::uint32_t>(salvaged.records.size());

@@ -9,6 +9,8 @@
 
 namespace varelum::engine {
 
+class TableStore;
+
 struct RecoveredTable {
     std::uint32_t kept = 0;
     std::vector<std::uint32_t> lost;  // record numbers
@@ -16,10 +18,12 @@ struct RecoveredTable {
     bool previous_commit = false;     // recovered as the commit before the last left the table
 };
 
-// Reads the file at damaged and writes the new table at path, which must not exist; on any
+// Reads the table at damaged and writes the new table at path, both through store; path must
+// not exist. On any
 // failure no new file is left. Reports progress (core/progress.h). Throws VE_TABLE_CORRUPT
 // when nothing can be recovered, VE_INVALID_ARGUMENT when path exists, VE_OPERATION_CANCELLED.
-RecoveredTable recover_table(const std::string& damaged, const std::string& path);
+RecoveredTable recover_table(TableStore& store, const std::string& damaged,
+                             const std::string& path);
 
 // "3, 7-9, 12": record numbers as ascending runs.
 std::string record_ranges(const std::vector<std::uint32_t>& numbers);

@@ -1,9 +1,6 @@
 // Restructuring a table (see table_restructure.h).
 #include "engine/index/table_restructure.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstring>
 #include <optional>
@@ -18,7 +15,7 @@
 #include "engine/record/record_image.h"
 #include "engine/record/schema.h"
 #include "engine/record/value_conversion.h"
-#include "engine/storage/table_file.h"
+#include "engine/storage/table_store.h"
 #include "engine/table/table_cursor.h"
 #include "varelum_engine.h"
 
@@ -130,7 +127,9 @@ std::vector<FieldPlan> plan_fields(const TableSchema& schema, const RestructureR
 // The staging file of the new table; removed unless it took the table's place.
 class StagingFile {
   public:
-    explicit StagingFile(std::string path) : path_(std::move(path)) { remove(); }
+    StagingFile(TableStore& store, std::string path) : store_(store), path_(std::move(path)) {
+        remove();
+    }
     ~StagingFile() {
         if (!placed_) {
             file_.reset();
@@ -145,8 +144,9 @@ class StagingFile {
     void placed() { placed_ = true; }
 
   private:
-    void remove() { TableFile::discard(path_); }
+    void remove() { store_.discard(path_); }
 
+    TableStore& store_;
     std::string path_;
     std::shared_ptr<TableFile> file_;
     bool placed_ = false;
@@ -221,11 +221,10 @@ void restructure_table(const std::shared_ptr<Connection>& connection, const std:
         plans[i].target = schema.fields()[i];  // numbered and laid out
     }
 
-    const std::size_t slash = path.rfind('/');
-    const std::string directory = slash == std::string::npos ? "." : path.substr(0, slash);
-    StagingFile staging(directory + "/.restructure-" + path.substr(slash + 1));
-    TableFile::create(staging.path(), schema, old_file.options());
-    staging.file() = TableFile::open(staging.path());
+    TableStore& store = connection->store();
+    StagingFile staging(store, store.staging_location(path));
+    store.create(staging.path(), schema, old_file.options());
+    staging.file() = store.open(staging.path());
     TableFile& new_file = *staging.file();
     // Nothing of the new file counts until it is flushed and renamed into place.
     new_file.set_durable(false);
@@ -324,20 +323,10 @@ void restructure_table(const std::shared_ptr<Connection>& connection, const std:
     }
     new_file.flush();
     staging.file().reset();
-    TableFile::release_unused(staging.path());
-
-    // The new file takes the table's place in one rename, with a lock file of its own (a
-    // process still holding the old file keeps the old lock file).
-    if (::rename((staging.path() + "-lock").c_str(), (path + "-lock").c_str()) != 0) {
-        ::unlink((staging.path() + "-lock").c_str());
-    }
-    if (::rename(staging.path().c_str(), path.c_str()) != 0) {
-        fail_errno("rename", path, errno);
-    }
+    // The new table takes the old one's place in one step; a process still holding the old
+    // file goes on with it.
+    store.replace(staging.path(), path);
     staging.placed();
-    if (const int error = sync_directory(directory); error != 0) {
-        fail_errno("sync", directory, error);
-    }
     progress.finish();
 }
 

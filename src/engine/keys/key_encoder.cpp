@@ -7,6 +7,7 @@
 
 #include "engine/expr/record_value.h"
 #include "engine/format/calendar.h"
+#include "engine/format/coding.h"
 #include "engine/format/field_image.h"
 #include "engine/keys/key_error.h"
 
@@ -20,10 +21,7 @@ constexpr char kNullMarker = 0x00;
 constexpr char kValueMarker = 0x01;
 
 void append_u32(std::string& out, std::uint32_t v) {
-    out.push_back(static_cast<char>(v >> 24));
-    out.push_back(static_cast<char>(v >> 16));
-    out.push_back(static_cast<char>(v >> 8));
-    out.push_back(static_cast<char>(v));
+    format::append_big_endian32(out, v);
 }
 
 void append_u64(std::string& out, std::uint64_t v) {
@@ -351,9 +349,7 @@ std::string make_index_entry(std::string_view key, std::uint32_t record_number) 
 }
 
 std::uint32_t entry_record_number(std::string_view entry) {
-    const auto* p = reinterpret_cast<const unsigned char*>(entry.data() + entry.size() - 4);
-    return (static_cast<std::uint32_t>(p[0]) << 24) | (static_cast<std::uint32_t>(p[1]) << 16) |
-           (static_cast<std::uint32_t>(p[2]) << 8) | p[3];
+    return format::big_endian32(entry.substr(entry.size() - 4));
 }
 
 std::string_view entry_key(std::string_view entry) {

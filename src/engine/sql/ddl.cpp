@@ -286,10 +286,8 @@ void create_table(SqlSession& session, const StatementSettings& settings,
     }
 
     session.require_schema_change("");
-    std::string path = session.table_path(name);
-    if (!has_extension(path)) {
-        path += ".adt";
-    }
+    const std::shared_ptr<Connection> owner = session.connection();
+    const std::string path = owner->store().location_for_new(session.table_path(name));
     std::string existing = session.find_table_file(name);
     if (!existing.empty()) {
         if (if_not_exists) {
@@ -304,7 +302,7 @@ void create_table(SqlSession& session, const StatementSettings& settings,
         options.char_type =
             settings.char_type == VE_CHARTYPE_OEM ? VE_CHARTYPE_OEM : VE_CHARTYPE_ANSI;
         options.collation = settings.collation;
-        TableFile::create(path, schema, options);
+        owner->store().create(path, schema, options);
     } catch (const EngineError& error) {
         fail_sql(classify_engine_error(error.code()), error.text());
     }
@@ -336,7 +334,7 @@ void drop_table(SqlSession& session, const std::shared_ptr<Connection>& connecti
             table->require_writable_for_delete();
             table->close();
         }
-        TableFile::remove(path);
+        connection->store().remove(path);
     } catch (const EngineError& error) {
         fail_sql(classify_engine_error(error.code()), error.text());
     }
@@ -470,7 +468,7 @@ void drop_index(SqlSession& session, const std::shared_ptr<Connection>& connecti
     std::vector<std::string> holders;
     for (const std::string& path : candidates) {
         try {
-            auto file = TableFile::open(path);
+            auto file = connection->store().open(path);
             if (IndexCatalog::of(*file).find(name) != nullptr) {
                 holders.push_back(path);
             }

@@ -181,7 +181,7 @@ void modify_table_property(const Connection& connection, const std::vector<SqlVa
     }
     std::string index = value_text(arguments[2]);
     if (!index.empty()) {
-        auto file = TableFile::open(dictionary.table_path(*table));
+        auto file = connection.store().open(dictionary.table_path(*table));
         auto tag = IndexCatalog::of(*file).find(index);
         if (!tag) {
             fail_sql(NativeError::UnknownIndex, "table " + table->name + " has no index " + index);

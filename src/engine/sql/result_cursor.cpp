@@ -2,22 +2,19 @@
 #include "engine/sql/result_cursor.h"
 #include "engine/format/code_page.h"
 
-#include <unistd.h>
-
-#include <atomic>
 #include <cstdlib>
 #include <unordered_map>
 
 #include "engine/core/error.h"
 #include "engine/core/text.h"
 #include "engine/env/env.h"
-#include "engine/env/process_id.h"
 #include "engine/format/checksum.h"
 #include "engine/record/record_image.h"
 #include "engine/sql/sql_error.h"
 #include "engine/sql/sql_session.h"
 #include "engine/sql/sql_value.h"
-#include "engine/storage/table_file.h"
+#include "engine/sql/statement_step.h"
+#include "engine/storage/table_store.h"
 #include "engine/table/connection.h"
 #include "engine/table/table_cursor.h"
 #include "varelum_engine.h"
@@ -88,12 +85,6 @@ class RowListOrder final : public RecordOrder {
     std::size_t last_ = 0;
     std::unordered_map<std::uint32_t, std::size_t> places_;
 };
-
-std::string result_table_path() {
-    static std::atomic<std::uint64_t> counter{0};
-    return normalize_path(temporary_directory()) + "/varelum-result-" +
-           std::to_string(current_process_id()) + "-" + std::to_string(++counter) + ".adt";
-}
 
 // What the values of a computed column were, for choosing its field.
 struct ColumnStats {
@@ -243,15 +234,7 @@ std::shared_ptr<ResultCursor> ResultCursor::materialize(
 
     std::vector<std::vector<SqlValue>> rows;
     std::vector<ColumnStats> stats(static_cast<std::size_t>(columns));
-    pending_engine_error() = PendingEngineError{};
-    for (;;) {
-        int rc = sqlite3_step(statement);
-        if (rc == SQLITE_DONE) {
-            break;
-        }
-        if (rc != SQLITE_ROW) {
-            fail_from_sqlite(sqlite3_db_handle(statement), rc);
-        }
+    step_to_end(statement, [&] {
         std::vector<SqlValue> row;
         row.reserve(static_cast<std::size_t>(columns));
         for (int i = 0; i < columns; ++i) {
@@ -279,7 +262,7 @@ std::shared_ptr<ResultCursor> ResultCursor::materialize(
             row.push_back(std::move(value));
         }
         rows.push_back(std::move(row));
-    }
+    });
     if (rows.size() >= 0xFFFFFFF0u) {
         fail(VE_TABLE_FULL, "the result has too many rows");
     }
@@ -300,57 +283,48 @@ std::shared_ptr<ResultCursor> ResultCursor::materialize(
     }
     TableSchema schema(std::move(fields));
 
-    std::string path = result_table_path();
-    TableFile::create(path, schema, TableOptions{});
+    // The result's table goes with its last handle; its name with this scope.
+    std::unique_ptr<TableStore::ScratchTable> scratch =
+        connection->store().create_scratch(schema, TableOptions{});
+    const std::shared_ptr<TableFile>& file = scratch->file();
     std::shared_ptr<ResultCursor> cursor(new ResultCursor);
-    try {
-        auto file = TableFile::open(path);
-        // A result is private to this process and gone with it: never wait for the disk.
-        file->set_durable(false);
-        {
-            TextContext context;
-            context.date_format = connection->date_format();
-            WriteContext write(*file);
-            std::vector<std::uint8_t> image;
-            for (std::size_t r = 0; r < rows.size(); ++r) {
-                auto recno = static_cast<std::uint32_t>(r + 1);
-                image = null_image(file->schema());
-                for (const auto& field : file->schema().fields()) {
-                    const SqlValue& value = rows[r][field.number - 1u];
-                    if (is_memo_type(field.type)) {
-                        auto bytes = memo_bytes(field, value, format::CodePage::Ansi1252);
-                        if (bytes) {
-                            auto checksum = crc32_of(bytes->data(), bytes->size());
-                            set_memo_marker(field, image.data(), true, checksum);
-                            write.put_memo(recno, field.number, *bytes);
-                        }
-                        continue;
+    {
+        TextContext context;
+        context.date_format = connection->date_format();
+        WriteContext write(*file);
+        std::vector<std::uint8_t> image;
+        for (std::size_t r = 0; r < rows.size(); ++r) {
+            auto recno = static_cast<std::uint32_t>(r + 1);
+            image = null_image(file->schema());
+            for (const auto& field : file->schema().fields()) {
+                const SqlValue& value = rows[r][field.number - 1u];
+                if (is_memo_type(field.type)) {
+                    auto bytes = memo_bytes(field, value, format::CodePage::Ansi1252);
+                    if (bytes) {
+                        auto checksum = crc32_of(bytes->data(), bytes->size());
+                        set_memo_marker(field, image.data(), true, checksum);
+                        write.put_memo(recno, field.number, *bytes);
                     }
-                    try {
-                        write_value(field, image.data(), value, context);
-                    } catch (const EngineError&) {
-                        // A value a column of its source type cannot hold (a computed text in
-                        // a union with a date column, ...) is left null rather than failing
-                        // the whole query.
-                        set_null(field, image.data());
-                    }
+                    continue;
                 }
-                write.put_record(recno, 0, image.data());
+                try {
+                    write_value(field, image.data(), value, context);
+                } catch (const EngineError&) {
+                    // A value a column of its source type cannot hold (a computed text in
+                    // a union with a date column, ...) is left null rather than failing
+                    // the whole query.
+                    set_null(field, image.data());
+                }
             }
-            write.counters().next_record = static_cast<std::uint32_t>(rows.size() + 1);
-            write.commit();
+            write.put_record(recno, 0, image.data());
         }
-        OpenRequest request;
-        request.read_only = true;
-        request.scratch = true;
-        cursor->table_ = TableCursor::open(connection, path, request);
-    } catch (...) {
-        ::unlink(path.c_str());
-        ::unlink((path + "-lock").c_str());
-        throw;
+        write.counters().next_record = static_cast<std::uint32_t>(rows.size() + 1);
+        write.commit();
     }
-    ::unlink(path.c_str());
-    ::unlink((path + "-lock").c_str());
+    OpenRequest request;
+    request.read_only = true;
+    request.scratch = true;
+    cursor->table_ = TableCursor::open(connection, scratch->location(), request, file);
     return cursor;
 }
 

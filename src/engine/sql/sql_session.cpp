@@ -246,14 +246,7 @@ std::string SqlSession::find_table_file(std::string_view name) const {
     if (trim_blanks(name).empty()) {
         return {};
     }
-    std::string path = table_path(name);
-    if (!has_extension(path)) {
-        std::string with_extension = find_file_any_case(path + ".adt");
-        if (!with_extension.empty()) {
-            return with_extension;
-        }
-    }
-    return find_file_any_case(path);
+    return connection()->store().locate(table_path(name)).value_or(std::string());
 }
 
 void SqlSession::require_schema_change(const std::string& path) const {
@@ -263,7 +256,7 @@ void SqlSession::require_schema_change(const std::string& path) const {
             require_administrator(owner->dictionary().get());
         }
         if (!path.empty()) {
-            check_table_binding(*TableFile::open(path), *owner);
+            check_table_binding(*owner->store().open(path), *owner);
         }
     });
 }
@@ -288,7 +281,11 @@ void SqlSession::forget_dropped_table(const std::string& path) const {
 }
 
 std::vector<std::string> SqlSession::table_files() const {
-    std::vector<std::string> files = regular_files_with_extension(connection()->path(), ".adt");
+    const TableStore& store = connection()->store();
+    std::vector<std::string> files;
+    for (const std::string& name : store.list({})) {
+        files.push_back(store.listed_location(name));
+    }
     return files;
 }
 
@@ -330,7 +327,7 @@ bool SqlSession::register_table(const std::string& sql_name) {
     try {
         // The file is held only while it is read here, so that nothing of the session keeps
         // a table from being dropped or replaced.
-        auto file = TableFile::open(entry.path);
+        auto file = connection()->store().open(entry.path);
         // A file that a dictionary holds is not reached around it through a free connection.
         check_table_binding(*file, *owner);
         entry.identity = file->identity();
@@ -371,7 +368,7 @@ void SqlSession::register_linked_table(const std::string& link, const std::strin
         }
     }
     try {
-        auto file = TableFile::open(entry.path);
+        auto file = connection()->store().open(entry.path);
         check_table_binding(*file, &linked);
         entry.identity = file->identity();
         entry.schema = file->schema();
@@ -410,7 +407,7 @@ std::shared_ptr<TableFile> SqlSession::unchanged_file(const TableEntry& entry) c
     try {
         // The open looks at the path once: a file replaced since (by any process) is another
         // file, and a file gone fails the open.
-        auto file = TableFile::open(entry.path);
+        auto file = connection()->store().open(entry.path);
         if (file->identity() != entry.identity) {
             return nullptr;
         }

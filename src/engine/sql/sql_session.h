@@ -122,7 +122,7 @@ class SqlSession {
     void adopt_new_table(const std::string& name, const std::string& path) const;
     // After DROP TABLE on a dictionary connection: the dictionary lets go of the dropped file.
     void forget_dropped_table(const std::string& path) const;
-    // The table files (".adt", any letter case) of the connection's directory, sorted.
+    // The tables of the connection's store, as paths, sorted.
     std::vector<std::string> table_files() const;
     // The table behind a virtual table of the session (by its SQL name and schema: "main"
     // or empty for the connection's own tables, a link's alias for a linked one), or nullptr.

@@ -10,6 +10,7 @@
 #include "engine/sql/ddl.h"
 #include "engine/sql/result_cursor.h"
 #include "engine/sql/sql_error.h"
+#include "engine/sql/statement_step.h"
 #include "engine/sql/transaction_statement.h"
 #include "engine/table/connection.h"
 #include "engine/table/table_cursor.h"
@@ -262,18 +263,10 @@ std::shared_ptr<ResultCursor> Statement::run_query(Part& part, bool want_cursor)
                 fail_sql(classify_engine_error(error.code()), error.text());
             }
             std::vector<std::uint32_t> records;
-            pending_engine_error() = PendingEngineError{};
-            for (;;) {
-                int rc = sqlite3_step(part.prepared.get());
-                if (rc == SQLITE_DONE) {
-                    break;
-                }
-                if (rc != SQLITE_ROW) {
-                    fail_from_sqlite(session_->db(), rc);
-                }
+            step_to_end(part.prepared.get(), [&] {
                 records.push_back(
                     static_cast<std::uint32_t>(sqlite3_column_int64(part.prepared.get(), 0)));
-            }
+            });
             sqlite3_reset(part.prepared.get());
             try {
                 return ResultCursor::over_rows(std::move(table), std::move(records), writable);
@@ -304,16 +297,11 @@ std::shared_ptr<ResultCursor> Statement::run_query(Part& part, bool want_cursor)
             fail_sql(classify_engine_error(error.code()), error.text());
         }
     }
-    pending_engine_error() = PendingEngineError{};
-    for (;;) {
-        int rc = sqlite3_step(statement);
-        if (rc == SQLITE_DONE) {
-            break;
-        }
-        if (rc != SQLITE_ROW) {
-            sqlite3_reset(statement);
-            fail_from_sqlite(session_->db(), rc);
-        }
+    try {
+        step_to_end(statement);
+    } catch (...) {
+        sqlite3_reset(statement);
+        throw;
     }
     sqlite3_reset(statement);
     return nullptr;
@@ -326,14 +314,11 @@ void Statement::run_change(Part& part) {
     sqlite3_stmt* statement = part.prepared.get();
     bind(statement);
     session_->last_autoinc = 0;
-    pending_engine_error() = PendingEngineError{};
-    int rc = sqlite3_step(statement);
-    while (rc == SQLITE_ROW) {  // RETURNING
-        rc = sqlite3_step(statement);
-    }
-    if (rc != SQLITE_DONE) {
+    try {
+        step_to_end(statement);  // past the rows of a RETURNING clause
+    } catch (...) {
         sqlite3_reset(statement);
-        fail_from_sqlite(session_->db(), rc);
+        throw;
     }
     sqlite3_reset(statement);
     rows_affected_ =

@@ -1,5 +1,6 @@
 // Record, table and open locks of one engine connection on one table file, as Linux
-// open-file-description byte-range locks (F_OFD_SETLK) on the table file itself.
+// open-file-description byte-range locks (F_OFD_SETLK) on the table file itself: the
+// TableLocks of the stores that keep tables in local files.
 //
 // Each (connection, file) pair opens the file once more, so the kernel tells connections
 // apart even inside one process, and drops every lock of a process that dies. The ranges lie
@@ -17,45 +18,47 @@
 #include <string>
 #include <vector>
 
+#include "engine/storage/table_store.h"
+
 namespace varelum::engine {
 
 constexpr std::int64_t kOpenLockOffset = std::int64_t{1} << 61;
 constexpr std::int64_t kRecordLockBase = std::int64_t{1} << 62;
 constexpr std::int64_t kTableLockLength = (std::int64_t{1} << 32) + 1;
 
-class FileLocks {
+class FileLocks final : public TableLocks {
   public:
     explicit FileLocks(const std::string& path);  // opens its own descriptor of the file
-    ~FileLocks();                                 // closing it releases every lock
+    ~FileLocks() override;                        // closing it releases every lock
     FileLocks(const FileLocks&) = delete;
     FileLocks& operator=(const FileLocks&) = delete;
 
     // One more open of the file by this connection; exclusive conflicts with every other
     // open of any connection. Throws VE_TABLE_IN_USE.
-    void add_open(bool exclusive);
-    void remove_open(bool exclusive);
-    int open_count() const;
+    void add_open(bool exclusive) override;
+    void remove_open(bool exclusive) override;
+    int open_count() const override;
     // Whether this connection's descriptor is the only one with the file open anywhere:
     // tries the exclusive open lock and gives it back unless the connection opened exclusively.
-    bool sole_user();
+    bool sole_user() override;
 
     // Throws VE_LOCK_REFUSED when another connection holds the record or the table lock.
-    void lock_record(std::uint32_t recno);
+    void lock_record(std::uint32_t recno) override;
     // False when this connection does not hold it.
-    bool unlock_record(std::uint32_t recno);
-    bool holds_record(std::uint32_t recno) const;
-    void lock_table();  // VE_LOCK_REFUSED while another connection holds any record lock
-    bool unlock_table();
-    bool holds_table() const;
-    std::vector<std::uint32_t> records() const;
+    bool unlock_record(std::uint32_t recno) override;
+    bool holds_record(std::uint32_t recno) const override;
+    void lock_table() override;  // VE_LOCK_REFUSED while another connection holds any record lock
+    bool unlock_table() override;
+    bool holds_table() const override;
+    std::vector<std::uint32_t> records() const override;
     // Tries a record lock without failing; false when refused.
-    bool try_lock_record(std::uint32_t recno);
+    bool try_lock_record(std::uint32_t recno) override;
 
     // Keeps the record locked for the connection's transaction until
     // release_transaction_locks(), whatever unlock_record says meanwhile. Throws
     // VE_LOCK_REFUSED when another connection holds it.
-    void hold_for_transaction(std::uint32_t recno);
-    void release_transaction_locks();
+    void hold_for_transaction(std::uint32_t recno) override;
+    void release_transaction_locks() override;
 
   private:
     bool set_lock(short type, std::int64_t start, std::int64_t length);

@@ -1,8 +1,7 @@
 // What every table file implementation shares: the write context, the observers and the
-// in-process bookkeeping of opens (see table_file.h). Files are kept by storage/lmdb.
+// in-process bookkeeping of opens (see table_file.h). Files are kept by a table store's
+// implementation (table_store.h).
 #include "engine/storage/table_file.h"
-
-#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
@@ -11,8 +10,6 @@
 
 #include "engine/core/error.h"
 #include "engine/record/record_image.h"
-#include "engine/storage/lmdb/lmdb_table_file.h"
-#include "engine/storage/lmdb/salvage.h"
 #include "varelum_engine.h"
 
 namespace varelum::engine {
@@ -28,42 +25,6 @@ std::uint32_t format_version_for(const TableSchema& schema) {
         return field.type == FieldType::CompactDate;
     });
     return compact_dates ? kCompactDateFormatVersion : kChecksumFormatVersion;
-}
-
-void TableFile::create(const std::string& path, const TableSchema& schema,
-                       const TableOptions& options) {
-    LmdbTableFile::create(path, schema, options);
-}
-
-std::shared_ptr<TableFile> TableFile::open(const std::string& path) {
-    return LmdbTableFile::open(path);
-}
-
-SalvagedTable TableFile::salvage(const std::string& path) {
-    return salvage_lmdb_table_file(path);
-}
-
-bool TableFile::open_in_process(const std::string& path) {
-    return LmdbTableFile::open_in_process(path);
-}
-
-void TableFile::release_unused(const std::string& path) {
-    LmdbTableFile::release_kept(path);
-}
-
-void TableFile::remove(const std::string& path) {
-    release_unused(path);
-    if (::unlink(path.c_str()) != 0 && errno != ENOENT) {
-        fail_errno("delete", path, errno);
-    }
-    // Without its table the lock file guards nothing; one left behind is harmless.
-    ::unlink((path + "-lock").c_str());
-}
-
-void TableFile::discard(const std::string& path) noexcept {
-    release_unused(path);
-    ::unlink(path.c_str());
-    ::unlink((path + "-lock").c_str());
 }
 
 WriteBatch::WriteBatch(TableFile& file, std::size_t writes_per_commit, UndoLog* journal)

@@ -4,10 +4,11 @@
 // derived data in step. Nothing here names the storage library; storage/lmdb implements it
 // (docs/table-format.md gives that implementation's file format field by field).
 //
-// A process opens each file once: TableFile::open answers the process's TableFile of the
-// file, shared by every handle on it. Every change is one write transaction (WriteContext)
-// that covers the record, its memo values and, through the WriteObserver hooks, every index
-// key, so that data and indexes never disagree and a crash loses nothing that was committed.
+// Tables are found, opened, made and removed through a connection's TableStore
+// (table_store.h). A process opens each file once: every handle on it shares one TableFile. Every
+// change is one write transaction (WriteContext) that covers the record, its memo values and,
+// through the WriteObserver hooks, every index key, so that data and indexes never disagree and a
+// crash loses nothing that was committed.
 #pragma once
 
 #include <sys/types.h>
@@ -24,6 +25,7 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/env/env.h"
 #include "engine/record/schema.h"
 
 namespace varelum::engine {
@@ -248,43 +250,8 @@ struct SalvagedTable {
     bool previous_commit = false;
 };
 
-// Which file a path named when it was opened (its device and inode numbers): a path that
-// shows other numbers now names another file, put there since.
-struct FileIdentity {
-    dev_t device = 0;
-    ino_t inode = 0;
-    bool operator==(const FileIdentity&) const = default;
-};
-
 class TableFile {
   public:
-    // Creates the file (replacing one that nobody has open). Atomic: the table appears whole
-    // or not at all. Throws VE_TABLE_IN_USE, VE_FILE_ERROR.
-    static void create(const std::string& path, const TableSchema& schema,
-                       const TableOptions& options);
-    // The process's TableFile of the file at path, opened and validated on first use.
-    // Throws VE_TABLE_NOT_FOUND, VE_TABLE_CORRUPT, VE_TABLE_VERSION, VE_FILE_ERROR.
-    static std::shared_ptr<TableFile> open(const std::string& path);
-    // Reads what is intact of the file at path with plain reads, whatever its damage (the file
-    // is never written). Throws VE_TABLE_CORRUPT when not even its field descriptions can be
-    // read, VE_TABLE_NOT_FOUND, VE_FILE_ERROR.
-    static SalvagedTable salvage(const std::string& path);
-    // Whether this process has the file open (by any handle). The process keeps the files it
-    // opened last open after their last handle closed, so that opening them again is cheap;
-    // those count as not open.
-    static bool open_in_process(const std::string& path);
-    // Closes the file at path if the process keeps it open only for a next open (after the
-    // file was deleted, so that its space is given back).
-    static void release_unused(const std::string& path);
-    // Deletes the table file at path with its lock file, closing it first if the process keeps
-    // it for a next open. REQUIRES: no handle has it open. A file already gone is no error.
-    // Throws VE_FILE_ERROR when the table file cannot be deleted.
-    static void remove(const std::string& path);
-    // Removes a table file that this process made and gives up on (a copy or a new table left
-    // unfinished), with its lock file, closing it first if the process keeps it for a next
-    // open. REQUIRES: no handle has it open. Errors are ignored: at worst a stray file stays.
-    static void discard(const std::string& path) noexcept;
-
     virtual ~TableFile() = default;
     TableFile(const TableFile&) = delete;
     TableFile& operator=(const TableFile&) = delete;

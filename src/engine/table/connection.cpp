@@ -1,8 +1,6 @@
 // Engine connections (see connection.h).
 #include "engine/table/connection.h"
 
-#include <sys/stat.h>
-
 #include "engine/core/error.h"
 #include "engine/core/settings.h"
 #include "engine/core/text.h"
@@ -14,14 +12,8 @@ namespace varelum::engine {
 
 Connection::Connection(const std::string& path, ConnectionOptions options, bool implicit)
     : path_(normalize_path(path)), options_(std::move(options)), implicit_(implicit) {
-    std::uint16_t types = options_.server_types.value_or(EngineSettings::instance().server_types());
-    if ((types & VE_SERVER_LOCAL) == 0) {
-        fail(VE_SERVER_NOT_AVAILABLE, path_);
-    }
-    struct stat info {};
-    if (::stat(path_.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) {
-        fail(VE_PATH_NOT_FOUND, path_);
-    }
+    store_ = make_table_store(
+        path_, options_.server_types.value_or(EngineSettings::instance().server_types()));
 }
 
 ConnectionOptions Connection::options() const {
@@ -89,17 +81,6 @@ std::string Connection::resolve(const std::string& name_utf8) const {
         return normalize_path(spelled);
     }
     return normalize_path(path_ + "/" + spelled);
-}
-
-std::shared_ptr<FileLocks> Connection::locks_for(const TableFile& file) {
-    std::lock_guard guard(mutex_);
-    auto& slot = locks_[file.path()];
-    if (auto existing = slot.lock()) {
-        return existing;
-    }
-    auto created = std::make_shared<FileLocks>(file.path());
-    slot = created;
-    return created;
 }
 
 void Connection::add_table(const std::shared_ptr<TableCursor>& table) {

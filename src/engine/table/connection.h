@@ -1,7 +1,7 @@
-// An engine connection: a directory of table files, its own date format and server types,
-// the table handles opened through it, and its locks on each table file (one FileLocks per
-// file, shared by the connection's handles on that file, so that locks belong to the
-// connection as the components expect).
+// An engine connection: the table store it reaches its tables through (which also keeps its
+// locks on each table, shared by the connection's handles on that table, so that locks belong
+// to the connection as the components expect), its own date format and server types, and the
+// table handles opened through it.
 #pragma once
 
 #include <map>
@@ -13,7 +13,7 @@
 
 #include "engine/core/dates.h"
 #include "engine/core/handles.h"
-#include "engine/storage/file_locks.h"
+#include "engine/storage/table_store.h"
 
 namespace varelum::engine {
 
@@ -44,7 +44,8 @@ struct ConnectionOptions {
 class Connection : public HandleObject {
   public:
     static constexpr HandleKind kKind = HandleKind::Connection;
-    // path: the connection's directory. Throws VE_PATH_NOT_FOUND, VE_SERVER_NOT_AVAILABLE.
+    // path: the connection's directory, served by the store make_table_store chooses.
+    // Throws VE_PATH_NOT_FOUND, VE_SERVER_NOT_AVAILABLE.
     // A dictionary connection is made on the dictionary's directory and then given the
     // session of its log-in (set_dictionary).
     Connection(const std::string& path, ConnectionOptions options, bool implicit);
@@ -71,7 +72,9 @@ class Connection : public HandleObject {
         dictionary_ = std::move(session);
     }
 
-    std::shared_ptr<FileLocks> locks_for(const TableFile& file);
+    // Where the connection's tables live: every table is found, opened, made, removed and
+    // locked through it.
+    TableStore& store() const { return *store_; }
     void add_table(const std::shared_ptr<TableCursor>& table);
     void remove_table(const TableCursor* table);
     std::vector<std::shared_ptr<TableCursor>> tables() const;
@@ -88,9 +91,9 @@ class Connection : public HandleObject {
     std::string path_;
     ConnectionOptions options_;
     bool implicit_;
+    std::unique_ptr<TableStore> store_;
     std::shared_ptr<DictionarySession> dictionary_;
     mutable std::mutex mutex_;
-    std::map<std::string, std::weak_ptr<FileLocks>> locks_;
     std::vector<std::weak_ptr<TableCursor>> tables_;
     std::unique_ptr<Transaction> transaction_;
 };

@@ -9,7 +9,8 @@
 #include "engine/core/progress.h"
 #include "engine/record/record_image.h"
 #include "engine/record/value_conversion.h"
-#include "engine/storage/table_file.h"
+#include "engine/storage/table_store.h"
+#include "engine/table/connection.h"
 #include "engine/table/table_cursor.h"
 #include "varelum_engine.h"
 
@@ -99,9 +100,10 @@ void copy_fields(const std::vector<FieldCopy>& copies, std::uint32_t recno,
 void copy_to_new_table(TableCursor& source, const std::vector<std::uint32_t>& records,
                        const std::string& path) {
     const TableFile& from = source.file();
-    TableFile::create(path, from.schema(), from.options());
+    TableStore& store = source.connection()->store();
+    store.create(path, from.schema(), from.options());
     try {
-        std::shared_ptr<TableFile> to = TableFile::open(path);
+        std::shared_ptr<TableFile> to = store.open(path);
         Progress progress(records.size());
         const Snapshot& txn = source.read_txn();
         const TableCounters counters = from.read_counters(txn);
@@ -131,7 +133,7 @@ void copy_to_new_table(TableCursor& source, const std::vector<std::uint32_t>& re
         write.commit();
         progress.finish();
     } catch (...) {
-        TableFile::discard(path);
+        store.discard(path);
         throw;
     }
 }

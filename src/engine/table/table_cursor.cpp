@@ -9,8 +9,8 @@
 #include "engine/env/env.h"
 #include "engine/env/files.h"
 #include "engine/format/checksum.h"
-#include "engine/storage/file_locks.h"
 #include "engine/storage/table_file.h"
+#include "engine/storage/table_store.h"
 #include "engine/table/connection.h"
 #include "engine/txn/recovery.h"
 #include "engine/txn/transaction.h"
@@ -25,18 +25,21 @@ std::uint32_t crc_of(const void* bytes, std::size_t length) {
 
 }  // namespace
 
+// Opening: the file's in-process open count and the connection's open lock are taken in
+// that order and given back in reverse on failure, so that a refused exclusive open leaves
+// neither behind.
 std::shared_ptr<TableCursor> TableCursor::open(std::shared_ptr<Connection> connection,
                                                const std::string& path, const OpenRequest& request,
                                                std::shared_ptr<TableFile> opened) {
     // A process that died inside a transaction left it half done: undone before anyone reads.
     if (!request.scratch) {
-        recover_dead_transactions(parent_directory(path));
+        recover_dead_transactions(connection->store(), parent_directory(path));
     }
-    std::shared_ptr<TableFile> file = opened ? std::move(opened) : TableFile::open(path);
+    std::shared_ptr<TableFile> file = opened ? std::move(opened) : connection->store().open(path);
     file->add_open_handle(request.exclusive);
-    std::shared_ptr<FileLocks> locks;
+    std::shared_ptr<TableLocks> locks;
     try {
-        locks = connection->locks_for(*file);
+        locks = connection->store().locks(*file);
         locks->add_open(request.exclusive);
     } catch (...) {
         file->remove_open_handle(request.exclusive);
@@ -51,7 +54,7 @@ std::shared_ptr<TableCursor> TableCursor::open(std::shared_ptr<Connection> conne
 }
 
 TableCursor::TableCursor(std::shared_ptr<Connection> connection, std::shared_ptr<TableFile> file,
-                         std::shared_ptr<FileLocks> locks, OpenRequest request)
+                         std::shared_ptr<TableLocks> locks, OpenRequest request)
     : connection_(std::move(connection)),
       file_(std::move(file)),
       locks_(std::move(locks)),
@@ -193,6 +196,8 @@ void TableCursor::land(const StoredRecord& record, std::uint64_t snapshot) {
     loaded_txnid_ = snapshot;
 }
 
+// Position -> Bof or Eof. Whether any visible record exists decides whether both flags are
+// set, which the components read as "the table is empty".
 void TableCursor::land_on_crack(bool at_end) {
     place_ = at_end ? Place::Eof : Place::Bof;
     recno_ = 0;
@@ -250,6 +255,7 @@ void TableCursor::goto_eof() {
 
 void TableCursor::skip(std::int32_t count) {
     flush_pending();
+    // A skip of 0 is a re-read of the current record: callers use it to see others' writes.
     if (count == 0) {
         if (place_ == Place::Record) {
             loaded_ = false;
@@ -353,6 +359,8 @@ std::uint32_t TableCursor::record_count() {
     return count;
 }
 
+// Makes image_ current for Record(recno_) in the buffer state Clean; Dirty and Appending keep
+// the caller's version.
 void TableCursor::load_current() {
     if (appending_ || dirty_) {
         return;  // the buffer holds the caller's version of the record
@@ -513,6 +521,9 @@ void TableCursor::append() {
     loaded_ = false;
 }
 
+// Appending: fixes the new record's number (and AutoInc value) in a commit of its own, so
+// that the number a caller was told stays the record's even if another process appends
+// before the record is written. A number reserved and then cancelled is never reused.
 void TableCursor::reserve_append() {
     if (!appending_ || reserved_recno_ != 0) {
         return;
@@ -548,6 +559,8 @@ void TableCursor::stamp_engine_fields(std::uint8_t* image, WriteContext& write) 
     }
 }
 
+// Appending -> Record(new), Clean; Dirty -> Clean. Each is one write transaction covering
+// the record, its memo values and (through the file's observers) its index keys.
 void TableCursor::write() {
     if (appending_) {
         require_writable();
@@ -596,10 +609,14 @@ void TableCursor::write() {
     require_writable();
     std::vector<std::uint8_t> image = image_;
     Transaction* transaction = joined_transaction();
+    // Held before the write: a transaction keeps every record it changed locked to its end,
+    // whatever the caller unlocks meanwhile.
     if (transaction != nullptr) {
         transaction->hold(*file_, recno_);
     }
     WriteContext write(*file_, transaction);
+    // The deleted flag is the file's, not the buffer's: another handle of this connection
+    // may have deleted or recalled the record since it was read.
     auto stored = write.record(recno_);
     if (!stored) {
         fail(VE_RECORD_NOT_FOUND, "record " + std::to_string(recno_) + " is gone");
@@ -642,6 +659,7 @@ void TableCursor::release_implicit_lock() {
     }
 }
 
+// Appending -> the saved position; Dirty -> Clean. A number the append reserved stays used.
 void TableCursor::cancel() {
     if (appending_) {
         appending_ = false;

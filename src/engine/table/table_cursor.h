@@ -10,6 +10,37 @@
 // an index handle supplies key order) and passes over records that are not visible.
 //
 // Callers hold the handle's lock (CallScope) for the whole of one engine call.
+//
+// States. A handle has a position and a buffer state; table_cursor.cpp names the function of
+// each transition.
+//
+//   position   Bof | Eof          on a crack (place_); at_bof_/at_eof_ both set when no
+//                                 visible record exists, whichever end was reached
+//              Record(recno_)     on a stored record
+//   buffer     Clean              image_ is the stored record as of snapshot loaded_txnid_ (when
+//                                 loaded_), else read again on first use
+//              Dirty              image_ holds the caller's changes to Record(recno_) (dirty_),
+//                                 under the connection's lock of that record
+//              Appending          image_ is a new record not yet stored (appending_; dirty_ too
+//                                 once a field was set); the position before it is saved
+//              Closed             every call fails with VE_CLOSED_HANDLE
+//
+//   open                    -> Record or Eof, Clean            (goto_top)
+//   any move                   Dirty/Appending are written     (flush_pending -> write)
+//                           -> Record, Clean                    (land)
+//                           or Bof/Eof, Clean                   (land_on_crack)
+//   Record, Clean           -> Dirty      on the first field set (image_for_change: takes the
+//                                         record lock if the connection lacks it, reads anew)
+//   any                     -> Appending  (append)
+//   Appending               -> Appending  with its number and AutoInc fixed (reserve_append,
+//                                         asked by record_number and lock_record(0))
+//   Dirty                   -> Clean      (write, refresh, cancel; the implicit lock goes)
+//   Appending               -> Record(new), Clean (write) | saved position (cancel)
+//   any                     -> Closed     (close: pending changes written first)
+//
+// Invariants: implicit_lock_ is 0 or recno_ while Dirty, and 0 otherwise. loaded_ implies
+// image_ and status_ are those stored for recno_ in snapshot loaded_txnid_. read_ is active
+// only inside a call: CallScope ends it, so no snapshot pins old pages between calls.
 #pragma once
 
 #include <atomic>
@@ -29,7 +60,7 @@
 namespace varelum::engine {
 
 class Connection;
-class FileLocks;
+class TableLocks;
 class TableFile;
 
 // The rights a data dictionary grants the handle's user (bits: 1 read, 2 update, 4 insert,
@@ -57,7 +88,7 @@ struct OpenRequest {
 class TableCursor : public HandleObject {
   public:
     static constexpr HandleKind kKind = HandleKind::Table;
-    // Opens the table file at path through the connection. Throws what TableFile::open
+    // Opens the table at path through the connection's store. Throws what TableStore::open
     // throws, and VE_TABLE_IN_USE for exclusive conflicts. opened: the file at path as the same
     // engine call already opened and checked it, so that the path is not looked at again.
     static std::shared_ptr<TableCursor> open(std::shared_ptr<Connection> connection,
@@ -170,8 +201,8 @@ class TableCursor : public HandleObject {
     // Fixes the number (and AutoInc value) of a pending append in a transaction of its own.
     void reserve_append();
 
-    // Locks (through the connection's FileLocks of this file).
-    FileLocks& locks() const { return *locks_; }
+    // Locks (through the connection's TableLocks of this table).
+    TableLocks& locks() const { return *locks_; }
     void lock_record(std::uint32_t recno);
     void unlock_record(std::uint32_t recno);
 
@@ -190,7 +221,7 @@ class TableCursor : public HandleObject {
     enum class Place { Bof, Eof, Record };
 
     TableCursor(std::shared_ptr<Connection> connection, std::shared_ptr<TableFile> file,
-                std::shared_ptr<FileLocks> locks, OpenRequest request);
+                std::shared_ptr<TableLocks> locks, OpenRequest request);
     const Snapshot& txn();
     void end_call();
     void check_stored(const StoredRecord& record) const;  // throws VE_TABLE_CORRUPT
@@ -220,7 +251,7 @@ class TableCursor : public HandleObject {
 
     std::shared_ptr<Connection> connection_;
     std::shared_ptr<TableFile> file_;
-    std::shared_ptr<FileLocks> locks_;
+    std::shared_ptr<TableLocks> locks_;
     OpenRequest request_;
     std::unique_ptr<RecordOrder> natural_;
     RecordOrder* order_ = nullptr;

@@ -1,16 +1,12 @@
 // Searching a directory for table files (see table_search.h).
 #include "engine/table/table_search.h"
 
-#include "engine/env/files.h"
+#include "engine/core/error.h"
+#include "engine/storage/table_store.h"
 #include "engine/table/connection.h"
+#include "varelum_engine.h"
 
 namespace varelum::engine {
-
-namespace {
-
-constexpr const char* kDefaultMask = "*.adt";
-
-}  // namespace
 
 TableSearch::TableSearch(const Connection& connection, std::uint32_t connection_handle,
                          const std::string& pattern_utf8)
@@ -20,17 +16,24 @@ TableSearch::TableSearch(const Connection& connection, std::uint32_t connection_
         pattern.push_back(c == '\\' ? '/' : c);
     }
     const std::size_t slash = pattern.rfind('/');
-    std::string directory = connection.path();
-    std::string mask = pattern;
-    if (slash != std::string::npos) {
-        // The directory part goes through the connection's own path rules.
-        directory = connection.resolve(slash == 0 ? "/" : pattern.substr(0, slash));
-        mask = pattern.substr(slash + 1);
+    if (slash == std::string::npos) {
+        collect(connection.store(), pattern);
+        return;
     }
-    if (mask.empty()) {
-        mask = kDefaultMask;
+    // The directory part goes through the connection's own path rules, and is served by the
+    // store that would serve a connection to it.
+    const std::string directory = connection.resolve(slash == 0 ? "/" : pattern.substr(0, slash));
+    std::unique_ptr<TableStore> elsewhere;
+    try {
+        elsewhere = make_table_store(directory, VE_SERVER_LOCAL);
+    } catch (const EngineError&) {
+        return;  // no such folder: nothing matches
     }
-    for (std::string& name : regular_files_matching(directory, mask)) {
+    collect(*elsewhere, pattern.substr(slash + 1));
+}
+
+void TableSearch::collect(const TableStore& store, const std::string& mask) {
+    for (std::string& name : store.list(mask)) {
         names_.push_back({std::string(), std::move(name)});
     }
 }

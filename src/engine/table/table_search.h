@@ -12,14 +12,15 @@
 namespace varelum::engine {
 
 class Connection;
+class TableStore;
 
 class TableSearch : public HandleObject {
   public:
     static constexpr HandleKind kKind = HandleKind::TableSearch;
 
     // The names matching pattern, which is "directory/mask" ("\" as separator too; a relative
-    // directory is the connection's), a bare mask in the connection's directory, or empty
-    // ("*.adt" in the connection's directory).
+    // directory is the connection's), a bare mask in the connection's store, or empty (every
+    // table of the connection's store). Throws VE_FILE_ERROR when the store cannot be listed.
     TableSearch(const Connection& connection, std::uint32_t connection_handle,
                 const std::string& pattern_utf8);
     // Names found elsewhere (a dictionary's tables), each with the alias of the link it is
@@ -40,6 +41,9 @@ class TableSearch : public HandleObject {
     void advance() { ++position_; }
 
   private:
+    // Adds the names of store's tables that match mask.
+    void collect(const TableStore& store, const std::string& mask);
+
     std::uint32_t connection_handle_;
     std::vector<Found> names_;
     std::size_t position_ = 0;

@@ -2,7 +2,6 @@
 #include "engine/txn/recovery.h"
 
 #include <fcntl.h>
-#include <sys/stat.h>
 
 #include <cerrno>
 #include <map>
@@ -11,7 +10,7 @@
 #include "engine/core/error.h"
 #include "engine/env/env.h"
 #include "engine/env/files.h"
-#include "engine/storage/table_file.h"
+#include "engine/storage/table_store.h"
 #include "engine/txn/journal_file.h"
 #include "engine/txn/transaction.h"
 #include "varelum_engine.h"
@@ -36,16 +35,12 @@ class Descriptor {
 };
 
 struct DirectoryState {
-    struct timespec modified {};
+    std::int64_t modified_ns = -1;
     bool journals = false;
 };
 
 std::mutex directories_mutex;
 std::map<std::string, DirectoryState> directories;
-
-bool same_time(const struct timespec& a, const struct timespec& b) {
-    return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
-}
 
 // Whether a dead owner's journal cannot be rolled back here, seen through a read-only look.
 bool owner_alive_read_only(const std::string& path) {
@@ -57,7 +52,7 @@ bool owner_alive_read_only(const std::string& path) {
 }
 
 // Rolls back one journal unless its owner lives; true when it is still there afterwards.
-bool recover_journal(const std::string& path) {
+bool recover_journal(TableStore& store, const std::string& path) {
     Descriptor fd(env().open_file(path, O_RDWR));
     if (fd.get() < 0) {
         int error = -fd.get();
@@ -82,7 +77,7 @@ bool recover_journal(const std::string& path) {
             std::vector<std::shared_ptr<TableFile>> tables;
             for (const auto& table : contents.tables) {
                 try {
-                    tables.push_back(TableFile::open(table));
+                    tables.push_back(store.open(table));
                 } catch (const EngineError& missing) {
                     if (missing.code() != VE_TABLE_NOT_FOUND) {
                         throw;
@@ -109,24 +104,24 @@ bool recover_journal(const std::string& path) {
 
 }  // namespace
 
-void recover_dead_transactions(const std::string& directory) {
-    struct stat info {};
-    if (::stat(directory.c_str(), &info) != 0) {
+void recover_dead_transactions(TableStore& store, const std::string& directory) {
+    FileStatus info;
+    if (env().stat_file(directory, info) != 0) {
         return;  // opening the table answers for a missing directory
     }
     std::lock_guard guard(directories_mutex);
     DirectoryState& state = directories[directory];
-    if (same_time(state.modified, info.st_mtim) && !state.journals) {
+    if (state.modified_ns == info.modified_ns && !state.journals) {
         return;
     }
     bool remaining = false;
     for (const auto& path : regular_files_with_extension(directory, JournalFile::kExtension)) {
         // This process's own journals are alive as long as it is; it rolls them back itself.
         if (!JournalFile::own(path)) {
-            remaining = recover_journal(path) || remaining;
+            remaining = recover_journal(store, path) || remaining;
         }
     }
-    state.modified = info.st_mtim;
+    state.modified_ns = info.modified_ns;
     state.journals = remaining;
 }
 

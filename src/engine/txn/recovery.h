@@ -6,10 +6,13 @@
 
 namespace varelum::engine {
 
+class TableStore;
+
 // Rolls back every journal in directory whose owner is gone. Cheap when the directory has not
 // changed since the last look and held no journal then. Throws VE_UNFINISHED_TRANSACTION
 // when a dead owner's journal cannot be rolled back by this process (a read-only directory
-// or table), so that nobody reads half a transaction.
-void recover_dead_transactions(const std::string& directory);
+// or table), so that nobody reads half a transaction. The journals' tables are opened through
+// store.
+void recover_dead_transactions(TableStore& store, const std::string& directory);
 
 }  // namespace varelum::engine

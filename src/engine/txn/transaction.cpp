@@ -7,7 +7,7 @@
 #include "engine/core/error.h"
 #include "engine/core/text.h"
 #include "engine/env/files.h"
-#include "engine/storage/file_locks.h"
+#include "engine/storage/table_store.h"
 #include "varelum_engine.h"
 
 namespace varelum::engine {
@@ -89,7 +89,7 @@ Transaction::~Transaction() {
 }
 
 void Transaction::enlist(const std::shared_ptr<TableFile>& file,
-                         const std::shared_ptr<FileLocks>& locks) {
+                         const std::shared_ptr<TableLocks>& locks) {
     if (batching_ && batches_.count(file.get()) == 0) {
         // Begun before the handle's write transaction, which then nests in it.
         batches_.emplace(file.get(),

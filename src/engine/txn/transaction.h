@@ -22,7 +22,7 @@
 
 namespace varelum::engine {
 
-class FileLocks;
+class TableLocks;
 
 // Applies undo entries backwards to the tables they name (one write transaction per table).
 // Records that did not exist before are marked deleted, keeping their image.
@@ -38,7 +38,7 @@ class Transaction final : public UndoLog {
 
     // A table handle is about to change records of file: the transaction keeps the file and
     // the connection's locks on it until it ends.
-    void enlist(const std::shared_ptr<TableFile>& file, const std::shared_ptr<FileLocks>& locks);
+    void enlist(const std::shared_ptr<TableFile>& file, const std::shared_ptr<TableLocks>& locks);
     // The record is about to change: it stays locked until the end. Throws VE_LOCK_REFUSED.
     void hold(const TableFile& file, std::uint32_t recno);
 
@@ -75,7 +75,7 @@ class Transaction final : public UndoLog {
   private:
     struct Table {
         std::shared_ptr<TableFile> file;
-        std::shared_ptr<FileLocks> locks;
+        std::shared_ptr<TableLocks> locks;
         JournalFile* journal = nullptr;
         std::uint32_t index = 0;
     };

@@ -2,6 +2,7 @@
 #include "engine/storage/lmdb/lmdb.h"
 
 #include "engine/core/error.h"
+#include "engine/format/coding.h"
 #include "varelum_engine.h"
 
 namespace varelum::engine {
@@ -156,10 +157,7 @@ bool Cursor::move(MDB_cursor_op op, MDB_val* key, MDB_val* value) {
 }
 
 RecordKey::RecordKey(std::uint32_t recno) {
-    bytes[0] = static_cast<std::uint8_t>(recno >> 24);
-    bytes[1] = static_cast<std::uint8_t>(recno >> 16);
-    bytes[2] = static_cast<std::uint8_t>(recno >> 8);
-    bytes[3] = static_cast<std::uint8_t>(recno);
+    format::put_big_endian32(bytes, recno);
 }
 
 MemoKey::MemoKey(std::uint32_t recno, std::uint16_t field) {
@@ -172,12 +170,10 @@ MemoKey::MemoKey(std::uint32_t recno, std::uint16_t field) {
 }
 
 std::uint32_t decode_record_key(const MDB_val& key) {
-    const auto* b = static_cast<const std::uint8_t*>(key.mv_data);
     if (key.mv_size < 4) {
         return 0;
     }
-    return (std::uint32_t{b[0]} << 24) | (std::uint32_t{b[1]} << 16) | (std::uint32_t{b[2]} << 8) |
-           b[3];
+    return format::big_endian32(key.mv_data);
 }
 
 std::uint16_t decode_memo_field(const MDB_val& key) {

@@ -32,10 +32,16 @@ class LmdbSnapshot : public ReadSnapshot {
 
 class LmdbTableFile final : public TableFile {
   public:
-    static void create(const std::string& path, const TableSchema& schema,
-                       const TableOptions& options);
+    // Writes a new, empty table file at path (which nobody may use yet: the folder store
+    // writes it under a staging name and renames it into place), synced unless not durable.
+    // Throws VE_FILE_ERROR.
+    static void write_new(const std::string& path, const TableSchema& schema,
+                          const TableOptions& options, bool durable = true);
+    // The process's file at path, opened and validated on first use (see TableStore::open).
     static std::shared_ptr<TableFile> open(const std::string& path);
+    // Whether a handle of this process has the file at path open.
     static bool open_in_process(const std::string& path);
+    // Closes the file at path if the process keeps it open only for a next open.
     static void release_kept(const std::string& path);
 
     ~LmdbTableFile() override;

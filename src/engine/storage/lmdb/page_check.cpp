@@ -106,16 +106,14 @@ class PageWalker {
         claim(number, 1);
         std::vector<std::uint8_t> page = read_pages(number, 1);
         const bool branch = depth > 1;
-        auto flags = static_cast<std::uint16_t>(load<std::uint16_t>(page.data() + 10) & kPageKinds);
-        if (flags != (branch ? kBranchPage : kLeafPage)) {
+        if (page_kind(page.data()) != (branch ? kBranchPage : kLeafPage)) {
             fault(branch ? "is not a branch page" : "is not a leaf page", number);
         }
-        auto low = load<std::uint16_t>(page.data() + 12);
-        auto high = load<std::uint16_t>(page.data() + 14);
-        if (low < kPageHeader || low > high || high > page_size_ || (low & 1) != 0) {
+        const PageBounds bounds = page_bounds(page.data());
+        if (!bounds.sound(page_size_)) {
             fault("has impossible free-space bounds", number);
         }
-        std::size_t count = (low - kPageHeader) / 2;
+        const std::size_t count = bounds.nodes();
         if (count == 0) {
             fault("holds no entries", number);
         }
@@ -123,20 +121,17 @@ class PageWalker {
         std::optional<std::string_view> previous;
         std::vector<std::pair<std::uint64_t, std::string_view>> children;
         for (std::size_t i = 0; i < count; ++i) {
-            std::uint16_t offset = load<std::uint16_t>(page.data() + kPageHeader + 2 * i);
-            if (offset < high || (offset & 1) != 0 || offset + kNodeHeader > page_size_) {
-                fault("has an entry outside its bounds", number);
+            Node node;
+            switch (read_node(page.data(), page_size_, bounds, i, node)) {
+                case NodeFault::outside_bounds:
+                    fault("has an entry outside its bounds", number);
+                case NodeFault::key_past_end:
+                    fault("has a key running past its end", number);
+                case NodeFault::none:
+                    break;
             }
-            const std::uint8_t* node = page.data() + offset;
-            auto lo = load<std::uint16_t>(node);
-            auto hi = load<std::uint16_t>(node + 2);
-            auto node_flags = load<std::uint16_t>(node + 4);
-            auto key_size = load<std::uint16_t>(node + 6);
-            if (offset + kNodeHeader + key_size > page_size_) {
-                fault("has a key running past its end", number);
-            }
-            std::string_view key(reinterpret_cast<const char*>(node + kNodeHeader), key_size);
-            if (integer_keys_ && key_size != 8 && !(branch && i == 0)) {
+            const std::string_view key = node.key;
+            if (integer_keys_ && key.size() != 8 && !(branch && i == 0)) {
                 fault("has a key of the wrong size", number);
             }
             // The first key of a branch page stands for everything below the second.
@@ -149,14 +144,11 @@ class PageWalker {
                 previous = key;
             }
             if (branch) {
-                std::uint64_t child =
-                    lo | (std::uint64_t{hi} << 16) | (std::uint64_t{node_flags} << 32);
-                children.emplace_back(child, key);
+                children.emplace_back(node.child, key);
                 continue;
             }
-            std::uint32_t data_size = lo | (std::uint32_t{hi} << 16);
-            check_leaf_entry(number, node_flags, key, node + kNodeHeader + key_size, data_size,
-                             offset + kNodeHeader + key_size);
+            check_leaf_entry(number, node.flags, key, page.data() + node.data_offset,
+                             node.data_size, node.data_offset);
         }
         for (std::size_t i = 0; i < children.size(); ++i) {
             std::optional<std::string_view> child_lower = i == 0 ? lower : children[i].second;
@@ -194,7 +186,7 @@ class PageWalker {
             auto first = load<std::uint64_t>(data);
             claim(first, 1);
             std::vector<std::uint8_t> head = read_pages(first, 1);
-            if ((load<std::uint16_t>(head.data() + 10) & kPageKinds) != kOverflowPage) {
+            if (page_kind(head.data()) != kOverflowPage) {
                 fault("is not a value page", first);
             }
             auto pages = load<std::uint32_t>(head.data() + 12);

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <cstring>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "engine/core/error.h"
@@ -37,6 +38,60 @@ T load(const std::uint8_t* bytes) {
     T value;
     std::memcpy(&value, bytes, sizeof value);
     return value;
+}
+
+// The kind bits of a page (branch, leaf, overflow, meta).
+inline std::uint16_t page_kind(const std::uint8_t* page) {
+    return static_cast<std::uint16_t>(load<std::uint16_t>(page + 10) & kPageKinds);
+}
+
+// Where a branch or leaf page's node offsets end (low) and its nodes begin (high).
+struct PageBounds {
+    std::uint16_t low = 0, high = 0;
+    // Whether they can be those of a page of page_size bytes.
+    bool sound(std::size_t page_size) const {
+        return low >= kPageHeader && low <= high && high <= page_size && (low & 1) == 0;
+    }
+    std::size_t nodes() const { return (low - kPageHeader) / 2u; }
+};
+
+inline PageBounds page_bounds(const std::uint8_t* page) {
+    return PageBounds{load<std::uint16_t>(page + 12), load<std::uint16_t>(page + 14)};
+}
+
+// One node of a branch or leaf page: its key, and what its header says of what follows.
+struct Node {
+    std::uint16_t flags = 0;
+    std::string_view key;
+    std::uint64_t child = 0;      // a branch node: the page below
+    std::uint32_t data_size = 0;  // a leaf node: the size of its data
+    std::size_t data_offset = 0;  // a leaf node: where its data starts in the page
+};
+
+enum class NodeFault { none, outside_bounds, key_past_end };
+
+// Reads node i of a page whose bounds are sound, checking that the node lies where nodes may
+// and that its key ends inside the page (its data is the caller's to check).
+inline NodeFault read_node(const std::uint8_t* page, std::size_t page_size,
+                           const PageBounds& bounds, std::size_t i, Node& node) {
+    const auto offset = load<std::uint16_t>(page + kPageHeader + 2 * i);
+    if (offset < bounds.high || (offset & 1) != 0 || offset + kNodeHeader > page_size) {
+        return NodeFault::outside_bounds;
+    }
+    const std::uint8_t* header = page + offset;
+    const auto lo = load<std::uint16_t>(header);
+    const auto hi = load<std::uint16_t>(header + 2);
+    node.flags = load<std::uint16_t>(header + 4);
+    const auto key_size = load<std::uint16_t>(header + 6);
+    if (offset + kNodeHeader + key_size > page_size) {
+        return NodeFault::key_past_end;
+    }
+    node.key = std::string_view(reinterpret_cast<const char*>(header + kNodeHeader), key_size);
+    // A branch node keeps its child's page number in the size and flag words.
+    node.child = lo | (std::uint64_t{hi} << 16) | (std::uint64_t{node.flags} << 32);
+    node.data_size = lo | (std::uint32_t{hi} << 16);
+    node.data_offset = offset + kNodeHeader + key_size;
+    return NodeFault::none;
 }
 
 struct TreeHeader {

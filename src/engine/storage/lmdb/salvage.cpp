@@ -1,7 +1,5 @@
 #include "engine/storage/lmdb/salvage.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <functional>
 #include <optional>
@@ -9,7 +7,9 @@
 #include <string_view>
 
 #include "engine/core/error.h"
+#include "engine/env/env.h"
 #include "engine/format/checksum.h"
+#include "engine/format/coding.h"
 #include "engine/record/record_image.h"
 #include "engine/storage/lmdb/page_layout.h"
 #include "engine/storage/lmdb/table_description.h"
@@ -21,12 +21,6 @@ namespace {
 using namespace page_layout;
 
 using EntryVisitor = std::function<void(std::string_view key, std::string_view value)>;
-
-std::uint32_t big_endian32(std::string_view bytes) {
-    const auto* b = reinterpret_cast<const std::uint8_t*>(bytes.data());
-    return (std::uint32_t{b[0]} << 24) | (std::uint32_t{b[1]} << 16) | (std::uint32_t{b[2]} << 8) |
-           b[3];
-}
 
 std::uint32_t checksum(std::string_view bytes) {
     return crc32_of(bytes.data(), bytes.size());
@@ -71,36 +65,25 @@ class TolerantWalk {
             read = read_page(number, 1);
         }
         const bool branch = depth > 1;
-        if (!read || (load<std::uint16_t>(read->data() + 10) & kPageKinds) !=
-                         (branch ? kBranchPage : kLeafPage)) {
+        if (!read || page_kind(read->data()) != (branch ? kBranchPage : kLeafPage)) {
             sound_ = false;
             return;
         }
         const std::vector<std::uint8_t>& page = *read;
-        auto low = load<std::uint16_t>(page.data() + 12);
-        auto high = load<std::uint16_t>(page.data() + 14);
-        if (low < kPageHeader || low > high || high > page_size_) {
+        const PageBounds bounds = page_bounds(page.data());
+        if (!bounds.sound(page_size_)) {
             sound_ = false;
             return;
         }
         std::optional<std::string> previous = lower;
         std::vector<std::pair<std::uint64_t, std::string>> children;
-        for (std::size_t i = 0; i < (low - kPageHeader) / 2u; ++i) {
-            auto offset = load<std::uint16_t>(page.data() + kPageHeader + 2 * i);
-            if (offset < high || offset + kNodeHeader > page_size_) {
+        for (std::size_t i = 0; i < bounds.nodes(); ++i) {
+            Node node;
+            if (read_node(page.data(), page_size_, bounds, i, node) != NodeFault::none) {
                 sound_ = false;
                 continue;
             }
-            const std::uint8_t* node = page.data() + offset;
-            auto lo = load<std::uint16_t>(node);
-            auto hi = load<std::uint16_t>(node + 2);
-            auto flags = load<std::uint16_t>(node + 4);
-            auto key_size = load<std::uint16_t>(node + 6);
-            if (offset + kNodeHeader + key_size > page_size_) {
-                sound_ = false;
-                continue;
-            }
-            std::string key(reinterpret_cast<const char*>(node + kNodeHeader), key_size);
+            std::string key(node.key);
             // Keys out of order, or outside what the parent says is below it, are damage.
             if (!(branch && i == 0)) {
                 if ((previous && key <= *previous && !(i == 0 && key == *previous)) ||
@@ -111,14 +94,13 @@ class TolerantWalk {
                 previous = key;
             }
             if (branch) {
-                children.emplace_back(lo | (std::uint64_t{hi} << 16) | (std::uint64_t{flags} << 32),
-                                      key);
+                children.emplace_back(node.child, key);
                 continue;
             }
-            const std::uint32_t size = lo | (std::uint32_t{hi} << 16);
-            const std::uint8_t* data = node + kNodeHeader + key_size;
-            const std::size_t data_offset = offset + kNodeHeader + key_size;
-            if ((flags & kBigData) != 0) {
+            const std::uint32_t size = node.data_size;
+            const std::uint8_t* data = page.data() + node.data_offset;
+            const std::size_t data_offset = node.data_offset;
+            if ((node.flags & kBigData) != 0) {
                 if (data_offset + 8 > page_size_) {
                     sound_ = false;
                     continue;
@@ -129,8 +111,7 @@ class TolerantWalk {
                 if (seen_.insert(first).second) {
                     value = read_page(first, count);
                 }
-                if (!value ||
-                    (load<std::uint16_t>(value->data() + 10) & kPageKinds) != kOverflowPage) {
+                if (!value || page_kind(value->data()) != kOverflowPage) {
                     sound_ = false;
                     continue;
                 }
@@ -191,14 +172,14 @@ std::vector<Meta> sound_metas(FileReader& file, std::uint32_t& page_size) {
 }  // namespace
 
 SalvagedTable salvage_lmdb_table_file(const std::string& path) {
-    struct stat info {};
-    if (::stat(path.c_str(), &info) != 0) {
+    FileStatus info;
+    if (env().stat_file(path, info) != 0) {
         fail(VE_TABLE_NOT_FOUND, path);
     }
     FileReader file(path);
     std::uint32_t page_size = 4096;
     const std::vector<Meta> metas = sound_metas(file, page_size);
-    const std::uint64_t pages = static_cast<std::uint64_t>(info.st_size) / page_size;
+    const std::uint64_t pages = static_cast<std::uint64_t>(info.size) / page_size;
 
     std::string failure = path + ": both header pages are damaged";
     for (const Meta& meta : metas) {
@@ -244,7 +225,7 @@ SalvagedTable salvage_lmdb_table_file(const std::string& path) {
             if (key.size() != 4) {
                 return;
             }
-            const std::uint32_t recno = big_endian32(key);
+            const std::uint32_t recno = format::big_endian32(key);
             const bool sound =
                 (value.size() == length + 1 + 4 &&
                  format::load_le<std::uint32_t>(reinterpret_cast<const std::uint8_t*>(
@@ -263,7 +244,8 @@ SalvagedTable salvage_lmdb_table_file(const std::string& path) {
                     const auto field =
                         static_cast<std::uint16_t>((static_cast<std::uint8_t>(key[4]) << 8) |
                                                    static_cast<std::uint8_t>(key[5]));
-                    salvaged.memos.emplace(std::pair(big_endian32(key), field), std::string(value));
+                    salvaged.memos.emplace(std::pair(format::big_endian32(key), field),
+                                           std::string(value));
                 }
             });
         }
