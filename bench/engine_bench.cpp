@@ -1,10 +1,12 @@
 // Store engine benchmarks on a table of 1,000,000 records: append, sequential skip and read,
 // and goto-record, each beside raw LMDB doing the same work on the same kind of records in the
-// same run (the storage floor). Both sides keep their files in shared memory (/dev/shm), where
-// the engine's synced commits cost no disk flush (raw LMDB runs with MDB_NOSYNC), so the
-// numbers compare the engine's own work rather than the disk's.
+// same run (the storage floor); the walk also beside SQLite stepping through the same rows and
+// reading their columns, the peer the engine's users would pick. Both sides keep their files in
+// shared memory (/dev/shm), where the engine's synced commits cost no disk flush (raw LMDB runs
+// with MDB_NOSYNC), so the numbers compare the engine's own work rather than the disk's.
 #include <benchmark/benchmark.h>
 #include <lmdb.h>
+#include <sqlite3.h>
 #include <stdlib.h>
 #include <unistd.h>
 
@@ -59,6 +61,7 @@ struct Fixture {
     MDB_env* env = nullptr;
     MDB_dbi dbi = 0;
     UNSIGNED32 raw_next = 1;
+    sqlite3* peer = nullptr;
 
     Fixture() {
         char pattern[] = "/dev/shm/engine-bench-XXXXXX";  // memory: syncs cost nothing
@@ -84,9 +87,11 @@ struct Fixture {
         for (UNSIGNED32 i = 1; i <= kRecords; ++i) {
             append_raw();
         }
+        fill_peer();
     }
 
     ~Fixture() {
+        sqlite3_close(peer);
         AdsCloseTable(table);
         AdsDisconnect(connection);
         mdb_env_close(env);
@@ -103,6 +108,39 @@ struct Fixture {
               "set name");
         check(AdsSetDouble(table, u8("Amount"), i * 0.25), "set amount");
         check(AdsWriteRecord(table), "write");
+    }
+
+    // The same rows in a SQLite table (rollback journal, synced), filled in one transaction.
+    void fill_peer() {
+        const std::string path = dir + "/peer.db";
+        if (sqlite3_open(path.c_str(), &peer) != SQLITE_OK) {
+            fprintf(stderr, "sqlite: cannot open %s\n", path.c_str());
+            abort();
+        }
+        auto exec = [&](const char* sql) {
+            if (sqlite3_exec(peer, sql, nullptr, nullptr, nullptr) != SQLITE_OK) {
+                fprintf(stderr, "sqlite: %s: %s\n", sql, sqlite3_errmsg(peer));
+                abort();
+            }
+        };
+        exec("CREATE TABLE Bench (Id INTEGER, Name TEXT, Amount REAL, Born INTEGER)");
+        exec("BEGIN");
+        sqlite3_stmt* insert = nullptr;
+        sqlite3_prepare_v2(peer, "INSERT INTO Bench VALUES (?, ?, ?, NULL)", -1, &insert, nullptr);
+        for (UNSIGNED32 i = 1; i <= kRecords; ++i) {
+            char name[32];
+            int length = snprintf(name, sizeof name, "customer %u", i);
+            sqlite3_bind_int(insert, 1, static_cast<int>(i));
+            sqlite3_bind_text(insert, 2, name, length, SQLITE_TRANSIENT);
+            sqlite3_bind_double(insert, 3, i * 0.25);
+            if (sqlite3_step(insert) != SQLITE_DONE) {
+                fprintf(stderr, "sqlite: insert: %s\n", sqlite3_errmsg(peer));
+                abort();
+            }
+            sqlite3_reset(insert);
+        }
+        sqlite3_finalize(insert);
+        exec("COMMIT");
     }
 
     // The same work on raw LMDB: one transaction that stores a record of the same size under
@@ -222,6 +260,30 @@ void BM_RawLmdbSkipAndRead(benchmark::State& state) {
     mdb_txn_abort(txn);
 }
 
+// SQLite stepping through the same rows and reading every column of each, as a program that
+// walks a table through SQLite does; back to the first row at the end.
+void BM_SqliteStepAndRead(benchmark::State& state) {
+    Fixture& f = fixture();
+    sqlite3_stmt* walk = nullptr;
+    sqlite3_prepare_v2(f.peer, "SELECT Id, Name, Amount, Born FROM Bench", -1, &walk, nullptr);
+    for (auto _ : state) {
+        int rc = sqlite3_step(walk);
+        if (rc == SQLITE_DONE) {
+            sqlite3_reset(walk);
+            rc = sqlite3_step(walk);
+        }
+        if (rc != SQLITE_ROW) {
+            fprintf(stderr, "sqlite: step: %s\n", sqlite3_errmsg(f.peer));
+            abort();
+        }
+        benchmark::DoNotOptimize(sqlite3_column_int(walk, 0));
+        benchmark::DoNotOptimize(sqlite3_column_text(walk, 1));
+        benchmark::DoNotOptimize(sqlite3_column_double(walk, 2));
+        benchmark::DoNotOptimize(sqlite3_column_int(walk, 3));
+    }
+    sqlite3_finalize(walk);
+}
+
 // Raw LMDB with what the engine does per call: a renewed read transaction and a cursor
 // positioned again by key, so that the engine's own overhead shows apart from it.
 void BM_RawLmdbSkipAndReadPerCallTransaction(benchmark::State& state) {
@@ -338,6 +400,7 @@ BENCHMARK(BM_EngineAppend);
 BENCHMARK(BM_RawLmdbAppend);
 BENCHMARK(BM_EngineSkipAndRead);
 BENCHMARK(BM_RawLmdbSkipAndRead);
+BENCHMARK(BM_SqliteStepAndRead);
 BENCHMARK(BM_RawLmdbSkipAndReadPerCallTransaction);
 BENCHMARK(BM_EngineCallOnly);
 BENCHMARK(BM_EngineReadOnly);

@@ -202,16 +202,14 @@ void FolderStore::create(const std::string& location, const TableSchema& schema,
         fail(VE_TABLE_IN_USE, location);
     }
     LmdbTableFile::release_kept(location);
-    if (path_exists(location)) {
+    if (identity(location)) {
         FileLocks probe(location);
         if (!probe.sole_user()) {
             fail(VE_TABLE_IN_USE, location);
         }
     }
-    const std::string staging = parent_directory(location) + "/" +
-                                std::string(kCreatingPrefix) +
-                                std::to_string(current_process_id()) + "-" +
-                                file_name_of(location);
+    const std::string staging = parent_directory(location) + "/" + std::string(kCreatingPrefix) +
+                                std::to_string(current_process_id()) + "-" + file_name_of(location);
     remove_table_files(staging);
     try {
         LmdbTableFile::write_new(staging, schema, options);
@@ -259,8 +257,8 @@ void FolderStore::release_unused(const std::string& location) {
     LmdbTableFile::release_kept(location);
 }
 
-std::unique_ptr<TableStore::ScratchTable> FolderStore::create_scratch(
-    const TableSchema& schema, const TableOptions& options) {
+std::unique_ptr<TableStore::ScratchTable> FolderStore::create_scratch(const TableSchema& schema,
+                                                                      const TableOptions& options) {
     static std::atomic<std::uint64_t> counter{0};
     const std::string location = normalize_path(temporary_directory()) + "/varelum-result-" +
                                  std::to_string(current_process_id()) + "-" +
@@ -278,8 +276,7 @@ std::unique_ptr<TableStore::ScratchTable> FolderStore::create_scratch(
 }
 
 std::string FolderStore::staging_location(const std::string& location) const {
-    return parent_directory(location) + "/" + std::string(kStagingPrefix) +
-           file_name_of(location);
+    return parent_directory(location) + "/" + std::string(kStagingPrefix) + file_name_of(location);
 }
 
 std::shared_ptr<TableLocks> FolderStore::locks(const TableFile& file) {

@@ -253,8 +253,7 @@ std::shared_ptr<TableFile> LmdbTableFile::open(const std::string& path) {
     replaced.clear();  // closed before a new environment opens the same "-lock" file
     validate_file(path, info);
     MDB_env* env = open_env(path);
-    std::shared_ptr<LmdbTableFile> file(
-        new LmdbTableFile(path, info.identity, env));
+    std::shared_ptr<LmdbTableFile> file(new LmdbTableFile(path, info.identity, env));
     file->check_pages();
     file->load();
     if (OpenHook hook = open_hook()) {
