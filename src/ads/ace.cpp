@@ -18,6 +18,10 @@
 namespace varelum::ads::ace {
 namespace {
 
+// The engine library by its SONAME, as the build names it: the name an installed library
+// answers to, where the unversioned one is only the link for building against it.
+constexpr const char* kEngineLibraryFileName = VARELUM_ENGINE_SONAME;
+
 std::mutex gLoadLock;
 std::atomic<void*> gLibrary{nullptr};
 

@@ -1,6 +1,6 @@
 // ace: the data-access layer's one way into the store engine.
 //
-// The engine library (libvarelum-engine.so) is not linked. It is loaded at the first call of
+// The engine library (libvarelum-engine.so.0) is not linked. It is loaded at the first call of
 // any engine function, and each function is looked up at its own first call and kept; so a
 // program that never touches the store never needs the library. Every engine function of the
 // C header has a stand-in here with the same name and signature, in namespace ace:
@@ -15,8 +15,9 @@
 // Where the library is looked for, in order, stopping at the first that loads:
 //  1. the file named by the environment variable VARELUM_ENGINE_LIBRARY, when it is set and
 //     not empty (and then only there: a wrong setting is reported, not worked around);
-//  2. libvarelum-engine.so beside the running executable, then in its ../lib;
-//  3. libvarelum-engine.so through the dynamic loader's own search.
+//  2. the library by its SONAME (libvarelum-engine.so.0) beside the running executable, then
+//     in its ../lib;
+//  3. the library by its SONAME through the dynamic loader's own search.
 //
 // Failures (no engine text is fetched; the next call tries again):
 //  - the library cannot be loaded: EExternalException 0xC0FB007E
@@ -48,9 +49,6 @@ namespace varelum::ads::ace {
 // Exception codes of the two ways the engine can be unreachable.
 inline constexpr std::uint32_t kEngineLibraryMissing = 0xC0FB007E;
 inline constexpr std::uint32_t kEngineFunctionMissing = 0xC0FB007F;
-
-// The file name of the engine library.
-inline constexpr const char* kEngineLibraryFileName = "libvarelum-engine.so";
 
 // The address of the engine function `name`, loading the library first when it is not loaded
 // yet. Throws rtl::EExternalException (kEngineLibraryMissing or kEngineFunctionMissing).

@@ -163,7 +163,8 @@ class TAdsDataSet : public db::TDataSet, public TAdsDatabaseLink {
     void SetIndexName(const std::string& value);
     const std::string& IndexFieldNames() const { return mstrIndexFieldNames; }
     void SetIndexFieldNames(const std::string& value);
-    // The index definitions, read again from the engine when out of date.
+    // The index definitions; an open dataset reads them again from the engine when they are
+    // out of date (an index file or tag was added or removed).
     db::TIndexDefs& IndexDefs();
     void UpdateIndexDefs();
     const std::string& DefaultIndex() const { return mstrDefaultIndex; }

@@ -296,6 +296,11 @@ void TAdsDataSet::SetIndexFieldNames(const std::string& value) {
 }
 
 db::TIndexDefs& TAdsDataSet::IndexDefs() {
+    // Only an open dataset reads them: a closed one's definitions are the caller's, kept for
+    // creating a table.
+    if (Active() && !mpoIndexDefs->Updated()) {
+        UpdateIndexDefs();
+    }
     return *mpoIndexDefs;
 }
 

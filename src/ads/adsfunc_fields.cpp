@@ -7,6 +7,10 @@ namespace varelum::ads {
 
 namespace {
 
+// The option of AdsGetDataLength that measures the value untrimmed: the buffer must hold it
+// whole whatever the trim option of the read that follows.
+constexpr UNSIGNED32 kWholeValueLength = VE_TRIM_NONE;
+
 bool IsWideFieldType(UNSIGNED16 type) {
     return type == VE_FIELD_NCHAR || type == VE_FIELD_NVARCHAR || type == VE_FIELD_NMEMO;
 }
@@ -50,7 +54,7 @@ std::string TAdsExtendedTable::AdsGetString(const std::string& strFieldName,
     AdsActiveRecord();
     const std::string name = AdsEngineText(strFieldName, kAdsNameLimit);
     UNSIGNED32 length = 0;
-    Tolerate(ace::AdsGetDataLength(mlHandle, AdsBytes(name), 1, &length));
+    Tolerate(ace::AdsGetDataLength(mlHandle, AdsBytes(name), kWholeValueLength, &length));
     UNSIGNED16 type = 0;
     Tolerate(ace::AdsGetFieldType(mlHandle, AdsBytes(name), &type));
     return ReadFieldText(name, length + 1, IsWideFieldType(type), enumTrimOptions);
@@ -66,7 +70,7 @@ std::string TAdsExtendedTable::AdsGetField(const std::string& strFieldName,
     if (type == VE_FIELD_BINARY) {
         Tolerate(ace::AdsGetBinaryLength(mlHandle, AdsBytes(name), &length));
     } else if (type != VE_FIELD_DATE) {
-        Tolerate(ace::AdsGetDataLength(mlHandle, AdsBytes(name), 1, &length));
+        Tolerate(ace::AdsGetDataLength(mlHandle, AdsBytes(name), kWholeValueLength, &length));
     }
     std::vector<WCHAR> buffer(std::size_t{length} + 2, u'\0');
     UNSIGNED32 capacity = length + 1;

@@ -8,6 +8,7 @@
 
 #include <cerrno>
 #include <cstddef>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -25,6 +26,15 @@ std::uint64_t NameHash(std::string_view name) noexcept {
         hash *= 0x100000001b3ull;
     }
     return hash;
+}
+
+std::string HexDigest(std::uint64_t hash) {
+    static constexpr char Hex[] = "0123456789abcdef";
+    std::string digits;
+    for (int shift = 60; shift >= 0; shift -= 4) {
+        digits += Hex[(hash >> shift) & 0xf];
+    }
+    return digits;
 }
 
 }  // namespace
@@ -53,7 +63,16 @@ int TSystemHandle::Release() noexcept {
 }
 
 std::string UserScope() {
-    return "user_" + std::to_string(::getuid()) + "/";
+    std::string scope = "user_" + std::to_string(::getuid()) + "/";
+    const char* own = std::getenv(InstanceScopeVariable);
+    if (own != nullptr && *own != '\0') {
+        const std::string_view name(own);
+        // A long scope is replaced by its digest, so that the names under it still fit.
+        scope +=
+            name.size() <= MaxInstanceScopeLength ? std::string(name) : HexDigest(NameHash(name));
+        scope += '/';
+    }
+    return scope;
 }
 
 std::string SystemObjectAddress(std::string_view name) {
@@ -62,13 +81,9 @@ std::string SystemObjectAddress(std::string_view name) {
         return address.append(name);
     }
     static constexpr std::size_t DigestLength = 1 + 16;  // "~" and sixteen hex digits
-    static constexpr char Hex[] = "0123456789abcdef";
     address.append(name.substr(0, MaxAbstractNameLength - address.size() - DigestLength));
     address += '~';
-    const std::uint64_t hash = NameHash(name);
-    for (int shift = 60; shift >= 0; shift -= 4) {
-        address += Hex[(hash >> shift) & 0xf];
-    }
+    address += HexDigest(NameHash(name));
     return address;
 }
 

@@ -13,6 +13,7 @@
 // sockets.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -66,7 +67,17 @@ struct TNamedObjectResult {
 // by programs this process starts (close-on-exec); a child made by fork alone shares it.
 TNamedObjectResult CreateNamedSystemObject(std::string_view name);
 
-// The start of every address of this process's user: "user_", the real user id in decimal, "/".
+// A scope of names of one's own inside the user's: a process started with this variable set
+// holds and finds names only among the processes started with the same value. Tests give each
+// run a scope of its own, so that a copy of the program the user is running holds no name they
+// use, and theirs none of the user's. Unset or empty: the user's scope alone.
+inline constexpr const char* InstanceScopeVariable = "VARELUM_INSTANCE_SCOPE";
+// The most bytes of a scope that go into addresses as they are; a longer one goes in as the 16
+// hexadecimal digits of its digest.
+inline constexpr std::size_t MaxInstanceScopeLength = 32;
+
+// The start of every address of this process's user: "user_", the real user id in decimal, "/",
+// and the scope of InstanceScopeVariable followed by "/" when one is set.
 std::string UserScope();
 
 // The abstract socket name that stands for `name`: UserScope() followed by the name when that

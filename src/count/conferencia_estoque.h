@@ -1,8 +1,8 @@
 // TConferenciaEstoqueForm1: the rules of one stock count, as the main window's event handlers.
 // An employee opens a count with a password (F2), chooses a product, reads codes into the code
-// field; reads that equal the chosen product's code go into the correct list, every other read
-// that names some product into the wrong list; "Finalizar" accepts a balanced count and writes
-// one audit row; F4 throws the count away.
+// field; reads that equal the chosen product's code or its barcode go into the correct list,
+// every other read that names some product into the wrong list; "Finalizar" accepts a balanced
+// count and writes one audit row; F4 throws the count away.
 //
 // The count has no state variable of its own: its state is NomeConferente, the two lists and
 // whether the code field is enabled. Every handler runs to its end on the user-interface thread;
@@ -80,7 +80,8 @@ class TConferenciaEstoqueForm1 {
     void Edit1KeyPress(char32_t Key);
 
     // Records a read: into the correct list when the code field's text equals the chooser's text
-    // exactly, else into the wrong list with the codes of the code lookup's first row.
+    // or the chosen product's barcode (CodBarras) exactly, else into the wrong list with the
+    // codes of the code lookup's first row.
     // REQUIRES: the code lookup has just found a row for the code field's text.
     void GravaLancamento();
 
@@ -119,6 +120,8 @@ class TConferenciaEstoqueForm1 {
     static int RowCount(const db::TMemTable& list);
     bool ReadsExist() const;
     bool ProductChosen() const;
+    // The text is the chosen product's code as the chooser shows it, or its barcode.
+    bool NamesChosenProduct(const std::string& code);
     // The first word of NomeConferente.
     std::string FirstNameOfConferente() const;
     // Empties the lists that have rows (correct first).

@@ -39,13 +39,17 @@ void TConferenciaEstoqueForm1::Edit1KeyPress(char32_t Key) {
                                       RowCount(cdsQtdeProdConfDif) == 0);
 }
 
-void TConferenciaEstoqueForm1::GravaLancamento() {
-    // The read is classified by the typed text against the chooser's text, exactly (case and
-    // blanks count); the lookup only decided that the text names some product.
-    const std::string chosenCode = FView.DBLookupComboBox1Text();
+bool TConferenciaEstoqueForm1::NamesChosenProduct(const std::string& code) {
+    // A scanner reads the barcode, a person types the code as the chooser shows it: both name
+    // the chosen product. Compared exactly (case and blanks count); the lookup only decided
+    // that the text names some product.
+    return code == FView.DBLookupComboBox1Text() ||
+           code == FStore.ProductList().FieldByName("CodBarras").AsString();
+}
 
+void TConferenciaEstoqueForm1::GravaLancamento() {
     std::string code = FView.Edit1Text();
-    if (!code.empty() && code == chosenCode) {
+    if (!code.empty() && NamesChosenProduct(code)) {
         db::TDataSet& product = FStore.ProductList();
         AppendRead(cdsQtdeProdConfIgual, product.FieldByName("CodGrupo").AsString(),
                    product.FieldByName("CodProduto").AsString());
@@ -57,7 +61,7 @@ void TConferenciaEstoqueForm1::GravaLancamento() {
 
     // Read again: a correct read above has emptied the field, so only one branch acts.
     code = FView.Edit1Text();
-    if (!code.empty() && code != chosenCode) {
+    if (!code.empty() && !NamesChosenProduct(code)) {
         db::TDataSet& found = FStore.CodeLookup();
         AppendRead(cdsQtdeProdConfDif, found.FieldByName("codgrupo").AsString(),
                    found.FieldByName("codproduto").AsString());

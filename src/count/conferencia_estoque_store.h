@@ -37,8 +37,8 @@ class TConferenciaEstoqueStore {
     virtual std::optional<std::string> LocateStaff(const std::string& senha) = 0;
 
     // The product list QyCadProdutos: every product ordered by product code, read-only. Its
-    // current row is the chosen product, with the fields CodGrupo, CodProduto and QtdeAtual
-    // (names match without regard to case). The dataset lives as long as the store.
+    // current row is the chosen product, with the fields CodGrupo, CodProduto, CodBarras and
+    // QtdeAtual (names match without regard to case). The dataset lives as long as the store.
     virtual db::TDataSet& ProductList() = 0;
     // Rebuilds and opens the product list: close, set the statement, open.
     virtual void OpenProductList() = 0;

@@ -240,6 +240,13 @@ void TDataSet::InsertOrAppendRecord(const std::vector<rtl::Variant>& values, boo
                 Fire(BeforePost, *this);
                 AddRecordDirect(buffer, append);
             } catch (...) {
+                // The record is dropped unposted: the descendant discards whatever its post
+                // had begun for it (an engine append), as Cancel would.
+                try {
+                    CancelCurrentRecord();
+                } catch (...) {
+                    // The failure of the record itself is the one to report.
+                }
                 FreeFieldBuffers();
                 FState = dsBrowse;
                 FModified = false;

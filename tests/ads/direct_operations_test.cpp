@@ -167,6 +167,22 @@ TEST_F(DirectOperationsTest, AdsGetStringTrimsAsAskedAndReadsAWideFieldWhole) {
     EXPECT_EQ(table->AdsGetString("Wide"), "ÁÉÍÓÚÇ") << "every character of a full value";
 }
 
+TEST_F(DirectOperationsTest, APaddedValueIsReadWithEveryTrimOption) {
+    auto table = OpenStock();
+    table->AdsSetString("Code", "  ab");
+    table->AdsWriteRecord();
+    const struct {
+        TAdsTrimOptions Trim;
+        const char* Expected;
+    } cases[] = {
+        {optNONE, "  ab      "}, {optLTRIM, "ab      "}, {optRTRIM, "  ab"}, {optTRIM, "ab"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(static_cast<int>(c.Trim));
+        EXPECT_EQ(table->AdsGetString("Code", c.Trim), c.Expected);
+        EXPECT_EQ(table->AdsGetField("Code", c.Trim), c.Expected);
+    }
+}
+
 TEST_F(DirectOperationsTest, AFieldReadFollowsTheRecordTheDatasetShows) {
     auto table = OpenStock();
     table->Last();

@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <ostream>
+#include <string>
+#include <vector>
 
 #include "case_names.h"
 #include "db/field.h"
@@ -316,6 +318,16 @@ class FailedPostTest : public EditingTest {
         VARELUM_REQUIRE_ENGINE("AdsCreateIndex90");
         CreateIndex(kStaff, "SENHA", "Senha", VE_INDEX_UNIQUE);
     }
+
+    // The passwords of the table's records in its natural order, read afresh.
+    std::vector<std::string> PasswordsOnOtherDataSet() {
+        auto staff = OpenStaff();
+        std::vector<std::string> passwords;
+        for (; !staff->Eof(); staff->Next()) {
+            passwords.push_back(staff->FieldByName("Senha").AsString());
+        }
+        return passwords;
+    }
 };
 
 TEST_F(FailedPostTest, APostFailingAfterTheAppendKeepsTheInsertAndDoesNotAppendTwice) {
@@ -331,6 +343,80 @@ TEST_F(FailedPostTest, APostFailingAfterTheAppendKeepsTheInsertAndDoesNotAppendT
     EXPECT_EQ(staff->State(), db::dsBrowse);
     EXPECT_EQ(staff->FieldByName("NomeFuncionario").AsString(), "DUPLICATE");
     EXPECT_EQ(CountOnOtherConnection(kStaff), 4u) << "one append for two post attempts";
+}
+
+TEST_F(FailedPostTest, ARefusedPostLeavesNothingForTheEngineToWriteLater) {
+    auto staff = OpenStaff();
+    staff->Append();
+    staff->FieldByName("Senha").SetAsString("1111");
+    staff->FieldByName("NomeFuncionario").SetAsString("NEVER POSTED");
+    EXPECT_EQ(ErrorCode([&] { staff->Post(); }), static_cast<UNSIGNED32>(VE_DUPLICATE_KEY));
+    EXPECT_EQ(Message([&] { staff->Close(); }), "(no error)");
+    EXPECT_EQ(PasswordsOnOtherDataSet(), (std::vector<std::string>{"1111", "2222", "3333"}));
+    staff->Open();
+    staff->AppendRecord({rtl::Variant(), "4444", "DANI"});
+    EXPECT_EQ(PasswordsOnOtherDataSet(),
+              (std::vector<std::string>{"1111", "2222", "3333", "4444"}));
+}
+
+// InsertRecord and AppendRecord return to browsing when the record is refused; nothing of it
+// may stay behind to block the next move or swallow the next record.
+class RefusedRecordTest : public FailedPostTest, public ::testing::WithParamInterface<bool> {
+  protected:
+    void AddRecord(TAdsTable& table, const std::vector<rtl::Variant>& values) {
+        if (GetParam()) {
+            table.AppendRecord(values);
+        } else {
+            table.InsertRecord(values);
+        }
+    }
+};
+
+TEST_P(RefusedRecordTest, ARefusedRecordLeavesTheDataSetUsableAndLosesNoLaterRecord) {
+    auto staff = OpenStaff();
+    staff->Next();
+    EXPECT_EQ(ErrorCode([&] {
+                  AddRecord(*staff, {rtl::Variant(), "3333", "REFUSED"});
+              }),
+              static_cast<UNSIGNED32>(VE_DUPLICATE_KEY));
+    EXPECT_EQ(staff->State(), db::dsBrowse);
+    EXPECT_EQ(staff->FieldByName("NomeFuncionario").AsString(), "BRUNO COSTA");
+
+    staff->First();
+    staff->Next();
+    staff->Next();
+    EXPECT_EQ(staff->FieldByName("NomeFuncionario").AsString(), "CARLA DIAS");
+    AddRecord(*staff, {rtl::Variant(), "4444", "DANI"});
+    EXPECT_EQ(staff->FieldByName("NomeFuncionario").AsString(), "DANI");
+    staff->Close();
+    EXPECT_EQ(PasswordsOnOtherDataSet(),
+              (std::vector<std::string>{"1111", "2222", "3333", "4444"}));
+}
+
+INSTANTIATE_TEST_SUITE_P(AppendOrInsert, RefusedRecordTest, ::testing::Bool(),
+                         [](const ::testing::TestParamInfo<bool>& info) {
+                             return info.param ? "AppendRecord" : "InsertRecord";
+                         });
+
+TEST_F(EditingTest, AMemoOfARefusedPostIsSavedByTheNextAttempt) {
+    VARELUM_REQUIRE_ENGINE("AdsCreateIndex90");
+    const ADSHANDLE notes = CreateTable("Notas.adt", "Codigo,Integer;Texto,Memo");
+    AppendRow(notes, {{"Codigo", "1"}, {"Texto", "first note"}});
+    ace::AdsCloseTable(notes);
+    CreateIndex("Notas.adt", "CODIGO", "Codigo", VE_INDEX_UNIQUE);
+    auto table = Table("Notas.adt");
+    table->Open();
+    table->Append();
+    table->FieldByName("Codigo").SetAsInteger(1);
+    table->FieldByName("Texto").SetAsString("second note");
+    EXPECT_EQ(ErrorCode([&] { table->Post(); }), static_cast<UNSIGNED32>(VE_DUPLICATE_KEY));
+    table->FieldByName("Codigo").SetAsInteger(2);
+    table->Post();
+    table->Close();
+    table->Open();
+    table->Last();
+    EXPECT_EQ(table->FieldByName("Codigo").AsInteger(), 2);
+    EXPECT_EQ(table->FieldByName("Texto").AsString(), "second note");
 }
 
 TEST_F(FailedPostTest, CancelAfterAFailedPostDiscardsThePendingAppend) {

@@ -124,6 +124,31 @@ TEST_F(TableTest, AMissingIndexFileLeavesNoTableOpen) {
     EXPECT_FALSE(table->Active());
 }
 
+TEST_F(TableTest, AnIndexFileOpensWithTheTableAndItsTagsFollowIntoIndexDefs) {
+    const ADSHANDLE handle = CreateTable("Notas.adt", "Codigo,Integer;Nome,Char,20");
+    AppendRow(handle, {{"Codigo", "1"}, {"Nome", "ZECA"}});
+    AppendRow(handle, {{"Codigo", "2"}, {"Nome", "ANA"}});
+    ADSHANDLE index = 0;
+    ASSERT_EQ(ace::AdsCreateIndex90(handle, EngineText("Extra.adi"), EngineText("BYNAME"),
+                                    EngineText("Nome"), nullptr, nullptr, 0, 0, nullptr, &index),
+              0u);
+    ace::AdsCloseTable(handle);
+
+    auto table = Table("Notas.adt");
+    table->IndexFiles().Add("Extra.adi");
+    table->Open();
+    table->SetIndexName("BYNAME");
+    table->First();
+    EXPECT_EQ(table->FieldByName("Nome").AsString(), "ANA");
+    ASSERT_NE(table->IndexDefs().FindIndex("BYNAME"), nullptr);
+
+    // Closing and opening the file again while the table is open: the definitions follow.
+    table->IndexFiles().Delete(0);
+    EXPECT_EQ(table->IndexDefs().FindIndex("BYNAME"), nullptr);
+    table->IndexFiles().Add("Extra.adi");
+    EXPECT_NE(table->IndexDefs().FindIndex("BYNAME"), nullptr);
+}
+
 TEST_F(TableTest, ExclusiveAndReadOnlyReachTheEngine) {
     CreateAuditTable();
     auto table = Table("Auditoria.adt");

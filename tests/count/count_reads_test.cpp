@@ -41,22 +41,72 @@ TEST_F(CountReadsTest, ReadsOfTheChosenCodeAreCorrectAndOthersWrong) {
     EXPECT_EQ(Correct().size(), 2u);
 }
 
-TEST_F(CountReadsTest, ABarcodeOfTheChosenProductIsAWrongReadWithItsOwnCodes) {
-    OpenCountOn("ABC");
-    EXPECT_EQ(Read("789001"), TOutcome::Completed);
-    EXPECT_TRUE(Correct().empty());
-    EXPECT_EQ(Wrong(), (TRows{{"G1", "ABC"}}));
-    EXPECT_EQ(View.Label5, "Errados: 1");
-    EXPECT_EQ(View.Label4, "");
+TEST_F(CountReadsTest, ABarcodeOfTheChosenProductIsACorrectRead) {
+    const struct {
+        const char* Chosen;
+        const char* Keys;
+        TRows Correct;
+        TRows Wrong;
+    } cases[] = {
+        {"ABC", "789001", {{"G1", "ABC"}}, {}},
+        // Typed in lower case, entered in upper case: "AB1" is Ab1's barcode.
+        {"Ab1", "ab1", {{"G6", "Ab1"}}, {}},
+        // CODE7's barcode is XYZ's product code; the barcode statement finds CODE7 itself.
+        {"CODE7", "XYZ", {{"G7", "CODE7"}}, {}},
+        // Another product's barcode stays a wrong read, with that product's codes.
+        {"ABC", "789002", {}, {{"G2", "XYZ"}}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.Chosen) + " read as " + c.Keys);
+        TCountHarness t;
+        t.Show();
+        t.OpenCountOn(c.Chosen);
+        EXPECT_EQ(t.Read(c.Keys), TOutcome::Completed);
+        EXPECT_EQ(t.Correct(), c.Correct);
+        EXPECT_EQ(t.Wrong(), c.Wrong);
+        EXPECT_EQ(t.View.Label4, c.Correct.empty() ? "" : "Corretos: 1");
+        EXPECT_EQ(t.View.Label5, c.Wrong.empty() ? "" : "Errados: 1");
+        EXPECT_EQ(t.View.Edit1, "");
+    }
 }
 
-TEST_F(CountReadsTest, TheComparisonWithTheChooserIsExactAndCaseSensitive) {
-    // The store's code is "Ab1"; what can be typed is "AB1", which is its barcode.
-    OpenCountOn("Ab1");
-    EXPECT_EQ(View.DBLookupComboBox1Text(), "Ab1");
-    EXPECT_EQ(Read("ab1"), TOutcome::Completed);
-    EXPECT_TRUE(Correct().empty());
-    EXPECT_EQ(Wrong(), (TRows{{"G6", "Ab1"}}));
+TEST_F(CountReadsTest, ACountReadByBarcodeOnlyIsFinished) {
+    OpenCountOn("ABC");
+    for (int read = 0; read < 3; ++read) {
+        ASSERT_EQ(Read("789001"), TOutcome::Completed);
+    }
+    EXPECT_EQ(View.Label4, "Corretos: 3");
+    EXPECT_EQ(Finalizar(), TOutcome::Completed);
+    EXPECT_TRUE(View.Notices.empty());
+    ASSERT_EQ(Store.Auditoria.size(), 1u);
+    EXPECT_EQ(Store.Auditoria[0].CodProduto, "ABC");
+    EXPECT_EQ(Store.Auditoria[0].Quantidade, "3");
+    EXPECT_EQ(State(), TCountState::NoCount);
+}
+
+TEST_F(CountReadsTest, TheComparisonWithTheChosenCodeAndBarcodeIsExact) {
+    // Each typed text names another product by its code while differing from the chosen
+    // product's code or barcode only in letter case.
+    Store.Products.push_back({"G9", "Low9", "7890099", 1});
+    Store.Products.push_back({"G10", "LOW9", "7890100", 1});
+    Store.Products.push_back({"G11", "R1", "bar11", 1});
+    Store.Products.push_back({"G12", "BAR11", "7890112", 1});
+    const struct {
+        const char* Chosen;
+        const char* Keys;
+        TRows Wrong;
+    } cases[] = {
+        {"Low9", "low9", {{"G10", "LOW9"}}},
+        {"R1", "bar11", {{"G12", "BAR11"}}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.Chosen) + " read as " + c.Keys);
+        PressF4();
+        OpenCountOn(c.Chosen);
+        EXPECT_EQ(Read(c.Keys), TOutcome::Completed);
+        EXPECT_TRUE(Correct().empty());
+        EXPECT_EQ(Wrong(), c.Wrong);
+    }
 }
 
 TEST_F(CountReadsTest, TheBarcodeMatchWins) {
@@ -89,6 +139,9 @@ TEST_F(CountReadsTest, ListsStoreCodesCutToTheirWidths) {
     OpenCountOn("PRODUTO-0123456789-0123456789-ABCDE");
     EXPECT_EQ(Read("PRODUTO-0123456789-0123456789-ABCDE"), TOutcome::Completed);
     EXPECT_EQ(Correct(), (TRows{{"GRUPO-0123456789", "PRODUTO-0123456789-0123456789-"}}));
+    // Read by its barcode while another product is chosen: a wrong read, cut the same way.
+    ASSERT_EQ(PressF4(), TOutcome::Completed);
+    OpenCountOn("ABC");
     EXPECT_EQ(Read("789008"), TOutcome::Completed);
     EXPECT_EQ(Wrong(), (TRows{{"GRUPO-0123456789", "PRODUTO-0123456789-0123456789-"}}));
 }

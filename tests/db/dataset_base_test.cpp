@@ -460,6 +460,26 @@ TEST_F(DataSetBaseTest, FailedAppendRecordRestoresTheWindow) {
     EXPECT_EQ(ds.FieldByName("ID").AsInteger(), 1);
 }
 
+TEST_F(DataSetBaseTest, AFailedAppendRecordCancelsWhatItsPostBegan) {
+    for (const bool cancelFails : {false, true}) {
+        SCOPED_TRACE(cancelFails ? "the cancel fails too" : "the cancel succeeds");
+        std::unique_ptr<TRecordingLink> link;
+        OpenWith(3, 3, link);
+        ds.Failures["AddRecordDirect"] = 1;
+        ds.Failures["CancelCurrentRecord"] = cancelFails ? 1 : 0;
+        log.clear();
+        // The record's own failure is the one reported, whatever the cancel does.
+        EXPECT_EQ(MessageOf([&] { ds.AppendRecord({rtl::Variant(9)}); }), "AddRecordDirect failed");
+        const Log hooks = Only(log, kEditingEntries);
+        const auto added = std::find(hooks.begin(), hooks.end(), "AddRecordDirect(append)");
+        ASSERT_NE(added, hooks.end());
+        EXPECT_EQ(std::count(added, hooks.end(), "CancelCurrentRecord"), 1);
+        EXPECT_EQ(ds.State(), dsBrowse);
+        EXPECT_EQ(WindowIds(), (std::vector<int>{1, 2, 3}));
+        ds.Close();
+    }
+}
+
 TEST_F(DataSetBaseTest, ExceptionInOnNewRecordReturnsToBrowsing) {
     ds.AddRows(3);
     ds.Open();

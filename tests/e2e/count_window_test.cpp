@@ -485,14 +485,13 @@ TEST_F(CountEndToEnd, ABarcodeMatchWinsOverAProductCode) {
     EXPECT_EQ(Window->Label5()->text().toStdString(), "Errados: 1");
     EXPECT_EQ(Rows(Window->Form().cdsQtdeProdConfDif),
               (std::vector<std::pair<std::string, std::string>>{{"G01", "ABC123"}}));
-    // A barcode of the chosen product is a wrong read too: only its code typed as shown counts.
+    // The chosen product's own barcode and its code as shown are both correct reads.
     Read("7891000200200");
-    EXPECT_EQ(
-        Rows(Window->Form().cdsQtdeProdConfDif),
-        (std::vector<std::pair<std::string, std::string>>{{"G01", "ABC123"}, {"G02", "XYZ9"}}));
     Read("XYZ9");
     EXPECT_EQ(Rows(Window->Form().cdsQtdeProdConfIgual),
-              (std::vector<std::pair<std::string, std::string>>{{"G02", "XYZ9"}}));
+              (std::vector<std::pair<std::string, std::string>>{{"G02", "XYZ9"}, {"G02", "XYZ9"}}));
+    EXPECT_EQ(Rows(Window->Form().cdsQtdeProdConfDif),
+              (std::vector<std::pair<std::string, std::string>>{{"G01", "ABC123"}}));
     EXPECT_TRUE(NoticeTexts().empty());
 }
 
@@ -754,6 +753,30 @@ std::string Cell(const std::vector<std::vector<std::string>>& rows, std::size_t 
     const std::vector<std::string>& header = rows.at(0);
     const auto at = std::find(header.begin(), header.end(), column);
     return rows.at(row).at(static_cast<std::size_t>(at - header.begin()));
+}
+
+TEST_F(CountEndToEnd, ACountReadWithTheScannerOnlyIsFinished) {
+    CreateShop();
+    ShowWindow();
+    SKIP_WITHOUT_SQL();
+    OpenCount("SENHA1");
+    SKIP_IF_COMPONENTS_LACK();
+    ChooseProduct("ABC123");
+    // ABC123's barcode, which is also product G04's code: the barcode names ABC123.
+    for (int read = 0; read < 3; ++read) {
+        Read("7891000100103");
+    }
+    EXPECT_EQ(Window->Label4()->text().toStdString(), "Corretos: 3");
+    EXPECT_TRUE(Window->Label5()->text().isEmpty());
+    ClickFinalizar();
+    EXPECT_TRUE(NoticeTexts().empty()) << NoticeTexts().front();
+    ASSERT_TRUE(ErrorBoxes.Texts.empty()) << ErrorBoxes.Texts.front();
+    const auto audit = ExportedAudit();
+    ASSERT_EQ(audit.size(), 2u) << "a header and exactly one row";
+    EXPECT_EQ(Cell(audit, 1, "CodProduto"), "ABC123");
+    EXPECT_EQ(Cell(audit, 1, "Quantidade"), "3");
+    EXPECT_EQ(Cell(audit, 1, "Situacao"), "CONF ESTOQUE");
+    EXPECT_FALSE(Window->Edit1()->isEnabled());
 }
 
 TEST_F(CountEndToEnd, ACountOnTheDemoStore) {

@@ -2,17 +2,21 @@
 // temporary directory: a second copy hands over and ends, the first goes on and a later copy
 // runs normally; a missing engine library ends the start with the "Application Error" box. The
 // program reports its boxes and its window's showing on standard error there (nobody could
-// answer a box), which is what these tests read. A copy of the program running elsewhere on the
-// machine under the same user holds the instance name too and makes them fail.
+// answer a box), which is what these tests read. Each test starts its copies in an instance scope
+// of its own, so that a copy the user is running meanwhile (which the fixture stands in for by
+// holding the program's name in the user's scope) is neither found nor disturbed.
 #include <gtest/gtest.h>
 #include <signal.h>
 
 #include <chrono>
+#include <optional>
 #include <string>
 #include <thread>
 #include <utility>
 #include <vector>
 
+#include "app/named_system_object.h"
+#include "app/program_layout.h"
 #include "e2e/e2e_support.h"
 
 namespace varelum::e2e {
@@ -38,15 +42,25 @@ class ProgramProcess : public ::testing::Test {
     void SetUp() override {
         const TProcessResult demo = RunProcess(VARELUM_STORE_TOOL, {"demo", Store.Path()});
         ASSERT_EQ(demo.ExitCode, 0) << demo.Err;
+        // The user's own copy of the program, as far as the guard can tell: the program's name
+        // held in the user's scope (or, when one really runs, already held by it).
+        const TScopedEnvironment userScope(app::InstanceScopeVariable, std::nullopt);
+        UsersCopy = app::CreateNamedSystemObject(app::TKrelOneInstance::NamePrefix +
+                                                 std::to_string(app::ProgramIdApplication));
+        ASSERT_TRUE(UsersCopy.Handle.Valid()) << "error " << UsersCopy.LastError;
     }
 
     std::vector<std::pair<std::string, std::string>> Environment() const {
+        const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
         return {{"adsini_path", Store.Path()},
                 {"QT_QPA_PLATFORM", "offscreen"},
-                {"VARELUM_MESSAGE_BOXES", "stderr"}};
+                {"VARELUM_MESSAGE_BOXES", "stderr"},
+                {app::InstanceScopeVariable,
+                 std::string(test->name()) + "." + std::to_string(::getpid())}};
     }
 
     TTempDirectory Store;
+    app::TNamedObjectResult UsersCopy;
 };
 
 TEST_F(ProgramProcess, ASecondCopyShowsItsWindowOnceAndEndsWhileTheFirstGoesOn) {

@@ -5,8 +5,9 @@
 #   install_test.sh package BUILD_DIR   the Debian package, built with CPack, installed into
 #                                       and then removed from a fresh root with dpkg --root
 # Both check the installed files, that nothing the programs load comes from the build folder,
-# `varelum-store demo`, and the program itself on the demo store (offscreen, its boxes on
-# standard error) until it is asked to end. Exit status 77 marks the test skipped.
+# `varelum-store demo --register`, and the program itself on the demo store (offscreen, its boxes
+# on standard error) until it is asked to end; the package also passes lintian without an error.
+# Exit status 77 marks the test skipped.
 set -euo pipefail
 
 mode=${1:?mode: prefix or package}
@@ -41,10 +42,12 @@ export PATH="$PATH:/usr/sbin:/sbin"
 need desktop-file-validate man file ldd readelf pkg-config cc
 
 # Only what a desktop session would have, plus the sanitizers' settings in that build: no
-# LD_LIBRARY_PATH, no VARELUM_ENGINE_LIBRARY, no adsini_path.
+# LD_LIBRARY_PATH, no VARELUM_ENGINE_LIBRARY, no adsini_path. The program's single-instance
+# name is held in a scope of this run's own, so that a copy the user is running does not count.
 mkdir -p "$work/home" && mkdir -m 700 "$work/runtime"
 clean_environment=(PATH=/usr/bin:/bin HOME="$work/home" XDG_RUNTIME_DIR="$work/runtime"
-  LANG=C.UTF-8 QT_QPA_PLATFORM=offscreen VARELUM_MESSAGE_BOXES=stderr)
+  LANG=C.UTF-8 QT_QPA_PLATFORM=offscreen VARELUM_MESSAGE_BOXES=stderr
+  VARELUM_INSTANCE_SCOPE="install-$mode-$$")
 for name in ASAN_OPTIONS LSAN_OPTIONS UBSAN_OPTIONS; do
   if [ -n "${!name:-}" ]; then clean_environment+=("$name=${!name}"); fi
 done
@@ -59,7 +62,7 @@ case "$mode" in
       fail "cmake --install: $(cat "$work/install.log")"
     ;;
   package)
-    need "${CPACK:-cpack}" dpkg dpkg-deb dpkg-shlibdeps
+    need "${CPACK:-cpack}" dpkg dpkg-deb dpkg-shlibdeps lintian
     step "cpack -G DEB"
     "${CPACK:-cpack}" --config "$build/CPackConfig.cmake" -G DEB -B "$work/package" >"$work/cpack.log" 2>&1 ||
       fail "cpack: $(cat "$work/cpack.log")"
@@ -71,6 +74,18 @@ case "$mode" in
       grep -Eq "(^|, )$library( |,|$)" <<<"$depends" || fail "the package does not depend on $library"
     done
     [ "$(dpkg-deb --field "$deb" Package)" = varelum ] || fail "the package is not named varelum"
+    # The changelog's newest entry is the package's version.
+    version=$(dpkg-deb --field "$deb" Version)
+    dpkg-deb --fsys-tarfile "$deb" | tar -xO ./usr/share/doc/varelum/changelog.gz | gzip -dc |
+      head -n 1 | grep -qF "varelum ($version) " || fail "the changelog does not begin with $version"
+
+    step "lintian"
+    # Errors fail the test; warnings and the rest are shown for whoever reads the log.
+    lintian_status=0
+    lintian --fail-on error --display-level '>=warning' "$deb" >"$work/lintian.log" 2>&1 ||
+      lintian_status=$?
+    cat "$work/lintian.log"
+    [ "$lintian_status" -eq 0 ] || fail "lintian finds errors: $(grep '^E:' "$work/lintian.log")"
 
     root="$work/root"
     mkdir -p "$root/var/lib/dpkg/info" "$root/var/lib/dpkg/updates"
@@ -96,11 +111,14 @@ esac
 
 # --- The installed files -----------------------------------------------------------------------
 step "installed files"
-for file in bin/varelum bin/varelum-store lib/libvarelum-engine.so include/varelum_engine.h \
-  lib/pkgconfig/varelum-engine.pc share/applications/varelum.desktop \
-  share/icons/hicolor/scalable/apps/varelum.svg share/man/man1/varelum-store.1; do
+for file in bin/varelum bin/varelum-store lib/libvarelum-engine.so lib/libvarelum-engine.so.0 \
+  include/varelum_engine.h lib/pkgconfig/varelum-engine.pc share/applications/varelum.desktop \
+  share/icons/hicolor/scalable/apps/varelum.svg share/man/man1/varelum-store.1.gz \
+  share/man/man1/varelum.1.gz share/doc/varelum/copyright share/doc/varelum/changelog.gz; do
   [ -f "$prefix/$file" ] || fail "$file is not installed"
 done
+soname=$(readelf -d "$prefix/lib/libvarelum-engine.so" | sed -n 's/.*(SONAME).*\[\(.*\)\]/\1/p')
+[ "$soname" = libvarelum-engine.so.0 ] || fail "the engine library's SONAME is '$soname'"
 for size in 16 24 32 48 64 128 256; do
   icon="$prefix/share/icons/hicolor/${size}x${size}/apps/varelum.png"
   file "$icon" | grep -q "PNG image data, $size x $size" || fail "$icon: $(file "$icon")"
@@ -111,15 +129,19 @@ desktop-file-validate "$prefix/share/applications/varelum.desktop" ||
 grep -qx 'Name=Conferência de Estoque' "$prefix/share/applications/varelum.desktop" ||
   fail "the menu entry is not named Conferência de Estoque"
 
-man --warnings -l "$prefix/share/man/man1/varelum-store.1" >"$work/man.txt" 2>"$work/man.err" ||
-  fail "man -l: $(cat "$work/man.err")"
-[ ! -s "$work/man.err" ] || fail "man -l warns: $(cat "$work/man.err")"
+for page in varelum varelum-store; do
+  man --warnings -l "$prefix/share/man/man1/$page.1.gz" >"$work/$page.man.txt" 2>"$work/man.err" ||
+    fail "man -l $page: $(cat "$work/man.err")"
+  [ ! -s "$work/man.err" ] || fail "man -l $page warns: $(cat "$work/man.err")"
+done
+grep -q "Alt+O" "$work/varelum.man.txt" || fail "varelum(1) does not say how the password is confirmed"
 # Every command of the tool's help has its entry in the manual page.
 commands=$(run_clean "$prefix/bin/varelum-store" --help |
   sed -n '/^Commands:/,/^$/s/^  \([a-z]\+\) .*/\1/p')
 [ -n "$commands" ] || fail "no commands in varelum-store --help"
 for command in $commands; do
-  grep -Eq "^ {7}$command( |$)" "$work/man.txt" || fail "the manual page lacks the command $command"
+  grep -Eq "^ {7}$command( |$)" "$work/varelum-store.man.txt" ||
+    fail "the manual page lacks the command $command"
 done
 
 # The engine's header and pkg-config file are enough to build a program against the engine.
@@ -151,25 +173,26 @@ for binary in bin/varelum bin/varelum-store lib/libvarelum-engine.so; do
   ! readelf -d "$prefix/$binary" | grep -F "$build" || fail "$binary has a run path into the build folder"
 done
 engine=$(realpath "$prefix/lib/libvarelum-engine.so")
-found=$(run_clean ldd "$prefix/bin/varelum-store" | sed -n 's/^\s*libvarelum-engine\.so => \(\S*\) .*/\1/p')
+found=$(run_clean ldd "$prefix/bin/varelum-store" | sed -n 's/^\s*libvarelum-engine\.so\.0 => \(\S*\) .*/\1/p')
 if [ -z "$found" ] || [ "$(realpath "$found")" != "$engine" ]; then
   fail "varelum-store does not find the installed engine but '$found'"
 fi
 
 # --- The store tool ------------------------------------------------------------------------------
-step "varelum-store demo"
+step "varelum-store demo --register"
 store="$work/store"
-(cd "$work" && run_clean "$prefix/bin/varelum-store" demo "$store") >"$work/demo.log" 2>&1 ||
+(cd "$work" && run_clean "$prefix/bin/varelum-store" demo "$store" --register) >"$work/demo.log" 2>&1 ||
   fail "varelum-store demo: $(cat "$work/demo.log")"
+grep -qx "BALDERIM = $store" "$work/home/.config/varelum/ads.ini" ||
+  fail "demo --register did not map BALDERIM in the user's ads.ini"
 run_clean "$prefix/bin/varelum-store" check "$store/CadProdutos" >"$work/check.log" 2>&1 ||
   fail "varelum-store check: $(cat "$work/check.log")"
 
 # --- The program ---------------------------------------------------------------------------------
-# It finds the demo store through the user's configuration folder, as an installed program
-# whose own folder holds no ads.ini does.
+# It finds the demo store through the user's configuration folder, where demo --register put
+# the alias, as an installed program started from the menu does.
 step "the program on the demo store"
-mkdir -p "$work/home/.config/varelum" "$work/elsewhere"
-printf '[Databases]\nBALDERIM = %s\n' "$store" >"$work/home/.config/varelum/ads.ini"
+mkdir -p "$work/elsewhere"
 err="$work/program.err"
 (cd "$work/elsewhere" && exec env -i "${clean_environment[@]}" "$prefix/bin/varelum") \
   >"$work/program.out" 2>"$err" &

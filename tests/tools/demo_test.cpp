@@ -180,6 +180,46 @@ TEST_F(DemoTest, TheAliasDemoSetsIsTheOneTheProgramResolves) {
     EXPECT_EQ(type, ads::ttAdsConnectUnspecified);
 }
 
+// --register: the alias goes into the user's own ads.ini too, where the installed program looks
+// when it is started from the menu; other entries there are kept.
+TEST_F(DemoTest, RegisterMapsTheAliasInTheUsersOwnAdsIni) {
+    const struct {
+        const char* Name;
+        std::string XdgConfigHome;
+        std::filesystem::path Expected;
+    } cases[] = {
+        {"XDG_CONFIG_HOME", file("config").string(), file("config") / "varelum" / "ads.ini"},
+        {"HOME, for a relative XDG_CONFIG_HOME", "relative",
+         file("home") / ".config" / "varelum" / "ads.ini"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Name);
+        std::filesystem::create_directories(c.Expected.parent_path());
+        write_file(c.Expected, "[Databases]\nOUTRA = /srv/outra\n");
+        const std::vector<std::string> arguments = {"demo", "loja",      "--products",
+                                                    "2",    "--replace", "--register"};
+        const ToolResult result = finish_tool(
+            dir(),
+            start_tool(dir(), arguments, "/dev/null",
+                       {"XDG_CONFIG_HOME=" + c.XdgConfigHome, "HOME=" + file("home").string()}),
+            arguments);
+        ASSERT_EQ(0, result.exit_code) << result.err;
+        EXPECT_EQ("[Databases]\nOUTRA = /srv/outra\nBALDERIM = " + file("loja").string() + "\n",
+                  read_file(c.Expected));
+        EXPECT_NE(std::string::npos, result.out.find(c.Expected.string())) << result.out;
+        std::filesystem::remove_all(c.Expected.parent_path());
+    }
+}
+
+TEST_F(DemoTest, RegisterWithoutAHomeFolderFailsBeforeMakingAnything) {
+    const std::vector<std::string> arguments = {"demo", "loja", "--register"};
+    const ToolResult result = finish_tool(
+        dir(), start_tool(dir(), arguments, "/dev/null", {"XDG_CONFIG_HOME=", "HOME="}), arguments);
+    EXPECT_ONE_LINE_FAILURE(result);
+    EXPECT_NE(std::string::npos, result.err.find("cannot register")) << result.err;
+    EXPECT_FALSE(std::filesystem::exists(file("loja")));
+}
+
 TEST_F(DemoTest, TheUniqueIndexesRefuseASecondProductWithTheSameCode) {
     ok({"demo", "loja", "--products", "10"});
     write_file(file("new.csv"), "CodProduto,CodBarras\r\n000011,1\r\n000001,2\r\n000012,3\r\n");

@@ -158,18 +158,36 @@ TEST_F(ConferenciaEstoqueWindowTest, WrongReadsGoToTheRedGrid) {
     ChooseProduct(QStringLiteral("ABC"));
     Window->Edit1()->setFocus();
     Read(QStringLiteral("ABC123"));
-    Read(QStringLiteral("7891000100103"));  // the chosen product's barcode: not its code
+    Read(QStringLiteral("7891000200200"));  // another product's barcode
     Read(QStringLiteral("xyz9"));
     EXPECT_EQ(Window->Label4()->text(), QStringLiteral("Corretos: 1"));
     EXPECT_EQ(Window->Label5()->text(), QStringLiteral("Errados: 2"));
     ASSERT_EQ(Window->DBGrid2()->RowCount(), 2);
-    EXPECT_EQ(Window->DBGrid2()->CellText(0, 1), QStringLiteral("ABC123"));
+    EXPECT_EQ(Window->DBGrid2()->CellText(0, 1), QStringLiteral("XYZ9"));
     EXPECT_EQ(Window->DBGrid2()->CellText(1, 1), QStringLiteral("XYZ9"));
     const QModelIndex cell = Window->DBGrid2()->model()->index(1, 1);
     EXPECT_TRUE(cell.data(Qt::FontRole).value<QFont>().bold());
     EXPECT_EQ(cell.data(Qt::ForegroundRole).value<QColor>(), QColor(Qt::red));
     EXPECT_EQ(cell.data(Qt::TextAlignmentRole).value<Qt::Alignment>(), Qt::AlignCenter);
     EXPECT_FALSE(Window->DBGrid1()->model()->index(0, 1).data(Qt::ForegroundRole).isValid());
+}
+
+TEST_F(ConferenciaEstoqueWindowTest, ACountReadWithTheScannerOnlyIsFinished) {
+    OpenCount(QStringLiteral("SENHA1"));
+    ChooseProduct(QStringLiteral("XYZ"));
+    Window->Edit1()->setFocus();
+    Read(QStringLiteral("7891000200200"));
+    Read(QStringLiteral("7891000200200"));
+    EXPECT_EQ(Window->Label4()->text(), QStringLiteral("Corretos: 2"));
+    EXPECT_EQ(Window->Label5()->text(), QString());
+    EXPECT_EQ(Window->DBGrid1()->CellText(1, 1), QStringLiteral("XYZ9"));
+
+    ClickFinalizar();
+    EXPECT_TRUE(Boxes.Boxes.empty());
+    ASSERT_EQ(Store.Auditoria.size(), 1u);
+    EXPECT_EQ(Store.Auditoria[0].CodProduto, "XYZ9");
+    EXPECT_EQ(Store.Auditoria[0].Quantidade, "2");
+    EXPECT_FALSE(Window->Edit1()->isEnabled());
 }
 
 TEST_F(ConferenciaEstoqueWindowTest, LowerCaseTypingIsShownAndStoredInUpperCase) {

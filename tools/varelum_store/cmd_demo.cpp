@@ -1,10 +1,13 @@
-// varelum-store demo DIR [--products N] [--dictionary]: a store on which the stock-count
-// program runs: the product, staff and audit tables in DIR and the alias BALDERIM for DIR in
-// DIR/ads.ini. With --dictionary the tables belong to a data dictionary in DIR, whose users
-// are the demo's employees, and the alias names the dictionary.
+// varelum-store demo DIR [--products N] [--dictionary] [--register]: a store on which the
+// stock-count program runs: the product, staff and audit tables in DIR and the alias BALDERIM
+// for DIR in DIR/ads.ini. With --dictionary the tables belong to a data dictionary in DIR, whose
+// users are the demo's employees, and the alias names the dictionary. With --register the alias
+// goes into the user's own ads.ini too, where the installed program started from the desktop
+// menu finds it.
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <iostream>
@@ -95,6 +98,22 @@ void add_employees(ADSHANDLE dictionary) {
     }
 }
 
+// The user's own ads.ini, where the components look after the program's folder and the
+// current one: $XDG_CONFIG_HOME/varelum/ads.ini, else ~/.config/varelum/ads.ini.
+fs::path user_ads_ini() {
+    const char* config = std::getenv("XDG_CONFIG_HOME");
+    if (config != nullptr && config[0] == '/') {
+        return fs::path(config) / "varelum" / "ads.ini";
+    }
+    const char* home = std::getenv("HOME");
+    if (home != nullptr && home[0] == '/') {
+        return fs::path(home) / ".config" / "varelum" / "ads.ini";
+    }
+    throw StoreError(
+        "cannot register the demo store: neither XDG_CONFIG_HOME nor HOME names a "
+        "folder");
+}
+
 // Deletes an old demo dictionary (demo --replace): its tables are made anew below.
 void remove_dictionary(const fs::path& file) {
     for (const fs::path& path : {file, fs::path(file.string() + "-lock")}) {
@@ -113,6 +132,8 @@ int run_demo(const Arguments& arguments) {
     if (arguments.at(0).empty()) {
         throw StoreError("the directory name is empty");
     }
+    // Found before any work, so that a session without a home folder fails with nothing made.
+    const fs::path registered = arguments.has("--register") ? user_ads_ini() : fs::path();
     std::error_code error;
     fs::create_directories(directory, error);
     if (error) {
@@ -193,6 +214,14 @@ int run_demo(const Arguments& arguments) {
     }
     const std::string store = dictionary ? dictionary_file.string() : directory.string();
     set_ads_ini_alias(directory / "ads.ini", kDemoAlias, store);
+    if (!registered.empty()) {
+        fs::create_directories(registered.parent_path(), error);
+        if (error) {
+            throw StoreError("cannot make the directory " + registered.parent_path().string() +
+                             ": " + error.message());
+        }
+        set_ads_ini_alias(registered, kDemoAlias, store);
+    }
 
     std::cout << "Demo store in " << directory.string() << ":\n"
               << "  " << kDemoProducts.file << "           " << products.size() << " products ("
@@ -209,6 +238,9 @@ int run_demo(const Arguments& arguments) {
                   << ", read and add to " << kDemoAudit.file << ")\n";
     }
     std::cout << "  ads.ini                   " << kDemoAlias << " = " << store << "\n";
+    if (!registered.empty()) {
+        std::cout << "  " << registered.string() << "  " << kDemoAlias << " = " << store << "\n";
+    }
     if (dictionary) {
         // The employees' passwords are those of the staff table; a dictionary's passwords are
         // never printed.
@@ -235,8 +267,13 @@ int run_demo(const Arguments& arguments) {
                       << product.quantity << "  " << product.description << "\n";
         }
     }
-    std::cout << "\nRun the program with adsini_path=" << directory.string() << " (or from "
-              << directory.string() << ").\n";
+    if (registered.empty()) {
+        std::cout << "\nRun the program with adsini_path=" << directory.string() << " (or from "
+                  << directory.string() << ").\n";
+    } else {
+        std::cout << "\nThe program finds the store through " << registered.string()
+                  << ",\nalso when started from the desktop menu.\n";
+    }
     return 0;
 }
 

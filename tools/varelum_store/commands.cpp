@@ -116,7 +116,8 @@ const std::vector<CommandSpec>& command_table() {
          {"DIR"},
          {{"--products", "N", "the number of products (default 200, at most 10000000)"},
           {"--replace", "", "make the demo tables anew where they exist already"},
-          {"--dictionary", "", "make the store a data dictionary with the employees as users"}},
+          {"--dictionary", "", "make the store a data dictionary with the employees as users"},
+          {"--register", "", "map BALDERIM to DIR in the user's own ads.ini too"}},
          "Create a demo store for the stock-count program in DIR.",
          "Makes CadProdutos.adt (products with codes, EAN-13 barcodes, groups and quantities),\n"
          "CadFuncionariosLojas.adt (employees with their passwords) and an empty\n"
@@ -125,7 +126,10 @@ const std::vector<CommandSpec>& command_table() {
          "dictionary DIR/Loja.add (BALDERIM names it; Admin's password is asked as dict asks\n"
          "it), whose users are the employees (their first names, the staff table's passwords)\n"
          "in the group Funcionarios, who may read CadProdutos and add rows to Auditoria. The\n"
-         "stock-count program cannot log in to a dictionary: it runs on a demo without it.",
+         "stock-count program cannot log in to a dictionary: it runs on a demo without it.\n"
+         "With --register BALDERIM is mapped to DIR in the user's own ads.ini as well\n"
+         "($XDG_CONFIG_HOME/varelum/ads.ini, else ~/.config/varelum/ads.ini), where the\n"
+         "program finds it when started from the desktop menu.",
          run_demo},
         {"sql",
          {"DIR", "STATEMENT", "[PARAM...]"},

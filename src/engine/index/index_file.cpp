@@ -30,6 +30,15 @@ std::string base_of(const std::string& path) {
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
+// An index file's path as given (absolute) or beside the table; "\" is a separator, as in
+// table paths, so that a caller's "folder\file.adi" names the file in that folder.
+std::string in_table_directory(const TableCursor& table, const std::string& utf8) {
+    if (!utf8.empty() && (utf8.front() == '/' || utf8.front() == '\\')) {
+        return normalize_path(utf8);
+    }
+    return normalize_path(directory_of(table.file().path()) + "/" + utf8);
+}
+
 }  // namespace
 
 std::string index_file_name(const std::string& name) {
@@ -41,7 +50,7 @@ std::string index_file_path(const TableCursor& table, const std::string& file_na
     if (file_name.empty()) {
         return table.file().path();
     }
-    return directory_of(table.file().path()) + "/" + ansi_to_utf8(file_name);
+    return in_table_directory(table, ansi_to_utf8(file_name));
 }
 
 void write_index_file(TableCursor& table, const std::string& file_name) {
@@ -66,9 +75,7 @@ void write_index_file(TableCursor& table, const std::string& file_name) {
 }
 
 void verify_index_file(const TableCursor& table, const std::string& name) {
-    std::string utf8 = ansi_to_utf8(index_file_name(name));
-    std::string path =
-        !utf8.empty() && utf8[0] == '/' ? utf8 : directory_of(table.file().path()) + "/" + utf8;
+    std::string path = in_table_directory(table, ansi_to_utf8(index_file_name(name)));
     std::ifstream file(path, std::ios::binary);
     std::string magic, table_line;
     if (!file || !std::getline(file, magic) || magic != kMagicLine ||
