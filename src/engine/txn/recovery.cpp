@@ -41,21 +41,24 @@ class Descriptor {
 
 struct DirectoryState {
     std::int64_t modified_ns = -1;
+    std::int64_t looked_ns = 0;  // when the last look began
     bool journals = false;
 };
 
 std::mutex directories_mutex;
 std::map<std::string, DirectoryState> directories;
 
-// A folder's time moves in the file system's clock ticks, so a journal made in the same tick
-// as the last look leaves it unchanged: a folder changed this recently is looked at again.
-// (The file system's clock, not the engine's, which a test may stop.)
-bool changed_recently(std::int64_t modified_ns) {
-    auto now = std::chrono::duration_cast<std::chrono::nanoseconds>(
-                   std::chrono::system_clock::now().time_since_epoch())
-                   .count();
-    return modified_ns + std::int64_t{2'000'000'000} > now;
+// The wall clock as the file system stamps times (not the engine's clock, which a test may stop).
+std::int64_t wall_clock_ns() {
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(
+               std::chrono::system_clock::now().time_since_epoch())
+        .count();
 }
+
+// A folder's time moves in the file system's clock ticks, so a journal made in the same tick
+// as a change just before a look leaves it unchanged: a look is trusted only once it began
+// well after the folder's last change.
+constexpr std::int64_t kTickMarginNs = 50'000'000;
 
 // Whether a dead owner's journal cannot be rolled back here, seen through a read-only look.
 bool owner_alive_read_only(const std::string& path) {
@@ -205,6 +208,7 @@ void recover_before_change(const std::string& path) {
 }();
 
 void recover_in(TableStore* store, const std::string& directory) {
+    const std::int64_t looked_ns = wall_clock_ns();
     FileStatus info;
     if (env().stat_file(directory, info) != 0) {
         return;  // opening the table answers for a missing directory
@@ -213,7 +217,7 @@ void recover_in(TableStore* store, const std::string& directory) {
         std::lock_guard guard(directories_mutex);
         const DirectoryState& state = directories[directory];
         if (state.modified_ns == info.modified_ns && !state.journals &&
-            !changed_recently(info.modified_ns)) {
+            info.modified_ns + kTickMarginNs < state.looked_ns) {
             return;
         }
     }
@@ -228,7 +232,7 @@ void recover_in(TableStore* store, const std::string& directory) {
         }
     }
     std::lock_guard guard(directories_mutex);
-    directories[directory] = DirectoryState{info.modified_ns, remaining};
+    directories[directory] = DirectoryState{info.modified_ns, looked_ns, remaining};
 }
 
 }  // namespace
