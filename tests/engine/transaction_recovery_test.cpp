@@ -1,6 +1,8 @@
-// A process that dies inside a transaction: the next process to open one of its tables rolls
-// the transaction back before reading (or refuses to read when it cannot), and a hundred
-// processes killed at random moments leave every table checked and holding all of a
+// A process that dies inside a transaction: the next process to open one of its tables, or to
+// lock one of its records, rolls the transaction back first (or refuses to read when it
+// cannot), no rollback undoes a change committed after the owner died, a commit over two
+// folders killed anywhere is all or nothing, a copied folder recovers in its new place, and a
+// hundred processes killed at random moments leave every table checked and holding all of a
 // transaction or none of it.
 #include <signal.h>
 #include <sys/stat.h>
@@ -114,15 +116,16 @@ class Recovery : public EngineTest {
         return rc == VE_SUCCESS ? reinterpret_cast<char*>(report) : last_error_text();
     }
 
-    std::vector<std::string> journals() const {
+    static std::vector<std::string> regular_journals(const std::string& directory) {
         std::vector<std::string> found;
-        for (const auto& entry : std::filesystem::directory_iterator(dir_.path())) {
+        for (const auto& entry : std::filesystem::directory_iterator(directory)) {
             if (entry.path().extension() == ".vtj") {
                 found.push_back(entry.path().string());
             }
         }
         return found;
     }
+    std::vector<std::string> journals() const { return regular_journals(dir_.path()); }
 };
 
 TEST_F(Recovery, ADeadOwnersTransactionIsRolledBackByTheNextOpener) {
@@ -156,6 +159,186 @@ TEST_F(Recovery, ADeadOwnersTransactionIsRolledBackByTheNextOpener) {
     UNSIGNED16 found = 1;
     ASSERT_ADS_OK(AdsSeek(index, u8("apples"), 6, VE_STRINGKEY, VE_HARDSEEK, &found));
     EXPECT_EQ(0, found);
+    EXPECT_TRUE(journals().empty());
+}
+
+// A station that had the table open all along changes a record that a process which died
+// inside a transaction had changed (its record locks died with it): the dead transaction is
+// rolled back before the station's change, which stays, for the next opener and also for a
+// copy of the dead journal found late (as when a dying owner's journal outlives its record
+// locks by a moment).
+TEST_F(Recovery, AChangeCommittedAfterTheOwnerDiedIsNeverUndone) {
+    ADSHANDLE table = create("Stock", "Code,Char,10;Note,Memo;");
+    append_row(table, {{"Code", "apple"}, {"Note", "red"}});
+    append_row(table, {{"Code", "pear"}});
+    ASSERT_ADS_OK(AdsCloseTable(table));
+    AdsCloseCachedTables(connection_);
+
+    // The station opens the table now, and changes record 1 when told to.
+    Pipe to_station;
+    Pipe from_station;
+    pid_t station = fork();
+    if (station == 0) {
+        ADSHANDLE connection = 0;
+        ADSHANDLE mine = 0;
+        if (AdsConnect(u8(dir_.path()), &connection) != VE_SUCCESS ||
+            (mine = open_on(connection, "Stock")) == 0) {
+            from_station.send('E');
+            _exit(90);
+        }
+        from_station.send('R');
+        if (to_station.receive() != 'G') {
+            _exit(91);
+        }
+        bool ok = AdsGotoRecord(mine, 1) == 0 &&
+                  AdsSetField(mine, u8("Code"), u8("station"), 7) == 0 &&
+                  AdsSetField(mine, u8("Note"), u8("blue"), 4) == 0 && AdsWriteRecord(mine) == 0;
+        from_station.send(ok ? 'C' : 'E');
+        for (;;) {
+            pause();
+        }
+    }
+    ASSERT_EQ('R', from_station.receive());
+
+    Pipe to_parent;
+    pid_t owner = spawn_and_hang(to_parent, [](ADSHANDLE connection) {
+        ADSHANDLE mine = open_on(connection, "Stock");
+        return AdsBeginTransaction(connection) == 0 && AdsGotoRecord(mine, 1) == 0 &&
+               AdsSetField(mine, u8("Code"), u8("half"), 4) == 0 &&
+               AdsSetField(mine, u8("Note"), u8("half"), 4) == 0 && AdsWriteRecord(mine) == 0 &&
+               AdsGotoRecord(mine, 2) == 0 && AdsSetField(mine, u8("Code"), u8("half"), 4) == 0 &&
+               AdsWriteRecord(mine) == 0;
+    });
+    ASSERT_EQ('R', to_parent.receive());
+    const auto journal = journals();
+    ASSERT_EQ(1u, journal.size());
+    const std::string dead_journal = read_file(journal[0]);
+    kill_and_wait(owner);
+
+    to_station.send('G');
+    EXPECT_EQ('C', from_station.receive()) << "the station could not change the record";
+    kill_and_wait(station);
+    EXPECT_TRUE(journals().empty()) << "the station's lock did not roll the transaction back";
+
+    ASSERT_ADS_OK(open("Stock", &table));
+    EXPECT_EQ("station|blue| pear|| ", visible(table, {"Code", "Note"}));
+    ASSERT_ADS_OK(AdsCloseTable(table));
+    AdsCloseCachedTables(connection_);
+
+    write_file(journal[0], dead_journal);
+    ASSERT_ADS_OK(open("Stock", &table));
+    EXPECT_EQ("station|blue| pear|| ", visible(table, {"Code", "Note"}));
+    EXPECT_EQ("OK\n", check(table));
+    EXPECT_TRUE(journals().empty());
+}
+
+// A transaction over tables of two folders, its process killed at each of the syncs its commit
+// waits for in turn: both folders show all of it or none of it, whichever is opened first.
+TEST_F(Recovery, ATransactionOverTwoFoldersKilledAnywhereInItsCommitIsAllOrNothing) {
+    TempDir other;
+    const std::string far_table = other.file("Far.adt");
+    auto first_code = [](ADSHANDLE table) {
+        EXPECT_ADS_OK(AdsGotoRecord(table, 1));
+        return text(table, "Code", VE_TRIM_RIGHT);
+    };
+    bool finished = false;
+    for (int syncs = 0; !finished && syncs < 16; ++syncs) {
+        SCOPED_TRACE("killed at sync " + std::to_string(syncs + 1) + " of the commit");
+        for (const std::string& name : {std::string("Near"), far_table}) {
+            ADSHANDLE table = create(name, "Code,Char,10;");
+            append_row(table, {{"Code", "old"}});
+            ASSERT_ADS_OK(AdsCloseTable(table));
+        }
+        AdsCloseCachedTables(connection_);
+
+        Pipe to_parent;
+        pid_t child = fork();
+        if (child == 0) {
+            ADSHANDLE connection = 0;
+            if (AdsConnect(u8(dir_.path()), &connection) != VE_SUCCESS) {
+                _exit(90);
+            }
+            ADSHANDLE near = open_on(connection, "Near");
+            ADSHANDLE far = open_on(connection, far_table.c_str());
+            bool ok = near != 0 && far != 0 && AdsBeginTransaction(connection) == 0;
+            for (ADSHANDLE table : {near, far}) {
+                ok = ok && AdsGotoRecord(table, 1) == 0 &&
+                     AdsSetField(table, u8("Code"), u8("new"), 3) == 0 &&
+                     AdsWriteRecord(table) == 0;
+            }
+            if (!ok) {
+                to_parent.send('E');
+                _exit(91);
+            }
+            VarelumTestInstallFaults();
+            VarelumTestKillAtSync(syncs);
+            to_parent.send(AdsCommitTransaction(connection) == VE_SUCCESS ? 'C' : 'E');
+            _exit(0);
+        }
+        close(to_parent.fds[1]);
+        to_parent.fds[1] = -1;
+        char answer = to_parent.receive();
+        int status = 0;
+        waitpid(child, &status, 0);
+        ASSERT_NE('E', answer);
+        finished = answer == 'C';
+
+        ADSHANDLE connection = 0;
+        ASSERT_ADS_OK(AdsConnect(u8(dir_.path()), &connection));
+        const bool near_first = syncs % 2 == 0;
+        ADSHANDLE first = open_on(connection, near_first ? "Near" : far_table.c_str());
+        ADSHANDLE second = open_on(connection, near_first ? far_table.c_str() : "Near");
+        ASSERT_NE(0u, first * second) << last_error_text();
+        const std::string seen = first_code(first) + "/" + first_code(second);
+        if (finished) {
+            EXPECT_EQ("new/new", seen);
+        } else {
+            EXPECT_TRUE(seen == "new/new" || seen == "old/old") << seen;
+        }
+        EXPECT_TRUE(journals().empty());
+        EXPECT_TRUE(regular_journals(other.path()).empty());
+        ASSERT_ADS_OK(AdsDisconnect(connection));
+        AdsCloseCachedTables(connection_);
+    }
+    EXPECT_TRUE(finished) << "the commit never finished";
+}
+
+// A folder copied elsewhere after its transaction's process was killed: the copy rolls back
+// its own tables, and the old folder is left as it was, to recover in its own place.
+TEST_F(Recovery, AFolderCopiedAfterAKillRecoversInItsNewPlaceAndLeavesTheOldAlone) {
+    ADSHANDLE table = create("Stock", "Code,Char,10;");
+    append_row(table, {{"Code", "apple"}});
+    ASSERT_ADS_OK(AdsCloseTable(table));
+    AdsCloseCachedTables(connection_);
+    Pipe to_parent;
+    pid_t child = spawn_and_hang(to_parent, [](ADSHANDLE connection) {
+        ADSHANDLE mine = open_on(connection, "Stock");
+        return AdsBeginTransaction(connection) == 0 && AdsGotoRecord(mine, 1) == 0 &&
+               AdsSetField(mine, u8("Code"), u8("half"), 4) == 0 && AdsWriteRecord(mine) == 0;
+    });
+    ASSERT_EQ('R', to_parent.receive());
+    kill_and_wait(child);
+    ASSERT_EQ(1u, journals().size());
+
+    TempDir copy;
+    for (const auto& entry : std::filesystem::directory_iterator(dir_.path())) {
+        const std::string name = entry.path().filename().string();
+        if (!name.ends_with("-lock")) {
+            std::filesystem::copy_file(entry.path(), copy.file(name));
+        }
+    }
+    const std::string old_file = read_file(dir_.file("Stock.adt"));
+    ADSHANDLE elsewhere = 0;
+    ASSERT_ADS_OK(AdsConnect(u8(copy.path()), &elsewhere));
+    ASSERT_ADS_OK(open("Stock", &table, 0, elsewhere));
+    EXPECT_EQ("apple| ", visible(table, {"Code"}));
+    EXPECT_TRUE(regular_journals(copy.path()).empty());
+    ASSERT_ADS_OK(AdsDisconnect(elsewhere));
+
+    EXPECT_EQ(1u, journals().size());
+    EXPECT_TRUE(old_file == read_file(dir_.file("Stock.adt"))) << "the old folder was changed";
+    ASSERT_ADS_OK(open("Stock", &table));
+    EXPECT_EQ("apple| ", visible(table, {"Code"}));
     EXPECT_TRUE(journals().empty());
 }
 

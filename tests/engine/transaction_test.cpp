@@ -1,8 +1,12 @@
 // Transactions through the C ABI on real tables: commit keeps and rollback restores every
 // change of every table (images, memo values, index keys, deleted marks), savepoints nest,
-// changed records stay locked to the end, and whole-table work is refused inside one.
+// changed records stay locked to the end, whole-table work is refused inside one, and a commit
+// that fails rolls back before it answers.
 #include <sys/wait.h>
 
+#include <cerrno>
+
+#include "engine/env/testing_hooks.h"
 #include "engine_test_support.h"
 
 namespace varelum::engine::testing {
@@ -126,6 +130,56 @@ TEST_F(Transactions, RollbackRestoresImagesMemosIndexKeysAndDeletedMarks) {
     // The next append takes a new number: numbers handed out in the transaction stay used.
     append_row(stock_, {{"Code", "fig"}});
     EXPECT_EQ(5u, recno(stock_));
+}
+
+// A commit whose tables cannot be forced to the disk answers the error having rolled the
+// transaction back: every table is as before it, and no journal is left for another process to
+// replay later over what this one writes next.
+TEST_F(Transactions, ACommitThatFailsRollsBackBeforeItAnswers) {
+    const std::string before_stock = stock();
+    const std::string before_moves = moves();
+    ASSERT_ADS_OK(AdsBeginTransaction(connection_));
+    change_everything();
+    VarelumTestInstallFaults();
+    struct RemoveFaults {
+        ~RemoveFaults() { VarelumTestRemoveFaults(); }
+    } remove_faults;
+    VarelumTestFailSyncs(dir_.file("Moves.adt").c_str(), EIO, 0, 1);
+
+    EXPECT_EQ(VE_FILE_ERROR, AdsCommitTransaction(connection_));
+    EXPECT_NE(std::string::npos, last_error_text().find("rolled back")) << last_error_text();
+    EXPECT_EQ(0, VarelumTestPendingFaults()) << "the commit never synced the table";
+    UNSIGNED16 in = 1;
+    ASSERT_ADS_OK(AdsInTransaction(connection_, &in));
+    EXPECT_EQ(0, in);
+    EXPECT_EQ(before_stock + "4*:kiwi|5|new| ", stock());
+    EXPECT_EQ(before_moves + "2*:apple|-3| ", moves());
+    EXPECT_FALSE(found("apples"));
+    EXPECT_EQ("OK\n", check(stock_));
+    EXPECT_EQ("OK\n", check(moves_));
+    for (const auto& entry : std::filesystem::directory_iterator(dir_.path())) {
+        EXPECT_NE(".vtj", entry.path().extension()) << entry.path();
+    }
+
+    // What this process writes next stays when another process opens the table.
+    ASSERT_ADS_OK(AdsGotoRecord(stock_, 1));
+    ASSERT_ADS_OK(AdsSetField(stock_, u8("Qty"), u8("99"), 2));
+    ASSERT_ADS_OK(AdsWriteRecord(stock_));
+    pid_t child = fork();
+    if (child == 0) {
+        ADSHANDLE connection = 0;
+        ADSHANDLE table = 0;
+        SIGNED32 qty = 0;
+        if (AdsConnect(u8(dir_.path()), &connection) != 0 ||
+            AdsOpenTable90(connection, u8("Stock"), nullptr, 3, 1, 1, 1, 0, nullptr, &table) != 0 ||
+            AdsGotoRecord(table, 1) != 0 || AdsGetLong(table, u8("Qty"), &qty) != 0) {
+            _exit(90);
+        }
+        _exit(qty == 99 ? 0 : 1);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
 }
 
 TEST_F(Transactions, ATransactionLeftOpenIsRolledBackAtDisconnect) {

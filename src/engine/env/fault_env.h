@@ -35,6 +35,10 @@ class FaultEnv : public Env {
     void fail_writes(const std::string& path, int error, int skip = 0, int count = 1);
     // Syncs of the file at path: `skip` more succeed, then `count` fail with error.
     void fail_syncs(const std::string& path, int error, int skip = 0, int count = 1);
+    // The process kills itself (SIGKILL) when it asks for a sync after `skip` more syncs of
+    // any file or folder, before that sync runs: a crash between two steps that each wait for
+    // the disk. Negative: never.
+    void kill_at_sync(int skip);
     // Opens of the file at path for writing fail with error (0: they succeed again); opens
     // for reading are not touched.
     void refuse_writable_opens(const std::string& path, int error);
@@ -98,6 +102,7 @@ class FaultEnv : public Env {
     Plan syncs_;
     Plan writable_opens_;
     std::map<PathCall, PathPlan> path_plans_;
+    int syncs_before_kill_ = -1;
     std::optional<Clock::time_point> clock_;
     std::map<std::string, std::string, std::less<>> variables_;
     bool tracing_ = false;

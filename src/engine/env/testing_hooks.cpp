@@ -104,6 +104,12 @@ VE_TEST_EXPORT void VarelumTestFailSyncs(const char* path, int error, int skip, 
     }
 }
 
+VE_TEST_EXPORT void VarelumTestKillAtSync(int skip) {
+    if (faults()) {
+        faults()->kill_at_sync(skip);
+    }
+}
+
 VE_TEST_EXPORT void VarelumTestRefuseWritableOpens(const char* path, int error) {
     if (faults()) {
         faults()->refuse_writable_opens(path, error);

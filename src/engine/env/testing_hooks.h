@@ -14,6 +14,8 @@ void VarelumTestRemoveFaults();
 void VarelumTestFailWrites(const char* path, int error, int skip, int count);
 // Syncs of the file at path: `skip` more succeed, then `count` fail with errno `error`.
 void VarelumTestFailSyncs(const char* path, int error, int skip, int count);
+// The process kills itself at its sync after `skip` more syncs (see FaultEnv::kill_at_sync).
+void VarelumTestKillAtSync(int skip);
 // Opens of the file at path for writing fail with errno `error` (0: they succeed again).
 void VarelumTestRefuseWritableOpens(const char* path, int error);
 // Calls on the path spelled exactly as the engine passes it (any path for ""): `call` is

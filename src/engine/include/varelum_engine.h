@@ -537,20 +537,33 @@ VE_API UNSIGNED32 AdsDDDropLink(ADSHANDLE hConnect, const UNSIGNED8* pucLinkedDD
 /* ---- Transactions ------------------------------------------------------------------------
  * A transaction belongs to a connection and covers every table the connection writes while it
  * is active: appends, edits, deletes and recalls, memo and blob values, and the index keys that
- * follow from them. Changes reach the table files at once. Other connections and processes see
- * them as they are made (there is no isolation of reads), but cannot lock or change a record
- * the transaction changed: each such record stays locked for the connection until the
- * transaction ends, whatever AdsUnlockRecord or AdsUnlockTable say meanwhile, and others get
- * VE_LOCK_REFUSED (5035).
+ * follow from them. Each record it changes or appends stays locked for the connection until
+ * the transaction ends, whatever AdsUnlockRecord or AdsUnlockTable say meanwhile, and others
+ * get VE_LOCK_REFUSED (5035).
  *
- * Before a change is applied, the record's and memo values' previous contents are written to
- * the connection's undo journal (a hidden file ".varelum-txn-*.vtj" beside the tables) and
- * forced to the disk. Rollback puts them back; a record appended in the transaction becomes a
- * deleted record (its record number and AutoInc value are not handed out again). Once
- * AdsCommitTransaction has answered 0, the changes are on the disk and survive a crash of the
- * process or the machine. A process that ends inside a transaction (killed, power cut) leaves
- * its journal behind; the next process that opens one of its tables rolls it back before
- * reading, or answers VE_UNFINISHED_TRANSACTION when it cannot write there.
+ * Isolation: none for reads. Changes reach the table files at once, so other connections read
+ * them before the commit (and lose them again if the transaction rolls back); what they
+ * cannot do is lock or change a record the transaction changed or appended.
+ *
+ * Durability: before a change is applied, the record's and memo values' previous contents
+ * are written to the connection's undo journal (a hidden file ".varelum-txn-*.vtj" in each
+ * folder whose tables the transaction changes, naming those tables by file name) and forced
+ * to the disk, so each change costs two synced writes (an SQL statement changing many rows,
+ * two per batch of rows). AdsCommitTransaction forces the tables to the disk and then writes
+ * one commit record, in the journal of the first folder changed;
+ * once it has answered 0 the whole transaction, across folders too, survives a crash of the
+ * process or the machine, and a crash at any earlier instant leaves none of it. A commit that
+ * fails before its commit record is on the disk rolls the transaction back before it answers,
+ * and its error text says so.
+ *
+ * Rollback puts the previous contents back; a record appended in the transaction becomes a
+ * deleted record (its record number and AutoInc value are not handed out again). A process
+ * that ends inside a transaction (killed, power cut) leaves its journal behind; it is rolled
+ * back by the next process that opens one of its tables, or that locks a record or table
+ * there (before the lock is granted), or those answer VE_UNFINISHED_TRANSACTION when they
+ * cannot write there. That rollback puts a record back only while it still holds what the
+ * dead transaction wrote: a change someone committed after the owner died is kept. A folder
+ * moved or copied with its journal recovers in its new place.
  *
  * Work that cannot be undone record by record is refused inside a transaction with
  * VE_IN_TRANSACTION: AdsZapTable, AdsPackTable, making, deleting and rebuilding index tags,

@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 
 #include "engine/core/error.h"
@@ -11,6 +12,30 @@
 #include "varelum_engine.h"
 
 namespace varelum::engine {
+namespace {
+
+std::atomic<FileLocks::LockHook> lock_hook{nullptr};
+
+}  // namespace
+
+void FileLocks::set_lock_hook(LockHook hook) {
+    lock_hook.store(hook);
+}
+
+template <typename GiveBack>
+void FileLocks::after_new_lock(GiveBack give_back) {
+    // Outside mutex_: the hook may lock and write other tables, and wait for their writers.
+    LockHook hook = lock_hook.load();
+    if (hook == nullptr) {
+        return;
+    }
+    try {
+        hook(path_);
+    } catch (...) {
+        give_back();
+        throw;
+    }
+}
 
 FileLocks::FileLocks(const std::string& path) : path_(path) {
     fd_ = env().open_file(path, O_RDWR);
@@ -112,19 +137,22 @@ void FileLocks::lock_record(std::uint32_t recno) {
 }
 
 bool FileLocks::try_lock_record(std::uint32_t recno) {
-    std::lock_guard guard(mutex_);
-    if (records_.count(recno) != 0) {
-        return true;
-    }
-    if (held_.count(recno) != 0) {
+    {
+        std::lock_guard guard(mutex_);
+        if (records_.count(recno) != 0) {
+            return true;
+        }
+        // Under our own table lock the byte is ours already; taking it again would be a no-op.
+        if (held_.count(recno) != 0 || table_locked_) {
+            records_.insert(recno);
+            return true;
+        }
+        if (!set_lock(F_WRLCK, kRecordLockBase + recno, 1)) {
+            return false;
+        }
         records_.insert(recno);
-        return true;
     }
-    // Under our own table lock the byte is ours already; taking it again would be a no-op.
-    if (!table_locked_ && !set_lock(F_WRLCK, kRecordLockBase + recno, 1)) {
-        return false;
-    }
-    records_.insert(recno);
+    after_new_lock([&] { unlock_record(recno); });
     return true;
 }
 
@@ -145,16 +173,30 @@ bool FileLocks::holds_record(std::uint32_t recno) const {
     return table_locked_ || records_.count(recno) != 0 || held_.count(recno) != 0;
 }
 
-void FileLocks::hold_for_transaction(std::uint32_t recno) {
-    std::lock_guard guard(mutex_);
-    if (held_.count(recno) != 0) {
-        return;
+void FileLocks::hold_for_transaction(std::uint32_t recno, bool appended) {
+    {
+        std::lock_guard guard(mutex_);
+        if (held_.count(recno) != 0) {
+            return;
+        }
+        if (table_locked_ || records_.count(recno) != 0) {
+            held_.insert(recno);
+            return;
+        }
+        if (!set_lock(F_WRLCK, kRecordLockBase + recno, 1)) {
+            fail(VE_LOCK_REFUSED, "record " + std::to_string(recno) + " of " + path_);
+        }
+        held_.insert(recno);
     }
-    if (!table_locked_ && records_.count(recno) == 0 &&
-        !set_lock(F_WRLCK, kRecordLockBase + recno, 1)) {
-        fail(VE_LOCK_REFUSED, "record " + std::to_string(recno) + " of " + path_);
+    if (!appended) {
+        after_new_lock([&] {
+            std::lock_guard guard(mutex_);
+            held_.erase(recno);
+            if (!table_locked_ && records_.count(recno) == 0) {
+                set_lock(F_UNLCK, kRecordLockBase + recno, 1);
+            }
+        });
     }
-    held_.insert(recno);
 }
 
 void FileLocks::release_transaction_locks() {
@@ -168,14 +210,17 @@ void FileLocks::release_transaction_locks() {
 }
 
 void FileLocks::lock_table() {
-    std::lock_guard guard(mutex_);
-    if (table_locked_) {
-        return;
+    {
+        std::lock_guard guard(mutex_);
+        if (table_locked_) {
+            return;
+        }
+        if (!set_lock(F_WRLCK, kRecordLockBase, kTableLockLength)) {
+            fail(VE_LOCK_REFUSED, "the table " + path_);
+        }
+        table_locked_ = true;
     }
-    if (!set_lock(F_WRLCK, kRecordLockBase, kTableLockLength)) {
-        fail(VE_LOCK_REFUSED, "the table " + path_);
-    }
-    table_locked_ = true;
+    after_new_lock([&] { unlock_table(); });
 }
 
 bool FileLocks::unlock_table() {

@@ -56,12 +56,24 @@ class FileLocks final : public TableLocks {
 
     // Keeps the record locked for the connection's transaction until
     // release_transaction_locks(), whatever unlock_record says meanwhile. Throws
-    // VE_LOCK_REFUSED when another connection holds it.
-    void hold_for_transaction(std::uint32_t recno) override;
+    // VE_LOCK_REFUSED when another connection holds it. appended: a record number just handed
+    // out, locked inside the write that appends it (the lock hook is not run).
+    void hold_for_transaction(std::uint32_t recno, bool appended) override;
     void release_transaction_locks() override;
+
+    // Runs with the path of the table file each time a connection newly takes a record or
+    // the table lock from the kernel, before the caller may change what it covers: a lock
+    // that a dead process held may have been free only since it died (the transaction layer
+    // rolls back what that process left half done). When it throws, the lock is given back
+    // and the failure is the caller's. Set once, before the first lock.
+    using LockHook = void (*)(const std::string& path);
+    static void set_lock_hook(LockHook hook);
 
   private:
     bool set_lock(short type, std::int64_t start, std::int64_t length);
+    // Runs the lock hook for a lock just taken; give_back undoes the lock if the hook throws.
+    template <typename GiveBack>
+    void after_new_lock(GiveBack give_back);
     void apply_open_lock();
 
     mutable std::mutex mutex_;

@@ -16,6 +16,7 @@ namespace varelum::engine {
 namespace {
 
 std::atomic<TableFile::OpenHook> hook{nullptr};
+thread_local int batches_in_thread = 0;
 
 }  // namespace
 
@@ -30,10 +31,12 @@ std::uint32_t format_version_for(const TableSchema& schema) {
 WriteBatch::WriteBatch(TableFile& file, std::size_t writes_per_commit, UndoLog* journal)
     : file_(file) {
     file_.begin_batch(writes_per_commit, journal);
+    ++batches_in_thread;
 }
 
 WriteBatch::~WriteBatch() {
     if (!finished_) {
+        --batches_in_thread;
         try {
             file_.end_batch();
         } catch (...) {
@@ -45,8 +48,13 @@ WriteBatch::~WriteBatch() {
 void WriteBatch::finish() {
     if (!finished_) {
         finished_ = true;
+        --batches_in_thread;
         file_.end_batch();
     }
+}
+
+bool WriteBatch::open_in_thread() {
+    return batches_in_thread > 0;
 }
 
 WriteContext::WriteContext(TableFile& file, UndoLog* undo)
@@ -80,6 +88,9 @@ void WriteContext::put_record(std::uint32_t recno, std::uint8_t status, const st
         }
     }
     file_.write_record(*transaction_, recno, status, image);
+    if (undo_ != nullptr) {
+        undo_->record_written(file_, recno, status, image);
+    }
     for (const auto& observer : file_.observers()) {
         observer->record_changed(
             *this, recno, before ? reinterpret_cast<const std::uint8_t*>(before->data()) : nullptr,

@@ -169,6 +169,9 @@ class UndoLog {
     // record change alters, before the record is stored.
     virtual void memo_before(TableFile& file, std::uint32_t recno, std::uint16_t field,
                              std::optional<std::string_view> value) = 0;
+    // What a change told through record_before stores, once it is stored in the write.
+    virtual void record_written(TableFile& file, std::uint32_t recno, std::uint8_t status,
+                                const std::uint8_t* image) = 0;
     // The write transaction is about to commit: what was told must be on the disk first.
     virtual void make_durable() = 0;
 };
@@ -230,6 +233,9 @@ class WriteBatch {
     WriteBatch& operator=(const WriteBatch&) = delete;
     // Commits what is left and ends the batch. Throws what the commit throws.
     void finish();
+    // Whether the calling thread has a batch open on some file (its writes there are held
+    // open meanwhile).
+    static bool open_in_thread();
 
   private:
     TableFile& file_;

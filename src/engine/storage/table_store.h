@@ -56,8 +56,9 @@ class TableLocks {
 
     // Keeps the record locked for the connection's transaction until
     // release_transaction_locks(), whatever unlock_record says meanwhile. Throws
-    // VE_LOCK_REFUSED when another connection holds it.
-    virtual void hold_for_transaction(std::uint32_t recno) = 0;
+    // VE_LOCK_REFUSED when another connection holds it. appended: a record number just handed
+    // out, locked inside the write that appends it.
+    virtual void hold_for_transaction(std::uint32_t recno, bool appended) = 0;
     virtual void release_transaction_locks() = 0;
 };
 

@@ -581,7 +581,7 @@ void TableCursor::write() {
             }
         }
         if (transaction != nullptr) {
-            transaction->hold(*file_, recno);
+            transaction->hold(*file_, recno, /*appended=*/true);
         }
         stamp_engine_fields(image.data(), write);
         write.put_record(recno, 0, image.data());

@@ -6,12 +6,14 @@
 
 #include <atomic>
 #include <cstring>
+#include <filesystem>
 #include <mutex>
 #include <random>
 #include <set>
 
 #include "engine/core/error.h"
 #include "engine/env/env.h"
+#include "engine/env/files.h"
 #include "engine/env/process_id.h"
 #include "engine/format/checksum.h"
 #include "engine/storage/table_file.h"
@@ -19,7 +21,9 @@
 namespace varelum::engine {
 namespace {
 
-constexpr std::string_view kMagic = "VLTXJNL1";
+constexpr std::string_view kMagic = "VLTXJNL2";
+// The layout before fingerprints and commit records, with absolute table paths.
+constexpr std::string_view kOldMagic = "VLTXJNL1";
 constexpr std::size_t kFrameHeader = 8;  // length, CRC-32
 // A payload longer than this is a torn or garbled length, never a real entry.
 constexpr std::uint32_t kMaxPayload = 1u << 30;
@@ -66,13 +70,48 @@ std::string unique_name() {
            std::to_string(sequence.fetch_add(1)) + "-" + std::to_string(random());
 }
 
+std::string base_name(std::string_view path) {
+    std::size_t slash = path.rfind('/');
+    return std::string(slash == std::string_view::npos ? path : path.substr(slash + 1));
+}
+
 // Parses one payload into contents; false when it makes no sense (then reading stops).
-bool parse_payload(std::string_view payload, JournalContents& contents) {
+// directory: the journal's folder, which names of tables and journals are taken from.
+bool parse_payload(std::string_view payload, const std::string& directory,
+                   JournalContents& contents) {
     if (payload.empty()) {
         return false;
     }
     std::size_t at = 1;
     char kind = payload[0];
+    if (kind == 'P') {
+        if (!contents.tables.empty() || !contents.entries.empty() || contents.primary) {
+            return false;
+        }
+        contents.primary = resolve_from(directory, std::string(payload.substr(at)));
+        return true;
+    }
+    if (kind == 'C') {
+        if (payload.size() < 5) {
+            return false;
+        }
+        auto count = get<std::uint32_t>(payload, at);
+        std::vector<std::string> secondaries;
+        for (std::uint32_t i = 0; i < count; ++i) {
+            if (payload.size() - at < 4) {
+                return false;
+            }
+            auto length = get<std::uint32_t>(payload, at);
+            if (payload.size() - at < length) {
+                return false;
+            }
+            secondaries.push_back(resolve_from(directory, std::string(payload.substr(at, length))));
+            at += length;
+        }
+        contents.committed = true;
+        contents.secondaries = std::move(secondaries);
+        return true;
+    }
     if (kind == 'T') {
         if (payload.size() < 5) {
             return false;
@@ -81,24 +120,32 @@ bool parse_payload(std::string_view payload, JournalContents& contents) {
         if (id != contents.tables.size()) {
             return false;
         }
-        contents.tables.emplace_back(payload.substr(at));
+        // Older journals named tables by absolute path: only the name counts, so that they
+        // too act on their own folder's tables.
+        contents.tables.push_back(resolve_from(directory, base_name(payload.substr(at))));
         return true;
     }
     UndoEntry entry;
-    std::size_t fixed = kind == 'R' ? 10 : kind == 'M' ? 12 : 0;
+    std::size_t fixed = kind == 'R' ? 10 : kind == 'M' ? 12 : kind == 'A' ? 13 : 0;
     if (fixed == 0 || payload.size() < fixed) {
         return false;
     }
     entry.table = get<std::uint32_t>(payload, at);
     entry.recno = get<std::uint32_t>(payload, at);
-    if (kind == 'M') {
-        entry.memo = true;
-        entry.field = get<std::uint16_t>(payload, at);
-    }
-    bool present = get<std::uint8_t>(payload, at) != 0;
     if (entry.table >= contents.tables.size()) {
         return false;
     }
+    if (kind == 'A') {
+        entry.kind = UndoEntry::Kind::After;
+        entry.written = get<std::uint32_t>(payload, at);
+        contents.entries.push_back(std::move(entry));
+        return true;
+    }
+    if (kind == 'M') {
+        entry.kind = UndoEntry::Kind::Memo;
+        entry.field = get<std::uint16_t>(payload, at);
+    }
+    bool present = get<std::uint8_t>(payload, at) != 0;
     if (present) {
         entry.before = std::string(payload.substr(at));
     }
@@ -108,12 +155,37 @@ bool parse_payload(std::string_view payload, JournalContents& contents) {
 
 }  // namespace
 
-JournalFile::JournalFile(const std::string& directory) {
+std::uint32_t stored_fingerprint(std::string_view stored) {
+    return crc_of(stored);
+}
+
+std::string relative_to(const std::string& directory, const std::string& target) {
+    std::filesystem::path relative =
+        std::filesystem::path(target).lexically_normal().lexically_relative(
+            std::filesystem::path(directory).lexically_normal());
+    return relative.empty() ? target : relative.string();
+}
+
+std::string resolve_from(const std::string& directory, const std::string& relative) {
+    return (std::filesystem::path(directory) / relative).lexically_normal().string();
+}
+
+JournalFile::JournalFile(const std::string& directory, const std::optional<std::string>& primary)
+    : directory_(directory) {
     // Made under a name no scanner looks at, locked, and only then given its name: a journal
     // is never found unlocked while its owner lives.
     std::string base = (directory == "/" ? "" : directory) + "/" + unique_name();
     std::string temporary = base + ".new";
     path_ = base + std::string(kExtension);
+    std::string header(kMagic);
+    if (primary) {
+        // Named before anything else, so that recovery asks it for the decision first.
+        std::string payload(1, 'P');
+        payload += relative_to(directory, *primary);
+        put(header, static_cast<std::uint32_t>(payload.size()));
+        put(header, crc_of(payload));
+        header += payload;
+    }
     int fd = env().open_file(temporary, O_RDWR | O_CREAT | O_EXCL, 0644);
     if (fd < 0) {
         fail_errno("create the transaction journal", temporary, -fd);
@@ -121,7 +193,7 @@ JournalFile::JournalFile(const std::string& directory) {
     fd_ = fd;
     int error = env().lock_range(fd_, F_WRLCK, 0, 0);
     if (error == 0) {
-        ssize_t put_bytes = env().write_at(fd_, kMagic.data(), kMagic.size(), 0);
+        ssize_t put_bytes = env().write_at(fd_, header.data(), header.size(), 0);
         error = put_bytes < 0 ? static_cast<int>(-put_bytes) : 0;
     }
     if (error == 0) {
@@ -132,27 +204,27 @@ JournalFile::JournalFile(const std::string& directory) {
     }
     if (error == 0) {
         // The name must be on the disk before any change the journal covers.
-        int dir = env().open_file(directory, O_RDONLY | O_DIRECTORY);
-        if (dir >= 0) {
-            error = env().sync(dir);
-            env().close_file(dir);
-        } else {
-            error = -dir;
-        }
+        error = sync_directory(directory);
     }
     if (error != 0) {
         env().close_file(fd_);
+        fd_ = -1;
         env().remove_file(temporary);
         env().remove_file(path_);
         fail_errno("create the transaction journal", path_, error);
     }
-    written_ = kMagic.size();
+    written_ = header_size_ = header.size();
     set_own(path_, true);
 }
 
 JournalFile::~JournalFile() {
+    close();
+}
+
+void JournalFile::close() noexcept {
     if (fd_ >= 0) {
         env().close_file(fd_);
+        fd_ = -1;
         set_own(path_, false);
     }
 }
@@ -170,7 +242,7 @@ std::uint32_t JournalFile::table_id(const TableFile& file) {
     auto id = static_cast<std::uint32_t>(tables_.size());
     std::string payload(1, 'T');
     put(payload, id);
-    payload += file.path();
+    payload += base_name(file.path());
     add_entry(payload);
     tables_.push_back(&file);
     table_ids_.emplace(&file, id);
@@ -204,6 +276,16 @@ void JournalFile::add_memo(const TableFile& file, std::uint32_t recno, std::uint
     add_entry(payload);
 }
 
+void JournalFile::add_written(const TableFile& file, std::uint32_t recno,
+                              std::uint32_t fingerprint) {
+    std::uint32_t id = table_id(file);
+    std::string payload(1, 'A');
+    put(payload, id);
+    put(payload, recno);
+    put(payload, fingerprint);
+    add_entry(payload);
+}
+
 void JournalFile::add_entry(const std::string& payload) {
     put(pending_, static_cast<std::uint32_t>(payload.size()));
     put(pending_, crc_of(payload));
@@ -230,8 +312,8 @@ JournalFile::Mark JournalFile::mark() const {
     return Mark{written_ + pending_.size(), tables_.size()};
 }
 
-JournalFile::Mark JournalFile::start() {
-    return Mark{kMagic.size(), 0};
+JournalFile::Mark JournalFile::start() const {
+    return Mark{header_size_, 0};
 }
 
 void JournalFile::truncate(const Mark& mark) {
@@ -251,6 +333,29 @@ void JournalFile::truncate(const Mark& mark) {
     }
 }
 
+void JournalFile::commit(const std::vector<std::string>& secondaries) {
+    Mark before = mark();
+    std::string payload(1, 'C');
+    put(payload, static_cast<std::uint32_t>(secondaries.size()));
+    for (const auto& secondary : secondaries) {
+        std::string relative = relative_to(directory_, secondary);
+        put(payload, static_cast<std::uint32_t>(relative.size()));
+        payload += relative;
+    }
+    add_entry(payload);
+    try {
+        sync();
+    } catch (const EngineError&) {
+        // Whatever reached the file of the decision goes again, so that the rollback the
+        // caller does next is not taken for a commit by a recovery after a crash.
+        pending_.clear();
+        if (env().truncate_file(fd_, static_cast<off_t>(before.size)) == 0) {
+            env().sync(fd_);
+        }
+        throw;
+    }
+}
+
 void JournalFile::discard() {
     // Emptied and synced before it goes: a name that survives a crash then undoes nothing,
     // so a committed transaction is never rolled back by the next opener.
@@ -263,9 +368,13 @@ void JournalFile::discard() {
         fail_errno("empty the transaction journal", path_, error);
     }
     env().remove_file(path_);
-    env().close_file(fd_);
-    fd_ = -1;
-    set_own(path_, false);
+    close();
+}
+
+void JournalFile::remove() noexcept {
+    pending_.clear();
+    env().remove_file(path_);
+    close();
 }
 
 JournalContents JournalFile::read(int fd, const std::string& path) {
@@ -282,10 +391,12 @@ JournalContents JournalFile::read(int fd, const std::string& path) {
         bytes.append(buffer, static_cast<std::size_t>(got));
     }
     JournalContents contents;
-    if (bytes.size() < kMagic.size() ||
-        std::string_view(bytes).substr(0, kMagic.size()) != kMagic) {
-        return contents;  // emptied at commit, or never written: nothing to undo
+    std::string_view head = std::string_view(bytes).substr(0, kMagic.size());
+    if (head != kMagic && head != kOldMagic) {
+        return contents;  // emptied at the end of its transaction, or never written
     }
+    contents.fingerprinted = head == kMagic;
+    const std::string directory = parent_directory(path);
     std::string_view rest(bytes);
     std::size_t at = kMagic.size();
     while (rest.size() - at >= kFrameHeader) {
@@ -296,7 +407,7 @@ JournalContents JournalFile::read(int fd, const std::string& path) {
             break;
         }
         std::string_view payload = rest.substr(frame, length);
-        if (crc_of(payload) != crc || !parse_payload(payload, contents)) {
+        if (crc_of(payload) != crc || !parse_payload(payload, directory, contents)) {
             break;
         }
         at = frame + length;

@@ -7,6 +7,7 @@
 #include "engine/core/error.h"
 #include "engine/core/text.h"
 #include "engine/env/files.h"
+#include "engine/format/checksum.h"
 #include "engine/storage/table_store.h"
 #include "varelum_engine.h"
 
@@ -15,62 +16,151 @@ namespace {
 
 constexpr int kRecordPart = -1;  // the record itself in the seen_ set; memo fields are >= 0
 
+// One record's changes within one savepoint segment: its stored bytes before the first of
+// them, the memo values they replaced, the fingerprint of what the last one stored, and
+// whether the undo puts them back.
+struct Segment {
+    const UndoEntry* before = nullptr;
+    std::vector<const UndoEntry*> memos;
+    std::optional<std::uint32_t> written;
+    bool undo = false;
+};
+
+bool is_deleted(std::string_view stored) {
+    return !stored.empty() && (static_cast<std::uint8_t>(stored[0]) & kRecordDeleted) != 0;
+}
+
+std::string with_deleted_flag(std::string stored, bool deleted) {
+    if (stored.empty()) {
+        return stored;
+    }
+    auto status = static_cast<std::uint8_t>(stored[0]);
+    stored[0] = static_cast<char>(deleted ? (status | kRecordDeleted) : (status & ~kRecordDeleted));
+    return stored;
+}
+
+// Whether the record already holds what the segment's undo would leave: undone before (a
+// rollback cut short), or its change never reached the table.
+bool already_undone(const Segment& segment, const std::optional<std::string>& stored) {
+    if (segment.before->before) {
+        return stored && *stored == *segment.before->before;
+    }
+    if (!stored) {
+        return true;  // the append never reached the table
+    }
+    return is_deleted(*stored) && segment.written &&
+           stored_fingerprint(with_deleted_flag(*stored, false)) == *segment.written;
+}
+
+// Decides which of a record's segments the undo puts back, newest first, following what the
+// record holds after each: a segment whose last write the record no longer holds was changed
+// by someone else since (after the owner died), and neither it nor an older one is undone.
+void choose_segments(std::optional<std::string> stored, std::vector<Segment>& segments,
+                     bool fingerprinted) {
+    for (auto segment = segments.rbegin(); segment != segments.rend(); ++segment) {
+        bool ours = !fingerprinted || (stored && segment->written &&
+                                       stored_fingerprint(*stored) == *segment->written);
+        if (!ours) {
+            if (already_undone(*segment, stored)) {
+                continue;
+            }
+            return;
+        }
+        segment->undo = true;
+        if (segment->before->before) {
+            stored = segment->before->before;
+        } else if (stored) {
+            stored = with_deleted_flag(std::move(*stored), true);
+        }
+    }
+}
+
+// Puts one segment's record and memo values back, in write.
+void undo_segment(WriteContext& write, std::uint32_t recno, const Segment& segment) {
+    TableFile& file = write.file();
+    const std::size_t length = file.schema().record_length() + 1;
+    TableCounters& counters = write.counters();
+    for (auto memo = segment.memos.rbegin(); memo != segment.memos.rend(); ++memo) {
+        if ((*memo)->before) {
+            write.put_memo(recno, (*memo)->field, *(*memo)->before);
+        } else {
+            write.remove_memo(recno, (*memo)->field);
+        }
+    }
+    auto stored = write.record(recno);
+    const bool was_deleted = stored && is_deleted(*stored);
+    const std::optional<std::string>& before = segment.before->before;
+    if (!before) {
+        // Appended in the transaction: it stays, deleted, so that record numbers and AutoInc
+        // values already handed out are never given twice.
+        if (stored && stored->size() == length && !was_deleted) {
+            std::string image(stored->substr(1));
+            auto status = static_cast<std::uint8_t>((*stored)[0] | kRecordDeleted);
+            write.put_record(recno, status, reinterpret_cast<const std::uint8_t*>(image.data()));
+            counters.deleted_records += 1;
+        }
+        return;
+    }
+    if (before->size() != length) {
+        fail(VE_TABLE_CORRUPT, "a before-image in the transaction journal of " + file.path() +
+                                   " does not fit the table");
+    }
+    auto status = static_cast<std::uint8_t>((*before)[0]);
+    bool deleted = (status & kRecordDeleted) != 0;
+    write.put_record(recno, status, reinterpret_cast<const std::uint8_t*>(before->data() + 1));
+    if (deleted && !was_deleted) {
+        counters.deleted_records += 1;
+    } else if (!deleted && was_deleted && counters.deleted_records > 0) {
+        counters.deleted_records -= 1;
+    }
+}
+
 }  // namespace
 
 void undo_entries(std::span<const UndoEntry> entries,
-                  const std::vector<std::shared_ptr<TableFile>>& tables) {
+                  const std::vector<std::shared_ptr<TableFile>>& tables, bool fingerprinted) {
     for (std::uint32_t t = 0; t < tables.size(); ++t) {
         if (!tables[t]) {
             continue;  // a table deleted since
         }
-        bool touched = std::any_of(entries.begin(), entries.end(),
-                                   [&](const UndoEntry& entry) { return entry.table == t; });
-        if (!touched) {
+        // The table's records and their segments, in the order the changes were made. A memo
+        // or fingerprint entry belongs to the segment its record's before-image began (the
+        // first change of a record in a segment always journals the record first).
+        std::map<std::uint32_t, std::vector<Segment>> records;
+        for (const UndoEntry& entry : entries) {
+            if (entry.table != t) {
+                continue;
+            }
+            std::vector<Segment>& segments = records[entry.recno];
+            if (entry.kind == UndoEntry::Kind::Record) {
+                segments.push_back(Segment{&entry, {}, std::nullopt, false});
+            } else if (!segments.empty()) {
+                if (entry.kind == UndoEntry::Kind::Memo) {
+                    segments.back().memos.push_back(&entry);
+                } else {
+                    segments.back().written = entry.written;
+                }
+            }
+        }
+        if (records.empty()) {
             continue;
         }
-        TableFile& file = *tables[t];
-        const std::size_t length = file.schema().record_length() + 1;
-        WriteContext write(file);
-        TableCounters& counters = write.counters();
+        WriteContext write(*tables[t]);
+        std::map<const UndoEntry*, const Segment*> by_start;
+        for (auto& [recno, segments] : records) {
+            auto stored = write.record(recno);
+            choose_segments(stored ? std::optional<std::string>(*stored) : std::nullopt, segments,
+                            fingerprinted);
+            for (const Segment& segment : segments) {
+                by_start.emplace(segment.before, &segment);
+            }
+        }
+        // Newest first across records too, as the changes were made: a unique key one record
+        // gave up and another took is given back in the right order.
         for (auto entry = entries.rbegin(); entry != entries.rend(); ++entry) {
-            if (entry->table != t) {
-                continue;
-            }
-            if (entry->memo) {
-                if (entry->before) {
-                    write.put_memo(entry->recno, entry->field, *entry->before);
-                } else {
-                    write.remove_memo(entry->recno, entry->field);
-                }
-                continue;
-            }
-            auto stored = write.record(entry->recno);
-            bool was_deleted = stored && !stored->empty() &&
-                               (static_cast<std::uint8_t>((*stored)[0]) & kRecordDeleted) != 0;
-            if (!entry->before) {
-                // Appended in the transaction: it stays, deleted, so that record numbers and
-                // AutoInc values already handed out are never given twice.
-                if (stored && stored->size() == length && !was_deleted) {
-                    std::string image(stored->substr(1));
-                    auto status = static_cast<std::uint8_t>((*stored)[0] | kRecordDeleted);
-                    write.put_record(entry->recno, status,
-                                     reinterpret_cast<const std::uint8_t*>(image.data()));
-                    counters.deleted_records += 1;
-                }
-                continue;
-            }
-            if (entry->before->size() != length) {
-                fail(VE_TABLE_CORRUPT, "a before-image in the transaction journal of " +
-                                           file.path() + " does not fit the table");
-            }
-            auto status = static_cast<std::uint8_t>((*entry->before)[0]);
-            bool deleted = (status & kRecordDeleted) != 0;
-            write.put_record(entry->recno, status,
-                             reinterpret_cast<const std::uint8_t*>(entry->before->data() + 1));
-            if (deleted && !was_deleted) {
-                counters.deleted_records += 1;
-            } else if (!deleted && was_deleted && counters.deleted_records > 0) {
-                counters.deleted_records -= 1;
+            auto found = by_start.find(&*entry);
+            if (found != by_start.end() && found->second->undo) {
+                undo_segment(write, entry->recno, *found->second);
             }
         }
         write.commit();
@@ -118,13 +208,21 @@ Transaction::Table& Transaction::table_of(const TableFile& file) {
 JournalFile& Transaction::journal_for(const std::string& directory) {
     auto& journal = journals_[directory];
     if (!journal) {
-        journal = std::make_unique<JournalFile>(directory);
+        // The first folder's journal will hold the commit decision; every later one names it.
+        std::optional<std::string> primary;
+        if (primary_ != nullptr) {
+            primary = primary_->path();
+        }
+        journal = std::make_unique<JournalFile>(directory, primary);
+        if (primary_ == nullptr) {
+            primary_ = journal.get();
+        }
     }
     return *journal;
 }
 
-void Transaction::hold(const TableFile& file, std::uint32_t recno) {
-    table_of(file).locks->hold_for_transaction(recno);
+void Transaction::hold(const TableFile& file, std::uint32_t recno, bool appended) {
+    table_of(file).locks->hold_for_transaction(recno, appended);
 }
 
 void Transaction::record_before(TableFile& file, std::uint32_t recno,
@@ -165,11 +263,28 @@ void Transaction::memo_before(TableFile& file, std::uint32_t recno, std::uint16_
     UndoEntry entry;
     entry.table = table.index;
     entry.recno = recno;
-    entry.memo = true;
+    entry.kind = UndoEntry::Kind::Memo;
     entry.field = field;
     if (value) {
         entry.before = std::string(*value);
     }
+    entries_.push_back(std::move(entry));
+}
+
+void Transaction::record_written(TableFile& file, std::uint32_t recno, std::uint8_t status,
+                                 const std::uint8_t* image) {
+    Table& table = table_of(file);
+    if (table.journal == nullptr) {
+        table.journal = &journal_for(parent_directory(file.path()));
+    }
+    std::uint32_t fingerprint =
+        crc32_of(image, file.schema().record_length(), crc32_of(&status, sizeof status));
+    table.journal->add_written(file, recno, fingerprint);
+    UndoEntry entry;
+    entry.table = table.index;
+    entry.recno = recno;
+    entry.kind = UndoEntry::Kind::After;
+    entry.written = fingerprint;
     entries_.push_back(std::move(entry));
 }
 
@@ -249,7 +364,7 @@ void Transaction::rollback_to(const std::string& name) {
     undo_after(savepoint.entries);
     for (auto& [directory, journal] : journals_) {
         auto mark = savepoint.marks.find(journal.get());
-        journal->truncate(mark != savepoint.marks.end() ? mark->second : JournalFile::start());
+        journal->truncate(mark != savepoint.marks.end() ? mark->second : journal->start());
     }
     savepoints_.resize(keep);
     seen_.clear();
@@ -278,12 +393,40 @@ void Transaction::commit() {
                 table.file->flush();
             }
         }
-        discard_journals();
+        decide();
+    } catch (const EngineError& failure) {
+        // Not committed: undone here and now, so that no journal is left for another process
+        // to replay over what this one writes next.
+        std::string outcome = "; the transaction was rolled back";
+        try {
+            end_batching_before_undo();
+            undo_after(0);
+            discard_journals();
+        } catch (const EngineError& also) {
+            outcome = "; rolling the transaction back failed too (" + also.text() +
+                      "), and it is rolled back when its tables are next opened or locked";
+        }
+        finish();
+        throw EngineError(failure.code(), failure.text() + outcome);
     } catch (...) {
         finish();
         throw;
     }
+    remove_journals();
     finish();
+}
+
+void Transaction::decide() {
+    if (primary_ == nullptr) {
+        return;  // nothing was written
+    }
+    std::vector<std::string> secondaries;
+    for (auto& [directory, journal] : journals_) {
+        if (journal.get() != primary_) {
+            secondaries.push_back(journal->path());
+        }
+    }
+    primary_->commit(secondaries);
 }
 
 void Transaction::rollback() {
@@ -295,8 +438,8 @@ void Transaction::rollback() {
         undo_after(0);
         discard_journals();
     } catch (...) {
-        // The journals stay on the disk, unlocked once closed: the next opener of their
-        // tables finishes the rollback.
+        // The journals stay on the disk, unlocked once closed: the next opener or locker of
+        // their tables finishes the rollback.
         finish();
         throw;
     }
@@ -304,8 +447,34 @@ void Transaction::rollback() {
 }
 
 void Transaction::discard_journals() {
+    // The first folder's journal last: while it is there, the others are read as its.
     for (auto& [directory, journal] : journals_) {
-        journal->discard();
+        if (journal.get() != primary_) {
+            journal->discard();
+        }
+    }
+    if (primary_ != nullptr) {
+        primary_->discard();
+    }
+}
+
+void Transaction::remove_journals() noexcept {
+    // After the decision: the other folders' journals are emptied for good before the one
+    // holding the decision goes, since a journal whose decision is gone is read as rolled
+    // back. One that cannot be emptied keeps the decision's journal, which recovery reads as
+    // committed and clears.
+    bool emptied = true;
+    for (auto& [directory, journal] : journals_) {
+        if (journal.get() != primary_) {
+            try {
+                journal->discard();
+            } catch (const EngineError&) {
+                emptied = false;
+            }
+        }
+    }
+    if (primary_ != nullptr && emptied) {
+        primary_->remove();
     }
 }
 
@@ -314,6 +483,7 @@ void Transaction::finish() {
     batching_ = false;
     batches_.clear();  // already ended unless ending them failed
     journals_.clear();
+    primary_ = nullptr;
     for (auto& [file, table] : tables_) {
         table.locks->release_transaction_locks();
     }
