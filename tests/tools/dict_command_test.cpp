@@ -197,5 +197,53 @@ TEST_F(DictCommandTest, ProceduresAreAddedListedRunAndRemoved) {
     EXPECT_EQ(1, as_admin({"remove-procedure", "Estoque"}).exit_code);
 }
 
+TEST_F(DictCommandTest, ANewDictionaryIsItsOwnersAndALooserOneIsWarnedOf) {
+    namespace fs = std::filesystem;
+    EXPECT_EQ(fs::perms::owner_read | fs::perms::owner_write,
+              fs::status(file("loja.add")).permissions());
+    ToolResult quiet = as_admin({"list"});
+    EXPECT_EQ(0, quiet.exit_code) << quiet.err;
+    EXPECT_EQ(std::string::npos, quiet.err.find("Warning")) << quiet.err;
+
+    fs::permissions(file("loja.add"), fs::perms::owner_read | fs::perms::owner_write |
+                                          fs::perms::group_read | fs::perms::others_read);
+    ToolResult warned = as_admin({"list"});
+    EXPECT_EQ(0, warned.exit_code) << warned.err;
+    EXPECT_NE(std::string::npos, warned.err.find("has mode 0644")) << warned.err;
+    EXPECT_NE(std::string::npos, warned.err.find("chmod 600")) << warned.err;
+    expect_no_password(warned);
+}
+
+TEST_F(DictCommandTest, WrongPasswordsLockAUserOutUntilTheAdministratorUnlocks) {
+    ASSERT_EQ(0, as_admin({"add-user", "Ana"}, std::string(kAna) + "\n").exit_code);
+    ADSHANDLE ana = 0;
+    for (int i = 0; i < 5; ++i) {
+        EXPECT_EQ(VE_LOGIN_FAILED, log_in("Ana", "errada", &ana));
+    }
+    EXPECT_EQ(VE_LOGIN_FAILED, log_in("Ana", kAna, &ana));
+    ToolResult list = as_admin({"list"});
+    EXPECT_NE(std::string::npos,
+              list.out.find("  Ana  (5 failed log-ins; locked out for 15 min more, until dict "
+                            "unlock)\n"))
+        << list.out;
+    ASSERT_EQ(0, as_admin({"unlock", "Ana"}).exit_code);
+    list = as_admin({"list"});
+    EXPECT_NE(std::string::npos, list.out.find("  Ana\n")) << list.out;
+    ASSERT_EQ(VE_SUCCESS, log_in("Ana", kAna, &ana)) << engine::testing::last_error_text();
+    AdsDisconnect(ana);
+}
+
+TEST_F(DictCommandTest, ARecoveredCopyOfARegisteredTableStaysTheDictionarys) {
+    ok({"sql", dir().string(), "INSERT INTO Produtos (Codigo, Qtde) VALUES ('A1', 3)"});
+    ASSERT_EQ(0, as_admin({"add-table", "Produtos"}).exit_code);
+    ToolResult recovered = tool({"recover", "Produtos", "Salvo"});
+    EXPECT_EQ(0, recovered.exit_code) << recovered.err;
+    ToolResult refused = tool({"export", "Salvo"});
+    EXPECT_ONE_LINE_FAILURE(refused);
+    EXPECT_NE(std::string::npos, refused.err.find("loja.add")) << refused.err;
+    // Nor does a restructure on the free folder free it.
+    EXPECT_EQ(1, tool({"restructure", "Produtos", "--add", "Extra,Integer;"}).exit_code);
+}
+
 }  // namespace
 }  // namespace varelum::store::testing

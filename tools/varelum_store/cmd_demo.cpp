@@ -65,12 +65,13 @@ const UNSIGNED8* engine_bytes(const std::string& text) {
 
 // A new demo dictionary (an old one goes first when `replace`), its administrator logged in:
 // the connection the demo's tables are made on, so that each is registered as it is made.
-ADSHANDLE create_dictionary(const fs::path& file, const std::string& admin_password) {
+ADSHANDLE create_dictionary(const fs::path& file, const SecretBuffer& admin_password) {
     ADSHANDLE handle = 0;
-    check(AdsDDCreate(
-              engine_bytes(to_engine_text(file.string(), "path")), engine_bytes(admin_password),
-              engine_bytes(to_engine_text("Demo store of Varelum", "description")), &handle),
-          "cannot create " + file.string());
+    check(
+        AdsDDCreate(engine_bytes(to_engine_text(file.string(), "path")),
+                    reinterpret_cast<const UNSIGNED8*>(admin_password.c_str()),
+                    engine_bytes(to_engine_text("Demo store of Varelum", "description")), &handle),
+        "cannot create " + file.string());
     return handle;
 }
 
@@ -115,7 +116,10 @@ fs::path user_ads_ini() {
 }
 
 // Deletes an old demo dictionary (demo --replace): its tables are made anew below.
-void remove_dictionary(const fs::path& file) {
+// Deletes a demo file made before, with its lock file. A table of an earlier demo's dictionary
+// is bound to that dictionary, which no new dictionary may take over: --replace makes the
+// tables anew rather than over the old ones.
+void remove_demo_file(const fs::path& file) {
     for (const fs::path& path : {file, fs::path(file.string() + "-lock")}) {
         if (::unlink(path.c_str()) != 0 && errno != ENOENT) {
             throw StoreError("cannot delete " + path.string() + ": " + std::strerror(errno));
@@ -158,10 +162,15 @@ int run_demo(const Arguments& arguments) {
         }
     }
     // Asked before any work, as the dict command does: never on the command line.
-    const std::string admin_password =
-        dictionary ? checked_password(read_new_password("Password for Admin: ")) : std::string();
+    const SecretBuffer admin_password =
+        dictionary ? checked_password(read_new_password("Password for Admin: ")) : SecretBuffer();
+    if (arguments.has("--replace")) {
+        for (const DemoTable* demo : {&kDemoProducts, &kDemoEmployees, &kDemoAudit}) {
+            remove_demo_file(directory / demo->file);
+        }
+    }
     if (dictionary) {
-        remove_dictionary(dictionary_file);
+        remove_demo_file(dictionary_file);
     }
 
     Connection connection =

@@ -3,11 +3,17 @@
 // password; every other action logs in as the administrator ("Admin"), whose password is asked
 // for (password_prompt.h), as is a new user's. No password is ever taken from the command line
 // or printed.
+#include <grp.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <iostream>
+#include <optional>
 #include <utility>
 
 #include "commands.h"
@@ -21,18 +27,26 @@ namespace {
 const UNSIGNED8* engine_bytes(const std::string& text) {
     return reinterpret_cast<const UNSIGNED8*>(text.c_str());
 }
+const UNSIGNED8* engine_bytes(const SecretBuffer& text) {
+    return reinterpret_cast<const UNSIGNED8*>(text.c_str());
+}
 
 // An administrator's connection to a dictionary, disconnected when it goes.
 class DictionaryLogin {
   public:
     explicit DictionaryLogin(ADSHANDLE handle) : handle_(handle) {}
     static DictionaryLogin administrator(const std::filesystem::path& file) {
-        std::string password = checked_password(read_password("Password of Admin: "));
-        std::string text = "Data Source=" + to_engine_text(file.string(), "path") +
-                           ";User ID=Admin;Password=\"" + password + "\";";
+        const std::string source = "Data Source=" + to_engine_text(file.string(), "path");
+        SecretBuffer text(source.size() + SecretBuffer::kPasswordCapacity + 64);
+        {
+            const SecretBuffer password = checked_password(read_password("Password of Admin: "));
+            text.append(source);
+            text.append(";User ID=Admin;Password=\"");
+            text.append(password.view());
+            text.append("\";");
+        }
         ADSHANDLE handle = 0;
         UNSIGNED32 rc = AdsConnect101(engine_bytes(text), nullptr, &handle);
-        std::fill(text.begin(), text.end(), '\0');
         check(rc, "cannot log in to " + file.string());
         return DictionaryLogin(handle);
     }
@@ -147,6 +161,31 @@ std::string rights_text(UNSIGNED32 rights) {
     return text.empty() ? "none" : text;
 }
 
+// A user's failed log-ins and lockout, for the listing ("" when there are none).
+std::string log_in_state(ADSHANDLE dictionary, const std::string& user) {
+    const std::string name = to_engine_text(user, "user");
+    UNSIGNED16 failures = 0;
+    UNSIGNED16 length = sizeof failures;
+    check(AdsDDGetUserProperty(dictionary, engine_bytes(name), VE_DD_USER_FAILED_LOG_INS, &failures,
+                               &length),
+          "cannot read the user " + user);
+    UNSIGNED32 locked = 0;
+    length = sizeof locked;
+    check(AdsDDGetUserProperty(dictionary, engine_bytes(name), VE_DD_USER_LOCKED_SECONDS, &locked,
+                               &length),
+          "cannot read the user " + user);
+    std::string state;
+    if (failures > 0) {
+        state += "  (" + std::to_string(failures) + " failed log-in" + (failures == 1 ? "" : "s");
+        state += locked > 0 ? "; locked out for " + std::to_string((locked + 59) / 60) +
+                                  " min more, until dict unlock)"
+                            : ")";
+    } else if (locked > 0) {
+        state += "  (locked out for " + std::to_string((locked + 59) / 60) + " min more)";
+    }
+    return state;
+}
+
 void list_dictionary(ADSHANDLE dictionary) {
     const std::vector<std::string> users = object_names(dictionary, VE_DD_USER_OBJECT);
     std::cout << "Tables:\n";
@@ -172,7 +211,7 @@ void list_dictionary(ADSHANDLE dictionary) {
     }
     std::cout << "Users:\n";
     for (const std::string& user : users) {
-        std::cout << "  " << user << "\n";
+        std::cout << "  " << user << log_in_state(dictionary, user) << "\n";
     }
     std::cout << "Links:\n";
     for (const std::string& link : object_names(dictionary, VE_DD_LINK_OBJECT)) {
@@ -186,14 +225,33 @@ void list_dictionary(ADSHANDLE dictionary) {
     }
 }
 
-// A link's stored password is sealed with a key kept in the same file, so it is as safe as
-// the file: say so when accounts other than the owner's group may read it.
-void warn_if_readable_by_others(const std::filesystem::path& file) {
+// The dictionary file is the store's users, their password hashes and the sealed passwords of
+// its links (sealed with a key in the same file): it is for its owner alone, or for the group
+// the administrator gave it to, to read (0600 or 0640). Say so when it is open to more.
+void warn_if_open_to_others(const std::filesystem::path& file) {
     struct stat info {};
-    if (::stat(file.c_str(), &info) == 0 && (info.st_mode & S_IROTH) != 0) {
-        std::cerr << "Note: other accounts of this machine can read " << file.string()
-                  << "; the link's password is only as safe as the file (chmod o-rw "
-                  << file.string() << ").\n";
+    if (::stat(file.c_str(), &info) == 0 && (info.st_mode & 0037) != 0) {
+        char mode[8];
+        std::snprintf(mode, sizeof mode, "%04o", static_cast<unsigned>(info.st_mode & 07777));
+        std::cerr << "Warning: " << file.string() << " has mode " << mode
+                  << ": accounts other than its owner (and its group's reading) can "
+                  << ((info.st_mode & 0022) != 0 ? "change" : "read")
+                  << " it, its password hashes and its links' sealed passwords included (chmod "
+                  << "600 " << file.string() << ").\n";
+    }
+}
+
+// Gives a new dictionary to a group, which may then read it (0640): the accounts of the
+// shop's stations that log in to it.
+void give_to_group(const std::filesystem::path& file, const std::string& group_name) {
+    const group* found = ::getgrnam(group_name.c_str());
+    if (found == nullptr) {
+        throw StoreError("no group \"" + group_name + "\" on this machine");
+    }
+    if (::chown(file.c_str(), static_cast<uid_t>(-1), found->gr_gid) != 0 ||
+        ::chmod(file.c_str(), 0640) != 0) {
+        throw StoreError("cannot give " + file.string() + " to the group " + group_name + ": " +
+                         std::strerror(errno));
     }
 }
 
@@ -212,6 +270,7 @@ constexpr Action kActions[] = {
     {"add-user", 1, 2, "USER [GROUP]"},
     {"remove-user", 1, 1, "USER"},
     {"password", 1, 1, "USER"},
+    {"unlock", 1, 1, "USER"},
     {"add-group", 1, 1, "GROUP"},
     {"remove-group", 1, 1, "GROUP"},
     {"join", 2, 2, "USER GROUP"},
@@ -285,7 +344,8 @@ int run_dict(const Arguments& arguments) {
     };
 
     if (what == "create") {
-        std::string password = checked_password(read_new_password("Password for Admin: "));
+        const std::optional<std::string> group = arguments.value("--group");
+        const SecretBuffer password = checked_password(read_new_password("Password for Admin: "));
         std::string description =
             to_engine_text(arguments.value("--description").value_or(""), "description");
         ADSHANDLE handle = 0;
@@ -293,10 +353,14 @@ int run_dict(const Arguments& arguments) {
                           engine_bytes(password), engine_bytes(description), &handle),
               "cannot create " + file.string());
         DictionaryLogin made(handle);
+        if (group) {
+            give_to_group(file, *group);
+        }
         std::cerr << "Created " << file.string() << " with the user Admin.\n";
         return 0;
     }
 
+    warn_if_open_to_others(file);
     DictionaryLogin login = DictionaryLogin::administrator(file);
     const ADSHANDLE dictionary = login.handle();
     const std::string context = "cannot " + what;
@@ -305,7 +369,8 @@ int run_dict(const Arguments& arguments) {
     } else if (what == "add-user") {
         std::string user = arg(0, "user");
         std::string group = optional_arg(1, "group");
-        std::string password = checked_password(read_new_password("Password for the new user: "));
+        const SecretBuffer password =
+            checked_password(read_new_password("Password for the new user: "));
         check(AdsDDCreateUser(dictionary, text_or_null(group), engine_bytes(user),
                               engine_bytes(password), nullptr),
               context);
@@ -313,8 +378,13 @@ int run_dict(const Arguments& arguments) {
         check(AdsDDDeleteUser(dictionary, engine_bytes(arg(0, "user"))), context);
     } else if (what == "password") {
         std::string user = arg(0, "user");
-        std::string password = checked_password(read_new_password("New password: "));
+        const SecretBuffer password = checked_password(read_new_password("New password: "));
         check(AdsDDSetUserPassword(dictionary, engine_bytes(user), engine_bytes(password)),
+              context);
+    } else if (what == "unlock") {
+        const UNSIGNED16 none = 0;
+        check(AdsDDSetUserProperty(dictionary, engine_bytes(arg(0, "user")),
+                                   VE_DD_USER_FAILED_LOG_INS, &none, sizeof none),
               context);
     } else if (what == "add-group") {
         check(AdsDDCreateUserGroup(dictionary, engine_bytes(arg(0, "group")), nullptr), context);
@@ -341,21 +411,16 @@ int run_dict(const Arguments& arguments) {
         std::string linked = arg(1, "path");
         std::string user = optional_arg(2, "user");
         UNSIGNED32 options = arguments.has("--global") ? 1u : 0u;
-        std::string password;
         if (user.empty()) {
             options |= 2u;  // each connection logs in there as its own user
-        } else {
-            password = to_engine_text(
-                read_password("Password of " + arguments.at(4) + " in the linked dictionary: "),
-                "password");
         }
-        UNSIGNED32 rc = AdsDDCreateLink(dictionary, engine_bytes(alias), engine_bytes(linked),
-                                        text_or_null(user), engine_bytes(password), options);
-        std::fill(password.begin(), password.end(), '\0');
-        check(rc, context);
-        if (!user.empty()) {
-            warn_if_readable_by_others(file);
-        }
+        const SecretBuffer password =
+            user.empty() ? SecretBuffer()
+                         : checked_password(read_password("Password of " + arguments.at(4) +
+                                                          " in the linked dictionary: "));
+        check(AdsDDCreateLink(dictionary, engine_bytes(alias), engine_bytes(linked),
+                              text_or_null(user), engine_bytes(password), options),
+              context);
     } else if (what == "remove-link") {
         check(AdsDDDropLink(dictionary, engine_bytes(arg(0, "link")), 1), context);
     } else if (what == "add-procedure") {

@@ -144,6 +144,7 @@ const std::vector<CommandSpec>& command_table() {
         {"dict",
          {"FILE.add", "ACTION", "[ARG...]"},
          {{"--description", "TEXT", "the new dictionary's description (create)"},
+          {"--group", "GROUP", "the new dictionary is readable by GROUP too (create; mode 0640)"},
           {"--global", "", "every user may use the new link (add-link; else only Admin)"}},
          "Make and change a data dictionary: its users, groups, tables, rights, links and "
          "procedures.",
@@ -152,6 +153,8 @@ const std::vector<CommandSpec>& command_table() {
          "  list                                     tables (with each user's rights), groups,\n"
          "                                           users, links, procedures\n"
          "  add-user USER [GROUP], remove-user USER, password USER\n"
+         "  unlock USER                              lift the lockout of a user after too many\n"
+         "                                           wrong passwords (password USER does too)\n"
          "  add-group GROUP, remove-group GROUP, join USER GROUP, leave USER GROUP\n"
          "  add-table NAME [FILE], remove-table NAME  register a table file (FILE relative to\n"
          "                                           the dictionary; default NAME) or let it go\n"
@@ -169,7 +172,9 @@ const std::vector<CommandSpec>& command_table() {
          "                                           EXECUTE PROCEDURE NAME(ARGS)\n"
          "Every action but create logs in as Admin. Passwords (Admin's, a new user's, a linked\n"
          "user's) are typed at the terminal without echo, or read one line each from standard\n"
-         "input; they are never taken from the command line and never printed.",
+         "input; they are never taken from the command line and never printed. A new\n"
+         "dictionary is readable and writable by its owner only (0600); every other action\n"
+         "warns when the file is open to more than its owner and a reading group.",
          run_dict},
     };
     return kCommands;

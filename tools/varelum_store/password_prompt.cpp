@@ -1,10 +1,13 @@
 // Passwords typed with echo off, or read from standard input (see password_prompt.h).
 #include "password_prompt.h"
 
+#include <sodium.h>
 #include <termios.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <iostream>
+#include <optional>
 
 #include "engine_table.h"
 #include "store_error.h"
@@ -39,41 +42,112 @@ bool on_terminal() {
     return ::isatty(STDIN_FILENO) == 1;
 }
 
-std::string read_line(std::string_view prompt) {
-    std::string line;
-    bool read = false;
-    if (on_terminal()) {
-        std::cerr << prompt << std::flush;
-        EchoOff quiet;
-        read = static_cast<bool>(std::getline(std::cin, line));
-        std::cerr << '\n';
-    } else {
-        read = static_cast<bool>(std::getline(std::cin, line));
+// One line of standard input, a byte at a time from the descriptor: nothing is read past the
+// line (a script's next line stays for the next question) and no buffer of a stream keeps it.
+SecretBuffer read_raw_line() {
+    SecretBuffer line;
+    bool ended = false;
+    for (;;) {
+        char c = 0;
+        const ssize_t got = ::read(STDIN_FILENO, &c, 1);
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        if (got <= 0) {
+            ended = line.empty();
+            break;
+        }
+        if (c == '\n') {
+            break;
+        }
+        line.push_back(c);
     }
-    if (!read) {
+    if (ended) {
         throw StoreError("no password given: standard input ended");
-    }
-    if (!line.empty() && line.back() == '\r') {
-        line.pop_back();
-    }
-    if (line.empty()) {
-        throw StoreError("the password is empty");
     }
     return line;
 }
 
+SecretBuffer read_line(std::string_view prompt) {
+    std::optional<SecretBuffer> line;
+    if (on_terminal()) {
+        std::cerr << prompt << std::flush;
+        EchoOff quiet;
+        line.emplace(read_raw_line());
+        std::cerr << '\n';
+    } else {
+        line.emplace(read_raw_line());
+    }
+    if (!line->empty() && line->back() == '\r') {
+        line->pop_back();
+    }
+    if (line->empty()) {
+        throw StoreError("the password is empty");
+    }
+    return std::move(*line);
+}
+
 }  // namespace
 
-std::string read_password(std::string_view prompt) {
+SecretBuffer::SecretBuffer(std::size_t capacity) {
+    text_.reserve(capacity);
+}
+
+SecretBuffer::~SecretBuffer() {
+    wipe();
+}
+
+SecretBuffer::SecretBuffer(SecretBuffer&& other) noexcept : text_(std::move(other.text_)) {
+    other.wipe();  // a short text was copied out of its own buffer, not taken
+}
+
+void SecretBuffer::append(std::string_view text) {
+    if (text_.size() + text.size() > text_.capacity()) {
+        throw StoreError("the password is too long");
+    }
+    text_.append(text);
+}
+
+void SecretBuffer::wipe() noexcept {
+    sodium_memzero(text_.data(), text_.capacity());
+    text_.clear();
+}
+
+SecretBuffer read_password(std::string_view prompt) {
     return read_line(prompt);
 }
 
-std::string read_new_password(std::string_view prompt) {
-    std::string password = read_line(prompt);
-    if (on_terminal() && read_line("Again: ") != password) {
+SecretBuffer read_new_password(std::string_view prompt) {
+    SecretBuffer password = read_line(prompt);
+    if (on_terminal() && read_line("Again: ").view() != password.view()) {
         throw StoreError("the two passwords differ");
     }
     return password;
+}
+
+SecretBuffer checked_password(const SecretBuffer& password) {
+    if (password.view().find('"') != std::string_view::npos) {
+        throw StoreError("a password cannot hold the character \"");
+    }
+    SecretBuffer engine_text;
+    bool ascii = true;
+    for (char c : password.view()) {
+        ascii = ascii && static_cast<unsigned char>(c) < 0x80;
+    }
+    if (ascii) {
+        engine_text.append(password.view());  // the same bytes in both: no conversion to leave
+        return engine_text;
+    }
+    // The conversion's own buffers are not wiped: a password of ASCII characters leaves none.
+    std::string converted;
+    try {
+        converted = to_engine_text(password.view(), "password");
+    } catch (const StoreError&) {
+        throw StoreError("the password has characters that Windows-1252 cannot hold");
+    }
+    engine_text.append(converted);
+    sodium_memzero(converted.data(), converted.capacity());
+    return engine_text;
 }
 
 std::string checked_password(const std::string& password) {

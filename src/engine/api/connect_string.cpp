@@ -102,7 +102,8 @@ std::uint32_t parse_seconds(const std::string& value) {
 
 // Reads one value from position i (just after "="); leaves i on the ";" that ends it, or at
 // the end of the text.
-std::string read_value(std::string_view text, std::size_t& i, const std::string& key) {
+// A view into text: a value may be a password, which is copied only into wiped memory.
+std::string_view read_value(std::string_view text, std::size_t& i, const std::string& key) {
     while (i < text.size() && is_blank(text[i])) {
         ++i;
     }
@@ -111,7 +112,7 @@ std::string read_value(std::string_view text, std::size_t& i, const std::string&
         if (close == std::string_view::npos) {
             malformed("the quoted value of " + key + " is not closed");
         }
-        std::string value(text.substr(i + 1, close - i - 1));
+        std::string_view value = text.substr(i + 1, close - i - 1);
         i = close + 1;
         while (i < text.size() && is_blank(text[i])) {
             ++i;
@@ -122,7 +123,13 @@ std::string read_value(std::string_view text, std::size_t& i, const std::string&
         return value;
     }
     const std::size_t end = std::min(text.find(';', i), text.size());
-    std::string value = trim_blanks(text.substr(i, end - i));
+    std::string_view value = text.substr(i, end - i);
+    while (!value.empty() && is_blank(value.front())) {
+        value.remove_prefix(1);
+    }
+    while (!value.empty() && is_blank(value.back())) {
+        value.remove_suffix(1);
+    }
     i = end;
     return value;
 }
@@ -154,8 +161,16 @@ ConnectRequest parse_connect_string(std::string_view text) {
             malformed(key + " is given twice");
         }
         i = equals + 1;
-        const std::string value = read_value(text, i, key);
+        const std::string_view raw = read_value(text, i, key);
         ++i;  // past the ";"
+        if (iequals(key, "Password")) {
+            request.password = password_from_ansi(raw);
+            continue;
+        }
+        if (iequals(key, "DDPassword")) {
+            continue;  // a remote server's dictionary password: nothing to a local one
+        }
+        const std::string value(raw);
 
         if (iequals(key, "Data Source")) {
             request.data_source = ansi_to_utf8(value);
@@ -172,10 +187,6 @@ ConnectRequest parse_connect_string(std::string_view text) {
             request.options.sql_timeout_seconds = parse_seconds(value);
         } else if (iequals(key, "User ID")) {
             request.options.user_id = ansi_to_utf8(value);
-        } else if (iequals(key, "Password")) {
-            request.options.password = ansi_to_utf8(value);
-        } else if (iequals(key, "DDPassword")) {
-            request.options.dd_password = ansi_to_utf8(value);
         } else if (iequals(key, "EncryptionType")) {
             request.options.encryption_type = value;
         } else if (iequals(key, "TLSCertificate")) {

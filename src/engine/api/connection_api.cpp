@@ -38,8 +38,11 @@ void put_number(Number value, void* buffer, UNSIGNED32* length) {
 // A connection to a folder of free tables, or to a data dictionary, which logs in first. The
 // password then moves to guarded memory, where only links that log in as the connection's
 // user read it; no call answers it.
-std::shared_ptr<Connection> make_connection(const std::string& path, ConnectionOptions options) {
+std::shared_ptr<Connection> make_connection(const std::string& path, ConnectionOptions options,
+                                            const WipedString& password = WipedString()) {
     if (!is_dictionary_path(path)) {
+        // A free connection's password guards nothing; it is kept to be told back.
+        options.password = std::string(password.view());
         return std::make_shared<Connection>(path, std::move(options), false);
     }
     std::string dictionary_path = normalize_path(path);
@@ -53,11 +56,14 @@ std::shared_ptr<Connection> make_connection(const std::string& path, ConnectionO
         throw;
     }
     auto session = std::make_shared<DictionarySession>();
-    session->login = dictionary->log_in(options.user_id, options.password);
+    session->login = dictionary->log_in(options.user_id, password.view());
+    if (session->login.administrator) {
+        // A dictionary an earlier engine wrote gets its id and checksums now: the
+        // administrator is who may write it.
+        dictionary->upgrade();
+    }
     session->dictionary = std::move(dictionary);
-    session->password = std::make_shared<const SecretText>(options.password);
-    options.password.clear();
-    options.dd_password.clear();
+    session->password = std::make_shared<const SecretText>(password.view());
     auto connection =
         std::make_shared<Connection>(session->dictionary->directory(), std::move(options), false);
     connection->set_dictionary(std::move(session));
@@ -168,8 +174,8 @@ VE_API UNSIGNED32 AdsConnect101(const UNSIGNED8* pucConnectString, const ADSHAND
             fail(VE_NOT_SUPPORTED, "connection options");
         }
         ConnectRequest request = parse_connect_string(c_text(pucConnectString));
-        result =
-            register_connection(make_connection(request.data_source, std::move(request.options)));
+        result = register_connection(
+            make_connection(request.data_source, std::move(request.options), request.password));
     });
 }
 
@@ -179,7 +185,7 @@ VE_API UNSIGNED32 AdsDisconnect(ADSHANDLE hConnect) {
         std::exception_ptr first_failure;
         for (const auto& table : connection->tables()) {
             try {
-                TableCursor::CallScope scope(*table);
+                TableCursor::CallScope scope(*table, TableCursor::CallScope::Purpose::Close);
                 table->close();
             } catch (...) {
                 if (!first_failure) {

@@ -6,6 +6,7 @@
 
 #include "engine/api/guard.h"
 #include "engine/core/text.h"
+#include "engine/dict/table_access.h"
 #include "engine/filter/record_walk.h"
 #include "engine/storage/table_file.h"
 #include "engine/table/memo_file.h"
@@ -43,6 +44,7 @@ UNSIGNED32 copy_table(ADSHANDLE hObj, UNSIGNED16 usFilterOption, const UNSIGNED8
         CallTarget target = target_of(hObj);
         TableCursor::CallScope scope(*target.table);
         const std::string path = table_path_of(*target.table, pucFile);
+        check_may_replace(*target.table->connection(), path);
         copy_to_new_table(*target.table, shown_records(target, usFilterOption), path);
     });
 }
@@ -71,8 +73,9 @@ VE_API UNSIGNED32 AdsConvertTable(ADSHANDLE hObj, UNSIGNED16 usFilterOption,
 
 VE_API UNSIGNED32 AdsCopyTableStructure(ADSHANDLE hTable, const UNSIGNED8* pucFile) {
     return with_table(hTable, [&](TableCursor& table) {
-        table.connection()->store().create(table_path_of(table, pucFile), table.schema(),
-                                           table.file().options());
+        const std::string path = table_path_of(table, pucFile);
+        check_may_replace(*table.connection(), path);
+        table.connection()->store().create(path, table.schema(), table.file().options());
     });
 }
 

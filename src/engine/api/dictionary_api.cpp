@@ -136,15 +136,15 @@ VE_API UNSIGNED32 AdsDDCreate(const UNSIGNED8* pucDictionaryPath, const UNSIGNED
         if (!is_dictionary_path(path)) {
             fail(VE_INVALID_ARGUMENT, "a data dictionary's file name ends in .add");
         }
-        std::string password = text_of(pucAdminPassword);
+        const WipedString password = password_from_ansi(c_text(pucAdminPassword));
         if (password.empty()) {
             fail(VE_INVALID_ARGUMENT, "the administrator needs a password");
         }
-        Dictionary::create(path, password, text_of(pucDescription));
+        Dictionary::create(path, password.view(), text_of(pucDescription));
         auto session = std::make_shared<DictionarySession>();
         session->dictionary = Dictionary::open(path);
-        session->login = session->dictionary->log_in(Dictionary::kAdministrator, password);
-        session->password = std::make_shared<const SecretText>(password);
+        session->login = session->dictionary->log_in(Dictionary::kAdministrator, password.view());
+        session->password = std::make_shared<const SecretText>(password.view());
         auto connection = std::make_shared<Connection>(session->dictionary->directory(),
                                                        ConnectionOptions{}, false);
         connection->set_dictionary(std::move(session));
@@ -156,7 +156,8 @@ VE_API UNSIGNED32 AdsDDCreateUser(ADSHANDLE hConnect, const UNSIGNED8* pucGroupN
                                   const UNSIGNED8* pucUserName, const UNSIGNED8* pucPassword,
                                   const UNSIGNED8* pucDescription) {
     return guarded([&] {
-        admin_of(hConnect).create_user(text_of(pucUserName), text_of(pucPassword),
+        const WipedString password = password_from_ansi(c_text(pucPassword));
+        admin_of(hConnect).create_user(text_of(pucUserName), password.view(),
                                        text_of(pucDescription), text_of(pucGroupName));
     });
 }
@@ -167,8 +168,10 @@ VE_API UNSIGNED32 AdsDDDeleteUser(ADSHANDLE hConnect, const UNSIGNED8* pucUserNa
 
 VE_API UNSIGNED32 AdsDDSetUserPassword(ADSHANDLE hConnect, const UNSIGNED8* pucUserName,
                                        const UNSIGNED8* pucPassword) {
-    return guarded(
-        [&] { admin_of(hConnect).set_password(text_of(pucUserName), text_of(pucPassword)); });
+    return guarded([&] {
+        const WipedString password = password_from_ansi(c_text(pucPassword));
+        admin_of(hConnect).set_password(text_of(pucUserName), password.view());
+    });
 }
 
 VE_API UNSIGNED32 AdsDDCreateUserGroup(ADSHANDLE hConnect, const UNSIGNED8* pucGroupName,
@@ -238,15 +241,11 @@ VE_API UNSIGNED32 AdsDDGetPermissions(ADSHANDLE hConnect, const UNSIGNED8* pucTa
             if (!user) {
                 fail(VE_DICTIONARY_ONLY, "user \"" + user_name + "\"");
             }
-            login.user = user->name;
-            login.administrator = iequals(user->name, Dictionary::kAdministrator);
-            login.groups.clear();
-            std::string groups = user->property(dict_property::kGroups);
-            for (std::size_t start = 0; start < groups.size();) {
-                std::size_t end = std::min(groups.find(';', start), groups.size());
-                login.groups.push_back(groups.substr(start, end - start));
-                start = end + 1;
-            }
+            login = dictionary.login_of(*user);
+        } else if (auto now = dictionary.current_login(login)) {
+            login = *now;
+        } else {
+            fail(VE_DICTIONARY_ONLY, "user \"" + login.user + "\"");
         }
         auto table = dictionary.find(DictObjectType::Table, text_of(pucTableName));
         if (!table) {
@@ -332,9 +331,47 @@ VE_API UNSIGNED32 AdsDDGetUserProperty(ADSHANDLE hConnect, const UNSIGNED8* pucU
                 put_property(user->property(dict_property::kDescription), pvProperty,
                              pusPropertyLen);
                 break;
+            case VE_DD_USER_FAILED_LOG_INS:
+                put_u16_property(static_cast<UNSIGNED16>(std::min<std::uint32_t>(
+                                     session.dictionary->failed_log_ins(*user).count, 0xFFFF)),
+                                 pvProperty, pusPropertyLen);
+                break;
+            case VE_DD_USER_LOCKED_SECONDS: {
+                if (pvProperty == nullptr || out(pusPropertyLen) < sizeof(UNSIGNED32)) {
+                    fail(VE_INVALID_ARGUMENT, "a 32-bit property needs 4 bytes");
+                }
+                const auto seconds = static_cast<UNSIGNED32>(std::min<std::int64_t>(
+                    session.dictionary->failed_log_ins(*user).locked_seconds, 0xFFFFFFFF));
+                std::memcpy(pvProperty, &seconds, sizeof seconds);
+                *pusPropertyLen = sizeof seconds;
+                break;
+            }
             default:
                 fail(VE_INVALID_ARGUMENT, "user property " + std::to_string(usPropertyID));
         }
+    });
+}
+
+VE_API UNSIGNED32 AdsDDSetUserProperty(ADSHANDLE hConnect, const UNSIGNED8* pucUserName,
+                                       UNSIGNED16 usPropertyID, const void* pvProperty,
+                                       UNSIGNED16 usPropertyLen) {
+    return guarded([&] {
+        auto connection = connection_of(hConnect);
+        require_administrator(connection->dictionary().get());
+        Dictionary& dictionary = *connection->dictionary()->dictionary;
+        std::string name = text_of(pucUserName);
+        if (!dictionary.find(DictObjectType::User, name)) {
+            fail(VE_DICTIONARY_ONLY, "user \"" + name + "\"");
+        }
+        UNSIGNED16 value = 1;
+        if (pvProperty != nullptr && usPropertyLen >= sizeof value) {
+            std::memcpy(&value, pvProperty, sizeof value);
+        }
+        if (usPropertyID != VE_DD_USER_FAILED_LOG_INS || value != 0) {
+            fail(VE_INVALID_ARGUMENT, "user property " + std::to_string(usPropertyID) +
+                                          ": only a count of failed log-ins of 0 is set");
+        }
+        dictionary.clear_failed_log_ins(name);
     });
 }
 

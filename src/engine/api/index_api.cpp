@@ -10,6 +10,7 @@
 #include "engine/core/progress.h"
 #include "engine/core/settings.h"
 #include "engine/core/text.h"
+#include "engine/dict/table_access.h"
 #include "engine/filter/record_walk.h"
 #include "engine/index/index_catalog.h"
 #include "engine/index/index_file.h"
@@ -97,6 +98,7 @@ VE_API UNSIGNED32 AdsCreateIndex90(ADSHANDLE hObj, const UNSIGNED8* pucFileName,
             table.write();
         }
         table.connection()->require_no_transaction("making an index");
+        require_table_administrator(table.file(), *table.connection(), "changes the index tags of");
         IndexCatalog& catalog = IndexCatalog::of(table.file());
         Progress progress(table.file().census().records);
         catalog.create(definition);
@@ -161,6 +163,7 @@ VE_API UNSIGNED32 AdsCloseAllIndexes(ADSHANDLE hTable) {
 VE_API UNSIGNED32 AdsDeleteIndex(ADSHANDLE hIndex) {
     return with_index(hIndex, [&](IndexHandle& index, TableCursor& table, CursorState& state) {
         table.connection()->require_no_transaction("deleting an index");
+        require_table_administrator(table.file(), *table.connection(), "changes the index tags of");
         table.require_sole_use();
         std::string name = index.tag().name();
         std::string file = index.tag().definition().file_name;

@@ -4,6 +4,7 @@
 #include "engine/core/text.h"
 #include "engine/dict/dictionary_admin.h"
 #include "engine/dict/dictionary_links.h"
+#include "engine/dict/secret.h"
 
 using namespace varelum::engine;
 
@@ -53,12 +54,12 @@ VE_API UNSIGNED32 AdsDDCreateLink(ADSHANDLE hConnect, const UNSIGNED8* pucLinkAl
     return guarded([&] {
         DictionarySession& session = session_of(hConnect);
         require_administrator(&session);
-        const std::string password = text_of(pucPassword);
+        const WipedString password = password_from_ansi(c_text(pucPassword));
         LinkDefinition link;
         link.name = text_of(pucLinkAlias);
         link.linked_path = text_of(pucLinkedDDPath);
         link.user = text_of(pucUserName);
-        link.password = password;
+        link.password = password.view();
         link.options = ulOptions;
         DictionaryAdmin(*session.dictionary).create_link(link);
     });

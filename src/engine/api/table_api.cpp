@@ -88,7 +88,7 @@ void close_handle(ADSHANDLE handle) {
     auto table = table_of(handle);
     std::exception_ptr failure;
     {
-        TableCursor::CallScope scope(*table);
+        TableCursor::CallScope scope(*table, TableCursor::CallScope::Purpose::Close);
         try {
             table->close();
         } catch (...) {
@@ -133,7 +133,7 @@ AccessRights add_to_dictionary(const Connection& connection, const std::string& 
     table.name = name;
     table.properties[dict_property::kPath] = file_name;
     dictionary.put(table);
-    set_bound_dictionary(*connection.store().open(path), dictionary.path());
+    bind_table(*connection.store().open(path), dictionary.binding());
     return AccessRights{};
 }
 
@@ -185,9 +185,13 @@ VE_API UNSIGNED32 AdsCreateTable90(ADSHANDLE hConnect, const UNSIGNED8* pucName,
         TableStore& store = connection->store();
         const std::string path = store.location_for_new(ansi_to_utf8(c_text(pucName)));
         bool into_dictionary = connection->dictionary() && (ulOptions & VE_CREATE_FREE_TABLE) == 0;
+        std::optional<TableBinding> replaced;
         if (store.locate(path)) {
-            // Replacing a dictionary's table is its dictionary's business alone.
-            check_table_binding(*store.open(path), *connection);
+            // Replacing a dictionary's table is its administrator's business alone.
+            check_may_replace(*connection, path);
+            auto old = store.open(path);
+            check_table_binding(*old, *connection);
+            replaced = table_binding(*old);
         }
         if (into_dictionary) {
             check_new_dictionary_table(*connection, path);
@@ -196,6 +200,9 @@ VE_API UNSIGNED32 AdsCreateTable90(ADSHANDLE hConnect, const UNSIGNED8* pucName,
         AccessRights rights;
         if (into_dictionary) {
             rights = add_to_dictionary(*connection, path);
+        } else if (replaced) {
+            // The administrator's new table in a registered table's place is the dictionary's.
+            bind_table(*store.open(path), *replaced);
         }
         handle = open_handle(connection, path, ulOptions & ~kCreateOnlyOptions, usLockType,
                              pucCollation, rights);
@@ -272,6 +279,7 @@ VE_API UNSIGNED32 AdsDeleteTable(ADSHANDLE hTable) {
         {
             TableCursor::CallScope scope(*table);
             table->require_writable_for_delete();
+            require_table_administrator(table->file(), *table->connection(), "deletes");
             path = table->file().path();
         }
         close_handle(hTable);
@@ -312,9 +320,16 @@ VE_API UNSIGNED32 AdsRestructureTable90(ADSHANDLE hConnect, const UNSIGNED8* puc
         if (connection->implicit()) {
             implicit = connection;
         }
-        check_table_type(usTableType, *connection);
         check_char_type(usCharType);
-        const std::string path = table_path_for_open(*connection, pucName);
+        // On a dictionary connection a name is the dictionary's, as for an open.
+        std::string path;
+        if (connection->dictionary()) {
+            path = dictionary_table_access(*connection, ansi_to_utf8(c_text(pucName))).path;
+        } else {
+            check_table_type(usTableType, *connection);
+            path = table_path_for_open(*connection, pucName);
+        }
+        require_table_administrator(*connection->store().open(path), *connection, "restructures");
         RestructureRequest request;
         request.add_fields = std::string(c_text(pucAddFields));
         request.delete_fields = std::string(c_text(pucDeleteFields));

@@ -72,7 +72,7 @@ class DictionaryAdmin {
     void require_new(DictObjectType type, std::string_view name) const;
     // Drops every grant of a grantee that goes away, so that a later user or group of the
     // same name does not inherit them.
-    void forget_grantee(std::string_view grantee);
+    void forget_grantee(std::string_view grantee, bool group);
 
     Dictionary& dictionary_;
 };

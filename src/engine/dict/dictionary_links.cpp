@@ -43,7 +43,7 @@ std::shared_ptr<Dictionary> open_linked(std::string_view link, const std::string
     }
 }
 
-DictLogin log_in_linked(const Dictionary& linked, std::string_view link, std::string_view user,
+DictLogin log_in_linked(Dictionary& linked, std::string_view link, std::string_view user,
                         std::string_view password) {
     try {
         return linked.log_in(user, password);

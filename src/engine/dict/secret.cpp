@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "engine/core/error.h"
+#include "engine/format/code_page.h"
 #include "varelum_engine.h"
 
 namespace varelum::engine {
@@ -73,6 +74,50 @@ void start_sodium() {
     });
 }
 
+WipedString::WipedString(std::string_view text) {
+    text_.reserve(text.size());
+    text_.append(text);
+}
+
+WipedString::WipedString(WipedString&& other) noexcept : text_(std::move(other.text_)) {
+    other.wipe();  // a short text was copied out of its own buffer, not taken
+}
+
+WipedString& WipedString::operator=(WipedString&& other) noexcept {
+    wipe();
+    text_ = std::move(other.text_);
+    other.wipe();
+    return *this;
+}
+
+void WipedString::wipe() noexcept {
+    sodium_memzero(text_.data(), text_.capacity());
+    text_.clear();
+}
+
+WipedString password_from_ansi(std::string_view bytes) {
+    WipedString text;
+    std::string utf8;
+    utf8.reserve(bytes.size() * 3);  // the most a Windows-1252 byte takes in UTF-8
+    for (char c : bytes) {
+        const char16_t unit =
+            format::byte_to_utf16(format::CodePage::Ansi1252, static_cast<std::uint8_t>(c));
+        if (unit < 0x80) {
+            utf8.push_back(static_cast<char>(unit));
+        } else if (unit < 0x800) {
+            utf8.push_back(static_cast<char>(0xC0 | (unit >> 6)));
+            utf8.push_back(static_cast<char>(0x80 | (unit & 0x3F)));
+        } else {
+            utf8.push_back(static_cast<char>(0xE0 | (unit >> 12)));
+            utf8.push_back(static_cast<char>(0x80 | ((unit >> 6) & 0x3F)));
+            utf8.push_back(static_cast<char>(0x80 | (unit & 0x3F)));
+        }
+    }
+    text = WipedString(utf8);
+    sodium_memzero(utf8.data(), utf8.capacity());
+    return text;
+}
+
 SecretText::SecretText(std::string_view text) : size_(text.size()) {
     start_sodium();
     // One byte more, so that an empty secret has memory of its own too.
@@ -86,6 +131,13 @@ SecretText::SecretText(std::string_view text) : size_(text.size()) {
 
 SecretText::~SecretText() {
     sodium_free(data_);  // wipes the pages before it frees them
+}
+
+std::string random_hex(std::size_t size) {
+    start_sodium();
+    std::vector<unsigned char> bytes(size);
+    randombytes_buf(bytes.data(), bytes.size());
+    return to_hex(bytes.data(), bytes.size());
 }
 
 std::string new_seal_key() {

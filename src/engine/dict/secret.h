@@ -19,6 +19,30 @@ namespace varelum::engine {
 // Starts libsodium once per process. Throws VE_INTERNAL_ERROR when it cannot start.
 void start_sodium();
 
+// A password on its way in (from a caller's buffer to a hash or a log-in): its whole buffer is
+// wiped (sodium_memzero) when it is destroyed, assigned over or moved from, and it is sized
+// once, so that growing never leaves a copy behind in memory it let go. Move-only.
+class WipedString {
+  public:
+    WipedString() = default;
+    explicit WipedString(std::string_view text);
+    ~WipedString() { wipe(); }
+    WipedString(WipedString&& other) noexcept;
+    WipedString& operator=(WipedString&& other) noexcept;
+    WipedString(const WipedString&) = delete;
+    WipedString& operator=(const WipedString&) = delete;
+    std::string_view view() const { return text_; }
+    bool empty() const { return text_.empty(); }
+
+  private:
+    void wipe() noexcept;
+    std::string text_;
+};
+
+// A password given as the engine's 8-bit text (Windows-1252), as UTF-8, with no copy left
+// behind on the way.
+WipedString password_from_ansi(std::string_view bytes);
+
 // A text in guarded memory, wiped when freed. Never printed, never part of an error.
 class SecretText {
   public:
@@ -38,6 +62,8 @@ class SecretText {
     std::size_t size_ = 0;
 };
 
+// size random bytes as hex text (ids that must not be guessed or repeat).
+std::string random_hex(std::size_t size);
 // A new random key for sealing, as hex text.
 std::string new_seal_key();
 // plain sealed with key (hex, from new_seal_key) and bound to context: hex text.

@@ -24,21 +24,34 @@ std::optional<std::string> read_mark(const TableFile& file, const char* key) {
 
 }  // namespace
 
-std::optional<std::string> bound_dictionary(const TableFile& file) {
-    return read_mark(file, kBindingKey);
+std::optional<TableBinding> table_binding(const TableFile& file) {
+    std::optional<std::string> id = read_mark(file, kBindingIdKey);
+    std::optional<std::string> path = read_mark(file, kBindingKey);
+    if (!id && !path) {
+        return std::nullopt;
+    }
+    return TableBinding{id.value_or(std::string()), path.value_or(std::string())};
 }
 
 bool is_dictionary_file(const TableFile& file) {
     return read_mark(file, kDictionaryMark).has_value();
 }
 
-void set_bound_dictionary(TableFile& file, const std::optional<std::string>& dictionary_path) {
+void bind_table(TableFile& file, const TableBinding& binding) {
     WriteContext write(file);
-    if (dictionary_path) {
-        file.put(write, file.index_list(), kBindingKey, *dictionary_path);
+    file.put(write, file.index_list(), kBindingKey, binding.dictionary_path);
+    if (binding.dictionary_id.empty()) {
+        file.remove(write, file.index_list(), kBindingIdKey);
     } else {
-        file.remove(write, file.index_list(), kBindingKey);
+        file.put(write, file.index_list(), kBindingIdKey, binding.dictionary_id);
     }
+    write.commit();
+}
+
+void unbind_table(TableFile& file) {
+    WriteContext write(file);
+    file.remove(write, file.index_list(), kBindingKey);
+    file.remove(write, file.index_list(), kBindingIdKey);
     write.commit();
 }
 

@@ -1,7 +1,15 @@
 // Case-insensitive file look-up (see files.h).
 #include "engine/env/files.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
 
 #include "engine/env/env.h"
 
@@ -110,6 +118,30 @@ bool matches_file_mask(std::string_view name, std::string_view mask) {
         ++m;
     }
     return m == mask.size();
+}
+
+bool same_file(const std::string& a, const std::string& b) {
+    FileStatus first;
+    FileStatus second;
+    return env().stat_file(a, first) == 0 && env().stat_file(b, second) == 0 &&
+           first.identity == second.identity;
+}
+
+std::string resolved_path(const std::string& path) {
+    char resolved[PATH_MAX];
+    if (::realpath(path.c_str(), resolved) == nullptr) {
+        return {};
+    }
+    return resolved;
+}
+
+int set_file_mode(const std::string& path, mode_t mode) {
+    return ::chmod(path.c_str(), mode) == 0 ? 0 : errno;
+}
+
+int rename_new_file(const std::string& from, const std::string& to) {
+    return ::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0 ? 0
+                                                                                            : errno;
 }
 
 std::string parent_directory(const std::string& path) {

@@ -2,6 +2,9 @@
 // to ASCII letter case, the file system's names do not.
 #pragma once
 
+#include <sys/types.h>
+
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -22,6 +25,21 @@ std::vector<std::string> regular_files_with_extension(const std::string& directo
 // Whether name matches a file mask: "*" stands for any run of characters, "?" for exactly one;
 // letters compare without regard to ASCII case.
 bool matches_file_mask(std::string_view name, std::string_view mask);
+
+// Whether two paths name the same file (the same device and inode, symbolic links followed):
+// the file's identity, whatever the spelling of either path. False when either is missing.
+bool same_file(const std::string& a, const std::string& b);
+
+// The absolute path of the file or directory at path with every symbolic link, "." and ".."
+// step resolved; empty when it does not exist.
+std::string resolved_path(const std::string& path);
+
+// Sets the permission bits of the file at path, whatever the process's umask: 0, or an errno
+// value.
+int set_file_mode(const std::string& path, mode_t mode);
+
+// Renames from to to unless to exists: 0, EEXIST, or another errno value.
+int rename_new_file(const std::string& from, const std::string& to);
 
 // The directory part of path ("." when it has none, "/" for the root).
 std::string parent_directory(const std::string& path);

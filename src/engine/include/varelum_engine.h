@@ -1421,6 +1421,10 @@ VE_API UNSIGNED32 AdsClearCallbackFunction(void);
 #define VE_DD_TABLE_PRIMARY_KEY 214
 #define VE_DD_TABLE_PATH 215
 #define VE_DD_USER_GROUP_MEMBERSHIP 1102
+/* A user's failed log-ins since the last success (16 bits; setting 0 lifts a lockout), and the
+ * seconds a lockout still lasts (32 bits, read only). */
+#define VE_DD_USER_FAILED_LOG_INS 1103
+#define VE_DD_USER_LOCKED_SECONDS 1104
 #define VE_DD_PROC_PARAMETERS                                                              \
     1201                    /* a procedure's parameters, as AdsDDCreateProcedure took them \
                              */
@@ -1478,6 +1482,11 @@ VE_API UNSIGNED32 AdsDDSetDatabaseProperty(ADSHANDLE hConnect, UNSIGNED16 usProp
 VE_API UNSIGNED32 AdsDDGetUserProperty(ADSHANDLE hConnect, const UNSIGNED8* pucUserName,
                                        UNSIGNED16 usPropertyID, void* pvProperty,
                                        UNSIGNED16* pusPropertyLen);
+/* The administrator's: VE_DD_USER_FAILED_LOG_INS 0 (16 bits) lifts a user's lockout; any
+ * other value or property is VE_INVALID_ARGUMENT. */
+VE_API UNSIGNED32 AdsDDSetUserProperty(ADSHANDLE hConnect, const UNSIGNED8* pucUserName,
+                                       UNSIGNED16 usPropertyID, const void* pvProperty,
+                                       UNSIGNED16 usPropertyLen);
 VE_API UNSIGNED32 AdsDDGetTableProperty(ADSHANDLE hDictionary, const UNSIGNED8* pucTableName,
                                         UNSIGNED16 usPropertyID, void* pvProperty,
                                         UNSIGNED16* pusPropertyLen);

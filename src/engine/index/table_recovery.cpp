@@ -1,12 +1,15 @@
 // Recovering a damaged table (see table_recovery.h).
 #include "engine/index/table_recovery.h"
 
+#include <algorithm>
+
 #include "engine/core/error.h"
 #include "engine/core/progress.h"
 #include "engine/env/env.h"
 #include "engine/index/index_catalog.h"
 #include "engine/index/index_definition.h"
 #include "engine/storage/table_store.h"
+#include "engine/table/table_copy.h"
 #include "varelum_engine.h"
 
 namespace varelum::engine {
@@ -14,16 +17,40 @@ namespace {
 
 constexpr std::size_t kRecordsPerCommit = 4096;
 
+bool is_file_mark(const std::string& key) {
+    return key.starts_with(kBelongingMarkPrefix);
+}
+
+// The marks of what the file belongs to (table/table_copy.h): written before any record, so
+// that the new file belongs where the damaged one did, tags or no tags.
+void keep_file_marks(TableFile& file, const SalvagedTable& salvaged) {
+    if (std::none_of(salvaged.index_list.begin(), salvaged.index_list.end(),
+                     [](const auto& entry) { return is_file_mark(entry.first); })) {
+        return;
+    }
+    WriteContext write(file);
+    for (const auto& [key, value] : salvaged.index_list) {
+        if (is_file_mark(key)) {
+            file.put(write, file.index_list(), key, value);
+        }
+    }
+    write.commit();
+}
+
 // The index list as found, with a tree for each tag, and every tag built from the records.
 // False (and no tag) when the descriptions cannot be used.
 bool rebuild_index_tags(TableFile& file, const SalvagedTable& salvaged) {
-    if (salvaged.index_list.empty()) {
+    if (std::none_of(salvaged.index_list.begin(), salvaged.index_list.end(),
+                     [](const auto& entry) { return !is_file_mark(entry.first); })) {
         return true;
     }
     try {
         {
             WriteContext write(file);
             for (const auto& [key, value] : salvaged.index_list) {
+                if (is_file_mark(key)) {
+                    continue;  // written first (keep_file_marks)
+                }
                 file.put(write, file.index_list(), key, value);
                 if (!key.empty() && key[0] != '#') {
                     auto definition = decode_index_definition(value);
@@ -38,10 +65,14 @@ bool rebuild_index_tags(TableFile& file, const SalvagedTable& salvaged) {
         IndexCatalog::of(file).rebuild_all();
         return true;
     } catch (const EngineError&) {
-        // The records matter more than their tags: they stay, without any tag.
-        WriteContext write(file);
-        file.clear(write, file.index_list());
-        write.commit();
+        // The records matter more than their tags: they stay, without any tag, and with the
+        // file's marks.
+        {
+            WriteContext write(file);
+            file.clear(write, file.index_list());
+            write.commit();
+        }
+        keep_file_marks(file, salvaged);
         return false;
     }
 }
@@ -58,6 +89,7 @@ RecoveredTable recover_table(TableStore& store, const std::string& damaged,
     RecoveredTable result;
     try {
         std::shared_ptr<TableFile> file = store.open(path);
+        keep_file_marks(*file, salvaged);
         Progress progress(salvaged.records.size() + 1);
         auto record = salvaged.records.begin();
         do {

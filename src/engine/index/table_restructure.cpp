@@ -16,6 +16,7 @@
 #include "engine/record/schema.h"
 #include "engine/record/value_conversion.h"
 #include "engine/storage/table_store.h"
+#include "engine/table/table_copy.h"
 #include "engine/table/table_cursor.h"
 #include "varelum_engine.h"
 
@@ -228,6 +229,7 @@ void restructure_table(const std::shared_ptr<Connection>& connection, const std:
     TableFile& new_file = *staging.file();
     // Nothing of the new file counts until it is flushed and renamed into place.
     new_file.set_durable(false);
+    copy_file_marks(old_file, new_file);
 
     const auto tags = IndexCatalog::of(old_file).tags();
     const TableFile::Census census = old_file.census();

@@ -185,7 +185,7 @@ std::string unique_name(std::string name, const std::vector<FieldDescriptor>& fi
 ResultCursor::~ResultCursor() {
     if (table_ && !table_->closed()) {
         try {
-            TableCursor::CallScope scope(*table_);
+            TableCursor::CallScope scope(*table_, TableCursor::CallScope::Purpose::Close);
             table_->close();
         } catch (const EngineError&) {
             // Closed already (AdsCloseTable, or its connection went).

@@ -275,7 +275,7 @@ void SqlSession::forget_dropped_table(const std::string& path) const {
         return;
     }
     Dictionary& dictionary = *owner->dictionary()->dictionary;
-    if (std::optional<DictObject> table = dictionary.table_by_path(path)) {
+    if (std::optional<DictObject> table = dictionary.table_of_file(path)) {
         as_sql_error([&] { DictionaryAdmin(dictionary).remove_table(table->name, false); });
     }
 }

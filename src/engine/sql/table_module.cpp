@@ -196,7 +196,7 @@ int disconnect(sqlite3_vtab* vtab) {
     EngineTable* table = &table_of(vtab);
     if (table->writer) {
         try {
-            TableCursor::CallScope scope(*table->writer);
+            TableCursor::CallScope scope(*table->writer, TableCursor::CallScope::Purpose::Close);
             table->writer->close();
         } catch (...) {
             // Every change was written when it was made; a failing close loses nothing.
@@ -408,7 +408,7 @@ int close_scan(sqlite3_vtab_cursor* cursor) {
     scan->scope.reset();
     if (scan->table) {
         try {
-            TableCursor::CallScope scope(*scan->table);
+            TableCursor::CallScope scope(*scan->table, TableCursor::CallScope::Purpose::Close);
             scan->table->close();
         } catch (...) {
             // A reading handle has nothing pending; its close cannot lose anything.
@@ -660,7 +660,7 @@ int end_statement(sqlite3_vtab* vtab) {
     EngineTable& table = table_of(vtab);
     if (table.writer) {
         try {
-            TableCursor::CallScope scope(*table.writer);
+            TableCursor::CallScope scope(*table.writer, TableCursor::CallScope::Purpose::Close);
             table.writer->close();
         } catch (...) {
             // Each change was written as it was made; nothing is pending here.

@@ -27,10 +27,11 @@ struct ConnectionOptions {
     std::optional<DateFormat> date_format;
     std::uint16_t default_table_type = 3;
     std::uint32_t sql_timeout_seconds = 0;  // for the connection's new statements; 0: none
-    // The log-in of a data dictionary (checked when the connection is made, then dropped).
+    // The user of a data dictionary's log-in; a free connection's password as given, which
+    // guards nothing there (a dictionary's password never comes here: it is checked and
+    // wiped, dict/secret.h).
     std::string user_id;
     std::string password;
-    std::string dd_password;
     // A remote transport's settings as the connection string gave them (8-bit text); kept so
     // that the connection can tell them (AdsGetConnectionProperty), with no local effect.
     std::string encryption_type;

@@ -97,6 +97,33 @@ void copy_fields(const std::vector<FieldCopy>& copies, std::uint32_t recno,
 
 }  // namespace
 
+void copy_file_marks(const TableFile& from, TableFile& to) {
+    std::vector<std::pair<std::string, std::string>> marks;
+    {
+        std::unique_ptr<ReadSnapshot> snapshot = from.read_snapshot();
+        snapshot->begin();
+        try {
+            std::unique_ptr<KeyCursor> cursor = from.cursor(*snapshot, from.index_list());
+            for (bool more = cursor->seek(kBelongingMarkPrefix);
+                 more && cursor->key().starts_with(kBelongingMarkPrefix); more = cursor->next()) {
+                marks.emplace_back(std::string(cursor->key()), std::string(cursor->value()));
+            }
+        } catch (...) {
+            snapshot->close();
+            throw;
+        }
+        snapshot->close();
+    }
+    if (marks.empty()) {
+        return;
+    }
+    WriteContext write(to);
+    for (const auto& [key, value] : marks) {
+        to.put(write, to.index_list(), key, value);
+    }
+    write.commit();
+}
+
 void copy_to_new_table(TableCursor& source, const std::vector<std::uint32_t>& records,
                        const std::string& path) {
     const TableFile& from = source.file();
@@ -104,6 +131,7 @@ void copy_to_new_table(TableCursor& source, const std::vector<std::uint32_t>& re
     store.create(path, from.schema(), from.options());
     try {
         std::shared_ptr<TableFile> to = store.open(path);
+        copy_file_marks(from, *to);
         Progress progress(records.size());
         const Snapshot& txn = source.read_txn();
         const TableCounters counters = from.read_counters(txn);

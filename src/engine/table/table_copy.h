@@ -6,16 +6,30 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace varelum::engine {
 
 class TableCursor;
+class TableFile;
+
+// Marks in a table file's index list that say what the file belongs to (the data dictionary
+// it is bound to, dict/table_binding.h) start with this; they travel with the file's records
+// wherever those are written anew. Never change it: stored in files.
+inline constexpr std::string_view kBelongingMarkPrefix = "#bound-to-";
+
+// Copies the marks of what a table file belongs to (kBelongingMarkPrefix) into another file,
+// in one write. Every step that writes a table's records into a new file (copy, convert,
+// restructure, recover) does so before the first record, so that the new file belongs where
+// its records came from even when the step stops half way.
+void copy_file_marks(const TableFile& from, TableFile& to);
 
 // Writes the records of source (by number, in that order, renumbered from 1) with their
-// deleted flags and memo values into a new table file at path with the source's fields and
-// options, in one write transaction: the copy appears whole, or (on any failure, a stop too)
-// no file is left. Index tags are not copied. REQUIRES: the caller holds source's CallScope.
+// deleted flags and memo values into a new table file at path with the source's fields,
+// options and marks (copy_file_marks), in one write transaction: the copy appears whole, or
+// (on any failure, a stop too) no file is left. Index tags are not copied. REQUIRES: the
+// caller holds source's CallScope.
 void copy_to_new_table(TableCursor& source, const std::vector<std::uint32_t>& records,
                        const std::string& path);
 

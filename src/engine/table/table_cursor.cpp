@@ -73,11 +73,19 @@ TableCursor::~TableCursor() {
     }
 }
 
-TableCursor::CallScope::CallScope(TableCursor& table) : table_(table), owns_lock_(true) {
+TableCursor::CallScope::CallScope(TableCursor& table, Purpose purpose)
+    : table_(table), owns_lock_(true) {
     table.call_lock_.lock();
-    if (table.closed()) {
+    try {
+        if (table.closed()) {
+            fail(VE_CLOSED_HANDLE, "handle " + std::to_string(table.handle()));
+        }
+        if (purpose == Purpose::Use) {
+            table.refresh_rights();
+        }
+    } catch (...) {
         table.call_lock_.unlock();
-        fail(VE_CLOSED_HANDLE, "handle " + std::to_string(table.handle()));
+        throw;
     }
 }
 
@@ -86,6 +94,7 @@ TableCursor::CallScope::CallScope(TableCursor& table, std::adopt_lock_t)
     if (table.closed()) {
         fail(VE_CLOSED_HANDLE, "handle " + std::to_string(table.handle()));
     }
+    table.refresh_rights();
 }
 
 TableCursor::CallScope::~CallScope() {
@@ -458,6 +467,24 @@ std::uint32_t TableCursor::crc(bool with_pending) {
 void TableCursor::require_writable() const {
     if (request_.read_only) {
         fail(VE_READ_ONLY, file_->path());
+    }
+}
+
+void TableCursor::refresh_rights() {
+    AccessRights& rights = request_.rights;
+    if (!rights.source) {
+        return;
+    }
+    // The version first: a change while the rights are read shows as a new version next call.
+    const std::uint64_t version = rights.source->version();
+    if (version != rights.version) {
+        std::shared_ptr<const RightsSource> source = rights.source;
+        rights = source->rights(*file_);
+        rights.source = std::move(source);
+        rights.version = version;
+    }
+    if ((rights.table & AccessRights::kRead) == 0) {
+        throw EngineError(VE_PERMISSION_DENIED, "Read permission not granted on this table.");
     }
 }
 

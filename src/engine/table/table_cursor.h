@@ -63,6 +63,8 @@ class Connection;
 class TableLocks;
 class TableFile;
 
+class RightsSource;
+
 // The rights a data dictionary grants the handle's user (bits: 1 read, 2 update, 4 insert,
 // 8 delete); a free table grants every right.
 struct AccessRights {
@@ -72,6 +74,21 @@ struct AccessRights {
     std::uint8_t column(std::uint32_t number) const {
         return number >= 1 && number <= columns.size() ? columns[number - 1] : table;
     }
+    // Where the rights come from when they may change while a handle is open (a dictionary's
+    // grants), and the source's version they were read at; none for a free table.
+    std::shared_ptr<const RightsSource> source;
+    std::uint64_t version = 0;
+};
+
+// The grants behind a handle's rights, asked at the start of every call of the handle so that
+// a right taken away stops the next call, not the next open.
+class RightsSource {
+  public:
+    virtual ~RightsSource() = default;
+    // A number that changes whenever the rights may have changed; cheap, read once per call.
+    virtual std::uint64_t version() const = 0;
+    // The rights on file as they stand now (source and version are the caller's to set).
+    virtual AccessRights rights(const TableFile& file) const = 0;
 };
 
 struct OpenRequest {
@@ -104,7 +121,10 @@ class TableCursor : public HandleObject {
     // Holds the handle for one engine call and ends its read transaction afterwards.
     class CallScope {
       public:
-        explicit CallScope(TableCursor& table);
+        // Use: a call that reads or changes the table, refused without the read right as the
+        // handle's rights stand now. Close: closing the handle, which is never refused.
+        enum class Purpose { Use, Close };
+        explicit CallScope(TableCursor& table, Purpose purpose = Purpose::Use);
         // For a caller that holds the handle's lock already (taken through its handle); the
         // lock stays the caller's to give back.
         CallScope(TableCursor& table, std::adopt_lock_t);
@@ -245,6 +265,9 @@ class TableCursor : public HandleObject {
     // Throws VE_PERMISSION_DENIED unless the handle's user has the right on the table (and on
     // the field, when one is given).
     void require_right(std::uint8_t right, const FieldDescriptor* field) const;
+    // Renews the handle's rights from their source when it changed since; throws
+    // VE_PERMISSION_DENIED when they no longer hold the read right.
+    void refresh_rights();
     void stamp_engine_fields(std::uint8_t* image, class WriteContext& write);
     // The connection's transaction with this file enlisted in it; nullptr outside one.
     class Transaction* joined_transaction();
