@@ -51,11 +51,11 @@ std::string earlier_entry(std::string_view value) {
     std::map<std::string, std::string> earlier;
     for (const auto& [key, text] : properties) {
         std::string old_key = key;
-        for (const auto& [now, before] : std::map<std::string, std::string>{
-                 {"user-right:", "right:"},
-                 {"group-right:", "right:"},
-                 {"user-column:", "column:"},
-                 {"group-column:", "column:"}}) {
+        for (const auto& [now, before] :
+             std::map<std::string, std::string>{{"user-right:", "right:"},
+                                                {"group-right:", "right:"},
+                                                {"user-column:", "column:"},
+                                                {"group-column:", "column:"}}) {
             if (key.starts_with(now)) {
                 old_key = before + key.substr(now.size());
             }
@@ -103,8 +103,8 @@ class DictionaryUpgrade : public DictionaryTest {
         // Made by this engine in one folder...
         std::filesystem::create_directories(dir_.file("nova"));
         ADSHANDLE admin = 0;
-        ASSERT_ADS_OK(AdsDDCreate(u8(dir_.file("nova/Loja.add")), u8(kAdminPassword), nullptr,
-                                  &admin));
+        ASSERT_ADS_OK(
+            AdsDDCreate(u8(dir_.file("nova/Loja.add")), u8(kAdminPassword), nullptr, &admin));
         for (const char* name : {"Produtos", "Segredo"}) {
             ADSHANDLE table = 0;
             ASSERT_ADS_OK(AdsCreateTable90(admin, u8(name), nullptr, 0, VE_CHARTYPE_ANSI,
@@ -137,8 +137,8 @@ class DictionaryUpgrade : public DictionaryTest {
             MDB_val key{}, value{};
             for (int rc = mdb_cursor_get(cursor, &key, &value, MDB_FIRST); rc == MDB_SUCCESS;
                  rc = mdb_cursor_get(cursor, &key, &value, MDB_NEXT)) {
-                entries[std::string(static_cast<char*>(key.mv_data), key.mv_size)] =
-                    earlier_entry(std::string_view(static_cast<char*>(value.mv_data), value.mv_size));
+                entries[std::string(static_cast<char*>(key.mv_data), key.mv_size)] = earlier_entry(
+                    std::string_view(static_cast<char*>(value.mv_data), value.mv_size));
             }
             mdb_cursor_close(cursor);
             for (const auto& [entry_key, entry] : entries) {
